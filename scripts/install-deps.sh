@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that the build, the program and the tests need.
+# Safe to run any number of times: it does nothing when everything is present.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libsqlite3-dev libssl-dev
+  libcurl4-openssl-dev libsdl2-mixer-dev libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev libcap2-bin
+  # fonts for stable pixel tests
+  fonts-dejavu-core fonts-liberation2
+  # real peers started by the tests
+  snmpd snmp lighttpd microsocks tinyproxy dante-server bsdutils iproute2 sqlite3 file
+  python3 fping util-linux
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+# The packaged daemons are started by the tests on private ports; keep the system copies quiet.
+for svc in snmpd lighttpd tinyproxy danted; do
+  $SUDO systemctl disable --now "$svc" >/dev/null 2>&1 || true
+  $SUDO service "$svc" stop >/dev/null 2>&1 || true
+done

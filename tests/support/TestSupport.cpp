@@ -1,0 +1,192 @@
+// Implementation of the shared test helpers.
+#include "tests/support/TestSupport.h"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace zt::test {
+
+TempDir::TempDir() {
+    char pattern[] = "/tmp/zt-test-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+static int FreePort(int type) {
+    int fd = socket(AF_INET, type, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = 0;
+    socklen_t len = sizeof sa;
+    int port = -1;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len) == 0) {
+        port = ntohs(sa.sin_port);
+    }
+    close(fd);
+    return port;
+}
+
+int FreeTcpPort() { return FreePort(SOCK_STREAM); }
+int FreeUdpPort() { return FreePort(SOCK_DGRAM); }
+
+bool IsRoot() { return geteuid() == 0; }
+
+bool HaveProgram(const std::string& name) {
+    int rc = 0;
+    RunCommand("command -v '" + name + "' >/dev/null 2>&1", &rc);
+    return rc == 0;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string RunCommand(const std::string& command, int* rc) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        if (rc) {
+            *rc = -1;
+        }
+        return output;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) {
+        output.append(buf, n);
+    }
+    int status = pclose(pipe);
+    if (rc) {
+        *rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return output;
+}
+
+std::string PeerScript(const std::string& name) { return std::string(ZT_PEERS_DIR) + "/" + name; }
+std::string SourcePath(const std::string& relative) { return std::string(ZT_SOURCE_DIR) + "/" + relative; }
+
+PeerProcess::PeerProcess(const std::vector<std::string>& argv) {
+    if (argv.empty()) {
+        return;
+    }
+    pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        setpgid(0, 0);
+        std::vector<char*> args;
+        for (const auto& a : argv) {
+            args.push_back(const_cast<char*>(a.c_str()));
+        }
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    setpgid(pid, pid);
+    pid_ = pid;
+}
+
+PeerProcess::~PeerProcess() { stop(); }
+
+PeerProcess::PeerProcess(PeerProcess&& other) noexcept : pid_(other.pid_) { other.pid_ = -1; }
+
+PeerProcess& PeerProcess::operator=(PeerProcess&& other) noexcept {
+    if (this != &other) {
+        stop();
+        pid_ = other.pid_;
+        other.pid_ = -1;
+    }
+    return *this;
+}
+
+bool PeerProcess::running() const {
+    if (pid_ <= 0) {
+        return false;
+    }
+    int status = 0;
+    return waitpid(pid_, &status, WNOHANG) == 0;
+}
+
+void PeerProcess::stop() {
+    if (pid_ <= 0) {
+        return;
+    }
+    kill(-pid_, SIGTERM);
+    for (int i = 0; i < 50; ++i) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) != 0) {
+            kill(-pid_, SIGKILL);
+            pid_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(-pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+bool WaitForTcpPort(const std::string& host, int port, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        bool v6 = host.find(':') != std::string::npos;
+        int fd = socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+        if (fd >= 0) {
+            int ok = -1;
+            if (v6) {
+                sockaddr_in6 sa{};
+                sa.sin6_family = AF_INET6;
+                sa.sin6_port = htons(port);
+                inet_pton(AF_INET6, host.c_str(), &sa.sin6_addr);
+                ok = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+            } else {
+                sockaddr_in sa{};
+                sa.sin_family = AF_INET;
+                sa.sin_port = htons(port);
+                inet_pton(AF_INET, host.c_str(), &sa.sin_addr);
+                ok = connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+            }
+            close(fd);
+            if (ok == 0) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return false;
+}
+
+} // namespace zt::test

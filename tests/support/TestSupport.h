@@ -1,0 +1,67 @@
+// Helpers shared by all tests: temporary folders, free loopback ports, running commands and
+// starting the real peer programs of tests/peers/ (stopped again when the object goes away).
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+#include <sys/types.h>
+
+namespace zt::test {
+
+// A fresh folder under /tmp, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// A port on 127.0.0.1 that was free a moment ago (bound to port 0, then released).
+int FreeTcpPort();
+int FreeUdpPort();
+
+bool IsRoot();
+// True when a program of that name is on PATH.
+bool HaveProgram(const std::string& name);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+
+// Runs a shell command, returns its standard output; rc receives the exit status.
+std::string RunCommand(const std::string& command, int* rc = nullptr);
+
+// Path of a script in tests/peers/ and of a file in the source tree.
+std::string PeerScript(const std::string& name);
+std::string SourcePath(const std::string& relative);
+
+// A child process in its own process group; the whole group is killed on destruction.
+class PeerProcess {
+public:
+    PeerProcess() = default;
+    explicit PeerProcess(const std::vector<std::string>& argv);
+    ~PeerProcess();
+    PeerProcess(PeerProcess&& other) noexcept;
+    PeerProcess& operator=(PeerProcess&& other) noexcept;
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+
+    bool running() const;
+    pid_t pid() const { return pid_; }
+    void stop();
+
+private:
+    pid_t pid_ = -1;
+};
+
+// Polls until a TCP connect to host:port succeeds; false after the time limit.
+bool WaitForTcpPort(const std::string& host, int port,
+                    std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
+
+} // namespace zt::test

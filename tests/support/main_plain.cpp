@@ -1,0 +1,9 @@
+// Shared test entry for folders that use no Qt at all (the protocol clients).
+#include <gtest/gtest.h>
+#include <csignal>
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
