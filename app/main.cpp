@@ -1,9 +1,6 @@
-// The program entry: sets up the application and runs the message loop.
-#include <QApplication>
+// The program entry: everything happens in the program block of the user interface.
+#include "ui/main/ProgramStart.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setApplicationName("Zorvanite Tarnequill Pro ");
-    return app.exec();
+    return RunProgram(argc, argv);
 }

@@ -1,0 +1,82 @@
+// The check thread: passes over the host table, running per enabled host the echo, HTTP, SNMP,
+// latency and traffic checks in that order, recording an event on every edge and updating the
+// host's overall state; after each pass the alarm dispatcher and the countdown to the next pass.
+//
+// Network I/O and SQL run on this thread. Every grid step is a synchronous call onto the GUI
+// thread that finds the host again by its row handle, so a host deleted or moved meanwhile is
+// skipped or followed, never confused with another.
+#pragma once
+
+#include "core/HostStateMachine.h"
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+class TMonitorController;
+
+// Runs Fn on the GUI thread and rethrows here what it threw. False when the GUI no longer takes
+// calls (shut-down): the worker then ends.
+bool OnGuiThread(const std::function<void()>& Fn);
+
+// What the engine reads of one host row at the start of its checks.
+struct THostSnapshot {
+    bool Enabled = false;
+    bool PingCheck = false;
+    bool HttpCheck = false;
+    bool SnmpCheck = false;
+    bool SPingAlarm = false;
+    bool PortCheck = false;
+    QString IP;
+    QString Host;
+    QString Comunity;
+    QString Kod;
+    qint64 SpingKolVo = 0;
+    int ThresholdN = 10;
+    QString UpSound; // Up_Sound_Edit, for the queue rows of up events
+};
+
+class TNewThread {
+public:
+    TNewThread(TMonitorController& Owner, int PauseMs, int PingTimeoutMs);
+    // The check loop; returns when monitoring stops or the program closes.
+    void Execute();
+
+private:
+    bool WaitForCountdown();
+    bool CheckHost(quint64 Handle);
+    // Runs Step on the host's current row; false when the host is gone or the GUI closed.
+    bool OnHostRow(quint64 Handle, const std::function<void(int Row)>& Step);
+    void RunWrites(const std::vector<THostWriteBack>& Writes);
+    void ShowProgress(int Line, const QString& Host);
+    void Record(int Row, const THostSnapshot& Host, const QString& Text, int Colour, const char* Code,
+                std::vector<THostWriteBack>& Writes);
+    void ProbeIcmp(const THostSnapshot& Host);
+    void ApplyIcmp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes);
+    void ProbeHttp(const THostSnapshot& Host);
+    void ApplyHttp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes);
+    // False when the SNMP check is skipped (no community or no address).
+    bool ProbeSnmp(const THostSnapshot& Host);
+    void ApplySnmp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes);
+    bool CheckLatency(quint64 Handle, const THostSnapshot& Host);
+    bool CheckTraffic(quint64 Handle, const THostSnapshot& Host);
+    bool CheckTrafficDirection(quint64 Handle, const THostSnapshot& Host, const QString& PortId,
+                               const QString& PortName, bool Inbound, const QString& Threshold,
+                               const QString& Flag);
+    void EndOfPass();
+
+    TMonitorController& FOwner;
+    // The thread's fields: the last results of the host being checked.
+    QString FHttpResult;
+    QString FHttpProbe; // the probe's text even when it counted as down
+    QString FPingError;
+    QString FSnmpReply;
+    QString FSnmpTarget;
+    QString FProgressText;
+    int FCurrentRow = -1;
+    int FPingTimeoutMs;
+    int FPauseMs;
+};
+
+// The HTTP probe of a host: "code reason" of one GET with 5 x the ping time-out.
+QString HttpProbeText(TMonitorController& Owner, const QString& Host, int PingTimeoutMs);

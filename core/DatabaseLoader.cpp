@@ -1,0 +1,394 @@
+// Start-up load of the database. Every step is guarded on its own: a failure ends that step only,
+// and the host load counters are marked finished on every way out.
+#include "core/DatabaseLoader.h"
+
+#include "core/CopyFileKeepDate.h"
+#include "core/DatabaseSchema.h"
+#include "core/HostGrid.h"
+#include "core/LangTexts.h"
+#include "core/ProgramLog.h"
+#include "core/ProgramLogSink.h"
+#include "core/SQLiteDb.h"
+#include "core/TextConversions.h"
+#include "net/httpsend.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <map>
+
+THostLoadCounters HostLoadCounters;
+
+void THostLoadCounters::Reset() {
+    LastRow = 0;
+    FilledRow = -1;
+}
+
+void THostLoadCounters::MarkFinished() {
+    FilledRow = LastRow.load();
+}
+
+QString StartMessageText() {
+    return QStringLiteral("Zorvanite Tarnequill Pro has been started");
+}
+QString LoadFailedText() {
+    return QStringLiteral("Error! Failed to load database!");
+}
+
+bool TextToBoolean(const QString& Text, bool& Value) {
+    const QString text = Text.trimmed();
+    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
+        Value = true;
+        return true;
+    }
+    if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
+        Value = false;
+        return true;
+    }
+    bool ok = false;
+    const double number = text.toDouble(&ok);
+    if (!ok)
+        return false;
+    Value = number != 0;
+    return true;
+}
+
+namespace {
+
+// A line for the program log; while no database is open it goes to the program-log sink instead.
+void LogLine(TSQLiteDatabase& Database, const QString& Text) {
+    if (Database.IsOpen()) {
+        AddProgramLog(Database, Text);
+        return;
+    }
+    WriteProgramLogSink(Text);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Refresh of the database from a shared file or web address.
+
+bool HasSqliteHeader(const QString& Path) {
+    QFile file(Path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return file.read(16) == QByteArray("SQLite format 3\0", 16);
+}
+
+// Opens the candidate read-only and runs the engine's quick check.
+bool PassesQuickCheck(const QString& Path, QString& Error) {
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open_v2(Path.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
+    bool ok = false;
+    if (rc == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(handle, "PRAGMA quick_check", -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            ok = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))) == "ok";
+        if (!ok)
+            Error =
+                QStringLiteral("not a sound database (%1)").arg(QString::fromUtf8(sqlite3_errmsg(handle)));
+        sqlite3_finalize(statement);
+    } else {
+        Error = QStringLiteral("cannot be opened");
+    }
+    sqlite3_close_v2(handle);
+    return ok;
+}
+
+// Fetches or copies Source into a temporary file; true when it holds a whole SQLite database.
+bool FetchCandidate(const TDatabaseLoadContext& Context, const QString& Source, const QString& Temporary,
+                    QString& Error) {
+    if (Source.contains(QLatin1String("http"))) {
+        const TDatabaseFetchFunction fetch = Context.Fetch ? Context.Fetch : FetchDatabaseOverHttp;
+        int resultCode = 0;
+        if (!fetch(Source, Temporary, resultCode, Error))
+            return false;
+        if (resultCode != 200) {
+            Error = QStringLiteral("HTTP status %1").arg(resultCode);
+            return false;
+        }
+    } else {
+        try {
+            CopyFileKeepDate(Source, Temporary);
+        } catch (const std::exception& e) {
+            Error = QString::fromUtf8(e.what());
+            return false;
+        }
+    }
+    if (!HasSqliteHeader(Temporary)) {
+        Error = QStringLiteral("not an SQLite database");
+        return false;
+    }
+    return PassesQuickCheck(Temporary, Error);
+}
+
+// Puts a checked candidate in place as ndbm.db. A journal left beside an older ndbm.db would be
+// replayed into the new file, so it goes first.
+bool InstallCandidate(const QString& Temporary, const QString& Target, QString& Error) {
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        QFile::remove(Target + QLatin1String(suffix));
+    if (std::rename(Temporary.toUtf8().constData(), Target.toUtf8().constData()) == 0)
+        return true;
+    Error = QStringLiteral("cannot replace %1").arg(Target);
+    return false;
+}
+
+bool RefreshDatabase(const TDatabaseLoadContext& Context, const QString& Source, QString& Error) {
+    const QString target = Context.DataFolder + QStringLiteral("ndbm.db");
+    const QString temporary = target + QStringLiteral(".part");
+    QFile::remove(temporary);
+    const bool ok =
+        FetchCandidate(Context, Source, temporary, Error) && InstallCandidate(temporary, target, Error);
+    QFile::remove(temporary);
+    return ok;
+}
+
+bool TryOpen(TSQLiteDatabase& Database, const QString& Path) {
+    try {
+        Database.Open(Path);
+        return true;
+    } catch (const ESQLiteException&) {
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Group tree.
+
+struct TGroupRow {
+    QString Name;
+    QString Group;
+    QString Parent;
+    bool Placed = false;
+    bool ParentLookedUp = false;
+    bool ParentExists = false;
+    QString ParentGroup; // N_group of the parent row found
+};
+
+std::vector<TGroupRow> ReadGroupRows(TSQLiteDatabase& Database) {
+    std::vector<TGroupRow> rows;
+    auto table = Database.OpenResultTable(QStringLiteral("select * from list_group"));
+    for (int i = 0; i < table->RowCount(); ++i, table->NextRow())
+        rows.push_back({table->FieldTextOrEmpty(1), table->FieldTextOrEmpty(2), table->FieldTextOrEmpty(3),
+                        false, false, false, QString()});
+    return rows;
+}
+
+// The N_group of the first group whose N_group matches the row's parent text, as the engine compares.
+void LookUpParent(TSQLiteDatabase& Database, TGroupRow& Row) {
+    if (Row.ParentLookedUp)
+        return;
+    Row.ParentLookedUp = true;
+    try {
+        auto parent = Database.OpenResultTable(QStringLiteral("select * from list_group where N_group=?"),
+                                               {Row.Parent});
+        if (parent->RowCount() == 0)
+            return;
+        Row.ParentExists = true;
+        Row.ParentGroup = parent->FieldTextOrEmpty(2);
+    } catch (const ESQLiteException&) {
+    }
+}
+
+void AddNode(TGroupTree& Tree, TGroupRow& Row, int ParentIndex) {
+    TGroupTreeNode node;
+    node.ParentIndex = ParentIndex;
+    node.Caption = Row.Name;
+    node.Record = std::make_shared<TGroupNodeRecord>(TGroupNodeRecord{Row.Name, Row.Parent, Row.Group});
+    Tree.push_back(std::move(node));
+    Row.Placed = true;
+}
+
+// One walk over the unplaced child rows; every node present with the parent's N_group gets the
+// child. Returns how many rows were placed.
+int AttachChildren(TSQLiteDatabase& Database, std::vector<TGroupRow>& Rows, TGroupTree& Tree) {
+    int placed = 0;
+    for (TGroupRow& row : Rows) {
+        if (row.Placed)
+            continue;
+        LookUpParent(Database, row);
+        if (!row.ParentExists)
+            continue;
+        const int present = static_cast<int>(Tree.size());
+        std::vector<int> parents;
+        for (int i = 0; i < present; ++i)
+            if (Tree[i].Record->Group == row.ParentGroup)
+                parents.push_back(i);
+        if (parents.empty())
+            continue;
+        auto record = std::make_shared<TGroupNodeRecord>(TGroupNodeRecord{row.Name, row.Parent, row.Group});
+        for (int parent : parents)
+            Tree.push_back({parent, row.Name, record});
+        row.Placed = true;
+        ++placed;
+    }
+    return placed;
+}
+
+// After attaching stalls: groups whose parent is not stored go to top level; failing those (a parent
+// cycle), the first remaining group does, so every group is shown.
+bool PlaceOrphans(std::vector<TGroupRow>& Rows, TGroupTree& Tree) {
+    bool any = false;
+    for (TGroupRow& row : Rows)
+        if (!row.Placed && !row.ParentExists) {
+            AddNode(Tree, row, -1);
+            any = true;
+        }
+    if (any)
+        return true;
+    for (TGroupRow& row : Rows)
+        if (!row.Placed) {
+            AddNode(Tree, row, -1);
+            return true;
+        }
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Steps of the load.
+
+void ReadStartSettings(const QStringList& Settings, TDatabaseLoadResult& Result) {
+    if (Settings.size() <= 41)
+        return;
+    bool synchronize = false;
+    if (!TextToBoolean(Settings[41], synchronize))
+        return;
+    Result.SynchronizeDb = synchronize;
+    Result.EditDb = Settings[40];
+}
+
+void CreateTablesStep(TSQLiteDatabase& Database) {
+    try {
+        Database.ExecuteStatement(QStringLiteral("PRAGMA auto_vacuum = 1"));
+    } catch (const ESQLiteException&) {
+    }
+    try {
+        CreateMissingTables(Database);
+    } catch (const ESQLiteException&) {
+    }
+    CreateMissingIndexes(Database);
+}
+
+void GroupTreeStep(TSQLiteDatabase& Database, const TDatabaseLoadContext& Context,
+                   TDatabaseLoadResult& Result) {
+    TGroupTree tree;
+    try {
+        tree = BuildGroupTree(Database);
+    } catch (const ESQLiteException&) {
+    }
+    Result.HasGroups = !tree.empty();
+    if (Result.HasGroups) {
+        Result.FirstGroup = tree.front().Record->Group;
+        Result.SelectedGroup = static_cast<int>(TextToInt64(Result.FirstGroup));
+    }
+    if (Context.GroupTree) {
+        Context.GroupTree->ShowGroupTree(tree);
+        Context.GroupTree->RestoreTreeExpansion();
+    }
+}
+
+// Steps 8 and 9: each failure ends its own step only.
+void HostStep(TSQLiteDatabase& Database, const TDatabaseLoadContext& Context, TDatabaseLoadResult& Result) {
+    TDataGrid& grid = *Context.HostGrid;
+    try {
+        const QString text = Context.ProgressText.isEmpty() ? LangText(402) : Context.ProgressText;
+        Result.HostRows = LoadHostsIntoGrid(Database, grid, Context.Progress, text);
+    } catch (const std::exception& e) {
+        LogLine(Database, QStringLiteral("Error! Failed to load the hosts: ") + QString::fromUtf8(e.what()));
+    }
+    HostLoadCounters.MarkFinished();
+    try {
+        if (Result.HasGroups)
+            ShowGroupHosts(grid, Result.FirstGroup);
+        else
+            ShowAllHosts(grid);
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace
+
+bool FetchDatabaseOverHttp(const QString& Url, const QString& FilePath, int& ResultCode, QString& Error) {
+    THTTPSend http;
+    const bool answered = http.ExecuteMethod("GET", Url.toStdString());
+    ResultCode = http.ResultCode;
+    if (!answered) {
+        Error = QStringLiteral("no answer (socket error %1)").arg(http.Sock.LastError());
+        return false;
+    }
+    QFile file(FilePath);
+    const std::string& body = http.Document.Bytes();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(body.data(), static_cast<qint64>(body.size())) != static_cast<qint64>(body.size()) ||
+        !file.flush()) {
+        Error = QStringLiteral("cannot write %1").arg(FilePath);
+        return false;
+    }
+    return true;
+}
+
+TGroupTree BuildGroupTree(TSQLiteDatabase& Database) {
+    std::vector<TGroupRow> rows = ReadGroupRows(Database);
+    TGroupTree tree;
+    for (TGroupRow& row : rows)
+        if (row.Parent.isEmpty())
+            AddNode(tree, row, -1);
+    for (size_t guard = 0; guard <= rows.size(); ++guard) {
+        while (AttachChildren(Database, rows, tree) > 0) {
+        }
+        if (!PlaceOrphans(rows, tree))
+            break;
+    }
+    return tree;
+}
+
+QString OpenStartDatabase(TSQLiteDatabase& Database, const TDatabaseLoadContext& Context, bool Synchronize,
+                          const QString& Source, bool* Refreshed) {
+    if (Refreshed)
+        *Refreshed = false;
+    QString refreshError;
+    if (Synchronize && !Source.isEmpty()) {
+        if (RefreshDatabase(Context, Source, refreshError)) {
+            const QString fresh = Context.DataFolder + QStringLiteral("ndbm.db");
+            if (TryOpen(Database, fresh)) {
+                if (Refreshed)
+                    *Refreshed = true;
+                return fresh;
+            }
+            refreshError = QStringLiteral("cannot open ndbm.db");
+        }
+    }
+    const QString main = Context.DataFolder + QStringLiteral("dbm.db");
+    if (!TryOpen(Database, main)) {
+        LogLine(Database, LoadFailedText());
+        return QString();
+    }
+    if (!refreshError.isEmpty())
+        AddProgramLog(
+            Database,
+            QStringLiteral("Error! Failed to refresh the database from %1: %2").arg(Source, refreshError));
+    return main;
+}
+
+TDatabaseLoadResult LoadDatabaseAtStart(TSQLiteDatabase& Database, const TDatabaseLoadContext& Context) {
+    TDatabaseLoadResult result;
+    HostLoadCounters.Reset();
+    try {
+        ReadStartSettings(Context.Settings, result);
+        result.OpenedFile =
+            OpenStartDatabase(Database, Context, result.SynchronizeDb, result.EditDb, &result.Refreshed);
+        if (!result.OpenedFile.isEmpty()) {
+            CreateTablesStep(Database);
+            GroupTreeStep(Database, Context, result);
+            if (Context.HostGrid)
+                HostStep(Database, Context, result);
+            AddProgramLog(Database, StartMessageText());
+        }
+    } catch (const std::exception& e) {
+        LogLine(Database, QStringLiteral("Error! Database load failed: ") + QString::fromUtf8(e.what()));
+    }
+    HostLoadCounters.MarkFinished();
+    return result;
+}

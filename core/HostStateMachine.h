@@ -1,0 +1,54 @@
+// The per-host state machine: one check's edge becomes an event (a queue row for the alarms, a row
+// of table log and a write-back of the host's counters and statuses), and after all checks the
+// host's overall state moves between OK, Packet loss and Down.
+//
+// The grid halves run on the GUI thread (the thread that owns the grids); the database halves run
+// on the calling worker afterwards, in the same order, so no lock is held across threads.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class TDataGrid;
+class TSQLiteDatabase;
+
+// The columns of the event queue DownHostGrid, in grid order.
+QStringList DownHostGridColumnNames();
+// Adds those columns to an empty grid.
+void CreateDownHostGridColumns(TDataGrid& Grid);
+
+// A row of hosts to write: the values to bind, the host id last.
+struct THostWriteBack {
+    QString SQL;
+    QStringList Values;
+};
+
+// The grid half of RecordHostEvent: appends the queue row when the host's alerts are on and
+// returns the log insert and the hosts write-back to run next. Row is a valid host grid row.
+struct THostEventWrites {
+    THostWriteBack LogInsert;
+    THostWriteBack HostsUpdate;
+};
+THostEventWrites QueueHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, int Row, const QString& Text,
+                                int Colour, const QString& Code, const QString& UpSoundText);
+
+// Runs the statements in order; a failing statement is discarded (as every check's SQL is).
+void RunHostWrites(TSQLiteDatabase& Database, const THostWriteBack& Write);
+void RunHostWrites(TSQLiteDatabase& Database, const THostEventWrites& Writes);
+
+// Both halves at once, for callers already on the GUI thread.
+void RecordHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, TSQLiteDatabase& Database, int Row,
+                     const QString& Text, int Colour, const QString& Code, const QString& UpSoundText);
+
+// What the checks of one host found in this pass.
+struct THostPassResults {
+    QString HttpResult; // empty when the probe failed
+    QString PingError;  // empty on success
+    QString SnmpReply;  // empty on failure
+};
+
+// The grid half of UpdateHostStatus; returns the hosts write-back when the state changed.
+std::optional<THostWriteBack> UpdateHostStatus(TDataGrid& Hosts, int Row, const THostPassResults& Results,
+                                               int ThresholdN);

@@ -1,0 +1,249 @@
+// Start/stop of monitoring, the worker threads' lifetime and the monitoring timers.
+#include "core/MonitorController.h"
+
+#include "core/CheckEngine.h"
+#include "core/DatabaseTransaction.h"
+#include "core/ExceptionGuard.h"
+#include "core/LangTexts.h"
+#include "core/AlertFlags.h"
+#include "core/MonitorInterfaces.h"
+#include "core/MonitorState.h"
+#include "core/SQLiteDb.h"
+#include "core/SamplingThread.h"
+#include "core/Synchronize.h"
+#include "grid/GxGrid.h"
+
+#include <chrono>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// Workers run one step below normal priority, so the GUI stays responsive.
+void LowerThisThreadPriority() {
+    pid_t tid = pid_t(syscall(SYS_gettid));
+    setpriority(PRIO_PROCESS, id_t(tid), 1);
+}
+
+} // namespace
+
+TMonitorController::TMonitorController(TDataGrid& Hosts, TDataGrid& DownHostGrid, TSQLiteDatabase& Database,
+                                       IMonitorWindow& Window, IHostProbes& Probes, QObject* Parent)
+    : QObject(Parent), FHosts(Hosts), FDownHostGrid(DownHostGrid), FDatabase(Database), FWindow(Window),
+      FProbes(Probes) {
+    Timer4.setInterval(5000);
+    Timer4.setSingleShot(true);
+    Timer_time_to_ping.setInterval(1000);
+    Timer10.setInterval(7500);
+    timer_pm.setInterval(1000);
+    connect(&Timer4, &QTimer::timeout, this, [this] { Guarded("Timer4", [this] { Timer4Timer(); }); });
+    connect(&Timer_time_to_ping, &QTimer::timeout, this,
+            [this] { Guarded("Timer_time_to_ping", [this] { Timer_time_to_pingTimer(); }); });
+    connect(&Timer10, &QTimer::timeout, this, [this] { Guarded("Timer10", [this] { Timer10Timer(); }); });
+    connect(&timer_pm, &QTimer::timeout, this, [this] { Guarded("timer_pm", [this] { timer_pmTimer(); }); });
+}
+
+TMonitorController::~TMonitorController() { Shutdown(2000); }
+
+void TMonitorController::StartTimers() {
+    Timer4.start();
+    Timer10.start();
+}
+
+void TMonitorController::RunWhenDispatcherIdle(std::function<void()> Action) {
+    if (FDispatching) {
+        FAfterDispatch.push_back(std::move(Action));
+        return;
+    }
+    Action();
+}
+
+bool TMonitorController::BitBtn7Click() {
+    if (FDispatching) {
+        // Start/Stop never runs inside the dispatcher's message pumping.
+        FAfterDispatch.push_back([this] { BitBtn7Click(); });
+        return false;
+    }
+    if (!MonitoringActive.load() && ThreadsRunning()) {
+        // The previous run's threads have not ended yet: no second check thread beside the first.
+        return false;
+    }
+    if (MonitoringActive.load()) {
+        StopMonitoring();
+    } else {
+        StartMonitoring();
+    }
+    return true;
+}
+
+template <class TBody> void TMonitorController::Launch(std::thread& Thread, bool Check, TBody Body) {
+    FRunningThreads.fetch_add(1);
+    if (Check) {
+        FRunningCheckThreads.fetch_add(1);
+    }
+    Thread = std::thread([this, Check, Body]() mutable {
+        {
+            WorkerThreadScope scope;
+            LowerThisThreadPriority();
+            Guarded(Check ? "check thread" : "sampling thread", Body);
+        }
+        if (Check) {
+            FRunningCheckThreads.fetch_sub(1);
+        }
+        FRunningThreads.fetch_sub(1);
+        QMetaObject::invokeMethod(this, [this] { ThreadEnded(); }, Qt::QueuedConnection);
+    });
+}
+
+void TMonitorController::StartMonitoring() {
+    JoinEnded();
+    FProbes.ResetCancel();
+    MonitoringActive.store(true);
+    PassPauseMs.store(FWindow.DelaySeconds() * 1000);
+    FWindow.ShowStatusPanel(2, LangText(305));
+    int pause = PassPauseMs.load();
+    int timeout = FWindow.PingTimeoutMs();
+    Launch(FCheckThread, true, [this, pause, timeout] { TNewThread(*this, pause, timeout).Execute(); });
+    Launch(FSamplingThread, false, [this] { TPort_Monitoring_Thread(*this).Execute(); });
+}
+
+void TMonitorController::StopMonitoring() {
+    MonitoringActive.store(false);
+    PassPauseMs.store(FWindow.DelaySeconds() * 1000);
+    WakeAllWorkerWaits();
+    FProbes.CancelAll();
+    FWindow.ShowStatusPanel(2, QStringLiteral("Program now is NOT active"), true);
+    if (ThreadsRunning()) {
+        FWindow.SetStartStopEnabled(false);
+    }
+    Guarded("commit at stop", [this] {
+        if (FDatabase.IsOpen() && FDatabase.InTransaction()) {
+            CommitLongTransaction(FDatabase);
+        }
+    });
+}
+
+void TMonitorController::JoinEnded() {
+    for (std::thread* thread : {&FCheckThread, &FSamplingThread}) {
+        if (thread->joinable() && !ThreadsRunning()) {
+            thread->join();
+        }
+    }
+}
+
+void TMonitorController::ThreadEnded() {
+    if (ThreadsRunning()) {
+        return;
+    }
+    JoinEnded();
+    FWindow.SetStartStopEnabled(true);
+}
+
+void TMonitorController::Shutdown(int LimitMs) {
+    MonitoringActive.store(false);
+    WakeAllWorkerWaits();
+    FProbes.CancelAll();
+    if (ThreadsRunning() && !WaitServingSynchronize([this] { return !ThreadsRunning(); }, LimitMs)) {
+        // Release any worker still waiting for the GUI, then let it finish.
+        SetSynchronizeClosed(true);
+        while (ThreadsRunning()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        SetSynchronizeClosed(false);
+    }
+    for (std::thread* thread : {&FCheckThread, &FSamplingThread}) {
+        if (thread->joinable()) {
+            thread->join();
+        }
+    }
+}
+
+void TMonitorController::StartPassCountdown() {
+    ++FPassCount;
+    FPassCountdownTag = FWindow.DelaySeconds() + 1;
+    Timer_time_to_ping.start();
+}
+
+void TMonitorController::ClearEventQueue() {
+    if (!DownAlertVisible.load()) {
+        FDownHostGrid.ClearRows();
+    }
+}
+
+void TMonitorController::RestartSamplingWindow() {
+    FSamplingTag = 60;
+    timer_pm.start();
+}
+
+void TMonitorController::DispatchAlarms() {
+    if (!FDispatch) {
+        FDownHostGrid.ClearRows();
+        return;
+    }
+    FDispatching = true;
+    Guarded("DispatchAlarms", [this] { FDispatch(); });
+    FDispatching = false;
+    std::vector<std::function<void()>> after;
+    after.swap(FAfterDispatch);
+    for (auto& action : after) {
+        QMetaObject::invokeMethod(this, [action] { Guarded("deferred command", action); }, Qt::QueuedConnection);
+    }
+}
+
+void TMonitorController::ShowCheckProgress(const QString& Text) {
+    // Display only: posted, so the check thread does not wait for the status bar, and coalesced,
+    // so a fast pass does not flood the GUI with texts nobody could read.
+    {
+        std::lock_guard<std::mutex> guard(FProgressLock);
+        FProgressText = Text;
+        if (FProgressPosted) {
+            return;
+        }
+        FProgressPosted = true;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            QString text;
+            {
+                std::lock_guard<std::mutex> guard(FProgressLock);
+                text = FProgressText;
+                FProgressPosted = false;
+            }
+            FWindow.ShowStatusPanel(6, text);
+        },
+        Qt::QueuedConnection);
+}
+
+void TMonitorController::Timer4Timer() {
+    FWindow.ShowStatusPanel(1, LangText(SoundMuted.load() ? 322 : 323));
+    if (FHosts.RowCount() > 0 && !MonitoringActive.load()) {
+        BitBtn7Click();
+    }
+    Timer4.stop();
+}
+
+void TMonitorController::Timer_time_to_pingTimer() {
+    --FPassCountdownTag;
+    FWindow.ShowStatusPanel(6, LangText(377) + ' ' + QString::number(FPassCountdownTag) + ' ' + LangText(347));
+    if (FPassCountdownTag <= 0) {
+        Timer_time_to_ping.stop();
+    }
+}
+
+void TMonitorController::Timer10Timer() {
+    if (FDatabase.IsOpen()) {
+        CycleLongTransaction(FDatabase);
+    }
+    Timer10.setInterval(35000);
+}
+
+void TMonitorController::timer_pmTimer() {
+    --FSamplingTag;
+    if (FSamplingTag <= 0) {
+        FSamplingTag = 0;
+        timer_pm.stop();
+    }
+    FWindow.TrafficWindowTick(FSamplingTag);
+}

@@ -1,0 +1,102 @@
+// Starting and stopping monitoring and the timers around it: the first start after 5 s, the pass
+// countdown, the traffic sampling window and the commit timer of the long transaction. Owns the
+// check thread and the sampling thread; lives on the GUI thread and never blocks on them.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class TDataGrid;
+class TSQLiteDatabase;
+class IHostProbes;
+class IMonitorWindow;
+
+class TMonitorController : public QObject {
+    Q_OBJECT
+public:
+    TMonitorController(TDataGrid& Hosts, TDataGrid& DownHostGrid, TSQLiteDatabase& Database,
+                       IMonitorWindow& Window, IHostProbes& Probes, QObject* Parent = nullptr);
+    ~TMonitorController() override;
+
+    // The end-of-pass dispatcher, run on the GUI thread when events were queued.
+    void SetDispatcher(std::function<void()> Dispatch) { FDispatch = std::move(Dispatch); }
+
+    // Start/stop toggle (BitBtn7). Refused while old worker threads are still ending; deferred
+    // while the dispatcher runs. Returns whether it toggled now.
+    bool BitBtn7Click();
+    // Stops monitoring and waits (serving the workers' synchronous calls) until both threads
+    // have ended; then commits the open transaction.
+    void Shutdown(int LimitMs = 2000);
+
+    // Starts Timer4 (first pass after 5 s) and Timer10 (first transaction after 7.5 s).
+    void StartTimers();
+
+    bool ThreadsRunning() const { return FRunningThreads.load() > 0; }
+    int RunningCheckThreads() const { return FRunningCheckThreads.load(); }
+    int RunningThreads() const { return FRunningThreads.load(); }
+    bool IsDispatching() const { return FDispatching; }
+    // Runs Action now, or as soon as the dispatcher has finished.
+    void RunWhenDispatcherIdle(std::function<void()> Action);
+
+    // Used by the worker threads through synchronous calls (GUI thread).
+    bool PassCountdownRunning() const { return Timer_time_to_ping.isActive(); }
+    void StartPassCountdown();
+    void ClearEventQueue();
+    int SamplingTag() const { return FSamplingTag; }
+    void RestartSamplingWindow();
+    void DispatchAlarms();
+    void ShowCheckProgress(const QString& Text);
+
+    TDataGrid& Hosts() { return FHosts; }
+    TDataGrid& DownHostGrid() { return FDownHostGrid; }
+    TSQLiteDatabase& Database() { return FDatabase; }
+    IMonitorWindow& Window() { return FWindow; }
+    IHostProbes& Probes() { return FProbes; }
+
+    // The timers, named as the main window knows them.
+    QTimer Timer4;             // 5000 ms, once: the first start
+    QTimer Timer_time_to_ping; // 1000 ms: the countdown to the next pass
+    QTimer Timer10;            // 7500 ms first, then 35000 ms: commit and reopen
+    QTimer timer_pm;           // 1000 ms: the traffic sampling window
+    int PassCountdownTag() const { return FPassCountdownTag; }
+    // Passes completed since the program started.
+    int PassCount() const { return FPassCount; }
+
+    void Timer4Timer();
+    void Timer_time_to_pingTimer();
+    void Timer10Timer();
+    void timer_pmTimer();
+
+private:
+    void StartMonitoring();
+    void StopMonitoring();
+    void ThreadEnded();
+    void JoinEnded();
+    template <class TBody> void Launch(std::thread& Thread, bool Check, TBody Body);
+
+    TDataGrid& FHosts;
+    TDataGrid& FDownHostGrid;
+    TSQLiteDatabase& FDatabase;
+    IMonitorWindow& FWindow;
+    IHostProbes& FProbes;
+    std::function<void()> FDispatch;
+
+    std::thread FCheckThread;
+    std::thread FSamplingThread;
+    std::atomic<int> FRunningThreads{0};
+    std::atomic<int> FRunningCheckThreads{0};
+    bool FDispatching = false;
+    std::vector<std::function<void()>> FAfterDispatch;
+    int FPassCountdownTag = 0;
+    int FSamplingTag = 0;
+    int FPassCount = 0;
+    std::mutex FProgressLock;
+    QString FProgressText;
+    bool FProgressPosted = false;
+};

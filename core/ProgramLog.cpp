@@ -1,0 +1,35 @@
+// Writes program-log rows with bound values, so any text (quotes included) is stored as given.
+#include "core/ProgramLog.h"
+
+#include "core/ProgramLogSink.h"
+#include "core/SQLiteDb.h"
+#include "core/TextConversions.h"
+
+#include <cstdio>
+
+qint64 CurrentLocalUnixTime() {
+    return UnixTimeFromDateTime(NowDateTime());
+}
+
+void AddProgramLog(TSQLiteDatabase& Database, const QString& Text) {
+    try {
+        Database.ExecuteStatement(QStringLiteral("insert into program_log (date_time,status)values(?, ?)"),
+                                  {QString::number(CurrentLocalUnixTime()), Text});
+    } catch (const ESQLiteException&) {
+        // A log line must never become an error of its own.
+    }
+}
+
+void AddProgramLog(const QString& Text) {
+    AddProgramLog(MonitorDatabase, Text);
+}
+
+void InstallProgramLogSink() {
+    SetProgramLogSink([](const QString& line) {
+        if (!MonitorDatabase.IsOpen()) {
+            std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+            return;
+        }
+        AddProgramLog(line);
+    });
+}

@@ -1,0 +1,415 @@
+// The database access layer on the system's SQLite library. Every call holds the connection's own
+// mutex from prepare to finalize, error text included, so any thread may use the one connection.
+#include "core/SQLiteDb.h"
+
+#include <sqlite3.h>
+
+TSQLiteDatabase MonitorDatabase;
+
+namespace {
+
+const char* const NotOpenText = "Database is not open";
+
+// Finalizes the statement whichever way the caller leaves.
+struct TStatementGuard {
+    sqlite3_stmt* Statement = nullptr;
+    ~TStatementGuard() { sqlite3_finalize(Statement); }
+};
+
+TSQLiteColumnKind KindOfDeclaredType(const char* Declared) {
+    const QByteArray type(Declared);
+    if (type == "INTEGER" || type == "BOOLEAN")
+        return sckInteger;
+    if (type == "NUMERIC" || type == "FLOAT" || type == "DOUBLE" || type == "REAL")
+        return sckFloat;
+    if (type == "BLOB")
+        return sckBlob;
+    return sckText;
+}
+
+TSQLiteColumnKind KindOfStorageClass(int Type) {
+    switch (Type) {
+    case SQLITE_INTEGER:
+        return sckInteger;
+    case SQLITE_FLOAT:
+        return sckFloat;
+    case SQLITE_BLOB:
+        return sckBlob;
+    case SQLITE_NULL:
+        return sckNull;
+    default:
+        return sckText;
+    }
+}
+
+int BindValue(sqlite3_stmt* Statement, int Position, const QVariant& Value) {
+    if (Value.isNull())
+        return sqlite3_bind_null(Statement, Position);
+    switch (Value.typeId()) {
+    case QMetaType::Bool:
+        return sqlite3_bind_text(Statement, Position, Value.toBool() ? "-1" : "0", -1, SQLITE_STATIC);
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return sqlite3_bind_int64(Statement, Position, Value.toLongLong());
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+        return sqlite3_bind_int64(Statement, Position, static_cast<sqlite3_int64>(Value.toULongLong()));
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(Statement, Position, Value.toDouble());
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = Value.toByteArray();
+        return sqlite3_bind_blob64(Statement, Position, bytes.constData(), bytes.size(), SQLITE_TRANSIENT);
+    }
+    default: {
+        const QByteArray text = Value.toString().toUtf8();
+        return sqlite3_bind_text64(Statement, Position, text.constData(), text.size(), SQLITE_TRANSIENT,
+                                   SQLITE_UTF8);
+    }
+    }
+}
+
+// Lower-cases only A-Z, as the engine's own lower() does for table names.
+QString AsciiLower(const QString& Name) {
+    QString lower = Name;
+    for (QChar& c : lower)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + 32);
+    return lower;
+}
+
+} // namespace
+
+ESQLiteException::ESQLiteException(const QString& Message) : std::runtime_error(Message.toStdString()) {}
+
+// ---------------------------------------------------------------------------------------------------
+// TSQLiteTable
+
+TSQLiteTable::~TSQLiteTable() = default;
+
+void TSQLiteTable::FixColumns(sqlite3_stmt* Statement) {
+    FColumnCount = sqlite3_column_count(Statement);
+    for (int i = 0; i < FColumnCount; ++i) {
+        FColumnNames.append(QString::fromUtf8(sqlite3_column_name(Statement, i)).toUpper());
+        const char* declared = sqlite3_column_decltype(Statement, i);
+        FColumnKinds.push_back(declared ? KindOfDeclaredType(declared)
+                                        : KindOfStorageClass(sqlite3_column_type(Statement, i)));
+    }
+}
+
+void TSQLiteTable::ReadRow(sqlite3_stmt* Statement) {
+    if (FRowCount == 0)
+        FixColumns(Statement);
+    ++FRowCount;
+    for (int i = 0; i < FColumnCount; ++i) {
+        if (sqlite3_column_type(Statement, i) == SQLITE_NULL) {
+            FCells.emplace_back(std::monostate{});
+            continue;
+        }
+        switch (FColumnKinds[i]) {
+        case sckInteger:
+            FCells.emplace_back(static_cast<qint64>(sqlite3_column_int64(Statement, i)));
+            break;
+        case sckFloat:
+            FCells.emplace_back(sqlite3_column_double(Statement, i));
+            break;
+        case sckBlob: {
+            const void* data = sqlite3_column_blob(Statement, i);
+            const int size = sqlite3_column_bytes(Statement, i);
+            if (size <= 0) {
+                FCells.emplace_back(std::monostate{});
+                break;
+            }
+            auto stream = std::make_unique<QBuffer>();
+            stream->setData(static_cast<const char*>(data), size);
+            stream->open(QIODevice::ReadOnly);
+            FCells.emplace_back(std::move(stream));
+            break;
+        }
+        default: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(Statement, i));
+            FCells.emplace_back(QString::fromUtf8(text, sqlite3_column_bytes(Statement, i)));
+            break;
+        }
+        }
+    }
+}
+
+bool TSQLiteTable::NextRow() {
+    if (AtEnd())
+        return false;
+    ++FCursor;
+    return true;
+}
+
+bool TSQLiteTable::FirstRow() {
+    if (FRowCount == 0)
+        return false;
+    FCursor = 0;
+    return true;
+}
+
+const TSQLiteTable::TCell& TSQLiteTable::CellAt(int Index) const {
+    if (AtEnd())
+        throw ESQLiteException(QStringLiteral("Table is at End of File"));
+    if (Index < 0 || Index >= FColumnCount)
+        throw ESQLiteException(QStringLiteral("Field index out of range: %1").arg(Index));
+    return FCells[static_cast<size_t>(FCursor) * FColumnCount + Index];
+}
+
+TSQLiteColumnKind TSQLiteTable::ColumnKind(int Index) const {
+    if (Index < 0 || Index >= static_cast<int>(FColumnKinds.size()))
+        throw ESQLiteException(QStringLiteral("Field index out of range: %1").arg(Index));
+    return FColumnKinds[Index];
+}
+
+int TSQLiteTable::FieldIndexOf(const QString& Name) const {
+    if (FColumnNames.isEmpty())
+        throw ESQLiteException(QStringLiteral("Field ") + Name + QStringLiteral(" Not found. Empty dataset"));
+    const int index = FColumnNames.indexOf(Name.toUpper());
+    if (index < 0)
+        throw ESQLiteException(QStringLiteral("Field not found in dataset: ") + Name);
+    return index;
+}
+
+bool TSQLiteTable::FieldIsNull(int Index) const {
+    return std::holds_alternative<std::monostate>(CellAt(Index));
+}
+
+QString TSQLiteTable::FieldText(int Index) const {
+    const TCell& cell = CellAt(Index);
+    switch (FColumnKinds[Index]) {
+    case sckInteger:
+        return QString::number(FieldInt64(Index));
+    case sckFloat:
+        return QString::number(FieldFloat(Index), 'g', 15);
+    case sckBlob:
+        return FieldStreamText(Index);
+    case sckNull:
+        return QString();
+    default:
+        if (const auto* text = std::get_if<QString>(&cell))
+            return *text;
+        return QString();
+    }
+}
+
+QString TSQLiteTable::FieldTextByName(const QString& Name) const {
+    return FieldText(FieldIndexOf(Name));
+}
+
+QString TSQLiteTable::FieldTextOrEmpty(int Index) const {
+    if (std::holds_alternative<std::monostate>(CellAt(Index)))
+        return QString();
+    return FieldText(Index);
+}
+
+qint64 TSQLiteTable::FieldInt64(int Index) const {
+    const TCell& cell = CellAt(Index);
+    if (std::holds_alternative<std::monostate>(cell))
+        return 0;
+    if (const auto* value = std::get_if<qint64>(&cell))
+        return *value;
+    if (const auto* value = std::get_if<double>(&cell))
+        return static_cast<qint64>(*value);
+    throw ESQLiteException(QStringLiteral("Not an integer or numeric field"));
+}
+
+double TSQLiteTable::FieldFloat(int Index) const {
+    const TCell& cell = CellAt(Index);
+    if (std::holds_alternative<std::monostate>(cell))
+        return 0;
+    if (const auto* value = std::get_if<qint64>(&cell))
+        return static_cast<double>(*value);
+    if (const auto* value = std::get_if<double>(&cell))
+        return *value;
+    throw ESQLiteException(QStringLiteral("Not an integer or numeric field"));
+}
+
+QBuffer* TSQLiteTable::FieldStream(int Index) {
+    const TCell& cell = CellAt(Index);
+    if (std::holds_alternative<std::monostate>(cell))
+        return nullptr;
+    if (const auto* stream = std::get_if<std::unique_ptr<QBuffer>>(&cell))
+        return stream->get();
+    throw ESQLiteException(QStringLiteral("Not a Blob field"));
+}
+
+QString TSQLiteTable::FieldStreamText(int Index) const {
+    const TCell& cell = CellAt(Index);
+    if (const auto* stream = std::get_if<std::unique_ptr<QBuffer>>(&cell))
+        return QString::fromUtf8((*stream)->data());
+    return QString();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// TSQLiteDatabase
+
+TSQLiteDatabase::TSQLiteDatabase(const QString& FileName) {
+    Open(FileName);
+}
+
+TSQLiteDatabase::~TSQLiteDatabase() {
+    std::lock_guard<std::mutex> guard(FLock);
+    CloseLocked();
+}
+
+void TSQLiteDatabase::Open(const QString& FileName) {
+    {
+        std::lock_guard<std::mutex> guard(FLock);
+        CloseLocked();
+        sqlite3* handle = nullptr;
+        const QByteArray path = FileName.toUtf8();
+        const int rc =
+            sqlite3_open_v2(path.constData(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (rc != SQLITE_OK) {
+            if (!handle)
+                throw ESQLiteException(
+                    QStringLiteral("Failed to open database \"%1\" : unknown error").arg(FileName));
+            const QString message = QString::fromUtf8(sqlite3_errmsg(handle));
+            sqlite3_close(handle);
+            throw ESQLiteException(
+                QStringLiteral("Failed to open database \"%1\" : %2").arg(FileName, message));
+        }
+        FHandle = handle;
+        FFileName = FileName;
+    }
+    try {
+        ExecuteStatement(QStringLiteral("PRAGMA SYNCHRONOUS=NORMAL;"));
+        ExecuteStatement(QStringLiteral("PRAGMA temp_store = MEMORY;"));
+        // Keeps the long transaction's dirty pages in memory (up to this many pages) instead of taking
+        // the exclusive lock early, so a reader such as the hourly backup can go on reading meanwhile.
+        ExecuteStatement(QStringLiteral("PRAGMA cache_spill = 32768;"));
+    } catch (const ESQLiteException&) {
+        Close();
+        throw;
+    }
+}
+
+void TSQLiteDatabase::CloseLocked() {
+    if (!FHandle)
+        return;
+    if (FInTransaction)
+        sqlite3_exec(FHandle, "ROLLBACK;", nullptr, nullptr, nullptr);
+    FInTransaction = false;
+    sqlite3_close_v2(FHandle);
+    FHandle = nullptr;
+}
+
+void TSQLiteDatabase::Close() {
+    std::lock_guard<std::mutex> guard(FLock);
+    CloseLocked();
+}
+
+bool TSQLiteDatabase::IsOpen() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return FHandle != nullptr;
+}
+
+QString TSQLiteDatabase::FileName() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return FFileName;
+}
+
+bool TSQLiteDatabase::InTransaction() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return FInTransaction;
+}
+
+void TSQLiteDatabase::RequireOpen() const {
+    if (!FHandle)
+        throw ESQLiteException(QString::fromLatin1(NotOpenText));
+}
+
+void TSQLiteDatabase::RaiseSqlError(const QString& Context, const QString& SQL) const {
+    if (FHandle && sqlite3_errcode(FHandle) != SQLITE_OK)
+        throw ESQLiteException(
+            Context + QStringLiteral(" \"%1\" : %2").arg(SQL, QString::fromUtf8(sqlite3_errmsg(FHandle))));
+    throw ESQLiteException(Context);
+}
+
+sqlite3_stmt* TSQLiteDatabase::PrepareLocked(const QString& SQL, const TSQLiteValues& Values) {
+    RequireOpen();
+    const QByteArray text = SQL.toUtf8();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(FHandle, text.constData(), -1, &statement, nullptr) != SQLITE_OK)
+        RaiseSqlError(QStringLiteral("Error executing SQL"), SQL);
+    if (!statement)
+        RaiseSqlError(QStringLiteral("Could not prepare SQL statement"), SQL);
+    TStatementGuard guard{statement};
+    for (int i = 0; i < Values.size(); ++i)
+        if (BindValue(statement, i + 1, Values[i]) != SQLITE_OK)
+            RaiseSqlError(QStringLiteral("Error executing SQL"), SQL);
+    guard.Statement = nullptr;
+    return statement;
+}
+
+void TSQLiteDatabase::ExecuteLocked(const QString& SQL, const TSQLiteValues& Values) {
+    TStatementGuard guard{PrepareLocked(SQL, Values)};
+    if (sqlite3_step(guard.Statement) != SQLITE_DONE)
+        RaiseSqlError(QStringLiteral("Error executing SQL statement"), SQL);
+}
+
+void TSQLiteDatabase::ExecuteStatement(const QString& SQL, const TSQLiteValues& Values) {
+    std::lock_guard<std::mutex> guard(FLock);
+    ExecuteLocked(SQL, Values);
+}
+
+std::unique_ptr<TSQLiteTable> TSQLiteDatabase::OpenResultTableLocked(const QString& SQL,
+                                                                     const TSQLiteValues& Values) {
+    TStatementGuard guard{PrepareLocked(SQL, Values)};
+    std::unique_ptr<TSQLiteTable> table(new TSQLiteTable);
+    for (;;) {
+        const int rc = sqlite3_step(guard.Statement);
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc == SQLITE_BUSY)
+            throw ESQLiteException(QStringLiteral("Could not prepare SQL statement"));
+        if (rc != SQLITE_ROW)
+            RaiseSqlError(QStringLiteral("Could not retrieve data"), SQL);
+        table->ReadRow(guard.Statement);
+    }
+    table->FCursor = 0;
+    return table;
+}
+
+std::unique_ptr<TSQLiteTable> TSQLiteDatabase::OpenResultTable(const QString& SQL,
+                                                               const TSQLiteValues& Values) {
+    std::lock_guard<std::mutex> guard(FLock);
+    return OpenResultTableLocked(SQL, Values);
+}
+
+void TSQLiteDatabase::StartTransaction() {
+    std::lock_guard<std::mutex> guard(FLock);
+    RequireOpen();
+    if (FInTransaction)
+        throw ESQLiteException(QStringLiteral("Transaction already open"));
+    ExecuteLocked(QStringLiteral("BEGIN TRANSACTION;"), {});
+    FInTransaction = true;
+}
+
+void TSQLiteDatabase::CommitTransaction() {
+    std::lock_guard<std::mutex> guard(FLock);
+    ExecuteLocked(QStringLiteral("COMMIT;"), {});
+    FInTransaction = false;
+}
+
+bool TSQLiteDatabase::HasTable(const QString& Name) {
+    std::lock_guard<std::mutex> guard(FLock);
+    const auto table = OpenResultTableLocked(
+        QStringLiteral("select [sql] from sqlite_master where [type] = 'table' and lower(name) = ? "),
+        {AsciiLower(Name)});
+    return table->RowCount() > 0;
+}
+
+bool TSQLiteDatabase::TakeEngineRollback() {
+    std::lock_guard<std::mutex> guard(FLock);
+    if (!FHandle || !FInTransaction || !sqlite3_get_autocommit(FHandle))
+        return false;
+    FInTransaction = false;
+    return true;
+}

@@ -1,0 +1,130 @@
+// The program's only access to the SQLite database: a connection that runs statements and
+// transactions, a result table holding a whole answer in memory, and the layer's exception.
+#pragma once
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Every failure of the layer; carries only its message text.
+class ESQLiteException : public std::runtime_error {
+public:
+    explicit ESQLiteException(const QString& Message);
+    QString Message() const { return QString::fromUtf8(what()); }
+};
+
+// Values bound to the statement's "?" parameters in order. A null QVariant binds NULL, whole numbers
+// bind as integers, doubles as floats, QByteArray as a blob, Booleans as the texts "-1"/"0" the
+// database uses for them, anything else as its UTF-8 text.
+using TSQLiteValues = QVariantList;
+
+// Column kinds of a result table.
+enum TSQLiteColumnKind { sckInteger = 1, sckFloat = 2, sckText = 3, sckBlob = 4, sckNull = 5 };
+
+class TSQLiteTable {
+public:
+    ~TSQLiteTable();
+    TSQLiteTable(const TSQLiteTable&) = delete;
+    TSQLiteTable& operator=(const TSQLiteTable&) = delete;
+
+    int RowCount() const { return FRowCount; }
+    int ColumnCount() const { return FColumnCount; }
+    bool AtEnd() const { return FCursor >= FRowCount; }
+    // Advances the cursor; true also for the step past the last row, false once at the end.
+    bool NextRow();
+    bool FirstRow();
+
+    int FieldIndexOf(const QString& Name) const;
+    QString FieldText(int Index) const;
+    QString FieldTextByName(const QString& Name) const;
+    QString FieldTextOrEmpty(int Index) const;
+    qint64 FieldInt64(int Index) const;
+    double FieldFloat(int Index) const;
+    // The blob as a stream owned by the table; nullptr for NULL.
+    QBuffer* FieldStream(int Index);
+    QString FieldStreamText(int Index) const;
+    bool FieldIsNull(int Index) const;
+
+    // Upper-cased column names and the kinds fixed at the first row (empty for an empty result).
+    const QStringList& ColumnNames() const { return FColumnNames; }
+    TSQLiteColumnKind ColumnKind(int Index) const;
+
+private:
+    friend class TSQLiteDatabase;
+    using TCell = std::variant<std::monostate, qint64, double, QString, std::unique_ptr<QBuffer>>;
+
+    TSQLiteTable() = default;
+    void ReadRow(sqlite3_stmt* Statement);
+    void FixColumns(sqlite3_stmt* Statement);
+    const TCell& CellAt(int Index) const;
+
+    std::vector<TCell> FCells;
+    int FRowCount = 0;
+    int FColumnCount = 0;
+    QStringList FColumnNames;
+    std::vector<TSQLiteColumnKind> FColumnKinds;
+    int FCursor = 0;
+};
+
+class TSQLiteDatabase {
+public:
+    // A closed connection: every call raises until Open succeeds.
+    TSQLiteDatabase() = default;
+    explicit TSQLiteDatabase(const QString& FileName);
+    ~TSQLiteDatabase();
+    TSQLiteDatabase(const TSQLiteDatabase&) = delete;
+    TSQLiteDatabase& operator=(const TSQLiteDatabase&) = delete;
+
+    // Opens (or creates) the file, closing any earlier connection first; raises and stays closed on
+    // failure.
+    void Open(const QString& FileName);
+    // Rolls back an open transaction, then closes.
+    void Close();
+    bool IsOpen() const;
+    QString FileName() const;
+
+    void ExecuteStatement(const QString& SQL, const TSQLiteValues& Values = {});
+    std::unique_ptr<TSQLiteTable> OpenResultTable(const QString& SQL, const TSQLiteValues& Values = {});
+    void StartTransaction();
+    void CommitTransaction();
+    bool HasTable(const QString& Name);
+    bool InTransaction() const;
+
+    // True (once) when the engine rolled back the transaction opened by StartTransaction by itself
+    // (disk full, I/O error); the flag is cleared so a new transaction can be started.
+    bool TakeEngineRollback();
+
+    // Runs Work with the layer's lock held and the raw handle (nullptr when closed). For work that
+    // must not interleave with the connection's statements, such as one backup step.
+    template <class TWork> auto RunLocked(TWork&& Work) {
+        std::lock_guard<std::mutex> guard(FLock);
+        return Work(FHandle);
+    }
+
+private:
+    [[noreturn]] void RaiseSqlError(const QString& Context, const QString& SQL) const;
+    void RequireOpen() const;
+    void ExecuteLocked(const QString& SQL, const TSQLiteValues& Values);
+    std::unique_ptr<TSQLiteTable> OpenResultTableLocked(const QString& SQL, const TSQLiteValues& Values);
+    sqlite3_stmt* PrepareLocked(const QString& SQL, const TSQLiteValues& Values);
+    void CloseLocked();
+
+    mutable std::mutex FLock;
+    sqlite3* FHandle = nullptr;
+    bool FInTransaction = false;
+    QString FFileName;
+};
+
+// The program's one connection, used from the GUI thread and the worker threads.
+extern TSQLiteDatabase MonitorDatabase;

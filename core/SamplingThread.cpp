@@ -1,0 +1,178 @@
+// The sampling loop, the interface counters and the latency samples.
+#include "core/SamplingThread.h"
+
+#include "core/CheckEngine.h"
+#include "core/CheckRules.h"
+#include "core/ExceptionGuard.h"
+#include "core/MonitorController.h"
+#include "core/MonitorInterfaces.h"
+#include "core/MonitorState.h"
+#include "core/SQLiteDb.h"
+#include "core/TextConversions.h"
+#include "grid/GxGrid.h"
+
+#include <vector>
+
+namespace {
+
+qint64 Now() { return UnixTimeFromDateTime(NowDateTime()); }
+
+// A counter text that is a whole decimal number, else nothing.
+bool ParseCounter(const QString& Text, qint64& Value) {
+    bool ok = false;
+    qulonglong v = Text.trimmed().toULongLong(&ok);
+    if (!ok) {
+        return false;
+    }
+    Value = qint64(v & 0xFFFFFFFFull);
+    return true;
+}
+
+void Ignore(const std::function<void()>& Write) {
+    try {
+        Write();
+    } catch (const ESQLiteException&) {
+        // A sample that cannot be stored is skipped.
+    }
+}
+
+} // namespace
+
+void InsertTrafficSample(TSQLiteDatabase& Database, const QString& PortId, qint64 InCounter, qint64 OutCounter,
+                         qint64 InRate, qint64 OutRate) {
+    Ignore([&] {
+        Database.ExecuteStatement(QStringLiteral("insert into traf_p (ID_p,T_in,T_out,date_time,curr_traf_in,"
+                                                 "curr_traf_out) values(?,?,?,?,?,?)"),
+                                  {PortId, Int64ToText(InCounter), Int64ToText(OutCounter), Int64ToText(Now()),
+                                   Int64ToText(InRate), Int64ToText(OutRate)});
+    });
+}
+
+TPort_Monitoring_Thread::TPort_Monitoring_Thread(TMonitorController& Owner) : FOwner(Owner) {}
+
+void TPort_Monitoring_Thread::Execute() {
+    while (MonitoringActive.load()) {
+        if (!WorkerDelay(50)) {
+            return;
+        }
+        for (;;) {
+            int tag = 0;
+            if (!OnGuiThread([&] { tag = FOwner.SamplingTag(); })) {
+                return;
+            }
+            if (tag >= 1 || !MonitoringActive.load()) {
+                break;
+            }
+            if (!WorkerDelay(50)) {
+                return;
+            }
+            std::vector<quint64> handles;
+            if (!OnGuiThread([&] {
+                    for (int r = 0; r < FOwner.Hosts().RowCount(); ++r) {
+                        handles.push_back(FOwner.Hosts().RowHandle(r));
+                    }
+                })) {
+                return;
+            }
+            for (quint64 handle : handles) {
+                if (!MonitoringActive.load() || !SampleHost(handle)) {
+                    return;
+                }
+            }
+        }
+    }
+}
+
+bool TPort_Monitoring_Thread::SampleHost(quint64 Handle) {
+    bool present = false;
+    bool enabled = false, portCheck = false, pingCheck = false;
+    QString ip, community, kod;
+    int pingTimeout = 2000;
+    if (!OnGuiThread([&] {
+            int row = FOwner.Hosts().RowByHandle(Handle);
+            if (row < 0) {
+                return;
+            }
+            TDataGrid& hosts = FOwner.Hosts();
+            present = true;
+            enabled = hosts.Cell("Enabled", row).GetAsBoolean();
+            portCheck = hosts.Cell("Port_check", row).GetAsBoolean();
+            pingCheck = hosts.Cell("SPing_check", row).GetAsBoolean();
+            ip = hosts.Cell("IP", row).GetAsString();
+            community = hosts.Cell("Comunity", row).GetAsString();
+            kod = hosts.Cell("Kod_", row).GetAsString();
+            pingTimeout = FOwner.Window().PingTimeoutMs();
+        })) {
+        return false;
+    }
+    if (!present || !enabled) {
+        return true;
+    }
+    // A failure while sampling one host ends only that host's sampling for this walk.
+    Guarded("traffic sampling", [&] {
+        if (!portCheck) {
+            return;
+        }
+        auto ports = FOwner.Database().OpenResultTable(
+            QStringLiteral("select ID,Nomer_p,Name_p,Enabled_p, speed from m_port where ID_h=?"), {kod});
+        for (; !ports->AtEnd() && MonitoringActive.load(); ports->NextRow()) {
+            if (ports->FieldTextOrEmpty(3) != QLatin1String("-1")) {
+                continue;
+            }
+            SampleInterface(ip, community, ports->FieldTextOrEmpty(0), ports->FieldTextOrEmpty(1),
+                            TextToInt64(ports->FieldTextOrEmpty(4)));
+        }
+    });
+    if (!OnGuiThread([&] { FOwner.RestartSamplingWindow(); })) {
+        return false;
+    }
+    if (pingCheck && MonitoringActive.load()) {
+        TPingOutcome outcome = FOwner.Probes().Ping(ip.toStdString(), 5000);
+        int ms = outcome.ErrorDesc.empty() && outcome.TimeMs >= 0 ? outcome.TimeMs : pingTimeout;
+        Ignore([&] {
+            FOwner.Database().ExecuteStatement(
+                QStringLiteral("insert into Ping_data (ID_h,timeout,date_time) values(?,?,?)"),
+                {kod, QString::number(ms), Int64ToText(Now())});
+        });
+    }
+    return true;
+}
+
+qint64 TPort_Monitoring_Thread::ReadCounter(const QString& Host, const QString& Community, const QString& Oid) {
+    std::string reply = FOwner.Probes().SnmpGet(Host.toStdString(), Community.toStdString(), Oid.toStdString());
+    qint64 value = 0;
+    return ParseCounter(QString::fromStdString(reply), value) ? value : 0;
+}
+
+qint64 TPort_Monitoring_Thread::PreviousRate(const QString& PortId, const char* Column) {
+    auto table = FOwner.Database().OpenResultTable(QStringLiteral("select ") + QLatin1String(Column) +
+                                                       QStringLiteral(" from traf_p where ID_p=? order by id desc limit 1"),
+                                                   {PortId});
+    return table->AtEnd() ? 0 : TextToInt64(table->FieldTextOrEmpty(0));
+}
+
+void TPort_Monitoring_Thread::SampleInterface(const QString& Host, const QString& Community, const QString& PortId,
+                                              const QString& Index, qint64 SpeedMbit) {
+    const QString inOid = QStringLiteral("1.3.6.1.2.1.2.2.1.10.") + Index;
+    const QString outOid = QStringLiteral("1.3.6.1.2.1.2.2.1.16.") + Index;
+    TSQLiteDatabase& db = FOwner.Database();
+    const QString newest = QStringLiteral("select T_in,T_out,date_time from traf_p where ID_p=? order by id desc limit 1");
+    if (db.OpenResultTable(newest, {PortId})->AtEnd()) {
+        qint64 in = ReadCounter(Host, Community, inOid);
+        qint64 out = ReadCounter(Host, Community, outOid);
+        InsertTrafficSample(db, PortId, in, out, 0, 0);
+    }
+    qint64 lastIn = 0, lastOut = 0, lastTime = Now();
+    auto last = db.OpenResultTable(newest, {PortId});
+    if (!last->AtEnd()) {
+        ParseCounter(last->FieldTextOrEmpty(0), lastIn);
+        ParseCounter(last->FieldTextOrEmpty(1), lastOut);
+        lastTime = TextToInt64(last->FieldTextOrEmpty(2));
+    }
+    qint64 seconds = Now() - lastTime;
+    qint64 in = ReadCounter(Host, Community, inOid);
+    qint64 out = ReadCounter(Host, Community, outOid);
+    qint64 inRate = TrafficRate(in, lastIn, seconds, SpeedMbit, PreviousRate(PortId, "curr_traf_in"));
+    qint64 outRate = TrafficRate(out, lastOut, seconds, SpeedMbit, PreviousRate(PortId, "curr_traf_out"));
+    InsertTrafficSample(db, PortId, in, out, inRate, outRate);
+}

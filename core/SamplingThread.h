@@ -1,0 +1,30 @@
+// The sampling thread: about once a minute it walks the enabled hosts and stores the octet
+// counters and byte rates of their monitored interfaces in traf_p, and one echo time per
+// latency-sampled host in Ping_data.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class TMonitorController;
+
+// Inserts one traffic sample; a failure is ignored.
+class TSQLiteDatabase;
+void InsertTrafficSample(TSQLiteDatabase& Database, const QString& PortId, qint64 InCounter, qint64 OutCounter,
+                         qint64 InRate, qint64 OutRate);
+
+class TPort_Monitoring_Thread {
+public:
+    explicit TPort_Monitoring_Thread(TMonitorController& Owner);
+    void Execute();
+
+private:
+    bool SampleHost(quint64 Handle);
+    void SampleInterface(const QString& Host, const QString& Community, const QString& PortId,
+                         const QString& Index, qint64 SpeedMbit);
+    // The counter's value, the low 32 bits kept; 0 when the read failed or is not a number.
+    qint64 ReadCounter(const QString& Host, const QString& Community, const QString& Oid);
+    qint64 PreviousRate(const QString& PortId, const char* Column);
+
+    TMonitorController& FOwner;
+};

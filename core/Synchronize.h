@@ -1,0 +1,27 @@
+// Synchronous calls from worker threads onto the GUI (main) thread: the worker blocks until the
+// GUI thread has run the function. The GUI thread can keep serving such calls while it waits for
+// workers to end, so shut-down never deadlocks against a worker inside a call.
+#pragma once
+
+#include <functional>
+
+// Runs fn on the main thread and waits for it. On the main thread itself (or before any
+// QCoreApplication exists) fn runs at once. An exception thrown by fn is reported and swallowed.
+// Returns false when fn threw or was not run because synchronous calls are closed.
+bool Synchronize(const std::function<void()>& fn);
+
+// Runs every call waiting for the main thread now (main thread only). Returns how many ran.
+int ServeSynchronizeCalls();
+
+// On the main thread: serves synchronous calls until done() returns true or limitMs passed,
+// without dispatching any other event. Returns done()'s last answer.
+bool WaitServingSynchronize(const std::function<bool()>& done, int limitMs);
+
+// Once closed, Synchronize() from a worker returns false at once without running anything, and
+// calls already waiting are released unrun: used when the windows are about to be destroyed.
+// Call it on the main thread.
+void SetSynchronizeClosed(bool closed);
+bool SynchronizeClosed();
+
+// True on the thread that owns the QCoreApplication (also true when none exists).
+bool IsMainThread();

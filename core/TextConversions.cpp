@@ -1,0 +1,153 @@
+// Implementation of the shared conversions.
+#include "core/TextConversions.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTimeZone>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double secondsPerDay = 86400.0;
+constexpr qint64 msPerDay = 86400000;
+
+// The day the date-time type counts from, as a UTC stamp so that adding milliseconds never
+// meets a daylight-saving jump; the result is read back as local wall-clock fields.
+QDateTime DayZeroUtc() {
+    return QDateTime(QDate(1899, 12, 30), QTime(0, 0), QTimeZone::utc());
+}
+
+QString DisplayDateFormat() {
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    // Four-digit years only: widen a lone "yy" (never touch an existing "yyyy").
+    static const QRegularExpression twoDigitYear(QStringLiteral("(?<!y)yy(?!y)"));
+    format.replace(twoDigitYear, QStringLiteral("yyyy"));
+    return format;
+}
+
+QString DisplayFormat() {
+    return DisplayDateFormat() + QStringLiteral(" hh:mm:ss");
+}
+
+int HexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9') {
+        return u - u'0';
+    }
+    if (u >= u'A' && u <= u'F') {
+        return u - u'A' + 10;
+    }
+    if (u >= u'a' && u <= u'f') {
+        return u - u'a' + 10;
+    }
+    return -1;
+}
+
+} // namespace
+
+QString Int64ToText(qint64 value) {
+    return QString::number(value);
+}
+
+qint64 TextToInt64(const QString& text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < n && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    // Accumulate towards the sign's side so that the smallest value fits exactly.
+    const qint64 limit = negative ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+    qint64 value = 0;
+    for (; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9') {
+            break;
+        }
+        const int digit = c - u'0';
+        if (!negative) {
+            if (value > (limit - digit) / 10) {
+                return limit;
+            }
+            value = value * 10 + digit;
+        } else {
+            if (value < (limit + digit) / 10) {
+                return limit;
+            }
+            value = value * 10 - digit;
+        }
+    }
+    return value;
+}
+
+double DateTimeFromUnixTime32(qint32 seconds) {
+    return seconds / secondsPerDay + UnixDateDelta;
+}
+
+double DateTimeFromUnixTime(qint64 seconds) {
+    return static_cast<double>(seconds) / secondsPerDay + UnixDateDelta;
+}
+
+qint64 UnixTimeFromDateTime(double dateTime) {
+    return std::llround((dateTime - UnixDateDelta) * secondsPerDay);
+}
+
+qint64 WholeSecondsBetween(double a, double b) {
+    // Through whole milliseconds first, so 0.999999 of a second from double rounding counts as one.
+    const qint64 ms = std::llround(std::fabs(a - b) * msPerDay);
+    return ms / 1000;
+}
+
+QDateTime DateTimeToQDateTime(double dateTime) {
+    const QDateTime wall = DayZeroUtc().addMSecs(std::llround(dateTime * msPerDay));
+    return QDateTime(wall.date(), wall.time());
+}
+
+double QDateTimeToDateTime(const QDateTime& value) {
+    const QDateTime local = value.toLocalTime();
+    const QDateTime wall(local.date(), local.time(), QTimeZone::utc());
+    return static_cast<double>(DayZeroUtc().msecsTo(wall)) / msPerDay;
+}
+
+double NowDateTime() {
+    return QDateTimeToDateTime(QDateTime::currentDateTime());
+}
+
+QString DateTimeToDisplayText(double dateTime) {
+    return QLocale().toString(DateTimeToQDateTime(dateTime), DisplayFormat());
+}
+
+std::optional<double> DisplayTextToDateTime(const QString& text) {
+    const QLocale locale = QLocale();
+    const QString format = DisplayFormat();
+    const QDateTime value = locale.toDateTime(text.trimmed(), format);
+    if (!value.isValid()) {
+        return std::nullopt;
+    }
+    // Read the wall-clock fields as written, even inside a daylight-saving gap.
+    const QDateTime wall(value.date(), value.time(), QTimeZone::utc());
+    return static_cast<double>(DayZeroUtc().msecsTo(wall)) / msPerDay;
+}
+
+QString BytesToHexText(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex().toUpper());
+}
+
+QByteArray HexTextToBytes(const QString& text) {
+    QByteArray out;
+    out.reserve(text.size() / 2);
+    for (qsizetype i = 0; i + 1 < text.size(); i += 2) {
+        const int high = HexDigit(text[i]);
+        const int low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0) {
+            break;
+        }
+        out.append(static_cast<char>(high * 16 + low));
+    }
+    return out;
+}

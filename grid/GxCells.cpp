@@ -1,0 +1,855 @@
+// Typed cells and the cell store of the table control.
+#include "grid/GxCells.h"
+#include "grid/GxConvert.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <numeric>
+
+// ---- compact text ---------------------------------------------------------------------------
+
+TCellText::TCellText(TCellText&& other) noexcept {
+    std::memcpy(FData, other.FData, sizeof(FData));
+    other.Reset();
+}
+
+void TCellText::Free() {
+    if (IsHeap())
+        delete[] HeapData();
+    Reset();
+}
+
+const char16_t* TCellText::HeapData() const {
+    char16_t* p = nullptr;
+    std::memcpy(&p, FData, sizeof(p));
+    return p;
+}
+
+int TCellText::Size() const {
+    if (!IsHeap())
+        return FData[InlineCapacity];
+    uint32_t length = 0;
+    std::memcpy(&length, FData + 4, sizeof(length));
+    return int(length);
+}
+
+void TCellText::Assign(QStringView text) {
+    Free();
+    const qsizetype n = text.size();
+    if (n <= InlineCapacity) {
+        if (n > 0)
+            std::memcpy(FData, text.utf16(), size_t(n) * sizeof(char16_t));
+        FData[InlineCapacity] = char16_t(n);
+        return;
+    }
+    auto* data = new char16_t[size_t(n)];
+    std::memcpy(data, text.utf16(), size_t(n) * sizeof(char16_t));
+    const uint32_t length = uint32_t(n);
+    std::memcpy(FData, &data, sizeof(data));
+    std::memcpy(FData + 4, &length, sizeof(length));
+    FData[InlineCapacity] = HeapMark;
+}
+
+QStringView TCellText::View() const {
+    const char16_t* data = IsHeap() ? HeapData() : FData;
+    return QStringView(data, Size());
+}
+
+QString TCellText::ToString() const { return View().toString(); }
+
+// ---- base cell ------------------------------------------------------------------------------
+
+TRow& TCell::RowObject() const { return *TCells::RowOfCell(this); }
+TCells& TCell::Owner() const { return *RowObject().FOwner; }
+int TCell::Row() const { return Owner().IndexOfRow(&RowObject()); }
+const QLocale& TCell::Locale() const { return Owner().Locale(); }
+
+void TCell::Changed() {
+    if (!Locked())
+        Owner().CellChanged(this);
+}
+
+void TCell::SetAsBoolean(bool) { Changed(); }
+void TCell::SetAsDateTime(double) { Changed(); }
+void TCell::SetAsFloat(double) { Changed(); }
+void TCell::SetAsInteger(int32_t) { Changed(); }
+void TCell::SetAsString(const QString&) { Changed(); }
+void TCell::Clear() { Changed(); }
+
+void TCell::SetCellColor(TColor value) {
+    FColor = value;
+    Changed();
+}
+
+void TCell::SetEmpty(bool value) {
+    FFlags = value ? uint8_t(FFlags | FlagEmpty) : uint8_t(FFlags & ~FlagEmpty);
+}
+
+QString TCell::Hint() const { return (FFlags & FlagHasHint) ? Owner().CellHint(this) : QString(); }
+void TCell::SetHint(const QString& value) { Owner().SetCellHint(this, value); }
+int32_t TCell::ObjectReference() const { return (FFlags & FlagHasReference) ? Owner().CellReference(this) : 0; }
+void TCell::SetObjectReference(int32_t value) { Owner().SetCellReference(this, value); }
+
+// ---- Boolean --------------------------------------------------------------------------------
+
+QString TBooleanCell::GetAsString() const { return BoolToText(FValue); }
+void TBooleanCell::SetAsBoolean(bool value) {
+    FValue = value;
+    TCell::SetAsBoolean(value);
+}
+void TBooleanCell::SetAsDateTime(double value) {
+    FValue = false;
+    TCell::SetAsDateTime(value);
+}
+void TBooleanCell::SetAsFloat(double value) {
+    FValue = value != 0;
+    TCell::SetAsFloat(value);
+}
+void TBooleanCell::SetAsInteger(int32_t value) {
+    FValue = value != 0;
+    TCell::SetAsInteger(value);
+}
+void TBooleanCell::SetAsString(const QString& value) {
+    FValue = value == u"1" || value.toLower() == u"true";
+    TCell::SetAsString(value);
+}
+void TBooleanCell::Clear() {
+    FValue = false;
+    TCell::Clear();
+}
+void TBooleanCell::MoveInto(void* slot) { new (slot) TBooleanCell(std::move(*this)); }
+
+// ---- date-time ------------------------------------------------------------------------------
+
+int32_t TDateTimeCell::GetAsInteger() const { return TruncToInt(FValue, Locale()); }
+QString TDateTimeCell::GetAsString() const { return DateTimeToText(FValue, Locale(), true); }
+void TDateTimeCell::SetAsBoolean(bool value) {
+    FValue = TodayDate();
+    TCell::SetAsBoolean(value);
+}
+void TDateTimeCell::SetAsDateTime(double value) {
+    FValue = value;
+    TCell::SetAsDateTime(value);
+}
+void TDateTimeCell::SetAsFloat(double value) {
+    FValue = value;
+    TCell::SetAsFloat(value);
+}
+void TDateTimeCell::SetAsInteger(int32_t value) {
+    FValue = value;
+    TCell::SetAsInteger(value);
+}
+void TDateTimeCell::SetAsString(const QString& value) {
+    FValue = value.isEmpty() ? 0 : TryTextToDateTime(value, Locale()).value_or(0);
+    TCell::SetAsString(value);
+}
+void TDateTimeCell::Clear() {
+    FValue = 0;
+    TCell::Clear();
+}
+void TDateTimeCell::MoveInto(void* slot) { new (slot) TDateTimeCell(std::move(*this)); }
+
+// ---- float ----------------------------------------------------------------------------------
+
+int32_t TFloatCell::GetAsInteger() const { return RoundToInt(FValue, Locale()); }
+QString TFloatCell::GetAsString() const { return FloatToText(FValue, Locale()); }
+void TFloatCell::SetAsBoolean(bool value) {
+    FValue = 0;
+    TCell::SetAsBoolean(value);
+}
+void TFloatCell::SetAsDateTime(double value) {
+    FValue = value;
+    TCell::SetAsDateTime(value);
+}
+void TFloatCell::SetAsFloat(double value) {
+    FValue = value;
+    TCell::SetAsFloat(value);
+}
+void TFloatCell::SetAsInteger(int32_t value) {
+    FValue = value;
+    TCell::SetAsInteger(value);
+}
+void TFloatCell::SetAsString(const QString& value) {
+    FValue = TextToFloat(value, Locale());
+    TCell::SetAsString(value);
+}
+void TFloatCell::Clear() {
+    FValue = 0;
+    TCell::Clear();
+}
+void TFloatCell::MoveInto(void* slot) { new (slot) TFloatCell(std::move(*this)); }
+
+// ---- integer --------------------------------------------------------------------------------
+
+void TIntegerCell::SetAsBoolean(bool value) {
+    FValue = value ? 1 : 0;
+    TCell::SetAsBoolean(value);
+}
+void TIntegerCell::SetAsDateTime(double value) {
+    FValue = 0;
+    TCell::SetAsDateTime(value);
+}
+void TIntegerCell::SetAsFloat(double value) {
+    FValue = RoundToInt(value, Locale());
+    TCell::SetAsFloat(value);
+}
+void TIntegerCell::SetAsInteger(int32_t value) {
+    FValue = value;
+    TCell::SetAsInteger(value);
+}
+void TIntegerCell::SetAsString(const QString& value) {
+    FValue = value.isEmpty() ? 0 : TextToInt(value);
+    TCell::SetAsString(value);
+}
+void TIntegerCell::Clear() {
+    FValue = 0;
+    TCell::Clear();
+}
+void TIntegerCell::MoveInto(void* slot) { new (slot) TIntegerCell(std::move(*this)); }
+
+// ---- string ---------------------------------------------------------------------------------
+
+bool TStringCell::GetAsBoolean() const { return TextToBool(GetAsString(), Locale()); }
+double TStringCell::GetAsDateTime() const {
+    return FValue.IsEmpty() ? 0 : TextToDateTime(GetAsString(), Locale());
+}
+double TStringCell::GetAsFloat() const { return TextToFloat(GetAsString(), Locale()); }
+int32_t TStringCell::GetAsInteger() const { return TextToInt(GetAsString()); }
+void TStringCell::SetAsBoolean(bool value) {
+    FValue.Assign(BoolToText(value));
+    TCell::SetAsBoolean(value);
+}
+void TStringCell::SetAsDateTime(double value) {
+    FValue.Assign(DateTimeToText(value, Locale(), true));
+    TCell::SetAsDateTime(value);
+}
+void TStringCell::SetAsFloat(double value) {
+    FValue.Assign(FloatToText(value, Locale()));
+    TCell::SetAsFloat(value);
+}
+void TStringCell::SetAsInteger(int32_t value) {
+    FValue.Assign(QString::number(value));
+    TCell::SetAsInteger(value);
+}
+void TStringCell::SetAsString(const QString& value) {
+    FValue.Assign(value);
+    TCell::SetAsString(value);
+}
+void TStringCell::Clear() {
+    FValue.Assign(QStringView());
+    TCell::Clear();
+}
+void TStringCell::MoveInto(void* slot) { new (slot) TStringCell(std::move(*this)); }
+
+void TIncrementCell::MoveInto(void* slot) { new (slot) TIncrementCell(std::move(*this)); }
+
+// ---- text-backed (GUID, virtual) ------------------------------------------------------------
+
+bool TTextBackedCell::GetAsBoolean() const { return TextToBool(GetAsString(), Locale()); }
+double TTextBackedCell::GetAsDateTime() const {
+    const QString text = GetAsString();
+    return text.isEmpty() ? 0 : TextToDateTime(text, Locale());
+}
+double TTextBackedCell::GetAsFloat() const { return TextToFloat(GetAsString(), Locale()); }
+int32_t TTextBackedCell::GetAsInteger() const { return TextToInt(GetAsString()); }
+void TTextBackedCell::SetAsBoolean(bool value) { SetAsString(BoolToText(value)); }
+void TTextBackedCell::SetAsDateTime(double value) { SetAsString(DateTimeToText(value, Locale(), true)); }
+void TTextBackedCell::SetAsFloat(double value) { SetAsString(FloatToText(value, Locale())); }
+void TTextBackedCell::SetAsInteger(int32_t value) { SetAsString(QString::number(value)); }
+
+QString TGuidCell::GetAsString() const { return GuidToText(FValue); }
+void TGuidCell::SetAsString(const QString& value) {
+    FValue = TextToGuid(value);
+    TCell::SetAsString(value);
+}
+void TGuidCell::Clear() {
+    FValue = QUuid();
+    TCell::Clear();
+}
+void TGuidCell::MoveInto(void* slot) { new (slot) TGuidCell(std::move(*this)); }
+
+QString TVirtualCell::GetAsString() const {
+    QString value;
+    TGxCustomColumn* column = Owner().Columns().GetColumn(Column());
+    if (column->OnGetCellValue)
+        column->OnGetCellValue(column, Row(), value);
+    return value;
+}
+void TVirtualCell::SetAsString(const QString& value) {
+    TGxCustomColumn* column = Owner().Columns().GetColumn(Column());
+    if (column->OnSetCellValue)
+        column->OnSetCellValue(column, Row(), value);
+    TCell::SetAsString(value);
+}
+void TVirtualCell::Clear() { TCell::Clear(); }
+void TVirtualCell::MoveInto(void* slot) { new (slot) TVirtualCell(std::move(*this)); }
+
+// ---- store: slots and rows ------------------------------------------------------------------
+
+namespace {
+
+static_assert(sizeof(TStringCell) <= 40 && sizeof(TGuidCell) <= 40 && sizeof(TDateTimeCell) <= 40);
+static_assert(alignof(TStringCell) <= 8 && alignof(TGuidCell) <= 8 && alignof(TFloatCell) <= 8);
+
+template <class T> TCell* Construct(void* slot) { return new (slot) T(); }
+
+} // namespace
+
+TRow* TCells::RowOfCell(const TCell* cell) {
+    const auto* base = reinterpret_cast<const unsigned char*>(cell) - size_t(cell->FColumn) * SlotSize - HeaderSize;
+    TRow* row = nullptr;
+    std::memcpy(&row, base, sizeof(row));
+    return row;
+}
+
+TCell* TCells::SlotCell(TRow* row, int column) {
+    return std::launder(reinterpret_cast<TCell*>(row->FCells + HeaderSize + size_t(column) * SlotSize));
+}
+
+unsigned char* TCells::AllocateCells(TRow* row, int count) {
+    auto* block = static_cast<unsigned char*>(::operator new(HeaderSize + size_t(std::max(count, 0)) * SlotSize));
+    std::memcpy(block, &row, sizeof(row));
+    return block;
+}
+
+TCells::TCells(TGxColumns& columns, QObject* ownerGrid) : FColumns(columns), FOwnerGrid(ownerGrid) {}
+
+TCells::~TCells() {
+    CompactList();
+    for (int i = 0; i < FRowCount; ++i)
+        DestroyRow(FRows[size_t(i)]);
+}
+
+void TCells::MakeCell(TRow* row, int column, bool insertPath) {
+    const TGxCustomColumn* col = FColumns.GetColumn(column);
+    void* slot = row->FCells + HeaderSize + size_t(column) * SlotSize;
+    uint8_t kind = col->CellKind();
+    if (insertPath && kind == ckIncrement)
+        kind = ckInteger;
+    if (insertPath && kind == ckGuid)
+        kind = ckString;
+    TCell* cell = nullptr;
+    switch (kind) {
+    case ckIncrement: cell = Construct<TIncrementCell>(slot); break;
+    case ckBoolean: cell = Construct<TBooleanCell>(slot); break;
+    case ckDateTime: cell = Construct<TDateTimeCell>(slot); break;
+    case ckFloat: cell = Construct<TFloatCell>(slot); break;
+    case ckGuid: cell = Construct<TGuidCell>(slot); break;
+    case ckInteger: cell = Construct<TIntegerCell>(slot); break;
+    case ckVirtual: cell = Construct<TVirtualCell>(slot); break;
+    default: cell = Construct<TStringCell>(slot); break;
+    }
+    cell->FColumn = uint16_t(column);
+    cell->FFontStyle = col->Font().Style;
+    cell->SetCellColor(col->Color()); // locked: reports nothing
+    cell->FFlags &= uint8_t(~TCell::FlagLocked);
+}
+
+TRow* TCells::MakeRow(bool insertPath) {
+    auto row = std::make_unique<TRow>();
+    row->FOwner = this;
+    row->FHandle = FNextHandle++;
+    row->Height = FDefaultRowHeight;
+    row->FCells = AllocateCells(row.get(), FColumnCount);
+    int made = 0;
+    try {
+        for (; made < FColumnCount; ++made)
+            MakeCell(row.get(), made, insertPath);
+    } catch (...) {
+        for (int i = 0; i < made; ++i)
+            SlotCell(row.get(), i)->~TCell();
+        ::operator delete(row->FCells);
+        throw;
+    }
+    FHandles.emplace(row->FHandle, row.get());
+    return row.release();
+}
+
+void TCells::ForgetCellSideData(TCell* cell) {
+    if (cell->FFlags & TCell::FlagHasHint)
+        FHints.erase(cell);
+    if (cell->FFlags & TCell::FlagHasReference)
+        FReferences.erase(cell);
+}
+
+void TCells::DestroyRow(TRow* row) {
+    for (int i = 0; i < FColumnCount; ++i) {
+        TCell* cell = SlotCell(row, i);
+        ForgetCellSideData(cell);
+        cell->~TCell();
+    }
+    ::operator delete(row->FCells);
+    FHandles.erase(row->FHandle);
+    delete row;
+}
+
+void TCells::CheckRow(int index) const {
+    if (index < 0 || index >= FRowCount)
+        RaiseListIndexError(index);
+}
+
+void TCells::CheckColumn(int index) const {
+    if (index < 0 || index >= FColumnCount)
+        RaiseListIndexError(index);
+}
+
+// ---- row list (gap buffer) ------------------------------------------------------------------
+
+TRow*& TCells::At(int index) const {
+    return FRows[size_t(index < FGapStart ? index : index + FGapSize)];
+}
+
+void TCells::MoveGap(int index) const {
+    if (FGapSize == 0) {
+        FGapStart = index;
+        return;
+    }
+    if (index < FGapStart) {
+        const int n = FGapStart - index;
+        std::memmove(&FRows[size_t(index + FGapSize)], &FRows[size_t(index)], size_t(n) * sizeof(TRow*));
+    } else if (index > FGapStart) {
+        const int n = index - FGapStart;
+        std::memmove(&FRows[size_t(FGapStart)], &FRows[size_t(FGapStart + FGapSize)], size_t(n) * sizeof(TRow*));
+    }
+    FGapStart = index;
+}
+
+void TCells::CompactList() const {
+    MoveGap(FRowCount);
+}
+
+void TCells::ListInsert(int index, TRow* row) {
+    if (FGapSize == 0) {
+        CompactList();
+        const size_t grown = std::max<size_t>(16, FRows.size() * 2);
+        FGapStart = FRowCount;
+        FGapSize = int(grown) - FRowCount;
+        FRows.resize(grown, nullptr);
+    }
+    MoveGap(index);
+    FRows[size_t(FGapStart)] = row;
+    ++FGapStart;
+    --FGapSize;
+    ++FRowCount;
+}
+
+void TCells::ListErase(int index) {
+    MoveGap(index);
+    ++FGapSize;
+    --FRowCount;
+}
+
+// ---- row index cache ------------------------------------------------------------------------
+
+void TCells::InvalidateIndexesFrom(int index) const { FIndexValidBelow = std::min(FIndexValidBelow, index); }
+
+void TCells::RefreshIndexes() const {
+    for (int i = FIndexValidBelow; i < FRowCount; ++i)
+        At(i)->FIndex = i;
+    FIndexValidBelow = FRowCount;
+}
+
+int TCells::IndexOfRow(const TRow* row) const {
+    if (!row || row->FOwner != this)
+        return -1;
+    if (row->FIndex >= 0 && row->FIndex < FIndexValidBelow)
+        return row->FIndex;
+    RefreshIndexes();
+    return row->FIndex;
+}
+
+int TCells::RowByHandle(uint64_t handle) const {
+    auto it = FHandles.find(handle);
+    return it == FHandles.end() ? -1 : IndexOfRow(it->second);
+}
+
+void TCells::RowsReordered() { InvalidateIndexesFrom(0); }
+
+// ---- row operations -------------------------------------------------------------------------
+
+void TCells::AddRows(int count) {
+    for (int i = 0; i < count; ++i) {
+        TRow* row = MakeRow(false);
+        const bool cacheWhole = FIndexValidBelow == FRowCount;
+        ListInsert(FRowCount, row);
+        row->FIndex = FRowCount - 1;
+        if (cacheWhole)
+            FIndexValidBelow = FRowCount;
+        ++FVisibleRowCount;
+    }
+    FSortedUnchanged = false;
+}
+
+void TCells::InsertRow(int index) {
+    if (index < 0 || index > FRowCount)
+        RaiseListIndexError(index);
+    TRow* row = MakeRow(true);
+    ListInsert(index, row);
+    InvalidateIndexesFrom(index);
+    ++FVisibleRowCount;
+    FSortedUnchanged = false;
+}
+
+void TCells::AddChildRow(int parentIndex, int index) {
+    CheckRow(parentIndex);
+    if (index < 0 || index > FRowCount)
+        RaiseListIndexError(index);
+    TRow* parent = At(parentIndex);
+    TRow* row = MakeRow(true);
+    row->ParentRow = parent;
+    row->Shown = parent->Expanded;
+    row->Level = parent->Level + 1;
+    ++parent->ChildCount;
+    ListInsert(index, row);
+    InvalidateIndexesFrom(index);
+    if (row->IsVisible())
+        ++FVisibleRowCount;
+    FSortedUnchanged = false;
+}
+
+void TCells::DeleteRow(int index) {
+    CheckRow(index);
+    TRow* row = At(index);
+    ListErase(index);
+    InvalidateIndexesFrom(index);
+    if (row->IsVisible())
+        --FVisibleRowCount;
+    DestroyRow(row);
+}
+
+void TCells::ClearRows() {
+    CompactList();
+    for (int i = 0; i < FRowCount; ++i)
+        DestroyRow(FRows[size_t(i)]);
+    FRows.clear();
+    FGapStart = FGapSize = 0;
+    FRowCount = FVisibleRowCount = 0;
+    FIndexValidBelow = 0;
+    FHandles.clear();
+    FHints.clear();
+    FReferences.clear();
+    FSortedUnchanged = false;
+}
+
+void TCells::MoveRow(int from, int to) {
+    CheckRow(from);
+    CheckRow(to);
+    if (from != to) {
+        TRow* row = At(from);
+        ListErase(from);
+        ListInsert(to, row);
+        InvalidateIndexesFrom(std::min(from, to));
+    }
+    FSortedUnchanged = false;
+}
+
+void TCells::ExchangeRows(int a, int b) {
+    CheckRow(a);
+    CheckRow(b);
+    std::swap(At(a), At(b));
+    InvalidateIndexesFrom(std::min(a, b));
+}
+
+void TCells::SetRowVisible(int index, bool value) {
+    TRow& row = GetRow(index);
+    if (row.Visible == value)
+        return;
+    const bool before = row.IsVisible();
+    row.Visible = value;
+    FVisibleRowCount += int(row.IsVisible()) - int(before);
+}
+
+void TCells::SetRowShown(int index, bool value) {
+    TRow& row = GetRow(index);
+    if (row.Shown == value)
+        return;
+    const bool before = row.IsVisible();
+    row.Shown = value;
+    FVisibleRowCount += int(row.IsVisible()) - int(before);
+}
+
+int TCells::DescendantCount(int index) const {
+    const int level = GetRow(index).Level;
+    int count = 0;
+    for (int i = index + 1; i < FRowCount && At(i)->Level > level; ++i)
+        ++count;
+    return count;
+}
+
+int TCells::DirectChildCount(int index) const {
+    const int level = GetRow(index).Level;
+    int count = 0;
+    for (int i = index + 1; i < FRowCount && At(i)->Level > level; ++i)
+        if (At(i)->Level == level + 1)
+            ++count;
+    return count;
+}
+
+TRow& TCells::GetRow(int index) const {
+    CheckRow(index);
+    return *At(index);
+}
+
+TCell& TCells::GetCell(int column, int row) const {
+    CheckRow(row);
+    CheckColumn(column);
+    return *SlotCell(At(row), column);
+}
+
+void TCells::CellChanged(const TCell* cell) {
+    if (OnCellChange)
+        OnCellChange(cell->Column(), cell->Row());
+    FSortedUnchanged = false;
+}
+
+// ---- side data ------------------------------------------------------------------------------
+
+QString TCells::CellHint(const TCell* cell) const {
+    auto it = FHints.find(cell);
+    return it == FHints.end() ? QString() : it->second;
+}
+
+void TCells::SetCellHint(TCell* cell, const QString& value) {
+    if (value.isEmpty()) {
+        FHints.erase(cell);
+        cell->FFlags &= uint8_t(~TCell::FlagHasHint);
+        return;
+    }
+    FHints[cell] = value;
+    cell->FFlags |= TCell::FlagHasHint;
+}
+
+int32_t TCells::CellReference(const TCell* cell) const {
+    auto it = FReferences.find(cell);
+    return it == FReferences.end() ? 0 : it->second;
+}
+
+void TCells::SetCellReference(TCell* cell, int32_t value) {
+    if (value == 0) {
+        FReferences.erase(cell);
+        cell->FFlags &= uint8_t(~TCell::FlagHasReference);
+        return;
+    }
+    FReferences[cell] = value;
+    cell->FFlags |= TCell::FlagHasReference;
+}
+
+// ---- column changes -------------------------------------------------------------------------
+
+void TCells::ReshapeRows(int newCount, const std::function<int(int)>& sourceOfColumn) {
+    const int oldCount = FColumnCount;
+    std::vector<bool> moved(size_t(std::max(oldCount, 0)), false);
+    for (int r = 0; r < FRowCount; ++r) {
+        TRow* row = At(r);
+        unsigned char* old = row->FCells;
+        row->FCells = AllocateCells(row, newCount);
+        std::fill(moved.begin(), moved.end(), false);
+        for (int c = 0; c < newCount; ++c) {
+            const int src = sourceOfColumn(c);
+            if (src < 0) {
+                MakeCell(row, c, true);
+                continue;
+            }
+            auto* from = std::launder(reinterpret_cast<TCell*>(old + HeaderSize + size_t(src) * SlotSize));
+            void* slot = row->FCells + HeaderSize + size_t(c) * SlotSize;
+            from->MoveInto(slot);
+            auto* to = static_cast<TCell*>(slot);
+            to->FColumn = uint16_t(c);
+            if (from->FFlags & TCell::FlagHasHint) {
+                FHints[to] = FHints[from];
+                FHints.erase(from);
+            }
+            if (from->FFlags & TCell::FlagHasReference) {
+                FReferences[to] = FReferences[from];
+                FReferences.erase(from);
+            }
+            from->FFlags &= uint8_t(~(TCell::FlagHasHint | TCell::FlagHasReference));
+            from->~TCell();
+            moved[size_t(src)] = true;
+        }
+        for (int c = 0; c < oldCount; ++c) {
+            if (moved[size_t(c)])
+                continue;
+            auto* gone = std::launder(reinterpret_cast<TCell*>(old + HeaderSize + size_t(c) * SlotSize));
+            ForgetCellSideData(gone);
+            gone->~TCell();
+        }
+        ::operator delete(old);
+    }
+    FColumnCount = newCount;
+}
+
+void TCells::ColumnAdded() {
+    const int count = FColumnCount + 1;
+    ReshapeRows(count, [count](int c) { return c < count - 1 ? c : -1; });
+}
+
+void TCells::ColumnDeleted(int index) {
+    CheckColumn(index);
+    if (FColumnCount == 1) {
+        ClearRows();
+        FColumnCount = 0;
+        return;
+    }
+    ReshapeRows(FColumnCount - 1, [index](int c) { return c < index ? c : c + 1; });
+}
+
+void TCells::ColumnsCleared() {
+    ClearRows();
+    FColumnCount = 0;
+}
+
+void TCells::ColumnInserted(int index) {
+    if (index < 0 || index > FColumnCount)
+        RaiseListIndexError(index);
+    ReshapeRows(FColumnCount + 1, [index](int c) { return c < index ? c : (c == index ? -1 : c - 1); });
+    FSortedUnchanged = false;
+}
+
+void TCells::ColumnMoved(int from, int to) {
+    CheckColumn(from);
+    CheckColumn(to);
+    if (from == to)
+        return;
+    std::vector<int> order(static_cast<size_t>(FColumnCount));
+    std::iota(order.begin(), order.end(), 0);
+    const int moved = order[size_t(from)];
+    order.erase(order.begin() + from);
+    order.insert(order.begin() + to, moved);
+    ReshapeRows(FColumnCount, [&order](int c) { return order[size_t(c)]; });
+}
+
+// ---- sorting --------------------------------------------------------------------------------
+
+namespace {
+
+using IpKey = std::array<uint32_t, 4>;
+
+// Four numbers of an address text; other characters are skipped, a part without digits is 0
+// and long digit runs saturate.
+IpKey AddressKey(QStringView text) {
+    IpKey key{};
+    int part = 0;
+    uint64_t current = 0;
+    auto store = [&] {
+        if (part < 4)
+            key[size_t(part)] = uint32_t(current);
+        ++part;
+        current = 0;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= u'0' && c <= u'9')
+            current = std::min<uint64_t>(current * 10 + (c - u'0'), std::numeric_limits<uint32_t>::max());
+        else if (c == u'.') {
+            store();
+            continue;
+        }
+        if (i == text.size() - 1)
+            store();
+    }
+    return key;
+}
+
+QByteArray CaseInsensitiveKey(const QString& text) {
+    QByteArray bytes = text.toUtf8();
+    for (char& b : bytes)
+        if (b >= 'A' && b <= 'Z')
+            b = char(b - 'A' + 'a');
+    return bytes;
+}
+
+bool LessDouble(double a, double b) { return (std::isnan(a) && !std::isnan(b)) || a < b; }
+
+template <class Key, class Less>
+std::vector<uint32_t> SortedOrder(std::vector<std::pair<Key, uint32_t>>& keyed, Less less, bool descending) {
+    if (descending)
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [&](const auto& a, const auto& b) { return less(b.first, a.first); });
+    else
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [&](const auto& a, const auto& b) { return less(a.first, b.first); });
+    std::vector<uint32_t> order(keyed.size());
+    for (size_t i = 0; i < keyed.size(); ++i)
+        order[i] = keyed[i].second;
+    return order;
+}
+
+template <class Key, class MakeKey, class Less>
+std::vector<uint32_t> OrderBy(const std::vector<TCell*>& cells, MakeKey make, Less less, bool descending) {
+    std::vector<std::pair<Key, uint32_t>> keyed;
+    keyed.reserve(cells.size());
+    for (size_t i = 0; i < cells.size(); ++i)
+        keyed.emplace_back(make(*cells[i]), uint32_t(i));
+    return SortedOrder(keyed, less, descending);
+}
+
+} // namespace
+
+void TCells::Sort(int columnIndex, TSortType sortType, bool fullResort, bool descending) {
+    CheckColumn(columnIndex);
+    // The reverse shortcut also needs the same sort type: another type is another order.
+    const bool full = columnIndex != FLastSortColumn || !FSortedUnchanged || descending == FSortDescending ||
+                      fullResort || sortType != FLastSortType;
+    CompactList();
+    TRow** rows = FRows.data();
+    const size_t n = size_t(FRowCount);
+    if (!full) {
+        std::reverse(rows, rows + n);
+    } else if (n >= 2) {
+        std::vector<TCell*> cells(n);
+        for (size_t i = 0; i < n; ++i)
+            cells[i] = SlotCell(rows[i], columnIndex);
+        std::vector<uint32_t> order;
+        switch (sortType) {
+        case stBoolean:
+            order = OrderBy<bool>(cells, [](TCell& c) { return c.GetAsBoolean(); }, std::less<bool>(), descending);
+            break;
+        case stCaseInsensitive:
+            order = OrderBy<QByteArray>(cells, [](TCell& c) { return CaseInsensitiveKey(c.GetAsString()); },
+                                        std::less<QByteArray>(), descending);
+            break;
+        case stNumeric:
+            order = OrderBy<double>(cells, [](TCell& c) { return c.GetAsFloat(); }, LessDouble, descending);
+            break;
+        case stDate:
+            order = OrderBy<double>(cells, [](TCell& c) { return c.GetAsDateTime(); }, LessDouble, descending);
+            break;
+        case stIP:
+            order = OrderBy<IpKey>(cells, [](TCell& c) { return AddressKey(c.GetAsString()); }, std::less<IpKey>(),
+                                   descending);
+            break;
+        case stCustom: {
+            order.resize(n);
+            std::iota(order.begin(), order.end(), 0u);
+            if (OnCompare) {
+                auto compare = [&](uint32_t a, uint32_t b) {
+                    int result = 0;
+                    OnCompare(*cells[a], *cells[b], result);
+                    return descending ? result > 0 : result < 0;
+                };
+                std::stable_sort(order.begin(), order.end(), compare);
+            }
+            break;
+        }
+        case stAlphabetic:
+        default:
+            order = OrderBy<QString>(cells, [](TCell& c) { return c.GetAsString(); }, std::less<QString>(),
+                                     descending);
+            break;
+        }
+        std::vector<TRow*> sorted(n);
+        for (size_t i = 0; i < n; ++i)
+            sorted[i] = rows[order[i]];
+        std::copy(sorted.begin(), sorted.end(), rows);
+    }
+    FSortDescending = descending;
+    FLastSortColumn = columnIndex;
+    FLastSortType = sortType;
+    FSortedUnchanged = true;
+    RowsReordered();
+}

@@ -1,0 +1,402 @@
+// The cell store of the table control: typed cells that convert between their types, one row
+// record per row, and the store operations on rows (add, insert, delete, move, hide, sort).
+// Each row keeps its cells in one block, so moving or sorting rows moves one pointer per row;
+// a row also has a stable 64-bit handle by which a worker finds it again.
+#pragma once
+
+#include "grid/GxColumns.h"
+#include "grid/GxTypes.h"
+
+#include <QLocale>
+#include <QString>
+#include <QUuid>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class TCells;
+class TCell;
+
+// Compact text of a string cell: short texts live inside the cell, longer ones on the heap.
+class TCellText {
+public:
+    TCellText() { Reset(); }
+    ~TCellText() { Free(); }
+    TCellText(const TCellText&) = delete;
+    TCellText& operator=(const TCellText&) = delete;
+    TCellText(TCellText&& other) noexcept;
+    void Assign(QStringView text);
+    QString ToString() const;
+    QStringView View() const;
+    bool IsEmpty() const { return Size() == 0; }
+    int Size() const;
+
+private:
+    // Units 0..10 hold short text; unit 11 holds the length, or HeapMark when the text is on
+    // the heap (pointer and length then copied into units 0..5).
+    static constexpr int InlineCapacity = 11;
+    static constexpr char16_t HeapMark = 0xFFFF;
+    void Reset() { FData[InlineCapacity] = 0; }
+    void Free();
+    bool IsHeap() const { return FData[InlineCapacity] == HeapMark; }
+    const char16_t* HeapData() const;
+    char16_t FData[12];
+};
+
+// Row record: tree data, height, selection and visibility of one row.
+struct TRow {
+    int32_t ChildCount = 0;
+    bool Expanded = true;
+    int32_t ImageIndex = -1;
+    int32_t Level = 0;
+    TRow* ParentRow = nullptr;
+    int32_t Height = 16;
+    bool Selected = false;
+    bool Shown = true;
+    bool Visible = true;
+    bool IsVisible() const { return Shown && Visible; }
+    uint64_t Handle() const { return FHandle; }
+
+private:
+    friend class TCells;
+    friend class TCell;
+    TCells* FOwner = nullptr;
+    uint64_t FHandle = 0;
+    int32_t FIndex = -1; // current index while the store's index cache covers it
+    unsigned char* FCells = nullptr; // one slot per column after a back pointer to this row
+};
+
+// Base of every cell: typed accessors that convert, a colour, a hint and flags.
+class TCell {
+public:
+    virtual ~TCell() = default;
+
+    virtual bool GetAsBoolean() const = 0;
+    virtual double GetAsDateTime() const = 0;
+    virtual double GetAsFloat() const = 0;
+    virtual int32_t GetAsInteger() const = 0;
+    virtual QString GetAsString() const = 0;
+    virtual void SetAsBoolean(bool value);
+    virtual void SetAsDateTime(double value);
+    virtual void SetAsFloat(double value);
+    virtual void SetAsInteger(int32_t value);
+    virtual void SetAsString(const QString& value);
+    virtual void Clear();
+    virtual uint8_t CellClass() const = 0; // the cell kind it was made for
+
+    // Position of this cell (its own, not that of the last lookup).
+    int Column() const { return FColumn; }
+    int Row() const;
+    TRow& RowObject() const;
+    TCells& Owner() const;
+
+    TColor Color() const { return FColor; }
+    void SetCellColor(TColor value);
+    TFontStyles FontStyle() const { return FFontStyle; }
+    void SetFontStyle(TFontStyles value) { FFontStyle = value; }
+    QString Hint() const;
+    void SetHint(const QString& value);
+    int32_t ObjectReference() const;
+    void SetObjectReference(int32_t value);
+    bool Empty() const { return FFlags & FlagEmpty; }
+    void SetEmpty(bool value);
+    bool Locked() const { return FFlags & FlagLocked; }
+
+protected:
+    TCell() = default;
+    TCell(TCell&& other) noexcept
+        : FColor(other.FColor), FColumn(other.FColumn), FFontStyle(other.FFontStyle), FFlags(other.FFlags) {}
+    void Changed();
+    const QLocale& Locale() const;
+
+private:
+    friend class TCells;
+    static constexpr uint8_t FlagEmpty = 1;
+    static constexpr uint8_t FlagLocked = 2;
+    static constexpr uint8_t FlagHasHint = 4;
+    static constexpr uint8_t FlagHasReference = 8;
+    // Moves the cell into another slot (column blocks are rebuilt when columns change).
+    virtual void MoveInto(void* slot) = 0;
+
+    TColor FColor = clWindow;
+    uint16_t FColumn = 0;
+    TFontStyles FFontStyle = 0;
+    uint8_t FFlags = FlagLocked;
+};
+
+class TBooleanCell final : public TCell {
+public:
+    bool GetAsBoolean() const override { return FValue; }
+    double GetAsDateTime() const override { return 0; }
+    double GetAsFloat() const override { return FValue ? 1.0 : 0.0; }
+    int32_t GetAsInteger() const override { return FValue ? 1 : 0; }
+    QString GetAsString() const override;
+    void SetAsBoolean(bool value) override;
+    void SetAsDateTime(double value) override;
+    void SetAsFloat(double value) override;
+    void SetAsInteger(int32_t value) override;
+    void SetAsString(const QString& value) override;
+    void Clear() override;
+    uint8_t CellClass() const override { return ckBoolean; }
+
+private:
+    void MoveInto(void* slot) override;
+    bool FValue = false;
+};
+
+class TDateTimeCell final : public TCell {
+public:
+    bool GetAsBoolean() const override { return false; }
+    double GetAsDateTime() const override { return FValue; }
+    double GetAsFloat() const override { return FValue; }
+    int32_t GetAsInteger() const override;
+    QString GetAsString() const override;
+    void SetAsBoolean(bool value) override;
+    void SetAsDateTime(double value) override;
+    void SetAsFloat(double value) override;
+    void SetAsInteger(int32_t value) override;
+    void SetAsString(const QString& value) override;
+    void Clear() override;
+    uint8_t CellClass() const override { return ckDateTime; }
+
+private:
+    void MoveInto(void* slot) override;
+    double FValue = 0;
+};
+
+class TFloatCell final : public TCell {
+public:
+    bool GetAsBoolean() const override { return false; }
+    double GetAsDateTime() const override { return FValue; }
+    double GetAsFloat() const override { return FValue; }
+    int32_t GetAsInteger() const override;
+    QString GetAsString() const override;
+    void SetAsBoolean(bool value) override;
+    void SetAsDateTime(double value) override;
+    void SetAsFloat(double value) override;
+    void SetAsInteger(int32_t value) override;
+    void SetAsString(const QString& value) override;
+    void Clear() override;
+    uint8_t CellClass() const override { return ckFloat; }
+
+private:
+    void MoveInto(void* slot) override;
+    double FValue = 0;
+};
+
+class TIntegerCell final : public TCell {
+public:
+    bool GetAsBoolean() const override { return FValue > 0; }
+    double GetAsDateTime() const override { return 0; }
+    double GetAsFloat() const override { return FValue; }
+    int32_t GetAsInteger() const override { return FValue; }
+    QString GetAsString() const override { return QString::number(FValue); }
+    void SetAsBoolean(bool value) override;
+    void SetAsDateTime(double value) override;
+    void SetAsFloat(double value) override;
+    void SetAsInteger(int32_t value) override;
+    void SetAsString(const QString& value) override;
+    void Clear() override;
+    uint8_t CellClass() const override { return ckInteger; }
+
+private:
+    void MoveInto(void* slot) override;
+    int32_t FValue = 0;
+};
+
+class TStringCell : public TCell {
+public:
+    TStringCell() = default;
+    bool GetAsBoolean() const override;
+    double GetAsDateTime() const override;
+    double GetAsFloat() const override;
+    int32_t GetAsInteger() const override;
+    QString GetAsString() const override { return FValue.ToString(); }
+    void SetAsBoolean(bool value) override;
+    void SetAsDateTime(double value) override;
+    void SetAsFloat(double value) override;
+    void SetAsInteger(int32_t value) override;
+    void SetAsString(const QString& value) override;
+    void Clear() override;
+    uint8_t CellClass() const override { return ckString; }
+    QStringView View() const { return FValue.View(); }
+
+protected:
+    TStringCell(TStringCell&& other) noexcept : TCell(std::move(other)), FValue(std::move(other.FValue)) {}
+
+private:
+    void MoveInto(void* slot) override;
+    TCellText FValue;
+};
+
+// Running number: reads as its row's position + 1 and stores nothing.
+class TIncrementCell final : public TCell {
+public:
+    bool GetAsBoolean() const override { return false; }
+    double GetAsDateTime() const override { return 0; }
+    double GetAsFloat() const override { return Row() + 1; }
+    int32_t GetAsInteger() const override { return Row() + 1; }
+    QString GetAsString() const override { return QString::number(Row() + 1); }
+    void Clear() override {}
+    uint8_t CellClass() const override { return ckIncrement; }
+
+private:
+    void MoveInto(void* slot) override;
+};
+
+// Cells whose value is text with a typed meaning share the text-to-type conversions.
+class TTextBackedCell : public TCell {
+public:
+    bool GetAsBoolean() const override;
+    double GetAsDateTime() const override;
+    double GetAsFloat() const override;
+    int32_t GetAsInteger() const override;
+    void SetAsBoolean(bool value) override;
+    void SetAsDateTime(double value) override;
+    void SetAsFloat(double value) override;
+    void SetAsInteger(int32_t value) override;
+
+protected:
+    TTextBackedCell() = default;
+    TTextBackedCell(TTextBackedCell&& other) noexcept : TCell(std::move(other)) {}
+};
+
+class TGuidCell final : public TTextBackedCell {
+public:
+    TGuidCell() : FValue(QUuid::createUuid()) {}
+    QString GetAsString() const override;
+    void SetAsString(const QString& value) override;
+    void Clear() override;
+    uint8_t CellClass() const override { return ckGuid; }
+    const QUuid& Value() const { return FValue; }
+
+private:
+    void MoveInto(void* slot) override;
+    QUuid FValue;
+};
+
+// Keeps no value: reads and writes go to its column's value events.
+class TVirtualCell final : public TTextBackedCell {
+public:
+    QString GetAsString() const override;
+    void SetAsString(const QString& value) override;
+    void Clear() override;
+    uint8_t CellClass() const override { return ckVirtual; }
+
+private:
+    void MoveInto(void* slot) override;
+};
+
+// The store.
+class TCells {
+public:
+    // columns: the grid's column collection (borrowed).
+    TCells(TGxColumns& columns, QObject* ownerGrid = nullptr);
+    ~TCells();
+    TCells(const TCells&) = delete;
+    TCells& operator=(const TCells&) = delete;
+
+    int ColumnCount() const { return FColumnCount; }
+    int RowCount() const { return FRowCount; }
+    int VisibleRowCount() const { return FVisibleRowCount; }
+    int DefaultRowHeight() const { return FDefaultRowHeight; }
+    void SetDefaultRowHeight(int value) { FDefaultRowHeight = value; }
+    QObject* OwnerGrid() const { return FOwnerGrid; }
+    TGxColumns& Columns() const { return FColumns; }
+
+    const QLocale& Locale() const { return FColumns.Locale(); }
+
+    // Rows. Indexes are checked: a bad one raises "List index out of bounds (%d)".
+    void AddRows(int count);
+    void InsertRow(int index);
+    void AddChildRow(int parentIndex, int index);
+    void DeleteRow(int index);
+    void ClearRows();
+    void MoveRow(int from, int to);
+    void ExchangeRows(int a, int b);
+    void SetRowVisible(int index, bool value);
+    void SetRowShown(int index, bool value);
+    int DescendantCount(int index) const;
+    int DirectChildCount(int index) const;
+    TCell& GetCell(int column, int row) const;
+    TRow& GetRow(int index) const;
+    int IndexOfRow(const TRow* row) const;
+    void CheckRow(int index) const;
+    void CheckColumn(int index) const;
+
+    // Stable handles: a row keeps its handle through sorts, inserts, moves and deletes of
+    // other rows. RowByHandle gives the current index or -1 when the row is gone.
+    uint64_t RowHandle(int index) const { return GetRow(index).FHandle; }
+    int RowByHandle(uint64_t handle) const;
+
+    // Column changes from the collection.
+    void ColumnAdded();
+    void ColumnDeleted(int index);
+    void ColumnsCleared();
+    void ColumnInserted(int index);
+    void ColumnMoved(int from, int to);
+
+    // Sorting: keys are computed once; a key that cannot be made raises before any row moves
+    // and leaves the sort state unchanged. Equal keys keep their order.
+    void Sort(int columnIndex, TSortType sortType, bool fullResort, bool descending);
+    bool SortedUnchanged() const { return FSortedUnchanged; }
+    int LastSortColumn() const { return FLastSortColumn; }
+    bool SortDescending() const { return FSortDescending; }
+
+    // Hooks the grid installs.
+    std::function<void(int column, int row)> OnCellChange;
+    std::function<void(TCell& cell1, TCell& cell2, int& result)> OnCompare;
+
+    // Side data of cells (rarely set, kept out of the cells).
+    QString CellHint(const TCell* cell) const;
+    void SetCellHint(TCell* cell, const QString& value);
+    int32_t CellReference(const TCell* cell) const;
+    void SetCellReference(TCell* cell, int32_t value);
+
+private:
+    friend class TCell;
+    static constexpr size_t SlotSize = 40;
+    static constexpr size_t HeaderSize = sizeof(TRow*);
+    static TRow* RowOfCell(const TCell* cell);
+    static unsigned char* AllocateCells(TRow* row, int count);
+    static TCell* SlotCell(TRow* row, int column);
+
+    TRow* MakeRow(bool insertPath);
+    void MakeCell(TRow* row, int column, bool insertPath);
+    void DestroyRow(TRow* row);
+    void ForgetCellSideData(TCell* cell);
+    void ReshapeRows(int newCount, const std::function<int(int)>& sourceOfColumn);
+    void CellChanged(const TCell* cell);
+    void InvalidateIndexesFrom(int index) const;
+    void RefreshIndexes() const;
+    void RowsReordered();
+
+    // Row list: a gap buffer, so runs of edits at nearby positions stay linear.
+    TRow*& At(int index) const;
+    void ListInsert(int index, TRow* row);
+    void ListErase(int index);
+    void MoveGap(int index) const;
+    void CompactList() const;
+
+    TGxColumns& FColumns;
+    QObject* FOwnerGrid;
+    int FColumnCount = 0;
+    int FRowCount = 0;
+    int FVisibleRowCount = 0;
+    int FDefaultRowHeight = 16;
+    bool FSortedUnchanged = false;
+    int FLastSortColumn = -1;
+    bool FSortDescending = false;
+    TSortType FLastSortType = stAlphabetic;
+    uint64_t FNextHandle = 1;
+
+    mutable std::vector<TRow*> FRows;
+    mutable int FGapStart = 0;
+    mutable int FGapSize = 0;
+    mutable int FIndexValidBelow = 0; // rows below this index have a correct cached index
+    std::unordered_map<uint64_t, TRow*> FHandles;
+    std::unordered_map<const TCell*, QString> FHints;
+    std::unordered_map<const TCell*, int32_t> FReferences;
+};

@@ -1,0 +1,13 @@
+// Plain message boxes without an owner window, with a seam through which tests answer them.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// Shows text in a modal box without owner, caption "Message", one OK button.
+void ShowMessageBox(const QString& text);
+
+// Replaces the modal box: while set, every message box calls the handler with its caption and
+// text instead of showing anything. An empty function restores the real box.
+using MessageBoxHandler = std::function<void(const QString& caption, const QString& text)>;
+void SetMessageBoxHandler(MessageBoxHandler handler);

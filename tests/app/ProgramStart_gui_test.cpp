@@ -1,0 +1,209 @@
+// The program's windows: creation order, hidden start, the close box, and Exit's close sequence.
+#include "ui/main/ProgramStart.h"
+
+#include "core/DataFolder.h"
+#include "core/DatabaseSchema.h"
+#include "core/LangTexts.h"
+#include "core/MonitorState.h"
+#include "core/ProgramLogSink.h"
+#include "core/SQLiteDb.h"
+#include "core/Synchronize.h"
+#include "tests/support/TestSupport.h"
+#include "ui/dialogs/Unit_tracert.h"
+#include "ui/main/StartupTrace.h"
+#include "ui/main/column_options.h"
+#include "ui/main/main_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QThread>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+class ProgramStartTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetDataFolder(QString::fromStdString(data_.path()));
+        ResetShutdownRequest();
+        MonitoringActive = false;
+        ClearStartupTrace();
+    }
+    void TearDown() override {
+        DestroyForms();
+        MonitorDatabase.Close();
+        ResetShutdownRequest();
+        SetDataFolder(QString());
+        SetProgramLogSink(nullptr);
+    }
+    zt::test::TempDir data_;
+};
+
+const QStringList closeSequence = {
+    QStringLiteral("StopWorkerThreads"),
+    QStringLiteral("SaveSettings"),
+    QStringLiteral("FreeAudio"),
+    QStringLiteral("AddProgramLog"),
+    QStringLiteral("CommitOpenTransaction"),
+    QStringLiteral("SaveTreeExpansion"),
+    QStringLiteral("SignOffMessaging"),
+    QStringLiteral("PumpDelay"),
+};
+
+} // namespace
+
+TEST_F(ProgramStartTest, CreatesTheEighteenWindowsInTheirFixedOrder) {
+    const QStringList expected = {"TForm1",
+                                  "TAlert_window",
+                                  "TProgress_Form",
+                                  "TAbout_f",
+                                  "TAdd_M_hosts",
+                                  "TLogs",
+                                  "TAlert_window_up",
+                                  "TMultiple_hosts_edit_form",
+                                  "TEmail_settings_form",
+                                  "TBig_hint_form",
+                                  "TGroup_Select_Form",
+                                  "TPing_tracert_form",
+                                  "TTasks_form",
+                                  "TTypes_form",
+                                  "TSoundDisableForm",
+                                  "TCalendar_form",
+                                  "TSelect_date_Form",
+                                  "TColumn_Form"};
+    ASSERT_EQ(FormCreationOrder(), expected);
+    CreateForms();
+    QStringList handlers;
+    for (const QString& name : expected) {
+        handlers << name + QStringLiteral(".FormCreate");
+    }
+    EXPECT_EQ(StartupTraceSteps(), handlers);
+
+    // Every window exists under its class name, is a top-level window, and is reachable through
+    // its global pointer.
+    QStringList classes;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (expected.contains(QString::fromLatin1(w->metaObject()->className()))) {
+            classes << QString::fromLatin1(w->metaObject()->className());
+        }
+    }
+    EXPECT_EQ(classes.size(), 18);
+    ASSERT_NE(Form1, nullptr);
+    ASSERT_NE(Ping_tracert_form, nullptr);
+    ASSERT_NE(Column_Form, nullptr);
+    EXPECT_STREQ(Column_Form->metaObject()->className(), "TColumn_Form");
+
+    DestroyForms();
+    EXPECT_EQ(Form1, nullptr);
+    EXPECT_EQ(Ping_tracert_form, nullptr);
+    EXPECT_EQ(Column_Form, nullptr);
+}
+
+TEST_F(ProgramStartTest, MainWindowStartsHiddenUnlessThereIsNoTray) {
+    CreateForms();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        EXPECT_FALSE(w->isVisible()) << w->metaObject()->className();
+    }
+    ApplyStartVisibility(true);
+    EXPECT_FALSE(Form1->isVisible());
+    ApplyStartVisibility(false);
+    EXPECT_TRUE(Form1->isVisible());
+}
+
+TEST_F(ProgramStartTest, CloseBoxOnlyHidesTheMainWindow) {
+    CreateForms();
+    int closed = 0;
+    QObject::connect(Form1, &TForm1::ProgramClosed, [&] { ++closed; });
+    Form1->show();
+    ClearStartupTrace();
+    Form1->close();
+    EXPECT_FALSE(Form1->isVisible());
+    EXPECT_FALSE(Form1->Closing());
+    EXPECT_TRUE(StartupTraceSteps().isEmpty());
+    EXPECT_EQ(closed, 0);
+}
+
+TEST_F(ProgramStartTest, ExitRunsTheCloseSequenceInOrderOnce) {
+    CreateForms();
+    int closed = 0;
+    QObject::connect(Form1, &TForm1::ProgramClosed, [&] { ++closed; });
+    MonitoringActive = true;
+    ClearStartupTrace();
+
+    Form1->Exit1->trigger();
+
+    EXPECT_EQ(StartupTraceSteps(), closeSequence);
+    EXPECT_EQ(closed, 1);
+    EXPECT_TRUE(Form1->Closing());
+    EXPECT_FALSE(MonitoringActive);
+    EXPECT_TRUE(ShutdownRequested());
+
+    // A second Exit (tray menu, or a signal) does nothing more.
+    Form1->Exit2->trigger();
+    CloseProgram();
+    EXPECT_EQ(StartupTraceSteps(), closeSequence);
+    EXPECT_EQ(closed, 1);
+}
+
+TEST_F(ProgramStartTest, ExitWhileMonitoringLogsTheCloseAndCommits) {
+    const QString file = QString::fromStdString(data_.file("dbm.db"));
+    MonitorDatabase.Open(file);
+    CreateMissingTables(MonitorDatabase);
+    MonitorDatabase.StartTransaction();
+    MonitorDatabase.ExecuteStatement(
+        QStringLiteral("insert into program_log (Date_time, Status) values (?, ?)"),
+        {QStringLiteral("1"), QStringLiteral("before")});
+    CreateForms();
+    MonitoringActive = true;
+
+    CloseProgram();
+
+    EXPECT_FALSE(MonitorDatabase.InTransaction());
+    // Another connection sees both rows: the close line is committed, not left in a transaction.
+    TSQLiteDatabase reader(file);
+    auto table = reader.OpenResultTable(QStringLiteral("select Status from program_log order by ID"));
+    QStringList rows;
+    for (; !table->AtEnd(); table->NextRow()) {
+        rows << table->FieldText(0);
+    }
+    ASSERT_FALSE(LangText(334).isEmpty());
+    EXPECT_EQ(rows, (QStringList{QStringLiteral("before"), LangText(334)}));
+}
+
+TEST_F(ProgramStartTest, TrayExitRunsTheSameSequenceOnAHiddenWindow) {
+    CreateForms();
+    ClearStartupTrace();
+    ASSERT_FALSE(Form1->isVisible());
+    Form1->Exit2->trigger();
+    EXPECT_EQ(StartupTraceSteps(), closeSequence);
+}
+
+TEST_F(ProgramStartTest, ExitWaitsForWorkersWhileServingTheirCalls) {
+    CreateForms();
+    MonitoringActive = true;
+    std::atomic<bool> started{false};
+    std::atomic<int> servedOnMain{0};
+    QThread* mainThread = QThread::currentThread();
+    std::thread worker([&] {
+        WorkerThreadScope scope;
+        started = true;
+        while (WorkerDelay(10)) {
+        }
+        // A last step on the GUI thread after the stop, as the check thread does when it ends
+        // a pass: shut-down must serve it rather than deadlock.
+        Synchronize([&] {
+            if (QThread::currentThread() == mainThread) {
+                ++servedOnMain;
+            }
+        });
+    });
+    while (!started) {
+        std::this_thread::yield();
+    }
+    CloseProgram();
+    EXPECT_EQ(RunningWorkerThreads(), 0);
+    worker.join();
+    EXPECT_EQ(servedOnMain, 1);
+}

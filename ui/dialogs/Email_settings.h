@@ -1,0 +1,17 @@
+// The e-mail and instant-message notification settings dialog.
+#pragma once
+
+#include <QDialog>
+
+class TEmail_settings_form : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TEmail_settings_form(QWidget* parent = nullptr);
+
+    // Creation handler: runs once, right after the window is created at start-up, in the fixed
+    // creation order of the program's windows.
+    void FormCreate();
+};
+
+extern TEmail_settings_form* Email_settings_form;

@@ -1,0 +1,17 @@
+// The per-host event log viewer.
+#pragma once
+
+#include <QDialog>
+
+class TLogs : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TLogs(QWidget* parent = nullptr);
+
+    // Creation handler: runs once, right after the window is created at start-up, in the fixed
+    // creation order of the program's windows.
+    void FormCreate();
+};
+
+extern TLogs* Logs;

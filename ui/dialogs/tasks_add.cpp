@@ -1,0 +1,12 @@
+// The add/edit host dialog.
+#include "ui/dialogs/tasks_add.h"
+
+TTasks_form* Tasks_form = nullptr;
+
+TTasks_form::TTasks_form(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Tasks_form"));
+}
+
+void TTasks_form::FormCreate() {
+    // The window's start-up work joins here.
+}

@@ -1,0 +1,17 @@
+// The add/edit host dialog.
+#pragma once
+
+#include <QDialog>
+
+class TTasks_form : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TTasks_form(QWidget* parent = nullptr);
+
+    // Creation handler: runs once, right after the window is created at start-up, in the fixed
+    // creation order of the program's windows.
+    void FormCreate();
+};
+
+extern TTasks_form* Tasks_form;

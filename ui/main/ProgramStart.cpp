@@ -1,0 +1,240 @@
+// The program block and the termination-signal bridge (self-pipe read by the event loop, so no
+// work is done inside the signal handler).
+#include "ui/main/ProgramStart.h"
+
+#include "core/DataFolder.h"
+#include "core/ExceptionGuard.h"
+#include "core/ProgramLog.h"
+#include "core/Synchronize.h"
+#include "ui/dialogs/About_form.h"
+#include "ui/dialogs/Calendar_f.h"
+#include "ui/dialogs/DisableSoundForm.h"
+#include "ui/dialogs/Email_settings.h"
+#include "ui/dialogs/GroupSelectForm.h"
+#include "ui/dialogs/Log_s.h"
+#include "ui/dialogs/Multi_Host_edit.h"
+#include "ui/dialogs/Unit_tracert.h"
+#include "ui/dialogs/date_time_select_form.h"
+#include "ui/dialogs/m_tasks_add.h"
+#include "ui/dialogs/tasks_add.h"
+#include "ui/dialogs/types_of_host_form.h"
+#include "ui/main/BigHint.h"
+#include "ui/main/Progress_form.h"
+#include "ui/main/StartupTrace.h"
+#include "ui/main/alert_w.h"
+#include "ui/main/alert_w_up.h"
+#include "ui/main/column_options.h"
+#include "ui/main/main_form.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct CreatedForm {
+    std::unique_ptr<QWidget> form;
+    std::function<void()> clearPointer;
+};
+
+std::vector<CreatedForm>& CreatedForms() {
+    static std::vector<CreatedForm> forms;
+    return forms;
+}
+
+// Like the toolkit's form creation: the global pointer is set before the creation handler runs,
+// so the handler (and anything it calls) can already reach the window through it.
+template <class T> void CreateForm(T*& pointer, const char* className) {
+    auto form = std::make_unique<T>();
+    pointer = form.get();
+    CreatedForms().push_back({std::move(form), [&pointer] {
+                                  pointer = nullptr;
+                              }});
+    const QString step = QString::fromLatin1(className) + QStringLiteral(".FormCreate");
+    TraceStartupStep(step);
+    Guarded(step.toLatin1().constData(), [&pointer] { pointer->FormCreate(); });
+}
+
+// Termination signals write one byte into a pipe; the event loop reads it and runs Exit.
+int signalPipe[2] = {-1, -1};
+
+extern "C" void OnTerminationSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t rc = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+class TerminationSignals {
+public:
+    TerminationSignals() {
+        if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return;
+        }
+        notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [] { OnSignalByte(); });
+        struct sigaction action {};
+        action.sa_handler = OnTerminationSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGTERM, &action, &oldTerm_);
+        ::sigaction(SIGINT, &action, &oldInt_);
+        installed_ = true;
+    }
+
+    ~TerminationSignals() {
+        if (!installed_) {
+            return;
+        }
+        ::sigaction(SIGTERM, &oldTerm_, nullptr);
+        ::sigaction(SIGINT, &oldInt_, nullptr);
+        notifier_.reset();
+        ::close(signalPipe[0]);
+        ::close(signalPipe[1]);
+        signalPipe[0] = signalPipe[1] = -1;
+    }
+
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+    // Called once the message loop runs; a signal that came earlier (while the windows were
+    // still loading in nested loops) takes effect now.
+    static void MessageLoopStarted() {
+        loopRunning = true;
+        if (exitPending) {
+            ExitNow();
+        }
+    }
+
+private:
+    static void OnSignalByte() {
+        char bytes[16];
+        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        if (!loopRunning) {
+            exitPending = true;
+            return;
+        }
+        ExitNow();
+    }
+
+    static void ExitNow() {
+        Guarded("TerminationSignal", [] {
+            if (Form1) {
+                CloseProgram();
+            } else {
+                QCoreApplication::quit();
+            }
+        });
+    }
+
+    static inline bool loopRunning = false;
+    static inline bool exitPending = false;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    struct sigaction oldTerm_ {};
+    struct sigaction oldInt_ {};
+    bool installed_ = false;
+};
+
+} // namespace
+
+QStringList FormCreationOrder() {
+    return {QStringLiteral("TForm1"),
+            QStringLiteral("TAlert_window"),
+            QStringLiteral("TProgress_Form"),
+            QStringLiteral("TAbout_f"),
+            QStringLiteral("TAdd_M_hosts"),
+            QStringLiteral("TLogs"),
+            QStringLiteral("TAlert_window_up"),
+            QStringLiteral("TMultiple_hosts_edit_form"),
+            QStringLiteral("TEmail_settings_form"),
+            QStringLiteral("TBig_hint_form"),
+            QStringLiteral("TGroup_Select_Form"),
+            QStringLiteral("TPing_tracert_form"),
+            QStringLiteral("TTasks_form"),
+            QStringLiteral("TTypes_form"),
+            QStringLiteral("TSoundDisableForm"),
+            QStringLiteral("TCalendar_form"),
+            QStringLiteral("TSelect_date_Form"),
+            QStringLiteral("TColumn_Form")};
+}
+
+void CreateForms() {
+    CreateForm(Form1, "TForm1");
+    CreateForm(Alert_window, "TAlert_window");
+    CreateForm(Progress_Form, "TProgress_Form");
+    CreateForm(About_f, "TAbout_f");
+    CreateForm(Add_M_hosts, "TAdd_M_hosts");
+    CreateForm(Logs, "TLogs");
+    CreateForm(Alert_window_up, "TAlert_window_up");
+    CreateForm(Multiple_hosts_edit_form, "TMultiple_hosts_edit_form");
+    CreateForm(Email_settings_form, "TEmail_settings_form");
+    CreateForm(Big_hint_form, "TBig_hint_form");
+    CreateForm(Group_Select_Form, "TGroup_Select_Form");
+    CreateForm(Ping_tracert_form, "TPing_tracert_form");
+    CreateForm(Tasks_form, "TTasks_form");
+    CreateForm(Types_form, "TTypes_form");
+    CreateForm(SoundDisableForm, "TSoundDisableForm");
+    CreateForm(Calendar_form, "TCalendar_form");
+    CreateForm(Select_date_Form, "TSelect_date_Form");
+    CreateForm(Column_Form, "TColumn_Form");
+}
+
+void ApplyStartVisibility(bool trayAvailable) {
+    if (!Form1) {
+        return;
+    }
+    if (trayAvailable) {
+        Form1->hide();
+        return;
+    }
+    Form1->show();
+}
+
+void CloseProgram() {
+    if (Form1) {
+        Form1->ExitProgram();
+    }
+}
+
+void DestroyForms() {
+    auto& forms = CreatedForms();
+    // The main window goes last: other windows may still refer to it while they are destroyed.
+    while (!forms.empty()) {
+        CreatedForm last = std::move(forms.back());
+        forms.pop_back();
+        last.form.reset();
+        last.clearPointer();
+    }
+}
+
+int RunProgram(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    QApplication::setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));
+    EnsureDataFolder();
+    InstallProgramLogSink();
+    TerminationSignals terminationSignals;
+    CreateForms();
+    QObject::connect(Form1, &TForm1::ProgramClosed, &app, &QCoreApplication::quit);
+    ApplyStartVisibility(QSystemTrayIcon::isSystemTrayAvailable());
+    QTimer::singleShot(0, &app, [] { TerminationSignals::MessageLoopStarted(); });
+    const int rc = QApplication::exec();
+    // However the loop ended, the workers stop and the close sequence runs before any window goes.
+    if (Form1 && !Form1->Closing()) {
+        CloseProgram();
+    }
+    // From here on no worker may run code on the windows that are about to go.
+    SetSynchronizeClosed(true);
+    DestroyForms();
+    return rc;
+}

@@ -1,0 +1,17 @@
+// The down-alert popup: slides in at the bottom right of the desktop with the events of the last pass.
+#pragma once
+
+#include <QWidget>
+
+class TAlert_window : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TAlert_window(QWidget* parent = nullptr);
+
+    // Creation handler: runs once, right after the window is created at start-up, in the fixed
+    // creation order of the program's windows.
+    void FormCreate();
+};
+
+extern TAlert_window* Alert_window;

@@ -1,0 +1,12 @@
+// The up-alert popup: slides in when hosts come back.
+#include "ui/main/alert_w_up.h"
+
+TAlert_window_up* Alert_window_up = nullptr;
+
+TAlert_window_up::TAlert_window_up(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Alert_window_up"));
+}
+
+void TAlert_window_up::FormCreate() {
+    // The window's start-up work joins here.
+}
