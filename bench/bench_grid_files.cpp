@@ -12,7 +12,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
+double Ms(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
 
 } // namespace
 
@@ -35,21 +37,29 @@ int main(int argc, char** argv) {
         grid.Cell(1, r).SetAsBoolean(rng() % 2);
         grid.Cell(2, r).SetAsFloat((rng() % 1000000) / 100.0);
         grid.Cell(3, r).SetAsDateTime(40000 + (rng() % 5000) + (rng() % 86400) / 86400.0);
-        grid.Cell(4, r).SetAsString(
-            QStringLiteral("%1.%2.%3.%4").arg(rng() % 256).arg(rng() % 256).arg(rng() % 256).arg(rng() % 256));
+        grid.Cell(4, r).SetAsString(QStringLiteral("%1.%2.%3.%4")
+                                        .arg(rng() % 256)
+                                        .arg(rng() % 256)
+                                        .arg(rng() % 256)
+                                        .arg(rng() % 256));
         grid.Cell(5, r).SetAsInteger(int(rng() % 100000));
     }
     grid.EndUpdate();
-    grid.OnCompare = [](QObject*, TCell& a, TCell& b, int& result) { result = a.GetAsInteger() - b.GetAsInteger(); };
+    grid.OnCompare = [](QObject*, TCell& a, TCell& b, int& result) {
+        result = a.GetAsInteger() - b.GetAsInteger();
+    };
 
     struct Case {
         const char* Label;
         int Column;
         TSortType Type;
     };
-    const Case cases[] = {{"stAlphabetic", 0, stAlphabetic}, {"stCaseInsensitive", 0, stCaseInsensitive},
-                          {"stBoolean", 1, stBoolean},       {"stNumeric", 2, stNumeric},
-                          {"stDate", 3, stDate},             {"stIP", 4, stIP},
+    const Case cases[] = {{"stAlphabetic", 0, stAlphabetic},
+                          {"stCaseInsensitive", 0, stCaseInsensitive},
+                          {"stBoolean", 1, stBoolean},
+                          {"stNumeric", 2, stNumeric},
+                          {"stDate", 3, stDate},
+                          {"stIP", 4, stIP},
                           {"stCustom", 5, stCustom}};
     for (const Case& c : cases) {
         TGxCustomColumn* column = grid.Columns().GetColumn(c.Column);

@@ -7,13 +7,16 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
+double Ms(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
 
 long ResidentKb() {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -52,8 +55,8 @@ int main(int argc, char** argv) {
     auto t0 = Clock::now();
     grid->BeginUpdate();
     grid->AddRow(rows);
-    const QString texts[] = {QStringLiteral("OK"), QStringLiteral("192.168.100.200"), QStringLiteral("host-01234"),
-                             QStringLiteral("Down"), QStringLiteral("0")};
+    const QString texts[] = {QStringLiteral("OK"), QStringLiteral("192.168.100.200"),
+                             QStringLiteral("host-01234"), QStringLiteral("Down"), QStringLiteral("0")};
     for (int r = 0; r < rows; ++r) {
         for (int c = 1; c < 41; ++c) {
             TCell& cell = grid->GetCellObject(c, r);
@@ -69,7 +72,8 @@ int main(int argc, char** argv) {
     auto t1 = Clock::now();
     const long after = ResidentKb();
     std::printf("fill %d rows x 41 columns: %.1f ms\n", rows, Ms(t0, t1));
-    std::printf("resident memory after fill: %.1f MB (grew by %.1f MB)\n", after / 1024.0, (after - before) / 1024.0);
+    std::printf("resident memory after fill: %.1f MB (grew by %.1f MB)\n", after / 1024.0,
+                (after - before) / 1024.0);
 
     const QString names[] = {QStringLiteral("Col3"), QStringLiteral("col17"), QStringLiteral("COL40"),
                              QStringLiteral("number_")};
@@ -86,8 +90,19 @@ int main(int argc, char** argv) {
     for (int i = 0; i < lookups; ++i)
         sum += reinterpret_cast<intptr_t>(&grid->Cell("Col21", i % rows)) & 1;
     t1 = Clock::now();
-    std::printf("%d Cell look-ups by a literal name: %.1f ns each [%lld]\n", lookups, Ms(t0, t1) * 1e6 / lookups,
-                sum);
+    std::printf("%d Cell look-ups by a literal name: %.1f ns each [%lld]\n", lookups,
+                Ms(t0, t1) * 1e6 / lookups, sum);
+
+    std::vector<int> randomRows(4096);
+    std::mt19937 rng(3);
+    for (int& r : randomRows)
+        r = int(rng() % uint32_t(rows));
+    t0 = Clock::now();
+    for (int i = 0; i < lookups; ++i)
+        sum += reinterpret_cast<intptr_t>(&grid->Cell(names[i & 3], randomRows[size_t(i & 4095)])) & 1;
+    t1 = Clock::now();
+    std::printf("%d Cell look-ups by name on random rows: %.1f ns each [%lld]\n", lookups,
+                Ms(t0, t1) * 1e6 / lookups, sum);
 
     t0 = Clock::now();
     grid->BeginUpdate();
@@ -95,7 +110,8 @@ int main(int argc, char** argv) {
         grid->SetRowVisible(r, false);
     grid->EndUpdate();
     t1 = Clock::now();
-    std::printf("hide every other row in one update: %.1f ms (visible %d)\n", Ms(t0, t1), grid->VisibleRowCount());
+    std::printf("hide every other row in one update: %.1f ms (visible %d)\n", Ms(t0, t1),
+                grid->VisibleRowCount());
 
     t0 = Clock::now();
     grid->BeginUpdate();

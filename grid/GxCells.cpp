@@ -59,26 +59,48 @@ QStringView TCellText::View() const {
     return QStringView(data, Size());
 }
 
-QString TCellText::ToString() const { return View().toString(); }
+QString TCellText::ToString() const {
+    return View().toString();
+}
 
 // ---- base cell ------------------------------------------------------------------------------
 
-TRow& TCell::RowObject() const { return *TCells::RowOfCell(this); }
-TCells& TCell::Owner() const { return *RowObject().FOwner; }
-int TCell::Row() const { return Owner().IndexOfRow(&RowObject()); }
-const QLocale& TCell::Locale() const { return Owner().Locale(); }
+TRow& TCell::RowObject() const {
+    return *TCells::RowOfCell(this);
+}
+TCells& TCell::Owner() const {
+    return *RowObject().FOwner;
+}
+int TCell::Row() const {
+    return Owner().IndexOfRow(&RowObject());
+}
+const QLocale& TCell::Locale() const {
+    return Owner().Locale();
+}
 
 void TCell::Changed() {
     if (!Locked())
         Owner().CellChanged(this);
 }
 
-void TCell::SetAsBoolean(bool) { Changed(); }
-void TCell::SetAsDateTime(double) { Changed(); }
-void TCell::SetAsFloat(double) { Changed(); }
-void TCell::SetAsInteger(int32_t) { Changed(); }
-void TCell::SetAsString(const QString&) { Changed(); }
-void TCell::Clear() { Changed(); }
+void TCell::SetAsBoolean(bool) {
+    Changed();
+}
+void TCell::SetAsDateTime(double) {
+    Changed();
+}
+void TCell::SetAsFloat(double) {
+    Changed();
+}
+void TCell::SetAsInteger(int32_t) {
+    Changed();
+}
+void TCell::SetAsString(const QString&) {
+    Changed();
+}
+void TCell::Clear() {
+    Changed();
+}
 
 void TCell::SetCellColor(TColor value) {
     FColor = value;
@@ -89,14 +111,24 @@ void TCell::SetEmpty(bool value) {
     FFlags = value ? uint8_t(FFlags | FlagEmpty) : uint8_t(FFlags & ~FlagEmpty);
 }
 
-QString TCell::Hint() const { return (FFlags & FlagHasHint) ? Owner().CellHint(this) : QString(); }
-void TCell::SetHint(const QString& value) { Owner().SetCellHint(this, value); }
-int32_t TCell::ObjectReference() const { return (FFlags & FlagHasReference) ? Owner().CellReference(this) : 0; }
-void TCell::SetObjectReference(int32_t value) { Owner().SetCellReference(this, value); }
+QString TCell::Hint() const {
+    return (FFlags & FlagHasHint) ? Owner().CellHint(this) : QString();
+}
+void TCell::SetHint(const QString& value) {
+    Owner().SetCellHint(this, value);
+}
+int32_t TCell::ObjectReference() const {
+    return (FFlags & FlagHasReference) ? Owner().CellReference(this) : 0;
+}
+void TCell::SetObjectReference(int32_t value) {
+    Owner().SetCellReference(this, value);
+}
 
 // ---- Boolean --------------------------------------------------------------------------------
 
-QString TBooleanCell::GetAsString() const { return BoolToText(FValue); }
+QString TBooleanCell::GetAsString() const {
+    return BoolToText(FValue);
+}
 void TBooleanCell::SetAsBoolean(bool value) {
     FValue = value;
     TCell::SetAsBoolean(value);
@@ -121,12 +153,18 @@ void TBooleanCell::Clear() {
     FValue = false;
     TCell::Clear();
 }
-void TBooleanCell::MoveInto(void* slot) { new (slot) TBooleanCell(std::move(*this)); }
+void TBooleanCell::MoveInto(void* slot) {
+    new (slot) TBooleanCell(std::move(*this));
+}
 
 // ---- date-time ------------------------------------------------------------------------------
 
-int32_t TDateTimeCell::GetAsInteger() const { return TruncToInt(FValue, Locale()); }
-QString TDateTimeCell::GetAsString() const { return DateTimeToText(FValue, Locale(), true); }
+int32_t TDateTimeCell::GetAsInteger() const {
+    return TruncToInt(FValue, Locale());
+}
+QString TDateTimeCell::GetAsString() const {
+    return DateTimeToText(FValue, Locale(), true);
+}
 void TDateTimeCell::SetAsBoolean(bool value) {
     FValue = TodayDate();
     TCell::SetAsBoolean(value);
@@ -151,12 +189,18 @@ void TDateTimeCell::Clear() {
     FValue = 0;
     TCell::Clear();
 }
-void TDateTimeCell::MoveInto(void* slot) { new (slot) TDateTimeCell(std::move(*this)); }
+void TDateTimeCell::MoveInto(void* slot) {
+    new (slot) TDateTimeCell(std::move(*this));
+}
 
 // ---- float ----------------------------------------------------------------------------------
 
-int32_t TFloatCell::GetAsInteger() const { return RoundToInt(FValue, Locale()); }
-QString TFloatCell::GetAsString() const { return FloatToText(FValue, Locale()); }
+int32_t TFloatCell::GetAsInteger() const {
+    return RoundToInt(FValue, Locale());
+}
+QString TFloatCell::GetAsString() const {
+    return FloatToText(FValue, Locale());
+}
 void TFloatCell::SetAsBoolean(bool value) {
     FValue = 0;
     TCell::SetAsBoolean(value);
@@ -181,7 +225,9 @@ void TFloatCell::Clear() {
     FValue = 0;
     TCell::Clear();
 }
-void TFloatCell::MoveInto(void* slot) { new (slot) TFloatCell(std::move(*this)); }
+void TFloatCell::MoveInto(void* slot) {
+    new (slot) TFloatCell(std::move(*this));
+}
 
 // ---- integer --------------------------------------------------------------------------------
 
@@ -209,16 +255,24 @@ void TIntegerCell::Clear() {
     FValue = 0;
     TCell::Clear();
 }
-void TIntegerCell::MoveInto(void* slot) { new (slot) TIntegerCell(std::move(*this)); }
+void TIntegerCell::MoveInto(void* slot) {
+    new (slot) TIntegerCell(std::move(*this));
+}
 
 // ---- string ---------------------------------------------------------------------------------
 
-bool TStringCell::GetAsBoolean() const { return TextToBool(GetAsString(), Locale()); }
+bool TStringCell::GetAsBoolean() const {
+    return TextToBool(GetAsString(), Locale());
+}
 double TStringCell::GetAsDateTime() const {
     return FValue.IsEmpty() ? 0 : TextToDateTime(GetAsString(), Locale());
 }
-double TStringCell::GetAsFloat() const { return TextToFloat(GetAsString(), Locale()); }
-int32_t TStringCell::GetAsInteger() const { return TextToInt(GetAsString()); }
+double TStringCell::GetAsFloat() const {
+    return TextToFloat(GetAsString(), Locale());
+}
+int32_t TStringCell::GetAsInteger() const {
+    return TextToInt(GetAsString());
+}
 void TStringCell::SetAsBoolean(bool value) {
     FValue.Assign(BoolToText(value));
     TCell::SetAsBoolean(value);
@@ -243,25 +297,45 @@ void TStringCell::Clear() {
     FValue.Assign(QStringView());
     TCell::Clear();
 }
-void TStringCell::MoveInto(void* slot) { new (slot) TStringCell(std::move(*this)); }
+void TStringCell::MoveInto(void* slot) {
+    new (slot) TStringCell(std::move(*this));
+}
 
-void TIncrementCell::MoveInto(void* slot) { new (slot) TIncrementCell(std::move(*this)); }
+void TIncrementCell::MoveInto(void* slot) {
+    new (slot) TIncrementCell(std::move(*this));
+}
 
 // ---- text-backed (GUID, virtual) ------------------------------------------------------------
 
-bool TTextBackedCell::GetAsBoolean() const { return TextToBool(GetAsString(), Locale()); }
+bool TTextBackedCell::GetAsBoolean() const {
+    return TextToBool(GetAsString(), Locale());
+}
 double TTextBackedCell::GetAsDateTime() const {
     const QString text = GetAsString();
     return text.isEmpty() ? 0 : TextToDateTime(text, Locale());
 }
-double TTextBackedCell::GetAsFloat() const { return TextToFloat(GetAsString(), Locale()); }
-int32_t TTextBackedCell::GetAsInteger() const { return TextToInt(GetAsString()); }
-void TTextBackedCell::SetAsBoolean(bool value) { SetAsString(BoolToText(value)); }
-void TTextBackedCell::SetAsDateTime(double value) { SetAsString(DateTimeToText(value, Locale(), true)); }
-void TTextBackedCell::SetAsFloat(double value) { SetAsString(FloatToText(value, Locale())); }
-void TTextBackedCell::SetAsInteger(int32_t value) { SetAsString(QString::number(value)); }
+double TTextBackedCell::GetAsFloat() const {
+    return TextToFloat(GetAsString(), Locale());
+}
+int32_t TTextBackedCell::GetAsInteger() const {
+    return TextToInt(GetAsString());
+}
+void TTextBackedCell::SetAsBoolean(bool value) {
+    SetAsString(BoolToText(value));
+}
+void TTextBackedCell::SetAsDateTime(double value) {
+    SetAsString(DateTimeToText(value, Locale(), true));
+}
+void TTextBackedCell::SetAsFloat(double value) {
+    SetAsString(FloatToText(value, Locale()));
+}
+void TTextBackedCell::SetAsInteger(int32_t value) {
+    SetAsString(QString::number(value));
+}
 
-QString TGuidCell::GetAsString() const { return GuidToText(FValue); }
+QString TGuidCell::GetAsString() const {
+    return GuidToText(FValue);
+}
 void TGuidCell::SetAsString(const QString& value) {
     FValue = TextToGuid(value);
     TCell::SetAsString(value);
@@ -270,7 +344,9 @@ void TGuidCell::Clear() {
     FValue = QUuid();
     TCell::Clear();
 }
-void TGuidCell::MoveInto(void* slot) { new (slot) TGuidCell(std::move(*this)); }
+void TGuidCell::MoveInto(void* slot) {
+    new (slot) TGuidCell(std::move(*this));
+}
 
 QString TVirtualCell::GetAsString() const {
     QString value;
@@ -285,8 +361,12 @@ void TVirtualCell::SetAsString(const QString& value) {
         column->OnSetCellValue(column, Row(), value);
     TCell::SetAsString(value);
 }
-void TVirtualCell::Clear() { TCell::Clear(); }
-void TVirtualCell::MoveInto(void* slot) { new (slot) TVirtualCell(std::move(*this)); }
+void TVirtualCell::Clear() {
+    TCell::Clear();
+}
+void TVirtualCell::MoveInto(void* slot) {
+    new (slot) TVirtualCell(std::move(*this));
+}
 
 // ---- store: slots and rows ------------------------------------------------------------------
 
@@ -295,12 +375,15 @@ namespace {
 static_assert(sizeof(TStringCell) <= 40 && sizeof(TGuidCell) <= 40 && sizeof(TDateTimeCell) <= 40);
 static_assert(alignof(TStringCell) <= 8 && alignof(TGuidCell) <= 8 && alignof(TFloatCell) <= 8);
 
-template <class T> TCell* Construct(void* slot) { return new (slot) T(); }
+template <class T> TCell* Construct(void* slot) {
+    return new (slot) T();
+}
 
 } // namespace
 
 TRow* TCells::RowOfCell(const TCell* cell) {
-    const auto* base = reinterpret_cast<const unsigned char*>(cell) - size_t(cell->FColumn) * SlotSize - HeaderSize;
+    const auto* base =
+        reinterpret_cast<const unsigned char*>(cell) - size_t(cell->FColumn) * SlotSize - HeaderSize;
     TRow* row = nullptr;
     std::memcpy(&row, base, sizeof(row));
     return row;
@@ -311,7 +394,8 @@ TCell* TCells::SlotCell(TRow* row, int column) {
 }
 
 unsigned char* TCells::AllocateCells(TRow* row, int count) {
-    auto* block = static_cast<unsigned char*>(::operator new(HeaderSize + size_t(std::max(count, 0)) * SlotSize));
+    auto* block =
+        static_cast<unsigned char*>(::operator new(HeaderSize + size_t(std::max(count, 0)) * SlotSize));
     std::memcpy(block, &row, sizeof(row));
     return block;
 }
@@ -321,7 +405,7 @@ TCells::TCells(TGxColumns& columns, QObject* ownerGrid) : FColumns(columns), FOw
 TCells::~TCells() {
     CompactList();
     for (int i = 0; i < FRowCount; ++i)
-        DestroyRow(FRows[size_t(i)]);
+        DestroyRow(FRows[size_t(i)].Row);
 }
 
 void TCells::MakeCell(TRow* row, int column, bool insertPath) {
@@ -334,14 +418,30 @@ void TCells::MakeCell(TRow* row, int column, bool insertPath) {
         kind = ckString;
     TCell* cell = nullptr;
     switch (kind) {
-    case ckIncrement: cell = Construct<TIncrementCell>(slot); break;
-    case ckBoolean: cell = Construct<TBooleanCell>(slot); break;
-    case ckDateTime: cell = Construct<TDateTimeCell>(slot); break;
-    case ckFloat: cell = Construct<TFloatCell>(slot); break;
-    case ckGuid: cell = Construct<TGuidCell>(slot); break;
-    case ckInteger: cell = Construct<TIntegerCell>(slot); break;
-    case ckVirtual: cell = Construct<TVirtualCell>(slot); break;
-    default: cell = Construct<TStringCell>(slot); break;
+    case ckIncrement:
+        cell = Construct<TIncrementCell>(slot);
+        break;
+    case ckBoolean:
+        cell = Construct<TBooleanCell>(slot);
+        break;
+    case ckDateTime:
+        cell = Construct<TDateTimeCell>(slot);
+        break;
+    case ckFloat:
+        cell = Construct<TFloatCell>(slot);
+        break;
+    case ckGuid:
+        cell = Construct<TGuidCell>(slot);
+        break;
+    case ckInteger:
+        cell = Construct<TIntegerCell>(slot);
+        break;
+    case ckVirtual:
+        cell = Construct<TVirtualCell>(slot);
+        break;
+    default:
+        cell = Construct<TStringCell>(slot);
+        break;
     }
     cell->FColumn = uint16_t(column);
     cell->FFontStyle = col->Font().Style;
@@ -399,7 +499,7 @@ void TCells::CheckColumn(int index) const {
 
 // ---- row list (gap buffer) ------------------------------------------------------------------
 
-TRow*& TCells::At(int index) const {
+TCells::TRowEntry& TCells::At(int index) const {
     return FRows[size_t(index < FGapStart ? index : index + FGapSize)];
 }
 
@@ -410,10 +510,11 @@ void TCells::MoveGap(int index) const {
     }
     if (index < FGapStart) {
         const int n = FGapStart - index;
-        std::memmove(&FRows[size_t(index + FGapSize)], &FRows[size_t(index)], size_t(n) * sizeof(TRow*));
+        std::memmove(&FRows[size_t(index + FGapSize)], &FRows[size_t(index)], size_t(n) * sizeof(TRowEntry));
     } else if (index > FGapStart) {
         const int n = index - FGapStart;
-        std::memmove(&FRows[size_t(FGapStart)], &FRows[size_t(FGapStart + FGapSize)], size_t(n) * sizeof(TRow*));
+        std::memmove(&FRows[size_t(FGapStart)], &FRows[size_t(FGapStart + FGapSize)],
+                     size_t(n) * sizeof(TRowEntry));
     }
     FGapStart = index;
 }
@@ -428,10 +529,10 @@ void TCells::ListInsert(int index, TRow* row) {
         const size_t grown = std::max<size_t>(16, FRows.size() * 2);
         FGapStart = FRowCount;
         FGapSize = int(grown) - FRowCount;
-        FRows.resize(grown, nullptr);
+        FRows.resize(grown, TRowEntry{});
     }
     MoveGap(index);
-    FRows[size_t(FGapStart)] = row;
+    FRows[size_t(FGapStart)] = TRowEntry{row, row->FCells};
     ++FGapStart;
     --FGapSize;
     ++FRowCount;
@@ -445,11 +546,13 @@ void TCells::ListErase(int index) {
 
 // ---- row index cache ------------------------------------------------------------------------
 
-void TCells::InvalidateIndexesFrom(int index) const { FIndexValidBelow = std::min(FIndexValidBelow, index); }
+void TCells::InvalidateIndexesFrom(int index) const {
+    FIndexValidBelow = std::min(FIndexValidBelow, index);
+}
 
 void TCells::RefreshIndexes() const {
     for (int i = FIndexValidBelow; i < FRowCount; ++i)
-        At(i)->FIndex = i;
+        At(i).Row->FIndex = i;
     FIndexValidBelow = FRowCount;
 }
 
@@ -467,7 +570,9 @@ int TCells::RowByHandle(uint64_t handle) const {
     return it == FHandles.end() ? -1 : IndexOfRow(it->second);
 }
 
-void TCells::RowsReordered() { InvalidateIndexesFrom(0); }
+void TCells::RowsReordered() {
+    InvalidateIndexesFrom(0);
+}
 
 // ---- row operations -------------------------------------------------------------------------
 
@@ -498,7 +603,7 @@ void TCells::AddChildRow(int parentIndex, int index) {
     CheckRow(parentIndex);
     if (index < 0 || index > FRowCount)
         RaiseListIndexError(index);
-    TRow* parent = At(parentIndex);
+    TRow* parent = At(parentIndex).Row;
     TRow* row = MakeRow(true);
     row->ParentRow = parent;
     row->Shown = parent->Expanded;
@@ -513,7 +618,7 @@ void TCells::AddChildRow(int parentIndex, int index) {
 
 void TCells::DeleteRow(int index) {
     CheckRow(index);
-    TRow* row = At(index);
+    TRow* row = At(index).Row;
     ListErase(index);
     InvalidateIndexesFrom(index);
     if (row->IsVisible())
@@ -524,7 +629,7 @@ void TCells::DeleteRow(int index) {
 void TCells::ClearRows() {
     CompactList();
     for (int i = 0; i < FRowCount; ++i)
-        DestroyRow(FRows[size_t(i)]);
+        DestroyRow(FRows[size_t(i)].Row);
     FRows.clear();
     FGapStart = FGapSize = 0;
     FRowCount = FVisibleRowCount = 0;
@@ -539,7 +644,7 @@ void TCells::MoveRow(int from, int to) {
     CheckRow(from);
     CheckRow(to);
     if (from != to) {
-        TRow* row = At(from);
+        TRow* row = At(from).Row;
         ListErase(from);
         ListInsert(to, row);
         InvalidateIndexesFrom(std::min(from, to));
@@ -575,7 +680,7 @@ void TCells::SetRowShown(int index, bool value) {
 int TCells::DescendantCount(int index) const {
     const int level = GetRow(index).Level;
     int count = 0;
-    for (int i = index + 1; i < FRowCount && At(i)->Level > level; ++i)
+    for (int i = index + 1; i < FRowCount && At(i).Row->Level > level; ++i)
         ++count;
     return count;
 }
@@ -583,25 +688,25 @@ int TCells::DescendantCount(int index) const {
 int TCells::DirectChildCount(int index) const {
     const int level = GetRow(index).Level;
     int count = 0;
-    for (int i = index + 1; i < FRowCount && At(i)->Level > level; ++i)
-        if (At(i)->Level == level + 1)
+    for (int i = index + 1; i < FRowCount && At(i).Row->Level > level; ++i)
+        if (At(i).Row->Level == level + 1)
             ++count;
     return count;
 }
 
 TRow& TCells::GetRow(int index) const {
     CheckRow(index);
-    return *At(index);
+    return *At(index).Row;
 }
 
 TCell& TCells::GetCell(int column, int row) const {
     CheckRow(row);
     CheckColumn(column);
-    return *SlotCell(At(row), column);
+    return *std::launder(reinterpret_cast<TCell*>(At(row).Cells + HeaderSize + size_t(column) * SlotSize));
 }
 
 void TCells::CellChanged(const TCell* cell) {
-    if (OnCellChange)
+    if (OnCellChange && FChangeReports)
         OnCellChange(cell->Column(), cell->Row());
     FSortedUnchanged = false;
 }
@@ -644,9 +749,11 @@ void TCells::ReshapeRows(int newCount, const std::function<int(int)>& sourceOfCo
     const int oldCount = FColumnCount;
     std::vector<bool> moved(size_t(std::max(oldCount, 0)), false);
     for (int r = 0; r < FRowCount; ++r) {
-        TRow* row = At(r);
+        TRowEntry& entry = At(r);
+        TRow* row = entry.Row;
         unsigned char* old = row->FCells;
         row->FCells = AllocateCells(row, newCount);
+        entry.Cells = row->FCells;
         std::fill(moved.begin(), moved.end(), false);
         for (int c = 0; c < newCount; ++c) {
             const int src = sourceOfColumn(c);
@@ -763,7 +870,9 @@ QByteArray CaseInsensitiveKey(const QString& text) {
     return bytes;
 }
 
-bool LessDouble(double a, double b) { return (std::isnan(a) && !std::isnan(b)) || a < b; }
+bool LessDouble(double a, double b) {
+    return (std::isnan(a) && !std::isnan(b)) || a < b;
+}
 
 template <class Key, class Less>
 std::vector<uint32_t> SortedOrder(std::vector<std::pair<Key, uint32_t>>& keyed, Less less, bool descending) {
@@ -796,32 +905,36 @@ void TCells::Sort(int columnIndex, TSortType sortType, bool fullResort, bool des
     const bool full = columnIndex != FLastSortColumn || !FSortedUnchanged || descending == FSortDescending ||
                       fullResort || sortType != FLastSortType;
     CompactList();
-    TRow** rows = FRows.data();
+    TRowEntry* rows = FRows.data();
     const size_t n = size_t(FRowCount);
     if (!full) {
         std::reverse(rows, rows + n);
     } else if (n >= 2) {
         std::vector<TCell*> cells(n);
         for (size_t i = 0; i < n; ++i)
-            cells[i] = SlotCell(rows[i], columnIndex);
+            cells[i] = SlotCell(rows[i].Row, columnIndex);
         std::vector<uint32_t> order;
         switch (sortType) {
         case stBoolean:
-            order = OrderBy<bool>(cells, [](TCell& c) { return c.GetAsBoolean(); }, std::less<bool>(), descending);
+            order = OrderBy<bool>(
+                cells, [](TCell& c) { return c.GetAsBoolean(); }, std::less<bool>(), descending);
             break;
         case stCaseInsensitive:
-            order = OrderBy<QByteArray>(cells, [](TCell& c) { return CaseInsensitiveKey(c.GetAsString()); },
-                                        std::less<QByteArray>(), descending);
+            order = OrderBy<QByteArray>(
+                cells, [](TCell& c) { return CaseInsensitiveKey(c.GetAsString()); }, std::less<QByteArray>(),
+                descending);
             break;
         case stNumeric:
-            order = OrderBy<double>(cells, [](TCell& c) { return c.GetAsFloat(); }, LessDouble, descending);
+            order = OrderBy<double>(
+                cells, [](TCell& c) { return c.GetAsFloat(); }, LessDouble, descending);
             break;
         case stDate:
-            order = OrderBy<double>(cells, [](TCell& c) { return c.GetAsDateTime(); }, LessDouble, descending);
+            order = OrderBy<double>(
+                cells, [](TCell& c) { return c.GetAsDateTime(); }, LessDouble, descending);
             break;
         case stIP:
-            order = OrderBy<IpKey>(cells, [](TCell& c) { return AddressKey(c.GetAsString()); }, std::less<IpKey>(),
-                                   descending);
+            order = OrderBy<IpKey>(
+                cells, [](TCell& c) { return AddressKey(c.GetAsString()); }, std::less<IpKey>(), descending);
             break;
         case stCustom: {
             order.resize(n);
@@ -838,11 +951,11 @@ void TCells::Sort(int columnIndex, TSortType sortType, bool fullResort, bool des
         }
         case stAlphabetic:
         default:
-            order = OrderBy<QString>(cells, [](TCell& c) { return c.GetAsString(); }, std::less<QString>(),
-                                     descending);
+            order = OrderBy<QString>(
+                cells, [](TCell& c) { return c.GetAsString(); }, std::less<QString>(), descending);
             break;
         }
-        std::vector<TRow*> sorted(n);
+        std::vector<TRowEntry> sorted(n);
         for (size_t i = 0; i < n; ++i)
             sorted[i] = rows[order[i]];
         std::copy(sorted.begin(), sorted.end(), rows);

@@ -64,7 +64,7 @@ private:
     friend class TCell;
     TCells* FOwner = nullptr;
     uint64_t FHandle = 0;
-    int32_t FIndex = -1; // current index while the store's index cache covers it
+    int32_t FIndex = -1;             // current index while the store's index cache covers it
     unsigned char* FCells = nullptr; // one slot per column after a back pointer to this row
 };
 
@@ -345,6 +345,10 @@ public:
     int LastSortColumn() const { return FLastSortColumn; }
     bool SortDescending() const { return FSortDescending; }
 
+    // Cell changes reach OnCellChange only while reports are on (the grid turns them off for
+    // the length of a bulk update); the sort state is cleared either way.
+    void SetChangeReports(bool value) { FChangeReports = value; }
+
     // Hooks the grid installs.
     std::function<void(int column, int row)> OnCellChange;
     std::function<void(TCell& cell1, TCell& cell2, int& result)> OnCompare;
@@ -374,7 +378,12 @@ private:
     void RowsReordered();
 
     // Row list: a gap buffer, so runs of edits at nearby positions stay linear.
-    TRow*& At(int index) const;
+    // One entry per row: the record and its cells (kept here so a lookup touches one list).
+    struct TRowEntry {
+        TRow* Row = nullptr;
+        unsigned char* Cells = nullptr;
+    };
+    TRowEntry& At(int index) const;
     void ListInsert(int index, TRow* row);
     void ListErase(int index);
     void MoveGap(int index) const;
@@ -391,8 +400,9 @@ private:
     bool FSortDescending = false;
     TSortType FLastSortType = stAlphabetic;
     uint64_t FNextHandle = 1;
+    bool FChangeReports = true;
 
-    mutable std::vector<TRow*> FRows;
+    mutable std::vector<TRowEntry> FRows;
     mutable int FGapStart = 0;
     mutable int FGapSize = 0;
     mutable int FIndexValidBelow = 0; // rows below this index have a correct cached index

@@ -135,9 +135,18 @@ void TGxListColumn::GetInputText(QString& text) const {
 // ---- date -----------------------------------------------------------------------------------
 
 TGxDateColumn::TGxDateColumn() {
-    SetDefaultValue(DateTimeToText(TodayDate(), Locale(), true));
+    FTodayDefault = DateTimeToText(TodayDate(), Locale(), true);
+    SetDefaultValue(FTodayDefault);
     SetSortType(stDate);
     SetCellKind(ckDateTime);
+}
+
+void TGxDateColumn::LocaleChanged() {
+    // Today's date as default follows the grid's locale; a default set by the program stays.
+    if (DefaultValue() != FTodayDefault)
+        return;
+    FTodayDefault = DateTimeToText(TodayDate(), Locale(), true);
+    SetDefaultValue(FTodayDefault);
 }
 
 void TGxDateColumn::SetEmptyCaption(const QString& value) {
@@ -158,9 +167,9 @@ void TGxDateColumn::GetDisplayText(const TCellInfo& info, QString& text) const {
         text = FEmptyCaption;
         return;
     }
-    const QString body = FFormatMask.isEmpty() ? DateTimeToText(info.AsDateTime, Locale(), false)
-                                               : FormatDateTimeMask(FFormatMask, info.AsDateTime, Locale(),
-                                                                    FDateSeparator);
+    const QString body = FFormatMask.isEmpty()
+                             ? DateTimeToText(info.AsDateTime, Locale(), false)
+                             : FormatDateTimeMask(FFormatMask, info.AsDateTime, Locale(), FDateSeparator);
     text = TextBefore() + body + TextAfter();
 }
 
@@ -245,7 +254,9 @@ void TGxCustomNumberColumn::Assign(const TGxCustomColumn& source) {
     FTextBefore = s->FTextBefore;
 }
 
-TGxNumberColumn::TGxNumberColumn() { SetAlignment(taRightJustify); }
+TGxNumberColumn::TGxNumberColumn() {
+    SetAlignment(taRightJustify);
+}
 
 void TGxNumberColumn::PrepareEditor(TEditorSetup& setup) const {
     TGxCustomNumberColumn::PrepareEditor(setup);
@@ -253,7 +264,9 @@ void TGxNumberColumn::PrepareEditor(TEditorSetup& setup) const {
     setup.SpinButtons = FSpinButtons;
 }
 
-void TGxNumberColumn::SyncEditor(TEditorSetup& setup, const QString&) const { setup.Precision = FPrecision; }
+void TGxNumberColumn::SyncEditor(TEditorSetup& setup, const QString&) const {
+    setup.Precision = FPrecision;
+}
 
 void TGxNumberColumn::Assign(const TGxCustomColumn& source) {
     TGxCustomNumberColumn::Assign(source);
@@ -270,7 +283,9 @@ TGxCheckBoxColumn::TGxCheckBoxColumn() {
     SetCellKind(ckBoolean);
 }
 
-TGxIncrementColumn::TGxIncrementColumn() { SetCellKind(ckIncrement); }
+TGxIncrementColumn::TGxIncrementColumn() {
+    SetCellKind(ckIncrement);
+}
 
 void TGxIncrementColumn::GetDisplayText(const TCellInfo& info, QString& text) const {
     text = QString::number(int64_t(info.AsInteger) + 1);
@@ -288,7 +303,9 @@ void TGxImageColumn::Assign(const TGxCustomColumn& source) {
         FImages = s->FImages;
 }
 
-TGxTreeColumn::TGxTreeColumn() { SetCellKind(ckString); }
+TGxTreeColumn::TGxTreeColumn() {
+    SetCellKind(ckString);
+}
 
 void TGxTreeColumn::SetHighlightButton(bool value) {
     FHighlightButton = value;
@@ -317,17 +334,28 @@ void TGxTreeColumn::GetContentIndent(int level, int& left) const {
 
 std::unique_ptr<TGxCustomColumn> CreateGridColumn(TGxColumnKind kind) {
     switch (kind) {
-    case TGxColumnKind::Text: return std::make_unique<TGxTextColumn>();
-    case TGxColumnKind::CheckBox: return std::make_unique<TGxCheckBoxColumn>();
-    case TGxColumnKind::Number: return std::make_unique<TGxNumberColumn>();
-    case TGxColumnKind::CustomNumber: return std::make_unique<TGxCustomNumberColumn>();
-    case TGxColumnKind::Increment: return std::make_unique<TGxIncrementColumn>();
-    case TGxColumnKind::Image: return std::make_unique<TGxImageColumn>();
-    case TGxColumnKind::List: return std::make_unique<TGxListColumn>();
-    case TGxColumnKind::Date: return std::make_unique<TGxDateColumn>();
-    case TGxColumnKind::Tree: return std::make_unique<TGxTreeColumn>();
-    case TGxColumnKind::Strings: return std::make_unique<TGxStringsColumn>();
-    case TGxColumnKind::Popup: return std::make_unique<TGxPopupColumn>();
+    case TGxColumnKind::Text:
+        return std::make_unique<TGxTextColumn>();
+    case TGxColumnKind::CheckBox:
+        return std::make_unique<TGxCheckBoxColumn>();
+    case TGxColumnKind::Number:
+        return std::make_unique<TGxNumberColumn>();
+    case TGxColumnKind::CustomNumber:
+        return std::make_unique<TGxCustomNumberColumn>();
+    case TGxColumnKind::Increment:
+        return std::make_unique<TGxIncrementColumn>();
+    case TGxColumnKind::Image:
+        return std::make_unique<TGxImageColumn>();
+    case TGxColumnKind::List:
+        return std::make_unique<TGxListColumn>();
+    case TGxColumnKind::Date:
+        return std::make_unique<TGxDateColumn>();
+    case TGxColumnKind::Tree:
+        return std::make_unique<TGxTreeColumn>();
+    case TGxColumnKind::Strings:
+        return std::make_unique<TGxStringsColumn>();
+    case TGxColumnKind::Popup:
+        return std::make_unique<TGxPopupColumn>();
     }
     return std::make_unique<TGxTextColumn>();
 }
@@ -369,7 +397,8 @@ QString FormatFloatMask(const QString& mask, double value, const QLocale& locale
     if (!frac.isEmpty())
         number += locale.decimalPoint() + frac;
     const bool negative = value < 0 && (number.contains(QRegularExpression(QStringLiteral("[1-9]"))));
-    return section.left(first) + (negative ? QStringLiteral("-") : QString()) + number + section.mid(last + 1);
+    return section.left(first) + (negative ? QStringLiteral("-") : QString()) + number +
+           section.mid(last + 1);
 }
 
 QString FormatDateTimeMask(const QString& mask, double value, const QLocale& locale, QChar dateSeparator) {

@@ -124,6 +124,7 @@ public:
     void SetTodayCaption(const QString& value) { FTodayCaption = value; }
 
     TEditorClass GetEditorClass() const override { return TEditorClass::TGxDatePicker; }
+    void LocaleChanged() override;
     TDisplayClass GetDisplayClass() const override { return TDisplayClass::TDateColumnDisplay; }
     void GetDisplayText(const TCellInfo& info, QString& text) const override;
     bool AcceptsChar(QChar key) const override;
@@ -138,6 +139,7 @@ private:
     bool FShowNoneButton = true;
     TStartDayOfWeek FStartDay = dwSunday;
     QString FTodayCaption = QStringLiteral("Today");
+    QString FTodayDefault; // the computed default, replaced when the locale changes
 };
 
 class TGxCustomNumberColumn : public TGxCustomColumn {

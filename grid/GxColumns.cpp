@@ -12,7 +12,9 @@ const QLocale& FallbackLocale() {
     return locale;
 }
 
-int RoundHalfEven(double v) { return int(std::nearbyint(v)); }
+int RoundHalfEven(double v) {
+    return int(std::nearbyint(v));
+}
 
 uint64_t HashFolded(std::u16string_view s) {
     uint64_t h = 1469598103934665603ull;
@@ -26,7 +28,6 @@ inline char16_t FoldUnit(char16_t c) {
         return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
     return QChar(c).toCaseFolded().unicode();
 }
-
 
 } // namespace
 
@@ -166,8 +167,12 @@ void TGxSlideBounds::Assign(const TGxSlideBounds& source) {
 TGxCustomColumn::TGxCustomColumn()
     : FFooter(std::make_unique<TColumnFooter>(this)), FHeader(std::make_unique<TColumnHeader>(this)),
       FSlideBounds(std::make_unique<TGxSlideBounds>(this)) {
-    FHeader->OnChange = [this](TColumnPart*) { NotifyChange(ccAppearance, 0); };
-    FFooter->OnChange = [this](TColumnPart*) { NotifyChange(ccAppearance, 0); };
+    FHeader->OnChange = [this](TColumnPart*) {
+        NotifyChange(ccAppearance, 0);
+    };
+    FFooter->OnChange = [this](TColumnPart*) {
+        NotifyChange(ccAppearance, 0);
+    };
 }
 
 TGxCustomColumn::~TGxCustomColumn() {
@@ -194,7 +199,9 @@ void TGxCustomColumn::RefreshPart(TColumnPartRegion region) {
         FCollection->Host()->RepaintColumnPart(*this, region);
 }
 
-const QLocale& TGxCustomColumn::Locale() const { return FCollection ? FCollection->Locale() : FallbackLocale(); }
+const QLocale& TGxCustomColumn::Locale() const {
+    return FCollection ? FCollection->Locale() : FallbackLocale();
+}
 
 void TGxCustomColumn::SetName(const QString& value) {
     if (value == FName)
@@ -228,7 +235,7 @@ void TGxCustomColumn::SetDrawingOptions(TDrawingOptions value) {
     NotifyListeners(lcDrawing);
     NotifyChange(ccAppearance, 0);
 }
-void TGxCustomColumn::SetFont(const TFontSpec& value) {
+void TGxCustomColumn::SetFont(const TGridFont& value) {
     FFont = value;
     FParentFont = false;
     NotifyChange(ccAppearance, 0);
@@ -358,7 +365,9 @@ void TGxCustomColumn::SetPosition(int value) {
     FPosition = target;
 }
 
-int TGxCustomColumn::Index() const { return FCollection ? FCollection->IndexOf(this) : -1; }
+int TGxCustomColumn::Index() const {
+    return FCollection ? FCollection->IndexOf(this) : -1;
+}
 
 int TGxCustomColumn::ClientLeft() const {
     if (!FCollection || !FCollection->Host() || FPosition < FCollection->FixedCols())
@@ -379,14 +388,17 @@ int TGxCustomColumn::HeaderSegment() const {
     return 2;
 }
 
-bool TGxCustomColumn::IsOnlyColumn() const { return FCollection && FCollection->VisibleCount() == 1; }
+bool TGxCustomColumn::IsOnlyColumn() const {
+    return FCollection && FCollection->VisibleCount() == 1;
+}
 
 bool TGxCustomColumn::IsCurrentColumn() const {
     return FCollection && FCollection->Host() && FCollection->Host()->CurrentColumn() == Index();
 }
 
 void TGxCustomColumn::CreateViews(TColumnViewFactory& factory) {
-    FEditor = GetEditorClass() == TEditorClass::None ? nullptr : factory.CreateEditor(*this, GetEditorClass());
+    FEditor =
+        GetEditorClass() == TEditorClass::None ? nullptr : factory.CreateEditor(*this, GetEditorClass());
     FDisplay = factory.CreateDisplay(*this, GetDisplayClass());
     FPlay = GetPlayClass() == TPlayClass::None ? nullptr : factory.CreatePlay(*this, GetPlayClass());
 }
@@ -479,12 +491,17 @@ int FoldColumnName(QAnyStringView name, char16_t* buffer, int capacity) {
     return n;
 }
 
-
 TGxColumns::TGxColumns(TGxColumnsHost* host) : FHost(host), FLocale(std::make_unique<QLocale>()) {}
 
-TGxColumns::~TGxColumns() { Clear(); }
+TGxColumns::~TGxColumns() {
+    Clear();
+}
 
-void TGxColumns::SetLocale(const QLocale& locale) { *FLocale = locale; }
+void TGxColumns::SetLocale(const QLocale& locale) {
+    *FLocale = locale;
+    for (auto& column : FItems)
+        column->LocaleChanged();
+}
 
 TGxCustomColumn* TGxColumns::GetColumn(int index) const {
     if (!IsValidIndex(index))
@@ -623,6 +640,7 @@ TGxCustomColumn* TGxColumns::AddColumn(std::unique_ptr<TGxCustomColumn> column) 
     FOrder.push_back(c);
     c->FPosition = int(FOrder.size()) - 1;
     FNamesDirty = true;
+    c->LocaleChanged();
     RecalcPositions(false);
     DistributeAutoSize(nullptr);
     if (OnBeforeListChange)

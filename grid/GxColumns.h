@@ -38,8 +38,8 @@ enum TColumnOption : uint16_t {
     coTextForCaption = 1 << 14,
 };
 using TColumnOptions = uint16_t;
-inline constexpr TColumnOptions DefaultColumnOptions = 1038;  // click, input, sort, public
-inline constexpr TColumnOptions TextColumnOptions = 9230;     // the same plus text-fit hint
+inline constexpr TColumnOptions DefaultColumnOptions = 1038; // click, input, sort, public
+inline constexpr TColumnOptions TextColumnOptions = 9230;    // the same plus text-fit hint
 
 // Cell kinds: which typed cell the store makes for a column.
 enum TColumnCellKind : uint8_t {
@@ -80,7 +80,13 @@ enum TColumnChange : uint8_t {
 };
 
 // Codes passed to a column's change listeners.
-enum TListenerCode : uint8_t { lcAlignment = 0, lcCaption = 1, lcColorOrOptions = 2, lcDrawing = 3, lcVisibility = 6 };
+enum TListenerCode : uint8_t {
+    lcAlignment = 0,
+    lcCaption = 1,
+    lcColorOrOptions = 2,
+    lcDrawing = 3,
+    lcVisibility = 6
+};
 
 // Grid regions a column can ask to repaint.
 enum TColumnPartRegion : uint8_t { cpClient, cpBody, cpFooter, cpHeader, cpIndicator, cpInput };
@@ -286,13 +292,13 @@ private:
 class TGxColumnsHost {
 public:
     virtual ~TGxColumnsHost() = default;
-    virtual bool IsLoading() const = 0;         // layout bookkeeping deferred
+    virtual bool IsLoading() const = 0; // layout bookkeeping deferred
     virtual bool IsDestroying() const = 0;
-    virtual bool ShowsIndicator() const = 0;    // cell body starts 12 pixels right
+    virtual bool ShowsIndicator() const = 0; // cell body starts 12 pixels right
     virtual int ClientWidth() const = 0;
     virtual int HorzScrollPos() const = 0;
     virtual int CurrentColumn() const = 0;
-    virtual TFontSpec GridFont() const = 0;
+    virtual TGridFont GridFont() const = 0;
     virtual void RepaintColumnPart(TGxCustomColumn& column, TColumnPartRegion region) = 0;
 };
 
@@ -323,8 +329,8 @@ public:
     void SetDrawingOptions(TDrawingOptions value);
     bool Enabled() const { return FEnabled; }
     void SetEnabled(bool value) { FEnabled = value; }
-    const TFontSpec& Font() const { return FFont; }
-    void SetFont(const TFontSpec& value);
+    const TGridFont& Font() const { return FFont; }
+    void SetFont(const TGridFont& value);
     TColumnFooter& Footer() { return *FFooter; }
     const TColumnFooter& Footer() const { return *FFooter; }
     TColumnHeader& Header() { return *FHeader; }
@@ -414,12 +420,23 @@ public:
     void FormatCell(const TCellInfo& info, QString& text) const;
     virtual void GetInputValue(QString& text) const { text = FInputValue; }
     virtual void GetInputText(QString& text) const { text = FInputValue; }
-    virtual bool AcceptsChar(QChar key) const { Q_UNUSED(key); return false; }
-    virtual void GetContentIndent(int level, int& left) const { Q_UNUSED(level); Q_UNUSED(left); }
+    virtual bool AcceptsChar(QChar key) const {
+        Q_UNUSED(key);
+        return false;
+    }
+    virtual void GetContentIndent(int level, int& left) const {
+        Q_UNUSED(level);
+        Q_UNUSED(left);
+    }
     virtual void GetEditorValue(QString& text) const { text.clear(); }
     virtual void PrepareEditor(TEditorSetup& setup) const;
-    virtual void SyncEditor(TEditorSetup& setup, const QString& text) const { Q_UNUSED(setup); Q_UNUSED(text); }
+    virtual void SyncEditor(TEditorSetup& setup, const QString& text) const {
+        Q_UNUSED(setup);
+        Q_UNUSED(text);
+    }
     virtual void Assign(const TGxCustomColumn& source);
+    // Called when the column joins a collection or the collection's locale changes.
+    virtual void LocaleChanged() {}
 
     // Locale for number and date texts (the grid's).
     const QLocale& Locale() const;
@@ -439,7 +456,7 @@ private:
     int FDefaultWidth = 80;
     TDrawingOptions FDrawingOptions = doNormal;
     bool FEnabled = true;
-    TFontSpec FFont;
+    TGridFont FFont;
     std::unique_ptr<TColumnFooter> FFooter;
     std::unique_ptr<TColumnHeader> FHeader;
     TGxCustomEdit* FInplaceEdit = nullptr;
@@ -497,8 +514,12 @@ public:
     TGxCustomColumn* LastVisibleColumn() const;
     TGxCustomColumn* NextVisibleColumn(TGxCustomColumn* column) const;
     TGxCustomColumn* PrevVisibleColumn(TGxCustomColumn* column) const;
-    bool IsFirstVisible(const TGxCustomColumn* column) const { return column && column == FirstVisibleColumn(); }
-    bool IsLastVisible(const TGxCustomColumn* column) const { return column && column == LastVisibleColumn(); }
+    bool IsFirstVisible(const TGxCustomColumn* column) const {
+        return column && column == FirstVisibleColumn();
+    }
+    bool IsLastVisible(const TGxCustomColumn* column) const {
+        return column && column == LastVisibleColumn();
+    }
     int FixedCols() const { return FFixedCols; }
     int FixedWidth() const { return FFixedWidth; }
     void SetFixedCols(int value);
@@ -539,7 +560,7 @@ private:
 
     TGxColumnsHost* FHost;
     std::vector<std::unique_ptr<TGxCustomColumn>> FItems; // creation order
-    std::vector<TGxCustomColumn*> FOrder;                  // display order
+    std::vector<TGxCustomColumn*> FOrder;                 // display order
     int FFixedCols = 0;
     int FFixedWidth = 0;
     std::unique_ptr<QLocale> FLocale;

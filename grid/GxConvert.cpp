@@ -32,11 +32,15 @@ bool LooksNonFinite(const QString& t) {
     return l.contains(u"nan") || l.contains(u"inf");
 }
 
-QString TimeFormat() { return QStringLiteral("hh:mm:ss"); }
+QString TimeFormat() {
+    return QStringLiteral("hh:mm:ss");
+}
 
 } // namespace
 
-QString BoolToText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+QString BoolToText(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
 
 bool TextToBool(const QString& text, const QLocale& locale) {
     if (text.compare(u"True", Qt::CaseInsensitive) == 0)
@@ -167,7 +171,9 @@ QDateTime QDateTimeFromDateTime(double value) {
     return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(ms)));
 }
 
-double TodayDate() { return double(BaseDate().daysTo(QDate::currentDate())); }
+double TodayDate() {
+    return double(BaseDate().daysTo(QDate::currentDate()));
+}
 
 QString DateTimeToText(double value, const QLocale& locale, bool omitMidnight) {
     const QDateTime dt = QDateTimeFromDateTime(value);
@@ -206,14 +212,17 @@ double TextToDateTime(const QString& text, const QLocale& locale) {
     Raise("'%s' is not a valid date and time", text);
 }
 
-QString GuidToText(const QUuid& value) { return value.toString(QUuid::WithBraces).toUpper(); }
+QString GuidToText(const QUuid& value) {
+    return value.toString(QUuid::WithBraces).toUpper();
+}
 
 QUuid TextToGuid(const QString& text) {
     static const int hyphens[] = {9, 14, 19, 24};
     bool ok = text.size() == 38 && text.front() == u'{' && text.back() == u'}';
     for (qsizetype i = 1; ok && i < 37; ++i) {
         const QChar c = text[i];
-        const bool hyphenSlot = std::find(std::begin(hyphens), std::end(hyphens), int(i)) != std::end(hyphens);
+        const bool hyphenSlot =
+            std::find(std::begin(hyphens), std::end(hyphens), int(i)) != std::end(hyphens);
         if (hyphenSlot)
             ok = c == u'-';
         else

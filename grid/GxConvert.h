@@ -9,7 +9,7 @@
 #include <optional>
 
 // Date-times are doubles counting days since 1899-12-30; the fraction is the time of day.
-inline constexpr double MinDateTimeValue = -657434.0;  // 0100-01-01
+inline constexpr double MinDateTimeValue = -657434.0;     // 0100-01-01
 inline constexpr double MaxDateTimeValue = 2958465.99999; // 9999-12-31 23:59:59
 
 QString BoolToText(bool value); // "True" / "False"

@@ -13,7 +13,9 @@ TGxCustomGridControl::TGxCustomGridControl(QObject* parent)
     FColumns->OnColumnChanged = [this](TGxCustomColumn* column, int kind, int value) {
         ColumnChanged(column, kind, value);
     };
-    FColumns->OnAfterListChange = [this](int operation, int index) { ColumnListChanged(operation, index); };
+    FColumns->OnAfterListChange = [this](int operation, int index) {
+        ColumnListChanged(operation, index);
+    };
 }
 
 TGxCustomGridControl::~TGxCustomGridControl() {
@@ -43,7 +45,7 @@ void TGxCustomGridControl::SetRowSize(int value) {
         FRowSize = value;
 }
 
-void TGxCustomGridControl::SetFont(const TFontSpec& value) {
+void TGxCustomGridControl::SetFont(const TGridFont& value) {
     FFont = value;
     for (int i = 0; i < FColumns->ColumnCount(); ++i) {
         TGxCustomColumn* column = FColumns->GetColumn(i);
@@ -57,6 +59,7 @@ void TGxCustomGridControl::EndUpdate() {
         return;
     if (--FUpdateCount > 0)
         return;
+    UpdatingChanged();
     int areas = gaBody;
     if (HasOption(goHeader))
         areas |= gaHeader;
@@ -207,7 +210,9 @@ const QString kSorted = QStringLiteral("Sorted");
 const QString kPositions = QStringLiteral("Positions");
 const QString kSizes = QStringLiteral("Columns Sizes");
 
-QString ColumnKey(int index) { return QStringLiteral("Column") + QString::number(index); }
+QString ColumnKey(int index) {
+    return QStringLiteral("Column") + QString::number(index);
+}
 
 // Integer value of a key, or the default when missing or not an integer.
 int ReadInt(const TGxIniFile& ini, const QString& section, const QString& key, int defaultValue) {
@@ -229,8 +234,8 @@ void WriteLayout(const TGxColumns& columns, TGxIniFile& ini, const QString& suff
     for (int i = 0; i < count; ++i) {
         const TGxCustomColumn* c = columns.GetColumn(i);
         const QString key = ColumnKey(i);
-        ini.Write(kSortKind + suffix, key, c->SortKind() == skDescending ? QStringLiteral("Descending")
-                                                                         : QStringLiteral("Ascending"));
+        ini.Write(kSortKind + suffix, key,
+                  c->SortKind() == skDescending ? QStringLiteral("Descending") : QStringLiteral("Ascending"));
         ini.Write(kVisible + suffix, key, c->Visible() ? QStringLiteral("1") : QStringLiteral("0"));
         ini.Write(kSorted + suffix, key, c->Sorted() ? QStringLiteral("1") : QStringLiteral("0"));
         ini.Write(kPositions + suffix, key, QString::number(c->Position()));

@@ -6,8 +6,8 @@
 #include "grid/GxColumnClasses.h"
 #include "grid/GxColumns.h"
 
-#include <QObject>
 #include <QLocale>
+#include <QObject>
 #include <functional>
 #include <memory>
 
@@ -34,7 +34,14 @@ enum TGridOption : uint32_t {
 };
 using TGridOptions = uint32_t;
 
-enum TGridLinesStyle : uint8_t { lsNormal, lsActiveHorzOnly, lsActiveRows, lsFramed, lsHorizontalOnly, lsVerticalOnly };
+enum TGridLinesStyle : uint8_t {
+    lsNormal,
+    lsActiveHorzOnly,
+    lsActiveRows,
+    lsFramed,
+    lsHorizontalOnly,
+    lsVerticalOnly
+};
 
 enum TShiftFlag : uint8_t { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
 using TShiftState = uint8_t;
@@ -73,13 +80,16 @@ public:
     void SetGridLinesStyle(TGridLinesStyle value) { FGridLinesStyle = value; }
     int RowSize() const { return FRowSize; }
     virtual void SetRowSize(int value);
-    const TFontSpec& Font() const { return FFont; }
-    void SetFont(const TFontSpec& value);
+    const TGridFont& Font() const { return FFont; }
+    void SetFont(const TGridFont& value);
     bool AutoScroll() const { return FAutoScroll; }
     void SetAutoScroll(bool value) { FAutoScroll = value; }
 
     // Batch changes: no repaint and no OnChange while the counter is above zero.
-    void BeginUpdate() { ++FUpdateCount; }
+    void BeginUpdate() {
+        if (++FUpdateCount == 1)
+            UpdatingChanged();
+    }
     void EndUpdate();
     int UpdateCount() const { return FUpdateCount; }
     bool Updating() const { return FUpdateCount > 0; }
@@ -129,7 +139,7 @@ public:
     int ClientWidth() const override { return FClientWidth; }
     int HorzScrollPos() const override { return FHorzScrollPos; }
     int CurrentColumn() const override { return FSelectedColumn; }
-    TFontSpec GridFont() const override { return FFont; }
+    TGridFont GridFont() const override { return FFont; }
     void RepaintColumnPart(TGxCustomColumn& column, TColumnPartRegion region) override;
 
     // Events (method hooks, fired synchronously inside the operation; Accept preset to true).
@@ -168,6 +178,7 @@ protected:
     virtual void ColumnListChanged(int operation, int index) = 0;
     virtual void ColumnSortRequested(TGxCustomColumn* column, bool ascending) = 0;
     void Invalidate(int areas);
+    virtual void UpdatingChanged() {}
     void MarkDestroying() { FDestroying = true; }
     void SetCurrent(int col, int row) {
         FSelectedColumn = col;
@@ -187,7 +198,7 @@ private:
     TGridOptions FOptions = goHeader;
     TGridLinesStyle FGridLinesStyle = lsNormal;
     int FRowSize = 16;
-    TFontSpec FFont;
+    TGridFont FFont;
     bool FAutoScroll = false;
     int FUpdateCount = 0;
     int FSelectedColumn = 0;

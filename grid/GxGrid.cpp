@@ -14,9 +14,12 @@ bool SameWord(QAnyStringView text, QLatin1StringView word) {
 
 } // namespace
 
-TDataGrid::TDataGrid(QObject* parent) : TGxCustomGrid(parent), FCells(std::make_unique<TCells>(*FColumns, this)) {
+TDataGrid::TDataGrid(QObject* parent)
+    : TGxCustomGrid(parent), FCells(std::make_unique<TCells>(*FColumns, this)) {
     FCells->SetDefaultRowHeight(RowSize());
-    FCells->OnCellChange = [this](int col, int row) { CellChangedHook(col, row); };
+    FCells->OnCellChange = [this](int col, int row) {
+        CellChangedHook(col, row);
+    };
     FCells->OnCompare = [this](TCell& a, TCell& b, int& result) {
         result = 0;
         if (OnCompare)
@@ -34,8 +37,8 @@ TDataGrid::~TDataGrid() {
 // ---- cells ----------------------------------------------------------------------------------
 
 void TDataGrid::RaiseBadName(const char* pattern, QAnyStringView name) const {
-    throw EGridError(GxFormat(QString::fromLatin1(pattern),
-                              {name.toString(), QStringLiteral("TDataGrid"), objectName()}));
+    throw EGridError(
+        GxFormat(QString::fromLatin1(pattern), {name.toString(), QStringLiteral("TDataGrid"), objectName()}));
 }
 
 int TDataGrid::ResolveRow(QAnyStringView row) const {
@@ -70,9 +73,13 @@ int TDataGrid::ResolveColumn(QAnyStringView col) const {
     RaiseBadName("Invalid Columnname '%s' for '%s:%s'.", col);
 }
 
-TCell& TDataGrid::Cell(QAnyStringView col, int row) { return GetCellObject(ResolveColumn(col), row); }
+TCell& TDataGrid::Cell(QAnyStringView col, int row) {
+    return GetCellObject(ResolveColumn(col), row);
+}
 
-TCell& TDataGrid::Cell(int col, QAnyStringView row) { return GetCellObject(col, ResolveRow(row)); }
+TCell& TDataGrid::Cell(int col, QAnyStringView row) {
+    return GetCellObject(col, ResolveRow(row));
+}
 
 TCell& TDataGrid::Cell(QAnyStringView col, QAnyStringView row) {
     const int r = ResolveRow(row);
@@ -87,7 +94,9 @@ TCell& TDataGrid::CellV(const QVariant& col, const QVariant& row) {
     return GetCellObject(colIsNumber ? col.toInt() : ResolveColumn(colText), r);
 }
 
-TCell& TDataGrid::GetCellObject(int col, int row) { return FCells->GetCell(col, row); }
+TCell& TDataGrid::GetCellObject(int col, int row) {
+    return FCells->GetCell(col, row);
+}
 
 void TDataGrid::GetCellText(int col, int row, QString& text) const {
     if (row < 0 || row >= RowCount() || col < 0 || col >= ColumnCount())
@@ -210,7 +219,7 @@ void TDataGrid::InsertRow(int index) {
         RaiseListIndexError(index);
     const bool hadVisible = VisibleRowCount() > 0;
     if (FFirstRow == 0 && hadVisible)
-        FFirstRow = std::min(FFirstRow, FFirstVisibleRow);
+        FFirstRow = FFirstVisibleRow; // a view at the top starts at the first shown row
     FLastAddedRow = index;
     FCells->InsertRow(index);
     if (!hadVisible) {
@@ -239,7 +248,7 @@ void TDataGrid::DeleteRow(int index) {
     TRow& row = FCells->GetRow(index);
     if (row.ChildCount > 0) {
         BeginUpdate();
-        for (int n = FCells->DescendantCount(index); n > 0; --n)
+        while (FCells->DescendantCount(index) > 0)
             DeleteRow(index + 1);
         EndUpdate();
     }
@@ -322,22 +331,22 @@ void TDataGrid::ExchangeRows(int a, int b) {
 
 void TDataGrid::SetRowVisible(int row, bool visible) {
     TRow& r = FCells->GetRow(row);
-    if (r.IsVisible() == visible)
-        return;
+    const bool before = r.IsVisible();
     const bool hadVisible = VisibleRowCount() > 0;
+    // The flag is stored even under a collapsed parent, so expanding it later shows the truth.
     FCells->SetRowVisible(row, visible);
-    if (r.IsVisible() == visible) {
-        if (visible) {
-            FFirstVisibleRow = hadVisible ? std::min(FFirstVisibleRow, row) : row;
-            FLastVisibleRow = hadVisible ? std::max(FLastVisibleRow, row) : row;
-        } else if (VisibleRowCount() == 0) {
-            FFirstVisibleRow = FLastVisibleRow = 0;
-        } else {
-            if (row == FFirstVisibleRow)
-                FFirstVisibleRow = NextVisibleFrom(row + 1);
-            if (row == FLastVisibleRow)
-                FLastVisibleRow = PrevVisibleFrom(row - 1);
-        }
+    if (r.IsVisible() == before)
+        return;
+    if (visible) {
+        FFirstVisibleRow = hadVisible ? std::min(FFirstVisibleRow, row) : row;
+        FLastVisibleRow = hadVisible ? std::max(FLastVisibleRow, row) : row;
+    } else if (VisibleRowCount() == 0) {
+        FFirstVisibleRow = FLastVisibleRow = 0;
+    } else {
+        if (row == FFirstVisibleRow)
+            FFirstVisibleRow = NextVisibleFrom(row + 1);
+        if (row == FLastVisibleRow)
+            FLastVisibleRow = PrevVisibleFrom(row - 1);
     }
     if (!Updating()) {
         emit AreasInvalidated(gaBody);
@@ -448,7 +457,8 @@ void TDataGrid::SortColumn(TGxCustomColumn* column, bool ascending) {
     FSortedColumn = column;
     if (OnSortColumn)
         OnSortColumn(this, col, ascending);
-    const TRow* current = SelectedRow() >= 0 && SelectedRow() < RowCount() ? &FCells->GetRow(SelectedRow()) : nullptr;
+    const TRow* current =
+        SelectedRow() >= 0 && SelectedRow() < RowCount() ? &FCells->GetRow(SelectedRow()) : nullptr;
     FCells->Sort(col, column->SortType(), column->HasOption(coFullResort), !ascending);
     if (current)
         SetCurrent(SelectedColumn(), FCells->IndexOfRow(current));
@@ -460,7 +470,9 @@ void TDataGrid::SortColumn(TGxCustomColumn* column, bool ascending) {
         OnAfterSort(this, col);
 }
 
-void TDataGrid::ColumnSortRequested(TGxCustomColumn* column, bool ascending) { SortColumn(column, ascending); }
+void TDataGrid::ColumnSortRequested(TGxCustomColumn* column, bool ascending) {
+    SortColumn(column, ascending);
+}
 
 // ---- columns --------------------------------------------------------------------------------
 
@@ -499,16 +511,31 @@ TCellInfo TDataGrid::GetCellInfo(int col, int row) {
     info.Row = row;
     TCell& cell = GetCellObject(col, row);
     switch (FColumns->GetColumn(col)->CellKind()) {
-    case ckBoolean: info.AsBoolean = cell.GetAsBoolean(); break;
-    case ckDateTime: info.AsDateTime = cell.GetAsDateTime(); break;
-    case ckFloat: info.AsFloat = cell.GetAsFloat(); break;
-    case ckInteger: info.AsInteger = cell.GetAsInteger(); break;
-    case ckObject: info.ObjectReference = cell.ObjectReference(); break;
+    case ckBoolean:
+        info.AsBoolean = cell.GetAsBoolean();
+        break;
+    case ckDateTime:
+        info.AsDateTime = cell.GetAsDateTime();
+        break;
+    case ckFloat:
+        info.AsFloat = cell.GetAsFloat();
+        break;
+    case ckInteger:
+        info.AsInteger = cell.GetAsInteger();
+        break;
+    case ckObject:
+        info.ObjectReference = cell.ObjectReference();
+        break;
     case ckGuid:
     case ckString:
-    case ckVirtual: info.AsString = cell.GetAsString(); break;
-    case ckIncrement: info.AsInteger = row; break;
-    default: break;
+    case ckVirtual:
+        info.AsString = cell.GetAsString();
+        break;
+    case ckIncrement:
+        info.AsInteger = row;
+        break;
+    default:
+        break;
     }
     return info;
 }
@@ -531,7 +558,9 @@ QString TDataGrid::GetCellHint(int col, int row) {
     return hint;
 }
 
-bool TDataGrid::GetCellEmpty(int col, int row) { return GetCellObject(col, row).Empty(); }
+bool TDataGrid::GetCellEmpty(int col, int row) {
+    return GetCellObject(col, row).Empty();
+}
 
 bool TDataGrid::ApplyPlay(int col, int row) {
     TGxCustomColumn* column = FColumns->GetColumn(col);
@@ -568,10 +597,14 @@ void TDataGrid::CalculateFooters(bool visibleOnly) {
             footer.SetCaption(QStringLiteral("0"));
             continue;
         }
-        auto counts = [&](int r) { return !visibleOnly || FCells->GetRow(r).IsVisible(); };
+        auto counts = [&](int r) {
+            return !visibleOnly || FCells->GetRow(r).IsVisible();
+        };
         double value = 0;
         switch (kind) {
-        case fkCount: value = RowCount(); break;
+        case fkCount:
+            value = RowCount();
+            break;
         case fkDistinct: {
             QSet<QString> seen;
             for (int r = 0; r < RowCount(); ++r)

@@ -98,6 +98,7 @@ protected:
     void ColumnChanged(TGxCustomColumn* column, int kind, int value) override;
     void ColumnListChanged(int operation, int index) override;
     void ColumnSortRequested(TGxCustomColumn* column, bool ascending) override;
+    void UpdatingChanged() override { FCells->SetChangeReports(!Updating()); }
 
 private:
     [[noreturn]] void RaiseBadName(const char* pattern, QAnyStringView name) const;

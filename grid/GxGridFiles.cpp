@@ -158,7 +158,8 @@ QString DecodeTextFile(const QByteArray& bytes) {
     return QString::fromLatin1(bytes);
 }
 
-void ParseTextCells(const QString& text, QChar separator, QChar lineBreakChar, const std::function<void()>& newRow,
+void ParseTextCells(const QString& text, QChar separator, QChar lineBreakChar,
+                    const std::function<void()>& newRow,
                     const std::function<void(const QString& cell)>& cellDone) {
     QString cell;
     int quotes = 0;
@@ -203,12 +204,14 @@ void ParseTextCells(const QString& text, QChar separator, QChar lineBreakChar, c
 QByteArray ReadWholeFile(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw EGridError(GxFormat(QStringLiteral("Cannot open file '%s': %s"), {fileName, file.errorString()}));
+        throw EGridError(
+            GxFormat(QStringLiteral("Cannot open file '%s': %s"), {fileName, file.errorString()}));
     return file.readAll();
 }
 
 void WriteFileAtomically(const QString& fileName, const QByteArray& bytes) {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EGridError(GxFormat(QStringLiteral("Cannot write file '%s': %s"), {fileName, file.errorString()}));
+        throw EGridError(
+            GxFormat(QStringLiteral("Cannot write file '%s': %s"), {fileName, file.errorString()}));
 }

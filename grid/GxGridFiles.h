@@ -47,7 +47,8 @@ QByteArray EncodeTextFile(const QString& text, int encoding);
 QString DecodeTextFile(const QByteArray& bytes);
 // Splits decoded text into cells the way the reader does; cellDone(col, row, text) is called
 // for every complete cell, newRow() before the first cell of each row.
-void ParseTextCells(const QString& text, QChar separator, QChar lineBreakChar, const std::function<void()>& newRow,
+void ParseTextCells(const QString& text, QChar separator, QChar lineBreakChar,
+                    const std::function<void()>& newRow,
                     const std::function<void(const QString& cell)>& cellDone);
 
 // Whole-file helpers; both raise EGridError on failure.

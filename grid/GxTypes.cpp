@@ -10,8 +10,8 @@ QString GxFormat(const QString& pattern, std::initializer_list<QString> args) {
     auto arg = args.begin();
     for (qsizetype i = 0; i < pattern.size(); ++i) {
         const QChar c = pattern[i];
-        const bool slot = c == u'%' && i + 1 < pattern.size() &&
-                          (pattern[i + 1] == u's' || pattern[i + 1] == u'd');
+        const bool slot =
+            c == u'%' && i + 1 < pattern.size() && (pattern[i + 1] == u's' || pattern[i + 1] == u'd');
         if (slot && arg != args.end()) {
             out += *arg++;
             ++i;

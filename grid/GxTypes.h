@@ -35,7 +35,14 @@ enum TSortKind : uint8_t { skAscending, skDescending };
 enum TSortType : uint8_t { stAlphabetic, stBoolean, stCaseInsensitive, stCustom, stNumeric, stDate, stIP };
 enum TWrapKind : uint8_t { wkNone, wkEllipsis, wkPathEllipsis, wkWordWrap };
 enum TStartDayOfWeek : uint8_t { dwAutomatic, dwMonday, dwSunday };
-enum TDataChange : uint8_t { dcAddColumn, dcAddRow, dcInsertColumn, dcInsertRow, dcDeleteColumn, dcDeleteRow };
+enum TDataChange : uint8_t {
+    dcAddColumn,
+    dcAddRow,
+    dcInsertColumn,
+    dcInsertRow,
+    dcDeleteColumn,
+    dcDeleteRow
+};
 enum TCursor : int16_t { crDefault = 0 };
 
 // Font style bits (bold, italic, underline, strike-out) kept without a GUI font class.
@@ -46,12 +53,12 @@ inline constexpr TFontStyles fsUnderline = 4;
 inline constexpr TFontStyles fsStrikeOut = 8;
 
 // A font as the model knows it; the widget turns it into a real font.
-struct TFontSpec {
+struct TGridFont {
     QString Name;
     int Size = 8;
     TColor Color = clWindowText;
     TFontStyles Style = 0;
-    bool operator==(const TFontSpec&) const = default;
+    bool operator==(const TGridFont&) const = default;
 };
 
 // Every error the grid raises: conversion errors, bad row or column names, list index errors

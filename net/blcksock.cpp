@@ -16,6 +16,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sched.h>
+#include <string_view>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -50,12 +51,21 @@ uint32_t FromLittleEndian32(const std::string& Bytes) {
 }
 
 // Length of the longest proper prefix of Terminator that ends Data (a terminator cut between packets).
-std::size_t PartialTerminator(const std::string& Data, const std::string& Terminator) {
+std::size_t PartialTerminator(std::string_view Data, const std::string& Terminator) {
     const std::size_t most = std::min(Data.size(), Terminator.size() - 1);
     for (std::size_t k = most; k > 0; --k)
         if (Data.compare(Data.size() - k, k, Terminator, 0, k) == 0)
             return k;
     return 0;
+}
+
+// Raises an event descriptor (an eventfd counter that is already raised stays raised).
+void SignalEvent(int Fd) {
+    const uint64_t one = 1;
+    if (Fd < 0)
+        return;
+    const ssize_t rc = ::write(Fd, &one, sizeof(one));
+    (void)rc;
 }
 
 bool HasLineBreakOrNul(const std::string& Text) {
@@ -78,16 +88,16 @@ TNetCancel::~TNetCancel() {
 
 void TNetCancel::Raise() {
     Flag.store(true);
-    const uint64_t one = 1;
-    if (Fd >= 0) [[maybe_unused]]
-        auto rc = ::write(Fd, &one, sizeof(one));
+    SignalEvent(Fd);
 }
 
 void TNetCancel::Reset() {
     Flag.store(false);
     uint64_t value = 0;
-    if (Fd >= 0) [[maybe_unused]]
-        auto rc = ::read(Fd, &value, sizeof(value));
+    if (Fd < 0)
+        return;
+    const ssize_t rc = ::read(Fd, &value, sizeof(value));
+    (void)rc;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -103,9 +113,7 @@ TBlockSocket::~TBlockSocket() {
 void TBlockSocket::AbortSocket() {
     AbortFlag.store(true);
     StopFlag.store(true);
-    const uint64_t one = 1;
-    if (AbortFd >= 0) [[maybe_unused]]
-        auto rc = ::write(AbortFd, &one, sizeof(one));
+    SignalEvent(AbortFd);
 }
 
 void TBlockSocket::SilenceHooks() {
@@ -146,7 +154,7 @@ void TBlockSocket::SetError(int Code) {
 
 void TBlockSocket::ExceptCheck() {
     FLastErrorDesc = GetErrorDescEx();
-    if (FLastError == 0 || FLastError == WSAEWOULDBLOCK || FLastError == WSAEINPROGRESS)
+    if (QuietChecks || FLastError == 0 || FLastError == WSAEWOULDBLOCK || FLastError == WSAEINPROGRESS)
         return;
     DoStatus(HR_Error, std::to_string(FLastError) + "," + FLastErrorDesc);
     if (RaiseExcept)
@@ -226,7 +234,8 @@ void TBlockSocket::LimitBandwidth(int Length, int MaxB, uint32_t& Next) {
                 ::poll(&fd, 1, slice);
                 remaining -= slice;
             }
-            if (StopFlag.load() || AbortFlag.load())
+            if (StopFlag.load() || AbortFlag.load() ||
+                (Owner != nullptr && Owner->Cancel && Owner->Cancel->Raised()))
                 break;
             slice = std::min(250, remaining);
         }
@@ -295,6 +304,7 @@ void TBlockSocket::InternalClose() {
         Family = SavedFamily;
     }
     Buffer.clear();
+    BufferPos = 0;
     CutCR = CutLF = false;
     IsBound = false;
     SocketIP6 = false;
@@ -355,6 +365,7 @@ void TBlockSocket::ApplyOption(const TNetOption& Value) {
 
 void TBlockSocket::DelayedOption(const TNetOption& Value) {
     if (Sock >= 0) {
+        ResetLastError();
         ApplyOption(Value);
         ExceptCheck();
         return;
@@ -636,6 +647,8 @@ int TBlockSocket::SendInternal(const void* Data, int Length) {
     }
     const char* bytes = static_cast<const char*>(Data);
     int sent = 0;
+    if (Length <= 0)
+        return 0;
     while (sent < Length) {
         if (CheckStop())
             break;
@@ -799,17 +812,38 @@ void TBlockSocket::ApplyConvertLineEnd(std::string& Packet) {
     CutCR = CutLF = false;
 }
 
-std::string TBlockSocket::PacketInternal(int Timeout) {
-    std::string packet;
-    if (!Buffer.empty()) {
-        packet.swap(Buffer);
-    } else {
-        if (CheckStop())
-            return "";
-        packet = RecvSystemPacket(Timeout);
-        if (OnReadFilter && !packet.empty())
-            OnReadFilter(*this, packet);
+std::size_t TBlockSocket::Buffered() const {
+    return Buffer.size() - BufferPos;
+}
+
+void TBlockSocket::ConsumeBuffer(std::size_t Count) {
+    BufferPos += Count;
+    if (BufferPos >= Buffer.size()) {
+        Buffer.clear();
+        BufferPos = 0;
+    } else if (BufferPos > 65536 && BufferPos > Buffer.size() / 2) {
+        // Dropping the handed-out front now and then keeps every byte's cost constant.
+        Buffer.erase(0, BufferPos);
+        BufferPos = 0;
     }
+}
+
+std::string TBlockSocket::ReadSystem(int Timeout) {
+    if (CheckStop())
+        return "";
+    std::string packet = RecvSystemPacket(Timeout);
+    if (OnReadFilter && !packet.empty())
+        OnReadFilter(*this, packet);
+    if (ConvertLineEnd)
+        ApplyConvertLineEnd(packet);
+    return packet;
+}
+
+std::string TBlockSocket::PacketInternal(int Timeout) {
+    if (Buffered() == 0)
+        return ReadSystem(Timeout);
+    std::string packet = Buffer.substr(BufferPos);
+    ConsumeBuffer(packet.size());
     if (ConvertLineEnd)
         ApplyConvertLineEnd(packet);
     return packet;
@@ -822,6 +856,8 @@ std::string TBlockSocket::RecvPacket(int Timeout) {
     return packet;
 }
 
+// Lines are searched in the receive buffer itself: each wait appends a packet and only the new bytes
+// (and a terminator possibly cut between packets) are looked at. What arrived stays buffered on error.
 std::string TBlockSocket::TerminatedInternal(int Timeout, const std::string& Terminator) {
     if (Terminator.empty()) {
         FLastError = WSAEINVAL;
@@ -829,54 +865,51 @@ std::string TBlockSocket::TerminatedInternal(int Timeout, const std::string& Ter
     }
     const bool anyLineEnd = ConvertLineEnd && Terminator == "\r\n";
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(Timeout, 0));
-    std::string data;
-    std::size_t searchFrom = 0;
+    std::size_t searchFrom = BufferPos;
     for (;;) {
-        std::size_t pos =
-            anyLineEnd ? data.find_first_of("\r\n", searchFrom) : data.find(Terminator, searchFrom);
+        const std::size_t pos =
+            anyLineEnd ? Buffer.find_first_of("\r\n", searchFrom) : Buffer.find(Terminator, searchFrom);
         if (pos != std::string::npos) {
             std::size_t endLength = Terminator.size();
             if (anyLineEnd) {
                 endLength = 1;
-                if (pos + 1 < data.size()) {
-                    const char a = data[pos], b = data[pos + 1];
+                if (pos + 1 < Buffer.size()) {
+                    const char a = Buffer[pos], b = Buffer[pos + 1];
                     if ((a == '\r' && b == '\n') || (a == '\n' && b == '\r'))
                         endLength = 2;
                 } else {
-                    CutCR = data[pos] == '\r';
-                    CutLF = data[pos] == '\n';
+                    CutCR = Buffer[pos] == '\r';
+                    CutLF = Buffer[pos] == '\n';
                 }
             }
-            if (MaxLineLength > 0 && pos > static_cast<std::size_t>(MaxLineLength)) {
+            const std::size_t lineLength = pos - BufferPos;
+            if (MaxLineLength > 0 && lineLength > static_cast<std::size_t>(MaxLineLength)) {
                 FLastError = WSAENOBUFS;
                 return "";
             }
-            Buffer = data.substr(pos + endLength) + Buffer;
-            data.resize(pos);
-            return data;
+            std::string line = Buffer.substr(BufferPos, lineLength);
+            ConsumeBuffer(lineLength + endLength);
+            return line;
         }
-        const std::size_t partial = anyLineEnd ? 0 : PartialTerminator(data, Terminator);
-        if (MaxLineLength > 0 && data.size() - partial > static_cast<std::size_t>(MaxLineLength)) {
+        const std::size_t partial =
+            anyLineEnd ? 0 : PartialTerminator(std::string_view(Buffer).substr(BufferPos), Terminator);
+        if (MaxLineLength > 0 && Buffered() - partial > static_cast<std::size_t>(MaxLineLength)) {
             FLastError = WSAENOBUFS;
             return "";
         }
-        // Only newly received bytes (and a possibly cut terminator) are searched again.
-        searchFrom = data.size() - partial;
+        searchFrom = Buffer.size() - partial;
         int wait = Timeout;
-        if (!InterPacketTimeout) {
+        if (!InterPacketTimeout && Timeout >= 0) {
             wait = MsLeft(deadline);
-            if (wait <= 0 && !data.empty()) {
+            if (wait <= 0 && Buffered() > 0) {
                 FLastError = WSAETIMEDOUT;
-                Buffer = data + Buffer;
                 return "";
             }
         }
-        const std::string packet = PacketInternal(wait);
-        if (FLastError != 0) {
-            Buffer = data + Buffer; // keep what came for a later receive
+        const std::string packet = ReadSystem(wait);
+        if (FLastError != 0)
             return "";
-        }
-        data += packet;
+        Buffer += packet;
     }
 }
 
@@ -895,27 +928,22 @@ std::string TBlockSocket::BufferStrInternal(int Length, int Timeout) {
     if (Length <= 0)
         return "";
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(Timeout, 0));
-    std::string data;
-    while (data.size() < static_cast<std::size_t>(Length)) {
+    while (Buffered() < static_cast<std::size_t>(Length)) {
         int wait = Timeout;
-        if (!InterPacketTimeout) {
+        if (!InterPacketTimeout && Timeout >= 0) {
             wait = MsLeft(deadline);
-            if (wait <= 0 && !data.empty()) {
+            if (wait <= 0 && Buffered() > 0) {
                 FLastError = WSAETIMEDOUT;
-                break;
+                return "";
             }
         }
-        const std::string packet = PacketInternal(wait);
+        const std::string packet = ReadSystem(wait);
         if (FLastError != 0)
-            break;
-        data += packet;
+            return ""; // what came stays buffered
+        Buffer += packet;
     }
-    if (FLastError != 0) {
-        Buffer = data + Buffer;
-        return "";
-    }
-    Buffer = data.substr(static_cast<std::size_t>(Length)) + Buffer;
-    data.resize(static_cast<std::size_t>(Length));
+    std::string data = Buffer.substr(BufferPos, static_cast<std::size_t>(Length));
+    ConsumeBuffer(data.size());
     return data;
 }
 
@@ -993,9 +1021,9 @@ void TBlockSocket::RecvStreamIndy(TMemoryStream& Stream, int Timeout) {
 int TBlockSocket::PeekBuffer(void* Data, int Length) {
     ResetLastError();
     int n = 0;
-    if (!Buffer.empty()) {
-        n = std::min(Length, static_cast<int>(Buffer.size()));
-        std::memcpy(Data, Buffer.data(), static_cast<std::size_t>(n));
+    if (Buffered() > 0) {
+        n = std::min(Length, static_cast<int>(Buffered()));
+        std::memcpy(Data, Buffer.data() + BufferPos, static_cast<std::size_t>(n));
     } else if (Sock >= 0) {
         const ssize_t got = ::recv(Sock, Data, static_cast<std::size_t>(Length), MSG_PEEK | MSG_NOSIGNAL);
         n = got < 0 ? (SockCheck(-1), 0) : static_cast<int>(got);
@@ -1007,8 +1035,8 @@ int TBlockSocket::PeekBuffer(void* Data, int Length) {
 uint8_t TBlockSocket::PeekByte(int Timeout) {
     ResetLastError();
     uint8_t value = 0;
-    if (!Buffer.empty()) {
-        value = static_cast<uint8_t>(Buffer[0]);
+    if (Buffered() > 0) {
+        value = static_cast<uint8_t>(Buffer[BufferPos]);
     } else {
         const int ready = WaitFor(POLLIN, Timeout);
         if (ready == 0)
@@ -1033,11 +1061,12 @@ int TBlockSocket::WaitingData() {
 }
 
 int TBlockSocket::WaitingDataEx() {
-    return static_cast<int>(Buffer.size()) + WaitingData();
+    return static_cast<int>(Buffered()) + WaitingData();
 }
 
 void TBlockSocket::Purge() {
     Buffer.clear();
+    BufferPos = 0;
     if (Sock < 0)
         return;
     char scrap[4096];
@@ -1058,7 +1087,7 @@ bool TBlockSocket::CanRead(int Timeout) {
 }
 
 bool TBlockSocket::CanReadEx(int Timeout) {
-    return !Buffer.empty() || CanRead(Timeout);
+    return Buffered() > 0 || CanRead(Timeout);
 }
 
 bool TBlockSocket::CanWrite(int Timeout) {
@@ -1411,15 +1440,37 @@ void TTCPBlockSocket::SocksDoConnect(const std::string& IP, const std::string& P
     DoConnect(SocksIP, SocksPort);
     if (FLastError != 0)
         return;
-    const bool saved = RaiseExcept;
-    RaiseExcept = false; // the outer Connect reports once
+    QuietChecks = true; // the outer Connect reports once
     const bool ok = SocksOpen() && SocksRequest(1, IP, Port) && SocksResponse();
-    RaiseExcept = saved;
+    QuietChecks = false;
     if (!ok)
         return;
     UsingProxy = true;
     TunnelRemoteIP = IP;
     TunnelRemotePort = Port;
+}
+
+bool TTCPBlockSocket::HTTPTunnelReadReply() {
+    // A proxy that never ends its header block is cut off after a bounded amount.
+    const int savedMax = MaxLineLength;
+    if (MaxLineLength <= 0 || MaxLineLength > 8192)
+        MaxLineLength = 8192;
+    bool open = false;
+    bool ended = false;
+    for (int lineNo = 0; lineNo < 256 && !ended; ++lineNo) {
+        std::string line = TerminatedInternal(HTTPTunnelTimeout, "\n");
+        if (FLastError != 0)
+            break;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (lineNo == 0)
+            open = line.size() > 11 && line.compare(0, 5, "HTTP/") == 0 && line[9] == '2';
+        ended = line.empty();
+    }
+    MaxLineLength = savedMax;
+    if (FLastError == 0 && !(open && ended))
+        FLastError = WSASYSNOTREADY;
+    return FLastError == 0;
 }
 
 void TTCPBlockSocket::HTTPTunnelDoConnect(const std::string& IP, const std::string& Port) {
@@ -1438,28 +1489,7 @@ void TTCPBlockSocket::HTTPTunnelDoConnect(const std::string& IP, const std::stri
             "Proxy-Authorization: Basic " + EncodeBase64(HTTPTunnelUser + ":" + HTTPTunnelPass) + "\r\n";
     request += "\r\n";
     SendInternal(request.data(), static_cast<int>(request.size()));
-    if (FLastError != 0)
-        return;
-    // A proxy that never ends its header block is cut off after a bounded amount.
-    const int savedMax = MaxLineLength;
-    if (MaxLineLength <= 0 || MaxLineLength > 8192)
-        MaxLineLength = 8192;
-    bool open = false;
-    for (int lineNo = 0; lineNo < 256; ++lineNo) {
-        std::string line = TerminatedInternal(HTTPTunnelTimeout, "\n");
-        if (FLastError != 0)
-            break;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (lineNo == 0)
-            open = line.size() > 11 && line.compare(0, 5, "HTTP/") == 0 && line[9] == '2';
-        if (line.empty())
-            break;
-    }
-    MaxLineLength = savedMax;
-    if (FLastError == 0 && !open)
-        FLastError = WSASYSNOTREADY;
-    if (FLastError != 0)
+    if (FLastError != 0 || !HTTPTunnelReadReply())
         return;
     TunnelOpen = true;
     TunnelRemoteIP = IP;
@@ -1666,6 +1696,30 @@ int TUDPBlockSocket::SendBufferTo(const void* Data, int Length) {
     return sent;
 }
 
+std::size_t TUDPBlockSocket::SocksUdpHeader(const std::string& Datagram, TVarSin& Origin) {
+    // Reserved (2), fragment (1, only unfragmented datagrams are taken), address type, address, port.
+    ClearSin(Origin);
+    if (Datagram.size() < 4 || Datagram[2] != 0)
+        return 0;
+    const uint8_t type = static_cast<uint8_t>(Datagram[3]);
+    if (type == 1 && Datagram.size() >= 10) {
+        Origin.sin.sin_family = AF_INET;
+        std::memcpy(&Origin.sin.sin_addr, Datagram.data() + 4, 4);
+        Origin.sin.sin_port = htons(DecodeInt(Datagram, 8));
+        return 10;
+    }
+    if (type == 4 && Datagram.size() >= 22) {
+        Origin.sin6.sin6_family = AF_INET6;
+        std::memcpy(&Origin.sin6.sin6_addr, Datagram.data() + 4, 16);
+        Origin.sin6.sin6_port = htons(DecodeInt(Datagram, 20));
+        return 22;
+    }
+    // A named origin is not looked up for every datagram; the caller keeps the remote address.
+    if (type == 3 && Datagram.size() >= 5 && Datagram.size() >= 7u + static_cast<uint8_t>(Datagram[4]))
+        return 7u + static_cast<uint8_t>(Datagram[4]);
+    return 0;
+}
+
 int TUDPBlockSocket::RecvBufferFrom(void* Data, int Length) {
     if (!UsingProxy)
         return TBlockSocket::RecvBufferFrom(Data, Length);
@@ -1675,31 +1729,14 @@ int TUDPBlockSocket::RecvBufferFrom(void* Data, int Length) {
     if (n < 0)
         return 0;
     datagram.resize(static_cast<std::size_t>(n));
-    // Relay header: reserved (2), fragment (1), address type, address, port.
-    std::size_t used = 0;
-    std::string ip;
-    if (datagram.size() >= 4 && datagram[2] == 0) {
-        const uint8_t type = static_cast<uint8_t>(datagram[3]);
-        if (type == 1 && datagram.size() >= 10) {
-            ip = IPv4ToText(DecodeLongInt(datagram, 4));
-            used = 10;
-        } else if (type == 4 && datagram.size() >= 22) {
-            TIp6Bytes bytes{};
-            std::memcpy(bytes.data(), datagram.data() + 4, bytes.size());
-            ip = Ip6ToStr(bytes);
-            used = 22;
-        } else if (type == 3 && datagram.size() >= 5 &&
-                   datagram.size() >= 7u + static_cast<uint8_t>(datagram[4])) {
-            ip = datagram.substr(5, static_cast<uint8_t>(datagram[4]));
-            used = 7 + static_cast<uint8_t>(datagram[4]);
-        }
-    }
-    if (used == 0)
-        return 0; // not a relay datagram: dropped
-    const std::string port = std::to_string(DecodeInt(datagram, used - 2));
+    // Only the relay speaks on this socket while the association stands; anything else is dropped.
+    if (GetSinIP(from) != GetSinIP(SocksRelaySin))
+        return 0;
     TVarSin origin{};
-    if (ResolveSockAddr(origin, ip, port, PreferIP4, SOCK_DGRAM, IPPROTO_UDP,
-                        SocketIP6 ? AF_INET6 : AF_INET) == 0)
+    const std::size_t used = SocksUdpHeader(datagram, origin);
+    if (used == 0)
+        return 0;
+    if (SinFamily(origin) != AF_UNSPEC)
         RemoteSinAddr = origin;
     const int payload = std::min(Length, n - static_cast<int>(used));
     std::memcpy(Data, datagram.data() + used, static_cast<std::size_t>(payload));

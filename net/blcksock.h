@@ -254,6 +254,10 @@ protected:
     virtual int MakeSocketHandle(int AddressFamily);
     int DoConnect(const std::string& IP, const std::string& Port);
     std::string PacketInternal(int Timeout);
+    std::size_t Buffered() const;
+    void ConsumeBuffer(std::size_t Count);
+    // One packet from the system, filtered and with the cut line end handled.
+    std::string ReadSystem(int Timeout);
     std::string BufferStrInternal(int Length, int Timeout);
     std::string TerminatedInternal(int Timeout, const std::string& Terminator);
     int SendInternal(const void* Buffer, int Length);
@@ -281,10 +285,12 @@ protected:
     int Sock = -1;
     int FLastError = 0;
     std::string FLastErrorDesc;
-    std::string Buffer; // received and not yet handed out
+    std::string Buffer; // received; the bytes from BufferPos on are not yet handed out
+    std::size_t BufferPos = 0;
     bool CutCR = false; // last line ended in a lone CR at the end of the data
     bool CutLF = false;
     bool IsBound = false;
+    bool QuietChecks = false; // steps inside one operation leave the report to the operation
     bool SocketIP6 = false;
     TSocketFamily SavedFamily = SF_Any;
     bool NonBlocking = false;
@@ -435,6 +441,8 @@ public:
 protected:
     void SocksDoConnect(const std::string& IP, const std::string& Port);
     void HTTPTunnelDoConnect(const std::string& IP, const std::string& Port);
+    // Reads the proxy's answer to CONNECT: the status line and the header block up to its empty line.
+    bool HTTPTunnelReadReply();
     void DoAfterConnect();
     void DirectConnect(const std::string& IP, const std::string& Port);
 
@@ -465,7 +473,11 @@ public:
     int GetSocketProtocol() const override;
 
 protected:
-    bool UdpAssociation(); // SOCKS5 UDP association over the control connection
+    bool UdpAssociation();
+    // Length of the relay header in front of a datagram (0: not a relay datagram) and the origin it
+    // names (cleared when it names the origin by host name).
+    static std::size_t SocksUdpHeader(const std::string& Datagram,
+                                      TVarSin& Origin); // SOCKS5 UDP association over the control connection
     std::unique_ptr<TTCPBlockSocket> SocksControlSock;
     TVarSin SocksRelaySin{};
 };
@@ -475,6 +487,10 @@ protected:
 // the IP header) or a raw socket (needs CAP_NET_RAW; IPv4 packets arrive with their IP header).
 enum TIcmpKind { IK_Auto, IK_Datagram, IK_Raw };
 
+// Receiving on a datagram ICMP socket also hands out the ICMP errors that quote its requests (time
+// exceeded, unreachable, ...), which the kernel queues apart: as a packet of type, code, six zero bytes
+// and the quoted request, with the reporting node as remote address, the same shape an ICMP error has
+// on a raw socket after the IP header.
 class TICMPBlockSocket : public TDgramBlockSocket {
 public:
     // Which kind to make; IK_Auto tries the datagram kind first, then raw.

@@ -2,6 +2,7 @@
 #include "ui/main/ProgramStart.h"
 
 #include "core/DataFolder.h"
+#include "core/DatabaseLoader.h"
 #include "core/DatabaseSchema.h"
 #include "core/LangTexts.h"
 #include "core/MonitorState.h"
@@ -149,19 +150,19 @@ TEST_F(ProgramStartTest, ExitRunsTheCloseSequenceInOrderOnce) {
 
 TEST_F(ProgramStartTest, ExitWhileMonitoringLogsTheCloseAndCommits) {
     const QString file = QString::fromStdString(data_.file("dbm.db"));
-    MonitorDatabase.Open(file);
-    CreateMissingTables(MonitorDatabase);
+    // The tools window's creation opens the database of the Data folder and logs the start.
+    CreateForms();
+    ASSERT_TRUE(MonitorDatabase.IsOpen());
     MonitorDatabase.StartTransaction();
     MonitorDatabase.ExecuteStatement(
         QStringLiteral("insert into program_log (Date_time, Status) values (?, ?)"),
         {QStringLiteral("1"), QStringLiteral("before")});
-    CreateForms();
     MonitoringActive = true;
 
     CloseProgram();
 
     EXPECT_FALSE(MonitorDatabase.InTransaction());
-    // Another connection sees both rows: the close line is committed, not left in a transaction.
+    // Another connection sees every row: the close line is committed, not left in a transaction.
     TSQLiteDatabase reader(file);
     auto table = reader.OpenResultTable(QStringLiteral("select Status from program_log order by ID"));
     QStringList rows;
@@ -169,7 +170,7 @@ TEST_F(ProgramStartTest, ExitWhileMonitoringLogsTheCloseAndCommits) {
         rows << table->FieldText(0);
     }
     ASSERT_FALSE(LangText(334).isEmpty());
-    EXPECT_EQ(rows, (QStringList{QStringLiteral("before"), LangText(334)}));
+    EXPECT_EQ(rows, (QStringList{StartMessageText(), QStringLiteral("before"), LangText(334)}));
 }
 
 TEST_F(ProgramStartTest, TrayExitRunsTheSameSequenceOnAHiddenWindow) {

@@ -13,9 +13,9 @@ namespace {
 struct LocaleCase {
     const char* Name;
     QLocale Locale;
-    QString Half;      // 2.5 as text
-    QString DateOnly;  // 2023-03-15 as text
-    QString DateTime;  // 2023-03-15 12:30:15 as text
+    QString Half;     // 2.5 as text
+    QString DateOnly; // 2023-03-15 as text
+    QString DateTime; // 2023-03-15 12:30:15 as text
 };
 
 std::vector<LocaleCase> Locales() {
@@ -101,7 +101,8 @@ TEST_P(CellsByLocale, StringCellConversionErrorsNameTheText) {
     EXPECT_EQ(s.GetAsDateTime(), 0.0);
     for (const char* text : {"nan", "inf", "-inf", "NaN", "Infinity"}) {
         s.SetAsString(text);
-        EXPECT_EQ(ErrorOf([&] { s.GetAsFloat(); }), QString("'%1' is not a valid floating point value").arg(text));
+        EXPECT_EQ(ErrorOf([&] { s.GetAsFloat(); }),
+                  QString("'%1' is not a valid floating point value").arg(text));
     }
     s.SetAsString("fAlSe");
     EXPECT_FALSE(s.GetAsBoolean());
@@ -204,7 +205,8 @@ TEST_P(CellsByLocale, GuidCellRegistryForm) {
     EXPECT_EQ(g.GetAsString(), "{0123ABCD-4567-89AB-CDEF-0123456789AB}");
     g.SetAsString("{0123abcd-4567-89ab-cdef-0123456789ab}");
     EXPECT_EQ(g.GetAsString(), "{0123ABCD-4567-89AB-CDEF-0123456789AB}");
-    for (const char* bad : {"0123ABCD-4567-89AB-CDEF-0123456789AB", "{0123ABCD-4567-89AB-CDEF-0123456789AG}", ""})
+    for (const char* bad :
+         {"0123ABCD-4567-89AB-CDEF-0123456789AB", "{0123ABCD-4567-89AB-CDEF-0123456789AG}", ""})
         EXPECT_EQ(ErrorOf([&] { g.SetAsString(bad); }), QString("'%1' is not a valid GUID value").arg(bad));
     EXPECT_EQ(ErrorOf([&] { g.SetAsInteger(5); }), "'5' is not a valid GUID value");
     EXPECT_EQ(ErrorOf([&] { g.GetAsInteger(); }),
@@ -309,7 +311,9 @@ TEST(CellStore, VirtualCellsAskTheirColumn) {
     column->SetName("V");
     column->SetCellKind(ckVirtual);
     QString stored;
-    column->OnGetCellValue = [](TGxCustomColumn*, int row, QString& value) { value = QString("row %1").arg(row); };
+    column->OnGetCellValue = [](TGxCustomColumn*, int row, QString& value) {
+        value = QString("row %1").arg(row);
+    };
     column->OnSetCellValue = [&](TGxCustomColumn*, int row, const QString& value) {
         stored = QString("%1=%2").arg(row).arg(value);
     };

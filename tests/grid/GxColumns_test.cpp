@@ -83,7 +83,9 @@ TEST(Columns, HidingShiftsLaterColumnsAndShowingRestores) {
 TEST(Columns, WidthBelowMinimumAndWidthReports) {
     auto grid = ThreeColumns();
     int resized = -1;
-    grid->OnColumnResize = [&](QObject*, int col) { resized = col; };
+    grid->OnColumnResize = [&](QObject*, int col) {
+        resized = col;
+    };
     auto* b = grid->Columns().GetColumn(1);
     b->SetWidth(3);
     EXPECT_EQ(b->Width(), 8);
@@ -324,4 +326,17 @@ TEST(ColumnKinds, TreeIndentAndEditAbilities) {
     EXPECT_EQ(check.GetEditAbilities(), eaInCells | eaInInputRow);
     check.SetEnabled(false);
     EXPECT_EQ(check.GetEditAbilities(), 0);
+}
+
+TEST(ColumnKinds, DateDefaultFollowsTheGridLocale) {
+    TDataGrid grid;
+    auto& date = grid.AddColumn<TGxDateColumn>("D");
+    grid.SetLocale(German());
+    EXPECT_EQ(date.DefaultValue(), DateTimeToText(TodayDate(), German(), true));
+    grid.SetOptions(grid.Options() | goUseDefaultValues);
+    grid.AddRow(1);
+    EXPECT_EQ(grid.Cell("D", 0).GetAsDateTime(), TodayDate());
+    date.SetDefaultValue("");
+    grid.SetLocale(English());
+    EXPECT_EQ(date.DefaultValue(), "");
 }

@@ -18,7 +18,9 @@ using zt::test::RunCommand;
 
 namespace {
 
-std::string Quote(const QString& s) { return "'" + s.toStdString() + "'"; }
+std::string Quote(const QString& s) {
+    return "'" + s.toStdString() + "'";
+}
 
 std::unique_ptr<TDataGrid> Grid(int cols, int rows) {
     auto grid = std::make_unique<TDataGrid>();
@@ -33,8 +35,9 @@ std::unique_ptr<TDataGrid> Grid(int cols, int rows) {
 TEST(GridFilePeers, PythonCsvReadsOurUtf16Export) {
     if (!HaveProgram("python3"))
         GTEST_SKIP() << "python3 missing";
-    const QStringList samples = {"plain", "a,b", "say \"hi\"", QString::fromUtf8("Привет, мир"), "",
-                                 "\"quoted\"", "x\r\ny", " lead", "tab\tin", QString::fromUtf8("日本")};
+    const QStringList samples = {
+        "plain",  "a,b",   "say \"hi\"", QString::fromUtf8("Привет, мир"), "", "\"quoted\"",
+        "x\r\ny", " lead", "tab\tin",    QString::fromUtf8("日本")};
     auto grid = Grid(4, 30);
     std::mt19937 rng(3);
     for (int r = 0; r < 30; ++r)
@@ -44,9 +47,12 @@ TEST(GridFilePeers, PythonCsvReadsOurUtf16Export) {
     const QString file = dir.filePath("log.txt");
     grid->SaveToTextFile(file, u',', 1, u'|');
     int rc = -1;
-    const std::string out = RunCommand(
-        "python3 -c 'import csv,json,sys; print(json.dumps(list(csv.reader(open(sys.argv[1], encoding=\"utf-16\", "
-        "newline=\"\")))))' " + Quote(file), &rc);
+    const std::string out =
+        RunCommand("python3 -c 'import csv,json,sys; print(json.dumps(list(csv.reader(open(sys.argv[1], "
+                   "encoding=\"utf-16\", "
+                   "newline=\"\")))))' " +
+                       Quote(file),
+                   &rc);
     ASSERT_EQ(rc, 0) << out;
     const QJsonArray rows = QJsonDocument::fromJson(QByteArray::fromStdString(out)).array();
     ASSERT_EQ(rows.size(), 30);
@@ -101,7 +107,9 @@ TEST(GridFilePeers, ConfigParserReadsOurLayoutAndWritesOneWeLoad) {
     int rc = -1;
     const std::string read = RunCommand(
         "python3 -c 'import configparser,json,sys; c=configparser.ConfigParser(); c.read(sys.argv[1], "
-        "encoding=\"utf-8\"); print(json.dumps({s: dict(c[s]) for s in c.sections()}))' " + Quote(ours), &rc);
+        "encoding=\"utf-8\"); print(json.dumps({s: dict(c[s]) for s in c.sections()}))' " +
+            Quote(ours),
+        &rc);
     ASSERT_EQ(rc, 0) << read;
     const QJsonObject doc = QJsonDocument::fromJson(QByteArray::fromStdString(read)).object();
     EXPECT_EQ(doc["Common"].toObject()["columnscount"].toString(), "41");
@@ -109,7 +117,8 @@ TEST(GridFilePeers, ConfigParserReadsOurLayoutAndWritesOneWeLoad) {
     EXPECT_EQ(doc["Columns Sort Kind"].toObject()["column4"].toString(), "Descending");
     EXPECT_EQ(doc["Columns Sizes"].toObject()["column5"].toString(), "123");
     for (int i = 0; i < 41; ++i)
-        EXPECT_EQ(doc["Positions"].toObject()[QString("column%1").arg(i)].toString(), QString::number(perm[size_t(i)]));
+        EXPECT_EQ(doc["Positions"].toObject()[QString("column%1").arg(i)].toString(),
+                  QString::number(perm[size_t(i)]));
 
     // configparser writes lower-case keys, blanks around "=" and LF line ends.
     std::shuffle(perm.begin(), perm.end(), rng);
@@ -119,7 +128,8 @@ TEST(GridFilePeers, ConfigParserReadsOurLayoutAndWritesOneWeLoad) {
     const QString theirs = dir.filePath("theirs.cnfg");
     const std::string script =
         "import configparser,sys; c=configparser.ConfigParser(); c['Common']={'ColumnsCount':'41'}; "
-        "c['Positions']={}; " + positions.toStdString() +
+        "c['Positions']={}; " +
+        positions.toStdString() +
         " c['Visible Columns']={'Column7':'0'}; c['Columns Sizes']={'Column8':'77'}; "
         "c['Columns Sort Kind']={'Column9':'descending'}; c.write(open(sys.argv[1],'w'))";
     RunCommand("python3 -c \"" + script + "\" " + Quote(theirs), &rc);
@@ -143,7 +153,8 @@ TEST(GridFilePeers, IpSortMatchesSortCommand) {
     grid->Columns().GetColumn(0)->SetSortType(stIP);
     QByteArray input;
     for (int r = 0; r < 10000; ++r) {
-        const QString address = QString("%1.%2.%3.%4").arg(rng() % 256).arg(rng() % 256).arg(rng() % 16).arg(rng() % 256);
+        const QString address =
+            QString("%1.%2.%3.%4").arg(rng() % 256).arg(rng() % 256).arg(rng() % 16).arg(rng() % 256);
         grid->Cell(0, r).SetAsString(address);
         input += address.toUtf8() + '\n';
     }
@@ -151,8 +162,7 @@ TEST(GridFilePeers, IpSortMatchesSortCommand) {
     const QString file = dir.filePath("addresses.txt");
     WriteFileAtomically(file, input);
     int rc = -1;
-    const std::string out =
-        RunCommand("LC_ALL=C sort -t. -k1,1n -k2,2n -k3,3n -k4,4n " + Quote(file), &rc);
+    const std::string out = RunCommand("LC_ALL=C sort -t. -k1,1n -k2,2n -k3,3n -k4,4n " + Quote(file), &rc);
     ASSERT_EQ(rc, 0);
     const QStringList expected = QString::fromStdString(out).split('\n', Qt::SkipEmptyParts);
     grid->SortColumn(grid->Columns().GetColumn(0), true);

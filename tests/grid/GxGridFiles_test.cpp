@@ -68,9 +68,10 @@ TEST(GridTextFiles, FixtureIsByteIdenticalAndReloadsFromEveryEncoding) {
     }
     const QByteArray be = grid->TextFileBytes(u',', 2, u'|');
     EXPECT_EQ(be.left(4), QByteArray("\xFE\xFF\x00\"", 4));
-    EXPECT_EQ(grid->TextFileBytes(u',', 0, u'|'), QString::fromUtf8("\"a,b\",\"say \"\"hi\"\"\",line1|line2\r\n"
-                                                                   "Привет,,plain\r\n")
-                                                      .toUtf8());
+    EXPECT_EQ(grid->TextFileBytes(u',', 0, u'|'),
+              QString::fromUtf8("\"a,b\",\"say \"\"hi\"\"\",line1|line2\r\n"
+                                "Привет,,plain\r\n")
+                  .toUtf8());
 }
 
 TEST(GridTextFiles, EscapingRules) {
@@ -107,7 +108,10 @@ TEST(GridTextFiles, ReaderEdgeCases) {
     EXPECT_EQ(Rows(*grid), QStringList({QString::fromUtf8("äöü|x|")}));
     grid->LoadFromTextBytes("\xEF\xBB\xBF\xC3\xA4,x\r\n", u',', u'|'); // UTF-8 with its mark
     EXPECT_EQ(Rows(*grid), QStringList({QString::fromUtf8("ä|x|")}));
-    grid->LoadFromTextBytes(QByteArray("\xFF\xFE" "a\0,\0b\0\n", 10), u',', u'|');
+    grid->LoadFromTextBytes(QByteArray("\xFF\xFE"
+                                       "a\0,\0b\0\n",
+                                       10),
+                            u',', u'|');
     EXPECT_EQ(Rows(*grid), QStringList({"a|b|"}));
     grid->LoadFromTextBytes(QByteArray("\xFF", 1), u',', u'|'); // one byte: 8-bit text
     EXPECT_EQ(Rows(*grid), QStringList({QString::fromUtf8("ÿ||")}));
@@ -116,8 +120,11 @@ TEST(GridTextFiles, ReaderEdgeCases) {
 TEST(GridTextFiles, BadCellIsClearedTheLoadGoesOnAndTheFirstErrorIsRaisedAtTheEnd) {
     auto grid = MakeGrid(); // Name, Enabled, Count (number), ...
     int progress = 0;
-    grid->OnLoadProgress = [&](QObject*, int, int) { ++progress; };
-    const QString message = ErrorOf([&] { grid->LoadFromTextBytes("a,True,x1\r\nb,False,2.5\r\nc,1,y\r\n", u',', u'|'); });
+    grid->OnLoadProgress = [&](QObject*, int, int) {
+        ++progress;
+    };
+    const QString message =
+        ErrorOf([&] { grid->LoadFromTextBytes("a,True,x1\r\nb,False,2.5\r\nc,1,y\r\n", u',', u'|'); });
     EXPECT_EQ(message, "'x1' is not a valid floating point value");
     ASSERT_EQ(grid->RowCount(), 3);
     EXPECT_EQ(grid->Cell("Count", 0).GetAsFloat(), 0.0);
@@ -129,10 +136,12 @@ TEST(GridTextFiles, BadCellIsClearedTheLoadGoesOnAndTheFirstErrorIsRaisedAtTheEn
 TEST(GridTextFiles, MissingFileKeepsTheRows) {
     auto grid = TextGrid();
     grid->AddRow(2);
-    EXPECT_TRUE(ErrorOf([&] { grid->LoadFromTextFile("/nonexistent/dir/file.txt", u',', u'|'); })
-                    .startsWith("Cannot open file '/nonexistent/dir/file.txt'"));
+    EXPECT_TRUE(ErrorOf([&] {
+                    grid->LoadFromTextFile("/nonexistent/dir/file.txt", u',', u'|');
+                }).startsWith("Cannot open file '/nonexistent/dir/file.txt'"));
     EXPECT_EQ(grid->RowCount(), 2);
-    EXPECT_TRUE(ErrorOf([&] { grid->SaveToTextFile("/nonexistent/dir/file.txt"); }).startsWith("Cannot write file"));
+    EXPECT_TRUE(
+        ErrorOf([&] { grid->SaveToTextFile("/nonexistent/dir/file.txt"); }).startsWith("Cannot write file"));
 }
 
 TEST(GridTextFiles, AllCellsText) {
@@ -240,4 +249,29 @@ TEST(GridLayout, SortedFlagSortsTheRows) {
     grid->LoadLayoutFromIniBytes("[Sorted]\nColumn1=1\n[Columns Sort Kind]\nColumn1=Ascending\n");
     EXPECT_TRUE(grid->Columns().GetColumn(1)->Sorted());
     EXPECT_EQ(grid->Cell(1, 0).GetAsString(), "v1");
+}
+
+TEST(GridTextFiles, TypedCellsRoundTripUnderBothLocalesAndOtherSeparators) {
+    for (const QLocale& locale : {English(), German()}) {
+        auto grid = MakeGrid(locale);
+        grid->AddRow(2);
+        grid->Cell("Count", 0).SetAsFloat(2.5);
+        grid->Cell("Enabled", 0).SetAsBoolean(true);
+        grid->Cell("When", 1).SetAsDateTime(45000.5);
+        grid->Cell("Kind", 1).SetAsInteger(2);
+        grid->Cell("Name", 1).SetAsString("semi;colon\r\nand \"quote\"");
+        for (const auto& [separator, lineBreak] : {std::pair{u',', u'|'}, std::pair{u';', u'~'}}) {
+            for (uint8_t encoding : {0, 1, 2}) {
+                auto loaded = MakeGrid(locale);
+                loaded->LoadFromTextBytes(grid->TextFileBytes(separator, encoding, lineBreak), separator,
+                                          lineBreak);
+                ASSERT_EQ(loaded->RowCount(), 2);
+                EXPECT_EQ(loaded->Cell("Count", 0).GetAsFloat(), 2.5) << locale.name().toStdString();
+                EXPECT_TRUE(loaded->Cell("Enabled", 0).GetAsBoolean());
+                EXPECT_EQ(loaded->Cell("When", 1).GetAsDateTime(), 45000.5);
+                EXPECT_EQ(loaded->Cell("Kind", 1).GetAsInteger(), 2);
+                EXPECT_EQ(loaded->Cell("Name", 1).GetAsString(), "semi;colon\r\nand \"quote\"");
+            }
+        }
+    }
 }

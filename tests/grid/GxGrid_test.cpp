@@ -27,7 +27,8 @@ TEST(GridCells, ResolvesWordsNamesAndNumbers) {
     EXPECT_EQ(&grid->Cell("Selected", "Selected"), &grid->GetCellObject(0, 2));
     EXPECT_EQ(ErrorOf([&] { grid->Cell("nosuch", 0); }),
               "Invalid Columnname 'nosuch' for 'TDataGrid:DataGrid1'.");
-    EXPECT_EQ(ErrorOf([&] { grid->Cell("Name", "top"); }), "Invalid Rowname 'top' for 'TDataGrid:DataGrid1'.");
+    EXPECT_EQ(ErrorOf([&] { grid->Cell("Name", "top"); }),
+              "Invalid Rowname 'top' for 'TDataGrid:DataGrid1'.");
     EXPECT_EQ(ErrorOf([&] { grid->Cell("Name", 4); }), "List index out of bounds (4)");
     EXPECT_EQ(ErrorOf([&] { grid->Cell(7, 0); }), "List index out of bounds (7)");
     EXPECT_EQ(ErrorOf([&] { grid->Cell(-1, 0); }), "List index out of bounds (-1)");
@@ -60,13 +61,16 @@ TEST(GridCells, TextAccessOutOfRangeIsSilent) {
     grid->SetCellText(0, 1, "ok");
     grid->GetCellText(0, 1, text);
     EXPECT_EQ(text, "ok");
-    EXPECT_EQ(ErrorOf([&] { grid->SetCellText(2, 0, "many"); }), "'many' is not a valid floating point value");
+    EXPECT_EQ(ErrorOf([&] { grid->SetCellText(2, 0, "many"); }),
+              "'many' is not a valid floating point value");
 }
 
 TEST(GridRows, AddRowDefaultsAndEvents) {
     auto grid = MakeGrid();
     std::vector<std::pair<int, int>> changes;
-    grid->OnDataChange = [&](QObject*, TDataChange kind, int index) { changes.emplace_back(kind, index); };
+    grid->OnDataChange = [&](QObject*, TDataChange kind, int index) {
+        changes.emplace_back(kind, index);
+    };
     EXPECT_EQ(grid->AddRow(0), -1);
     EXPECT_EQ(grid->AddRow(2), 1);
     EXPECT_EQ(grid->AddRow(0), 1);
@@ -91,7 +95,9 @@ TEST(GridRows, UpdateCounterSuppressesOnChange) {
     auto grid = MakeGrid();
     grid->AddRow(1);
     int changes = 0;
-    grid->OnChange = [&](QObject*, int, int) { ++changes; };
+    grid->OnChange = [&](QObject*, int, int) {
+        ++changes;
+    };
     grid->BeginUpdate();
     grid->BeginUpdate();
     grid->Cell("Name", 0).SetAsString("a");
@@ -169,11 +175,15 @@ TEST(GridRows, RowHeightAndSelection) {
     grid->AddRow(2);
     EXPECT_EQ(grid->GetRowHeight(0), 20);
     std::vector<int> heights;
-    grid->OnChangeRowHeight = [&](QObject*, int, int h) { heights.push_back(h); };
+    grid->OnChangeRowHeight = [&](QObject*, int, int h) {
+        heights.push_back(h);
+    };
     grid->SetRowHeight(1, 30);
     grid->SetRowHeight(1, 30);
     EXPECT_EQ(heights, std::vector<int>{30});
-    grid->OnMeasuringRowHeight = [](QObject*, int, int& h) { h += 1; };
+    grid->OnMeasuringRowHeight = [](QObject*, int, int& h) {
+        h += 1;
+    };
     EXPECT_EQ(grid->GetRowHeight(1), 31);
     grid->SetRowSelected(1, true);
     grid->SetRowSelected(7, true); // ignored
@@ -186,15 +196,18 @@ TEST(GridRows, CheckBoxTogglingWithAccept) {
     bool veto = false;
     QString acceptedValue, afterValue;
     int columnChanges = 0;
-    static_cast<TGxCheckBoxColumn*>(grid->Columns().ColumnByName("Enabled"))->OnChange = [&](TGxCustomColumn*) {
-        ++columnChanges;
-    };
+    static_cast<TGxCheckBoxColumn*>(grid->Columns().ColumnByName("Enabled"))->OnChange =
+        [&](TGxCustomColumn*) {
+            ++columnChanges;
+        };
     grid->OnEditAccept = [&](QObject*, int, int, const QString& value, bool& accept) {
         EXPECT_TRUE(accept); // preset
         acceptedValue = value;
         accept = !veto;
     };
-    grid->OnAfterEdit = [&](QObject*, int, int, const QString& value) { afterValue = value; };
+    grid->OnAfterEdit = [&](QObject*, int, int, const QString& value) {
+        afterValue = value;
+    };
     EXPECT_TRUE(grid->ApplyPlay(1, 0));
     EXPECT_TRUE(grid->Cell("Enabled", 0).GetAsBoolean());
     EXPECT_EQ(acceptedValue, "True");
@@ -255,7 +268,9 @@ TEST(GridRandom, StoreOperationsKeepCountsAndHandles) {
             idOfHandle[grid->RowHandle(r)] = id;
         }
     };
-    auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
+    auto pick = [&](int n) {
+        return int(rng() % uint32_t(n));
+    };
     for (int step = 0; step < 10000; ++step) {
         const int rows = grid->RowCount();
         const int op = pick(100);
@@ -327,9 +342,15 @@ TEST(GridRandom, HandleFindsItsRowAfterOthersMove) {
         if (other == mine)
             continue;
         switch (rng() % 3) {
-        case 0: grid->InsertRow(other); break;
-        case 1: grid->DeleteRow(other); break;
-        default: grid->MoveRow(other, int(rng() % uint32_t(grid->RowCount()))); break;
+        case 0:
+            grid->InsertRow(other);
+            break;
+        case 1:
+            grid->DeleteRow(other);
+            break;
+        default:
+            grid->MoveRow(other, int(rng() % uint32_t(grid->RowCount())));
+            break;
         }
         if (grid->RowCount() < 20)
             grid->AddRow(50);
@@ -337,4 +358,22 @@ TEST(GridRandom, HandleFindsItsRowAfterOthersMove) {
     grid->DeleteRow(grid->RowByHandle(host));
     EXPECT_EQ(grid->RowByHandle(host), -1);
     EXPECT_EQ(grid->RowByHandle(0), -1);
+}
+
+TEST(GridRows, TreeRowsCollapseExpandAndKeepHiddenFlags) {
+    auto grid = MakeGrid();
+    grid->AddRow(2);
+    grid->AddChildRow(0); // row 1
+    grid->AddChildRow(1); // row 2, grandchild
+    EXPECT_EQ(grid->GetRowLevel(2), 2);
+    EXPECT_EQ(grid->RowCount(), 4);
+    grid->Expand(0, false);
+    EXPECT_EQ(grid->VisibleRowCount(), 2);
+    grid->SetRowVisible(2, false); // hidden by the program while collapsed
+    grid->Expand(0, true);
+    EXPECT_EQ(grid->VisibleRowCount(), 3);
+    EXPECT_FALSE(grid->GetRowVisible(2));
+    grid->DeleteRow(0); // takes its descendants along
+    EXPECT_EQ(grid->RowCount(), 1);
+    EXPECT_EQ(grid->VisibleRowCount(), 1);
 }

@@ -28,7 +28,9 @@ QStringList Column(TDataGrid& grid, const char* name) {
     return out;
 }
 
-void Sort(TDataGrid& grid, bool ascending = true) { grid.SortColumn(grid.Columns().ColumnByName("V"), ascending); }
+void Sort(TDataGrid& grid, bool ascending = true) {
+    grid.SortColumn(grid.Columns().ColumnByName("V"), ascending);
+}
 
 } // namespace
 
@@ -94,7 +96,8 @@ TEST(GridSort, ReverseShortcutOnlyWhenNothingChanged) {
     Sort(*grid, true);
     EXPECT_GT(comparisons, 0);
     comparisons = 0;
-    grid->Columns().ColumnByName("V")->SetOptions(grid->Columns().ColumnByName("V")->Options() | coFullResort);
+    grid->Columns().ColumnByName("V")->SetOptions(grid->Columns().ColumnByName("V")->Options() |
+                                                  coFullResort);
     Sort(*grid, false);
     EXPECT_GT(comparisons, 0);
     grid->OnCompare = nullptr; // without a handler every pair is equal: nothing moves
@@ -107,7 +110,8 @@ TEST(GridSort, CurrentRowKeptAndScrolledTo) {
     auto grid = OneColumn({"c", "a", "b"}, stAlphabetic);
     grid->SetSelectedRow(0);
     int scrolledTo = -1;
-    QObject::connect(grid.get(), &TGxCustomGridControl::ScrollToRowRequested, [&](int row) { scrolledTo = row; });
+    QObject::connect(grid.get(), &TGxCustomGridControl::ScrollToRowRequested,
+                     [&](int row) { scrolledTo = row; });
     Sort(*grid);
     EXPECT_EQ(grid->SelectedRow(), 2);
     EXPECT_EQ(grid->Cell("V", "Selected").GetAsString(), "c");
@@ -123,14 +127,18 @@ TEST(GridSort, EmptyAndSingleRowStillFireEvents) {
             EXPECT_TRUE(ascending);
             ++events;
         };
-        grid->OnAfterSort = [&](QObject*, int) { ++events; };
+        grid->OnAfterSort = [&](QObject*, int) {
+            ++events;
+        };
         Sort(*grid);
         EXPECT_EQ(events, 2);
     }
     auto grid = OneColumn({"b", "a"}, stAlphabetic);
     grid->Columns().ColumnByName("V")->SetOptions(0); // no coCanSort: nothing at all
     int events = 0;
-    grid->OnSortColumn = [&](QObject*, int, bool) { ++events; };
+    grid->OnSortColumn = [&](QObject*, int, bool) {
+        ++events;
+    };
     Sort(*grid);
     EXPECT_EQ(events, 0);
     EXPECT_EQ(Column(*grid, "V"), QStringList({"b", "a"}));

@@ -8,8 +8,12 @@
 
 namespace gridtest {
 
-inline QLocale English() { return QLocale(QLocale::English, QLocale::UnitedStates); }
-inline QLocale German() { return QLocale(QLocale::German, QLocale::Germany); }
+inline QLocale English() {
+    return QLocale(QLocale::English, QLocale::UnitedStates);
+}
+inline QLocale German() {
+    return QLocale(QLocale::German, QLocale::Germany);
+}
 
 // Columns: Name (text), Enabled (check box), Count (number), number_ (increment), Kind (list),
 // When (date), Status (text).

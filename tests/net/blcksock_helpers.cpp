@@ -122,8 +122,8 @@ void ScriptedPeer::Join() {
 }
 
 ScriptedPeer::~ScriptedPeer() {
-    if (wake_[1] >= 0) [[maybe_unused]]
-        auto rc = ::write(wake_[1], "x", 1);
+    if (wake_[1] >= 0 && ::write(wake_[1], "x", 1) != 1)
+        wake_[1] = wake_[1]; // the peer thread still ends after its poll time-out
     Join();
     for (int fd : {listen_, wake_[0], wake_[1]})
         if (fd >= 0)
@@ -168,8 +168,8 @@ std::vector<std::string> HttpTarget::Requests() {
 }
 
 HttpTarget::~HttpTarget() {
-    if (wake_[1] >= 0) [[maybe_unused]]
-        auto rc = ::write(wake_[1], "x", 1);
+    if (wake_[1] >= 0 && ::write(wake_[1], "x", 1) != 1)
+        wake_[1] = wake_[1]; // the peer thread still ends after its poll time-out
     if (thread_.joinable())
         thread_.join();
     for (int fd : {listen_, wake_[0], wake_[1]})

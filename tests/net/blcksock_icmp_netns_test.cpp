@@ -60,7 +60,8 @@ std::string EchoRequest(uint8_t Type, uint16_t Id) {
     packet += std::string(32, '7');
     uint32_t sum = 0;
     for (std::size_t i = 0; i + 1 < packet.size(); i += 2)
-        sum += static_cast<uint32_t>(static_cast<uint8_t>(packet[i]) << 8 | static_cast<uint8_t>(packet[i + 1]));
+        sum +=
+            static_cast<uint32_t>(static_cast<uint8_t>(packet[i]) << 8 | static_cast<uint8_t>(packet[i + 1]));
     sum = (sum >> 16) + (sum & 0xffff);
     sum += sum >> 16;
     packet[2] = static_cast<char>((~sum >> 8) & 0xff);
@@ -69,7 +70,8 @@ std::string EchoRequest(uint8_t Type, uint16_t Id) {
 }
 
 uint16_t IdAt(const std::string& Packet, std::size_t At) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(Packet[At + 4]) << 8 | static_cast<uint8_t>(Packet[At + 5]));
+    return static_cast<uint16_t>(static_cast<uint8_t>(Packet[At + 4]) << 8 |
+                                 static_cast<uint8_t>(Packet[At + 5]));
 }
 
 } // namespace
@@ -124,7 +126,8 @@ TEST(IcmpNetns, ErrorsComeFromTheErrorQueueOrAsDatagrams) {
                 sock.IcmpKind = kind;
                 sock.Connect(v6 ? "::1" : "127.0.0.1", "0");
                 ASSERT_EQ(sock.LastError(), 0);
-                const uint16_t id = kind == IK_Datagram ? static_cast<uint16_t>(sock.DatagramEchoId()) : 0x4242;
+                const uint16_t id =
+                    kind == IK_Datagram ? static_cast<uint16_t>(sock.DatagramEchoId()) : 0x4242;
                 const std::string request = EchoRequest(v6 ? 128 : 8, id);
                 sock.SendString(request);
                 ASSERT_EQ(sock.LastError(), 0);
@@ -142,8 +145,9 @@ TEST(IcmpNetns, ErrorsComeFromTheErrorQueueOrAsDatagrams) {
                 EXPECT_EQ(static_cast<uint8_t>(packet[at + 1]), v6 ? 3 : 1);
                 EXPECT_EQ(sock.GetRemoteSinIP(), v6 ? "::1" : "127.0.0.1");
                 // The quoted request carries our identifier.
-                EXPECT_NE(packet.find(std::string(1, static_cast<char>(id >> 8)) + static_cast<char>(id & 0xff)),
-                          std::string::npos);
+                EXPECT_NE(
+                    packet.find(std::string(1, static_cast<char>(id >> 8)) + static_cast<char>(id & 0xff)),
+                    std::string::npos);
                 ++checked;
             }
         }

@@ -2,6 +2,7 @@
 // rules (packets, lines, counted reads), length-prefixed I/O, listen/accept, options and the TLS slot.
 #include "net/blcksock.h"
 
+#include <cctype>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
@@ -31,7 +32,7 @@ void ConnectTo(TTCPBlockSocket& sock, const ScriptedPeer& peer, const std::strin
 
 // Waits until the system holds Count bytes for the socket (so the next part arrives as its own packet).
 void WaitForBytes(TBlockSocket& sock, int Count) {
-    for (int i = 0; i < 200 && sock.WaitingData() < Count; ++i)
+    for (int i = 0; i < 200 && sock.WaitingDataEx() < Count; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
@@ -189,6 +190,36 @@ TEST(TcpReceive, RemainderAfterTerminatorStaysBuffered) {
     sock.SendString("x");
 }
 
+TEST(TcpReceive, ManyLinesInOddPieces) {
+    // Lines cut at every possible place, with mixed line ends for the converting reader.
+    std::string plain, mixed;
+    const char* ends[] = {"\r\n", "\n", "\r\n", "\r"};
+    for (int i = 0; i < 20000; ++i) {
+        plain += "line " + std::to_string(i) + "\r\n";
+        mixed += "line " + std::to_string(i) + ends[i % 4];
+    }
+    for (const bool convert : {false, true}) {
+        const std::string& payload = convert ? mixed : plain;
+        ScriptedPeer peer([&](int fd) {
+            std::size_t at = 0;
+            for (std::size_t piece = 1; at < payload.size(); piece = piece % 1500 + 7) {
+                SendAll(fd, payload.substr(at, piece));
+                at += piece;
+            }
+            RecvExact(fd, 1);
+        });
+        TTCPBlockSocket sock;
+        sock.ConvertLineEnd = convert;
+        ConnectTo(sock, peer);
+        int good = 0;
+        for (int i = 0; i < 20000; ++i)
+            good += sock.RecvString(3000) == "line " + std::to_string(i);
+        EXPECT_EQ(good, 20000) << convert;
+        EXPECT_EQ(sock.WaitingDataEx(), 0);
+        sock.SendString("x");
+    }
+}
+
 TEST(TcpReceive, MaxLineLength) {
     ScriptedPeer peer([](int fd) {
         SendAll(fd, "0123456789\r"); // ten bytes and a cut line end: within the limit
@@ -331,11 +362,13 @@ TEST(TcpIO, PeekDoesNotConsume) {
 
 TEST(TcpIO, SendToClosedPeerReportsResetWithoutSignal) {
     ScriptedPeer peer([](int fd) {
-        linger li{1, 0}; // close with a reset
+        RecvExact(fd, 1); // the connect is complete on both sides
+        linger li{1, 0};  // close with a reset
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &li, sizeof(li));
     });
     TTCPBlockSocket sock;
     ConnectTo(sock, peer);
+    sock.SendString("a");
     peer.Join();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const std::string block(65536, 'b');
@@ -486,4 +519,104 @@ TEST(TlsSlot, RefusesWithItsTexts) {
     // Plain traffic still flows after the refused start.
     sock.SendString("x");
     EXPECT_EQ(sock.LastError(), 0);
+}
+
+TEST(TcpHooks, MonitorReadFilterAndHeartbeat) {
+    ScriptedPeer peer([](int fd) {
+        RecvExact(fd, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        SendAll(fd, "abc");
+        RecvExact(fd, 1);
+    });
+    TTCPBlockSocket sock;
+    std::string written, read;
+    sock.OnMonitor = [&](TBlockSocket&, bool writing, const void* data, int length) {
+        (writing ? written : read).append(static_cast<const char*>(data), static_cast<std::size_t>(length));
+    };
+    sock.OnReadFilter = [](TBlockSocket&, std::string& value) {
+        for (char& c : value)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    };
+    int beats = 0;
+    sock.HeartbeatRate = 50;
+    sock.OnHeartbeat = [&](TBlockSocket&) {
+        ++beats;
+    };
+    ConnectTo(sock, peer);
+    sock.SendString("hello");
+    EXPECT_EQ(sock.RecvPacket(3000), "ABC");
+    EXPECT_EQ(written, "hello");
+    EXPECT_EQ(read, "abc");
+    EXPECT_GE(beats, 2);
+    EXPECT_EQ(sock.RecvCounter(), 3u);
+    sock.SendString("x");
+}
+
+TEST(TcpIO, CountedStreamPurgeAndWaiting) {
+    ScriptedPeer peer([](int fd) {
+        SendAll(fd, std::string(100000, 's') + "tail");
+        RecvExact(fd, 1);
+        SendAll(fd, "after purge");
+        RecvExact(fd, 1);
+    });
+    TTCPBlockSocket sock;
+    sock.SendMaxChunk = 4096;
+    ConnectTo(sock, peer);
+    TMemoryStream stream;
+    sock.RecvStreamSize(stream, 3000, 100000);
+    EXPECT_EQ(sock.LastError(), 0);
+    EXPECT_EQ(stream.Size(), 100000u);
+    EXPECT_EQ(stream.Bytes(), std::string(100000, 's'));
+    WaitForBytes(sock, 1);
+    EXPECT_GT(sock.WaitingDataEx(), 0);
+    sock.Purge();
+    EXPECT_EQ(sock.WaitingDataEx(), 0);
+    sock.SendString("1");
+    EXPECT_EQ(sock.RecvPacket(3000), "after purge");
+    sock.SendString("2");
+}
+
+TEST(TcpNames, LookupsWithoutTheNetwork) {
+    TTCPBlockSocket sock;
+    EXPECT_EQ(sock.ResolvePort("http"), 80);
+    EXPECT_EQ(sock.ResolvePort("8080"), 8080);
+    EXPECT_EQ(sock.ResolveName("localhost"), "127.0.0.1");
+    EXPECT_EQ(sock.ResolveNameToIP("127.0.0.1"), std::vector<std::string>{"127.0.0.1"});
+    EXPECT_FALSE(sock.LocalName().empty());
+    TVarSin sin{};
+    EXPECT_EQ(ResolveSockAddr(sin, "0.0.0.0", "80", true, SOCK_STREAM, IPPROTO_TCP, AF_INET), 0);
+    EXPECT_EQ(GetSinIP(sin), "0.0.0.0");
+    EXPECT_EQ(GetSinPort(sin), 80);
+    EXPECT_EQ(ResolveSockAddr(sin, "::0", "81", true, SOCK_STREAM, IPPROTO_TCP, AF_INET6), 0);
+    EXPECT_EQ(GetSinIP(sin), "::");
+    EXPECT_EQ(ResolveSockAddr(sin, "::1", "82", true, SOCK_DGRAM, IPPROTO_UDP, AF_INET6), 0);
+    EXPECT_EQ(GetSinIP(sin), "::1");
+    EXPECT_EQ(GetSinPort(sin), 82);
+    // Raw sockets resolve the host alone.
+    EXPECT_EQ(ResolveSockAddr(sin, "127.0.0.2", "not-a-port", true, SOCK_RAW, IPPROTO_ICMP, AF_INET), 0);
+    EXPECT_EQ(GetSinIP(sin), "127.0.0.2");
+    // Unspecified family: the preferred one first.
+    EXPECT_EQ(ResolveSockAddr(sin, "127.0.0.1", "0", false, SOCK_STREAM, IPPROTO_TCP, AF_UNSPEC), 0);
+    EXPECT_EQ(SinFamily(sin), AF_INET6); // loopback of the first family tried
+    EXPECT_EQ(ResolveSockAddr(sin, "127.0.0.1", "0", true, SOCK_STREAM, IPPROTO_TCP, AF_UNSPEC), 0);
+    EXPECT_EQ(SinFamily(sin), AF_INET);
+}
+
+TEST(TcpCancel, AbortEndsASendStuckOnAFullPeer) {
+    ScriptedPeer peer(
+        [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); }); // never reads
+    TTCPBlockSocket sock;
+    sock.NonblockSendTimeout = 10000;
+    ConnectTo(sock, peer);
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sock.AbortSocket();
+    });
+    const auto start = Clock::now();
+    sock.SendString(std::string(64 << 20, 'f'));
+    const auto took = MsSince(start);
+    canceller.join();
+    EXPECT_EQ(sock.LastError(), 10053);
+    EXPECT_LT(took, 5000);
+    EXPECT_LT(sock.SendCounter(), static_cast<uint64_t>(64 << 20));
 }

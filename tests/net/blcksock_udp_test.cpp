@@ -174,8 +174,8 @@ TEST(IcmpSocket, RawEchoOnLoopback) {
             const std::size_t at = sock.IcmpHeaderOffset(packet);
             EXPECT_EQ(at, v6 ? 0u : 20u);
             ASSERT_GE(packet.size(), at + 8);
-            const uint16_t gotId =
-                static_cast<uint16_t>(static_cast<uint8_t>(packet[at + 4]) << 8 | static_cast<uint8_t>(packet[at + 5]));
+            const uint16_t gotId = static_cast<uint16_t>(static_cast<uint8_t>(packet[at + 4]) << 8 |
+                                                         static_cast<uint8_t>(packet[at + 5]));
             answered = static_cast<uint8_t>(packet[at]) == reply && gotId == id;
         }
         EXPECT_TRUE(answered);

@@ -1,16 +1,55 @@
 // The tools window (ping, traceroute, lookup, SNMP utility, charts); at creation it loads the database.
 #include "ui/dialogs/Unit_tracert.h"
 
+#include "core/DataFolder.h"
+#include "core/DatabaseLoader.h"
+#include "core/ExceptionGuard.h"
+#include "core/ProgramLog.h"
+#include "core/SQLiteDb.h"
+#include "net/SnmpQuery.h"
+#include "net/pingsend.h"
+#include "ui/main/Progress_form.h"
+#include "ui/main/main_form.h"
+
 TPing_tracert_form* Ping_tracert_form = nullptr;
 
 TPing_tracert_form::TPing_tracert_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Ping_tracert_form"));
+    Timer6.setInterval(3600000);
+    connect(&Timer6, &QTimer::timeout, this, [this] { Guarded("Timer6", [this] { Timer6Timer(); }); });
 }
+
+TPing_tracert_form::~TPing_tracert_form() = default;
 
 void TPing_tracert_form::FormCreate() {
     LoadDatabase();
+    Timer6.start();
 }
 
 void TPing_tracert_form::LoadDatabase() {
-    // Filled by the database loader.
+    TDatabaseLoadContext context;
+    context.DataFolder = DataFolder();
+    if (Form1) {
+        context.HostGrid = Form1->DataGrid1.get();
+        context.GroupTree = Form1;
+    }
+    context.Progress = Progress_Form;
+    LoadDatabaseAtStart(MonitorDatabase, context);
+    if (!IcmpEchoAvailable()) {
+        AddProgramLog(QStringLiteral("ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets "
+                                     "can be opened, so every echo check fails."));
+    }
+}
+
+void TPing_tracert_form::Timer6Timer() {
+    if (MonitorDatabase.IsOpen()) {
+        FBackup.Start(DataFolder(), MonitorDatabase);
+    }
+}
+
+void TPing_tracert_form::FormSnmpQuery(const QString& Host, const QString& Community, const QString& OID,
+                                       int PDUType, QString& Result) {
+    std::string value;
+    SnmpQuery(Host.toStdString(), Community.toStdString(), OID.toStdString(), PDUType, value);
+    Result = QString::fromStdString(value);
 }

@@ -1,9 +1,9 @@
 // The down-alert popup: slides in at the bottom right of the desktop with the events of the last pass.
 #pragma once
 
-#include <QWidget>
+#include "ui/main/SlidePopup.h"
 
-class TAlert_window : public QWidget {
+class TAlert_window : public TSlidePopup {
     Q_OBJECT
 
 public:
@@ -12,6 +12,9 @@ public:
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
     void FormCreate();
+
+protected:
+    void PopupHidden() override;
 };
 
 extern TAlert_window* Alert_window;

@@ -1,9 +1,9 @@
 // The up-alert popup: slides in when hosts come back.
 #pragma once
 
-#include <QWidget>
+#include "ui/main/SlidePopup.h"
 
-class TAlert_window_up : public QWidget {
+class TAlert_window_up : public TSlidePopup {
     Q_OBJECT
 
 public:
@@ -12,6 +12,9 @@ public:
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
     void FormCreate();
+
+protected:
+    void PopupHidden() override;
 };
 
 extern TAlert_window_up* Alert_window_up;

@@ -1,6 +1,8 @@
 // The main window's skeleton: creation, the Exit command and the close sequence.
 #include "ui/main/main_form.h"
 
+#include "core/AlarmDispatcher.h"
+#include "core/DataFolder.h"
 #include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
 #include "core/LangTexts.h"
@@ -9,12 +11,28 @@
 #include "core/PumpDelay.h"
 #include "core/SQLiteDb.h"
 #include "core/Synchronize.h"
+#include "core/HostGrid.h"
+#include "core/HostStateMachine.h"
+#include "core/MonitorController.h"
+#include "core/NetHostProbes.h"
+#include "grid/GxGrid.h"
+#include "ui/main/MonitorBridge.h"
 #include "ui/main/StartupTrace.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 TForm1* Form1 = nullptr;
 
@@ -39,11 +57,127 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Exit2->setObjectName(QStringLiteral("Exit2"));
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(Exit2, &QAction::triggered, this, &TForm1::Exit2Click);
+
+    DataGrid1 = std::make_unique<TDataGrid>();
+    DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
+    CreateHostGridColumns(*DataGrid1);
+    DownHostGrid = std::make_unique<TDataGrid>();
+    CreateDownHostGridColumns(*DownHostGrid);
+    UpHostGrid = std::make_unique<TDataGrid>();
+    CreateDownHostGridColumns(*UpHostGrid);
+    Sound_down_grid = std::make_unique<TDataGrid>();
+    Sound_down_grid->AddColumn(TGxColumnKind::Text, QStringLiteral("Sound"));
+    Sound_down_grid->AddColumn(TGxColumnKind::CheckBox, QStringLiteral("Loop"));
+    CreateOptionControls();
+    CreateStatusBar();
+
+    FProbes = std::make_unique<TNetHostProbes>();
+    FBridge = std::make_unique<TMainWindowMonitor>(*this);
+    FMonitor = std::make_unique<TMonitorController>(*DataGrid1, *DownHostGrid, MonitorDatabase, *FBridge, *FProbes);
+    FMonitor->SetDispatcher(
+        [this] { ::DispatchAlarms(*DownHostGrid, *FBridge, Up_Sound_Edit->text(), DataFolder()); });
+}
+
+TForm1::~TForm1() {
+    // The workers reach the grids and the window; they end before either goes.
+    FMonitor.reset();
+}
+
+void TForm1::CreateOptionControls() {
+    auto* central = new QWidget(this);
+    auto* layout = new QHBoxLayout(central);
+    TreeView1 = new QTreeWidget(central);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setHeaderHidden(true);
+    layout->addWidget(TreeView1, 1);
+
+    auto* options = new QWidget(central);
+    auto* form = new QFormLayout(options);
+    auto spin = [&](const char* name, int low, int high, int value, const QString& label) {
+        auto* box = new QSpinBox(options);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setRange(low, high);
+        box->setValue(value);
+        form->addRow(label, box);
+        return box;
+    };
+    ploss_spin = spin("ploss_spin", 2, 10000, 10, QStringLiteral("Alarm when checks fail:"));
+    Delay_spin = spin("Delay_spin", 1, 10000, 2, QStringLiteral("Test delay:"));
+    Timeout_Spin = spin("Timeout_Spin", 2, 10000, 2000, QStringLiteral("Ping timeout:"));
+    auto check = [&](const char* name, const QString& text) {
+        auto* box = new QCheckBox(text, options);
+        box->setObjectName(QString::fromLatin1(name));
+        form->addRow(box);
+        return box;
+    };
+    Alert_CheckBox = check("Alert_CheckBox", QStringLiteral("Show Alert window"));
+    Alert_CheckBox->setChecked(true);
+    Up_sound_CheckBox = check("Up_sound_CheckBox", QStringLiteral("Play a sound when a host UP "));
+    Up_Sound_Edit = new QLineEdit(options);
+    Up_Sound_Edit->setObjectName(QStringLiteral("Up_Sound_Edit"));
+    form->addRow(Up_Sound_Edit);
+    Email_checkbox = check("Email_checkbox", QStringLiteral("Enable email notification"));
+    ICQ_CheckBox = check("ICQ_CheckBox", QStringLiteral("Enable ICQ notification"));
+    BitBtn7 = new QPushButton(QStringLiteral("Test now"), options);
+    BitBtn7->setObjectName(QStringLiteral("BitBtn7"));
+    BitBtn7->hide();
+    connect(BitBtn7, &QPushButton::clicked, this, [this] { Guarded("TForm1.BitBtn7Click", [this] { BitBtn7Click(); }); });
+    layout->addWidget(options);
+    setCentralWidget(central);
+}
+
+void TForm1::CreateStatusBar() {
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    for (int i = 0; i < 7; ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        bar->addWidget(panel, i == 6 ? 1 : 0);
+        FPanels.push_back(panel);
+    }
+    setStatusBar(bar);
+}
+
+void TForm1::SetStatusPanel(int Panel, const QString& Text, bool Red) {
+    if (Panel < 0 || Panel >= int(FPanels.size())) {
+        return;
+    }
+    FPanels[Panel]->setText(Text);
+    FPanels[Panel]->setStyleSheet(Red ? QStringLiteral("color: red") : QString());
+}
+
+QString TForm1::StatusPanel(int Panel) const {
+    return Panel >= 0 && Panel < int(FPanels.size()) ? FPanels[Panel]->text() : QString();
+}
+
+void TForm1::BitBtn7Click() { FMonitor->BitBtn7Click(); }
+
+void TForm1::ShowGroupTree(const TGroupTree& Nodes) {
+    GroupNodes = Nodes;
+    TreeView1->clear();
+    std::vector<QTreeWidgetItem*> items;
+    for (const TGroupTreeNode& node : Nodes) {
+        QTreeWidgetItem* item = node.ParentIndex >= 0 && node.ParentIndex < int(items.size())
+                                    ? new QTreeWidgetItem(items[node.ParentIndex])
+                                    : new QTreeWidgetItem(TreeView1);
+        item->setText(0, node.Caption);
+        items.push_back(item);
+    }
+    if (!items.empty()) {
+        TreeView1->setCurrentItem(items.front());
+    }
+}
+
+void TForm1::RestoreTreeExpansion() {
+    // The saved expansion flags join with the settings files; until then every group is open.
+    TreeView1->expandAll();
 }
 
 void TForm1::FormCreate() {
     // The tray hint lines and the audio start-up join here.
     LoadSettings();
+    // After the message loop starts: the first pass after 5 s, the first transaction after 7.5 s.
+    FMonitor->StartTimers();
 }
 
 void TForm1::LoadSettings() {
@@ -101,6 +235,7 @@ void TForm1::FormCloseQuery() {
 void TForm1::StopWorkerThreads() {
     // Workers end at their next look at the flags; until they have, their synchronous calls
     // are still served so none of them waits on this thread forever.
+    FMonitor->Shutdown(2000);
     MonitoringActive = false;
     RequestShutdown();
     WaitServingSynchronize([] { return RunningWorkerThreads() == 0; }, workerStopLimitMs);

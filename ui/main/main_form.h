@@ -2,17 +2,32 @@
 // ends through Exit (main menu or tray menu), which runs the close sequence.
 #pragma once
 
+#include "core/DatabaseLoader.h"
+
 #include <QMainWindow>
+#include <QTimer>
+#include <memory>
 
 class QAction;
+class QCheckBox;
 class QCloseEvent;
+class QLabel;
+class QLineEdit;
 class QMenu;
+class QPushButton;
+class QSpinBox;
+class QTreeWidget;
+class TDataGrid;
+class TMainWindowMonitor;
+class TMonitorController;
+class TNetHostProbes;
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public IGroupTreeSink {
     Q_OBJECT
 
 public:
     explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
 
     // Creation handler, the first of the program's windows: tray hint lines, audio start-up
     // and the first settings.
@@ -35,6 +50,40 @@ public:
     // Settings, grid layout, autostart value and window placement.
     void LoadSettings();
     void SaveSettings();
+
+    // Start/stop of monitoring (the hidden "Test now" button), clicked from code.
+    void BitBtn7Click();
+
+    // A status bar panel's text (panels 0-6), red when asked.
+    void SetStatusPanel(int Panel, const QString& Text, bool Red = false);
+    QString StatusPanel(int Panel) const;
+
+    // Both group trees get the loaded nodes (IGroupTreeSink).
+    void ShowGroupTree(const TGroupTree& Nodes) override;
+    void RestoreTreeExpansion() override;
+
+    // The in-memory host table, the event queue of one pass, the up events and the sound queue.
+    std::unique_ptr<TDataGrid> DataGrid1;
+    std::unique_ptr<TDataGrid> DownHostGrid;
+    std::unique_ptr<TDataGrid> UpHostGrid;
+    std::unique_ptr<TDataGrid> Sound_down_grid;
+    TGroupTree GroupNodes;
+    QTreeWidget* TreeView1 = nullptr;
+
+    // Options the check engine reads.
+    QSpinBox* ploss_spin = nullptr;   // "Alarm when" ... "checks fail", 2-10000, default 10
+    QSpinBox* Delay_spin = nullptr;   // "Test delay:" seconds, 1-10000, default 2
+    QSpinBox* Timeout_Spin = nullptr; // "Ping timeout:" ms, 2-10000, default 2000
+    QCheckBox* Alert_CheckBox = nullptr;
+    QCheckBox* Up_sound_CheckBox = nullptr;
+    QLineEdit* Up_Sound_Edit = nullptr;
+    QCheckBox* Email_checkbox = nullptr;
+    QCheckBox* ICQ_CheckBox = nullptr;
+    QPushButton* BitBtn7 = nullptr;
+    QTimer sound_timer;
+
+    TMonitorController& Monitor() { return *FMonitor; }
+    TNetHostProbes& Probes() { return *FProbes; }
 
     QMenu* File1 = nullptr;
     QAction* Exit1 = nullptr; // main menu
@@ -62,7 +111,14 @@ private:
     void SaveTreeExpansion();
     void SignOffMessaging();
 
+    void CreateOptionControls();
+    void CreateStatusBar();
+
     bool closing_ = false;
+    std::vector<QLabel*> FPanels;
+    std::unique_ptr<TNetHostProbes> FProbes;
+    std::unique_ptr<TMainWindowMonitor> FBridge;
+    std::unique_ptr<TMonitorController> FMonitor;
 };
 
 extern TForm1* Form1;

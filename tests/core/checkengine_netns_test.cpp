@@ -1,0 +1,174 @@
+// The check engine with the real echo client inside a network namespace of its own: hosts that
+// answer, a blackholed host and a host that stops answering mid-run and comes back. Needs root.
+#include "core/LangTexts.h"
+#include "tests/core/engine_peer_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The namespaces of tests/peers/netns-engine.sh, deleted again on destruction.
+class EngineNamespaces {
+public:
+    EngineNamespaces() : FPrefix("zte" + std::to_string(getpid())) {
+        int rc = -1;
+        std::string out = zt::test::RunCommand(Script() + " setup " + FPrefix + " 2>&1", &rc);
+        FReady = rc == 0 && out.find("ready") != std::string::npos;
+        if (!FReady) {
+            ADD_FAILURE() << "namespace setup failed: " << out;
+        }
+    }
+    ~EngineNamespaces() { zt::test::RunCommand(Script() + " teardown " + FPrefix); }
+    EngineNamespaces(const EngineNamespaces&) = delete;
+    EngineNamespaces& operator=(const EngineNamespaces&) = delete;
+
+    bool Ready() const { return FReady; }
+    std::string Client() const { return FPrefix + "-c"; }
+    // The target stops answering from Address, or answers again.
+    bool Silence(const std::string& Address) { return Run("silence", Address); }
+    bool Answer(const std::string& Address) { return Run("answer", Address); }
+
+private:
+    static std::string Script() { return "bash " + zt::test::PeerScript("netns-engine.sh"); }
+    bool Run(const char* Mode, const std::string& Address) {
+        int rc = -1;
+        std::string out = zt::test::RunCommand(Script() + " " + Mode + " " + FPrefix + " " + Address + " 2>&1", &rc);
+        EXPECT_EQ(rc, 0) << out;
+        return rc == 0;
+    }
+
+    std::string FPrefix;
+    bool FReady = false;
+};
+
+// Moves the calling thread into a named network namespace and back on destruction. Threads it
+// creates meanwhile (the monitor's workers) start inside the namespace.
+class ThreadInNamespace {
+public:
+    explicit ThreadInNamespace(const std::string& Name) {
+        FOriginal = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        int target = open(("/run/netns/" + Name).c_str(), O_RDONLY | O_CLOEXEC);
+        FEntered = FOriginal >= 0 && target >= 0 && setns(target, CLONE_NEWNET) == 0;
+        if (target >= 0) {
+            close(target);
+        }
+    }
+    ~ThreadInNamespace() {
+        if (FEntered && setns(FOriginal, CLONE_NEWNET) != 0) {
+            // Staying in the test namespace would send every later test's traffic there.
+            std::abort();
+        }
+        if (FOriginal >= 0) {
+            close(FOriginal);
+        }
+    }
+    ThreadInNamespace(const ThreadInNamespace&) = delete;
+    ThreadInNamespace& operator=(const ThreadInNamespace&) = delete;
+    bool Entered() const { return FEntered; }
+
+private:
+    int FOriginal = -1;
+    bool FEntered = false;
+};
+
+// The inode of the network namespace a new thread of the caller starts in.
+ino_t NewThreadNamespace() {
+    ino_t inode = 0;
+    std::thread probe([&] {
+        struct stat info {};
+        if (stat("/proc/thread-self/ns/net", &info) == 0) {
+            inode = info.st_ino;
+        }
+    });
+    probe.join();
+    return inode;
+}
+
+ino_t NamedNamespace(const std::string& Name) {
+    struct stat info {};
+    return stat(("/run/netns/" + Name).c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+HostSpec EchoHost(const QString& Name, const QString& Address) {
+    HostSpec spec;
+    spec.Host = Name;
+    spec.IP = Address;
+    return spec;
+}
+
+} // namespace
+
+TEST(EngineNetns, EchoUpBlackholedAndSilencedMidRunHostsInTheirOwnNamespace) {
+    if (!zt::test::IsRoot() || !zt::test::HaveProgram("ip")) {
+        GTEST_SKIP() << "needs root and iproute2";
+    }
+    EngineNamespaces spaces;
+    ASSERT_TRUE(spaces.Ready());
+    PeerEngineFixture f;
+    f.Window.N = 2;
+    f.Window.PingTimeout = 300;
+    int gateway = f.AddHost(EchoHost(QStringLiteral("gateway"), QStringLiteral("198.18.40.2")));
+    int server = f.AddHost(EchoHost(QStringLiteral("server"), QStringLiteral("198.18.40.3")));
+    int flaky = f.AddHost(EchoHost(QStringLiteral("flaky"), QStringLiteral("198.18.40.4")));
+    int black = f.AddHost(EchoHost(QStringLiteral("black"), QStringLiteral("198.18.41.1")));
+    for (int id : {gateway, black}) {
+        f.Hosts.Cell("SPing_check", f.RowOf(id)).SetAsBoolean(true);
+    }
+    f.Controller->timer_pm.setInterval(600000); // one sampling walk
+
+    ThreadInNamespace inside(spaces.Client());
+    ASSERT_TRUE(inside.Entered());
+    // The workers must send from inside: 198.18.x addresses exist nowhere else.
+    ASSERT_NE(NamedNamespace(spaces.Client()), ino_t(0));
+    ASSERT_EQ(NewThreadNamespace(), NamedNamespace(spaces.Client()));
+
+    // Two passes (and the sampler's echoes, 5 s for the silent one): the blackholed host goes
+    // down at N = 2, the others stay up.
+    auto latencyRows = [&] { return f.Rows("select ID_h,timeout from Ping_data order by ID_h"); };
+    ASSERT_TRUE(f.RunUntil([&] { return latencyRows().size() >= 2; }, 2, 20000));
+    EXPECT_EQ(f.EventCodes(black), (std::vector<QString>{"ID"}));
+    EXPECT_EQ(f.Cell(black, "ICMP_Status"), "ICMP check failed! Unknown error");
+    EXPECT_EQ(f.Cell(black, "Status"), "Down");
+    for (int id : {gateway, server, flaky}) {
+        EXPECT_TRUE(f.EventCodes(id).empty()) << id;
+        EXPECT_EQ(f.Cell(id, "ICMP_kol_vo_p"), "0") << id;
+        EXPECT_EQ(f.Cell(id, "Status"), "OK") << id;
+    }
+    // The answering host's echo time, the silent host's Timeout_Spin.
+    auto latency = latencyRows();
+    ASSERT_EQ(latency.size(), 2u);
+    EXPECT_EQ(latency[0][0], QString::number(gateway));
+    EXPECT_LT(latency[0][1].toInt(), 300);
+    EXPECT_EQ(latency[1], (std::vector<QString>{QString::number(black), "300"}));
+
+    // The flaky host stops answering mid-run: Packet loss after one pass, down after two.
+    ASSERT_TRUE(spaces.Silence("198.18.40.4"));
+    ASSERT_TRUE(f.RunPasses(1));
+    EXPECT_EQ(f.Cell(flaky, "Status"), "Packet loss");
+    EXPECT_EQ(f.Cell(flaky, "ICMP_kol_vo_p"), "1");
+    EXPECT_TRUE(f.EventCodes(flaky).empty());
+    ASSERT_TRUE(f.RunPasses(1));
+    EXPECT_EQ(f.EventCodes(flaky), (std::vector<QString>{"ID"}));
+    EXPECT_EQ(f.Cell(flaky, "Status"), "Down");
+    EXPECT_EQ(f.Rows(QStringLiteral("select ICMP_Status,ICMP_kol_vo_p,Status,Kol_vo_p from hosts where id=%1").arg(flaky)),
+              (std::vector<std::vector<QString>>{{"ICMP check failed! Unknown error", "2", "Down", "2"}}));
+
+    // It answers again: "IU", counters back to 0; the blackholed host stays down without events.
+    ASSERT_TRUE(spaces.Answer("198.18.40.4"));
+    ASSERT_TRUE(f.RunPasses(1));
+    EXPECT_EQ(f.EventCodes(flaky), (std::vector<QString>{"ID", "IU"}));
+    EXPECT_EQ(f.Cell(flaky, "ICMP_Status"), "ICMP check OK");
+    EXPECT_EQ(f.Cell(flaky, "Status"), "OK");
+    EXPECT_EQ(f.Rows(QStringLiteral("select ICMP_Status,ICMP_kol_vo_p,Status,Kol_vo_p from hosts where id=%1").arg(flaky)),
+              (std::vector<std::vector<QString>>{{"ICMP check OK", "0", "OK", "0"}}));
+    EXPECT_EQ(f.EventCodes(black), (std::vector<QString>{"ID"}));
+    EXPECT_EQ(f.CliRows("select L_Status,Stat_D,ID_h_d from log order by id"),
+              (std::vector<std::string>{"ICMP check failed! Unknown error|ID|4",
+                                        "ICMP check failed! Unknown error|ID|3", "ICMP check OK|IU|3"}));
+}
