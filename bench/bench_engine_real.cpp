@@ -20,8 +20,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
@@ -100,24 +100,27 @@ private:
 // address, HTTP and SNMP to the one web server and agent, which listen on 127.0.0.1 only.
 class TTimedProbes : public IHostProbes {
 public:
-    TTimedProbes(TNetHostProbes& Inner, std::string HttpHost) : FInner(Inner), FHttpHost(std::move(HttpHost)) {}
+    TTimedProbes(TNetHostProbes& Inner, std::string HttpHost)
+        : FInner(Inner), FHttpHost(std::move(HttpHost)) {}
+
+    enum TKind { kEcho, kHttp, kSnmp, kKinds };
 
     TPingOutcome Ping(const std::string& Host, int TimeoutMs) override {
         auto start = Clock::now();
         TPingOutcome outcome = FInner.Ping(Host, TimeoutMs);
-        Account(start, !outcome.ErrorDesc.empty());
+        Account(kEcho, start, !outcome.ErrorDesc.empty());
         return outcome;
     }
     std::string HttpProbe(const std::string&, int TimeoutMs) override {
         auto start = Clock::now();
         std::string result = FInner.HttpProbe(FHttpHost, TimeoutMs);
-        Account(start, result != "200 OK");
+        Account(kHttp, start, result != "200 OK");
         return result;
     }
     std::string SnmpGet(const std::string&, const std::string& Community, const std::string& OID) override {
         auto start = Clock::now();
         std::string result = FInner.SnmpGet("127.0.0.1", Community, OID);
-        Account(start, result.empty());
+        Account(kSnmp, start, result.empty());
         return result;
     }
     void CancelAll() override { FInner.CancelAll(); }
@@ -126,11 +129,25 @@ public:
     double SumMs() const { return double(FSumNs.load()) / 1e6; }
     int Calls() const { return FCalls.load(); }
     int Failures() const { return FFailures.load(); }
+    // Per kind: the requests' own time, and the engine's time from the previous request's end to
+    // this one's start (before an echo: the work between two hosts).
+    double KindMs(TKind Kind) const { return double(FKindNs[Kind].load()) / 1e6; }
+    double GapMs(TKind Kind) const { return double(FGapNs[Kind].load()) / 1e6; }
 
 private:
     using Clock = std::chrono::steady_clock;
-    void Account(Clock::time_point Start, bool Failed) {
-        FSumNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - Start).count();
+    static long long Ns(Clock::duration D) {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(D).count();
+    }
+    void Account(TKind Kind, Clock::time_point Start, bool Failed) {
+        const auto end = Clock::now();
+        FSumNs += Ns(end - Start);
+        FKindNs[Kind] += Ns(end - Start);
+        // Only the check thread calls the probes here (no host has sampling on).
+        if (FLastEnd != Clock::time_point{}) {
+            FGapNs[Kind] += Ns(Start - FLastEnd);
+        }
+        FLastEnd = end;
         ++FCalls;
         FFailures += Failed ? 1 : 0;
     }
@@ -138,6 +155,9 @@ private:
     TNetHostProbes& FInner;
     std::string FHttpHost;
     std::atomic<long long> FSumNs{0};
+    std::atomic<long long> FKindNs[kKinds]{};
+    std::atomic<long long> FGapNs[kKinds]{};
+    Clock::time_point FLastEnd{};
     std::atomic<int> FCalls{0};
     std::atomic<int> FFailures{0};
 };
@@ -189,8 +209,8 @@ struct TPassFigures {
 };
 
 void Print(const char* What, const TPassFigures& F) {
-    std::printf("%-34s pass %8.1f ms   sum of %4d requests %8.1f ms (%d failed)   ratio %.3f\n", What, F.PassMs,
-                F.Calls, F.SumMs, F.Failures, F.SumMs > 0 ? F.PassMs / F.SumMs : 0.0);
+    std::printf("%-34s pass %8.1f ms   sum of %4d requests %8.1f ms (%d failed)   ratio %.3f\n", What,
+                F.PassMs, F.Calls, F.SumMs, F.Failures, F.SumMs > 0 ? F.PassMs / F.SumMs : 0.0);
 }
 
 int Run(const std::string& Folder) {
@@ -246,9 +266,21 @@ int Run(const std::string& Folder) {
         std::fprintf(stderr, "the passes did not complete\n");
         return 1;
     }
-    std::printf("check pass over %d loopback hosts, echo + HTTP (lighttpd) + SNMP GET (snmpd) each:\n", kHosts);
+    std::printf("check pass over %d loopback hosts, echo + HTTP (lighttpd) + SNMP GET (snmpd) each:\n",
+                kHosts);
     Print("pass 1 (from the start command)", first);
     Print("pass 2 (steady state)", second);
+    const char* names[] = {"echo", "HTTP GET", "SNMP GET"};
+    const int requests = 2 * kHosts;
+    std::printf("both passes, per request: ");
+    for (int k = 0; k < TTimedProbes::kKinds; ++k) {
+        std::printf("%s %.1f us  ", names[k], probes.KindMs(TTimedProbes::TKind(k)) * 1000.0 / requests);
+    }
+    std::printf("\nengine time before each request: ");
+    for (int k = 0; k < TTimedProbes::kKinds; ++k) {
+        std::printf("%s %.1f us  ", names[k], probes.GapMs(TTimedProbes::TKind(k)) * 1000.0 / requests);
+    }
+    std::printf("(before an echo: between two hosts)\n");
     return 0;
 }
 
@@ -258,7 +290,8 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     LangTexts::UseBuiltInEnglish();
-    const std::string folder = std::filesystem::temp_directory_path() / ("bench_engine_real." + std::to_string(getpid()));
+    const std::string folder =
+        std::filesystem::temp_directory_path() / ("bench_engine_real." + std::to_string(getpid()));
     int rc = Run(folder);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);

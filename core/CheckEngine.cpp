@@ -262,28 +262,34 @@ void TNewThread::ProbeIcmp(const THostSnapshot& Host) {
     }
 }
 
-void TNewThread::ApplyIcmp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes) {
-    const QString upText = LangText(290);
-    const QString downText = LangText(291);
+void TNewThread::ApplyCountedCheck(int Row, const THostSnapshot& Host, const TCountedCheck& Check,
+                                   std::vector<THostWriteBack>& Writes) {
     TDataGrid& hosts = FOwner.Hosts();
-    TCell& status = hosts.Cell("ICMP_Status", Row);
-    qint64 count = CellNumber(hosts, "ICMP_kol_vo_p", Row);
-    if (!FPingError.isEmpty()) {
-        SetCellNumber(hosts, "ICMP_kol_vo_p", Row, ++count);
+    TCell& status = hosts.Cell(Check.StatusColumn, Row);
+    qint64 count = CellNumber(hosts, Check.CounterColumn, Row);
+    if (Check.Failed) {
+        SetCellNumber(hosts, Check.CounterColumn, Row, ++count);
     } else {
         if (count != 0) {
-            SetCellNumber(hosts, "ICMP_kol_vo_p", Row, count = 0);
+            SetCellNumber(hosts, Check.CounterColumn, Row, count = 0);
         }
-        if (ContainsText(status.GetAsString(), downText)) {
-            status.SetAsString(upText);
-            Record(Row, Host, upText, EventColourLime, "IU", Writes);
+        if (ContainsText(status.GetAsString(), Check.DownText)) {
+            status.SetAsString(Check.UpStatus);
+            Record(Row, Host, Check.UpEvent, EventColourLime, "IU", Writes);
         }
     }
-    if (count >= Host.ThresholdN && !ContainsText(status.GetAsString(), downText)) {
-        QString text = downText + QLatin1Char(' ') + FPingError;
-        status.SetAsString(text);
-        Record(Row, Host, text, EventColourRed, "ID", Writes);
+    if (count >= Host.ThresholdN && !ContainsText(status.GetAsString(), Check.DownText)) {
+        status.SetAsString(Check.DownStatus);
+        Record(Row, Host, Check.DownStatus, EventColourRed, "ID", Writes);
     }
+}
+
+void TNewThread::ApplyIcmp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes) {
+    const QString downText = LangText(291);
+    ApplyCountedCheck(Row, Host,
+                      {"ICMP_Status", "ICMP_kol_vo_p", !FPingError.isEmpty(), downText, LangText(290), LangText(290),
+                       downText + QLatin1Char(' ') + FPingError},
+                      Writes);
 }
 
 void TNewThread::ProbeHttp(const THostSnapshot& Host) {
@@ -294,25 +300,11 @@ void TNewThread::ProbeHttp(const THostSnapshot& Host) {
 
 void TNewThread::ApplyHttp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes) {
     const QString downText = LangText(294);
-    TDataGrid& hosts = FOwner.Hosts();
-    TCell& status = hosts.Cell("Http_Status", Row);
-    qint64 count = CellNumber(hosts, "Http_Kol_vo", Row);
-    if (FHttpResult.isEmpty()) {
-        SetCellNumber(hosts, "Http_Kol_vo", Row, ++count);
-    } else {
-        if (count != 0) {
-            SetCellNumber(hosts, "Http_Kol_vo", Row, count = 0);
-        }
-        if (ContainsText(status.GetAsString(), downText)) {
-            status.SetAsString(QStringLiteral("HTTP check ") + FHttpProbe);
-            Record(Row, Host, LangText(293) + FHttpProbe, EventColourLime, "IU", Writes);
-        }
-    }
-    if (count >= Host.ThresholdN && !ContainsText(status.GetAsString(), downText)) {
-        QString text = downText + QLatin1Char(' ') + FHttpResult;
-        status.SetAsString(text);
-        Record(Row, Host, text, EventColourRed, "ID", Writes);
-    }
+    ApplyCountedCheck(Row, Host,
+                      {"Http_Status", "Http_Kol_vo", FHttpResult.isEmpty(), downText,
+                       QStringLiteral("HTTP check ") + FHttpProbe, LangText(293) + FHttpProbe,
+                       downText + QLatin1Char(' ') + FHttpResult},
+                      Writes);
 }
 
 bool TNewThread::ProbeSnmp(const THostSnapshot& Host) {

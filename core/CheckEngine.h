@@ -51,6 +51,19 @@ private:
     void ShowProgress(int Line, const QString& Host);
     void Record(int Row, const THostSnapshot& Host, const QString& Text, int Colour, const char* Code,
                 std::vector<THostWriteBack>& Writes);
+    // The counter and edge rule that echo and HTTP share: a failure counts up; a success resets
+    // the counter and records the up edge; reaching N records the down edge once.
+    struct TCountedCheck {
+        const char* StatusColumn;
+        const char* CounterColumn;
+        bool Failed;
+        QString DownText;   // a status holding it is "down"
+        QString UpStatus;   // the status after the up edge
+        QString UpEvent;    // the up event's text
+        QString DownStatus; // the status and event text of the down edge
+    };
+    void ApplyCountedCheck(int Row, const THostSnapshot& Host, const TCountedCheck& Check,
+                           std::vector<THostWriteBack>& Writes);
     void ProbeIcmp(const THostSnapshot& Host);
     void ApplyIcmp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes);
     void ProbeHttp(const THostSnapshot& Host);

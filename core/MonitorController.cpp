@@ -42,6 +42,10 @@ TMonitorController::TMonitorController(TDataGrid& Hosts, TDataGrid& DownHostGrid
             [this] { Guarded("Timer_time_to_ping", [this] { Timer_time_to_pingTimer(); }); });
     connect(&Timer10, &QTimer::timeout, this, [this] { Guarded("Timer10", [this] { Timer10Timer(); }); });
     connect(&timer_pm, &QTimer::timeout, this, [this] { Guarded("timer_pm", [this] { timer_pmTimer(); }); });
+    // The workers never post to the GUI themselves: this timer shows their progress text and
+    // notices when they have ended.
+    FWorkerWatch.setInterval(50);
+    connect(&FWorkerWatch, &QTimer::timeout, this, [this] { Guarded("worker watch", [this] { WatchWorkers(); }); });
 }
 
 TMonitorController::~TMonitorController() { Shutdown(2000); }
@@ -92,7 +96,6 @@ template <class TBody> void TMonitorController::Launch(std::thread& Thread, bool
             FRunningCheckThreads.fetch_sub(1);
         }
         FRunningThreads.fetch_sub(1);
-        QMetaObject::invokeMethod(this, [this] { ThreadEnded(); }, Qt::QueuedConnection);
     });
 }
 
@@ -106,6 +109,7 @@ void TMonitorController::StartMonitoring() {
     int timeout = FWindow.PingTimeoutMs();
     Launch(FCheckThread, true, [this, pause, timeout] { TNewThread(*this, pause, timeout).Execute(); });
     Launch(FSamplingThread, false, [this] { TPort_Monitoring_Thread(*this).Execute(); });
+    FWorkerWatch.start();
 }
 
 void TMonitorController::StopMonitoring() {
@@ -132,10 +136,22 @@ void TMonitorController::JoinEnded() {
     }
 }
 
-void TMonitorController::ThreadEnded() {
+void TMonitorController::WatchWorkers() {
+    QString text;
+    bool changed = false;
+    {
+        std::lock_guard<std::mutex> guard(FProgressLock);
+        changed = FProgressChanged;
+        FProgressChanged = false;
+        text.swap(FProgressText);
+    }
+    if (changed) {
+        FWindow.ShowStatusPanel(6, text);
+    }
     if (ThreadsRunning()) {
         return;
     }
+    FWorkerWatch.stop();
     JoinEnded();
     FWindow.SetStartStopEnabled(true);
 }
@@ -157,6 +173,7 @@ void TMonitorController::Shutdown(int LimitMs) {
             thread->join();
         }
     }
+    FWorkerWatch.stop();
 }
 
 void TMonitorController::StartPassCountdown() {
@@ -192,28 +209,13 @@ void TMonitorController::DispatchAlarms() {
 }
 
 void TMonitorController::ShowCheckProgress(const QString& Text) {
-    // Display only: posted, so the check thread does not wait for the status bar, and coalesced,
-    // so a fast pass does not flood the GUI with texts nobody could read.
-    {
-        std::lock_guard<std::mutex> guard(FProgressLock);
-        FProgressText = Text;
-        if (FProgressPosted) {
-            return;
-        }
-        FProgressPosted = true;
-    }
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            QString text;
-            {
-                std::lock_guard<std::mutex> guard(FProgressLock);
-                text = FProgressText;
-                FProgressPosted = false;
-            }
-            FWindow.ShowStatusPanel(6, text);
-        },
-        Qt::QueuedConnection);
+    // Display only: the check thread leaves the text here and the worker watch shows the latest,
+    // so a fast pass neither waits for the status bar nor floods it.
+    // A copy of its own, so no text storage is shared between the threads.
+    QString copy(Text.constData(), Text.size());
+    std::lock_guard<std::mutex> guard(FProgressLock);
+    FProgressText.swap(copy);
+    FProgressChanged = true;
 }
 
 void TMonitorController::Timer4Timer() {

@@ -76,7 +76,7 @@ public:
 private:
     void StartMonitoring();
     void StopMonitoring();
-    void ThreadEnded();
+    void WatchWorkers();
     void JoinEnded();
     template <class TBody> void Launch(std::thread& Thread, bool Check, TBody Body);
 
@@ -98,5 +98,6 @@ private:
     int FPassCount = 0;
     std::mutex FProgressLock;
     QString FProgressText;
-    bool FProgressPosted = false;
+    bool FProgressChanged = false;
+    QTimer FWorkerWatch;
 };

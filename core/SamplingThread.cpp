@@ -128,6 +128,9 @@ bool TPort_Monitoring_Thread::SampleHost(quint64 Handle) {
     }
     if (pingCheck && MonitoringActive.load()) {
         TPingOutcome outcome = FOwner.Probes().Ping(ip.toStdString(), 5000);
+        if (!MonitoringActive.load()) {
+            return false; // an echo cut short by stop is no sample
+        }
         int ms = outcome.ErrorDesc.empty() && outcome.TimeMs >= 0 ? outcome.TimeMs : pingTimeout;
         Ignore([&] {
             FOwner.Database().ExecuteStatement(
@@ -160,6 +163,10 @@ void TPort_Monitoring_Thread::SampleInterface(const QString& Host, const QString
     if (db.OpenResultTable(newest, {PortId})->AtEnd()) {
         qint64 in = ReadCounter(Host, Community, inOid);
         qint64 out = ReadCounter(Host, Community, outOid);
+        // A read cut short by stop is no answer of the device: store nothing.
+        if (!MonitoringActive.load()) {
+            return;
+        }
         InsertTrafficSample(db, PortId, in, out, 0, 0);
     }
     qint64 lastIn = 0, lastOut = 0, lastTime = Now();
@@ -172,6 +179,9 @@ void TPort_Monitoring_Thread::SampleInterface(const QString& Host, const QString
     qint64 seconds = Now() - lastTime;
     qint64 in = ReadCounter(Host, Community, inOid);
     qint64 out = ReadCounter(Host, Community, outOid);
+    if (!MonitoringActive.load()) {
+        return;
+    }
     qint64 inRate = TrafficRate(in, lastIn, seconds, SpeedMbit, PreviousRate(PortId, "curr_traf_in"));
     qint64 outRate = TrafficRate(out, lastOut, seconds, SpeedMbit, PreviousRate(PortId, "curr_traf_out"));
     InsertTrafficSample(db, PortId, in, out, inRate, outRate);

@@ -2,6 +2,8 @@
 // are checked against what was received before any contents are touched.
 #include "net/asn1util.h"
 
+#include "net/netutil.h"
+
 #include <climits>
 
 namespace {
@@ -14,17 +16,6 @@ int BufferLen(const std::string& Buffer) {
     return Buffer.size() > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(Buffer.size());
 }
 
-// Decimal reading of a text component: leading digits only, 0 when there are none; wraps silently
-// rather than overflowing.
-uint64_t DecimalValue(const std::string& Text) {
-    uint64_t V = 0;
-    for (char C : Text) {
-        if (C < '0' || C > '9')
-            break;
-        V = V * 10 + static_cast<uint64_t>(C - '0');
-    }
-    return V;
-}
 
 bool IsUnsignedTag(int Tag) {
     return Tag == ASN1_COUNTER || Tag == ASN1_GAUGE || Tag == ASN1_TIMETICKS || Tag == ASN1_COUNTER64;
@@ -156,7 +147,7 @@ std::string OidTextToBer(const std::string& Text) {
         const size_t Dot = Rest.find('.');
         const std::string Part = Rest.substr(0, Dot);
         Rest = Dot == std::string::npos ? std::string() : Rest.substr(Dot + 1);
-        return DecimalValue(Part);
+        return LeadingDigitsValue(Part);
     };
     if (Rest.empty())
         return "";

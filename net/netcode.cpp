@@ -1,6 +1,8 @@
 // Codings shared by the clients: %-decoding, Base64 and the digests (on the crypto library's primitives).
 #include "net/netcode.h"
 
+#include "net/netutil.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -8,16 +10,6 @@
 #include <openssl/hmac.h>
 
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
@@ -74,8 +66,8 @@ std::string DecodeURL(const std::string& Text) {
                 ++i;
             continue;
         }
-        const int hi = HexDigit(Text[i + 1]);
-        const int lo = HexDigit(Text[i + 2]);
+        const int hi = HexDigitValue(Text[i + 1]);
+        const int lo = HexDigitValue(Text[i + 2]);
         if (hi < 0 || lo < 0) {
             out += c;
             ++i;

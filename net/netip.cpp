@@ -20,23 +20,13 @@ std::vector<std::string> Split(const std::string& Text, char Delimiter) {
     }
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // One to four hexadecimal digits; -1 otherwise.
 int HexGroup(const std::string& Text) {
     if (Text.empty() || Text.size() > 4)
         return -1;
     int value = 0;
     for (char c : Text) {
-        const int d = HexValue(c);
+        const int d = HexDigitValue(c);
         if (d < 0)
             return -1;
         value = value * 16 + d;

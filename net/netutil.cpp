@@ -246,3 +246,23 @@ TParsedURL ParseURL(const std::string& URL) {
         u.Host = "localhost";
     return u;
 }
+
+int HexDigitValue(char C) {
+    if (C >= '0' && C <= '9')
+        return C - '0';
+    if (C >= 'a' && C <= 'f')
+        return C - 'a' + 10;
+    if (C >= 'A' && C <= 'F')
+        return C - 'A' + 10;
+    return -1;
+}
+
+uint64_t LeadingDigitsValue(const std::string& Text) {
+    uint64_t V = 0;
+    for (char C : Text) {
+        if (C < '0' || C > '9')
+            break;
+        V = V * 10 + static_cast<uint64_t>(C - '0');
+    }
+    return V;
+}

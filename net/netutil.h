@@ -32,6 +32,10 @@ std::string ReplaceString(const std::string& Value, const std::string& Search,
 std::size_t PosCRLF(const std::string& Value, std::string& Terminator);
 std::size_t CountOfChar(const std::string& Value, char Char);
 std::string UpperCase(const std::string& Value);
+// The value of one hexadecimal digit, -1 for any other character.
+int HexDigitValue(char C);
+// The value of the decimal digits at the start of Text (0 when none); wraps instead of overflowing.
+uint64_t LeadingDigitsValue(const std::string& Text);
 // Case-insensitive prefix test (ASCII).
 bool StartsText(const std::string& Prefix, const std::string& Value);
 

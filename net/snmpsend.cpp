@@ -27,22 +27,12 @@ int TextToIntDef(const std::string& Text, int Def) {
     return static_cast<int>(V);
 }
 
-uint64_t TextToUnsigned(const std::string& Text) {
-    uint64_t V = 0;
-    for (char C : Text) {
-        if (C < '0' || C > '9')
-            break;
-        V = V * 10 + static_cast<uint64_t>(C - '0');
-    }
-    return V;
-}
-
 std::string IpAddressBytes(const std::string& Text) {
     std::string Out;
     std::string Rest = Text;
     for (int I = 0; I < 4; ++I) {
         const size_t Dot = Rest.find('.');
-        Out += static_cast<char>(TextToUnsigned(Rest.substr(0, Dot)) & 0xFF);
+        Out += static_cast<char>(LeadingDigitsValue(Rest.substr(0, Dot)) & 0xFF);
         Rest = Dot == std::string::npos ? std::string() : Rest.substr(Dot + 1);
     }
     return Out;
@@ -62,7 +52,7 @@ std::string EncodeValue(const TSNMPMib& Mib) {
     case ASN1_GAUGE:
     case ASN1_TIMETICKS:
     case ASN1_COUNTER64:
-        return EncodeBerObject(EncodeBerUnsigned(TextToUnsigned(Mib.Value)), Mib.ValueType);
+        return EncodeBerObject(EncodeBerUnsigned(LeadingDigitsValue(Mib.Value)), Mib.ValueType);
     default:
         return EncodeBerObject(Mib.Value, Mib.ValueType);
     }
@@ -362,7 +352,7 @@ bool TSNMPRec::DecodePdu(const std::string& Buffer, int& Pos, int End) {
         std::string Stamp;
         if (!TextItem(Buffer, Pos, PduEnd, Stamp))
             return false;
-        TrapTimeStamp = static_cast<int>(TextToUnsigned(Stamp));
+        TrapTimeStamp = static_cast<int>(LeadingDigitsValue(Stamp));
     } else if (!IntItem(Buffer, Pos, PduEnd, RequestID) || !IntItem(Buffer, Pos, PduEnd, ErrorStatus) ||
                !IntItem(Buffer, Pos, PduEnd, ErrorIndex)) {
         return false;

@@ -1,6 +1,5 @@
 // The check engine with the real echo client inside a network namespace of its own: hosts that
 // answer, a blackholed host and a host that stops answering mid-run and comes back. Needs root.
-#include "core/LangTexts.h"
 #include "tests/core/engine_peer_fixture.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +37,8 @@ private:
     static std::string Script() { return "bash " + zt::test::PeerScript("netns-engine.sh"); }
     bool Run(const char* Mode, const std::string& Address) {
         int rc = -1;
-        std::string out = zt::test::RunCommand(Script() + " " + Mode + " " + FPrefix + " " + Address + " 2>&1", &rc);
+        std::string out =
+            zt::test::RunCommand(Script() + " " + Mode + " " + FPrefix + " " + Address + " 2>&1", &rc);
         EXPECT_EQ(rc, 0) << out;
         return rc == 0;
     }
@@ -117,6 +117,11 @@ TEST(EngineNetns, EchoUpBlackholedAndSilencedMidRunHostsInTheirOwnNamespace) {
     int server = f.AddHost(EchoHost(QStringLiteral("server"), QStringLiteral("198.18.40.3")));
     int flaky = f.AddHost(EchoHost(QStringLiteral("flaky"), QStringLiteral("198.18.40.4")));
     int black = f.AddHost(EchoHost(QStringLiteral("black"), QStringLiteral("198.18.41.1")));
+    // A web server behind the blackhole: the connect never completes, the probe times out.
+    HostSpec web = EchoHost(QStringLiteral("web"), QStringLiteral("198.18.41.2:8080"));
+    web.Ping = false;
+    web.Http = true;
+    int webBlack = f.AddHost(web);
     for (int id : {gateway, black}) {
         f.Hosts.Cell("SPing_check", f.RowOf(id)).SetAsBoolean(true);
     }
@@ -130,11 +135,16 @@ TEST(EngineNetns, EchoUpBlackholedAndSilencedMidRunHostsInTheirOwnNamespace) {
 
     // Two passes (and the sampler's echoes, 5 s for the silent one): the blackholed host goes
     // down at N = 2, the others stay up.
-    auto latencyRows = [&] { return f.Rows("select ID_h,timeout from Ping_data order by ID_h"); };
+    auto latencyRows = [&] {
+        return f.Rows("select ID_h,timeout from Ping_data order by ID_h");
+    };
     ASSERT_TRUE(f.RunUntil([&] { return latencyRows().size() >= 2; }, 2, 20000));
     EXPECT_EQ(f.EventCodes(black), (std::vector<QString>{"ID"}));
     EXPECT_EQ(f.Cell(black, "ICMP_Status"), "ICMP check failed! Unknown error");
     EXPECT_EQ(f.Cell(black, "Status"), "Down");
+    EXPECT_EQ(f.EventCodes(webBlack), (std::vector<QString>{"ID"}));
+    EXPECT_EQ(f.Cell(webBlack, "Http_Status"), "HTTP check failed! ");
+    EXPECT_EQ(f.Cell(webBlack, "Status"), "Down");
     for (int id : {gateway, server, flaky}) {
         EXPECT_TRUE(f.EventCodes(id).empty()) << id;
         EXPECT_EQ(f.Cell(id, "ICMP_kol_vo_p"), "0") << id;
@@ -156,7 +166,8 @@ TEST(EngineNetns, EchoUpBlackholedAndSilencedMidRunHostsInTheirOwnNamespace) {
     ASSERT_TRUE(f.RunPasses(1));
     EXPECT_EQ(f.EventCodes(flaky), (std::vector<QString>{"ID"}));
     EXPECT_EQ(f.Cell(flaky, "Status"), "Down");
-    EXPECT_EQ(f.Rows(QStringLiteral("select ICMP_Status,ICMP_kol_vo_p,Status,Kol_vo_p from hosts where id=%1").arg(flaky)),
+    EXPECT_EQ(f.Rows(QStringLiteral("select ICMP_Status,ICMP_kol_vo_p,Status,Kol_vo_p from hosts where id=%1")
+                         .arg(flaky)),
               (std::vector<std::vector<QString>>{{"ICMP check failed! Unknown error", "2", "Down", "2"}}));
 
     // It answers again: "IU", counters back to 0; the blackholed host stays down without events.
@@ -165,10 +176,35 @@ TEST(EngineNetns, EchoUpBlackholedAndSilencedMidRunHostsInTheirOwnNamespace) {
     EXPECT_EQ(f.EventCodes(flaky), (std::vector<QString>{"ID", "IU"}));
     EXPECT_EQ(f.Cell(flaky, "ICMP_Status"), "ICMP check OK");
     EXPECT_EQ(f.Cell(flaky, "Status"), "OK");
-    EXPECT_EQ(f.Rows(QStringLiteral("select ICMP_Status,ICMP_kol_vo_p,Status,Kol_vo_p from hosts where id=%1").arg(flaky)),
+    EXPECT_EQ(f.Rows(QStringLiteral("select ICMP_Status,ICMP_kol_vo_p,Status,Kol_vo_p from hosts where id=%1")
+                         .arg(flaky)),
               (std::vector<std::vector<QString>>{{"ICMP check OK", "0", "OK", "0"}}));
     EXPECT_EQ(f.EventCodes(black), (std::vector<QString>{"ID"}));
     EXPECT_EQ(f.CliRows("select L_Status,Stat_D,ID_h_d from log order by id"),
-              (std::vector<std::string>{"ICMP check failed! Unknown error|ID|4",
+              (std::vector<std::string>{"ICMP check failed! Unknown error|ID|4", "HTTP check failed! |ID|5",
                                         "ICMP check failed! Unknown error|ID|3", "ICMP check OK|IU|3"}));
+}
+
+TEST(EngineNetns, StopDuringTheSamplersEchoStoresNoLatencySample) {
+    if (!zt::test::IsRoot() || !zt::test::HaveProgram("ip")) {
+        GTEST_SKIP() << "needs root and iproute2";
+    }
+    EngineNamespaces spaces;
+    ASSERT_TRUE(spaces.Ready());
+    PeerEngineFixture f;
+    f.Window.PingTimeout = 300;
+    HostSpec spec = EchoHost(QStringLiteral("black"), QStringLiteral("198.18.41.1"));
+    spec.Ping = false; // only the sampler's echo, which waits up to 5 s for the silent host
+    spec.SPingCheck = true;
+    f.AddHost(spec);
+
+    ThreadInNamespace inside(spaces.Client());
+    ASSERT_TRUE(inside.Entered());
+    ASSERT_EQ(NewThreadNamespace(), NamedNamespace(spaces.Client()));
+    ASSERT_TRUE(f.Controller->BitBtn7Click());
+    // Well inside the 5 s echo, then stop: the cancelled echo measured nothing.
+    f.WaitFor([] { return false; }, 1000);
+    f.Controller->BitBtn7Click();
+    ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 10000));
+    EXPECT_EQ(f.Rows("select ID_h,timeout from Ping_data"), (std::vector<std::vector<QString>>{}));
 }

@@ -1,7 +1,6 @@
 // The check engine and the sampling thread end to end against real peers on loopback: the web
 // server, an SNMP agent with counters set by the test, echo to 127.0.0.1, and the stored rows of
 // log, hosts, traf_p and Ping_data read back through the database layer and the sqlite3 program.
-#include "core/LangTexts.h"
 #include "tests/core/engine_peer_fixture.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +21,8 @@ protected:
     }
 
     QString HostRow(int Id, const char* Columns) {
-        auto rows = f.Rows(QStringLiteral("select %1 from hosts where id=%2").arg(QLatin1String(Columns)).arg(Id));
+        auto rows =
+            f.Rows(QStringLiteral("select %1 from hosts where id=%2").arg(QLatin1String(Columns)).arg(Id));
         if (rows.empty()) {
             return QStringLiteral("<no row>");
         }
@@ -68,9 +68,15 @@ TEST_F(EnginePeer, AnsweringHostsStayUpBesideAClosedPortThatGoesDown) {
     int gateway = f.AddHost(all);
     int site = f.AddHost(HttpHost(QStringLiteral("site"), web.HostText()));
     int closed = f.AddHost(HttpHost(QStringLiteral("closed"), "127.0.0.1:" + std::to_string(FreeTcpPort())));
+    // The same over IPv6 loopback: echo to ::1 and the web server's [::1] socket.
+    HostSpec echo6;
+    echo6.Host = QStringLiteral("gateway6");
+    echo6.IP = QStringLiteral("::1");
+    int gateway6 = f.AddHost(echo6);
+    int site6 = f.AddHost(HttpHost(QStringLiteral("site6"), "[::1]:" + std::to_string(web.Port())));
 
     ASSERT_TRUE(f.RunPasses(3));
-    for (int id : {gateway, site}) {
+    for (int id : {gateway, site, gateway6, site6}) {
         EXPECT_EQ(f.Cell(id, "Status"), "OK") << id;
         EXPECT_EQ(f.Cell(id, "Kol_vo_p"), "0") << id;
         EXPECT_TRUE(f.EventCodes(id).empty()) << id;
@@ -79,6 +85,8 @@ TEST_F(EnginePeer, AnsweringHostsStayUpBesideAClosedPortThatGoesDown) {
     EXPECT_EQ(f.Cell(gateway, "ICMP_kol_vo_p"), "0");
     EXPECT_EQ(f.Cell(gateway, "SNMP_kol_vo_p"), "0");
     EXPECT_EQ(f.Cell(site, "Http_Kol_vo"), "0");
+    EXPECT_EQ(f.Cell(gateway6, "ICMP_kol_vo_p"), "0");
+    EXPECT_EQ(f.Cell(site6, "Http_Kol_vo"), "0");
 
     EXPECT_EQ(f.EventCodes(closed), (std::vector<QString>{"ID"}));
     EXPECT_EQ(f.Cell(closed, "Http_Kol_vo"), "3");
@@ -110,7 +118,8 @@ TEST_F(EnginePeer, ClosedHttpPortGoesDownAtNAndUpWhenTheServerComesBack) {
     EXPECT_EQ(f.Cell(id, "Http_Status"), "HTTP check failed! ");
     EXPECT_EQ(f.Cell(id, "Status"), "Down");
     EXPECT_EQ(f.Hosts.Cell("Status", f.RowOf(id)).Color(), 255);
-    EXPECT_EQ(f.CliRows("select Status,Kol_vo_p from hosts where id=1"), (std::vector<std::string>{"Down|3"}));
+    EXPECT_EQ(f.CliRows("select Status,Kol_vo_p from hosts where id=1"),
+              (std::vector<std::string>{"Down|3"}));
     const QString downSince = f.Cell(id, "Date_Pod");
     EXPECT_FALSE(downSince.isEmpty());
 
@@ -165,7 +174,8 @@ TEST_F(EnginePeer, Http500WithReasonIsUpAndOnlyABare500IsDown) {
     EXPECT_EQ(f.EventCodes(down500), (std::vector<QString>{"ID"}));
     EXPECT_EQ(f.Cell(down500, "Http_Status"), "HTTP check failed! ");
     EXPECT_EQ(f.Cell(down500, "Status"), "Down");
-    EXPECT_EQ(f.Rows("select L_Status from log"), (std::vector<std::vector<QString>>{{"HTTP check failed! "}}));
+    EXPECT_EQ(f.Rows("select L_Status from log"),
+              (std::vector<std::vector<QString>>{{"HTTP check failed! "}}));
 }
 
 TEST_F(EnginePeer, StoppedAgentGoesSnmpDownAndRestartedAgentComesBack) {
@@ -217,8 +227,8 @@ protected:
         id = f.AddHost(spec);
         f.Database.ExecuteStatement(
             "insert into m_port (id,ID_h,Nomer_p,Name_p,Enabled_p,alarm_traf_in,alarm_traf_out,in_value_pers,"
-            "out_value_per,in_notiffication,out_notiffication,speed) values (7,?,3,'eth3','-1','-1','0','70','70',"
-            "'0','0','1000')",
+            "out_value_per,in_notiffication,out_notiffication,speed) values "
+            "(7,?,3,'eth3','-1','-1','0','70','70','0','0','1000')",
             {id});
         // One sampling walk per run: the window opens only while monitoring is stopped.
         f.Controller->timer_pm.setInterval(600000);
@@ -258,7 +268,7 @@ TEST_F(TrafficPeer, RatesWrapSpeedCapAndDropAlarmFromAgentCounters) {
     // First walk: the baseline and a second reading moments later, both with rates 0.
     agent.SetCounter("in", 3, 1000);
     agent.SetCounter("out", 3, 50000);
-    Walk(2);
+    ASSERT_NO_FATAL_FAILURE(Walk(2));
     EXPECT_EQ(SampleRows()[0], (std::vector<QString>{"7", "1000", "50000", "0", "0"}));
     EXPECT_EQ(SampleRows()[1], (std::vector<QString>{"7", "1000", "50000", "0", "0"}));
 
@@ -266,7 +276,7 @@ TEST_F(TrafficPeer, RatesWrapSpeedCapAndDropAlarmFromAgentCounters) {
     AgeSamples(100);
     agent.SetCounter("in", 3, 10001000);
     agent.SetCounter("out", 3, 80000);
-    Walk(3);
+    ASSERT_NO_FATAL_FAILURE(Walk(3));
     std::vector<QString> third = SampleRows()[2];
     EXPECT_EQ(third[1], "10001000");
     EXPECT_EQ(third[2], "80000");
@@ -278,7 +288,7 @@ TEST_F(TrafficPeer, RatesWrapSpeedCapAndDropAlarmFromAgentCounters) {
     AgeSamples(100);
     agent.SetCounter("in", 3, 500);
     agent.SetCounter("out", 3, 120000);
-    Walk(4);
+    ASSERT_NO_FATAL_FAILURE(Walk(4));
     std::vector<QString> fourth = SampleRows()[3];
     EXPECT_EQ(fourth[1], "500");
     EXPECT_EQ(fourth[3], fastIn);
@@ -289,7 +299,7 @@ TEST_F(TrafficPeer, RatesWrapSpeedCapAndDropAlarmFromAgentCounters) {
     AgeSamples(100);
     agent.SetCounter("in", 3, 20000500);
     agent.SetCounter("out", 3, 130000);
-    Walk(5);
+    ASSERT_NO_FATAL_FAILURE(Walk(5));
     std::vector<QString> fifth = SampleRows()[4];
     EXPECT_EQ(fifth[1], "20000500");
     EXPECT_EQ(fifth[3], fastIn);
@@ -301,7 +311,7 @@ TEST_F(TrafficPeer, RatesWrapSpeedCapAndDropAlarmFromAgentCounters) {
     AgeSamples(100);
     agent.SetCounter("in", 3, 40000500);
     agent.SetCounter("out", 3, 140000);
-    Walk(6);
+    ASSERT_NO_FATAL_FAILURE(Walk(6));
     EXPECT_TRUE(RateOver(SampleRows()[5][3], 20000000, 100)) << SampleRows()[5][3].toStdString();
     EXPECT_TRUE(f.EventCodes(id).empty());
 
@@ -310,7 +320,7 @@ TEST_F(TrafficPeer, RatesWrapSpeedCapAndDropAlarmFromAgentCounters) {
     AgeSamples(100);
     agent.SetCounter("in", 3, 40900500);
     agent.SetCounter("out", 3, 150000);
-    Walk(7);
+    ASSERT_NO_FATAL_FAILURE(Walk(7));
     EXPECT_TRUE(RateOver(SampleRows()[6][3], 900000, 100)) << SampleRows()[6][3].toStdString();
     EXPECT_EQ(f.EventCodes(id), (std::vector<QString>{"LP"}));
     EXPECT_EQ(f.Rows("select L_Status from log"),
@@ -323,16 +333,17 @@ TEST_F(TrafficPeer, RatesWrapSpeedCapAndDropAlarmFromAgentCounters) {
     const std::vector<QString> dropped = SampleRows()[6];
     agent.RemoveCounter("in", 3);
     agent.RemoveCounter("out", 3);
-    Walk(8);
+    ASSERT_NO_FATAL_FAILURE(Walk(8));
     EXPECT_EQ(SampleRows()[7], (std::vector<QString>{"7", "0", "0", dropped[3], dropped[4]}));
     EXPECT_EQ(f.EventCodes(id), (std::vector<QString>{"LP"}));
-    EXPECT_EQ(f.Rows("select in_notiffication from m_port where id=7"), (std::vector<std::vector<QString>>{{"0"}}));
+    EXPECT_EQ(f.Rows("select in_notiffication from m_port where id=7"),
+              (std::vector<std::vector<QString>>{{"0"}}));
 
     // The stored texts as another program reads them.
     std::vector<std::string> cli = f.CliRows("select ID_p,T_in,T_out from traf_p order by id");
-    EXPECT_EQ(cli, (std::vector<std::string>{"7|1000|50000", "7|1000|50000", "7|10001000|80000", "7|500|120000",
-                                             "7|20000500|130000", "7|40000500|140000", "7|40900500|150000",
-                                             "7|0|0"}));
+    EXPECT_EQ(cli, (std::vector<std::string>{"7|1000|50000", "7|1000|50000", "7|10001000|80000",
+                                             "7|500|120000", "7|20000500|130000", "7|40000500|140000",
+                                             "7|40900500|150000", "7|0|0"}));
 }
 
 TEST_F(EnginePeer, LatencySamplesFromRealEchoDriveTheLatencyRule) {
@@ -377,8 +388,9 @@ TEST_F(EnginePeer, LatencySamplesFromRealEchoDriveTheLatencyRule) {
     EXPECT_EQ(f.CliRows("select L_Status,Stat_D from log order by id"),
               (std::vector<std::string>{("High latency," + tail).toStdString() + "|LP",
                                         ("Latency normal," + tail).toStdString() + "|LU"}));
-    EXPECT_EQ(f.CliRows("select ID_h,timeout,date_time from Ping_data"),
-              (std::vector<std::string>{"1|" + samples[0][1].toStdString() + "|" + samples[0][2].toStdString()}));
+    EXPECT_EQ(
+        f.CliRows("select ID_h,timeout,date_time from Ping_data"),
+        (std::vector<std::string>{"1|" + samples[0][1].toStdString() + "|" + samples[0][2].toStdString()}));
 }
 
 TEST_F(EnginePeer, StopEndsAProbeInFlightWithoutCountingIt) {
@@ -393,4 +405,42 @@ TEST_F(EnginePeer, StopEndsAProbeInFlightWithoutCountingIt) {
     EXPECT_EQ(f.Cell(id, "Http_Kol_vo"), "0");
     EXPECT_EQ(f.Cell(id, "Status"), "OK");
     EXPECT_TRUE(f.EventCodes(id).empty());
+}
+
+TEST_F(EnginePeer, StopDuringACounterReadStoresNoTrafficSample) {
+    // No agent on this port: each counter read waits its 5 s for an answer.
+    f.NetProbes.SetSnmpPort(std::to_string(FreeUdpPort()));
+    HostSpec spec;
+    spec.Host = QStringLiteral("mute-switch");
+    spec.Ping = false;
+    spec.PortCheck = true;
+    spec.Comunity = QStringLiteral("public");
+    int id = f.AddHost(spec);
+    f.Database.ExecuteStatement(
+        "insert into m_port (id,ID_h,Nomer_p,Name_p,Enabled_p,alarm_traf_in,alarm_traf_out,in_value_pers,"
+        "out_value_per,in_notiffication,out_notiffication,speed) values (7,?,3,'eth3','-1','0','0','70','70',"
+        "'0','0','1000')",
+        {id});
+    ASSERT_TRUE(f.Controller->BitBtn7Click());
+    // Well inside the first read, then stop: the cancelled reads measured nothing.
+    f.WaitFor([] { return false; }, 1000);
+    f.Controller->BitBtn7Click();
+    ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 10000));
+    EXPECT_EQ(f.Rows("select ID_p,T_in,T_out,curr_traf_in,curr_traf_out from traf_p"),
+              (std::vector<std::vector<QString>>{}));
+}
+
+TEST_F(TrafficPeer, CountersAboveTwoToThe31AreReadUnsigned) {
+    agent.SetCounter("in", 3, 3000000000u);
+    agent.SetCounter("out", 3, 4294967295u);
+    ASSERT_NO_FATAL_FAILURE(Walk(2));
+    EXPECT_EQ(SampleRows()[1], (std::vector<QString>{"7", "3000000000", "4294967295", "0", "0"}));
+
+    AgeSamples(100);
+    agent.SetCounter("in", 3, 3001000000u);
+    agent.SetCounter("out", 3, 4294967295u);
+    ASSERT_NO_FATAL_FAILURE(Walk(3));
+    EXPECT_EQ(SampleRows()[2][1], "3001000000");
+    EXPECT_TRUE(RateOver(SampleRows()[2][3], 1000000, 100)) << SampleRows()[2][3].toStdString();
+    EXPECT_EQ(SampleRows()[2][4], "0");
 }

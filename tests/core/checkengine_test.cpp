@@ -322,8 +322,7 @@ TEST(CheckEngine, StopDuringLongPauseEndsThreadsQuicklyAndStartWaitsForThem) {
     }
     ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 1000));
     EXPECT_LT(clock.elapsed(), 1000);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(f.Window.StartStopEnabled);
+    EXPECT_TRUE(f.WaitFor([&] { return f.Window.StartStopEnabled; }, 1000));
     EXPECT_LE(f.Controller->RunningCheckThreads(), 0);
 }
 

@@ -6,8 +6,11 @@
 #include "tests/core/engine_fixture.h"
 #include "tests/support/TestSupport.h"
 
+#include <QString>
+
 #include <atomic>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,6 +40,7 @@ public:
     void Stop() { FProcess.stop(); }
     // The host text the HTTP check uses: address and port.
     std::string HostText() const { return "127.0.0.1:" + std::to_string(FPort); }
+    int Port() const { return FPort; }
 
 private:
     std::string FDir;
@@ -86,6 +90,11 @@ private:
     std::atomic<int> FConnections{0};
     std::thread FThread;
 };
+
+// Failure messages show texts, not their bytes.
+inline void PrintTo(const QString& Text, std::ostream* Out) {
+    *Out << '"' << Text.toStdString() << '"';
+}
 
 // Unix seconds of the local time now, rounded to the nearest second as the database stores times.
 std::int64_t LocalUnixNow();

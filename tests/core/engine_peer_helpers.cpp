@@ -36,7 +36,8 @@ std::vector<std::string> PeerEngineFixture::CliRows(const std::string& SQL) {
     const std::string script = Dir.file("cli.sql");
     zt::test::WriteFile(script, ".separator |\n" + SQL + ";\n");
     int rc = -1;
-    std::string out = zt::test::RunCommand("sqlite3 -batch '" + Dir.file("dbm.db") + "' < '" + script + "'", &rc);
+    std::string out =
+        zt::test::RunCommand("sqlite3 -batch '" + Dir.file("dbm.db") + "' < '" + script + "'", &rc);
     std::vector<std::string> rows;
     if (rc != 0) {
         ADD_FAILURE() << "sqlite3 failed (" << rc << "): " << out;
@@ -68,7 +69,8 @@ WebPeer::WebPeer(const std::string& Dir, int Port) : FDir(Dir), FPort(Port) {
 }
 
 bool WebPeer::Start() {
-    FProcess = zt::test::PeerProcess({"sh", zt::test::PeerScript("lighttpd.sh"), FDir, std::to_string(FPort)});
+    FProcess =
+        zt::test::PeerProcess({"sh", zt::test::PeerScript("lighttpd.sh"), FDir, std::to_string(FPort)});
     return zt::test::WaitForTcpPort("127.0.0.1", FPort);
 }
 
@@ -77,8 +79,8 @@ CounterAgent::CounterAgent(const std::string& Dir, int Port) : FDir(Dir), FPort(
 }
 
 bool CounterAgent::Start() {
-    FProcess =
-        zt::test::PeerProcess({"sh", zt::test::PeerScript("snmp-counters.sh"), "agent", FDir, std::to_string(FPort)});
+    FProcess = zt::test::PeerProcess(
+        {"sh", zt::test::PeerScript("snmp-counters.sh"), "agent", FDir, std::to_string(FPort)});
     for (int attempt = 0; attempt < 50 && FProcess.running(); ++attempt) {
         std::string reply;
         SnmpQuery("127.0.0.1", "public", "1.3.6.1.2.1.1.1.0", 160, reply, Port(), 200);
@@ -108,7 +110,8 @@ OneAnswerHttpServer::OneAnswerHttpServer(std::string Answer) : FAnswer(std::move
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     if (FListen < 0 || bind(FListen, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(FListen, 16) != 0 || getsockname(FListen, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        listen(FListen, 16) != 0 ||
+        getsockname(FListen, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         ADD_FAILURE() << "cannot listen on loopback";
         return;
     }
@@ -145,7 +148,8 @@ void OneAnswerHttpServer::Serve() {
 void OneAnswerHttpServer::Answer(int Fd) {
     // Reads the request head (at most 2 s and 64 KiB), then answers and closes.
     std::string head;
-    for (int round = 0; round < 40 && head.find("\r\n\r\n") == std::string::npos && head.size() < 65536; ++round) {
+    for (int round = 0; round < 40 && head.find("\r\n\r\n") == std::string::npos && head.size() < 65536;
+         ++round) {
         pollfd wait{Fd, POLLIN, 0};
         if (poll(&wait, 1, 50) <= 0) {
             if (FStop.load()) {
