@@ -1,5 +1,6 @@
 // The real executable, run from a temporary copy on the offscreen platform: it starts, stays up
 // and ends cleanly with exit code 0 on SIGTERM or SIGINT.
+#include "net/pingsend.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
@@ -92,12 +93,12 @@ protected:
     }
 
     // Runs the copy until it is up, then sends sig; returns the output.
-    std::string RunAndSend(int sig) {
+    std::string RunAndSend(int sig, std::chrono::milliseconds upFor = 300ms) {
         const pid_t pid = Launch(program_, log_);
         EXPECT_GT(pid, 0);
         const bool ready = WaitUntil([&] { return CatchesSigterm(pid); }, 30s);
         EXPECT_TRUE(ready) << "the program never installed its termination handler";
-        std::this_thread::sleep_for(300ms);
+        std::this_thread::sleep_for(upFor);
         int status = 0;
         EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the program ended by itself";
         kill(pid, sig);
@@ -128,4 +129,46 @@ TEST_F(ProgramSignalTest, SigintEndsItTooAndAMissingDataFolderIsCreated) {
     ExpectCleanLog(log);
     EXPECT_TRUE(fs::is_directory(fs::path(dir_.path()) / "Data"));
     EXPECT_NE(log.find("Data folder"), std::string::npos) << log;
+}
+
+namespace {
+
+std::string Sql(const fs::path& db, const std::string& statement) {
+    return zt::test::RunCommand("sqlite3 '" + db.string() + "' \"" + statement + "\"");
+}
+
+} // namespace
+
+TEST_F(ProgramSignalTest, EmptyDataFolderGetsTheNineTablesAndTheStartAndCloseLines) {
+    if (!zt::test::HaveProgram("sqlite3")) {
+        GTEST_SKIP() << "sqlite3 is not installed";
+    }
+    fs::create_directory(fs::path(dir_.path()) / "Data");
+    ExpectCleanLog(RunAndSend(SIGTERM));
+    const fs::path db = fs::path(dir_.path()) / "Data" / "dbm.db";
+    EXPECT_EQ(Sql(db, "select name from sqlite_master where type='table' order by name"),
+              "Ping_data\nhosts\nlist_group\nlog\nm_port\nprogram_log\nrealtime_traf_p\nsyslog\ntraf_p\n");
+    EXPECT_EQ(Sql(db, "select name||' '||type from pragma_table_info('log')"),
+              "ID INTEGER\nDate_time TEXT\nL_Status TEXT\nStat_D TEXT\nID_h_d INTEGER\n");
+    EXPECT_EQ(Sql(db, "select Status from program_log order by ID"),
+              "Zorvanite Tarnequill Pro has been started\nZorvanite Tarnequill Pro has been closed\n");
+    EXPECT_EQ(Sql(db, "pragma integrity_check"), "ok\n");
+}
+
+TEST_F(ProgramSignalTest, StartedOnADatabaseOfHostsItMonitorsThemByItself) {
+    if (!zt::test::HaveProgram("sqlite3") || !IcmpEchoAvailable()) {
+        GTEST_SKIP() << "needs sqlite3 and permission for ICMP echo";
+    }
+    const fs::path data = fs::path(dir_.path()) / "Data";
+    fs::create_directory(data);
+    const fs::path db = data / "dbm.db";
+    // A first run creates the schema; then one host that answers echo, in state Unknown.
+    ExpectCleanLog(RunAndSend(SIGTERM));
+    Sql(db, "insert into list_group (Name,N_group,parent_id) values ('All',1,'');"
+            "insert into hosts (id,host,IP,Status,Enabled,Ping_check,Alarm_en,N_group,Kol_vo_p,ICMP_kol_vo_p,"
+            "Http_check,Http_Kol_vo,SNMP_check) values (5,'loopback','127.0.0.1','Unknown','-1','-1','0',1,'0','0',"
+            "'0',0,'0')");
+    // The first pass starts 5 s after start; give it time, then end the program.
+    ExpectCleanLog(RunAndSend(SIGTERM, 8000ms));
+    EXPECT_EQ(Sql(db, "select Status, Kol_vo_p from hosts where id=5"), "OK|0\n");
 }
