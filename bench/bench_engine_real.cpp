@@ -10,6 +10,7 @@
 #include "core/MonitorState.h"
 #include "core/NetHostProbes.h"
 #include "core/SQLiteDb.h"
+#include "core/Synchronize.h"
 #include "grid/GxGrid.h"
 #include "net/SnmpQuery.h"
 
@@ -213,6 +214,26 @@ void Print(const char* What, const TPassFigures& F) {
                 F.PassMs, F.Calls, F.SumMs, F.Failures, F.SumMs > 0 ? F.PassMs / F.SumMs : 0.0);
 }
 
+// The cost of one empty synchronous call from a worker onto the GUI thread, which serves events
+// the way the passes above are served (the engine makes two per host and pass).
+double SynchronizeRoundTripUs() {
+    constexpr int calls = 2000;
+    std::atomic<bool> done{false};
+    QElapsedTimer clock;
+    clock.start();
+    std::thread worker([&] {
+        for (int i = 0; i < calls; ++i) {
+            Synchronize([] {});
+        }
+        done = true;
+    });
+    while (!done.load()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    worker.join();
+    return double(clock.nsecsElapsed()) / 1e3 / calls;
+}
+
 int Run(const std::string& Folder) {
     std::filesystem::create_directories(Folder + "/web/www");
     std::ofstream(Folder + "/web/www/index.html") << "<html><body>up</body></html>\n";
@@ -281,6 +302,7 @@ int Run(const std::string& Folder) {
         std::printf("%s %.1f us  ", names[k], probes.GapMs(TTimedProbes::TKind(k)) * 1000.0 / requests);
     }
     std::printf("(before an echo: between two hosts)\n");
+    std::printf("one empty synchronous call onto the GUI thread: %.1f us\n", SynchronizeRoundTripUs());
     return 0;
 }
 

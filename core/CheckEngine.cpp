@@ -13,6 +13,7 @@
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
 
+#include <deque>
 #include <exception>
 
 namespace {
@@ -97,16 +98,8 @@ void TNewThread::Execute() {
             })) {
             return;
         }
-        for (quint64 handle : handles) {
-            if (!MonitoringActive.load()) {
-                return;
-            }
-            bool goOn = true;
-            // One bad row is reported and the pass goes on with the next host.
-            Guarded("check of one host", [&] { goOn = CheckHost(handle); });
-            if (!goOn) {
-                return;
-            }
+        if (!WalkHosts(handles)) {
+            return;
         }
         if (!MonitoringActive.load()) {
             return;
@@ -172,19 +165,66 @@ void TNewThread::ShowProgress(int Line, const QString& Host) {
     FOwner.ShowCheckProgress(FProgressText);
 }
 
-bool TNewThread::CheckHost(quint64 Handle) {
+bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
+    std::deque<THostSnapshot> ahead;
+    for (std::size_t i = 0; i < Handles.size();) {
+        if (!MonitoringActive.load()) {
+            return false;
+        }
+        if (ahead.empty() && !OnGuiThread([&] { ReadAhead(Handles, i, ahead); })) {
+            return false;
+        }
+        THostSnapshot host = std::move(ahead.front());
+        ahead.pop_front();
+        ++i;
+        if (!host.Present || !host.Enabled) {
+            continue;
+        }
+        const quint64* next = i < Handles.size() && ahead.empty() ? &Handles[i] : nullptr;
+        bool goOn = true;
+        // One bad row is reported and the pass goes on with the next host.
+        if (!Guarded("check of one host", [&] { goOn = CheckHost(host, next, ahead); })) {
+            ahead.clear();
+        }
+        if (!goOn) {
+            return false;
+        }
+    }
+    return MonitoringActive.load();
+}
+
+THostSnapshot TNewThread::ReadSnapshot(quint64 Handle) {
+    THostSnapshot host;
+    host.Handle = Handle;
+    int row = FOwner.Hosts().RowByHandle(Handle);
+    if (row < 0) {
+        return host;
+    }
+    host = ::ReadSnapshot(FOwner.Hosts(), row, FOwner.Window().ThresholdN(), FOwner.Window().UpSoundText());
+    host.Handle = Handle;
+    host.Present = true;
+    return host;
+}
+
+void TNewThread::ReadAhead(const std::vector<quint64>& Handles, std::size_t From, std::deque<THostSnapshot>& Ahead) {
+    // Disabled hosts cost no call of their own: read on up to the next enabled host.
+    constexpr std::size_t MostAhead = 256;
+    for (std::size_t i = From; i < Handles.size() && i - From < MostAhead; ++i) {
+        Ahead.push_back(ReadSnapshot(Handles[i]));
+        if (Ahead.back().Present && Ahead.back().Enabled) {
+            return;
+        }
+    }
+}
+
+bool TNewThread::CheckHost(const THostSnapshot& Host, const quint64* NextHandle, std::deque<THostSnapshot>& Ahead) {
+    const quint64 Handle = Host.Handle;
+    const THostSnapshot& host = Host;
     // A check that is off this pass is never judged by the previous host's answer.
     FHttpResult.clear();
     FPingError.clear();
     FSnmpReply.clear();
     FSnmpTarget.clear();
-    THostSnapshot host;
-    bool present = OnHostRow(Handle, [&](int row) {
-        host = ReadSnapshot(FOwner.Hosts(), row, FOwner.Window().ThresholdN(), FOwner.Window().UpSoundText());
-    });
-    if (!present || !host.Enabled) {
-        return MonitoringActive.load();
-    }
     // The network parts of echo, HTTP and SNMP first; their grid steps then run in that order in
     // one call onto the GUI thread, which keeps the engine's own cost per host small.
     bool snmpAsked = false;
@@ -204,20 +244,38 @@ bool TNewThread::CheckHost(quint64 Handle) {
     std::vector<THostWriteBack> writes;
     std::optional<THostWriteBack> status;
     THostPassResults results{FHttpResult, FPingError, FSnmpReply};
-    present = OnHostRow(Handle, [&](int row) {
-        if (host.PingCheck) {
-            ApplyIcmp(row, host, writes);
+    // The last call onto the GUI thread for this host also reads the next host, so an enabled
+    // host costs one call in the common case.
+    auto readNext = [&] {
+        if (NextHandle) {
+            Ahead.push_back(ReadSnapshot(*NextHandle));
         }
-        if (host.HttpCheck) {
-            ApplyHttp(row, host, writes);
-        }
-        if (snmpAsked) {
-            ApplySnmp(row, host, writes);
-        }
-        if (!lateChecks) {
-            status = UpdateHostStatus(FOwner.Hosts(), row, results, host.ThresholdN);
-        }
-    });
+    };
+    bool present = false;
+    if (!OnGuiThread([&] {
+            int row = FOwner.Hosts().RowByHandle(Handle);
+            if (row >= 0) {
+                present = true;
+                FCurrentRow = row;
+                if (host.PingCheck) {
+                    ApplyIcmp(row, host, writes);
+                }
+                if (host.HttpCheck) {
+                    ApplyHttp(row, host, writes);
+                }
+                if (snmpAsked) {
+                    ApplySnmp(row, host, writes);
+                }
+                if (!lateChecks) {
+                    status = UpdateHostStatus(FOwner.Hosts(), row, results, host.ThresholdN);
+                }
+            }
+            if (!lateChecks || row < 0) {
+                readNext();
+            }
+        })) {
+        return false;
+    }
     RunWrites(writes);
     if (!present) {
         return MonitoringActive.load();
@@ -237,8 +295,14 @@ bool TNewThread::CheckHost(quint64 Handle) {
     if (!MonitoringActive.load()) {
         return false;
     }
-    if (!OnHostRow(Handle, [&](int row) { status = UpdateHostStatus(FOwner.Hosts(), row, results, host.ThresholdN); })) {
-        return MonitoringActive.load();
+    if (!OnGuiThread([&] {
+            int row = FOwner.Hosts().RowByHandle(Handle);
+            if (row >= 0) {
+                status = UpdateHostStatus(FOwner.Hosts(), row, results, host.ThresholdN);
+            }
+            readNext();
+        })) {
+        return false;
     }
     if (status) {
         RunHostWrites(FOwner.Database(), *status);

@@ -10,6 +10,7 @@
 #include "core/HostStateMachine.h"
 
 #include <QString>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -21,6 +22,8 @@ bool OnGuiThread(const std::function<void()>& Fn);
 
 // What the engine reads of one host row at the start of its checks.
 struct THostSnapshot {
+    quint64 Handle = 0;
+    bool Present = false; // the host was still in the table
     bool Enabled = false;
     bool PingCheck = false;
     bool HttpCheck = false;
@@ -44,7 +47,14 @@ public:
 
 private:
     bool WaitForCountdown();
-    bool CheckHost(quint64 Handle);
+    // Walks the hosts of one pass; false when monitoring stopped or the GUI closed.
+    bool WalkHosts(const std::vector<quint64>& Handles);
+    // On the GUI thread: the snapshot of one host, and of the hosts from From up to the next
+    // enabled one.
+    THostSnapshot ReadSnapshot(quint64 Handle);
+    void ReadAhead(const std::vector<quint64>& Handles, std::size_t From, std::deque<THostSnapshot>& Ahead);
+    // The checks of one enabled host; the last call onto the GUI thread reads NextHandle into Ahead.
+    bool CheckHost(const THostSnapshot& Host, const quint64* NextHandle, std::deque<THostSnapshot>& Ahead);
     // Runs Step on the host's current row; false when the host is gone or the GUI closed.
     bool OnHostRow(quint64 Handle, const std::function<void(int Row)>& Step);
     void RunWrites(const std::vector<THostWriteBack>& Writes);

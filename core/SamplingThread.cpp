@@ -11,6 +11,7 @@
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
 
+#include <QElapsedTimer>
 #include <vector>
 
 namespace {
@@ -63,81 +64,80 @@ void TPort_Monitoring_Thread::Execute() {
             if (tag >= 1 || !MonitoringActive.load()) {
                 break;
             }
-            if (!WorkerDelay(50)) {
+            if (!WorkerDelay(50) || !Walk()) {
                 return;
-            }
-            std::vector<quint64> handles;
-            if (!OnGuiThread([&] {
-                    for (int r = 0; r < FOwner.Hosts().RowCount(); ++r) {
-                        handles.push_back(FOwner.Hosts().RowHandle(r));
-                    }
-                })) {
-                return;
-            }
-            for (quint64 handle : handles) {
-                if (!MonitoringActive.load() || !SampleHost(handle)) {
-                    return;
-                }
             }
         }
     }
 }
 
-bool TPort_Monitoring_Thread::SampleHost(quint64 Handle) {
-    bool present = false;
-    bool enabled = false, portCheck = false, pingCheck = false;
-    QString ip, community, kod;
-    int pingTimeout = 2000;
+bool TPort_Monitoring_Thread::Walk() {
+    // The walk reads what it needs of every enabled host in one call onto the GUI thread.
+    std::vector<TSampledHost> hosts;
     if (!OnGuiThread([&] {
-            int row = FOwner.Hosts().RowByHandle(Handle);
-            if (row < 0) {
-                return;
+            TDataGrid& grid = FOwner.Hosts();
+            int pingTimeout = FOwner.Window().PingTimeoutMs();
+            for (int row = 0; row < grid.RowCount(); ++row) {
+                if (!grid.Cell("Enabled", row).GetAsBoolean()) {
+                    continue;
+                }
+                hosts.push_back({grid.Cell("Port_check", row).GetAsBoolean(),
+                                 grid.Cell("SPing_check", row).GetAsBoolean(), grid.Cell("IP", row).GetAsString(),
+                                 grid.Cell("Comunity", row).GetAsString(), grid.Cell("Kod_", row).GetAsString(),
+                                 pingTimeout});
             }
-            TDataGrid& hosts = FOwner.Hosts();
-            present = true;
-            enabled = hosts.Cell("Enabled", row).GetAsBoolean();
-            portCheck = hosts.Cell("Port_check", row).GetAsBoolean();
-            pingCheck = hosts.Cell("SPing_check", row).GetAsBoolean();
-            ip = hosts.Cell("IP", row).GetAsString();
-            community = hosts.Cell("Comunity", row).GetAsString();
-            kod = hosts.Cell("Kod_", row).GetAsString();
-            pingTimeout = FOwner.Window().PingTimeoutMs();
         })) {
         return false;
     }
-    if (!present || !enabled) {
-        return true;
+    QElapsedTimer sinceRestart;
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        if (!MonitoringActive.load()) {
+            return false;
+        }
+        // Every enabled host restarts the one-minute window; restarts less than a second apart
+        // change nothing, so they are left out except after the last host.
+        bool restart = !sinceRestart.isValid() || sinceRestart.elapsed() >= 1000 || i + 1 == hosts.size();
+        if (!SampleHost(hosts[i], restart)) {
+            return false;
+        }
+        if (restart) {
+            sinceRestart.start();
+        }
     }
+    return true;
+}
+
+bool TPort_Monitoring_Thread::SampleHost(const TSampledHost& Host, bool RestartWindow) {
     // A failure while sampling one host ends only that host's sampling for this walk.
     Guarded("traffic sampling", [&] {
-        if (!portCheck) {
+        if (!Host.PortCheck) {
             return;
         }
         auto ports = FOwner.Database().OpenResultTable(
-            QStringLiteral("select ID,Nomer_p,Name_p,Enabled_p, speed from m_port where ID_h=?"), {kod});
+            QStringLiteral("select ID,Nomer_p,Name_p,Enabled_p, speed from m_port where ID_h=?"), {Host.Kod});
         for (; !ports->AtEnd() && MonitoringActive.load(); ports->NextRow()) {
             if (ports->FieldTextOrEmpty(3) != QLatin1String("-1")) {
                 continue;
             }
-            SampleInterface(ip, community, ports->FieldTextOrEmpty(0), ports->FieldTextOrEmpty(1),
+            SampleInterface(Host.IP, Host.Community, ports->FieldTextOrEmpty(0), ports->FieldTextOrEmpty(1),
                             TextToInt64(ports->FieldTextOrEmpty(4)));
         }
     });
-    if (!OnGuiThread([&] { FOwner.RestartSamplingWindow(); })) {
+    if (RestartWindow && !OnGuiThread([&] { FOwner.RestartSamplingWindow(); })) {
         return false;
     }
-    if (pingCheck && MonitoringActive.load()) {
-        TPingOutcome outcome = FOwner.Probes().Ping(ip.toStdString(), 5000);
-        if (!MonitoringActive.load()) {
-            return false; // an echo cut short by stop is no sample
-        }
-        int ms = outcome.ErrorDesc.empty() && outcome.TimeMs >= 0 ? outcome.TimeMs : pingTimeout;
-        Ignore([&] {
-            FOwner.Database().ExecuteStatement(
-                QStringLiteral("insert into Ping_data (ID_h,timeout,date_time) values(?,?,?)"),
-                {kod, QString::number(ms), Int64ToText(Now())});
-        });
+    if (!Host.PingCheck || !MonitoringActive.load()) {
+        return true;
     }
+    TPingOutcome outcome = FOwner.Probes().Ping(Host.IP.toStdString(), 5000);
+    if (!MonitoringActive.load()) {
+        return false; // an echo cut short by stop is no sample
+    }
+    int ms = outcome.ErrorDesc.empty() && outcome.TimeMs >= 0 ? outcome.TimeMs : Host.PingTimeoutMs;
+    Ignore([&] {
+        FOwner.Database().ExecuteStatement(QStringLiteral("insert into Ping_data (ID_h,timeout,date_time) values(?,?,?)"),
+                                           {Host.Kod, QString::number(ms), Int64ToText(Now())});
+    });
     return true;
 }
 

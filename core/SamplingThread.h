@@ -19,7 +19,17 @@ public:
     void Execute();
 
 private:
-    bool SampleHost(quint64 Handle);
+    // What the sampler reads of one enabled host at the start of a walk.
+    struct TSampledHost {
+        bool PortCheck;
+        bool PingCheck;
+        QString IP;
+        QString Community;
+        QString Kod;
+        int PingTimeoutMs;
+    };
+    bool Walk();
+    bool SampleHost(const TSampledHost& Host, bool RestartWindow);
     void SampleInterface(const QString& Host, const QString& Community, const QString& PortId,
                          const QString& Index, qint64 SpeedMbit);
     // The counter's value, the low 32 bits kept; 0 when the read failed or is not a number.
