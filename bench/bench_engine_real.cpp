@@ -215,7 +215,7 @@ void Print(const char* What, const TPassFigures& F) {
 }
 
 // The cost of one empty synchronous call from a worker onto the GUI thread, which serves events
-// the way the passes above are served (the engine makes two per host and pass).
+// the way the passes above are served (a host whose state changes costs one such call).
 double SynchronizeRoundTripUs() {
     constexpr int calls = 2000;
     std::atomic<bool> done{false};
@@ -270,7 +270,8 @@ int Run(const std::string& Folder) {
     db.StartTransaction();
 
     // Pass 1 from the start command (threads created, the sampler's first walk beside it), then
-    // pass 2 from the end of pass 1 (includes the 1 ms countdown tick).
+    // pass 2 from the end of pass 1 (includes the 1 ms countdown tick and the check thread's
+    // 50 ms looks at the countdown before it starts the pass).
     TPassFigures first, second;
     QElapsedTimer clock;
     clock.start();

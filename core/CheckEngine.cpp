@@ -13,6 +13,8 @@
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
 
+#include <QElapsedTimer>
+
 #include <deque>
 #include <exception>
 
@@ -49,7 +51,40 @@ THostSnapshot ReadSnapshot(TDataGrid& Hosts, int Row, int ThresholdN, const QStr
     host.SpingKolVo = CellNumber(Hosts, "Sping_kol_vo", Row);
     host.ThresholdN = ThresholdN;
     host.UpSound = UpSound;
+    host.IcmpCount = CellNumber(Hosts, "ICMP_kol_vo_p", Row);
+    host.IcmpStatus = CellText(Hosts, "ICMP_Status", Row);
+    host.HttpCount = CellNumber(Hosts, "Http_Kol_vo", Row);
+    host.HttpStatus = CellText(Hosts, "Http_Status", Row);
+    host.SnmpCount = CellNumber(Hosts, "SNMP_kol_vo_p", Row);
+    host.SnmpStatus = CellText(Hosts, "SNMP_Status", Row);
+    host.Status = CellText(Hosts, "Status", Row);
     return host;
+}
+
+// Whether the grid steps of echo, HTTP, SNMP and the overall state could change anything for a
+// host whose row held the snapshot's values: a failure, a counter not at 0, a status showing its
+// down text, or an overall state other than OK.
+bool MayChange(const THostSnapshot& Host, const THostPassResults& Results, bool SnmpAsked) {
+    bool answered = false;
+    if (Host.PingCheck) {
+        if (!Results.PingError.isEmpty() || Host.IcmpCount != 0 || ContainsText(Host.IcmpStatus, LangText(291))) {
+            return true;
+        }
+        answered = true;
+    }
+    if (Host.HttpCheck) {
+        if (Results.HttpResult.isEmpty() || Host.HttpCount != 0 || ContainsText(Host.HttpStatus, LangText(294))) {
+            return true;
+        }
+        answered = true;
+    }
+    if (SnmpAsked) {
+        if (Results.SnmpReply.isEmpty() || Host.SnmpCount != 0 || ContainsText(Host.SnmpStatus, LangText(296))) {
+            return true;
+        }
+        answered = true;
+    }
+    return !answered || Host.Status != LangText(277);
 }
 
 } // namespace
@@ -166,13 +201,21 @@ void TNewThread::ShowProgress(int Line, const QString& Host) {
 }
 
 bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
+    // Hosts are read ahead in blocks with one call onto the GUI thread each; a block older than
+    // a second is read again, so a host is never checked with settings much older than that.
+    constexpr qint64 FreshMs = 1000;
     std::deque<THostSnapshot> ahead;
+    QElapsedTimer age;
     for (std::size_t i = 0; i < Handles.size();) {
         if (!MonitoringActive.load()) {
             return false;
         }
-        if (ahead.empty() && !OnGuiThread([&] { ReadAhead(Handles, i, ahead); })) {
-            return false;
+        if (ahead.empty() || age.elapsed() > FreshMs) {
+            ahead.clear();
+            if (!OnGuiThread([&] { ReadAhead(Handles, i, ahead); })) {
+                return false;
+            }
+            age.start();
         }
         THostSnapshot host = std::move(ahead.front());
         ahead.pop_front();
@@ -180,12 +223,9 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
         if (!host.Present || !host.Enabled) {
             continue;
         }
-        const quint64* next = i < Handles.size() && ahead.empty() ? &Handles[i] : nullptr;
         bool goOn = true;
         // One bad row is reported and the pass goes on with the next host.
-        if (!Guarded("check of one host", [&] { goOn = CheckHost(host, next, ahead); })) {
-            ahead.clear();
-        }
+        Guarded("check of one host", [&] { goOn = CheckHost(host); });
         if (!goOn) {
             return false;
         }
@@ -207,17 +247,13 @@ THostSnapshot TNewThread::ReadSnapshot(quint64 Handle) {
 }
 
 void TNewThread::ReadAhead(const std::vector<quint64>& Handles, std::size_t From, std::deque<THostSnapshot>& Ahead) {
-    // Disabled hosts cost no call of their own: read on up to the next enabled host.
-    constexpr std::size_t MostAhead = 256;
-    for (std::size_t i = From; i < Handles.size() && i - From < MostAhead; ++i) {
+    constexpr std::size_t Block = 256;
+    for (std::size_t i = From; i < Handles.size() && i - From < Block; ++i) {
         Ahead.push_back(ReadSnapshot(Handles[i]));
-        if (Ahead.back().Present && Ahead.back().Enabled) {
-            return;
-        }
     }
 }
 
-bool TNewThread::CheckHost(const THostSnapshot& Host, const quint64* NextHandle, std::deque<THostSnapshot>& Ahead) {
+bool TNewThread::CheckHost(const THostSnapshot& Host) {
     const quint64 Handle = Host.Handle;
     const THostSnapshot& host = Host;
     // A check that is off this pass is never judged by the previous host's answer.
@@ -244,13 +280,11 @@ bool TNewThread::CheckHost(const THostSnapshot& Host, const quint64* NextHandle,
     std::vector<THostWriteBack> writes;
     std::optional<THostWriteBack> status;
     THostPassResults results{FHttpResult, FPingError, FSnmpReply};
-    // The last call onto the GUI thread for this host also reads the next host, so an enabled
-    // host costs one call in the common case.
-    auto readNext = [&] {
-        if (NextHandle) {
-            Ahead.push_back(ReadSnapshot(*NextHandle));
-        }
-    };
+    // A host that answered everything and was already OK in every respect changes nothing: its
+    // grid steps are left out, so a healthy host costs no call onto the GUI thread.
+    if (!lateChecks && !MayChange(host, results, snmpAsked)) {
+        return true;
+    }
     bool present = false;
     if (!OnGuiThread([&] {
             int row = FOwner.Hosts().RowByHandle(Handle);
@@ -269,9 +303,6 @@ bool TNewThread::CheckHost(const THostSnapshot& Host, const quint64* NextHandle,
                 if (!lateChecks) {
                     status = UpdateHostStatus(FOwner.Hosts(), row, results, host.ThresholdN);
                 }
-            }
-            if (!lateChecks || row < 0) {
-                readNext();
             }
         })) {
         return false;
@@ -300,7 +331,6 @@ bool TNewThread::CheckHost(const THostSnapshot& Host, const quint64* NextHandle,
             if (row >= 0) {
                 status = UpdateHostStatus(FOwner.Hosts(), row, results, host.ThresholdN);
             }
-            readNext();
         })) {
         return false;
     }

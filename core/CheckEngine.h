@@ -37,6 +37,14 @@ struct THostSnapshot {
     qint64 SpingKolVo = 0;
     int ThresholdN = 10;
     QString UpSound; // Up_Sound_Edit, for the queue rows of up events
+    // The row's state when read, to tell whether a pass can change anything.
+    qint64 IcmpCount = 0;
+    QString IcmpStatus;
+    qint64 HttpCount = 0;
+    QString HttpStatus;
+    qint64 SnmpCount = 0;
+    QString SnmpStatus;
+    QString Status;
 };
 
 class TNewThread {
@@ -49,12 +57,11 @@ private:
     bool WaitForCountdown();
     // Walks the hosts of one pass; false when monitoring stopped or the GUI closed.
     bool WalkHosts(const std::vector<quint64>& Handles);
-    // On the GUI thread: the snapshot of one host, and of the hosts from From up to the next
-    // enabled one.
+    // On the GUI thread: the snapshot of one host, and of a block of hosts from From on.
     THostSnapshot ReadSnapshot(quint64 Handle);
     void ReadAhead(const std::vector<quint64>& Handles, std::size_t From, std::deque<THostSnapshot>& Ahead);
-    // The checks of one enabled host; the last call onto the GUI thread reads NextHandle into Ahead.
-    bool CheckHost(const THostSnapshot& Host, const quint64* NextHandle, std::deque<THostSnapshot>& Ahead);
+    // The checks of one enabled host.
+    bool CheckHost(const THostSnapshot& Host);
     // Runs Step on the host's current row; false when the host is gone or the GUI closed.
     bool OnHostRow(quint64 Handle, const std::function<void(int Row)>& Step);
     void RunWrites(const std::vector<THostWriteBack>& Writes);
