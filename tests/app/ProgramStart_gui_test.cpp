@@ -16,11 +16,15 @@
 #include "ui/main/main_form.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QApplication>
 #include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -207,4 +211,23 @@ TEST_F(ProgramStartTest, ExitWaitsForWorkersWhileServingTheirCalls) {
     EXPECT_EQ(RunningWorkerThreads(), 0);
     worker.join();
     EXPECT_EQ(servedOnMain, 1);
+}
+
+TEST_F(ProgramStartTest, FirstStartTakesTheSystemLanguage) {
+    const QString folder = QString::fromStdString(data_.path());
+    QDir().mkpath(folder + "/lang_files");
+    QFile::copy(QStringLiteral(ZT_SOURCE_DIR "/Data/lang_files/German"), folder + "/lang_files/German");
+    const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    std::vector<std::optional<QByteArray>> saved;
+    for (const char* name : names) {
+        saved.push_back(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        qunsetenv(name);
+    }
+    qputenv("LANG", "de_DE.UTF-8");
+    CreateForms();
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        saved[i] ? qputenv(names[i], *saved[i]) : qunsetenv(names[i]);
+    }
+    EXPECT_EQ(LangText(280), QStringLiteral("Ausgefallen")) << LangText(280).toStdString();
+    LangTexts::UseBuiltInEnglish();
 }

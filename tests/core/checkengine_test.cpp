@@ -359,3 +359,24 @@ TEST(CheckEngine, ShutdownCancelsHangingCheckWithinLimit) {
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_FALSE(f.Controller->ThreadsRunning());
 }
+
+TEST(CheckEngineRows, NonNumericCounterDoesNotStopLaterHosts) {
+    EngineFixture f;
+    f.Window.N = 2;
+    HostSpec odd;
+    odd.IP = QStringLiteral("127.0.0.20");
+    int first = f.AddHost(odd);
+    HostSpec later;
+    later.IP = QStringLiteral("127.0.0.21");
+    int second = f.AddHost(later);
+    f.Hosts.Cell("ICMP_kol_vo_p", f.RowOf(first)).SetAsString("x7");
+    f.Hosts.Cell("Kol_vo_p", f.RowOf(first)).SetAsString("many");
+    f.Probes.SetPing("127.0.0.20", "Timeout");
+    f.Probes.SetPing("127.0.0.21", "Timeout");
+    ASSERT_TRUE(f.RunPasses(2));
+    // The text reads as 0, so the first host counts from there like any other.
+    EXPECT_EQ(f.Cell(first, "ICMP_kol_vo_p"), "2");
+    EXPECT_EQ(f.EventCodes(first), Codes{"ID"});
+    EXPECT_EQ(f.EventCodes(second), Codes{"ID"});
+    EXPECT_EQ(f.Cell(second, "Status"), LangText(280));
+}
