@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-./scripts/build.sh build
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build -j "$(nproc)" --target zorvanite-tarnequill
 # Like the system's own ping, the program may send ICMP echo as an ordinary user.
 if [ "$(id -u)" -eq 0 ]; then
   setcap cap_net_raw+ep build/zorvanite-tarnequill 2>/dev/null || true
