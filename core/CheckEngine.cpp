@@ -116,15 +116,12 @@ void TNewThread::Execute() {
         if (!WaitForCountdown()) {
             return;
         }
-        bool queued = false;
-        if (!OnGuiThread([&] { queued = FOwner.DownHostGrid().RowCount() > 0; })) {
-            return;
-        }
-        if (queued && !OnGuiThread([&] { FOwner.ClearEventQueue(); })) {
-            return;
-        }
+        // Clear the last pass's event queue and take the hosts of this pass in one call.
         std::vector<quint64> handles;
         if (!OnGuiThread([&] {
+                if (FOwner.DownHostGrid().RowCount() > 0) {
+                    FOwner.ClearEventQueue();
+                }
                 TDataGrid& hosts = FOwner.Hosts();
                 handles.reserve(hosts.RowCount());
                 for (int r = 0; r < hosts.RowCount(); ++r) {
@@ -162,15 +159,15 @@ bool TNewThread::WaitForCountdown() {
 }
 
 void TNewThread::EndOfPass() {
-    bool queued = false;
-    if (!OnGuiThread([&] { queued = FOwner.DownHostGrid().RowCount() > 0; })) {
-        return;
-    }
-    if (queued) {
-        // The dispatcher's own failures are reported there; they never end this thread.
-        Guarded("alarm dispatch", [&] { OnGuiThread([&] { FOwner.DispatchAlarms(); }); });
-    }
-    Guarded("pass countdown", [&] { OnGuiThread([&] { FOwner.StartPassCountdown(); }); });
+    // A failure of the dispatcher or the countdown is reported; it never ends this thread.
+    Guarded("end of pass", [&] {
+        OnGuiThread([&] {
+            if (FOwner.DownHostGrid().RowCount() > 0) {
+                Guarded("alarm dispatch", [&] { FOwner.DispatchAlarms(); });
+            }
+            FOwner.StartPassCountdown();
+        });
+    });
 }
 
 bool TNewThread::OnHostRow(quint64 Handle, const std::function<void(int Row)>& Step) {
