@@ -64,6 +64,9 @@ void TMonitorController::RunWhenDispatcherIdle(std::function<void()> Action) {
 }
 
 bool TMonitorController::BitBtn7Click() {
+    if (FShutDown) {
+        return false;
+    }
     if (FDispatching) {
         // Start/Stop never runs inside the dispatcher's message pumping.
         FAfterDispatch.push_back([this] { BitBtn7Click(); });
@@ -157,6 +160,12 @@ void TMonitorController::WatchWorkers() {
 }
 
 void TMonitorController::Shutdown(int LimitMs) {
+    // Nothing starts again once the program closes: no first start, no countdown, no new
+    // transaction after the close has committed.
+    FShutDown = true;
+    for (QTimer* timer : {&Timer4, &Timer_time_to_ping, &Timer10, &timer_pm}) {
+        timer->stop();
+    }
     MonitoringActive.store(false);
     WakeAllWorkerWaits();
     FProbes.CancelAll();

@@ -30,8 +30,8 @@ public:
     // Start/stop toggle (BitBtn7). Refused while old worker threads are still ending; deferred
     // while the dispatcher runs. Returns whether it toggled now.
     bool BitBtn7Click();
-    // Stops monitoring and waits (serving the workers' synchronous calls) until both threads
-    // have ended; then commits the open transaction.
+    // Stops monitoring and the timers for good and waits (serving the workers' synchronous
+    // calls) until both threads have ended. The caller commits.
     void Shutdown(int LimitMs = 2000);
 
     // Starts Timer4 (first pass after 5 s) and Timer10 (first transaction after 7.5 s).
@@ -92,6 +92,7 @@ private:
     std::atomic<int> FRunningThreads{0};
     std::atomic<int> FRunningCheckThreads{0};
     bool FDispatching = false;
+    bool FShutDown = false;
     std::vector<std::function<void()>> FAfterDispatch;
     int FPassCountdownTag = 0;
     int FSamplingTag = 0;

@@ -350,7 +350,7 @@ TEST(CheckEngine, ShutdownCancelsHangingCheckWithinLimit) {
     EngineFixture f;
     f.AddHost({});
     f.Probes.SetHanging("127.0.0.1");
-    f.Database.StartTransaction();
+    f.Controller->StartTimers();
     ASSERT_TRUE(f.Controller->BitBtn7Click());
     ASSERT_TRUE(f.WaitFor([&] { return f.Probes.PingCalls("127.0.0.1") > 0; }, 5000));
     QElapsedTimer clock;
@@ -358,6 +358,11 @@ TEST(CheckEngine, ShutdownCancelsHangingCheckWithinLimit) {
     f.Controller->Shutdown(2000);
     EXPECT_LT(clock.elapsed(), 2000);
     EXPECT_FALSE(f.Controller->ThreadsRunning());
+    // Closed for good: no timer can start a pass or a transaction after the close has committed.
+    EXPECT_FALSE(f.Controller->Timer4.isActive());
+    EXPECT_FALSE(f.Controller->Timer10.isActive());
+    EXPECT_FALSE(f.Controller->BitBtn7Click());
+    EXPECT_FALSE(MonitoringActive.load());
 }
 
 TEST(CheckEngineRows, NonNumericCounterDoesNotStopLaterHosts) {
