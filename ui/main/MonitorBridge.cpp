@@ -52,7 +52,9 @@ bool TMainWindowMonitor::IcqSendMessage(qint64, const QString&) { return false; 
 void TMainWindowMonitor::PlayUpSound(const QString&) {}
 
 TDataGrid& TMainWindowMonitor::SoundQueueGrid() { return *FForm.Sound_down_grid; }
-bool TMainWindowMonitor::SoundTimerRunning() const { return FForm.sound_timer.isActive(); }
-void TMainWindowMonitor::StartSoundTimer() { FForm.sound_timer.start(); }
+// No sound player yet: the queue is never played, so the next dispatch clears it instead of
+// letting it grow.
+bool TMainWindowMonitor::SoundTimerRunning() const { return false; }
+void TMainWindowMonitor::StartSoundTimer() {}
 void TMainWindowMonitor::PumpDelay(int Milliseconds) { ::PumpDelay(Milliseconds); }
 void TMainWindowMonitor::ProcessMessages() { QCoreApplication::processEvents(); }

@@ -80,7 +80,6 @@ public:
     QCheckBox* Email_checkbox = nullptr;
     QCheckBox* ICQ_CheckBox = nullptr;
     QPushButton* BitBtn7 = nullptr;
-    QTimer sound_timer;
 
     TMonitorController& Monitor() { return *FMonitor; }
     TNetHostProbes& Probes() { return *FProbes; }
