@@ -32,6 +32,10 @@ pid_t Launch(const fs::path& program, const fs::path& log) {
         return pid;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The program picks its language from these; the tests expect English.
+    unsetenv("LC_ALL");
+    unsetenv("LC_MESSAGES");
+    setenv("LANG", "C.UTF-8", 1);
     const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, STDOUT_FILENO);
     dup2(out, STDERR_FILENO);
