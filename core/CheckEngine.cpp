@@ -36,7 +36,7 @@ THostWriteBack Update(const QString& Column, const QString& Value, const QString
     return {QStringLiteral("UPDATE hosts SET ") + Column + QStringLiteral("= ? where ID=?"), {Value, Kod}};
 }
 
-THostSnapshot ReadSnapshot(TDataGrid& Hosts, int Row, int ThresholdN, const QString& UpSound) {
+THostSnapshot ReadHostRow(TDataGrid& Hosts, int Row, int ThresholdN, const QString& UpSound) {
     THostSnapshot host;
     host.Enabled = Hosts.Cell("Enabled", Row).GetAsBoolean();
     host.PingCheck = Hosts.Cell("ping_check", Row).GetAsBoolean();
@@ -237,7 +237,7 @@ THostSnapshot TNewThread::ReadSnapshot(quint64 Handle) {
     if (row < 0) {
         return host;
     }
-    host = ::ReadSnapshot(FOwner.Hosts(), row, FOwner.Window().ThresholdN(), FOwner.Window().UpSoundText());
+    host = ReadHostRow(FOwner.Hosts(), row, FOwner.Window().ThresholdN(), FOwner.Window().UpSoundText());
     host.Handle = Handle;
     host.Present = true;
     return host;
@@ -252,7 +252,6 @@ void TNewThread::ReadAhead(const std::vector<quint64>& Handles, std::size_t From
 
 bool TNewThread::CheckHost(const THostSnapshot& Host) {
     const quint64 Handle = Host.Handle;
-    const THostSnapshot& host = Host;
     // A check that is off this pass is never judged by the previous host's answer.
     FHttpResult.clear();
     FPingError.clear();
@@ -261,25 +260,25 @@ bool TNewThread::CheckHost(const THostSnapshot& Host) {
     // The network parts of echo, HTTP and SNMP first; their grid steps then run in that order in
     // one call onto the GUI thread, which keeps the engine's own cost per host small.
     bool snmpAsked = false;
-    if (host.PingCheck) {
-        ProbeIcmp(host);
+    if (Host.PingCheck) {
+        ProbeIcmp(Host);
     }
-    if (host.HttpCheck && MonitoringActive.load()) {
-        ProbeHttp(host);
+    if (Host.HttpCheck && MonitoringActive.load()) {
+        ProbeHttp(Host);
     }
-    if (host.SnmpCheck && MonitoringActive.load()) {
-        snmpAsked = ProbeSnmp(host);
+    if (Host.SnmpCheck && MonitoringActive.load()) {
+        snmpAsked = ProbeSnmp(Host);
     }
     if (!MonitoringActive.load()) {
         return false;
     }
-    const bool lateChecks = host.SPingAlarm || host.PortCheck;
+    const bool lateChecks = Host.SPingAlarm || Host.PortCheck;
     std::vector<THostWriteBack> writes;
     std::optional<THostWriteBack> status;
     THostPassResults results{FHttpResult, FPingError, FSnmpReply};
     // A host that answered everything and was already OK in every respect changes nothing: its
     // grid steps are left out, so a healthy host costs no call onto the GUI thread.
-    if (!lateChecks && !MayChange(host, results, snmpAsked)) {
+    if (!lateChecks && !MayChange(Host, results, snmpAsked)) {
         return true;
     }
     bool present = false;
@@ -288,17 +287,17 @@ bool TNewThread::CheckHost(const THostSnapshot& Host) {
             if (row >= 0) {
                 present = true;
                 FCurrentRow = row;
-                if (host.PingCheck) {
-                    ApplyIcmp(row, host, writes);
+                if (Host.PingCheck) {
+                    ApplyIcmp(row, Host, writes);
                 }
-                if (host.HttpCheck) {
-                    ApplyHttp(row, host, writes);
+                if (Host.HttpCheck) {
+                    ApplyHttp(row, Host, writes);
                 }
                 if (snmpAsked) {
-                    ApplySnmp(row, host, writes);
+                    ApplySnmp(row, Host, writes);
                 }
                 if (!lateChecks) {
-                    status = UpdateHostStatus(FOwner.Hosts(), row, results, host.ThresholdN);
+                    status = UpdateHostStatus(FOwner.Hosts(), row, results, Host.ThresholdN);
                 }
             }
         })) {
@@ -314,10 +313,10 @@ bool TNewThread::CheckHost(const THostSnapshot& Host) {
         }
         return true;
     }
-    if (host.SPingAlarm && !CheckLatency(Handle, host)) {
+    if (Host.SPingAlarm && !CheckLatency(Handle, Host)) {
         return MonitoringActive.load();
     }
-    if (host.PortCheck && MonitoringActive.load() && !CheckTraffic(Handle, host)) {
+    if (Host.PortCheck && MonitoringActive.load() && !CheckTraffic(Handle, Host)) {
         return MonitoringActive.load();
     }
     if (!MonitoringActive.load()) {
@@ -326,7 +325,7 @@ bool TNewThread::CheckHost(const THostSnapshot& Host) {
     if (!OnGuiThread([&] {
             int row = FOwner.Hosts().RowByHandle(Handle);
             if (row >= 0) {
-                status = UpdateHostStatus(FOwner.Hosts(), row, results, host.ThresholdN);
+                status = UpdateHostStatus(FOwner.Hosts(), row, results, Host.ThresholdN);
             }
         })) {
         return false;

@@ -382,12 +382,21 @@ void TBlockSocket::SetLinger(bool Enable, int Milliseconds) {
     DelayedOption({SOT_Linger, Enable, Milliseconds});
 }
 
-int TBlockSocket::SizeRecvBuffer() const {
+namespace {
+
+// An integer socket option; Fallback when there is no socket or the call fails.
+int IntSocketOption(int Sock, int Level, int Name, int Fallback) {
     int value = 0;
     socklen_t len = sizeof(value);
-    if (Sock < 0 || ::getsockopt(Sock, SOL_SOCKET, SO_RCVBUF, &value, &len) != 0)
-        return 0;
+    if (Sock < 0 || ::getsockopt(Sock, Level, Name, &value, &len) != 0)
+        return Fallback;
     return value;
+}
+
+} // namespace
+
+int TBlockSocket::SizeRecvBuffer() const {
+    return IntSocketOption(Sock, SOL_SOCKET, SO_RCVBUF, 0);
 }
 
 void TBlockSocket::SetSizeRecvBuffer(int Size) {
@@ -395,11 +404,7 @@ void TBlockSocket::SetSizeRecvBuffer(int Size) {
 }
 
 int TBlockSocket::SizeSendBuffer() const {
-    int value = 0;
-    socklen_t len = sizeof(value);
-    if (Sock < 0 || ::getsockopt(Sock, SOL_SOCKET, SO_SNDBUF, &value, &len) != 0)
-        return 0;
-    return value;
+    return IntSocketOption(Sock, SOL_SOCKET, SO_SNDBUF, 0);
 }
 
 void TBlockSocket::SetSizeSendBuffer(int Size) {
@@ -419,13 +424,8 @@ void TBlockSocket::EnableReuse(bool Value) {
 }
 
 int TBlockSocket::TTL() const {
-    if (Sock < 0)
-        return TTLValue;
-    int value = 0;
-    socklen_t len = sizeof(value);
-    const int rc = SocketIP6 ? ::getsockopt(Sock, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &value, &len)
-                             : ::getsockopt(Sock, IPPROTO_IP, IP_TTL, &value, &len);
-    return rc == 0 ? value : TTLValue;
+    return SocketIP6 ? IntSocketOption(Sock, IPPROTO_IPV6, IPV6_UNICAST_HOPS, TTLValue)
+                     : IntSocketOption(Sock, IPPROTO_IP, IP_TTL, TTLValue);
 }
 
 void TBlockSocket::SetTTL(int Value) {
