@@ -15,6 +15,7 @@ TGxCustomGridControl::TGxCustomGridControl(QObject* parent)
     };
     FColumns->OnAfterListChange = [this](int operation, int index) {
         ColumnListChanged(operation, index);
+        emit ColumnListUpdated(operation, index);
     };
 }
 

@@ -300,6 +300,8 @@ signals:
     void AreasInvalidated(int areas);
     // FirstRow was written from outside the view.
     void FirstRowChanged();
+    // A column was added (operation 0) or removed (1, with its former index).
+    void ColumnListUpdated(int operation, int index);
     void ColumnPartInvalidated(int col, int region);
     void ScrollBarsChanged();
     void ScrollToRowRequested(int row);

@@ -470,20 +470,9 @@ void DrawTextInRectPrefixed(QPainter& canvas, const QRect& rect, bool rightToLef
                    (rightToLeft ? TDrawTextFlags(DT_RTLREADING) : 0u));
 }
 
-void DrawWrappedText(QPainter& canvas, const QRect& rect, bool rightToLeft, const QString& text, bool wordWrap,
-                     TVerticalAlignment verticalAlignment, TAlignment alignment) {
-    TDrawTextFlags flags = DT_NOPREFIX | AlignmentFlag(alignment) | (rightToLeft ? TDrawTextFlags(DT_RTLREADING) : 0u);
-    if (!wordWrap) {
-        flags |= DT_SINGLELINE;
-        if (verticalAlignment == taAlignBottom)
-            flags |= DT_BOTTOM;
-        else if (verticalAlignment == taVerticalCenter)
-            flags |= DT_VCENTER;
-        QRect r = rect;
-        GxDrawText(canvas, text, r, flags);
-        return;
-    }
-    flags |= DT_WORDBREAK;
+void DrawLinesAligned(QPainter& canvas, const QString& text, const QRect& rect, TDrawTextFlags flags,
+                      TVerticalAlignment verticalAlignment) {
+    flags &= ~TDrawTextFlags(DT_VCENTER | DT_BOTTOM | DT_SINGLELINE);
     QRect r = rect;
     if (verticalAlignment != taAlignTop) {
         QRect measured = rect;
@@ -497,6 +486,22 @@ void DrawWrappedText(QPainter& canvas, const QRect& rect, bool rightToLeft, cons
     canvas.setClipRect(rect, Qt::IntersectClip);
     GxDrawText(canvas, text, r, flags);
     canvas.restore();
+}
+
+void DrawWrappedText(QPainter& canvas, const QRect& rect, bool rightToLeft, const QString& text, bool wordWrap,
+                     TVerticalAlignment verticalAlignment, TAlignment alignment) {
+    TDrawTextFlags flags = DT_NOPREFIX | AlignmentFlag(alignment) | (rightToLeft ? TDrawTextFlags(DT_RTLREADING) : 0u);
+    if (wordWrap) {
+        DrawLinesAligned(canvas, text, rect, flags | DT_WORDBREAK, verticalAlignment);
+        return;
+    }
+    flags |= DT_SINGLELINE;
+    if (verticalAlignment == taAlignBottom)
+        flags |= DT_BOTTOM;
+    else if (verticalAlignment == taVerticalCenter)
+        flags |= DT_VCENTER;
+    QRect r = rect;
+    GxDrawText(canvas, text, r, flags);
 }
 
 void DrawVerticalText(QPainter& canvas, const QRect& rect, const QString& text) {

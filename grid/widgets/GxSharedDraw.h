@@ -126,6 +126,11 @@ void DrawTextInRectPrefixed(QPainter& canvas, const QRect& rect, bool rightToLef
 // taller than the rectangle starts at the top and is clipped to it.
 void DrawWrappedText(QPainter& canvas, const QRect& rect, bool rightToLeft, const QString& text, bool wordWrap,
                      TVerticalAlignment verticalAlignment, TAlignment alignment);
+// Text of several lines (the flags' single-line and vertical bits are ignored) measured first so
+// that bottom and centre alignment move its top, clipped to rect; text taller than rect starts
+// at its top.
+void DrawLinesAligned(QPainter& canvas, const QString& text, const QRect& rect, TDrawTextFlags flags,
+                      TVerticalAlignment verticalAlignment);
 // Text turned by 90 degrees, reading upwards, at the rectangle's bottom.
 void DrawVerticalText(QPainter& canvas, const QRect& rect, const QString& text);
 // The value part of item Index of "name=value" lines; empty for an index outside the list.

@@ -1,0 +1,51 @@
+// Shared helpers of the grid widget tests.
+#include "widget_helpers.h"
+
+#include <QApplication>
+#include <QDir>
+#include <cstdio>
+
+namespace widgettest {
+
+std::unique_ptr<TDataGrid> MakeGrid(int rows) {
+    auto grid = std::make_unique<TDataGrid>();
+    grid->setObjectName(QStringLiteral("DataGrid1"));
+    grid->SetLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    grid->AddColumn<TGxTextColumn>(QStringLiteral("Name")).Header().SetCaption(QStringLiteral("Name"));
+    grid->AddColumn<TGxCheckBoxColumn>(QStringLiteral("Enabled")).Header().SetCaption(QStringLiteral("On"));
+    grid->AddColumn<TGxNumberColumn>(QStringLiteral("Count")).Header().SetCaption(QStringLiteral("Count"));
+    grid->AddColumn<TGxTextColumn>(QStringLiteral("Status")).Header().SetCaption(QStringLiteral("Status"));
+    if (rows > 0) {
+        grid->BeginUpdate();
+        grid->AddRow(rows);
+        for (int r = 0; r < rows; ++r) {
+            grid->Cell(0, r).SetAsString(QStringLiteral("host%1").arg(r));
+            grid->Cell(2, r).SetAsInteger(r);
+            grid->Cell(3, r).SetAsString(QStringLiteral("OK"));
+        }
+        grid->EndUpdate();
+    }
+    return grid;
+}
+
+std::unique_ptr<TGxGridView> MakeView(TDataGrid& grid, int width, int height) {
+    auto view = std::make_unique<TGxGridView>(&grid);
+    view->resize(width, height);
+    view->show();
+    QApplication::processEvents();
+    view->UpdateScrollBars();
+    return view;
+}
+
+QImage Grab(TGxGridView& view) {
+    view.FlushPendingUpdates();
+    return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+void SaveShot(const QImage& image, const QString& name) {
+    const QString path = QDir::tempPath() + QStringLiteral("/zt_grid_") + name + QStringLiteral(".png");
+    image.save(path);
+    std::printf("screenshot: %s\n", qPrintable(path));
+}
+
+} // namespace widgettest

@@ -1,0 +1,44 @@
+// Shared helpers of the grid widget tests: grids with known columns, views of them at a fixed
+// size, pixels of their grab() and the classic drawing switch.
+#pragma once
+
+#include "grid/GxGrid.h"
+#include "grid/widgets/GxGridView.h"
+
+#include <QColor>
+#include <QImage>
+#include <memory>
+
+namespace widgettest {
+
+// Columns Name (text), Enabled (check box), Count (number), Status (text), each 80 wide.
+std::unique_ptr<TDataGrid> MakeGrid(int rows = 0);
+
+// A view of grid at width x height (the window's outer size), shown offscreen.
+std::unique_ptr<TGxGridView> MakeView(TDataGrid& grid, int width = 400, int height = 200);
+
+// The viewport's pixels as the view paints them now.
+QImage Grab(TGxGridView& view);
+
+inline QRgb Rgb(int r, int g, int b) {
+    return qRgb(r, g, b);
+}
+// The pixel as 0xRRGGBB.
+inline QRgb At(const QImage& image, int x, int y) {
+    return image.pixel(x, y) & 0xFFFFFF;
+}
+inline QRgb Expect(const QColor& color) {
+    return color.rgb() & 0xFFFFFF;
+}
+
+// Classic drawing (no visual styles) for the lifetime of the object.
+class ClassicDrawing {
+public:
+    ClassicDrawing() { SetVisualStylesAvailable(false); }
+    ~ClassicDrawing() { SetVisualStylesAvailable(true); }
+};
+
+// Saves an image under /tmp for a look (path printed).
+void SaveShot(const QImage& image, const QString& name);
+
+} // namespace widgettest
