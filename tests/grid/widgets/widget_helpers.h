@@ -21,7 +21,7 @@ std::unique_ptr<TGxGridView> MakeView(TDataGrid& grid, int width = 400, int heig
 QImage Grab(TGxGridView& view);
 
 inline QRgb Rgb(int r, int g, int b) {
-    return qRgb(r, g, b);
+    return qRgb(r, g, b) & 0xFFFFFF;
 }
 // The pixel as 0xRRGGBB.
 inline QRgb At(const QImage& image, int x, int y) {
