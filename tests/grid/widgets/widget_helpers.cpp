@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QStyle>
+#include <QStyleFactory>
 #include <cstdio>
 
 namespace widgettest {
@@ -40,6 +42,32 @@ std::unique_ptr<TGxGridView> MakeView(TDataGrid& grid, int width, int height) {
 QImage Grab(TGxGridView& view) {
     view.FlushPendingUpdates();
     return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+std::unique_ptr<TDataGrid> MakeProbeGrid() {
+    auto grid = MakeGrid(0);
+    grid->BeginUpdate();
+    grid->AddRow(ProbeRows);
+    for (int r = 0; r < 40; ++r) {
+        grid->Cell(0, r).SetAsString(QStringLiteral("host%1").arg(r));
+        grid->Cell(3, r).SetAsString(QStringLiteral("OK"));
+    }
+    for (int c = 0; c < 4; ++c)
+        grid->Cell(c, 5).SetCellColor(0x00F5FCFE);
+    grid->EndUpdate();
+    grid->SetOptions(goHeader | goGrid | goSelectFullRow);
+    grid->SetHeaderStyle(hsOffice2010);
+    grid->SetAppearanceOptions(aoHighlightSlideCells); // the selection shows without focus too
+    grid->SetSelectionColor(0x00C08040);
+    grid->SetInactiveSelectionColor(0x00C08040);
+    grid->SetSelectedRow(3);
+    return grid;
+}
+
+void UseTestLook() {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
 }
 
 void SaveShot(const QImage& image, const QString& name) {

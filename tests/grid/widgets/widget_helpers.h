@@ -38,6 +38,16 @@ public:
     ~ClassicDrawing() { SetVisualStylesAvailable(true); }
 };
 
+// The scene the real-display test shows in both worlds: 100,000 rows in the Office 2010
+// header style with grid lines, row 3 selected in a fixed colour whatever the focus, row 5
+// painted $F5FCFE, in a view of ProbeSize.
+inline constexpr int ProbeWidth = 500;
+inline constexpr int ProbeHeight = 300;
+inline constexpr int ProbeRows = 100000;
+std::unique_ptr<TDataGrid> MakeProbeGrid();
+// Fusion, its standard palette and DejaVu Sans 9, as the shared test main sets them.
+void UseTestLook();
+
 // Saves an image under /tmp for a look (path printed).
 void SaveShot(const QImage& image, const QString& name);
 
