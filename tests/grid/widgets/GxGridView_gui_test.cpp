@@ -130,10 +130,12 @@ TEST(GridViewGeometry, AreasRowsAndCellsForEveryBandCombination) {
             top += height + P;
         }
         EXPECT_EQ(view->RowTop(12), top + 2 * (16 + P)); // past the last row: RowSize
-        if (bits & 1)
+        if (bits & 1) {
             EXPECT_EQ(view->HeaderCellRect(*grid->Columns().GetColumn(1)), GxRect(left0 + 80, 0, left0 + 160, 18));
-        if (bits & 4)
+        }
+        if (bits & 4) {
             EXPECT_EQ(view->FooterCellRect(*grid->Columns().GetColumn(0)), GxRect(left0, ch - 18 - H, left0 + 80, ch));
+        }
     }
 }
 
