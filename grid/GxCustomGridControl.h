@@ -288,8 +288,7 @@ public:
     std::function<void(QObject* sender, int col, int row, TColor& cellColor, TColor& gridColor,
                        TCellState state)>
         OnCellColoring;
-    std::function<void(QObject* sender, int index, TColor& slideColor, TColor& gridColor,
-                       TCellState state)>
+    std::function<void(QObject* sender, int index, TColor& slideColor, TColor& gridColor, TCellState state)>
         OnSlideColoring;
 
 signals:

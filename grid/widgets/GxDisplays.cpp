@@ -1,7 +1,7 @@
 // Header styles and cell painters of the table control.
 #include "grid/widgets/GxDisplays.h"
-#include "grid/widgets/GxGridView.h"
 #include "grid/GxConvert.h"
+#include "grid/widgets/GxGridView.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -31,7 +31,8 @@ const TGxImageList* TGxImageList::From(const TImageListRef& ref) {
 
 // ---- shared pieces ------------------------------------------------------------------------
 
-void DrawArrowTriangle(QPainter& canvas, int x, int y, bool ascending, const QColor& outline, const QColor& fill) {
+void DrawArrowTriangle(QPainter& canvas, int x, int y, bool ascending, const QColor& outline,
+                       const QColor& fill) {
     for (int k = 0; k < 5; ++k) {
         // Row k of the triangle, counted from its apex.
         const int row = ascending ? y + k : y + 4 - k;
@@ -155,11 +156,11 @@ TStyleDisplay::TContentLayout TStyleDisplay::Layout(const TGxCustomColumn& colum
                                                     THeaderOrientation orientation, bool multiLine,
                                                     TDisplayMode mode, int glyphWidth) const {
     TContentLayout layout;
-    const QFontMetrics& metrics =
-        FGrid ? FGrid->Metrics(HeaderFont()) : QFontMetrics(QApplication::font());
+    const QFontMetrics& metrics = FGrid ? FGrid->Metrics(HeaderFont()) : QFontMetrics(QApplication::font());
     if (mode != dmImageOnly) {
         if (orientation == hoHorizontal)
-            layout.Extent = (multiLine ? MultiLineTextWidth(metrics, caption) : TextWidthW(metrics, caption)) + 2;
+            layout.Extent =
+                (multiLine ? MultiLineTextWidth(metrics, caption) : TextWidthW(metrics, caption)) + 2;
         else
             layout.Extent = TextHeightW(metrics, caption) + 2;
     }
@@ -190,11 +191,12 @@ TStyleDisplay::TContentLayout TStyleDisplay::Layout(const TGxCustomColumn& colum
     return layout;
 }
 
-TStyleDisplay::TContentLayout TStyleDisplay::HeaderLayout(const TGxCustomColumn& column, const QRect& rect) const {
+TStyleDisplay::TContentLayout TStyleDisplay::HeaderLayout(const TGxCustomColumn& column,
+                                                          const QRect& rect) const {
     const TColumnHeader& header = column.Header();
     const QPixmap glyph = FGrid ? FGrid->HeaderGlyph(column.Index()) : QPixmap();
-    return Layout(column, rect, header.Caption(), header.Alignment(), header.Orientation(), header.MultiLine(),
-                  header.DisplayMode(), glyph.isNull() ? 0 : glyph.width());
+    return Layout(column, rect, header.Caption(), header.Alignment(), header.Orientation(),
+                  header.MultiLine(), header.DisplayMode(), glyph.isNull() ? 0 : glyph.width());
 }
 
 void TStyleDisplay::InvertPressed(QPainter& canvas, const TGxCustomColumn& column, const QRect& rect) {
@@ -258,7 +260,8 @@ void TStyleDisplay::DrawCornerCell(QPainter& canvas, const QRect& rect) {
     canvas.fillRect(rect, Rgb(FGrid ? FGrid->Grid().Color() : clWindow));
 }
 
-void TStyleDisplay::DrawFooterCell(QPainter& canvas, TGxCustomColumn& column, const QRect& rect, bool raised) {
+void TStyleDisplay::DrawFooterCell(QPainter& canvas, TGxCustomColumn& column, const QRect& rect,
+                                   bool raised) {
     const QRect fill = raised ? rect.adjusted(0, 0, -1, -1) : rect;
     canvas.fillRect(fill, Rgb(column.Footer().Color()));
     if (raised) {
@@ -349,7 +352,8 @@ void TStyleDisplay::DrawInputCell(QPainter& canvas, TGxCustomColumn& column, con
     canvas.setFont(FGrid ? FGrid->ToFont(column.Font()) : QApplication::font());
     canvas.setPen(Rgb(text));
     QRect textRect = rect.adjusted(2, 0, -1, -1);
-    GxDrawText(canvas, value, textRect, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS | AlignFlag(alignment));
+    GxDrawText(canvas, value, textRect,
+               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS | AlignFlag(alignment));
 }
 
 void TStyleDisplay::DrawEmptyHeaderArea(QPainter& canvas, const QRect& rect) {
@@ -364,7 +368,8 @@ void TStyleDisplay::DrawStyledHeader(QPainter& canvas, TGxCustomColumn& column, 
 
 // ---- default style ------------------------------------------------------------------------
 
-void TDefaultStyleDisplay::DrawHeaderBackground(QPainter& canvas, TGxCustomColumn& column, const QRect& rect) {
+void TDefaultStyleDisplay::DrawHeaderBackground(QPainter& canvas, TGxCustomColumn& column,
+                                                const QRect& rect) {
     if (Themed) {
         const int state = IsPressed(column) ? 3 : IsHot(column) ? 2 : 1;
         DrawThemePart(Grid(), canvas, rect, HP_HEADERITEM, state, TThemeClass::Header);
@@ -451,10 +456,10 @@ void TOutlookStyleDisplay::DrawStyledHeader(QPainter& canvas, TGxCustomColumn& c
 void TVistaStyleDisplay::DrawStyledHeader(QPainter& canvas, TGxCustomColumn& column, const QRect& rect) {
     const int half = rect.height() / 2;
     const TColor bottom = IsHot(column) || IsPressed(column) ? Blend(clWhite, clHighlight, 200)
-                                                              : Blend(clWhite, clBtnFace, 128);
+                                                             : Blend(clWhite, clBtnFace, 128);
     canvas.fillRect(QRect(rect.left(), rect.top(), rect.width(), half), Qt::white);
-    VerticalGradient(canvas, QRect(rect.left(), rect.top() + half, rect.width(), rect.height() - half), clWhite,
-                     bottom);
+    VerticalGradient(canvas, QRect(rect.left(), rect.top() + half, rect.width(), rect.height() - half),
+                     clWhite, bottom);
     GxLine(canvas, Right(rect) - 1, rect.top(), Right(rect) - 1, Bottom(rect), Rgb(clBtnFace));
 }
 
@@ -465,7 +470,8 @@ void TVistaStyleDisplay::DrawHeaderContent(QPainter& canvas, TGxCustomColumn& co
     TStyleDisplay::DrawHeaderContent(canvas, column, rect);
     SortArrow = arrow;
     if (SortArrow && column.Sorted())
-        DrawSortArrow(canvas, rect.left() + (rect.width() - 9) / 2, rect.top(), column.SortKind() == skAscending);
+        DrawSortArrow(canvas, rect.left() + (rect.width() - 9) / 2, rect.top(),
+                      column.SortKind() == skAscending);
 }
 
 // ---- gradient styles ----------------------------------------------------------------------
@@ -483,7 +489,8 @@ TColor TOfficeStyleDisplay::BottomColor() const {
 
 void TOfficeStyleDisplay::DrawStyledHeader(QPainter& canvas, TGxCustomColumn& column, const QRect& rect) {
     const bool pressed = IsPressed(column);
-    VerticalGradient(canvas, rect, pressed ? BottomColor() : TopColor(), pressed ? TopColor() : BottomColor());
+    VerticalGradient(canvas, rect, pressed ? BottomColor() : TopColor(),
+                     pressed ? TopColor() : BottomColor());
     const int x = Right(rect) - 1;
     const int segment = column.HeaderSegment();
     const QColor border = Rgb(StyleColor(2));
@@ -587,7 +594,8 @@ QSize TGxColumnDisplay::MeasureText() const {
     if (flags & DT_SINGLELINE)
         return QSize(TextWidthW(metrics, text), metrics.height());
     const int wrap = (flags & DT_WORDBREAK) ? std::max(GetTextRect().width(), 1) : (1 << 20);
-    const QRect r = metrics.boundingRect(QRect(0, 0, wrap, 1 << 20), MapDrawTextFlags(flags & ~TDrawTextFlags(DT_VCENTER | DT_BOTTOM)), text);
+    const QRect r = metrics.boundingRect(
+        QRect(0, 0, wrap, 1 << 20), MapDrawTextFlags(flags & ~TDrawTextFlags(DT_VCENTER | DT_BOTTOM)), text);
     return QSize(r.width(), std::max(r.height(), metrics.height()));
 }
 
@@ -645,8 +653,8 @@ void TImageColumnDisplay::Paint(QPainter& canvas) {
     const int index = Value.AsInteger;
     if (!images || index < 0 || index >= images->Count())
         return;
-    const QPoint p = PlaceBox(images->Width(), images->Height(), Column().VerticalAlignment(), Column().Alignment(),
-                              CellRect, 2);
+    const QPoint p = PlaceBox(images->Width(), images->Height(), Column().VerticalAlignment(),
+                              Column().Alignment(), CellRect, 2);
     images->Draw(canvas, p.x(), p.y(), index);
 }
 
@@ -677,7 +685,8 @@ void TStringsColumnDisplay::Paint(QPainter& canvas) {
     if (showImages) {
         const int index = ItemImageIndex();
         if (index >= 0 && index < images->Count())
-            images->Draw(canvas, CellRect.left() + 2, CellRect.top() + (CellRect.height() - images->Height()) / 2, index);
+            images->Draw(canvas, CellRect.left() + 2,
+                         CellRect.top() + (CellRect.height() - images->Height()) / 2, index);
     }
 }
 
@@ -727,7 +736,8 @@ void TTreeColumnDisplay::Paint(QPainter& canvas) {
         if (Window && Window->Themed()) {
             DrawThemePart(Window, canvas, button, TVP_GLYPH, Expanded ? 2 : 1, TThemeClass::TreeView);
         } else {
-            const QColor ink = ColorToQColor(Hot && column.HighlightButton() ? clHighlightText : clGrayText, palette);
+            const QColor ink =
+                ColorToQColor(Hot && column.HighlightButton() ? clHighlightText : clGrayText, palette);
             Draw3DFrame(canvas, button, ink, ink);
             const int cx = button.left() + 4;
             const int cy = button.top() + 4;

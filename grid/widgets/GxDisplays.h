@@ -97,7 +97,8 @@ private:
 
 // A filled triangle 9 wide and 5 high with its outline: pointing up (apex at (x + 4, y)) or
 // down (apex at (x + 4, y + 4)).
-void DrawArrowTriangle(QPainter& canvas, int x, int y, bool ascending, const QColor& outline, const QColor& fill);
+void DrawArrowTriangle(QPainter& canvas, int x, int y, bool ascending, const QColor& outline,
+                       const QColor& fill);
 
 class TDefaultStyleDisplay : public TStyleDisplay {
 public:

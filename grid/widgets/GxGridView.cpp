@@ -131,7 +131,8 @@ QRect TGxGridView::BodyRect() const {
         return GxRect(0, top, width, height);
     if (FGrid->HasOption(goInput))
         top += FGrid->InputSize() + 6 + FGrid->LineWidthH();
-    const int bottom = FGrid->HasOption(goFooter) ? height - FGrid->FooterSize() - 4 - FGrid->LineWidthH() : height;
+    const int bottom =
+        FGrid->HasOption(goFooter) ? height - FGrid->FooterSize() - 4 - FGrid->LineWidthH() : height;
     return GxRect(Left0(), top, std::min(ColumnsRight(), width), bottom);
 }
 
@@ -187,7 +188,8 @@ bool TGxGridView::RowTopInView(int row, int& top) const {
             return false;
         if (r < count && !FGrid->GetRowVisible(r))
             continue;
-        y += (slides ? FGrid->SlideSize() : (r < count ? FGrid->GetRowHeight(r) : FGrid->RowSize())) + pitchExtra;
+        y += (slides ? FGrid->SlideSize() : (r < count ? FGrid->GetRowHeight(r) : FGrid->RowSize())) +
+             pitchExtra;
     }
     top = y;
     return y < bottom;
@@ -372,22 +374,21 @@ TColor TGxGridView::GetDrawTextColor(int col, int row) {
     return FGrid->Columns().GetColumn(col)->Font().Color;
 }
 
-void TGxGridView::SetHotHeaderColumn(int col) {
-    if (col == FHotHeader)
+void TGxGridView::MoveHeaderMark(int& mark, int col) {
+    if (col == mark)
         return;
-    const int old = FHotHeader;
-    FHotHeader = col;
+    const int old = mark;
+    mark = col;
     ColumnPartInvalidated(old, cpHeader);
     ColumnPartInvalidated(col, cpHeader);
 }
 
+void TGxGridView::SetHotHeaderColumn(int col) {
+    MoveHeaderMark(FHotHeader, col);
+}
+
 void TGxGridView::SetPressedHeaderColumn(int col) {
-    if (col == FPressedHeader)
-        return;
-    const int old = FPressedHeader;
-    FPressedHeader = col;
-    ColumnPartInvalidated(old, cpHeader);
-    ColumnPartInvalidated(col, cpHeader);
+    MoveHeaderMark(FPressedHeader, col);
 }
 
 void TGxGridView::SetInputRowActive(bool value) {
@@ -443,7 +444,8 @@ void TGxGridView::CellInvalidated(int col, int row) {
     }
     const int left = column->ClientLeft();
     const int height = FGrid->GetRowHeight(row);
-    QueueUpdate(GxRect(left, top - FGrid->LineWidthT(), left + column->Width(), top + height + FGrid->LineWidthH()));
+    QueueUpdate(
+        GxRect(left, top - FGrid->LineWidthT(), left + column->Width(), top + height + FGrid->LineWidthH()));
 }
 
 void TGxGridView::RowInvalidated(int row) {
@@ -578,7 +580,8 @@ int TGxGridView::CountVisibleAbove(int row) const {
 void TGxGridView::UpdateClipRects() {
     const QRect body = BodyRect();
     const int width = viewport()->width();
-    SetVertClipRect(GxRect(0, body.top(), FGrid->GridStyle() == gsSlides ? width : Right(body), Bottom(body)));
+    SetVertClipRect(
+        GxRect(0, body.top(), FGrid->GridStyle() == gsSlides ? width : Right(body), Bottom(body)));
     SetHorzClipRect(GxRect(Left0() + FGrid->Columns().FixedWidth(), 0, width, viewport()->height()));
 }
 
@@ -666,7 +669,9 @@ int TGxGridView::VertScrollDelta(int oldPosition, int newPosition) {
     int distance = 0;
     const bool slides = FGrid->GridStyle() == gsSlides;
     const int pitchExtra = slides ? 0 : FGrid->RowPitchExtra();
-    auto pitch = [&](int r) { return (slides ? FGrid->SlideSize() : FGrid->GetRowHeight(r)) + pitchExtra; };
+    auto pitch = [&](int r) {
+        return (slides ? FGrid->SlideSize() : FGrid->GetRowHeight(r)) + pitchExtra;
+    };
     const int limit = BodyRect().height() + 1;
     while (steps > 0 && row < FGrid->RowCount() - 1) {
         if (FGrid->GetRowVisible(row)) {
@@ -725,7 +730,8 @@ void TGxGridView::ScrollToRow(int row) {
 
 void TGxGridView::DoMouseWheel(bool down, Qt::KeyboardModifiers modifiers) {
     TGxScrollBar& vertical = VertScrollBar();
-    const bool canMove = vertical.Max() > 0 && !(down && vertical.Position() >= vertical.Max() - vertical.PageSize() + 1);
+    const bool canMove =
+        vertical.Max() > 0 && !(down && vertical.Position() >= vertical.Max() - vertical.PageSize() + 1);
     if (canMove || FGrid->GridStyle() == gsSlides || vertical.Visible()) {
         TGxScrollControl::DoMouseWheel(down, modifiers);
         return;
@@ -827,14 +833,16 @@ void TGxGridView::PaintReport(QPainter& canvas, const QRect& clip) {
     if (right < width) {
         canvas.fillRect(GxRect(std::max(right, Left0()), 0, width, height), Rgb(FGrid->Color()));
         if (FGrid->HasOption(goHeader))
-            StyleDisplay().DrawEmptyHeaderArea(canvas, GxRect(std::max(right, Left0()), 0, width, FGrid->HeaderSize()));
+            StyleDisplay().DrawEmptyHeaderArea(
+                canvas, GxRect(std::max(right, Left0()), 0, width, FGrid->HeaderSize()));
     }
     if (FGrid->VisibleRowCount() == 0 && !FGrid->Caption().isEmpty()) {
         const QRect body = BodyRect();
         const QFontMetrics& metrics = Metrics(FGrid->Font());
         canvas.setFont(ToFont(FGrid->Font()));
         canvas.setPen(Rgb(isEnabled() ? FGrid->Font().Color : clGrayText));
-        QRect r = GxRect(body.left(), body.top() + 4, std::max(Right(body), width), body.top() + 4 + metrics.height());
+        QRect r = GxRect(body.left(), body.top() + 4, std::max(Right(body), width),
+                         body.top() + 4 + metrics.height());
         GxDrawText(canvas, FGrid->Caption(), r, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     }
 }
@@ -885,7 +893,8 @@ void TGxGridView::PaintRows(QPainter& canvas, const QRect& clip) {
             for (const TViewColumn& vc : columns)
                 DrawEmptyCell(canvas, *vc.Column, empty, GxRect(vc.Left, y, vc.Right, y + rowSize), clip);
             if (indicator)
-                canvas.fillRect(GxRect(0, y - T, IndicatorWidth, std::min(y + rowSize + H, bottom)), Rgb(FGrid->Color()));
+                canvas.fillRect(GxRect(0, y - T, IndicatorWidth, std::min(y + rowSize + H, bottom)),
+                                Rgb(FGrid->Color()));
         }
         y += rowSize + P;
     }
@@ -945,7 +954,8 @@ void TGxGridView::DrawCell(QPainter& canvas, const TGxCustomColumn& column, int 
         PaintLines(canvas, cell, framed && lastRow ? QColor(Qt::black) : line,
                    framed && lastColumn ? QColor(Qt::black) : line);
     }
-    const QRect area = GxRect(cell.left() + FGrid->LineWidthL(), cell.top(), Right(cell) - FGrid->LineWidthV(), Bottom(cell));
+    const QRect area = GxRect(cell.left() + FGrid->LineWidthL(), cell.top(),
+                              Right(cell) - FGrid->LineWidthV(), Bottom(cell));
     bool defaultDrawing = !FGrid->HasAppearance(aoDontFillCells) && column.DrawingOptions() != doCustomOnly;
     if (OnDrawCellBackground)
         OnDrawCellBackground(this, canvas, col, row, cell, state, defaultDrawing);
@@ -956,7 +966,8 @@ void TGxGridView::DrawCell(QPainter& canvas, const TGxCustomColumn& column, int 
         display->CellRect = area.adjusted(column.Padding(), 0, -column.Padding(), 0);
         display->ImageIndex = FGrid->GetRowImageIndex(row);
         const bool paintsValue = column.DrawingOptions() == doNormal || column.DrawingOptions() == doCustom;
-        if (paintsValue && !FGrid->GetCellEmpty(col, row) && PrepareCellPaint(canvas, *display, col, row, state))
+        if (paintsValue && !FGrid->GetCellEmpty(col, row) &&
+            PrepareCellPaint(canvas, *display, col, row, state))
             display->Paint(canvas);
         if (FGrid->HasAppearance(aoHintMarks) && !FGrid->GetCellHint(col, row).isEmpty())
             display->DrawHintMark(canvas);
@@ -976,7 +987,8 @@ void TGxGridView::DrawEmptyCell(QPainter& canvas, const TGxCustomColumn& column,
     if (FGrid->HasAppearance(aoIndicateSortedColumn) && column.Sorted())
         cellColor = Blend(clBlack, cellColor, 10);
     const TGridLinesStyle lines = FGrid->GridLinesStyle();
-    TColor gridColor = lines == lsActiveRows || lines == lsActiveHorzOnly ? cellColor : FGrid->GridLinesColor();
+    TColor gridColor =
+        lines == lsActiveRows || lines == lsActiveHorzOnly ? cellColor : FGrid->GridLinesColor();
     const TCellState state = csEmpty;
     if (FGrid->OnCellColoring)
         FGrid->OnCellColoring(FGrid, col, row, cellColor, gridColor, state);
@@ -988,11 +1000,13 @@ void TGxGridView::DrawEmptyCell(QPainter& canvas, const TGxCustomColumn& column,
     if (OnDrawCellBackground)
         OnDrawCellBackground(this, canvas, col, row, cell, state, defaultDrawing);
     if (defaultDrawing)
-        canvas.fillRect(GxRect(cell.left() + FGrid->LineWidthL(), cell.top(), Right(cell) - FGrid->LineWidthV(), Bottom(cell)),
+        canvas.fillRect(GxRect(cell.left() + FGrid->LineWidthL(), cell.top(),
+                               Right(cell) - FGrid->LineWidthV(), Bottom(cell)),
                         Rgb(cellColor));
 }
 
-bool TGxGridView::PrepareCellPaint(QPainter& canvas, TGxColumnDisplay& display, int col, int row, TCellState state) {
+bool TGxGridView::PrepareCellPaint(QPainter& canvas, TGxColumnDisplay& display, int col, int row,
+                                   TCellState state) {
     if (row < 0 || row >= FGrid->RowCount())
         return false;
     TColor textColor = isEnabled() ? GetDrawTextColor(col, row) : clGrayText;
@@ -1072,8 +1086,9 @@ void TGxGridView::PaintSlides(QPainter& canvas, const QRect& clip) {
         if (!slide.intersects(clip))
             continue;
         const bool selected = FGrid->GetRowSelected(row) || row == FGrid->SelectedRow();
-        TColor slideColor = selected && !(FGrid->SlidesOptions() & soHideSelection) ? FGrid->SlideSelectionColor()
-                                                                                      : FGrid->Color();
+        TColor slideColor = selected && !(FGrid->SlidesOptions() & soHideSelection)
+                                ? FGrid->SlideSelectionColor()
+                                : FGrid->Color();
         TColor gridColor = FGrid->GridLinesColor();
         const TCellState state = selected ? csSelected : 0;
         if (FGrid->OnSlideColoring)
@@ -1090,10 +1105,12 @@ void TGxGridView::PaintSlides(QPainter& canvas, const QRect& clip) {
                 const QFontMetrics& metrics = Metrics(column.Font());
                 canvas.setFont(ToFont(column.Font()));
                 canvas.setPen(Rgb(clGrayText));
-                QRect caption = column.SlideCaptionLocation() == clTop
-                                    ? GxRect(cell.left(), cell.top() - metrics.height(), Right(cell), cell.top())
-                                    : GxRect(slide.left() + 4, cell.top(), cell.left() - 2, Bottom(cell));
-                GxDrawText(canvas, column.SlideCaption(), caption, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS | DT_VCENTER);
+                QRect caption =
+                    column.SlideCaptionLocation() == clTop
+                        ? GxRect(cell.left(), cell.top() - metrics.height(), Right(cell), cell.top())
+                        : GxRect(slide.left() + 4, cell.top(), cell.left() - 2, Bottom(cell));
+                GxDrawText(canvas, column.SlideCaption(), caption,
+                           DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS | DT_VCENTER);
             }
             if (IsCellSelected(vc.Index, row))
                 canvas.fillRect(cell, Rgb(GetDrawColor(vc.Index, row)));
@@ -1110,7 +1127,8 @@ void TGxGridView::PaintSlides(QPainter& canvas, const QRect& clip) {
             StyleDisplay().DrawHeaderCell(canvas, *vc.Column, HeaderCellRect(*vc.Column));
         const int right = ColumnsRight();
         if (right < viewport()->width())
-            StyleDisplay().DrawEmptyHeaderArea(canvas, GxRect(std::max(right, 0), 0, viewport()->width(), FGrid->HeaderSize()));
+            StyleDisplay().DrawEmptyHeaderArea(
+                canvas, GxRect(std::max(right, 0), 0, viewport()->width(), FGrid->HeaderSize()));
     }
 }
 
@@ -1123,7 +1141,8 @@ int TGxGridView::BestFitWidth(int col, TBestFitMode mode, bool visibleOnly) {
     if (mode != bfCellsOnly) {
         const QFontMetrics& metrics = Metrics(FGrid->Font());
         const QString& caption = column->Header().Caption();
-        widest = column->Header().MultiLine() ? MultiLineTextWidth(metrics, caption) : TextWidthW(metrics, caption);
+        widest = column->Header().MultiLine() ? MultiLineTextWidth(metrics, caption)
+                                              : TextWidthW(metrics, caption);
     }
     if (mode != bfHeaderOnly && display) {
         for (int row = 0; row < FGrid->RowCount(); ++row) {
@@ -1162,8 +1181,9 @@ void TGxGridView::AutoRowHeight(int row) {
         display->Value = FGrid->GetCellInfo(col, row);
         FGrid->FormatCell(col, row, textColor, style, 0);
         display->FontStyle = style;
-        display->CellRect = QRect(0, 0, column->Width() - FGrid->LineWidthL() - FGrid->LineWidthV() - 2 * column->Padding(),
-                                  FGrid->RowSize());
+        display->CellRect =
+            QRect(0, 0, column->Width() - FGrid->LineWidthL() - FGrid->LineWidthV() - 2 * column->Padding(),
+                  FGrid->RowSize());
         height = std::max(height, display->MeasureText().height());
         display->FontStyle = 0;
     }

@@ -140,7 +140,8 @@ protected:
     virtual void DrawIndicator(QPainter& canvas, int row, const QRect& rect);
     // Font, text colour and value of a cell for its painter; false when the cell cannot be
     // painted.
-    virtual bool PrepareCellPaint(QPainter& canvas, TGxColumnDisplay& display, int col, int row, TCellState state);
+    virtual bool PrepareCellPaint(QPainter& canvas, TGxColumnDisplay& display, int col, int row,
+                                  TCellState state);
 
 private:
     struct TViewColumn {
@@ -170,6 +171,8 @@ private:
     void PaintLines(QPainter& canvas, const QRect& cell, const QColor& bottom, const QColor& right);
     void DrawFocusRect(QPainter& canvas, const QRect& rect);
     int ColumnAtX(int x) const;
+    // Moves the hot or pressed header mark, repainting both headers.
+    void MoveHeaderMark(int& mark, int col);
 
     QPointer<TDataGrid> FGrid;
     std::array<std::unique_ptr<TStyleDisplay>, HeaderStyleCount> FStyles;

@@ -223,11 +223,11 @@ TGxScrollControl::TGxScrollControl(QWidget* parent)
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
             [this](int action) { BarAction(sbVertical, action); });
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        FAppStateConnection = connect(app, &QGuiApplication::applicationStateChanged, this,
-                                      [this](Qt::ApplicationState state) {
-                                          if (state != Qt::ApplicationActive)
-                                              StopRolling();
-                                      });
+        FAppStateConnection =
+            connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive)
+                    StopRolling();
+            });
 }
 
 TGxScrollControl::~TGxScrollControl() {

@@ -82,7 +82,7 @@ const TSystemColorRole kSystemRoles[SystemColorCount] = {
 
 QPalette ApplicationPalette() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::palette()
-                                                                      : QPalette();
+                                                                        : QPalette();
 }
 
 // Scheme 2 of the style colour table; the other schemes hold no colours.
@@ -165,7 +165,8 @@ void VerticalGradient(QPainter& canvas, const QRect& rect, TColor topColor, TCol
         return;
     for (int y = rect.top(); y < rect.top() + height; ++y) {
         const double fraction = double(y - rect.top()) / height;
-        canvas.fillRect(QRect(rect.left(), y, rect.width(), 1), ColorToQColor(MixColors(topColor, bottomColor, fraction)));
+        canvas.fillRect(QRect(rect.left(), y, rect.width(), 1),
+                        ColorToQColor(MixColors(topColor, bottomColor, fraction)));
     }
 }
 
@@ -355,7 +356,8 @@ int DrawSingleLine(QPainter& canvas, const QString& source, const QRect& rect, T
     int width = metrics.horizontalAdvance(text);
     if (width > rect.width() && (flags & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS))) {
         if (flags & DT_PATH_ELLIPSIS)
-            text = PathEllipsis(text, rect.width(), [&](const QString& t) { return metrics.horizontalAdvance(t); });
+            text = PathEllipsis(text, rect.width(),
+                                [&](const QString& t) { return metrics.horizontalAdvance(t); });
         else
             text = metrics.elidedText(text, Qt::ElideRight, rect.width());
         width = metrics.horizontalAdvance(text);
@@ -397,15 +399,16 @@ int GxDrawText(QPainter& canvas, const QString& text, QRect& rect, TDrawTextFlag
         return rect.height();
     }
     const bool rightToLeft = flags & DT_RTLREADING;
-    const bool plain = singleLine && (flags & DT_NOPREFIX) && !rightToLeft && !text.contains(u'\n') &&
-                       !text.contains(u'\r');
+    const bool plain =
+        singleLine && (flags & DT_NOPREFIX) && !rightToLeft && !text.contains(u'\n') && !text.contains(u'\r');
     if (plain)
         return DrawSingleLine(canvas, text, rect, flags);
     QString shown = text;
     if (singleLine && (flags & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS))) {
         shown.replace(u'\r', u' ').replace(u'\n', u' ');
         if (flags & DT_PATH_ELLIPSIS)
-            shown = PathEllipsis(shown, rect.width(), [&](const QString& t) { return metrics.horizontalAdvance(t); });
+            shown = PathEllipsis(shown, rect.width(),
+                                 [&](const QString& t) { return metrics.horizontalAdvance(t); });
         else if (metrics.horizontalAdvance(shown) > rect.width())
             shown = metrics.elidedText(shown, Qt::ElideRight, rect.width(),
                                        (flags & DT_NOPREFIX) ? 0 : Qt::TextShowMnemonic);
@@ -488,9 +491,10 @@ void DrawLinesAligned(QPainter& canvas, const QString& text, const QRect& rect, 
     canvas.restore();
 }
 
-void DrawWrappedText(QPainter& canvas, const QRect& rect, bool rightToLeft, const QString& text, bool wordWrap,
-                     TVerticalAlignment verticalAlignment, TAlignment alignment) {
-    TDrawTextFlags flags = DT_NOPREFIX | AlignmentFlag(alignment) | (rightToLeft ? TDrawTextFlags(DT_RTLREADING) : 0u);
+void DrawWrappedText(QPainter& canvas, const QRect& rect, bool rightToLeft, const QString& text,
+                     bool wordWrap, TVerticalAlignment verticalAlignment, TAlignment alignment) {
+    TDrawTextFlags flags =
+        DT_NOPREFIX | AlignmentFlag(alignment) | (rightToLeft ? TDrawTextFlags(DT_RTLREADING) : 0u);
     if (wordWrap) {
         DrawLinesAligned(canvas, text, rect, flags | DT_WORDBREAK, verticalAlignment);
         return;
@@ -589,8 +593,8 @@ void DrawThemePart(const QWidget* window, QPainter& canvas, const QRect& rect, i
         if (window)
             option.initFrom(window);
         option.rect = rect;
-        option.state = QStyle::State_Enabled | QStyle::State_Children | (state == 2 ? QStyle::State_Open
-                                                                                     : QStyle::State_None);
+        option.state = QStyle::State_Enabled | QStyle::State_Children |
+                       (state == 2 ? QStyle::State_Open : QStyle::State_None);
         style->drawPrimitive(QStyle::PE_IndicatorBranch, &option, &canvas, window);
         break;
     }

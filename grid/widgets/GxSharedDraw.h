@@ -124,8 +124,8 @@ void DrawTextInRectPrefixed(QPainter& canvas, const QRect& rect, bool rightToLef
                             TAlignment alignment, bool showPrefix);
 // Word-wrapped text is measured first so that bottom and centre alignment move its top; text
 // taller than the rectangle starts at the top and is clipped to it.
-void DrawWrappedText(QPainter& canvas, const QRect& rect, bool rightToLeft, const QString& text, bool wordWrap,
-                     TVerticalAlignment verticalAlignment, TAlignment alignment);
+void DrawWrappedText(QPainter& canvas, const QRect& rect, bool rightToLeft, const QString& text,
+                     bool wordWrap, TVerticalAlignment verticalAlignment, TAlignment alignment);
 // Text of several lines (the flags' single-line and vertical bits are ignored) measured first so
 // that bottom and centre alignment move its top, clipped to rect; text taller than rect starts
 // at its top.

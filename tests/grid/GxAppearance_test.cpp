@@ -119,9 +119,13 @@ TEST(GridAppearance, WritersAskForTheRepaintOfWhatDependsOnThem) {
     EXPECT_EQ(bars.count(), 2);
     grid.SetCaption("none");
     EXPECT_EQ(lastAreas(), int(gaBody));
-    for (auto write : {+[](TDataGrid& g) { g.SetFooterSize(20); }, +[](TDataGrid& g) { g.SetGridLinesColor(1); },
-                       +[](TDataGrid& g) { g.SetInputSize(10); }, +[](TDataGrid& g) { g.SetInactiveSelectionColor(2); },
-                       +[](TDataGrid& g) { g.SetSlideSize(60); }, +[](TDataGrid& g) { g.SetSortedStyle(soWhite); }}) {
+    for (auto write :
+         {+[](TDataGrid& g) { g.SetFooterSize(20); }, +[](TDataGrid& g) { g.SetGridLinesColor(1); },
+          +[](TDataGrid& g) { g.SetInputSize(10); }, +[](TDataGrid& g) { g.SetInactiveSelectionColor(2); },
+          +[](TDataGrid& g) { g.SetSlideSize(60); },
+          +[](TDataGrid& g) {
+              g.SetSortedStyle(soWhite);
+          }}) {
         write(grid);
         EXPECT_EQ(lastAreas(), int(gaClient));
     }

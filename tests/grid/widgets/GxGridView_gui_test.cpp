@@ -13,8 +13,8 @@
 #include <QStyleOption>
 #include <QThread>
 #include <QWheelEvent>
-#include <set>
 #include <gtest/gtest.h>
+#include <set>
 
 using namespace widgettest;
 
@@ -113,7 +113,8 @@ TEST(GridViewGeometry, AreasRowsAndCellsForEveryBandCombination) {
         const int W = 320;
         EXPECT_EQ(view->HeaderRect(), (bits & 1) ? GxRect(left0, 0, left0 + W, 18) : QRect());
         const int inputTop = (bits & 1) ? 18 : 0;
-        EXPECT_EQ(view->InputRect(), (bits & 2) ? GxRect(left0, inputTop, left0 + W, inputTop + 22 + H) : QRect());
+        EXPECT_EQ(view->InputRect(),
+                  (bits & 2) ? GxRect(left0, inputTop, left0 + W, inputTop + 22 + H) : QRect());
         const int bodyTop = inputTop + ((bits & 2) ? 22 + H : 0);
         const int bodyBottom = (bits & 4) ? ch - 22 - H : ch;
         EXPECT_EQ(view->BodyRect(), GxRect(left0, bodyTop, std::min(left0 + W, cw), bodyBottom));
@@ -131,10 +132,12 @@ TEST(GridViewGeometry, AreasRowsAndCellsForEveryBandCombination) {
         }
         EXPECT_EQ(view->RowTop(12), top + 2 * (16 + P)); // past the last row: RowSize
         if (bits & 1) {
-            EXPECT_EQ(view->HeaderCellRect(*grid->Columns().GetColumn(1)), GxRect(left0 + 80, 0, left0 + 160, 18));
+            EXPECT_EQ(view->HeaderCellRect(*grid->Columns().GetColumn(1)),
+                      GxRect(left0 + 80, 0, left0 + 160, 18));
         }
         if (bits & 4) {
-            EXPECT_EQ(view->FooterCellRect(*grid->Columns().GetColumn(0)), GxRect(left0, ch - 18 - H, left0 + 80, ch));
+            EXPECT_EQ(view->FooterCellRect(*grid->Columns().GetColumn(0)),
+                      GxRect(left0, ch - 18 - H, left0 + 80, ch));
         }
     }
 }
@@ -213,7 +216,8 @@ TEST(GridViewClassic, CellColoursArePaintedAsRgb) {
         EXPECT_EQ(At(image, Right(cell) - 4, cell.top() + 1), expected[r]) << r;
         EXPECT_EQ(At(image, Right(cell) - 4, Bottom(cell) - 1), expected[r]) << r;
     }
-    EXPECT_EQ(At(image, Right(view->CellRect(3, 4)) - 4, view->CellRect(3, 4).top() + 1), Palette(*view, clWindow));
+    EXPECT_EQ(At(image, Right(view->CellRect(3, 4)) - 4, view->CellRect(3, 4).top() + 1),
+              Palette(*view, clWindow));
 }
 
 TEST(GridViewClassic, GridLineStyles) {
@@ -225,17 +229,17 @@ TEST(GridViewClassic, GridLineStyles) {
     const QRgb window = Palette(*view, clWindow);
     QImage image = Grab(*view);
     QRect cell = view->CellRect(0, 0);
-    EXPECT_EQ(At(image, cell.left() + 40, Bottom(cell)), line); // bottom line
+    EXPECT_EQ(At(image, cell.left() + 40, Bottom(cell)), line);  // bottom line
     EXPECT_EQ(At(image, Right(cell) - 1, cell.top() + 3), line); // right line inside the cell
     EXPECT_EQ(At(image, Right(cell) - 2, cell.top() + 3), window);
 
     grid->SetGridLinesStyle(lsFramed);
     image = Grab(*view);
     const QRect last = view->CellRect(3, 2);
-    EXPECT_EQ(At(image, last.left() + 40, Bottom(last)), 0u);       // last row's bottom line
-    EXPECT_EQ(At(image, Right(last) - 1, last.top() + 3), 0u);      // last column's right line
-    EXPECT_EQ(At(image, Right(view->CellRect(3, 0)) - 1, 25), 0u);  // on every row
-    EXPECT_EQ(At(image, cell.left() + 40, Bottom(cell)), line);     // others keep the line colour
+    EXPECT_EQ(At(image, last.left() + 40, Bottom(last)), 0u);      // last row's bottom line
+    EXPECT_EQ(At(image, Right(last) - 1, last.top() + 3), 0u);     // last column's right line
+    EXPECT_EQ(At(image, Right(view->CellRect(3, 0)) - 1, 25), 0u); // on every row
+    EXPECT_EQ(At(image, cell.left() + 40, Bottom(cell)), line);    // others keep the line colour
     EXPECT_EQ(At(image, Right(cell) - 1, cell.top() + 3), line);
 
     grid->SetGridLinesStyle(lsHorizontalOnly);
@@ -362,11 +366,15 @@ TEST(GridViewClassic, CaptionOfAnEmptyGridSitsFourPixelsBelowTheBodyTop) {
     canvas.setFont(view->font());
     canvas.setPen(view->Rgb(clWindowText));
     const int line = QFontMetrics(view->font()).height();
-    canvas.drawText(QRect(body.left(), body.top() + 4, body.width(), line), Qt::AlignLeft | Qt::AlignTop, grid->Caption());
+    canvas.drawText(QRect(body.left(), body.top() + 4, body.width(), line), Qt::AlignLeft | Qt::AlignTop,
+                    grid->Caption());
     canvas.end();
     EXPECT_EQ(image.copy(body), reference.copy(body));
     grid->AddRow(1);
-    EXPECT_EQ(InkSpan(Grab(*view), GxRect(body.left() + 5, body.top() + 4, 75, body.top() + 4 + line), Palette(*view, clWindow)).first, -1);
+    EXPECT_EQ(InkSpan(Grab(*view), GxRect(body.left() + 5, body.top() + 4, 75, body.top() + 4 + line),
+                      Palette(*view, clWindow))
+                  .first,
+              -1);
 }
 
 TEST(GridViewClassic, AmpersandsArePaintedAsText) {
@@ -469,13 +477,15 @@ TEST(GridViewHeader, SortedRightAlignedCaptionEndsThirtyOnePixelsEarly) {
     column.SetSorted(true);
     const QImage sorted = Grab(*view);
     const int right = Right(header);
-    EXPECT_EQ(sorted.copy(right - extent - 31, 2, extent - 2, 14), plain.copy(right - extent, 2, extent - 2, 14));
+    EXPECT_EQ(sorted.copy(right - extent - 31, 2, extent - 2, 14),
+              plain.copy(right - extent, 2, extent - 2, 14));
     EXPECT_NE(sorted.copy(right - extent, 2, extent - 2, 14), plain.copy(right - extent, 2, extent - 2, 14));
     // Left alignment keeps its place.
     column.Header().SetAlignment(taLeftJustify);
     EXPECT_EQ(view->StyleDisplay().HeaderLayout(column, header).TextStart, header.left() + 2);
     column.Header().SetAlignment(taCenter);
-    EXPECT_EQ(view->StyleDisplay().HeaderLayout(column, header).TextStart, header.left() + (120 - extent) / 2);
+    EXPECT_EQ(view->StyleDisplay().HeaderLayout(column, header).TextStart,
+              header.left() + (120 - extent) / 2);
 }
 
 TEST(GridViewHeader, AnArrowNearTheEdgeShowsOnlyWithHideArrowFalse) {
@@ -535,8 +545,9 @@ TEST(GridViewThemed, TheStyleSeesPressedAndHotHeadersAndCheckBoxes) {
     ASSERT_TRUE(view->Themed());
     view->SetPressedHeaderColumn(1);
     // The mouse over the third header makes it hot.
-    QMouseEvent move(QEvent::MouseMove, QPointF(200, 5), QPointF(view->viewport()->mapToGlobal(QPoint(200, 5))),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(200, 5),
+                     QPointF(view->viewport()->mapToGlobal(QPoint(200, 5))), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(view->viewport(), &move);
     EXPECT_EQ(view->HotHeaderColumn(), 2);
     style.Calls.clear();
@@ -659,13 +670,15 @@ TEST(GridViewPaint, PaintEventsReachTheirHandlers) {
         canvas.fillRect(rect.adjusted(0, 0, -60, 0), Qt::blue);
         ++custom;
     };
-    view->OnDrawCellBackground = [&](TGxGridView*, QPainter&, int col, int row, const QRect&, TCellState state,
-                                     bool& defaultDrawing) {
+    view->OnDrawCellBackground = [&](TGxGridView*, QPainter&, int col, int row, const QRect&,
+                                     TCellState state, bool& defaultDrawing) {
         ++backgrounds;
         if (col == 3 && row == 0 && !(state & csEmpty))
             defaultDrawing = false;
     };
-    view->OnPostDraw = [&](TGxGridView*, QPainter&) { ++posts; };
+    view->OnPostDraw = [&](TGxGridView*, QPainter&) {
+        ++posts;
+    };
     const QImage image = Grab(*view);
     EXPECT_EQ(custom, 3);
     EXPECT_EQ(posts, 1);
@@ -707,7 +720,8 @@ TEST(GridViewLayout, BestFitMeasuresHeaderAndCells) {
     EXPECT_EQ(column.MeasureTextWidth("Status"), metrics.horizontalAdvance("Status") + 5);
     grid->AddColumn<TGxTextColumn>("Late");
     EXPECT_NE(view->DisplayOf(*grid->Columns().GetColumn(4)), nullptr);
-    EXPECT_EQ(grid->Columns().GetColumn(4)->MeasureTextWidth("Status"), metrics.horizontalAdvance("Status") + 5);
+    EXPECT_EQ(grid->Columns().GetColumn(4)->MeasureTextWidth("Status"),
+              metrics.horizontalAdvance("Status") + 5);
 }
 
 TEST(GridViewLayout, AutoRowHeightWrapsTextAndKeepsRowSize) {

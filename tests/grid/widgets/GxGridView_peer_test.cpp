@@ -19,7 +19,10 @@ namespace ztt = ::zt::test;
 namespace {
 
 std::string ProbePath() {
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(u'/', 0, -2).toStdString() +
+    return QFileInfo(QStringLiteral("/proc/self/exe"))
+               .canonicalFilePath()
+               .section(u'/', 0, -2)
+               .toStdString() +
            "/grid_view_probe";
 }
 
@@ -38,15 +41,18 @@ bool WaitForFile(const std::string& path, std::chrono::milliseconds limit) {
 TEST(GridViewXvfb, ScreenPixelsEqualTheOffscreenGrab) {
     for (const char* program : {"Xvfb", "xdotool", "import"})
         if (!ztt::HaveProgram(program))
-            GTEST_SKIP() << program << " is missing: install xvfb, xdotool and imagemagick (scripts/install-deps.sh)";
+            GTEST_SKIP() << program
+                         << " is missing: install xvfb, xdotool and imagemagick (scripts/install-deps.sh)";
     ztt::TempDir dir;
     ztt::PeerProcess server({"sh", ztt::PeerScript("xvfb.sh"), dir.path()});
-    ASSERT_TRUE(WaitForFile(dir.file("display"), std::chrono::milliseconds(10000))) << ztt::ReadFile(dir.file("xvfb.log"));
-    const std::string display = ":" + QString::fromStdString(ztt::ReadFile(dir.file("display"))).trimmed().toStdString();
+    ASSERT_TRUE(WaitForFile(dir.file("display"), std::chrono::milliseconds(10000)))
+        << ztt::ReadFile(dir.file("xvfb.log"));
+    const std::string display =
+        ":" + QString::fromStdString(ztt::ReadFile(dir.file("display"))).trimmed().toStdString();
 
     const std::string ready = dir.file("ready");
     ztt::PeerProcess probe({"env", "-u", "QT_QPA_PLATFORMTHEME", "DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
-                           "XDG_RUNTIME_DIR=" + dir.path(), ProbePath(), ready});
+                            "XDG_RUNTIME_DIR=" + dir.path(), ProbePath(), ready});
     ASSERT_TRUE(WaitForFile(ready, std::chrono::milliseconds(15000))) << "the probe did not show its window";
     std::istringstream geometry(ztt::ReadFile(ready));
     int x = 0, y = 0, width = 0, height = 0;
@@ -54,9 +60,9 @@ TEST(GridViewXvfb, ScreenPixelsEqualTheOffscreenGrab) {
 
     // The window as the X server knows it.
     int rc = 0;
-    const std::string found = ztt::RunCommand("DISPLAY=" + display +
-                                                 " xdotool search --sync --limit 1 --name ZtGridProbe getwindowgeometry 2>&1",
-                                             &rc);
+    const std::string found = ztt::RunCommand(
+        "DISPLAY=" + display + " xdotool search --sync --limit 1 --name ZtGridProbe getwindowgeometry 2>&1",
+        &rc);
     ASSERT_EQ(rc, 0) << found;
     EXPECT_NE(found.find("Geometry: " + std::to_string(ProbeWidth) + "x" + std::to_string(ProbeHeight)),
               std::string::npos)

@@ -30,7 +30,9 @@ public:
     void StopNow() { StopRolling(); }
 
 protected:
-    int VertScrollDelta(int oldPosition, int newPosition) override { return (oldPosition - newPosition) * 10; }
+    int VertScrollDelta(int oldPosition, int newPosition) override {
+        return (oldPosition - newPosition) * 10;
+    }
     void ScrollContent(TGxCustomScrollBar& bar, int dx, int dy) override {
         ++Scrolls;
         LastDy = dy;
@@ -82,7 +84,9 @@ TEST(ScrollBarModel, RangePageAndScrollRequests) {
     EXPECT_EQ(bar.Position(), 91);
     EXPECT_EQ(bar.Bar()->value(), 91);
     int reported = -1;
-    control.OnVerticalScroll = [&](QObject*, int position) { reported = position; };
+    control.OnVerticalScroll = [&](QObject*, int position) {
+        reported = position;
+    };
     bar.Bar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_EQ(bar.Position(), 90);
     EXPECT_EQ(reported, 90);

@@ -73,7 +73,7 @@ TEST(SharedDrawColours, SystemColoursMapToPaletteRolesThroughOneTable) {
 }
 
 TEST(SharedDrawColours, MixAlphaAndGradient) {
-    EXPECT_EQ(MixColors(clBlack, clWhite, 0.5), 0x00808080); // 127.5 rounds up
+    EXPECT_EQ(MixColors(clBlack, clWhite, 0.5), 0x00808080);        // 127.5 rounds up
     EXPECT_EQ(MixColors(0x0000000A, 0x00000014, 0.25), 0x0000000D); // 12.5 rounds up
     EXPECT_EQ(AlphaChannel(255, 0, 255), 255);
     EXPECT_EQ(AlphaChannel(200, 100, 0), 100);
@@ -117,9 +117,9 @@ TEST(SharedDrawRects, RightAndBottomEdgesAndLineEndsStayUndrawn) {
     EXPECT_EQ(GxRect(2, 3, 7, 9), QRect(2, 3, 5, 6));
     QImage image = Canvas(12, 12);
     QPainter canvas(&image);
-    GxLine(canvas, 1, 1, 6, 1, Qt::black);  // pixels 1..5
-    GxLine(canvas, 8, 2, 8, 0, Qt::black);  // pixels 2, 1
-    GxLine(canvas, 2, 4, 5, 7, Qt::black);  // (2,4) (3,5) (4,6)
+    GxLine(canvas, 1, 1, 6, 1, Qt::black); // pixels 1..5
+    GxLine(canvas, 8, 2, 8, 0, Qt::black); // pixels 2, 1
+    GxLine(canvas, 2, 4, 5, 7, Qt::black); // (2,4) (3,5) (4,6)
     canvas.end();
     for (int x = 1; x <= 5; ++x)
         EXPECT_EQ(At(image, x, 1), 0u) << x;
@@ -142,7 +142,9 @@ TEST(SharedDrawText, FlagsMapOnceAndPrefixesAreShownOnlyWhenAsked) {
 }
 
 TEST(SharedDrawText, PathEllipsisKeepsTheLastPartAndIsNotElideMiddle) {
-    auto units = [](const QString& t) { return int(t.size()); }; // one unit per character
+    auto units = [](const QString& t) {
+        return int(t.size());
+    }; // one unit per character
     EXPECT_EQ(PathEllipsis("C:\\Data\\Sounds\\alarm.wav", 40, units), "C:\\Data\\Sounds\\alarm.wav");
     EXPECT_EQ(PathEllipsis("C:\\Data\\Sounds\\alarm.wav", 18, units), "C:\\Da...\\alarm.wav");
     EXPECT_EQ(PathEllipsis("/var/log/syslog/messages.1", 16, units), "/v.../messages.1");
