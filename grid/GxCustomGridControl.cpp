@@ -15,6 +15,7 @@ TGxCustomGridControl::TGxCustomGridControl(QObject* parent)
     };
     FColumns->OnAfterListChange = [this](int operation, int index) {
         ColumnListChanged(operation, index);
+        emit ColumnListUpdated(operation, index);
     };
 }
 
@@ -37,12 +38,146 @@ void TGxCustomGridControl::SetOptions(TGridOptions value) {
     FOptions = value;
     if (indicatorChanged)
         FColumns->RecalcPositions(false);
-    Invalidate(gaBody | gaHeader | gaIndicator | gaFooter | gaInput);
+    InvalidateLayout();
+}
+
+void TGxCustomGridControl::InvalidateLayout() {
+    Invalidate(gaClient);
+    if (!Updating())
+        emit ScrollBarsChanged();
+}
+
+void TGxCustomGridControl::SetGridLinesStyle(TGridLinesStyle value) {
+    FGridLinesStyle = value;
+    InvalidateLayout(); // line widths change the row pitch
+}
+
+void TGxCustomGridControl::SetAppearanceOptions(TAppearanceOptions value) {
+    FAppearanceOptions = value;
+    InvalidateLayout();
+}
+
+int TGxCustomGridControl::LineWidthV() const {
+    if (!HasOption(goGrid) || FGridLinesStyle == lsActiveHorzOnly || FGridLinesStyle == lsHorizontalOnly)
+        return 0;
+    return 1;
+}
+
+int TGxCustomGridControl::LineWidthH() const {
+    return HasOption(goGrid) && FGridLinesStyle != lsVerticalOnly ? 1 : 0;
+}
+
+void TGxCustomGridControl::SetBorderStyle(TBorderStyle value) {
+    FBorderStyle = value;
+    emit AreasInvalidated(gaBorder | gaClient); // the window changes even inside an update
+}
+
+void TGxCustomGridControl::SetCaption(const QString& value) {
+    FCaption = value;
+    Invalidate(gaBody);
+}
+
+void TGxCustomGridControl::SetColor(TColor value) {
+    FColor = value;
+    Invalidate(gaClient);
+}
+
+void TGxCustomGridControl::SetEnableVisualStyles(bool value) {
+    FEnableVisualStyles = value;
+    Invalidate(gaClient | gaBorder);
+}
+
+void TGxCustomGridControl::SetFixedCols(int value) {
+    FColumns->SetFixedCols(value);
+    InvalidateLayout();
+}
+
+void TGxCustomGridControl::SetFooterSize(int value) {
+    FFooterSize = value;
+    InvalidateLayout();
+}
+
+void TGxCustomGridControl::SetGridStyle(TGridStyle value) {
+    if (value == FGridStyle)
+        return;
+    FGridStyle = value;
+    GridStyleChanged();
+    InvalidateLayout();
+}
+
+void TGxCustomGridControl::SetGridLinesColor(TColor value) {
+    FGridLinesColor = value;
+    Invalidate(gaClient);
+}
+
+void TGxCustomGridControl::SetHeaderSize(int value) {
+    FHeaderSize = value;
+    InvalidateLayout();
+}
+
+void TGxCustomGridControl::SetHeaderStyle(THeaderStyle value) {
+    FHeaderStyle = value;
+    Invalidate(gaClient | gaBorder);
+}
+
+void TGxCustomGridControl::SetHideScrollBar(bool value) {
+    FHideScrollBar = value;
+    emit ScrollBarsChanged();
+}
+
+void TGxCustomGridControl::SetHighlightedTextColor(TColor value) {
+    FHighlightedTextColor = value;
+    if (Updating() || FSelectedRow < 0 || FSelectedRow >= RowCount())
+        return;
+    if (!HasOption(goSelectFullRow)) {
+        emit CellInvalidated(FSelectedColumn, FSelectedRow);
+        return;
+    }
+    for (int r = 0; r < RowCount(); ++r)
+        if (r == FSelectedRow || GetRowSelected(r))
+            emit RowInvalidated(r);
+}
+
+void TGxCustomGridControl::SetInactiveSelectionColor(TColor value) {
+    FInactiveSelectionColor = value;
+    Invalidate(gaClient);
+}
+
+void TGxCustomGridControl::SetInputSize(int value) {
+    FInputSize = value;
+    InvalidateLayout();
+}
+
+void TGxCustomGridControl::SetSlidesOptions(TSlidesOptions value) {
+    FSlidesOptions = value;
+    Invalidate(gaBody);
+}
+
+void TGxCustomGridControl::SetSlideSelectionColor(TColor value) {
+    FSlideSelectionColor = value;
+    Invalidate(gaBody);
+}
+
+void TGxCustomGridControl::SetSlideSize(int value) {
+    FSlideSize = value;
+    InvalidateLayout();
+}
+
+void TGxCustomGridControl::SetSortedStyle(TSortedStyle value) {
+    FSortedStyle = value;
+    Invalidate(gaClient);
+}
+
+void TGxCustomGridControl::SetTabStop(bool value) {
+    FTabStop = value;
+    emit AreasInvalidated(gaBorder);
 }
 
 void TGxCustomGridControl::SetRowSize(int value) {
-    if (value > 0)
-        FRowSize = value;
+    if (value <= 0)
+        return;
+    FRowSize = value;
+    InvalidateLayout();
 }
 
 void TGxCustomGridControl::SetFont(const TGridFont& value) {

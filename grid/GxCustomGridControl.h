@@ -46,8 +46,58 @@ enum TGridLinesStyle : uint8_t {
 enum TShiftFlag : uint8_t { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
 using TShiftState = uint8_t;
 
-// Areas the widget repaints when asked.
-enum TGridArea : uint8_t { gaBody = 1, gaHeader = 2, gaIndicator = 4, gaFooter = 8, gaInput = 16 };
+// Areas the widget repaints when asked: the five bands, the whole client area (the bands plus
+// what lies right of the columns) and the border.
+enum TGridArea : uint8_t {
+    gaBody = 1,
+    gaHeader = 2,
+    gaIndicator = 4,
+    gaFooter = 8,
+    gaInput = 16,
+    gaClient = 32,
+    gaBorder = 64,
+};
+
+enum TAppearanceOption : uint16_t {
+    ao3DGridLines = 1u << 0,
+    aoAlphaBlendedSelection = 1u << 1,
+    aoBoldTextSelection = 1u << 2,
+    aoDontFillCells = 1u << 3,
+    aoHideFocus = 1u << 4,
+    aoHideSelection = 1u << 5,
+    aoHighlightSlideCells = 1u << 6,
+    aoHintMarks = 1u << 7,
+    aoIndicateSelectedCell = 1u << 8,
+    aoIndicateSortedColumn = 1u << 9,
+};
+using TAppearanceOptions = uint16_t;
+
+// State of a cell as it is painted.
+enum TCellStateFlag : uint8_t { csBoldTextSelection = 1, csEmpty = 2, csFocused = 4, csSelected = 8 };
+using TCellState = uint8_t;
+
+enum TBorderStyle : uint8_t { bsNone, bsSingle };
+enum TGridStyle : uint8_t { gsReport, gsSlides };
+enum THeaderStyle : uint8_t {
+    hsAuto,
+    hsFlatBorders,
+    hsOffice2007,
+    hsOffice2010,
+    hsOldStyle,
+    hsOutlook,
+    hsVista
+};
+inline constexpr int HeaderStyleCount = 7;
+enum THomeEndBehaviour : uint8_t { hebTopBottom, hebLeftRight };
+enum TInputEnterMode : uint8_t { imAllways, imEditing };
+enum TSelectionMoveDirection : uint8_t { mdNone, mdUp, mdDown, mdLeft, mdRight };
+enum TSlidesOption : uint8_t { soFrame = 1, soHideSelection = 2 };
+using TSlidesOptions = uint8_t;
+enum TSortedStyle : uint8_t { soDefault, soDarker, soWhite };
+
+// Width of the indicator column and the fixed text of Version.
+inline constexpr int IndicatorWidth = 12;
+inline constexpr const char* GridVersion = "5.2.5";
 
 class TGxCustomGridControl : public QObject, public TGxColumnsHost {
     Q_OBJECT
@@ -77,13 +127,84 @@ public:
     void SetOptions(TGridOptions value);
     bool HasOption(TGridOption option) const { return (FOptions & option) != 0; }
     TGridLinesStyle GridLinesStyle() const { return FGridLinesStyle; }
-    void SetGridLinesStyle(TGridLinesStyle value) { FGridLinesStyle = value; }
+    void SetGridLinesStyle(TGridLinesStyle value);
     int RowSize() const { return FRowSize; }
     virtual void SetRowSize(int value);
     const TGridFont& Font() const { return FFont; }
     void SetFont(const TGridFont& value);
     bool AutoScroll() const { return FAutoScroll; }
     void SetAutoScroll(bool value) { FAutoScroll = value; }
+
+    // Appearance properties. Each writer stores the value and asks for a repaint of what
+    // depends on it (nothing while an update is in progress).
+    TAppearanceOptions AppearanceOptions() const { return FAppearanceOptions; }
+    void SetAppearanceOptions(TAppearanceOptions value);
+    bool HasAppearance(TAppearanceOption option) const { return (FAppearanceOptions & option) != 0; }
+    TBorderStyle BorderStyle() const { return FBorderStyle; }
+    void SetBorderStyle(TBorderStyle value);
+    const QString& Caption() const { return FCaption; }
+    void SetCaption(const QString& value);
+    TColor Color() const { return FColor; }
+    void SetColor(TColor value);
+    bool EnableVisualStyles() const { return FEnableVisualStyles; }
+    void SetEnableVisualStyles(bool value);
+    int FixedCols() const { return FColumns->FixedCols(); }
+    void SetFixedCols(int value);
+    int FooterSize() const { return FFooterSize; }
+    void SetFooterSize(int value);
+    TGridStyle GridStyle() const { return FGridStyle; }
+    void SetGridStyle(TGridStyle value);
+    TColor GridLinesColor() const { return FGridLinesColor; }
+    void SetGridLinesColor(TColor value);
+    int HeaderSize() const { return FHeaderSize; }
+    void SetHeaderSize(int value);
+    THeaderStyle HeaderStyle() const { return FHeaderStyle; }
+    void SetHeaderStyle(THeaderStyle value);
+    bool HideScrollBar() const { return FHideScrollBar; }
+    void SetHideScrollBar(bool value);
+    TColor HighlightedTextColor() const { return FHighlightedTextColor; }
+    void SetHighlightedTextColor(TColor value);
+    THomeEndBehaviour HomeEndBehaviour() const { return FHomeEndBehaviour; }
+    void SetHomeEndBehaviour(THomeEndBehaviour value) { FHomeEndBehaviour = value; }
+    TColor InactiveSelectionColor() const { return FInactiveSelectionColor; }
+    void SetInactiveSelectionColor(TColor value);
+    TInputEnterMode InputEnterMode() const { return FInputEnterMode; }
+    void SetInputEnterMode(TInputEnterMode value) { FInputEnterMode = value; }
+    int InputSize() const { return FInputSize; }
+    void SetInputSize(int value);
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool value) { FReadOnly = value; }
+    TColor SelectionColor() const { return FSelectionColor; }
+    void SetSelectionColor(TColor value) { FSelectionColor = value; }
+    TSelectionMoveDirection SelectionMoveDirection() const { return FSelectionMoveDirection; }
+    void SetSelectionMoveDirection(TSelectionMoveDirection value) { FSelectionMoveDirection = value; }
+    TSlidesOptions SlidesOptions() const { return FSlidesOptions; }
+    void SetSlidesOptions(TSlidesOptions value);
+    TColor SlideSelectionColor() const { return FSlideSelectionColor; }
+    void SetSlideSelectionColor(TColor value);
+    int SlideSize() const { return FSlideSize; }
+    void SetSlideSize(int value);
+    TSortedStyle SortedStyle() const { return FSortedStyle; }
+    void SetSortedStyle(TSortedStyle value);
+    bool TabLeaveControl() const { return FTabLeaveControl; }
+    void SetTabLeaveControl(bool value) { FTabLeaveControl = value; }
+    bool TabStop() const { return FTabStop; }
+    void SetTabStop(bool value);
+    // Always "5.2.5"; writing any text restores it.
+    QByteArray Version() const { return QByteArray(GridVersion); }
+    void SetVersion(const QByteArray& value) { Q_UNUSED(value); }
+    bool WantReturns() const { return FWantReturns; }
+    void SetWantReturns(bool value) { FWantReturns = value; }
+    bool WantTabs() const { return FWantTabs; }
+    void SetWantTabs(bool value) { FWantTabs = value; }
+
+    // Grid line widths, all 0 without goGrid: vertical V, horizontal H, the highlight lines L and
+    // T of ao3DGridLines, and the row pitch extra P = T + H.
+    int LineWidthV() const;
+    int LineWidthH() const;
+    int LineWidthL() const { return HasAppearance(ao3DGridLines) ? LineWidthV() : 0; }
+    int LineWidthT() const { return HasAppearance(ao3DGridLines) ? LineWidthH() : 0; }
+    int RowPitchExtra() const { return LineWidthT() + LineWidthH(); }
 
     // Batch changes: no repaint and no OnChange while the counter is above zero.
     void BeginUpdate() {
@@ -162,12 +283,24 @@ public:
     std::function<void(QObject* sender, int col, double& value)> OnColumnFooterValue;
     std::function<void(QObject* sender, int col, double& value)> OnFooterCalculate;
     std::function<void(QObject* sender, int row)> OnExpand;
+    // Painting: the cell and grid-line colours of one cell (also of the empty cells below the
+    // last row, with csEmpty), and of one slide in the slide style.
+    std::function<void(QObject* sender, int col, int row, TColor& cellColor, TColor& gridColor,
+                       TCellState state)>
+        OnCellColoring;
+    std::function<void(QObject* sender, int index, TColor& slideColor, TColor& gridColor, TCellState state)>
+        OnSlideColoring;
 
 signals:
     // Repaint requests for the widget layer.
     void CellInvalidated(int col, int row);
     void RowInvalidated(int row);
+    void RowsInvalidated(int first, int last);
     void AreasInvalidated(int areas);
+    // FirstRow was written from outside the view.
+    void FirstRowChanged();
+    // A column was added (operation 0) or removed (1, with its former index).
+    void ColumnListUpdated(int operation, int index);
     void ColumnPartInvalidated(int col, int region);
     void ScrollBarsChanged();
     void ScrollToRowRequested(int row);
@@ -178,7 +311,11 @@ protected:
     virtual void ColumnListChanged(int operation, int index) = 0;
     virtual void ColumnSortRequested(TGxCustomColumn* column, bool ascending) = 0;
     void Invalidate(int areas);
+    // Repaint of the whole client area and a new look at the scroll bars.
+    void InvalidateLayout();
     virtual void UpdatingChanged() {}
+    // Called after GridStyle changed (editing and input-row state end in the interaction layer).
+    virtual void GridStyleChanged() {}
     void MarkDestroying() { FDestroying = true; }
     void SetCurrent(int col, int row) {
         FSelectedColumn = col;
@@ -197,6 +334,33 @@ protected:
 private:
     TGridOptions FOptions = goHeader;
     TGridLinesStyle FGridLinesStyle = lsNormal;
+    TAppearanceOptions FAppearanceOptions = aoHideSelection | aoHighlightSlideCells;
+    TBorderStyle FBorderStyle = bsSingle;
+    QString FCaption;
+    TColor FColor = clWindow;
+    bool FEnableVisualStyles = true;
+    int FFooterSize = 18;
+    TGridStyle FGridStyle = gsReport;
+    TColor FGridLinesColor = clBtnFace;
+    int FHeaderSize = 18;
+    THeaderStyle FHeaderStyle = hsAuto;
+    bool FHideScrollBar = true;
+    TColor FHighlightedTextColor = clHighlightText;
+    THomeEndBehaviour FHomeEndBehaviour = hebTopBottom;
+    TColor FInactiveSelectionColor = clBtnFace;
+    TInputEnterMode FInputEnterMode = imEditing;
+    int FInputSize = 16;
+    bool FReadOnly = false;
+    TColor FSelectionColor = clHighlight;
+    TSelectionMoveDirection FSelectionMoveDirection = mdDown;
+    TSlidesOptions FSlidesOptions = soFrame | soHideSelection;
+    TColor FSlideSelectionColor = clWindow;
+    int FSlideSize = 80;
+    TSortedStyle FSortedStyle = soDefault;
+    bool FTabLeaveControl = true;
+    bool FTabStop = true;
+    bool FWantReturns = false;
+    bool FWantTabs = false;
     int FRowSize = 16;
     TGridFont FFont;
     bool FAutoScroll = false;

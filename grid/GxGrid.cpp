@@ -180,7 +180,7 @@ int TDataGrid::AddRow(int count) {
     if (!Updating()) {
         if (GridLinesStyle() == lsFramed && HasOption(goGrid) && first > 0)
             emit RowInvalidated(first - 1);
-        emit AreasInvalidated(gaBody);
+        emit RowsInvalidated(first, RowCount() - 1);
     }
     FLastAddedRow = RowCount() - 1;
     FLastVisibleRow = RowCount() - 1;
@@ -560,6 +560,22 @@ QString TDataGrid::GetCellHint(int col, int row) {
 
 bool TDataGrid::GetCellEmpty(int col, int row) {
     return GetCellObject(col, row).Empty();
+}
+
+void TDataGrid::FormatCell(int col, int row, TColor& textColor, TFontStyles& fontStyle, TCellState state) {
+    fontStyle = GetCellObject(col, row).FontStyle();
+    if (state & csBoldTextSelection)
+        fontStyle |= fsBold;
+    if (OnCellFormating)
+        OnCellFormating(this, col, row, textColor, fontStyle, state);
+}
+
+void TDataGrid::SetFirstRow(int row) {
+    if (row < 0 || row >= RowCount() || row == FFirstRow)
+        return;
+    FFirstRow = row;
+    if (!Updating())
+        emit FirstRowChanged();
 }
 
 bool TDataGrid::ApplyPlay(int col, int row) {

@@ -41,6 +41,8 @@ public:
     int LastVisibleRow() const { return FLastVisibleRow; }
     int LastAddedRow() const { return FLastAddedRow; }
     int FirstRow() const { return FFirstRow; }
+    // The row shown at the top of the view; a value outside the rows is ignored.
+    void SetFirstRow(int row);
     int AddRow(int count = 1) override;
     void AddRowsQuietly(int count);
     void AddChildRow(int parentRow);
@@ -80,6 +82,12 @@ public:
     TColor GetCellColor(int col, int row);
     QString GetCellHint(int col, int row);
     bool GetCellEmpty(int col, int row);
+    // Text colour and font style of a cell as painted: the cell's own style, bold when the state
+    // asks for it, then OnCellFormating.
+    void FormatCell(int col, int row, TColor& textColor, TFontStyles& fontStyle, TCellState state);
+    std::function<void(QObject* sender, int col, int row, TColor& textColor, TFontStyles& fontStyle,
+                       TCellState state)>
+        OnCellFormating;
 
     // A click on a check-box cell: OnEditAccept may veto; the toggled value is stored and
     // OnAfterEdit fires with the cell's text. Returns whether the value changed.

@@ -13,6 +13,8 @@ PACKAGES=(
   # real peers started by the tests
   snmpd snmp lighttpd microsocks tinyproxy dante-server bsdutils iproute2 nftables sqlite3 file
   python3 fping util-linux
+  # a real X display for the window tests, driven and photographed from the test
+  xvfb xdotool imagemagick
 )
 
 missing=()

@@ -1,0 +1,28 @@
+// Screenshots of the grid view in its main looks, saved for a look by eye.
+#include "widget_helpers.h"
+
+#include <gtest/gtest.h>
+
+using namespace widgettest;
+
+TEST(GridShots, SavesTheMainLooks) {
+    auto grid = MakeGrid(30);
+    grid->SetOptions(goHeader | goGrid | goIndicator);
+    grid->Cell(3, 2).SetCellColor(255);
+    grid->Cell(3, 3).SetCellColor(65535);
+    grid->Cell(3, 4).SetCellColor(65280);
+    grid->Cell(1, 1).SetAsBoolean(true);
+    grid->Columns().GetColumn(2)->SetSorted(true);
+    grid->SetSelectedRow(5);
+    auto view = MakeView(*grid, 420, 260);
+    SaveShot(Grab(*view), "themed");
+    {
+        ClassicDrawing classic;
+        SaveShot(Grab(*view), "classic");
+    }
+    grid->SetHeaderStyle(hsOffice2010);
+    SaveShot(Grab(*view), "office2010");
+    grid->ClearRows();
+    grid->SetCaption("No hosts");
+    SaveShot(Grab(*view), "empty");
+}
