@@ -77,7 +77,8 @@ bool ReadPriority(TReader& R, int& Priority) {
 
 // hh:mm:ss
 bool ReadClock(TReader& R, TSyslogTimeStamp& T) {
-    return R.Number(2, T.Hour) && R.Take(':') && R.Number(2, T.Minute) && R.Take(':') && R.Number(2, T.Second);
+    return R.Number(2, T.Hour) && R.Take(':') && R.Number(2, T.Minute) && R.Take(':') &&
+           R.Number(2, T.Second);
 }
 
 // "Mmm dd hh:mm:ss"; the day may be padded with a blank or a zero.
@@ -108,10 +109,11 @@ bool Read3164Stamp(TReader& R, TSyslogTimeStamp& T) {
 // FULL-DATE "T" FULL-TIME of RFC 5424, the whole of Text.
 bool Read5424Stamp(const std::string& Text, TSyslogTimeStamp& T) {
     TReader r{Text.data(), Text.size()};
-    if (!r.Number(4, T.Year) || !r.Take('-') || !r.Number(2, T.Month) || !r.Take('-') || !r.Number(2, T.Day) ||
-        !r.Take('T') || !ReadClock(r, T))
+    if (!r.Number(4, T.Year) || !r.Take('-') || !r.Number(2, T.Month) || !r.Take('-') ||
+        !r.Number(2, T.Day) || !r.Take('T') || !ReadClock(r, T))
         return false;
-    if (T.Month < 1 || T.Month > 12 || T.Day < 1 || T.Day > DaysInMonth(T.Year, T.Month) || !ValidTime(T, false))
+    if (T.Month < 1 || T.Month > 12 || T.Day < 1 || T.Day > DaysInMonth(T.Year, T.Month) ||
+        !ValidTime(T, false))
         return false;
     if (r.Take('.')) {
         int digits = 0;
@@ -311,8 +313,8 @@ std::string BuildSyslog3164(int Facility, int Severity, const TSyslogTimeStamp& 
     const int month = std::clamp(Stamp.Month, 1, 12);
     char header[48];
     std::snprintf(header, sizeof header, "<%d>%s %2d %02d:%02d:%02d ", priority, MonthNames[month - 1],
-                  std::clamp(Stamp.Day, 1, 31), std::clamp(Stamp.Hour, 0, 23), std::clamp(Stamp.Minute, 0, 59),
-                  std::clamp(Stamp.Second, 0, 60));
+                  std::clamp(Stamp.Day, 1, 31), std::clamp(Stamp.Hour, 0, 23),
+                  std::clamp(Stamp.Minute, 0, 59), std::clamp(Stamp.Second, 0, 60));
     std::string datagram(header);
     if (!HostName.empty())
         datagram += HostName + ' ';

@@ -48,7 +48,9 @@ public:
     std::size_t MaxHostNameLength = 255;
 
     TSyslogMessage Parse(const char* Data, std::size_t Size) const;
-    TSyslogMessage Parse(const std::string& Datagram) const { return Parse(Datagram.data(), Datagram.size()); }
+    TSyslogMessage Parse(const std::string& Datagram) const {
+        return Parse(Datagram.data(), Datagram.size());
+    }
 };
 
 // What the syslog table's IP column holds: the header's host name, or the sender's address when the

@@ -60,7 +60,7 @@ TEST(SyslogMessage, Rfc3164HeadersAsSendersWriteThem) {
 
     // Senders that write the tag where the host name belongs: the sender's address stands in.
     for (const char* tagged : {"<13>Dec  9 01:12:00 zt: hi", "<13>Dec  9 01:12:00 cron[123]: job",
-                                     "<13>Dec  9 01:12:00 ", "<13>Dec  9 01:12:00 caf\xc3\xa9 x"}) {
+                               "<13>Dec  9 01:12:00 ", "<13>Dec  9 01:12:00 caf\xc3\xa9 x"}) {
         const TSyslogMessage t = Parse(tagged);
         EXPECT_EQ(t.Format, sfRfc3164) << tagged;
         EXPECT_EQ(t.HostName, "") << tagged;
@@ -70,8 +70,9 @@ TEST(SyslogMessage, Rfc3164HeadersAsSendersWriteThem) {
 }
 
 TEST(SyslogMessage, Rfc5424HeadersAsSendersWriteThem) {
-    const std::string logger = "<155>1 2026-12-09T01:12:00.197573+00:00 vm zt - M1 [timeQuality tzKnown=\"1\" "
-                               "isSynced=\"0\"] \xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82 \xd0\xbc\xd0\xb8\xd1\x80";
+    const std::string logger =
+        "<155>1 2026-12-09T01:12:00.197573+00:00 vm zt - M1 [timeQuality tzKnown=\"1\" "
+        "isSynced=\"0\"] \xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82 \xd0\xbc\xd0\xb8\xd1\x80";
     const TSyslogMessage m = Parse(logger);
     EXPECT_EQ(m.Format, sfRfc5424);
     EXPECT_EQ(m.Priority, 155);
@@ -86,12 +87,13 @@ TEST(SyslogMessage, Rfc5424HeadersAsSendersWriteThem) {
     EXPECT_EQ(m.Text, logger);
     EXPECT_FALSE(m.Latin1);
 
-    const TSyslogMessage utc =
-        Parse("<34>1 2003-10-11T22:14:15.003Z mymachine.example.com su - ID47 - \xef\xbb\xbf'su root' failed");
+    const TSyslogMessage utc = Parse(
+        "<34>1 2003-10-11T22:14:15.003Z mymachine.example.com su - ID47 - \xef\xbb\xbf'su root' failed");
     EXPECT_EQ(utc.HostName, "mymachine.example.com");
     EXPECT_EQ(utc.TimeStamp.Microsecond, 3000);
     EXPECT_TRUE(utc.TimeStamp.HasOffset);
-    const TSyslogMessage west = Parse("<165>1 2003-08-24T05:14:15.000003-07:00 192.0.2.1 myproc 8710 - - %% late");
+    const TSyslogMessage west =
+        Parse("<165>1 2003-08-24T05:14:15.000003-07:00 192.0.2.1 myproc 8710 - - %% late");
     EXPECT_EQ(west.HostName, "192.0.2.1");
     EXPECT_EQ(west.TimeStamp.Microsecond, 3);
     EXPECT_EQ(west.TimeStamp.OffsetMinutes, -420);
@@ -178,14 +180,14 @@ TEST(SyslogMessage, TextIsTheWholeDatagramInUtf8) {
     EXPECT_TRUE(latin.Latin1);
     EXPECT_EQ(latin.Text, "<13>Dec  9 01:12:00 vm caf\xc3\xa9 \xc3\xbf\xc2\x80");
     EXPECT_EQ(latin.HostName, "vm");
-    for (const std::string& bad : {"\xc0\xaf"s, "\xe0\x80\xaf"s, "\xed\xa0\x80"s, "\xf4\x90\x80\x80"s, "\xf5\x80\x80\x80"s,
-                                  "\xc3"s, "\xe2\x82"s, "\x80"s, "\xc3\x28"s}) {
+    for (const std::string& bad : {"\xc0\xaf"s, "\xe0\x80\xaf"s, "\xed\xa0\x80"s, "\xf4\x90\x80\x80"s,
+                                   "\xf5\x80\x80\x80"s, "\xc3"s, "\xe2\x82"s, "\x80"s, "\xc3\x28"s}) {
         EXPECT_FALSE(IsValidUtf8(bad.data(), bad.size())) << bad;
         EXPECT_TRUE(Parse("<13>x " + bad).Latin1);
         EXPECT_EQ(Parse(bad).Text, Latin1ToUtf8(bad.data(), bad.size()));
     }
-    for (const std::string& good : {"\xc3\xa9"s, "\xe2\x82\xac"s, "\xf0\x9f\x98\x80"s, "\xf4\x8f\xbf\xbf"s, "\xed\x9f\xbf"s,
-                                   "\xef\xbb\xbf"s, "\x7f"s}) {
+    for (const std::string& good : {"\xc3\xa9"s, "\xe2\x82\xac"s, "\xf0\x9f\x98\x80"s, "\xf4\x8f\xbf\xbf"s,
+                                    "\xed\x9f\xbf"s, "\xef\xbb\xbf"s, "\x7f"s}) {
         EXPECT_TRUE(IsValidUtf8(good.data(), good.size())) << good;
         EXPECT_EQ(Parse(good).Text, good);
         EXPECT_FALSE(Parse(good).Latin1);
