@@ -5,6 +5,10 @@
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
 
+#include <QStringList>
+
+#include <algorithm>
+
 namespace {
 
 const int ColorRed = 255;
@@ -137,4 +141,32 @@ void LoadSyslogGrid(const QString& SQL, TDataGrid& Grid, const TSQLiteValues& Va
         });
     } catch (const std::exception&) {
     }
+}
+
+bool LogRowAlternates(int Row, bool Selected) {
+    return !Selected && Row % 2 == 0;
+}
+
+QString EventLogClipboardText(const TDataGrid& Grid) {
+    QStringList lines{QString()};
+    const int columns = std::min(5, Grid.Columns().ColumnCount());
+    for (int row = 0; row < Grid.RowCount(); ++row) {
+        QStringList cells;
+        for (int col = 0; col < columns; ++col)
+            cells << Grid.CellText(col, row);
+        lines << cells.join(QStringLiteral(", "));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool KeepSyslogSender(TDataGrid& Grid, int Col, int Row) {
+    const int sender = Grid.ColumnIndex(u"Host_IP");
+    if (Col != 3 || sender != Col || Row < 0 || Row >= Grid.RowCount())
+        return false;
+    const QString kept = Grid.CellText(sender, Row);
+    TBulkUpdate update(Grid);
+    for (int row = Grid.RowCount() - 1; row >= 0; --row)
+        if (Grid.CellText(sender, row) != kept)
+            Grid.DeleteRow(row);
+    return true;
 }
