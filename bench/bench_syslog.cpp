@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
@@ -100,11 +101,13 @@ void BenchPacedFlood(const QString& Folder, int Seconds) {
     PrintCounters("server", c);
 }
 
-void BenchLoggerFlood(const QString& Folder) {
-    TSQLiteDatabase db(Folder + QStringLiteral("/flood.db"));
+void BenchLoggerFlood(const QString& Folder, int ReceiveBufferBytes, bool Anchor) {
+    TSQLiteDatabase db(Folder + QStringLiteral("/flood%1.db").arg(ReceiveBufferBytes));
     CreateMissingTables(db);
     db.StartTransaction();
-    TSyslogServer server(db);
+    TSyslogServerLimits limits;
+    limits.ReceiveBufferBytes = ReceiveBufferBytes;
+    TSyslogServer server(db, limits);
     server.SetEnabled(true);
     if (!server.Start("127.0.0.1", 0).Ok)
         return;
@@ -129,10 +132,12 @@ void BenchLoggerFlood(const QString& Folder) {
     const double settled = SecondsSince(start);
     db.CommitTransaction();
     const TSyslogCounters c = server.Counters();
+    const int granted = server.ReceiveBufferSize();
     server.Stop();
     std::printf(
         "logger full-speed flood: 100,000 RFC 3164 lines from one logger process (127.0.0.1, inside the "
-        "long transaction)\n");
+        "long transaction; receive buffer asked %d, granted %d)\n",
+        ReceiveBufferBytes, granted);
     std::printf("  logger sent for %.3f s (%.0f msg/s); stored %llu in %.3f s = %.0f msg/s stored; lost %llu "
                 "(queue %llu, kernel %llu)\n",
                 sending, 100000 / sending, static_cast<unsigned long long>(c.Stored - 1), settled,
@@ -140,6 +145,8 @@ void BenchLoggerFlood(const QString& Folder) {
                 static_cast<unsigned long long>(c.QueueDrops),
                 static_cast<unsigned long long>(c.KernelDrops));
 
+    if (!Anchor)
+        return;
     // Anchor: the same 100,000 inserts straight through the database layer, no socket.
     TSQLiteDatabase plain(Folder + QStringLiteral("/inserts.db"));
     CreateMissingTables(plain);
@@ -239,7 +246,12 @@ int main(int argc, char** argv) {
     std::printf("bench_syslog (databases in %s; paced flood %d s%s)\n", qPrintable(folder.path()), seconds,
                 seconds == 30 ? "" : ", pass --seconds 30 for the full run");
     BenchPacedFlood(folder.path(), seconds);
-    BenchLoggerFlood(folder.path());
+    BenchLoggerFlood(folder.path(), TSyslogServerLimits().ReceiveBufferBytes, true);
+    // What a program without CAP_NET_ADMIN gets: the system's limit.
+    int systemLimit = 0;
+    std::ifstream("/proc/sys/net/core/rmem_max") >> systemLimit;
+    if (systemLimit > 0)
+        BenchLoggerFlood(folder.path(), systemLimit, false);
     BenchEventLoad(folder.path());
     BenchClearCurrentLog(folder.path());
     return 0;

@@ -11,20 +11,23 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 // Largest datagram the kernel can hand out; MSG_TRUNC tells when one was longer.
-constexpr std::size_t ReceiveBufferSize = 65536;
+constexpr std::size_t DatagramBufferSize = 65536;
 // Items the storing thread takes from the queue under one lock.
 constexpr std::size_t StoreBatch = 512;
-// The receiving thread looks at the stop flag at least this often during a flood.
-constexpr int StopCheckEvery = 256;
+// During a flood the receiving thread looks for a stop after at most this many batches.
+constexpr int StopCheckEvery = 64;
 
 std::int64_t SteadyMs() {
     using namespace std::chrono;
@@ -115,17 +118,100 @@ int OpenListener(const std::string& Address, int Port, int ReceiveBytes, int& Bo
     return fd;
 }
 
-// The kernel's drop count from the SO_RXQ_OVFL control message, when the datagram carries one.
-bool DropCount(msghdr& Header, std::uint32_t& Count) {
-    for (cmsghdr* c = CMSG_FIRSTHDR(&Header); c; c = CMSG_NXTHDR(&Header, c)) {
-        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL &&
-            c->cmsg_len >= CMSG_LEN(sizeof(std::uint32_t))) {
-            std::memcpy(&Count, CMSG_DATA(c), sizeof Count);
-            return true;
+// Datagrams taken off the socket in one system call.
+class TReceiveBatch {
+public:
+    static constexpr int Size = 32;
+
+    TReceiveBatch() : FBuffers(std::size_t(Size) * DatagramBufferSize) {}
+
+    // Datagrams read (at most Size), 0 when none is waiting.
+    int Receive(int Socket) {
+        for (int i = 0; i < Size; ++i) {
+            FIo[i] = {FBuffers.data() + std::size_t(i) * DatagramBufferSize, DatagramBufferSize};
+            msghdr& h = FMessages[i].msg_hdr;
+            h = msghdr{};
+            h.msg_name = &FFrom[i];
+            h.msg_namelen = sizeof FFrom[i];
+            h.msg_iov = &FIo[i];
+            h.msg_iovlen = 1;
+            h.msg_control = FControl[i].Bytes;
+            h.msg_controllen = sizeof FControl[i].Bytes;
+            FMessages[i].msg_len = 0;
         }
+        const int count = ::recvmmsg(Socket, FMessages, Size, MSG_DONTWAIT, nullptr);
+        return count < 0 ? 0 : count;
     }
-    return false;
-}
+    std::string Bytes(int I) const {
+        return std::string(FBuffers.data() + std::size_t(I) * DatagramBufferSize,
+                           std::min<std::size_t>(FMessages[I].msg_len, DatagramBufferSize));
+    }
+    const sockaddr_storage& From(int I) const { return FFrom[I]; }
+    // The kernel's running drop count from the SO_RXQ_OVFL control message, when the datagram has one.
+    bool DropCount(int I, std::uint32_t& Count) {
+        msghdr& h = FMessages[I].msg_hdr;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&h); c; c = CMSG_NXTHDR(&h, c)) {
+            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL &&
+                c->cmsg_len >= CMSG_LEN(sizeof(std::uint32_t))) {
+                std::memcpy(&Count, CMSG_DATA(c), sizeof Count);
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    struct TControl {
+        alignas(cmsghdr) char Bytes[CMSG_SPACE(sizeof(std::uint32_t))];
+    };
+    std::vector<char> FBuffers;
+    iovec FIo[Size];
+    mmsghdr FMessages[Size];
+    sockaddr_storage FFrom[Size];
+    TControl FControl[Size];
+};
+
+// CurrentLocalUnixTime for every datagram of a flood: the wall clock read cheaply, the local
+// offset looked up again only when the second changes.
+class TLocalClock {
+public:
+    qint64 Now() {
+        timespec utc{};
+        ::clock_gettime(CLOCK_REALTIME, &utc);
+        // Rounded to the nearest second, as UnixTimeFromDateTime rounds.
+        const std::int64_t second = utc.tv_sec + (utc.tv_nsec >= 500000000 ? 1 : 0);
+        if (second != FSecond) {
+            const time_t at = static_cast<time_t>(second);
+            tm local{};
+            ::localtime_r(&at, &local);
+            FSecond = second;
+            FOffset = local.tm_gmtoff;
+        }
+        return FSecond + FOffset;
+    }
+
+private:
+    std::int64_t FSecond = INT64_MIN;
+    std::int64_t FOffset = 0;
+};
+
+// A flood comes from few senders: the address text of the last one is kept.
+class TSenderNames {
+public:
+    const std::string& Name(const sockaddr_storage& From) {
+        if (!FValid || std::memcmp(&From, &FLast, sizeof From) != 0) {
+            FLast = From;
+            FName = SenderText(From);
+            FValid = true;
+        }
+        return FName;
+    }
+
+private:
+    bool FValid = false;
+    sockaddr_storage FLast{};
+    std::string FName;
+};
 
 } // namespace
 
@@ -154,12 +240,17 @@ TSyslogStartResult TSyslogServer::Start(const std::string& Address, int Port) {
     {
         std::lock_guard queue(FQueueLock);
         FClosing = false;
+        FDrainUntilMs = 0;
     }
     FSocket = fd;
     FWake = wake;
     FAddress = Address;
     FPort = Port;
     FBoundPort = bound;
+    int granted = 0;
+    socklen_t size = sizeof granted;
+    ::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &size);
+    FReceiveBuffer = granted;
     FKernelDropMark = 0;
     FReceiver = std::thread([this, fd, wake] { ReceiveLoop(fd, wake->Handle()); });
     FStorer = std::thread([this] { StoreLoop(); });
@@ -192,6 +283,7 @@ void TSyslogServer::StopLocked() {
     FAddress.clear();
     FPort = -1;
     FBoundPort = 0;
+    FReceiveBuffer = 0;
 }
 
 bool TSyslogServer::Active() const {
@@ -202,6 +294,11 @@ bool TSyslogServer::Active() const {
 int TSyslogServer::BoundPort() const {
     std::lock_guard control(FControl);
     return FBoundPort;
+}
+
+int TSyslogServer::ReceiveBufferSize() const {
+    std::lock_guard control(FControl);
+    return FReceiveBuffer;
 }
 
 TSyslogCounters TSyslogServer::Counters() const {
@@ -221,41 +318,35 @@ std::size_t TSyslogServer::QueuedMessages() const {
 }
 
 void TSyslogServer::ReceiveLoop(int Socket, int WakeFd) {
-    std::string buffer(ReceiveBufferSize, '\0');
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint32_t))];
+    TReceiveBatch batch;
+    TLocalClock clock;
+    TSenderNames senders;
     pollfd fds[2] = {{Socket, POLLIN, 0}, {WakeFd, POLLIN, 0}};
     for (;;) {
         if (::poll(fds, 2, -1) < 0 && errno != EINTR)
             return;
         if (fds[1].revents)
             return;
-        for (int n = 0; n < StopCheckEvery; ++n) {
-            sockaddr_storage from{};
-            iovec io{buffer.data(), buffer.size()};
-            msghdr header{};
-            header.msg_name = &from;
-            header.msg_namelen = sizeof from;
-            header.msg_iov = &io;
-            header.msg_iovlen = 1;
-            header.msg_control = control;
-            header.msg_controllen = sizeof control;
-            const ssize_t size = ::recvmsg(Socket, &header, MSG_TRUNC);
-            if (size < 0)
+        for (int round = 0; round < StopCheckEvery; ++round) {
+            const int count = batch.Receive(Socket);
+            if (count <= 0)
                 break; // EAGAIN: back to the wait (which also sees a stop)
-            ++FReceived;
-            std::uint32_t drops = 0;
-            if (DropCount(header, drops))
-                NoteKernelDrops(drops);
-            if (!FEnabled.load()) {
-                ++FIgnored;
-                continue;
+            const qint64 now = clock.Now();
+            for (int i = 0; i < count; ++i) {
+                ++FReceived;
+                std::uint32_t drops = 0;
+                if (batch.DropCount(i, drops))
+                    NoteKernelDrops(drops);
+                if (!FEnabled.load()) {
+                    ++FIgnored;
+                    continue;
+                }
+                TDatagram item;
+                item.Time = now;
+                item.Bytes = batch.Bytes(i);
+                item.Sender = senders.Name(batch.From(i));
+                Enqueue(std::move(item));
             }
-            TDatagram item;
-            item.Time = CurrentLocalUnixTime();
-            item.Bytes.assign(buffer.data(),
-                              std::min<std::size_t>(static_cast<std::size_t>(size), buffer.size()));
-            item.Sender = SenderText(from);
-            Enqueue(std::move(item));
         }
     }
 }
@@ -271,6 +362,7 @@ void TSyslogServer::NoteKernelDrops(std::uint32_t Total) {
 }
 
 void TSyslogServer::Enqueue(TDatagram&& Item) {
+    bool wasEmpty = false;
     {
         std::lock_guard queue(FQueueLock);
         if (FQueue.size() >= FLimits.QueueMessages || FQueueBytes + Item.Bytes.size() > FLimits.QueueBytes) {
@@ -278,26 +370,25 @@ void TSyslogServer::Enqueue(TDatagram&& Item) {
             return;
         }
         FQueueBytes += Item.Bytes.size();
+        wasEmpty = FQueue.empty();
         FQueue.push_back(std::move(Item));
     }
-    FQueueWake.notify_one();
+    // The storing thread only waits on an empty queue (its wait checks the queue under the lock).
+    if (wasEmpty)
+        FQueueWake.notify_one();
 }
 
 void TSyslogServer::StoreLoop() {
     std::vector<TDatagram> batch;
     batch.reserve(StoreBatch);
     for (;;) {
-        bool closing = false;
-        std::int64_t drainUntil = 0;
         {
             std::unique_lock queue(FQueueLock);
             FQueueWake.wait_for(queue, std::chrono::seconds(1),
                                 [this] { return !FQueue.empty() || FClosing; });
-            closing = FClosing;
-            drainUntil = FDrainUntilMs;
-            if (closing && FQueue.empty())
+            if (FClosing && FQueue.empty())
                 break;
-            if (closing && SteadyMs() > drainUntil) {
+            if (DrainOver()) {
                 FQueueDrops += FQueue.size();
                 FQueue.clear();
                 FQueueBytes = 0;
@@ -311,15 +402,22 @@ void TSyslogServer::StoreLoop() {
         }
         std::size_t done = 0;
         for (; done < batch.size(); ++done) {
-            if (closing && SteadyMs() > drainUntil)
+            if (DrainOver())
                 break;
             StoreOne(batch[done]);
         }
         FQueueDrops += batch.size() - done;
         batch.clear();
-        ReportLosses(false);
+        // While stopping, the one report at the end covers everything.
+        if (FDrainUntilMs.load() == 0)
+            ReportLosses(false);
     }
     ReportLosses(true);
+}
+
+bool TSyslogServer::DrainOver() const {
+    const std::int64_t until = FDrainUntilMs.load();
+    return until != 0 && SteadyMs() > until;
 }
 
 void TSyslogServer::StoreOne(const TDatagram& Item) {

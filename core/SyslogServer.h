@@ -26,7 +26,7 @@ struct TSyslogServerLimits {
     int ReceiveBufferBytes = 8 << 20;
     // Stop stores what is queued for at most this long; the rest counts as lost.
     int StopDrainMs = 2000;
-    // Losses are reported at most once in this period.
+    // Losses are reported at most once in this period, and what is left unreported once at stop.
     int ReportIntervalMs = 60000;
 };
 
@@ -68,6 +68,8 @@ public:
     bool Active() const;
     // The port listened on (the one chosen for Port 0); 0 while stopped.
     int BoundPort() const;
+    // The receive buffer the kernel granted (as it reports it); 0 while stopped.
+    int ReceiveBufferSize() const;
 
     // The "Enable Syslog Server" option: while clear, datagrams are read and dropped unstored.
     void SetEnabled(bool Value) { FEnabled.store(Value); }
@@ -89,6 +91,7 @@ private:
     void StoreLoop();
     void Enqueue(TDatagram&& Item);
     void StoreOne(const TDatagram& Item);
+    bool DrainOver() const;
     void NoteKernelDrops(std::uint32_t Total);
     void ReportLosses(bool Force);
 
@@ -103,6 +106,7 @@ private:
     std::string FAddress;
     int FPort = -1;
     int FBoundPort = 0;
+    int FReceiveBuffer = 0;
     std::thread FReceiver;
     std::thread FStorer;
 
@@ -111,7 +115,8 @@ private:
     std::deque<TDatagram> FQueue;
     std::size_t FQueueBytes = 0;
     bool FClosing = false;
-    std::int64_t FDrainUntilMs = 0;
+    // While stopping: when storing gives up (steady milliseconds); 0 otherwise. Read mid-batch too.
+    std::atomic<std::int64_t> FDrainUntilMs{0};
 
     std::atomic<std::uint64_t> FReceived{0};
     std::atomic<std::uint64_t> FIgnored{0};

