@@ -14,15 +14,15 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-// Largest datagram the kernel can hand out; MSG_TRUNC tells when one was longer.
+// Room for the largest datagram the kernel can hand out.
 constexpr std::size_t DatagramBufferSize = 65536;
 // Items the storing thread takes from the queue under one lock.
 constexpr std::size_t StoreBatch = 512;
@@ -252,8 +252,17 @@ TSyslogStartResult TSyslogServer::Start(const std::string& Address, int Port) {
     ::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &size);
     FReceiveBuffer = granted;
     FKernelDropMark = 0;
-    FReceiver = std::thread([this, fd, wake] { ReceiveLoop(fd, wake->Handle()); });
-    FStorer = std::thread([this] { StoreLoop(); });
+    FReceiveStop = false;
+    try {
+        FReceiver = std::thread([this, fd, wake] { ReceiveLoop(fd, wake->Handle()); });
+        FStorer = std::thread([this] { StoreLoop(); });
+    } catch (const std::system_error&) {
+        StopLocked();
+        result.Error = WSAENOBUFS;
+        result.Reason = ListenFailureText(Address, Port, result.Error);
+        AddProgramLog(FDatabase, result.Reason);
+        return result;
+    }
     result.Ok = true;
     return result;
 }
@@ -266,6 +275,7 @@ void TSyslogServer::Stop() {
 void TSyslogServer::StopLocked() {
     if (FSocket < 0)
         return;
+    FReceiveStop = true;
     FWake->Raise();
     if (FReceiver.joinable())
         FReceiver.join();
@@ -322,8 +332,9 @@ void TSyslogServer::ReceiveLoop(int Socket, int WakeFd) {
     TLocalClock clock;
     TSenderNames senders;
     pollfd fds[2] = {{Socket, POLLIN, 0}, {WakeFd, POLLIN, 0}};
-    for (;;) {
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+    while (!FReceiveStop.load()) {
+        // The wake descriptor ends the wait at once; the time-out only backs it up.
+        if (::poll(fds, 2, 500) < 0 && errno != EINTR)
             return;
         if (fds[1].revents)
             return;

@@ -103,6 +103,7 @@ private:
     mutable std::mutex FControl;
     int FSocket = -1;
     std::shared_ptr<TNetCancel> FWake;
+    std::atomic<bool> FReceiveStop{false};
     std::string FAddress;
     int FPort = -1;
     int FBoundPort = 0;
