@@ -40,6 +40,16 @@ struct TReader {
         At += Count;
         return true;
     }
+    // Up to MaxCount digits as a number; how many were read.
+    int Digits(int MaxCount, int& Value) {
+        int count = 0;
+        Value = 0;
+        while (!AtEnd() && IsDigit(Data[At]) && count < MaxCount) {
+            Value = Value * 10 + (Data[At++] - '0');
+            ++count;
+        }
+        return count;
+    }
     // The bytes up to the next blank or the end (not consumed: the blank itself).
     std::string Token() {
         const std::size_t from = At;
@@ -64,12 +74,7 @@ bool ReadPriority(TReader& R, int& Priority) {
     if (!R.Take('<'))
         return false;
     int value = 0;
-    int digits = 0;
-    while (!R.AtEnd() && IsDigit(R.Data[R.At]) && digits < 3) {
-        value = value * 10 + (R.Data[R.At++] - '0');
-        ++digits;
-    }
-    if (digits == 0 || value > 191 || !R.Take('>'))
+    if (R.Digits(3, value) == 0 || value > 191 || !R.Take('>'))
         return false;
     Priority = value;
     return true;
@@ -116,11 +121,7 @@ bool Read5424Stamp(const std::string& Text, TSyslogTimeStamp& T) {
         !ValidTime(T, false))
         return false;
     if (r.Take('.')) {
-        int digits = 0;
-        while (!r.AtEnd() && IsDigit(r.Data[r.At]) && digits < 6) {
-            T.Microsecond = T.Microsecond * 10 + (r.Data[r.At++] - '0');
-            ++digits;
-        }
+        const int digits = r.Digits(6, T.Microsecond);
         if (digits == 0)
             return false;
         for (int i = digits; i < 6; ++i)
@@ -165,11 +166,7 @@ bool Read5424Header(TReader& R, TSyslogMessage& M, std::size_t MaxHostName) {
     if (R.AtEnd() || R.Data[R.At] < '1' || R.Data[R.At] > '9')
         return false;
     int version = 0;
-    int digits = 0;
-    while (!R.AtEnd() && IsDigit(R.Data[R.At]) && digits < 3) {
-        version = version * 10 + (R.Data[R.At++] - '0');
-        ++digits;
-    }
+    R.Digits(3, version);
     if (!R.Take(' '))
         return false;
     const std::string stamp = R.Token();

@@ -187,26 +187,14 @@ TEST(SyslogServer, FullQueueLosesAndReportsAtMostOneLineAMinute) {
     SyslogFixture f(limits);
     f.StartOnLoopback();
 
-    // Holding the database's lock stalls the storing thread, as a long statement of the GUI would.
     auto stall = [&](int Count) {
-        std::promise<void> release;
-        std::promise<void> held;
-        std::thread holder([&] {
-            f.Db.RunLocked([&](sqlite3*) {
-                held.set_value();
-                release.get_future().wait();
-                return 0;
-            });
-        });
-        held.get_future().wait();
+        DatabaseStall stalled(f.Db);
         const std::uint64_t received = f.Server->Counters().Received;
         for (int i = 0; i < Count; ++i) {
             ASSERT_TRUE(SendDatagram("127.0.0.1", f.Port(), "m" + std::to_string(i)));
             // Paced so the socket itself never overflows: only the queue may.
             ASSERT_TRUE(WaitUntil([&] { return f.Server->Counters().Received == received + i + 1; }));
         }
-        release.set_value();
-        holder.join();
     };
     stall(50);
     ASSERT_TRUE(f.WaitSettled(50));
@@ -288,23 +276,13 @@ TEST(SyslogServer, StopEndsPromptlyAndCountsWhatItCouldNotStore) {
     limits.StopDrainMs = 0;
     SyslogFixture f(limits);
     f.StartOnLoopback();
-    std::promise<void> release;
-    std::promise<void> held;
-    std::thread holder([&] {
-        f.Db.RunLocked([&](sqlite3*) {
-            held.set_value();
-            release.get_future().wait();
-            return 0;
-        });
-    });
-    held.get_future().wait();
+    DatabaseStall stalled(f.Db);
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(SendDatagram("127.0.0.1", f.Port(), "q" + std::to_string(i)));
     ASSERT_TRUE(WaitUntil([&] { return f.Server->Counters().Received == 20; }));
     std::thread stopper([&] { f.Server->Stop(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    release.set_value();
-    holder.join();
+    stalled.Release();
     stopper.join();
     const TSyslogCounters c = f.Server->Counters();
     EXPECT_EQ(c.Stored + c.QueueDrops, 20u);

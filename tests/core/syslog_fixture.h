@@ -8,8 +8,10 @@
 #include <QString>
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct SyslogRow {
@@ -26,6 +28,22 @@ bool WaitUntil(const std::function<bool()>& Condition, int LimitMs = 10000);
 
 std::vector<SyslogRow> SyslogRows(TSQLiteDatabase& Database);
 std::vector<QString> ProgramLogLines(TSQLiteDatabase& Database);
+
+// Holds the database layer's lock from another thread until Release (or destruction), stalling the
+// storing thread as a long statement of the GUI would.
+class DatabaseStall {
+public:
+    explicit DatabaseStall(TSQLiteDatabase& Database);
+    ~DatabaseStall() { Release(); }
+    DatabaseStall(const DatabaseStall&) = delete;
+    DatabaseStall& operator=(const DatabaseStall&) = delete;
+    void Release();
+
+private:
+    std::promise<void> FHeld;
+    std::promise<void> FRelease;
+    std::thread FHolder;
+};
 
 class SyslogFixture {
 public:

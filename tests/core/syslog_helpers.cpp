@@ -64,6 +64,25 @@ std::vector<QString> ProgramLogLines(TSQLiteDatabase& Database) {
     return lines;
 }
 
+DatabaseStall::DatabaseStall(TSQLiteDatabase& Database) {
+    std::future<void> held = FHeld.get_future();
+    FHolder = std::thread([this, &Database, released = FRelease.get_future()]() mutable {
+        Database.RunLocked([&](sqlite3*) {
+            FHeld.set_value();
+            released.wait();
+            return 0;
+        });
+    });
+    held.wait();
+}
+
+void DatabaseStall::Release() {
+    if (!FHolder.joinable())
+        return;
+    FRelease.set_value();
+    FHolder.join();
+}
+
 SyslogFixture::SyslogFixture(TSyslogServerLimits Limits) {
     Db.Open(QString::fromStdString(Dir.file("dbm.db")));
     CreateMissingTables(Db);
