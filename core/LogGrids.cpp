@@ -5,6 +5,11 @@
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
 
+#include <QHash>
+#include <QStringList>
+
+#include <algorithm>
+
 namespace {
 
 const int ColorRed = 255;
@@ -37,20 +42,54 @@ private:
     TDataGrid& FGrid;
 };
 
-void FillEventRow(TDataGrid& Grid, int Row, const TSQLiteTable& Events, TSQLiteDatabase& Database) {
-    const QString hostId = Events.FieldTextOrEmpty(4);
-    double dateTime = 0;
-    if (StoredTime(Events.FieldTextOrEmpty(1), dateTime))
-        Grid.Cell(u"DTime", Row).SetAsDateTime(dateTime);
-    const auto host = Database.OpenResultTable(QStringLiteral("select * from hosts where ID = ?"), {hostId});
-    if (host->RowCount() > 0) {
-        Grid.Cell(u"Host_N", Row).SetAsString(host->FieldTextOrEmpty(1));
-        Grid.Cell(u"IP_add", Row).SetAsString(host->FieldTextOrEmpty(4));
+// One host look-up per host and load, not per event: a page of events names few hosts many times.
+struct THostName {
+    bool Found = false;
+    QString Name;
+    QString Address;
+};
+
+class TEventRowFiller {
+public:
+    TEventRowFiller(TDataGrid& Grid, TSQLiteDatabase& Database)
+        : FGrid(Grid), FDatabase(Database), FTime(Grid.ColumnIndex(u"DTime")),
+          FHost(Grid.ColumnIndex(u"Host_N")), FAddress(Grid.ColumnIndex(u"IP_add")),
+          FStatus(Grid.ColumnIndex(u"L_Status")), FCode(Grid.ColumnIndex(u"Stat_D")),
+          FHostId(Grid.ColumnIndex(u"ID_h_d")) {}
+
+    void Fill(int Row, const TSQLiteTable& Events) {
+        const QString hostId = Events.FieldTextOrEmpty(4);
+        double dateTime = 0;
+        if (StoredTime(Events.FieldTextOrEmpty(1), dateTime))
+            FGrid.Cell(FTime, Row).SetAsDateTime(dateTime);
+        const THostName& host = Host(hostId);
+        if (host.Found) {
+            FGrid.Cell(FHost, Row).SetAsString(host.Name);
+            FGrid.Cell(FAddress, Row).SetAsString(host.Address);
+        }
+        FGrid.Cell(FStatus, Row).SetAsString(Events.FieldTextOrEmpty(2));
+        FGrid.Cell(FCode, Row).SetAsString(Events.FieldTextOrEmpty(3));
+        FGrid.Cell(FHostId, Row).SetAsString(hostId);
     }
-    Grid.Cell(u"L_Status", Row).SetAsString(Events.FieldTextOrEmpty(2));
-    Grid.Cell(u"Stat_D", Row).SetAsString(Events.FieldTextOrEmpty(3));
-    Grid.Cell(u"ID_h_d", Row).SetAsString(hostId);
-}
+
+private:
+    const THostName& Host(const QString& HostId) {
+        const auto known = FHosts.constFind(HostId);
+        if (known != FHosts.constEnd())
+            return *known;
+        THostName name;
+        const auto host =
+            FDatabase.OpenResultTable(QStringLiteral("select * from hosts where ID = ?"), {HostId});
+        if (host->RowCount() > 0)
+            name = {true, host->FieldTextOrEmpty(1), host->FieldTextOrEmpty(4)};
+        return *FHosts.insert(HostId, name);
+    }
+
+    TDataGrid& FGrid;
+    TSQLiteDatabase& FDatabase;
+    const int FTime, FHost, FAddress, FStatus, FCode, FHostId;
+    QHash<QString, THostName> FHosts;
+};
 
 void ColourEvents(TDataGrid& Grid) {
     const int status = Grid.ColumnIndex(u"L_Status");
@@ -105,8 +144,9 @@ void CreateSyslogGridColumns(TDataGrid& Grid) {
 void LoadEventLogGrid(const QString& SQL, TDataGrid& Grid, const TSQLiteValues& Values,
                       TSQLiteDatabase& Database) {
     try {
+        TEventRowFiller filler(Grid, Database);
         LoadRows(SQL, Values, Grid, Database,
-                 [&](int Row, const TSQLiteTable& Events) { FillEventRow(Grid, Row, Events, Database); });
+                 [&](int Row, const TSQLiteTable& Events) { filler.Fill(Row, Events); });
     } catch (const std::exception&) {
         // The rows filled so far stay.
     }
@@ -137,4 +177,32 @@ void LoadSyslogGrid(const QString& SQL, TDataGrid& Grid, const TSQLiteValues& Va
         });
     } catch (const std::exception&) {
     }
+}
+
+bool LogRowAlternates(int Row, bool Selected) {
+    return !Selected && Row % 2 == 0;
+}
+
+QString EventLogClipboardText(const TDataGrid& Grid) {
+    QStringList lines{QString()};
+    const int columns = std::min(5, Grid.Columns().ColumnCount());
+    for (int row = 0; row < Grid.RowCount(); ++row) {
+        QStringList cells;
+        for (int col = 0; col < columns; ++col)
+            cells << Grid.CellText(col, row);
+        lines << cells.join(QStringLiteral(", "));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool KeepSyslogSender(TDataGrid& Grid, int Col, int Row) {
+    const int sender = Grid.ColumnIndex(u"Host_IP");
+    if (Col != 3 || sender != Col || Row < 0 || Row >= Grid.RowCount())
+        return false;
+    const QString kept = Grid.CellText(sender, Row);
+    TBulkUpdate update(Grid);
+    for (int row = Grid.RowCount() - 1; row >= 0; --row)
+        if (Grid.CellText(sender, row) != kept)
+            Grid.DeleteRow(row);
+    return true;
 }

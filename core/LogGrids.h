@@ -1,5 +1,5 @@
 // Loaders of the three log views (monitoring events, program log, syslog) from a statement the
-// page builds, and the columns of their grids.
+// page builds, the columns of their grids and the grid-side steps of their pages.
 #pragma once
 
 #include "core/SQLiteDb.h"
@@ -30,3 +30,16 @@ void LoadProgramLogGrid(const QString& SQL, TDataGrid& Grid, const TSQLiteValues
 // SQL selects rows of syslog.
 void LoadSyslogGrid(const QString& SQL, TDataGrid& Grid, const TSQLiteValues& Values = {},
                     TSQLiteDatabase& Database = MonitorDatabase);
+
+// Background of an even, unselected row (0, 2, 4, ...) of the syslog and program-log grids.
+inline constexpr int LogAlternateRowColor = 0xF5FCFE;
+bool LogRowAlternates(int Row, bool Selected);
+
+// The event page's clipboard text: an empty first line, then one line per row of its columns 0 to 4
+// joined by ", ", lines joined by "\n".
+QString EventLogClipboardText(const TDataGrid& Grid);
+
+// The syslog page's sender filter: a double click in column 3 (Host_IP) keeps only the rows of that
+// row's sender, numbered 1, 2, ... in Num. Any other column, or a row outside the grid, does nothing
+// and gives false.
+bool KeepSyslogSender(TDataGrid& Grid, int Col, int Row);

@@ -1,0 +1,258 @@
+// Syslog and log page figures: a paced flood at 20,000 messages/s, logger's full-speed flood of
+// 100,000 lines, loading 50,000 events into the event grid, and "Clear current log" over 1,000,000
+// syslog rows. Usage: bench_syslog [--seconds N] (the paced flood's length; 30 for the full run).
+#include "core/DatabaseSchema.h"
+#include "core/LogGrids.h"
+#include "core/LogPages.h"
+#include "core/ProgramLog.h"
+#include "core/SQLiteDb.h"
+#include "core/SyslogServer.h"
+#include "grid/GxGrid.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point Start) {
+    return std::chrono::duration<double>(Clock::now() - Start).count();
+}
+
+void WaitSettled(TSyslogServer& Server, std::uint64_t Count, double LimitSeconds) {
+    const auto start = Clock::now();
+    while (SecondsSince(start) < LimitSeconds) {
+        const TSyslogCounters c = Server.Counters();
+        if (c.Stored + c.QueueDrops + c.KernelDrops + c.StoreFailures >= Count &&
+            Server.QueuedMessages() == 0)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+void PrintCounters(const char* Label, const TSyslogCounters& C) {
+    std::printf(
+        "  %s: received %llu, stored %llu, queue drops %llu, kernel drops %llu, store failures %llu\n", Label,
+        static_cast<unsigned long long>(C.Received), static_cast<unsigned long long>(C.Stored),
+        static_cast<unsigned long long>(C.QueueDrops), static_cast<unsigned long long>(C.KernelDrops),
+        static_cast<unsigned long long>(C.StoreFailures));
+}
+
+// Sends Rate numbered datagrams a second for Seconds from one socket, each at its due time.
+int PacedSend(int Port, int Rate, int Seconds) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(Port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int total = Rate * Seconds;
+    const auto start = Clock::now();
+    char text[96];
+    int sent = 0;
+    while (sent < total) {
+        const int due = std::min(total, static_cast<int>(SecondsSince(start) * Rate) + 1);
+        for (; sent < due; ++sent) {
+            const int n =
+                std::snprintf(text, sizeof text, "<14>Dec  9 01:12:00 bench paced: seq=%07d", sent + 1);
+            ::sendto(fd, text, n, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ::close(fd);
+    return sent;
+}
+
+void BenchPacedFlood(const QString& Folder, int Seconds) {
+    TSQLiteDatabase db(Folder + QStringLiteral("/paced.db"));
+    CreateMissingTables(db);
+    db.StartTransaction();
+    TSyslogServer server(db);
+    server.SetEnabled(true);
+    if (!server.Start("127.0.0.1", 0).Ok)
+        return;
+    const int rate = 20000;
+    const auto start = Clock::now();
+    const int sent = PacedSend(server.BoundPort(), rate, Seconds);
+    const double sending = SecondsSince(start);
+    WaitSettled(server, sent, 60);
+    const double settled = SecondsSince(start);
+    db.CommitTransaction();
+    const TSyslogCounters c = server.Counters();
+    server.Stop();
+    std::printf(
+        "paced flood: %d msg/s for %d s (one sender thread, 45-byte datagrams, 127.0.0.1, inside the long "
+        "transaction)\n",
+        rate, Seconds);
+    std::printf("  sent %d in %.2f s (%.0f msg/s), all stored after %.2f s; lost %llu\n", sent, sending,
+                sent / sending, settled, static_cast<unsigned long long>(sent - c.Stored));
+    PrintCounters("server", c);
+}
+
+void BenchLoggerFlood(const QString& Folder, int ReceiveBufferBytes, bool Anchor) {
+    TSQLiteDatabase db(Folder + QStringLiteral("/flood%1.db").arg(ReceiveBufferBytes));
+    CreateMissingTables(db);
+    db.StartTransaction();
+    TSyslogServerLimits limits;
+    limits.ReceiveBufferBytes = ReceiveBufferBytes;
+    TSyslogServer server(db, limits);
+    server.SetEnabled(true);
+    if (!server.Start("127.0.0.1", 0).Ok)
+        return;
+    const std::string command = "seq -f 'seq=%06g' 1 100000 | logger -n 127.0.0.1 -P " +
+                                std::to_string(server.BoundPort()) + " -d --rfc3164 -t flood";
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0) {
+        std::printf("logger flood: logger failed (util-linux missing?)\n");
+        return;
+    }
+    const double sending = SecondsSince(start);
+    // Drops after the last datagram read show only on a later one.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(server.BoundPort()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::sendto(fd, "end", 3, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    ::close(fd);
+    WaitSettled(server, 100001, 120);
+    const double settled = SecondsSince(start);
+    db.CommitTransaction();
+    const TSyslogCounters c = server.Counters();
+    const int granted = server.ReceiveBufferSize();
+    server.Stop();
+    std::printf(
+        "logger full-speed flood: 100,000 RFC 3164 lines from one logger process (127.0.0.1, inside the "
+        "long transaction; receive buffer asked %d, granted %d)\n",
+        ReceiveBufferBytes, granted);
+    std::printf("  logger sent for %.3f s (%.0f msg/s); stored %llu in %.3f s = %.0f msg/s stored; lost %llu "
+                "(queue %llu, kernel %llu)\n",
+                sending, 100000 / sending, static_cast<unsigned long long>(c.Stored - 1), settled,
+                (c.Stored - 1) / settled, static_cast<unsigned long long>(c.QueueDrops + c.KernelDrops),
+                static_cast<unsigned long long>(c.QueueDrops),
+                static_cast<unsigned long long>(c.KernelDrops));
+
+    if (!Anchor)
+        return;
+    // Anchor: the same 100,000 inserts straight through the database layer, no socket.
+    TSQLiteDatabase plain(Folder + QStringLiteral("/inserts.db"));
+    CreateMissingTables(plain);
+    plain.StartTransaction();
+    const auto inserts = Clock::now();
+    for (int i = 1; i <= 100000; ++i)
+        plain.ExecuteStatement(
+            QStringLiteral("insert into syslog (Date_time,Status,IP)values(?, ?, ?)"),
+            {QStringLiteral("1765242720"),
+             QStringLiteral("<13>Dec  9 01:12:00 vm flood: seq=%1").arg(i, 6, 10, QLatin1Char('0')),
+             QStringLiteral("vm")});
+    const double insertSeconds = SecondsSince(inserts);
+    plain.CommitTransaction();
+    std::printf("  anchor: the same 100,000 inserts through the database layer alone: %.3f s = %.0f rows/s\n",
+                insertSeconds, 100000 / insertSeconds);
+}
+
+void BenchEventLoad(const QString& Folder) {
+    TSQLiteDatabase db(Folder + QStringLiteral("/events.db"));
+    CreateMissingTables(db);
+    db.StartTransaction();
+    for (int h = 1; h <= 100; ++h)
+        db.ExecuteStatement(QStringLiteral("insert into hosts (host, IP) values (?, ?)"),
+                            {QStringLiteral("Host %1").arg(h), QStringLiteral("10.0.0.%1").arg(h)});
+    const qint64 now = CurrentLocalUnixTime();
+    const char* codes[] = {"ID", "IU", "SD", "SU", "LP", "LU"};
+    for (int i = 0; i < 50000; ++i)
+        db.ExecuteStatement(
+            QStringLiteral("insert into log (Date_time,L_Status,Stat_D,ID_h_d)values(?, ?, ?, ?)"),
+            {QString::number(now - 50000 + i), QStringLiteral("Event %1").arg(i), codes[i % 6], i % 100 + 1});
+    db.CommitTransaction();
+    const QString sql = QStringLiteral("select * from log order by ID DESC");
+    const auto query = Clock::now();
+    const auto rows = db.OpenResultTable(sql);
+    const double querySeconds = SecondsSince(query);
+    TDataGrid grid;
+    CreateEventLogGridColumns(grid);
+    const auto load = Clock::now();
+    LoadEventLogGrid(sql, grid, {}, db);
+    const double loadSeconds = SecondsSince(load);
+    std::printf(
+        "LoadEventLogGrid: 50,000 events of 100 hosts, host looked up once per load: %.3f s (%d rows)\n",
+        loadSeconds, grid.RowCount());
+    std::printf("  anchor: the same select alone: %.3f s (%d rows)\n", querySeconds, rows->RowCount());
+}
+
+void FillSyslog(TSQLiteDatabase& Db, qint64 Now, int Rows, int Days) {
+    Db.StartTransaction();
+    const qint64 span = qint64(Days) * SecondsPerDay;
+    const qint64 from = DayBoundsOf(Now).Next - span;
+    for (int i = 0; i < Rows; ++i)
+        Db.ExecuteStatement(QStringLiteral("insert into syslog (Date_time,Status,IP)values(?, ?, ?)"),
+                            {QString::number(from + span * i / Rows),
+                             QStringLiteral("<13>Dec  9 01:12:00 gw kernel: message %1").arg(i),
+                             QStringLiteral("gw")});
+    Db.CommitTransaction();
+}
+
+void BenchClearCurrentLog(const QString& Folder) {
+    const qint64 now = CurrentLocalUnixTime();
+    for (const int days : {10, 1}) {
+        TSQLiteDatabase db(Folder + QStringLiteral("/clear%1.db").arg(days));
+        CreateMissingTables(db);
+        FillSyslog(db, now, 1000000, days);
+        const TDayBounds day = DayBoundsOf(now);
+        const qint64 today =
+            db.OpenResultTable(
+                  QStringLiteral("select count(*) from syslog where Date_time >= ? and Date_time < ?"),
+                  {QString::number(day.First), QString::number(day.Next)})
+                ->FieldInt64(0);
+        TDataGrid grid;
+        CreateSyslogGridColumns(grid);
+        db.StartTransaction();
+        const auto start = Clock::now();
+        const bool ok = ClearCurrentLog(lkSyslog, grid, now, db);
+        const double inside = SecondsSince(start);
+        db.CommitTransaction();
+        const double total = SecondsSince(start);
+        std::printf("Clear current log: 1,000,000 syslog rows over %d day(s), %lld of them today (indexed "
+                    "Date_time): "
+                    "%.3f s, %.3f s with its commit%s\n",
+                    days, static_cast<long long>(today), inside, total, ok ? "" : " (failed)");
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    int seconds = 5;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--seconds") == 0)
+            seconds = std::max(1, std::atoi(argv[i + 1]));
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        return 1;
+    std::printf("bench_syslog (databases in %s; paced flood %d s%s)\n", qPrintable(folder.path()), seconds,
+                seconds == 30 ? "" : ", pass --seconds 30 for the full run");
+    BenchPacedFlood(folder.path(), seconds);
+    BenchLoggerFlood(folder.path(), TSyslogServerLimits().ReceiveBufferBytes, true);
+    // What a program without CAP_NET_ADMIN gets: the system's limit.
+    int systemLimit = 0;
+    std::ifstream("/proc/sys/net/core/rmem_max") >> systemLimit;
+    if (systemLimit > 0)
+        BenchLoggerFlood(folder.path(), systemLimit, false);
+    BenchEventLoad(folder.path());
+    BenchClearCurrentLog(folder.path());
+    return 0;
+}
