@@ -603,7 +603,7 @@ void TStatusBarPro::paintEvent(QPaintEvent*) {
         const QRect area = PanelDrawRect(i);
         if (place.isEmpty())
             continue;
-        DrawBevel(painter, place.adjusted(0, 0, -1, -1), panel.Bevel());
+        DrawBevel(painter, place, panel.Bevel());
         if (area.isEmpty())
             continue;
         painter.save();
