@@ -9,6 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+// Readable failure messages.
+inline void PrintTo(const QString& Text, std::ostream* Out) {
+    *Out << '"' << Text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& Lines, std::ostream* Out) {
+    *Out << '[' << Lines.join(u'|').toStdString() << ']';
+}
+
 #include <memory>
 
 namespace {
