@@ -58,7 +58,7 @@ QString CountText(int Count, int PluralLine, int SingularLine) {
 }
 
 void WalkRow(TDataGrid& Hosts, int Row, const TSummaryColumns& Col, const TSummaryWords& Words, double Now,
-             TStatusSummaryTick& Tick, int& ListedDown) {
+             TDatePodCache& Dates, TStatusSummaryTick& Tick, int& ListedDown) {
     TCell& status = Hosts.GetCellObject(Col.Status, Row);
     const QString state = status.GetAsString();
     const bool ok = state == Words.OK;
@@ -85,7 +85,7 @@ void WalkRow(TDataGrid& Hosts, int Row, const TSummaryColumns& Col, const TSumma
         TCell& datePod = Hosts.GetCellObject(Col.DatePod, Row);
         if (datePod.GetAsString().isEmpty())
             datePod.SetAsString(DateTimeToDisplayText(Now));
-        SetTextOnce(timeDown, TimeDownText(DownSeconds(datePod.GetAsString(), Now)));
+        SetTextOnce(timeDown, TimeDownText(Dates.DownSeconds(datePod.GetAsString(), Now)));
     } else {
         // An OK host has no down time.
         SetTextOnce(timeDown, QString());
@@ -153,7 +153,23 @@ QString StatusCountLine(const TStatusCounts& Counts) {
         .join(QStringLiteral(", "));
 }
 
+qint64 TDatePodCache::DownSeconds(const QString& DatePod, double Now) {
+    const auto known = FLast.constFind(DatePod);
+    const std::optional<double> since = known != FLast.cend() ? *known : DisplayTextToDateTime(DatePod);
+    FThis.insert(DatePod, since);
+    return since ? WholeSecondsBetween(*since, Now) : 0;
+}
+
+void TDatePodCache::EndTick() {
+    FLast.swap(FThis);
+    FThis.clear();
+}
+
 TStatusSummaryTick StatusSummaryTick(TDataGrid& Hosts, bool MonitoringActive, double Now) {
+    return TStatusSummary().Tick(Hosts, MonitoringActive, Now);
+}
+
+TStatusSummaryTick TStatusSummary::Tick(TDataGrid& Hosts, bool MonitoringActive, double Now) {
     TStatusSummaryTick tick;
     tick.Interval = StatusSummaryInterval(Hosts.RowCount());
     if (!MonitoringActive)
@@ -169,8 +185,9 @@ TStatusSummaryTick StatusSummaryTick(TDataGrid& Hosts, bool MonitoringActive, do
     {
         const TUpdateScope update(Hosts);
         for (int row = 0; row < Hosts.RowCount(); ++row)
-            WalkRow(Hosts, row, columns, words, Now, tick, listedDown);
+            WalkRow(Hosts, row, columns, words, Now, FDates, tick, listedDown);
     }
+    FDates.EndTick();
     FillPanels(tick);
     if (tick.Counts.Down > 0)
         tick.TrayHintLines.insert(2, LangText(313));

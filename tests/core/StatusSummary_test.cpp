@@ -116,6 +116,24 @@ TEST_F(StatusSummaryTest, TimeDownOfDownHosts) {
     EXPECT_EQ(Text("TimeDown", unreadable), "0d 0h 0m 0s");
 }
 
+TEST_F(StatusSummaryTest, AKeptSummaryFollowsNewTimesAndNewTexts) {
+    TStatusSummary summary;
+    const int row = AddHost(QStringLiteral("Down"), true, DateTimeToDisplayText(SecondsAgo(60)));
+    summary.Tick(Grid, true, Now);
+    EXPECT_EQ(Text("TimeDown", row), "0d 0h 1m 0s");
+    summary.Tick(Grid, true, Now + 30.0 / 86400);
+    EXPECT_EQ(Text("TimeDown", row), "0d 0h 1m 30s");
+    Grid.Cell("Date_Pod", row).SetAsString(DateTimeToDisplayText(SecondsAgo(7200)));
+    summary.Tick(Grid, true, Now);
+    EXPECT_EQ(Text("TimeDown", row), "0d 2h 0m 0s");
+    Grid.Cell("Date_Pod", row).SetAsString(QStringLiteral("garbage"));
+    summary.Tick(Grid, true, Now);
+    EXPECT_EQ(Text("TimeDown", row), "0d 0h 0m 0s");
+    Grid.Cell("Date_Pod", row).SetAsString(DateTimeToDisplayText(SecondsAgo(60)));
+    summary.Tick(Grid, true, Now);
+    EXPECT_EQ(Text("TimeDown", row), "0d 0h 1m 0s");
+}
+
 TEST_F(StatusSummaryTest, AnOkRowHasAnEmptyTimeDown) {
     const int row = AddHost(QStringLiteral("OK"), true, DateTimeToDisplayText(SecondsAgo(100)));
     Grid.Cell("TimeDown", row).SetAsString(QStringLiteral("0d 0h 1m 40s"));
