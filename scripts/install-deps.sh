@@ -13,6 +13,8 @@ PACKAGES=(
   # real peers started by the tests
   snmpd snmp lighttpd microsocks tinyproxy dante-server bsdutils iproute2 nftables sqlite3 file
   python3 fping util-linux
+  # the notification area and the window inspector of the end-to-end tray tests
+  trayer x11-utils
 )
 
 missing=()
