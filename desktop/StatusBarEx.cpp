@@ -414,6 +414,10 @@ int TStatusBarPro::PanelAt(QPoint Pos) const {
     return -1;
 }
 
+TStatusPanelPro* TStatusBarPro::PanelOrNull(int Index) const {
+    return Index >= 0 && Index < FPanels->Count() ? &FPanels->Items(Index) : nullptr;
+}
+
 void TStatusBarPro::PanelChanged(TStatusPanelPro& Panel, bool Relayout) {
     if (Relayout) {
         UpdatePanels();
@@ -503,8 +507,7 @@ void TStatusBarPro::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
         return;
     Guarded("TStatusBarPro.Click", [&] {
-        TStatusPanelPro* panel =
-            FMousePanel >= 0 && FMousePanel < FPanels->Count() ? &FPanels->Items(FMousePanel) : nullptr;
+        TStatusPanelPro* panel = PanelOrNull(FMousePanel);
         if (panel && panel->OnClick)
             panel->OnClick(*panel);
         else if (OnClick)
@@ -515,7 +518,7 @@ void TStatusBarPro::mouseReleaseEvent(QMouseEvent* event) {
 void TStatusBarPro::mouseDoubleClickEvent(QMouseEvent* event) {
     FMousePanel = PanelAt(event->position().toPoint());
     Guarded("TStatusBarPro.DblClick", [&] {
-        TStatusPanelPro* panel = FMousePanel >= 0 ? &FPanels->Items(FMousePanel) : nullptr;
+        TStatusPanelPro* panel = PanelOrNull(FMousePanel);
         if (panel && panel->OnDblClick)
             panel->OnDblClick(*panel);
         else if (OnDblClick)
@@ -535,7 +538,7 @@ void TStatusBarPro::mouseMoveEvent(QMouseEvent* event) {
 
 void TStatusBarPro::contextMenuEvent(QContextMenuEvent* event) {
     const int index = PanelAt(event->pos());
-    TStatusPanelPro* panel = index >= 0 ? &FPanels->Items(index) : nullptr;
+    TStatusPanelPro* panel = PanelOrNull(index);
     Guarded("TStatusBarPro.ContextPopup", [&] {
         bool handled = false;
         if (panel && panel->OnContextPopup)

@@ -253,6 +253,7 @@ protected:
 private:
     friend class TStatusPanelPro;
     friend class TStatusPanelsPro;
+    TStatusPanelPro* PanelOrNull(int Index) const;
     void PanelChanged(TStatusPanelPro& Panel, bool Relayout);
     void ReleaseControl(QWidget* Control, const TStatusPanelPro* Keeper);
     void PlaceControls();

@@ -34,43 +34,35 @@ void TTextTrayIcon::SetLook(const TTextIconLook& Value) {
 }
 
 void TTextTrayIcon::SetText(const QString& Value) {
-    FLook.Text = Value;
-    Render();
+    Set(&TTextIconLook::Text, Value);
 }
 
 void TTextTrayIcon::SetFont(const QFont& Value) {
-    FLook.Font = Value;
-    Render();
+    Set(&TTextIconLook::Font, Value);
 }
 
 void TTextTrayIcon::SetFontColor(TColor Value) {
-    FLook.FontColor = Value;
-    Render();
+    Set(&TTextIconLook::FontColor, Value);
 }
 
 void TTextTrayIcon::SetColor(TColor Value) {
-    FLook.Color = Value;
-    Render();
+    Set(&TTextIconLook::Color, Value);
 }
 
 void TTextTrayIcon::SetBorder(bool Value) {
-    FLook.Border = Value;
-    Render();
+    Set(&TTextIconLook::Border, Value);
 }
 
 void TTextTrayIcon::SetBorderColor(TColor Value) {
-    FLook.BorderColor = Value;
-    Render();
+    Set(&TTextIconLook::BorderColor, Value);
 }
 
 void TTextTrayIcon::SetOptions(const TOffsetOptions& Value) {
-    FLook.Options = Value;
-    Render();
+    Set(&TTextIconLook::Options, Value);
 }
 
 void TTextTrayIcon::SetBackgroundIcon(const QImage& Value) {
-    FLook.BackgroundIcon = Value;
-    Render();
+    Set(&TTextIconLook::BackgroundIcon, Value);
 }
 
 void TTextTrayIcon::Render() {

@@ -61,6 +61,10 @@ public:
     static TColor TextBackground(const TTextIconLook& Look);
 
 private:
+    template <class T, class V> void Set(T TTextIconLook::*Member, const V& Value) {
+        FLook.*Member = Value;
+        Render();
+    }
     void Render();
 
     TTextIconLook FLook;
