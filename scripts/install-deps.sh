@@ -15,6 +15,8 @@ PACKAGES=(
   python3 fping util-linux
   # a real X display for the window tests, driven and photographed from the test
   xvfb xdotool imagemagick
+  # the notification area and the window inspector of the end-to-end tray tests
+  trayer x11-utils
 )
 
 missing=()
