@@ -12,7 +12,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-liberation2
   # real peers started by the tests
   snmpd snmp lighttpd microsocks tinyproxy dante-server bsdutils iproute2 nftables sqlite3 file
-  python3 fping util-linux
+  python3 fping util-linux sox
 )
 
 missing=()
