@@ -5,17 +5,17 @@
 #include "core/DataFolder.h"
 #include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
-#include "core/HostGrid.h"
-#include "core/HostStateMachine.h"
 #include "core/LangTexts.h"
-#include "core/MonitorController.h"
 #include "core/MonitorState.h"
-#include "core/NetHostProbes.h"
 #include "core/ProgramLog.h"
 #include "core/PumpDelay.h"
 #include "core/SQLiteDb.h"
 #include "core/SoundQueue.h"
 #include "core/Synchronize.h"
+#include "core/HostGrid.h"
+#include "core/HostStateMachine.h"
+#include "core/MonitorController.h"
+#include "core/NetHostProbes.h"
 #include "grid/GxGrid.h"
 #include "ui/main/MonitorBridge.h"
 #include "ui/main/SoundControls.h"
@@ -77,8 +77,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
     FProbes = std::make_unique<TNetHostProbes>();
     FBridge = std::make_unique<TMainWindowMonitor>(*this);
-    FMonitor =
-        std::make_unique<TMonitorController>(*DataGrid1, *DownHostGrid, MonitorDatabase, *FBridge, *FProbes);
+    FMonitor = std::make_unique<TMonitorController>(*DataGrid1, *DownHostGrid, MonitorDatabase, *FBridge, *FProbes);
     FMonitor->SetDispatcher(
         [this] { ::DispatchAlarms(*DownHostGrid, *FBridge, Up_Sound_Edit->text(), DataFolder()); });
 }
@@ -189,8 +188,7 @@ void TForm1::CreateOptionControls() {
     BitBtn7 = new QPushButton(QStringLiteral("Test now"), options);
     BitBtn7->setObjectName(QStringLiteral("BitBtn7"));
     BitBtn7->hide();
-    connect(BitBtn7, &QPushButton::clicked, this,
-            [this] { Guarded("TForm1.BitBtn7Click", [this] { BitBtn7Click(); }); });
+    connect(BitBtn7, &QPushButton::clicked, this, [this] { Guarded("TForm1.BitBtn7Click", [this] { BitBtn7Click(); }); });
     layout->addWidget(options);
     setCentralWidget(central);
 }
@@ -219,9 +217,7 @@ QString TForm1::StatusPanel(int Panel) const {
     return Panel >= 0 && Panel < int(FPanels.size()) ? FPanels[Panel]->text() : QString();
 }
 
-void TForm1::BitBtn7Click() {
-    FMonitor->BitBtn7Click();
-}
+void TForm1::BitBtn7Click() { FMonitor->BitBtn7Click(); }
 
 void TForm1::ShowGroupTree(const TGroupTree& Nodes) {
     GroupNodes = Nodes;
