@@ -5,6 +5,7 @@
 #include "core/AlertFlags.h"
 #include "core/DataFolder.h"
 #include "grid/GxGrid.h"
+#include "tests/core/RecordingAudioChannel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,33 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Plays "forever" until stopped or replaced; a file is playable unless its name says missing.
-class TRecordingChannel : public IAudioChannel {
-public:
-    bool CreateStream(const QString& FileName) override {
-        Calls << "create " + FileName;
-        Playing = false;
-        Valid = Device && !FileName.isEmpty() && !FileName.contains(QStringLiteral("missing"));
-        return Valid;
-    }
-    void SetLoop(bool Loop) override { Calls << (Loop ? "loop on" : "loop off"); }
-    bool Play() override {
-        Calls << "play";
-        Playing = Valid;
-        return Valid;
-    }
-    void Stop() override {
-        Calls << "stop";
-        Playing = false;
-    }
-    bool IsPlaying() const override { return Playing; }
-
-    QStringList Calls;
-    bool Playing = false;
-    bool Valid = false;
-    bool Device = true;
-};
 
 class SoundQueueTest : public ::testing::Test {
 protected:
@@ -73,7 +47,7 @@ protected:
 
     TDataGrid Grid;
     QTimer Timer;
-    TRecordingChannel Channel;
+    TRecordingAudioChannel Channel;
     TSoundQueue Queue{Grid, Timer, Channel};
 };
 

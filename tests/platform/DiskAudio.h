@@ -76,6 +76,17 @@ struct TSoundRun {
     double Seconds() const { return double(End - Start) / DiskRate; }
 };
 
+// The tone of frames [Start, End) from their zero crossings, in Hz.
+inline double ToneOf(const std::vector<float>& pcm, size_t Start, size_t End) {
+    size_t crossings = 0;
+    for (size_t i = Start + 1; i < End && i < pcm.size(); ++i) {
+        if ((pcm[i - 1] < 0) != (pcm[i] < 0)) {
+            ++crossings;
+        }
+    }
+    return End > Start ? crossings / 2.0 / (double(End - Start) / DiskRate) : 0;
+}
+
 // Runs of samples above Threshold; silences shorter than MinGapSeconds join two runs.
 inline std::vector<TSoundRun> FindRuns(const std::vector<float>& pcm, float Threshold = 0.01f,
                                        double MinGapSeconds = 0.1) {
@@ -91,14 +102,10 @@ inline std::vector<TSoundRun> FindRuns(const std::vector<float>& pcm, float Thre
         runs.back().End = i + 1;
     }
     for (TSoundRun& run : runs) {
-        size_t crossings = 0;
         for (size_t i = run.Start; i < run.End; ++i) {
             run.Peak = std::max(run.Peak, std::fabs(pcm[i]));
-            if (i > run.Start && (pcm[i - 1] < 0) != (pcm[i] < 0)) {
-                ++crossings;
-            }
         }
-        run.Frequency = run.End > run.Start ? crossings / 2.0 / run.Seconds() : 0;
+        run.Frequency = ToneOf(pcm, run.Start, run.End);
     }
     return runs;
 }
