@@ -50,30 +50,26 @@ TSoundControls::TSoundControls(TSoundControlParts Parts, TDataGrid& Queue, QTime
     Image4 = style->standardIcon(QStyle::SP_MediaVolume);
     OpenSoundDialog = RealOpenDialog;
 
-    connect(&Timer, &QTimer::timeout, this,
-            [this] { Guarded("TForm1.sound_timerTimer", [this] { sound_timerTimer(); }); });
-    if (FParts.BitBtn6) {
-        connect(FParts.BitBtn6, &QPushButton::clicked, this,
-                [this] { Guarded("TForm1.BitBtn6Click", [this] { BitBtn6Click(); }); });
+    Bind(&Timer, &QTimer::timeout, "TForm1.sound_timerTimer", &TSoundControls::sound_timerTimer);
+    Bind(FParts.BitBtn6, &QPushButton::clicked, "TForm1.BitBtn6Click", &TSoundControls::BitBtn6Click);
+    Bind(FParts.BitBtn3, &QPushButton::clicked, "TForm1.BitBtn3Click", &TSoundControls::BitBtn3Click);
+    // Setting the box from code runs the handler too, as the sound-off dialog relies on.
+    Bind(FParts.CheckBox_soundalarm, &QCheckBox::toggled, "TForm1.CheckBox_soundalarmClick",
+         &TSoundControls::CheckBox_soundalarmClick);
+    Bind(FParts.Play_sound_button, &QPushButton::clicked, "TForm1.Play_sound_buttonClick",
+         &TSoundControls::Play_sound_buttonClick);
+    Bind(FParts.Browse_BitBtn, &QPushButton::clicked, "TForm1.Browse_BitBtnClick",
+         &TSoundControls::Browse_BitBtnClick);
+}
+
+template <class TSender, class TSignal>
+void TSoundControls::Bind(TSender* Sender, TSignal Signal, const char* Where,
+                          void (TSoundControls::*Handler)()) {
+    if (!Sender) {
+        return;
     }
-    if (FParts.BitBtn3) {
-        connect(FParts.BitBtn3, &QPushButton::clicked, this,
-                [this] { Guarded("TForm1.BitBtn3Click", [this] { BitBtn3Click(); }); });
-    }
-    if (FParts.CheckBox_soundalarm) {
-        // Setting the box from code runs the handler too, as the sound-off dialog relies on.
-        connect(FParts.CheckBox_soundalarm, &QCheckBox::toggled, this, [this] {
-            Guarded("TForm1.CheckBox_soundalarmClick", [this] { CheckBox_soundalarmClick(); });
-        });
-    }
-    if (FParts.Play_sound_button) {
-        connect(FParts.Play_sound_button, &QPushButton::clicked, this,
-                [this] { Guarded("TForm1.Play_sound_buttonClick", [this] { Play_sound_buttonClick(); }); });
-    }
-    if (FParts.Browse_BitBtn) {
-        connect(FParts.Browse_BitBtn, &QPushButton::clicked, this,
-                [this] { Guarded("TForm1.Browse_BitBtnClick", [this] { Browse_BitBtnClick(); }); });
-    }
+    connect(Sender, Signal, this,
+            [this, Where, Handler] { Guarded(Where, [this, Handler] { (this->*Handler)(); }); });
 }
 
 TSoundControls::~TSoundControls() {

@@ -80,6 +80,9 @@ public:
 
 private:
     void ShowSoundOffDialog(int Line);
+    // Runs Handler, guarded under the name Where, on Signal of Sender (when there is one).
+    template <class TSender, class TSignal>
+    void Bind(TSender* Sender, TSignal Signal, const char* Where, void (TSoundControls::*Handler)());
 
     TSoundControlParts FParts;
     TSoundQueue FQueue;
