@@ -17,6 +17,7 @@ PACKAGES=(
   xvfb xdotool imagemagick
   # the notification area and the window inspector of the end-to-end tray tests
   trayer x11-utils
+  python3 fping util-linux sox
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include "core/ProgramLog.h"
 #include "core/PumpDelay.h"
 #include "core/SQLiteDb.h"
+#include "core/SoundQueue.h"
 #include "core/Synchronize.h"
 #include "core/HostGrid.h"
 #include "core/HostStateMachine.h"
@@ -17,6 +18,7 @@
 #include "core/NetHostProbes.h"
 #include "grid/GxGrid.h"
 #include "ui/main/MonitorBridge.h"
+#include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
 
 #include <QAction>
@@ -31,6 +33,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -66,10 +70,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     UpHostGrid = std::make_unique<TDataGrid>();
     CreateDownHostGridColumns(*UpHostGrid);
     Sound_down_grid = std::make_unique<TDataGrid>();
-    Sound_down_grid->AddColumn(TGxColumnKind::Text, QStringLiteral("Sound"));
-    Sound_down_grid->AddColumn(TGxColumnKind::CheckBox, QStringLiteral("Loop"));
+    CreateSoundQueueColumns(*Sound_down_grid);
     CreateOptionControls();
     CreateStatusBar();
+    CreateSoundControls();
 
     FProbes = std::make_unique<TNetHostProbes>();
     FBridge = std::make_unique<TMainWindowMonitor>(*this);
@@ -81,6 +85,49 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 TForm1::~TForm1() {
     // The workers reach the grids and the window; they end before either goes.
     FMonitor.reset();
+    FSound.reset();
+}
+
+void TForm1::CreateSoundControls() {
+    sound_timer = new QTimer(this);
+    sound_timer->setObjectName(QStringLiteral("sound_timer"));
+    sound_timer->setInterval(1000);
+    // A coarse timer may fire 50 ms late; the queue's next sound should not.
+    sound_timer->setTimerType(Qt::PreciseTimer);
+    TSoundControlParts parts;
+    parts.BitBtn3 = BitBtn3;
+    parts.BitBtn6 = BitBtn6;
+    parts.CheckBox_soundalarm = CheckBox_soundalarm;
+    parts.Up_Sound_Edit = Up_Sound_Edit;
+    parts.Play_sound_button = Play_sound_button;
+    parts.Browse_BitBtn = Browse_BitBtn;
+    parts.SetStatusPanel = [this](int Panel, const QString& Text, bool Red) {
+        SetStatusPanel(Panel, Text, Red);
+    };
+    parts.SaveSettings = [this] {
+        SaveSettings();
+    };
+    FSound = std::make_unique<TSoundControls>(parts, *Sound_down_grid, *sound_timer, PlatformSoundChannel());
+    FSound->ShowSoundsOnLook();
+}
+
+void TForm1::sound_timerTimer() {
+    FSound->sound_timerTimer();
+}
+void TForm1::BitBtn6Click() {
+    FSound->BitBtn6Click();
+}
+void TForm1::BitBtn3Click() {
+    FSound->BitBtn3Click();
+}
+void TForm1::CheckBox_soundalarmClick() {
+    FSound->CheckBox_soundalarmClick();
+}
+void TForm1::Play_sound_buttonClick() {
+    FSound->Play_sound_buttonClick();
+}
+void TForm1::Browse_BitBtnClick() {
+    FSound->Browse_BitBtnClick();
 }
 
 void TForm1::CreateOptionControls() {
@@ -93,6 +140,15 @@ void TForm1::CreateOptionControls() {
 
     auto* options = new QWidget(central);
     auto* form = new QFormLayout(options);
+    // "Sound off" and "Mute"; the host page places them beside the host list.
+    auto* soundButtons = new QHBoxLayout;
+    BitBtn6 = new QPushButton(LangText(34), options);
+    BitBtn6->setObjectName(QStringLiteral("BitBtn6"));
+    BitBtn3 = new QPushButton(LangText(36), options);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    soundButtons->addWidget(BitBtn6);
+    soundButtons->addWidget(BitBtn3);
+    form->addRow(soundButtons);
     auto spin = [&](const char* name, int low, int high, int value, const QString& label) {
         auto* box = new QSpinBox(options);
         box->setObjectName(QString::fromLatin1(name));
@@ -112,10 +168,21 @@ void TForm1::CreateOptionControls() {
     };
     Alert_CheckBox = check("Alert_CheckBox", QStringLiteral("Show Alert window"));
     Alert_CheckBox->setChecked(true);
+    CheckBox_soundalarm = check("CheckBox_soundalarm", QStringLiteral("Sound alert"));
+    CheckBox_soundalarm->setChecked(true);
     Up_sound_CheckBox = check("Up_sound_CheckBox", QStringLiteral("Play a sound when a host UP "));
-    Up_Sound_Edit = new QLineEdit(options);
+    Up_Sound_Edit = new QLineEdit(QString::fromLatin1(DefaultUpSound), options);
     Up_Sound_Edit->setObjectName(QStringLiteral("Up_Sound_Edit"));
-    form->addRow(Up_Sound_Edit);
+    Play_sound_button = new QPushButton(options);
+    Play_sound_button->setObjectName(QStringLiteral("Play_sound_button"));
+    Play_sound_button->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    Browse_BitBtn = new QPushButton(LangText(68), options);
+    Browse_BitBtn->setObjectName(QStringLiteral("Browse_BitBtn"));
+    auto* upSound = new QHBoxLayout;
+    upSound->addWidget(Up_Sound_Edit, 1);
+    upSound->addWidget(Play_sound_button);
+    upSound->addWidget(Browse_BitBtn);
+    form->addRow(upSound);
     Email_checkbox = check("Email_checkbox", QStringLiteral("Enable email notification"));
     ICQ_CheckBox = check("ICQ_CheckBox", QStringLiteral("Enable ICQ notification"));
     BitBtn7 = new QPushButton(QStringLiteral("Test now"), options);
@@ -174,7 +241,8 @@ void TForm1::RestoreTreeExpansion() {
 }
 
 void TForm1::FormCreate() {
-    // The tray hint lines and the audio start-up join here.
+    // The tray hint lines join here.
+    FSound->StartAudio();
     LoadSettings();
     // After the message loop starts: the first pass after 5 s, the first transaction after 7.5 s.
     FMonitor->StartTimers();
@@ -242,7 +310,7 @@ void TForm1::StopWorkerThreads() {
 }
 
 void TForm1::FreeAudio() {
-    // Stub until the audio layer lands.
+    FSound->FreeAudio();
 }
 
 void TForm1::CommitOpenTransaction() {

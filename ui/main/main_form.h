@@ -21,6 +21,7 @@ class TDataGrid;
 class TMainWindowMonitor;
 class TMonitorController;
 class TNetHostProbes;
+class TSoundControls;
 
 class TForm1 : public QMainWindow, public IGroupTreeSink {
     Q_OBJECT
@@ -81,6 +82,22 @@ public:
     QCheckBox* ICQ_CheckBox = nullptr;
     QPushButton* BitBtn7 = nullptr;
 
+    // Sound: "Mute", "Sound off", the "Sound alert" option, the up sound's preview and file
+    // chooser, and the queue's one-second player.
+    QPushButton* BitBtn3 = nullptr;
+    QPushButton* BitBtn6 = nullptr;
+    QCheckBox* CheckBox_soundalarm = nullptr;
+    QPushButton* Play_sound_button = nullptr;
+    QPushButton* Browse_BitBtn = nullptr;
+    QTimer* sound_timer = nullptr;
+    void sound_timerTimer();
+    void BitBtn6Click();
+    void BitBtn3Click();
+    void CheckBox_soundalarmClick();
+    void Play_sound_buttonClick();
+    void Browse_BitBtnClick();
+    TSoundControls& SoundControls() { return *FSound; }
+
     TMonitorController& Monitor() { return *FMonitor; }
     TNetHostProbes& Probes() { return *FProbes; }
 
@@ -112,12 +129,14 @@ private:
 
     void CreateOptionControls();
     void CreateStatusBar();
+    void CreateSoundControls();
 
     bool closing_ = false;
     std::vector<QLabel*> FPanels;
     std::unique_ptr<TNetHostProbes> FProbes;
     std::unique_ptr<TMainWindowMonitor> FBridge;
     std::unique_ptr<TMonitorController> FMonitor;
+    std::unique_ptr<TSoundControls> FSound;
 };
 
 extern TForm1* Form1;
