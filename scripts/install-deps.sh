@@ -17,7 +17,8 @@ PACKAGES=(
   xvfb xdotool imagemagick
   # the notification area and the window inspector of the end-to-end tray tests
   trayer x11-utils
-  python3 fping util-linux sox
+  # test tones and the tools/ script that makes the program's sounds
+  sox
 )
 
 missing=()
