@@ -3,7 +3,7 @@
 // control, and a size grip at the right end.
 #pragma once
 
-#include "desktop/DesktopColors.h"
+#include "grid/widgets/GxSharedDraw.h"
 
 #include <QFont>
 #include <QPixmap>

@@ -2,7 +2,7 @@
 // optionally framed and laid over a background icon.
 #pragma once
 
-#include "desktop/DesktopColors.h"
+#include "grid/widgets/GxSharedDraw.h"
 #include "desktop/NotifyTrayIcon.h"
 
 #include <QFont>

@@ -101,6 +101,9 @@ TSystemColorRole SystemColorRole(int index) {
 }
 
 QColor ColorToQColor(TColor color, const QPalette& palette) {
+    if (color == clNone) {
+        return QColor(Qt::transparent);
+    }
     if (IsSystemColor(color)) {
         const TSystemColorRole role = SystemColorRole(color & 0xFF);
         return palette.color(role.Group, role.Role);

@@ -30,7 +30,8 @@ void GxLine(QPainter& canvas, int x1, int y1, int x2, int y2, const QColor& colo
 void GxPolyline(QPainter& canvas, const QPoint* points, int count, const QColor& color);
 
 // ---- colours ------------------------------------------------------------------------------
-// System colours name palette roles through one table; other values are blue-green-red.
+// System colours name palette roles through one table; other values are blue-green-red, and
+// clNone is transparent.
 QColor ColorToQColor(TColor color, const QPalette& palette);
 QColor ColorToQColor(TColor color); // with the application's palette
 TColor ColorToRGB(TColor color, const QPalette& palette);
