@@ -199,7 +199,14 @@ QByteArray TProxyHandshake::Feed(const char* Data, int Length) {
     if (FState != THandshakeState::Running || !Data || Length <= 0)
         return QByteArray();
     FReply.append(Data, Length);
-    return Parse();
+    // One read may hold several replies (a method choice and the connect reply).
+    QByteArray out;
+    for (;;) {
+        const qsizetype before = FReply.size();
+        out += Parse();
+        if (FState != THandshakeState::Running || FReply.size() == before)
+            return out;
+    }
 }
 
 QByteArray TProxyHandshake::TakeRest() {
@@ -939,9 +946,13 @@ void TEventSocket::DoConnected() {
 
 void TEventSocket::HandshakeStep(const char* Data, int Length) {
     const QByteArray out = FHandshake->Feed(Data, Length);
+    const quint32 generation = Generation();
+    if (FHandshake->State() != THandshakeState::Failed)
+        WriteRaw(out);
+    if (generation != Generation())
+        return;
     switch (FHandshake->State()) {
     case THandshakeState::Running:
-        WriteRaw(out);
         return;
     case THandshakeState::Failed:
         RaiseConnectFailed(0, FHandshake->ErrorText(Language));
@@ -952,7 +963,6 @@ void TEventSocket::HandshakeStep(const char* Data, int Length) {
     const QByteArray rest = FHandshake->TakeRest();
     FHandshake.reset();
     FDirect = true;
-    const quint32 generation = Generation();
     if (OnConnect)
         OnConnect();
     if (generation != Generation())

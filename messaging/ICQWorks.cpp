@@ -693,9 +693,8 @@ void TICQNet::SetLanguage(TICQLangType Language) {
 }
 
 bool TICQNet::Active() const {
-    if (FGatewayMode)
-        return FGateway.HasSid() || (FSocket && FSocket->Active());
-    return FSocket && FSocket->Active();
+    // The gateway always has its monitor request (or the hello) under way.
+    return (FSocket && FSocket->Active()) || (FSecondSocket && FSecondSocket->Active());
 }
 
 TEventSocket* TICQNet::MakeSocket(TProxyType Kind) {
@@ -768,6 +767,7 @@ void TICQNet::CloseSockets() {
     Drop(FSocket);
     Drop(FSecondSocket);
     FSendQueue.Clear();
+    FGatewayMode = false;
 }
 
 void TICQNet::Disconnect() {

@@ -145,7 +145,6 @@ void TFlapServer::Run() {
                 SendAll(fd, FGreeting);
                 std::lock_guard guard(FLock);
                 FClients.push_back(TClient{fd, {}, false});
-                FChanged.notify_all();
             }
         }
         for (std::size_t i = 2; i < fds.size(); ++i) {
@@ -162,7 +161,6 @@ void TFlapServer::Run() {
                 client.Fd = -1;
                 client.Closed = true;
             }
-            FChanged.notify_all();
         }
     }
 }
@@ -198,9 +196,7 @@ void TFlapServer::CloseLast() {
 }
 
 bool TFlapServer::WaitReceived(int Count, int LimitMs) const {
-    std::unique_lock guard(FLock);
-    return FChanged.wait_for(guard, std::chrono::milliseconds(LimitMs),
-                             [&] { return !FClients.empty() && FClients.back().Bytes.size() >= Count; });
+    return WaitFor([&] { return Received().size() >= Count; }, LimitMs);
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -48,7 +48,7 @@ public:
     void SendToLast(const QByteArray& Bytes);
     // Closes the last connection gracefully.
     void CloseLast();
-    // Waits (without the event loop) until the last connection has sent at least Count bytes.
+    // Runs the event loop until the last connection has sent at least Count bytes.
     bool WaitReceived(int Count, int LimitMs = 5000) const;
 
 private:
@@ -63,7 +63,6 @@ private:
     int FWake[2] = {-1, -1};
     quint16 FPort = 0;
     mutable std::mutex FLock;
-    mutable std::condition_variable FChanged;
     std::vector<TClient> FClients;
     std::atomic<bool> FStop{false};
     std::thread FThread;
