@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zt::msgtest {
@@ -372,6 +373,8 @@ TProxyPeer::TProxyPeer(const std::string& Program, const std::string& Script,
                        const std::vector<std::string>& Extra) {
     if (!zt::test::HaveProgram(Program))
         return;
+    // Daemons that drop to another user still reach their folder.
+    ::chmod(Dir.path().c_str(), 0755);
     Port = zt::test::FreeTcpPort();
     std::vector<std::string> argv = {"/bin/sh", zt::test::PeerScript(Script), Dir.path() + "/peer",
                                      std::to_string(Port)};

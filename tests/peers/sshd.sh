@@ -26,7 +26,7 @@ KbdInteractiveAuthentication no
 UsePAM no
 StrictModes no
 AllowTcpForwarding yes
-PermitOpen 127.0.0.1:*
+PermitOpen 127.0.0.1:* localhost:*
 X11Forwarding no
 PrintMotd no
 LogLevel ERROR
