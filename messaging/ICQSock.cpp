@@ -12,6 +12,7 @@
 #include <cstring>
 #include <exception>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -700,6 +701,8 @@ void TCustomSocket::SocketConnected() {
         return;
     FConnecting = false;
     FConnected = true;
+    // Handshakes and frames are small writes that wait for an answer: no coalescing delay.
+    FSocket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const quint32 generation = FGeneration;
     Guard("connected", [&] { DoConnected(); });
     if (generation == FGeneration)
@@ -785,6 +788,13 @@ void TCustomSocket::WriteRaw(const QByteArray& Bytes) {
         return;
     if (FSocket->write(Bytes) != Bytes.size())
         RaiseError(SocketErrorCode(FSocket->error()), 10);
+}
+
+void TCustomSocket::QuickAck() {
+    const qintptr handle = Handle();
+    const int one = 1;
+    if (handle >= 0)
+        ::setsockopt(static_cast<int>(handle), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
 }
 
 void TCustomSocket::ScheduleFlush() {
@@ -945,6 +955,9 @@ void TEventSocket::DoConnected() {
 }
 
 void TEventSocket::HandshakeStep(const char* Data, int Length) {
+    // A proxy may hold the server's first bytes back until its reply is acknowledged (Nagle on its
+    // side); acknowledging at once spares the delayed-ACK wait.
+    QuickAck();
     const QByteArray out = FHandshake->Feed(Data, Length);
     const quint32 generation = Generation();
     if (FHandshake->State() != THandshakeState::Failed)

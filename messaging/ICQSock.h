@@ -350,6 +350,8 @@ protected:
     // Stores the error and its text and raises connect-failed.
     void RaiseConnectFailed(int Code, const QString& Text);
     void ScheduleFlush();
+    // Acknowledges what was received at once (TCP_QUICKACK).
+    void QuickAck();
     void Close(bool Graceful);
     // Counts closes, so a loop over received data stops once its connection went away.
     quint32 Generation() const { return FGeneration; }

@@ -54,8 +54,9 @@ TEST(MessagingNetns, UnresolvableNames) {
     if (!zt::test::IsRoot() || !zt::test::HaveProgram("unshare"))
         GTEST_SKIP() << "needs root and unshare";
     int rc = -1;
-    const std::string out = zt::test::RunCommand(
-        "ZT_MSG_NETNS_CHILD=1 unshare --net " + SelfPath() + " --gtest_filter=MessagingNetnsChild.Resolve 2>&1", &rc);
+    const std::string out = zt::test::RunCommand("ZT_MSG_NETNS_CHILD=1 unshare --net " + SelfPath() +
+                                                     " --gtest_filter=MessagingNetnsChild.Resolve 2>&1",
+                                                 &rc);
     EXPECT_EQ(rc, 0) << out;
     EXPECT_NE(out.find("CHILD plain=[error:0|Could not resolve host]"), std::string::npos) << out;
     EXPECT_NE(out.find("CHILD proxy=[error:0|Could not resolve host]"), std::string::npos) << out;

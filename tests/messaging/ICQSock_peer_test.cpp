@@ -13,12 +13,19 @@ using namespace zt::msgtest;
 namespace {
 
 struct TRoute {
-    TProxyType Kind = P_NONE;
-    quint16 ProxyPort = 0;
-    bool Resolve = false;
+    TRoute(TProxyType Kind_, quint16 ProxyPort_, bool Resolve_ = false, QString Host_ = "127.0.0.1")
+        : Kind(Kind_), ProxyPort(ProxyPort_), Resolve(Resolve_), Host(std::move(Host_)) {}
+    TRoute& Login(const QString& User_, const QString& Password_) {
+        User = User_;
+        Password = Password_;
+        return *this;
+    }
+    TProxyType Kind;
+    quint16 ProxyPort;
+    bool Resolve;
+    QString Host;
     QString User;
     QString Password;
-    QString Host = "127.0.0.1";
 };
 
 void Configure(TICQNet& Net, const TRoute& Route, quint16 ServerPort) {
@@ -83,15 +90,13 @@ TEST(ProxyPeers, DanteSocks4AndSocks5) {
     if (!dante.Ready)
         GTEST_SKIP() << "dante not available";
     const quint16 port = static_cast<quint16>(dante.Port);
-    ExpectCarries({P_SOCKS4, port});
-    ExpectCarries({P_SOCKS5, port});
-    ExpectCarries({P_SOCKS5, port, true});
+    ExpectCarries(TRoute(P_SOCKS4, port));
+    ExpectCarries(TRoute(P_SOCKS5, port));
+    ExpectCarries(TRoute(P_SOCKS5, port, true));
     // Without the resolve flag the socket resolves the name before asking the proxy.
-    TRoute byName{P_SOCKS4, port};
-    byName.Host = "localhost";
-    ExpectCarries(byName);
+    ExpectCarries(TRoute(P_SOCKS4, port, false, "localhost"));
     // Dante does not do SOCKS4a.
-    ExpectRefused({P_SOCKS4, port, true}, ERR_PROXY, "SOCKS4 server cannot connect to remote server");
+    ExpectRefused(TRoute(P_SOCKS4, port, true), ERR_PROXY, "SOCKS4 server cannot connect to remote server");
 }
 
 TEST(ProxyPeers, SshSocks4a) {
@@ -109,38 +114,39 @@ TEST(ProxyPeers, SshSocks4a) {
         GTEST_SKIP() << "ssh -D did not come up";
     const quint16 port = static_cast<quint16>(socksPort);
     // SOCKS4a: the proxy resolves the name; ssh waits for the zero byte after it.
-    ExpectCarries(TRoute{P_SOCKS4, port, true, {}, {}, "localhost"});
-    ExpectCarries({P_SOCKS4, port});
-    ExpectCarries(TRoute{P_SOCKS5, port, true, {}, {}, "localhost"});
+    ExpectCarries(TRoute(P_SOCKS4, port, true, "localhost"));
+    ExpectCarries(TRoute(P_SOCKS4, port));
+    ExpectCarries(TRoute(P_SOCKS5, port, true, "localhost"));
 }
 
 TEST(ProxyPeers, MicrosocksWithAndWithoutPassword) {
     TProxyPeer open("microsocks", "microsocks.sh");
     if (!open.Ready)
         GTEST_SKIP() << "microsocks not available";
-    ExpectCarries({P_SOCKS5, static_cast<quint16>(open.Port)});
-    ExpectCarries(TRoute{P_SOCKS5, static_cast<quint16>(open.Port), true, {}, {}, "localhost"});
+    ExpectCarries(TRoute(P_SOCKS5, static_cast<quint16>(open.Port)));
+    ExpectCarries(TRoute(P_SOCKS5, static_cast<quint16>(open.Port), true, "localhost"));
 
     TProxyPeer locked("microsocks", "microsocks.sh", {"alice", "s3cret"});
     ASSERT_TRUE(locked.Ready);
     const quint16 port = static_cast<quint16>(locked.Port);
-    ExpectCarries({P_SOCKS5, port, false, "alice", "s3cret"});
-    ExpectRefused({P_SOCKS5, port, false, "alice", "guess"}, ERR_PROXY, "SOCKS5 server cannot authenticate");
-    ExpectRefused({P_SOCKS5, port}, ERR_PROXY, "Auth methods are not supported by SOCKS5 server");
+    ExpectCarries(TRoute(P_SOCKS5, port).Login("alice", "s3cret"));
+    ExpectRefused(TRoute(P_SOCKS5, port).Login("alice", "guess"), ERR_PROXY,
+                  "SOCKS5 server cannot authenticate");
+    ExpectRefused(TRoute(P_SOCKS5, port), ERR_PROXY, "Auth methods are not supported by SOCKS5 server");
 }
 
 TEST(ProxyPeers, TinyproxyConnect) {
     TProxyPeer open("tinyproxy", "tinyproxy.sh");
     if (!open.Ready)
         GTEST_SKIP() << "tinyproxy not available";
-    ExpectCarries({P_HTTPS, static_cast<quint16>(open.Port)});
-    ExpectCarries(TRoute{P_HTTPS, static_cast<quint16>(open.Port), true, {}, {}, "localhost"});
+    ExpectCarries(TRoute(P_HTTPS, static_cast<quint16>(open.Port)));
+    ExpectCarries(TRoute(P_HTTPS, static_cast<quint16>(open.Port), true, "localhost"));
 
     TProxyPeer locked("tinyproxy", "tinyproxy.sh", {"alice", "s3cret"});
     ASSERT_TRUE(locked.Ready);
     const quint16 port = static_cast<quint16>(locked.Port);
-    ExpectCarries({P_HTTPS, port, false, "alice", "s3cret"});
-    ExpectRefused({P_HTTPS, port}, ERR_PROXY,
+    ExpectCarries(TRoute(P_HTTPS, port).Login("alice", "s3cret"));
+    ExpectRefused(TRoute(P_HTTPS, port), ERR_PROXY,
                   "Http proxy returned invalid status: 407 Proxy Authentication Required");
 }
 

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -765,4 +766,36 @@ TEST(ServerConnection, GatewayCarriesFramesBothWays) {
     EXPECT_EQ(rec.ConnectErrors[0].second,
               "Could not initialize connection through HTTP proxy, please retry");
     EXPECT_FALSE(net.Active());
+}
+
+TEST(EventSocket, AdoptedHandleAndThrowingHandler) {
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    TEventSocket socket;
+    int connects = 0;
+    QString exception;
+    socket.OnConnect = [&] {
+        ++connects;
+    };
+    socket.OnDataAvailable = [&](const char* Data, int Length) {
+        if (QByteArray(Data, Length).contains("boom"))
+            throw std::runtime_error("handler failed");
+        socket.Send(Data, Length);
+    };
+    socket.OnThreadException = [&](const QString& Text) {
+        exception = Text;
+    };
+    ASSERT_TRUE(socket.Adopt(pair[0]));
+    EXPECT_FALSE(socket.Adopt(pair[0]));
+    ASSERT_TRUE(WaitFor([&] { return connects == 1; }));
+    ASSERT_EQ(::send(pair[1], "echo", 4, 0), 4);
+    char back[8] = {};
+    ASSERT_TRUE(WaitFor([&] { return ::recv(pair[1], back, sizeof back, MSG_DONTWAIT) == 4; }));
+    EXPECT_EQ(QByteArray(back, 4), "echo");
+    // An exception from a handler ends the connection and is reported, never crossing the event loop.
+    ASSERT_EQ(::send(pair[1], "boom", 4, 0), 4);
+    ASSERT_TRUE(WaitFor([&] { return !exception.isEmpty(); }));
+    EXPECT_EQ(exception, "handler failed");
+    EXPECT_FALSE(socket.Active());
+    ::close(pair[1]);
 }
