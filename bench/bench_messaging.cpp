@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTcpServer>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
@@ -190,22 +191,13 @@ double Median(std::vector<double> Values) {
     return Values[Values.size() / 2];
 }
 
-int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    bind(fd, reinterpret_cast<sockaddr*>(&a), len);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
 void Socks5Connect() {
     const std::string dir =
         std::filesystem::temp_directory_path() / ("bench_messaging." + std::to_string(getpid()));
-    const int port = FreePort();
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const int port = probe.serverPort();
+    probe.close();
     const std::string script =
         (std::filesystem::path(__FILE__).parent_path().parent_path() / "tests/peers/microsocks.sh").string();
     const pid_t pid = fork();

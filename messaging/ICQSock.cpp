@@ -854,7 +854,8 @@ void TCustomSocket::Close(bool Graceful) {
         QHostInfo::abortHostLookup(FLookupId);
         FLookupId = -1;
     }
-    const bool wasConnected = FConnected;
+    // Queued bytes go out only on a connection that takes data (not in a proxy handshake).
+    const bool writeQueue = Graceful && FConnected && ReadyForData();
     FActive = false;
     FConnecting = false;
     FConnected = false;
@@ -865,7 +866,7 @@ void TCustomSocket::Close(bool Graceful) {
         return;
     }
     socket->disconnect(this);
-    if (Graceful && wasConnected && socket->state() == QAbstractSocket::ConnectedState) {
+    if (writeQueue && socket->state() == QAbstractSocket::ConnectedState) {
         // What the owner queued still goes out; the socket frees itself once it is written.
         while (FQueue.ChunkCount() > 0)
             socket->write(FQueue.Take(NetChunkSize));

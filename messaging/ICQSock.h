@@ -387,18 +387,23 @@ private:
     quint32 FGeneration = 0;
 };
 
-// Adds the proxy settings and the destination's resolved address.
-class TProxySocket : public TCustomSocket {
-    Q_OBJECT
-public:
-    using TCustomSocket::TCustomSocket;
-
+// The proxy settings a connection is given (the server connection copies its own to each socket).
+struct TProxySettings {
     QString ProxyHost;
     quint16 ProxyPort = 0;
     QString ProxyUserID;
     QString ProxyPass;
     bool ProxyAuth = false;
     bool ProxyResolve = false;
+};
+
+// Adds the proxy settings and the destination's resolved address.
+class TProxySocket : public TCustomSocket, public TProxySettings {
+    Q_OBJECT
+public:
+    using TCustomSocket::TCustomSocket;
+
+    void SetProxy(const TProxySettings& Settings) { static_cast<TProxySettings&>(*this) = Settings; }
     quint32 ResolvedAddress() const { return FResolvedAddress; }
 
 protected:

@@ -795,14 +795,8 @@ void TICQNet::Connect() {
     TEventSocket* socket = MakeSocket(ProxyType);
     socket->Host = Host;
     socket->Port = Port;
-    if (ProxyType != P_NONE) {
-        socket->ProxyHost = ProxyHost;
-        socket->ProxyPort = ProxyPort;
-        socket->ProxyUserID = ProxyUserID;
-        socket->ProxyPass = ProxyPass;
-        socket->ProxyAuth = ProxyAuth;
-        socket->ProxyResolve = ProxyResolve;
-    }
+    if (ProxyType != P_NONE)
+        socket->SetProxy(*this);
     HookSocket(socket);
     FSocket = socket;
     socket->Connect();
@@ -850,8 +844,7 @@ void TICQNet::StartGatewayRequest(QPointer<TEventSocket>& Slot, const QByteArray
     auto* socket = new THTTPSocket(this);
     socket->Host = QString::fromUtf8(FGateway.Host());
     socket->Port = FGateway.HostPort();
-    socket->ProxyHost = ProxyHost;
-    socket->ProxyPort = ProxyPort;
+    socket->SetProxy(*this);
     socket->Request = Request;
     HookSocket(socket);
     const quint32 connection = FConnection;

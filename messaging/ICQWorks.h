@@ -193,7 +193,7 @@ enum TErrorType {
 // with the proxy's refusal 15-20, or 2 when the gateway closes); OnError otherwise (ERR_SOCKET with
 // 10, 11, 13, 14; ERR_PROTOCOL with 1 and 3). Both sockets are closed before either fires.
 // OnDisconnect when the server closes.
-class TICQNet : public QObject {
+class TICQNet : public QObject, public TProxySettings {
     Q_OBJECT
 public:
     explicit TICQNet(QObject* Parent = nullptr);
@@ -205,12 +205,6 @@ public:
     QString HTTPHost;
     quint16 HTTPPort = 80;
     TProxyType ProxyType = P_NONE;
-    QString ProxyHost;
-    quint16 ProxyPort = 0;
-    QString ProxyUserID;
-    QString ProxyPass;
-    bool ProxyAuth = false;
-    bool ProxyResolve = false;
 
     std::function<void(TErrorType Type, const QString& Text)> OnError;
     std::function<void(const TFlapHeader& Header, const quint8* Payload, int Length)> OnHandlePkt;

@@ -55,15 +55,7 @@ void ExpectCarries(const TRoute& Route) {
     EXPECT_EQ(rec.Frames[0].Header.Channel, 1);
     EXPECT_EQ(rec.Frames[0].Payload, Hex("00 00 00 01"));
 
-    TRawPacket pkt;
-    quint16 seq = 0x2222;
-    BuildLoginFrame(pkt, 123456789, "secret", seq, false);
-    net.Send(pkt);
-    ASSERT_TRUE(server.WaitReceived(pkt.Len, 10000));
-    EXPECT_EQ(HexOf(server.Received()), HexOf(pkt));
-    server.SendToLast(Hex("2A 02 00 02 00 0A 00 01 00 03 00 00 00 00 00 00"));
-    ASSERT_TRUE(WaitFor([&] { return rec.Frames.size() == 2; }, 10000));
-    EXPECT_EQ(rec.Frames[1].Header.Seq, 2);
+    ExpectRoundTrip(net, rec, server, Hex("2A 02 00 02 00 0A 00 01 00 03 00 00 00 00 00 00"));
     net.Disconnect();
     EXPECT_TRUE(WaitFor([&] { return server.ClosedCount() == 1; }, 10000));
 }
@@ -169,15 +161,7 @@ TEST(ProxyPeers, GatewayThroughTinyproxy) {
     ASSERT_TRUE(WaitFor([&] { return !rec.Frames.empty() || rec.Failed(); }, 15000));
     ASSERT_FALSE(rec.Failed()) << rec.ConnectErrors.at(0).second.toStdString();
     EXPECT_EQ(rec.Frames[0].Payload, Hex("00 00 00 01"));
-    TRawPacket pkt;
-    quint16 seq = 0x3333;
-    BuildLoginFrame(pkt, 123456789, "secret", seq, false);
-    net.Send(pkt);
-    ASSERT_TRUE(server.WaitReceived(pkt.Len, 15000));
-    EXPECT_EQ(HexOf(server.Received()), HexOf(pkt));
-    server.SendToLast(Hex("2A 05 00 02 00 00"));
-    ASSERT_TRUE(WaitFor([&] { return rec.Frames.size() == 2; }, 15000));
-    EXPECT_EQ(rec.Frames[1].Header.Channel, 5);
+    ExpectRoundTrip(net, rec, server, Hex("2A 05 00 02 00 00"), 15000);
     // The gateway saw the session's requests by way of the proxy.
     const std::vector<QByteArray> requests = gateway.Requests();
     ASSERT_GE(requests.size(), 3u);

@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <cstring>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -367,6 +368,21 @@ TNetRecorder::TNetRecorder(TICQNet& Net) {
     Net.OnPktDump = [this](const QString&, bool Incoming, int Length, const quint8* Buffer, quint16) {
         (Incoming ? DumpsIn : DumpsOut).emplace_back(reinterpret_cast<const char*>(Buffer), Length);
     };
+}
+
+void ExpectRoundTrip(TICQNet& Net, TNetRecorder& Rec, TFlapServer& Server, const QByteArray& Reply,
+                     int LimitMs) {
+    TRawPacket pkt;
+    quint16 seq = 0x2222;
+    BuildLoginFrame(pkt, 123456789, "secret", seq, false);
+    const std::size_t frames = Rec.Frames.size();
+    Net.Send(pkt);
+    ASSERT_TRUE(Server.WaitReceived(pkt.Len, LimitMs));
+    EXPECT_EQ(HexOf(Server.Received()), HexOf(pkt));
+    EXPECT_EQ(Rec.DumpsOut.back(), PktBytes(pkt));
+    Server.SendToLast(Reply);
+    ASSERT_TRUE(WaitFor([&] { return Rec.Frames.size() == frames + 1; }, LimitMs));
+    EXPECT_EQ(HexOf(Rec.DumpsIn.back()), HexOf(Reply));
 }
 
 TProxyPeer::TProxyPeer(const std::string& Program, const std::string& Script,

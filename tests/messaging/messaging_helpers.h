@@ -120,6 +120,11 @@ struct TNetRecorder {
     bool Failed() const { return !Errors.empty() || !ConnectErrors.empty(); }
 };
 
+// Sends a login frame over Net, which the server must receive byte for byte; then Reply, sent by the
+// server, must come back as the next frame.
+void ExpectRoundTrip(TICQNet& Net, TNetRecorder& Rec, TFlapServer& Server, const QByteArray& Reply,
+                     int LimitMs = 10000);
+
 // A proxy of tests/peers/ on a free port; Ready when it accepts connections.
 struct TProxyPeer {
     TProxyPeer(const std::string& Program, const std::string& Script,
