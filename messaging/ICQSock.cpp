@@ -673,7 +673,8 @@ void TCustomSocket::Lookup(const QString& Name) {
         RaiseError(WSAHOST_NOT_FOUND, 11);
         return;
     }
-    FLookupId = QHostInfo::lookupHost(Name, this, &TCustomSocket::LookupDone);
+    // The slot by name: the result crosses threads inside Qt alone.
+    FLookupId = QHostInfo::lookupHost(Name, this, SLOT(LookupDone(QHostInfo)));
 }
 
 void TCustomSocket::LookupDone(const QHostInfo& Info) {
