@@ -11,7 +11,7 @@ PACKAGES=(
   # fonts for stable pixel tests
   fonts-dejavu-core fonts-liberation2
   # real peers started by the tests
-  snmpd snmp lighttpd microsocks tinyproxy dante-server bsdutils iproute2 nftables sqlite3 file
+  snmpd snmp lighttpd microsocks tinyproxy dante-server openssh-server bsdutils iproute2 nftables sqlite3 file
   python3 fping util-linux
   # a real X display for the window tests, driven and photographed from the test
   xvfb xdotool imagemagick
@@ -39,7 +39,10 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 # The packaged daemons are started by the tests on private ports; keep the system copies quiet.
-for svc in snmpd lighttpd tinyproxy danted; do
+# The ssh service is stopped only when this step installed it: a machine reached over ssh keeps its own.
+services=(snmpd lighttpd tinyproxy danted)
+if printf '%s\n' "${missing[@]}" | grep -qx openssh-server; then services+=(ssh); fi
+for svc in "${services[@]}"; do
   $SUDO systemctl disable --now "$svc" >/dev/null 2>&1 || true
   $SUDO service "$svc" stop >/dev/null 2>&1 || true
 done
