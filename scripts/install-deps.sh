@@ -13,6 +13,7 @@ PACKAGES=(
   # real peers started by the tests
   snmpd snmp lighttpd microsocks tinyproxy dante-server bsdutils iproute2 nftables sqlite3 file
   python3 fping util-linux
+  python3-aiosmtpd exim4-daemon-light inotify-tools openssl
 )
 
 missing=()
@@ -31,9 +32,18 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+# Package scripts must not start daemons: the tests start their own copies on private ports.
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null
+  $SUDO chmod 755 "$policy"
+  own_policy=1
+fi
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}" || { [ "$own_policy" = 0 ] || $SUDO rm -f "$policy"; exit 1; }
+[ "$own_policy" = 0 ] || $SUDO rm -f "$policy"
 # The packaged daemons are started by the tests on private ports; keep the system copies quiet.
-for svc in snmpd lighttpd tinyproxy danted; do
+for svc in snmpd lighttpd tinyproxy danted exim4; do
   $SUDO systemctl disable --now "$svc" >/dev/null 2>&1 || true
   $SUDO service "$svc" stop >/dev/null 2>&1 || true
 done
