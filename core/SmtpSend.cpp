@@ -57,14 +57,33 @@ struct ListDeleter {
     void operator()(curl_slist* l) const { curl_slist_free_all(l); }
 };
 
+enum class TEnd { Done, Cancelled, ReplyTimeout };
+
 // What one attempt saw, written by libcurl's callbacks on the session's thread.
 struct TAttempt {
     const QByteArray* Message = nullptr;
+    TSmtpCancel* Cancel = nullptr;
+    int ReplyTimeoutMs = 0;
     qsizetype Offset = 0;
     bool HandedOver = false;
+    TEnd Stop = TEnd::Done;
     Clock::time_point LastActivity = Clock::now();
     std::string LastReply;
 };
+
+// Ends the transfer with an error from inside libcurl: removing a handle in mid-transfer would
+// make libcurl close the DATA with a final dot (a cut message delivered) and wait for its reply.
+int CheckProgress(void* User, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* a = static_cast<TAttempt*>(User);
+    if (a->Stop == TEnd::Done && a->Cancel->Cancelled()) {
+        a->Stop = TEnd::Cancelled;
+    }
+    if (a->Stop == TEnd::Done &&
+        Clock::now() - a->LastActivity > std::chrono::milliseconds(a->ReplyTimeoutMs)) {
+        a->Stop = TEnd::ReplyTimeout;
+    }
+    return a->Stop == TEnd::Done ? 0 : 1;
+}
 
 size_t ReadMessage(char* Buffer, size_t Size, size_t Count, void* User) {
     auto* a = static_cast<TAttempt*>(User);
@@ -111,25 +130,17 @@ QString HostForUrl(const QString& Host) {
                : host;
 }
 
-enum class TEnd { Done, Cancelled, ReplyTimeout };
-
-// Runs the transfer to its end; libcurl's own limits cover the connection phase.
-TEnd Drive(CURLM* Multi, const TAttempt& Attempt, int ReplyTimeoutMs, TSmtpCancel& Cancel, CURLcode& Code) {
+// Runs the transfer to its end; libcurl's own limits cover the connection phase, the progress
+// check the cancel and the silence between replies.
+CURLcode Drive(CURLM* Multi) {
     for (;;) {
-        if (Cancel.Cancelled()) {
-            return TEnd::Cancelled;
-        }
         int running = 0;
         curl_multi_perform(Multi, &running);
         int queued = 0;
         while (CURLMsg* msg = curl_multi_info_read(Multi, &queued)) {
             if (msg->msg == CURLMSG_DONE) {
-                Code = msg->data.result;
-                return TEnd::Done;
+                return msg->data.result;
             }
-        }
-        if (Clock::now() - Attempt.LastActivity > std::chrono::milliseconds(ReplyTimeoutMs)) {
-            return TEnd::ReplyTimeout;
         }
         curl_multi_poll(Multi, nullptr, 0, PollSliceMs, nullptr);
     }
@@ -157,6 +168,8 @@ TAttemptResult Attempt(const TSmtpSettings& S, const QString& Sender, const QStr
     }
     TAttempt attempt;
     attempt.Message = &Message;
+    attempt.Cancel = &Cancel;
+    attempt.ReplyTimeoutMs = S.ReplyTimeoutMs;
     char error[CURL_ERROR_SIZE] = {};
     const QByteArray url =
         QStringLiteral("%1://%2:%3")
@@ -184,6 +197,9 @@ TAttemptResult Attempt(const TSmtpSettings& S, const QString& Sender, const QStr
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, Watch);
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &attempt);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, CheckProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &attempt);
     curl_easy_setopt(h, CURLOPT_USE_SSL, long(CURLUSESSL_NONE));
     if (S.ImplicitTls) {
         curl_easy_setopt(h, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1));
@@ -197,28 +213,25 @@ TAttemptResult Attempt(const TSmtpSettings& S, const QString& Sender, const QStr
     }
     curl_multi_add_handle(multi.get(), h);
     CURLcode code = CURLE_OK;
-    TEnd end;
     {
         TSmtpCancelScope scope(Cancel, multi.get());
-        end = Drive(multi.get(), attempt, S.ReplyTimeoutMs, Cancel, code);
+        code = Drive(multi.get());
     }
     curl_multi_remove_handle(multi.get(), h);
     result.HandedOver = attempt.HandedOver;
+    if (code == CURLE_OK) {
+        result.Sent = true;
+        return result;
+    }
     const QString reply = QString::fromUtf8(attempt.LastReply);
-    switch (end) {
-    case TEnd::Cancelled:
+    if (attempt.Stop == TEnd::Cancelled) {
         result.Cancelled = true;
         result.Reason = QStringLiteral("Cancelled: the mail was abandoned");
         return result;
-    case TEnd::ReplyTimeout:
+    }
+    if (attempt.Stop == TEnd::ReplyTimeout) {
         result.Reason =
             QStringLiteral("Timed out: no reply from the server within %1 ms").arg(S.ReplyTimeoutMs);
-        return result;
-    case TEnd::Done:
-        break;
-    }
-    if (code == CURLE_OK) {
-        result.Sent = true;
         return result;
     }
     result.Reason = QString::fromUtf8(error[0] ? error : curl_easy_strerror(code));

@@ -399,8 +399,13 @@ TMailResult TEmail_settings_form::SendMemo(const QString& Recipients, const QStr
     server.ImplicitTls = CheckBox_SSL->isChecked();
     server.ConnectTimeoutMs = FConnectTimeoutMs;
     server.ReplyTimeoutMs = FReplyTimeoutMs;
+    if (HasLineBreakOrNul(Recipients)) {
+        TMailResult refused;
+        refused.Reason = QStringLiteral("A recipient address holds a line break or NUL character.");
+        return refused;
+    }
     TMailMessage message;
-    message.SenderAddress = Edit_user_email->text().trimmed();
+    message.SenderAddress = Edit_user_email->text();
     message.Recipients = ParseRecipientList(Recipients);
     message.Subject = Subject;
     const QString body = Memo1->toPlainText();
