@@ -66,9 +66,10 @@ struct TAttempt {
     int ReplyTimeoutMs = 0;
     qsizetype Offset = 0;
     bool HandedOver = false;
+    bool PastConnect = false; // AUTH or MAIL went out: the connection itself worked
     TEnd Stop = TEnd::Done;
     Clock::time_point LastActivity = Clock::now();
-    std::string LastReply;
+    std::string LastRefusal; // the last 4xx or 5xx reply
 };
 
 // Ends the transfer with an error from inside libcurl: removing a handle in mid-transfer would
@@ -106,11 +107,18 @@ int Watch(CURL*, curl_infotype Type, char* Data, size_t Size, void* User) {
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
             line.pop_back();
         }
-        a->LastReply = line;
+        if (!line.empty() && (line[0] == '4' || line[0] == '5')) {
+            a->LastRefusal = line;
+        }
         a->LastActivity = Clock::now();
         break;
     }
     case CURLINFO_HEADER_OUT:
+        if (Size >= 4 && (std::memcmp(Data, "AUTH", 4) == 0 || std::memcmp(Data, "MAIL", 4) == 0)) {
+            a->PastConnect = true;
+        }
+        a->LastActivity = Clock::now();
+        break;
     case CURLINFO_DATA_IN:
     case CURLINFO_DATA_OUT:
     case CURLINFO_SSL_DATA_IN:
@@ -149,6 +157,7 @@ CURLcode Drive(CURLM* Multi) {
 struct TAttemptResult {
     bool Sent = false;
     bool HandedOver = false;
+    bool PastConnect = false;
     bool Cancelled = false;
     QString Reason;
 };
@@ -219,11 +228,12 @@ TAttemptResult Attempt(const TSmtpSettings& S, const QString& Sender, const QStr
     }
     curl_multi_remove_handle(multi.get(), h);
     result.HandedOver = attempt.HandedOver;
+    result.PastConnect = attempt.PastConnect;
     if (code == CURLE_OK) {
         result.Sent = true;
         return result;
     }
-    const QString reply = QString::fromUtf8(attempt.LastReply);
+    const QString refusal = QString::fromUtf8(attempt.LastRefusal);
     if (attempt.Stop == TEnd::Cancelled) {
         result.Cancelled = true;
         result.Reason = QStringLiteral("Cancelled: the mail was abandoned");
@@ -235,8 +245,8 @@ TAttemptResult Attempt(const TSmtpSettings& S, const QString& Sender, const QStr
         return result;
     }
     result.Reason = QString::fromUtf8(error[0] ? error : curl_easy_strerror(code));
-    if (!reply.isEmpty() && (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))) {
-        result.Reason += QStringLiteral(" (server: %1)").arg(reply);
+    if (!refusal.isEmpty()) {
+        result.Reason += QStringLiteral(" (server: %1)").arg(refusal);
     }
     return result;
 }
@@ -278,8 +288,9 @@ TMailResult SendSmtpMessage(const TSmtpSettings& Settings, const QString& Sender
         const TAttemptResult a = Attempt(Settings, Sender, Recipients, Message, Cancel);
         result.Sent = a.Sent;
         result.Reason = a.Reason;
-        // Once a byte of the message went out the server may hold a copy: never a second one.
-        if (a.Sent || a.Cancelled || a.HandedOver) {
+        // Only a failed connection is tried again: once a byte of the message went out the server
+        // may hold a copy, and a refused log-in or address would only be refused again.
+        if (a.Sent || a.Cancelled || a.HandedOver || a.PastConnect) {
             break;
         }
     }

@@ -1,8 +1,9 @@
 // Sends one mail over SMTP with libcurl: plain (smtp://) or with TLS from the first byte
 // (smtps://, TLS 1.0 or newer, no certificate check), AUTH LOGIN only when asked. Bounded by a
 // connect time-out and a time-out for each reply, cancellable from any thread. A second connection
-// is made only when the first failed before any byte of the message was handed over, so a mail is
-// never delivered twice; it counts as sent only when every RCPT and the DATA were accepted.
+// is made only when the first failed while connecting (before AUTH or MAIL, so before any byte of
+// the message was handed over): a mail is never delivered twice. It counts as sent only when every
+// RCPT and the DATA were accepted.
 #pragma once
 
 #include "core/MailMessage.h"

@@ -30,7 +30,7 @@ def authenticator(server, session, envelope, mechanism, auth_data):
     secret = auth_data.password.decode() if isinstance(auth_data, LoginPassword) else ""
     ok = login == user and secret == password
     append("auth.jsonl", {"mechanism": mechanism, "login": login, "success": ok})
-    return AuthResult(success=ok, auth_data={"mechanism": mechanism, "login": login})
+    return AuthResult(success=ok, handled=False, auth_data={"mechanism": mechanism, "login": login})
 
 class Recorder:
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
