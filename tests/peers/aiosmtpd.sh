@@ -78,4 +78,4 @@ finally:
     plain.stop()
     secure.stop()
 PY
-exec /usr/bin/python3 -W ignore::DeprecationWarning "$dir/server.py" "$dir" "$plain_port" "$tls_port" "$user" "$password"
+exec /usr/bin/python3 -W ignore "$dir/server.py" "$dir" "$plain_port" "$tls_port" "$user" "$password"
