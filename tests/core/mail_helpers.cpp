@@ -36,21 +36,6 @@ bool WaitFor(const std::function<bool()>& Done, std::chrono::milliseconds Limit)
     return true;
 }
 
-void StartPeer(const char* Script, const TempDir& Dir, int& Plain, int& Tls, PeerProcess& Process,
-               std::string& Unavailable) {
-    Plain = FreeTcpPort();
-    Tls = FreeTcpPort();
-    while (Tls == Plain) {
-        Tls = FreeTcpPort();
-    }
-    Process = PeerProcess({"/bin/sh", PeerScript(Script), Dir.path(), std::to_string(Plain),
-                           std::to_string(Tls), MailPeerUser, MailPeerPassword});
-    if (!WaitForTcpPort("127.0.0.1", Plain, std::chrono::milliseconds(15000)) ||
-        !WaitForTcpPort("127.0.0.1", Tls, std::chrono::milliseconds(5000))) {
-        Unavailable = std::string(Script) + " did not start";
-    }
-}
-
 int ConnectLoopback(int Port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in sa{};
@@ -80,6 +65,20 @@ bool SendAll(int Fd, const char* Data, ssize_t Size) {
 
 } // namespace
 
+void MailPeer::Start(const char* Script) {
+    plainPort_ = FreeTcpPort();
+    tlsPort_ = FreeTcpPort();
+    while (tlsPort_ == plainPort_) {
+        tlsPort_ = FreeTcpPort();
+    }
+    process_ = PeerProcess({"/bin/sh", PeerScript(Script), dir_.path(), std::to_string(plainPort_),
+                            std::to_string(tlsPort_), MailPeerUser, MailPeerPassword});
+    if (!WaitForTcpPort("127.0.0.1", plainPort_, std::chrono::milliseconds(15000)) ||
+        !WaitForTcpPort("127.0.0.1", tlsPort_, std::chrono::milliseconds(5000))) {
+        unavailable_ = std::string(Script) + " did not start";
+    }
+}
+
 SmtpRecorder::SmtpRecorder() {
     int rc = 0;
     RunCommand("/usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null", &rc);
@@ -87,7 +86,7 @@ SmtpRecorder::SmtpRecorder() {
         unavailable_ = "Debian's python3-aiosmtpd or openssl is missing (scripts/install-deps.sh)";
         return;
     }
-    StartPeer("aiosmtpd.sh", dir_, plainPort_, tlsPort_, process_, unavailable_);
+    Start("aiosmtpd.sh");
 }
 
 std::vector<QJsonObject> SmtpRecorder::Messages() const {
@@ -111,7 +110,7 @@ EximPeer::EximPeer() {
         unavailable_ = "exim4-daemon-light or openssl is missing (scripts/install-deps.sh)";
         return;
     }
-    StartPeer("exim.sh", dir_, plainPort_, tlsPort_, process_, unavailable_);
+    Start("exim.sh");
 }
 
 std::string EximPeer::Mailbox() const {

@@ -20,47 +20,45 @@ namespace zt::test {
 inline constexpr char MailPeerUser[] = "alerts@mail.example";
 inline constexpr char MailPeerPassword[] = "Secret-42";
 
-// Debian's python3 with the aiosmtpd package, recording into a temporary folder.
-class SmtpRecorder {
+// A mail server script of tests/peers/ on two free loopback ports: plain and implicit TLS.
+class MailPeer {
 public:
-    SmtpRecorder();
     // Empty when the peer runs; else why it cannot (the test skips).
     const std::string& Unavailable() const { return unavailable_; }
     int PlainPort() const { return plainPort_; }
     int TlsPort() const { return tlsPort_; }
+
+protected:
+    void Start(const char* Script);
+    TempDir dir_;
+    std::string unavailable_;
+
+private:
+    int plainPort_ = 0;
+    int tlsPort_ = 0;
+    PeerProcess process_;
+};
+
+// Debian's python3 with the aiosmtpd package, recording into a temporary folder.
+class SmtpRecorder : public MailPeer {
+public:
+    SmtpRecorder();
     std::vector<QJsonObject> Messages() const;
     std::vector<QJsonObject> Auths() const;
     // Waits until at least Count messages were recorded; false after the limit.
     bool WaitForMessages(size_t Count,
                          std::chrono::milliseconds Limit = std::chrono::milliseconds(5000)) const;
-
-private:
-    TempDir dir_;
-    int plainPort_ = 0;
-    int tlsPort_ = 0;
-    PeerProcess process_;
-    std::string unavailable_;
 };
 
-// exim4 on two loopback ports (root only).
-class EximPeer {
+// exim4 (root only).
+class EximPeer : public MailPeer {
 public:
     EximPeer();
-    const std::string& Unavailable() const { return unavailable_; }
-    int PlainPort() const { return plainPort_; }
-    int TlsPort() const { return tlsPort_; }
     std::string Mailbox() const;
     // The main log (the accepted messages with their TLS and AUTH notes).
     std::string MainLog() const;
     bool WaitForMailbox(const std::string& Needle,
                         std::chrono::milliseconds Limit = std::chrono::milliseconds(5000)) const;
-
-private:
-    TempDir dir_;
-    int plainPort_ = 0;
-    int tlsPort_ = 0;
-    PeerProcess process_;
-    std::string unavailable_;
 };
 
 // What the front does with its n-th connection (from 0).
