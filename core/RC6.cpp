@@ -1,8 +1,6 @@
 // RC6-32/20 with the settings file's own key fold; all arithmetic is modulo 2^32.
 #include "core/RC6.h"
 
-#include <QBuffer>
-
 namespace {
 
 constexpr uint32_t P32 = 0xB7E15163u;
@@ -181,22 +179,29 @@ bool Rc6DecryptStream(QIODevice& Dest, QIODevice& Source, const QByteArray& Key,
     return tail.size() == left && Dest.write(tail) == left;
 }
 
+namespace {
+
+// Whole blocks in place, the tail left as it is: the stream operations' result without a stream.
+template <void (*Block)(const TRc6State&, uint8_t*)>
+QByteArray CipherWholeBlocks(QByteArray Bytes, const QByteArray& Key) {
+    if (Key.isEmpty()) {
+        return Bytes;
+    }
+    TRc6State state;
+    PrepareState(state, Key);
+    auto* p = reinterpret_cast<uint8_t*>(Bytes.data());
+    for (qsizetype at = 0; at + Rc6BlockSize <= Bytes.size(); at += Rc6BlockSize) {
+        Block(state, p + at);
+    }
+    return Bytes;
+}
+
+} // namespace
+
 QByteArray Rc6EncryptBytes(const QByteArray& Plain, const QByteArray& Key) {
-    QByteArray bytes = Plain;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadWrite);
-    Rc6EncryptStreamInPlace(buffer, Key, bytes.size());
-    return bytes;
+    return CipherWholeBlocks<Rc6EncryptBlock>(Plain, Key);
 }
 
 QByteArray Rc6DecryptBytes(const QByteArray& Ciphered, const QByteArray& Key) {
-    QByteArray source = Ciphered;
-    QByteArray plain;
-    plain.reserve(Ciphered.size());
-    QBuffer in(&source);
-    QBuffer out(&plain);
-    in.open(QIODevice::ReadOnly);
-    out.open(QIODevice::WriteOnly);
-    Rc6DecryptStream(out, in, Key, source.size());
-    return plain;
+    return CipherWholeBlocks<Rc6DecryptBlock>(Ciphered, Key);
 }

@@ -40,6 +40,6 @@ bool Rc6EncryptStreamInPlace(QIODevice& Stream, const QByteArray& Key, qint64 Co
 // copied unchanged; an empty key copies everything. False when a read or write fails.
 bool Rc6DecryptStream(QIODevice& Dest, QIODevice& Source, const QByteArray& Key, qint64 Count);
 
-// The same on whole byte strings in memory.
+// The same on whole byte strings in memory (the results the stream operations give).
 QByteArray Rc6EncryptBytes(const QByteArray& Plain, const QByteArray& Key);
 QByteArray Rc6DecryptBytes(const QByteArray& Ciphered, const QByteArray& Key);

@@ -149,6 +149,25 @@ TEST(Rc6Test, ThirtyFiveBytesAreTwoIndependentBlocksAndAPlainTail) {
     EXPECT_EQ(Rc6DecryptBytes(ciphered, "Marblesplint"), plain);
 }
 
+TEST(Rc6Test, ByteStringsMatchTheStreamOperations) {
+    QByteArray plain;
+    for (int n = 0; n < 70; ++n) {
+        plain.append(char(n * 13 + 1));
+    }
+    QByteArray streamed = plain;
+    QBuffer stream(&streamed);
+    ASSERT_TRUE(stream.open(QIODevice::ReadWrite));
+    EXPECT_TRUE(Rc6EncryptStreamInPlace(stream, "Marblesplint", streamed.size()));
+    EXPECT_EQ(Rc6EncryptBytes(plain, "Marblesplint"), streamed);
+    QByteArray source = streamed, copied;
+    QBuffer in(&source), out(&copied);
+    in.open(QIODevice::ReadOnly);
+    out.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(Rc6DecryptStream(out, in, "Marblesplint", source.size()));
+    EXPECT_EQ(copied, plain);
+    EXPECT_EQ(Rc6DecryptBytes(streamed, "Marblesplint"), plain);
+}
+
 TEST(Rc6Test, RoundTripKeepsEveryLengthExactly) {
     QByteArray plain;
     for (int n = 0; n < 70; ++n) {

@@ -64,4 +64,4 @@ login:
 CONF
 chown root:root "$dir/exim.conf"
 chmod 644 "$dir/exim.conf"
-exec /usr/sbin/exim4 -C "$dir/exim.conf" -bdf -odi
+exec /usr/sbin/exim4 -C "$dir/exim.conf" -bdf -odi 2>>"$dir/log/stderr"
