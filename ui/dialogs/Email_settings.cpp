@@ -486,7 +486,12 @@ TMailResult SendNotificationMail(const QString& Recipients, const QString& Subje
         return none;
     }
     Email_settings_form->Memo1->setPlainText(Body.join(QLatin1Char('\n')));
-    return Email_settings_form->SendMemo(Recipients, Subject, true);
+    TMailResult result = Email_settings_form->SendMemo(Recipients, Subject, true);
+    if (!result.Sent) {
+        // The caller logs its own "not sent" line; this one keeps the reason.
+        AddProgramLog(QStringLiteral("Email alert: not sent to %1: %2").arg(Recipients, result.Reason));
+    }
+    return result;
 }
 
 bool NotificationSendIfDown() {

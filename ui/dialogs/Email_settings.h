@@ -122,7 +122,8 @@ extern TEmail_settings_form* Email_settings_form;
 
 // The alarm dispatcher's mail: Body becomes Memo1, then it is sent to Recipients with the form's
 // settings. A mail in flight is abandoned when the program closes or monitoring ends meanwhile.
-// Not sent (with the reason) while the form does not exist.
+// Not sent (with the reason) while the form does not exist. A failure writes one program-log line
+// with the recipients and the reason.
 TMailResult SendNotificationMail(const QString& Recipients, const QString& Subject, const QStringList& Body);
 
 // The form's switches and messaging account as the dispatcher reads them (the form's defaults

@@ -230,6 +230,7 @@ TEST_F(EmailSettingsGuiTest, BuiltInServerFailsClearlyNeverSent) {
     const TMailResult r = SendNotificationMail("ops@x.example", "s", {"body"});
     EXPECT_FALSE(r.Sent);
     EXPECT_EQ(r.Reason, reason);
+    EXPECT_EQ(Log().last(), "Email alert: not sent to ops@x.example: " + reason);
 }
 
 TEST_F(EmailSettingsGuiTest, EntryPointRefusesLineBreaksInRecipients) {

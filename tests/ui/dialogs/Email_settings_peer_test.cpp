@@ -91,6 +91,7 @@ TEST_F(EmailSettingsPeerTest, AlarmEntryPointSendsTheBodyAsMemo1) {
     const TMailResult r = SendNotificationMail("ops@x.example", "Host Alert: web changed state: Down",
                                                {"", "Host: web - Down"});
     ASSERT_TRUE(r.Sent) << r.Reason.toStdString();
+    EXPECT_TRUE(Log().isEmpty());
     EXPECT_EQ(Form->Memo1->toPlainText(), "\nHost: web - Down");
     ASSERT_TRUE(Peer.WaitForMessages(1));
     EXPECT_EQ(Peer.Messages().at(0)["body"].toString(), "\r\nHost: web - Down\r\n");
@@ -160,6 +161,7 @@ TEST_F(EmailSettingsPeerTest, ShutDownAbandonsTheMailInFlight) {
     const TMailResult r = SendNotificationMail("ops@x.example", "s", {"b"});
     EXPECT_FALSE(r.Sent);
     EXPECT_EQ(r.Reason, "Cancelled: the mail was abandoned");
+    EXPECT_EQ(Log(), QStringList{"Email alert: not sent to ops@x.example: Cancelled: the mail was abandoned"});
     EXPECT_EQ(front.Connections(), 1);
     EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 2000);
 }
