@@ -65,14 +65,19 @@ bool SendAll(int Fd, const char* Data, ssize_t Size) {
 
 } // namespace
 
-void MailPeer::Start(const char* Script) {
+void MailPeer::Start(const char* Script, const char* Mode) {
     plainPort_ = FreeTcpPort();
     tlsPort_ = FreeTcpPort();
     while (tlsPort_ == plainPort_) {
         tlsPort_ = FreeTcpPort();
     }
-    process_ = PeerProcess({"/bin/sh", PeerScript(Script), dir_.path(), std::to_string(plainPort_),
-                            std::to_string(tlsPort_), MailPeerUser, MailPeerPassword});
+    std::vector<std::string> argv = {
+        "/bin/sh",    PeerScript(Script), dir_.path(), std::to_string(plainPort_), std::to_string(tlsPort_),
+        MailPeerUser, MailPeerPassword};
+    if (Mode) {
+        argv.push_back(Mode);
+    }
+    process_ = PeerProcess(argv);
     if (!WaitForTcpPort("127.0.0.1", plainPort_, std::chrono::milliseconds(15000)) ||
         !WaitForTcpPort("127.0.0.1", tlsPort_, std::chrono::milliseconds(5000))) {
         unavailable_ = std::string(Script) + " did not start";
@@ -101,7 +106,7 @@ bool SmtpRecorder::WaitForMessages(size_t Count, std::chrono::milliseconds Limit
     return WaitFor([&] { return Messages().size() >= Count; }, Limit);
 }
 
-EximPeer::EximPeer() {
+EximPeer::EximPeer(bool QueueOnly) {
     if (!IsRoot()) {
         unavailable_ = "exim runs its spool as Debian-exim: root only";
         return;
@@ -110,7 +115,7 @@ EximPeer::EximPeer() {
         unavailable_ = "exim4-daemon-light or openssl is missing (scripts/install-deps.sh)";
         return;
     }
-    Start("exim.sh");
+    Start("exim.sh", QueueOnly ? "queue" : nullptr);
 }
 
 std::string EximPeer::Mailbox() const {

@@ -29,7 +29,7 @@ public:
     int TlsPort() const { return tlsPort_; }
 
 protected:
-    void Start(const char* Script);
+    void Start(const char* Script, const char* Mode = nullptr);
     TempDir dir_;
     std::string unavailable_;
 
@@ -50,10 +50,10 @@ public:
                          std::chrono::milliseconds Limit = std::chrono::milliseconds(5000)) const;
 };
 
-// exim4 (root only).
+// exim4 (root only); QueueOnly keeps every message in the spool (timing runs).
 class EximPeer : public MailPeer {
 public:
-    EximPeer();
+    explicit EximPeer(bool QueueOnly = false);
     std::string Mailbox() const;
     // The main log (the accepted messages with their TLS and AUTH notes).
     std::string MainLog() const;

@@ -1,15 +1,18 @@
 #!/bin/sh
-# Starts a private exim daemon for tests: exim.sh <dir> <plain port> <tls port> <user> <password>.
+# Starts a private exim daemon for tests: exim.sh <dir> <plain port> <tls port> <user> <password> [queue].
 # Root only (exim runs the spool as Debian-exim). Listens on 127.0.0.1: <plain port> without TLS and
 # <tls port> with TLS from the first byte (a throwaway certificate), offers AUTH LOGIN accepting only
 # <user>/<password>, takes any recipient from loopback and appends every message to <dir>/mail/mailbox.
-# Its configuration, spool and logs stay in <dir>. Runs in the foreground.
+# With "queue" messages are only queued, never delivered (timing runs). Its configuration, spool and
+# logs stay in <dir>. Runs in the foreground.
 set -eu
 dir=$1
 plain_port=$2
 tls_port=$3
 user=$4
 password=$5
+delivery=-odb
+[ "${6:-}" = queue ] && delivery=-odq
 chmod 755 "$dir"
 mkdir -p "$dir/spool" "$dir/log" "$dir/mail"
 touch "$dir/mail/mailbox"
@@ -64,4 +67,4 @@ login:
 CONF
 chown root:root "$dir/exim.conf"
 chmod 644 "$dir/exim.conf"
-exec /usr/sbin/exim4 -C "$dir/exim.conf" -bdf -odi 2>>"$dir/log/stderr"
+exec /usr/sbin/exim4 -C "$dir/exim.conf" -bdf "$delivery" 2>>"$dir/log/stderr"
