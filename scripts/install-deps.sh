@@ -19,6 +19,8 @@ PACKAGES=(
   trayer x11-utils
   # test tones and the tools/ script that makes the program's sounds
   sox
+  # mail servers and the file watcher of the notification tests
+  python3-aiosmtpd exim4-daemon-light inotify-tools openssl
 )
 
 missing=()
@@ -37,10 +39,19 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+# Package scripts must not start daemons: the tests start their own copies on private ports.
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null
+  $SUDO chmod 755 "$policy"
+  own_policy=1
+fi
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}" || { [ "$own_policy" = 0 ] || $SUDO rm -f "$policy"; exit 1; }
+[ "$own_policy" = 0 ] || $SUDO rm -f "$policy"
 # The packaged daemons are started by the tests on private ports; keep the system copies quiet.
 # The ssh service is stopped only when this step installed it: a machine reached over ssh keeps its own.
-services=(snmpd lighttpd tinyproxy danted)
+services=(snmpd lighttpd tinyproxy danted exim4)
 if printf '%s\n' "${missing[@]}" | grep -qx openssh-server; then services+=(ssh); fi
 for svc in "${services[@]}"; do
   $SUDO systemctl disable --now "$svc" >/dev/null 2>&1 || true
