@@ -2,6 +2,7 @@
 // date-times. Each loader empties its grid first and keeps what it filled when a step fails.
 #include "core/LogGrids.h"
 
+#include "core/HostStore.h"
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
 
@@ -42,7 +43,7 @@ void FillEventRow(TDataGrid& Grid, int Row, const TSQLiteTable& Events, TSQLiteD
     double dateTime = 0;
     if (StoredTime(Events.FieldTextOrEmpty(1), dateTime))
         Grid.Cell(u"DTime", Row).SetAsDateTime(dateTime);
-    const auto host = Database.OpenResultTable(QStringLiteral("select * from hosts where ID = ?"), {hostId});
+    const auto host = THostStore(Database).SelectHost(hostId);
     if (host->RowCount() > 0) {
         Grid.Cell(u"Host_N", Row).SetAsString(host->FieldTextOrEmpty(1));
         Grid.Cell(u"IP_add", Row).SetAsString(host->FieldTextOrEmpty(4));

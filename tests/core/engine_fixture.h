@@ -2,7 +2,6 @@
 // check engine, the sampler and the dispatcher run for real without a network or a display.
 #pragma once
 
-#include "core/MonitorController.h"
 #include "core/MonitorInterfaces.h"
 #include "core/SQLiteDb.h"
 #include "grid/GxGrid.h"
@@ -10,9 +9,11 @@
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 // Answers per address, changeable between passes; counts the calls.
@@ -32,6 +33,9 @@ public:
     int PingCalls(const std::string& Host);
     int LastPingTimeout(const std::string& Host);
     int LastHttpTimeout() const { return FLastHttpTimeout.load(); }
+    int HttpTimeout(const std::string& Host);
+    // Called at the start of every HTTP probe, on the calling thread.
+    std::function<void(const std::string& Host)> OnHttp;
     int Calls() const { return FCalls.load(); }
 
 private:
@@ -44,30 +48,57 @@ private:
     std::map<std::string, bool> FHanging;
     std::map<std::string, int> FPingCalls;
     std::map<std::string, int> FPingTimeout;
+    std::map<std::string, int> FHttpTimeout;
     std::atomic<bool> FCancelled{false};
     std::atomic<int> FLastHttpTimeout{0};
     std::atomic<int> FCalls{0};
 };
 
-class FakeWindow : public IMonitorWindow {
+// The engine's owner in tests, without a controller: the fixture's host table, queue, database,
+// probes and options. Its countdown gate lets the check thread run exactly the passes a test
+// allows; its sampling window opens at start and, unless RepeatSampling, once only.
+class TestEngineOwner : public IEngineOwner {
 public:
-    int ThresholdN() const override { return N; }
-    int PingTimeoutMs() const override { return PingTimeout; }
-    int DelaySeconds() const override { return Delay; }
-    QString UpSoundText() const override { return UpSound; }
-    void ShowStatusPanel(int Panel, const QString& Text, bool Red) override {
-        Panels[Panel] = Text;
-        PanelRed[Panel] = Red;
-    }
-    void SetStartStopEnabled(bool Enabled) override { StartStopEnabled = Enabled; }
+    TestEngineOwner(TDataGrid& Hosts, TDataGrid& Queue, TSQLiteDatabase& Database, IHostProbes& Probes)
+        : FHosts(Hosts), FQueue(Queue), FDatabase(Database), FProbes(&Probes) {}
 
-    int N = 3;
-    int PingTimeout = 2000;
-    int Delay = 0;
-    QString UpSound = QStringLiteral("up.wav");
-    std::map<int, QString> Panels;
-    std::map<int, bool> PanelRed;
-    bool StartStopEnabled = true;
+    TSQLiteDatabase& Database() override { return FDatabase; }
+    IHostProbes& Probes() override { return *FProbes; }
+    TSettingsSnapshot Settings() const override;
+    void ShowCheckProgress(const QString& Text) override;
+    TDataGrid& Hosts() override { return FHosts; }
+    TDataGrid& DownHostGrid() override { return FQueue; }
+    bool PassCountdownRunning() const override { return PassCount >= PassesAllowed; }
+    void StartPassCountdown() override { ++PassCount; }
+    void ClearEventQueue() override;
+    int SamplingTag() const override { return FSamplingTag; }
+    void RestartSamplingWindow() override { FSamplingTag = RepeatSampling ? 0 : 60; }
+    void DispatchAlarms() override;
+
+    void UseProbes(IHostProbes& Probes) { FProbes = &Probes; }
+    // Any thread; the engine sees the change from its next host on.
+    void SetOptions(const std::function<void(TSettings&)>& Change);
+    TSettings Options() const { return *Settings(); }
+    void OpenSamplingWindow() { FSamplingTag = 0; }
+    QString LastProgress();
+
+    // GUI thread only, like every call of the engine that reaches them.
+    int PassCount = 0;
+    int PassesAllowed = 0;
+    bool RepeatSampling = false;
+    // Runs as the dispatcher; when empty the queue is recorded and cleared.
+    std::function<void()> Dispatch;
+    std::vector<int> DispatchedQueueSizes;
+
+private:
+    TDataGrid& FHosts;
+    TDataGrid& FQueue;
+    TSQLiteDatabase& FDatabase;
+    IHostProbes* FProbes;
+    int FSamplingTag = 0;
+    mutable std::mutex FLock;
+    TSettingsSnapshot FSettings = std::make_shared<const TSettings>();
+    QString FProgress;
 };
 
 // The values of one host; unset fields take the defaults of a new host with only echo on.
@@ -88,6 +119,7 @@ struct HostSpec {
     QString Status = QStringLiteral("OK");
 };
 
+// The check thread and the sampling thread on a test owner, on a database made for each test.
 class EngineFixture {
 public:
     EngineFixture();
@@ -97,9 +129,22 @@ public:
     int AddHost(const HostSpec& Spec);
     int RowOf(int Id);
     QString Cell(int Id, const char* Column);
-    // Runs monitoring until Passes more passes have completed, then stops and waits for the
-    // threads to end. False when that took longer than the limit.
+    void SetThreshold(int N);
+    void SetPingTimeout(int Ms);
+
+    // Starts both threads as monitoring does (the echo time-out taken now, no pause after a
+    // pass); false while threads of the last start still run.
+    bool Start();
+    // Stops monitoring as the Stop command does: the flag cleared, every wait woken, every
+    // probe cancelled. The threads end at their next look.
+    void Stop();
+    bool ThreadsRunning() const { return FRunning.load() > 0; }
+    int PassCount() const { return Owner.PassCount; }
+    // Starts, lets Passes more passes run, stops and waits for the threads to end. False when
+    // that took longer than the limit.
     bool RunPasses(int Passes, int LimitMs = 15000);
+    // Stops and waits until the threads have ended, serving their calls meanwhile.
+    bool WaitEnded(int LimitMs = 10000);
     // Processes events until Done() or the limit.
     bool WaitFor(const std::function<bool()>& Done, int LimitMs);
     // Rows of a query as texts.
@@ -112,10 +157,13 @@ public:
     TDataGrid Hosts;
     TDataGrid DownHostGrid;
     FakeProbes Probes;
-    FakeWindow Window;
-    std::unique_ptr<TMonitorController> Controller;
-    std::vector<int> DispatchedQueueSizes;
+    TestEngineOwner Owner;
 
 private:
+    void Join();
+
     int FNextId = 1;
+    std::atomic<int> FRunning{0};
+    std::thread FCheckThread;
+    std::thread FSamplingThread;
 };

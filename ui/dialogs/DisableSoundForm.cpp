@@ -7,6 +7,6 @@ TSoundDisableForm::TSoundDisableForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("SoundDisableForm"));
 }
 
-void TSoundDisableForm::FormCreate() {
+void TSoundDisableForm::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }

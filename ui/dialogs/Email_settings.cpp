@@ -7,6 +7,6 @@ TEmail_settings_form::TEmail_settings_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Email_settings_form"));
 }
 
-void TEmail_settings_form::FormCreate() {
+void TEmail_settings_form::FormCreate(TMonitorServices&) {
     // The notification settings file is decrypted and read here.
 }

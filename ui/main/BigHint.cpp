@@ -7,6 +7,6 @@ TBig_hint_form::TBig_hint_form(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Big_hint_form"));
 }
 
-void TBig_hint_form::FormCreate() {
+void TBig_hint_form::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }

@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+class TMonitorServices;
+
 class TBig_hint_form : public QWidget {
     Q_OBJECT
 
@@ -11,7 +13,7 @@ public:
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate();
+    void FormCreate(TMonitorServices& Services);
 };
 
 extern TBig_hint_form* Big_hint_form;
