@@ -7,6 +7,7 @@
 #include "grid/GxGrid.h"
 #include "tests/support/TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <atomic>
 #include <functional>
@@ -56,7 +57,8 @@ private:
 
 // The engine's owner in tests, without a controller: the fixture's host table, queue, database,
 // probes and options. Its countdown gate lets the check thread run exactly the passes a test
-// allows; its sampling window opens at start and, unless RepeatSampling, once only.
+// allows, each after a short countdown as in the program; its sampling window opens at start
+// and, unless RepeatSampling, once only.
 class TestEngineOwner : public IEngineOwner {
 public:
     TestEngineOwner(TDataGrid& Hosts, TDataGrid& Queue, TSQLiteDatabase& Database, IHostProbes& Probes)
@@ -68,8 +70,8 @@ public:
     void ShowCheckProgress(const QString& Text) override;
     TDataGrid& Hosts() override { return FHosts; }
     TDataGrid& DownHostGrid() override { return FQueue; }
-    bool PassCountdownRunning() const override { return PassCount >= PassesAllowed; }
-    void StartPassCountdown() override { ++PassCount; }
+    bool PassCountdownRunning() const override;
+    void StartPassCountdown() override;
     void ClearEventQueue() override;
     int SamplingTag() const override { return FSamplingTag; }
     void RestartSamplingWindow() override { FSamplingTag = RepeatSampling ? 0 : 60; }
@@ -96,6 +98,7 @@ private:
     TSQLiteDatabase& FDatabase;
     IHostProbes* FProbes;
     int FSamplingTag = 0;
+    QElapsedTimer FCountdown;
     mutable std::mutex FLock;
     TSettingsSnapshot FSettings = std::make_shared<const TSettings>();
     QString FProgress;
@@ -136,7 +139,7 @@ public:
     // pass); false while threads of the last start still run.
     bool Start();
     // Stops monitoring as the Stop command does: the flag cleared, every wait woken, every
-    // probe cancelled. The threads end at their next look.
+    // probe cancelled, the open transaction committed. The threads end at their next look.
     void Stop();
     bool ThreadsRunning() const { return FRunning.load() > 0; }
     int PassCount() const { return Owner.PassCount; }

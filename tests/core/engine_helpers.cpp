@@ -3,6 +3,7 @@
 
 #include "core/AlertFlags.h"
 #include "core/CheckEngine.h"
+#include "core/DatabaseTransaction.h"
 #include "core/DatabaseSchema.h"
 #include "core/ExceptionGuard.h"
 #include "core/HostGrid.h"
@@ -129,6 +130,16 @@ QString TestEngineOwner::LastProgress() {
     return QString(FProgress.constData(), FProgress.size());
 }
 
+bool TestEngineOwner::PassCountdownRunning() const {
+    // The program's countdown lasts at least a tick; 40 ms stands for it.
+    return PassCount >= PassesAllowed || (FCountdown.isValid() && FCountdown.elapsed() < 40);
+}
+
+void TestEngineOwner::StartPassCountdown() {
+    ++PassCount;
+    FCountdown.start();
+}
+
 void TestEngineOwner::ClearEventQueue() {
     if (!DownAlertVisible.load()) {
         FQueue.ClearRows();
@@ -202,6 +213,9 @@ void EngineFixture::Stop() {
     MonitoringActive = false;
     WakeAllWorkerWaits();
     Owner.Probes().CancelAll();
+    if (Database.IsOpen() && Database.InTransaction()) {
+        CommitLongTransaction(Database);
+    }
 }
 
 void EngineFixture::Join() {

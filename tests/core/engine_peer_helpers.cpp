@@ -25,6 +25,7 @@ PeerEngineFixture::PeerEngineFixture() {
 PeerEngineFixture::~PeerEngineFixture() {
     // The threads use NetProbes, which goes before the base.
     WaitEnded();
+    Owner.UseProbes(Probes);
 }
 
 std::vector<std::string> PeerEngineFixture::CliRows(const std::string& SQL) {
