@@ -322,3 +322,56 @@ TEST(CheckEngineRows, NonNumericCounterDoesNotStopLaterHosts) {
     EXPECT_EQ(f.EventCodes(second), Codes{"ID"});
     EXPECT_EQ(f.Cell(second, "Status"), LangText(280));
 }
+
+TEST(CheckEngineOptions, AChangeDuringAHostAppliesFromTheNextHostNeverHalfWithinOne) {
+    EngineFixture f;
+    f.SetThreshold(1);
+    f.SetPingTimeout(100);
+    HostSpec first;
+    first.IP = QStringLiteral("127.0.0.40");
+    first.Http = true;
+    int a = f.AddHost(first);
+    HostSpec second = first;
+    second.IP = QStringLiteral("127.0.0.41");
+    int b = f.AddHost(second);
+    f.Probes.SetHttp("127.0.0.40", "0 ");
+    f.Probes.SetHttp("127.0.0.41", "0 ");
+    // While the first host's HTTP probe runs, the operator raises the threshold and the time-out.
+    f.Probes.OnHttp = [&](const std::string& Host) {
+        if (Host == "127.0.0.40") {
+            f.Owner.SetOptions([](TSettings& s) {
+                s.ploss_spin = 5;
+                s.Timeout_Spin = 300;
+            });
+        }
+    };
+    ASSERT_TRUE(f.RunPasses(1));
+    f.Probes.OnHttp = nullptr;
+    // The first host's steps all use the options of its start: 5 x 100 ms, down at N = 1.
+    EXPECT_EQ(f.Probes.HttpTimeout("127.0.0.40"), 500);
+    EXPECT_EQ(f.EventCodes(a), Codes{"ID"});
+    EXPECT_EQ(f.Cell(a, "Http_Status"), LangText(294) + " ");
+    // The next host takes the new ones: 5 x 300 ms, and one failure is not yet N = 5.
+    EXPECT_EQ(f.Probes.HttpTimeout("127.0.0.41"), 1500);
+    EXPECT_EQ(f.EventCodes(b), Codes{});
+    EXPECT_EQ(f.Cell(b, "Http_Kol_vo"), "1");
+    EXPECT_EQ(f.Cell(b, "Http_Status"), "");
+    // The echo keeps the time-out the run started with.
+    EXPECT_EQ(f.Probes.LastPingTimeout("127.0.0.40"), 100);
+    EXPECT_EQ(f.Probes.LastPingTimeout("127.0.0.41"), 100);
+}
+
+TEST(CheckEngineOwner, APassRunsOnATestOwnerAloneAndDispatchesOnlyQueuedEvents) {
+    EngineFixture f;
+    f.SetThreshold(2);
+    int id = f.AddHost({});
+    f.Probes.SetPing("127.0.0.1", "Timeout");
+    ASSERT_TRUE(f.RunPasses(1));
+    EXPECT_EQ(f.PassCount(), 1);
+    EXPECT_TRUE(f.Owner.DispatchedQueueSizes.empty()); // nothing queued: no dispatch
+    EXPECT_EQ(f.Owner.LastProgress(), LangText(378) + " router");
+    ASSERT_TRUE(f.RunPasses(1));
+    EXPECT_EQ(f.Owner.DispatchedQueueSizes, std::vector<int>{1});
+    EXPECT_EQ(f.EventCodes(id), Codes{"ID"});
+    EXPECT_EQ(f.DownHostGrid.RowCount(), 0);
+}
