@@ -83,14 +83,28 @@ struct TAlarmChannels::TNullChannels {
     TCoreEventPump EventPump;
 };
 
-QString NoChannelReason() { return QStringLiteral("no channel is registered"); }
+QString NoChannelReason() {
+    return QStringLiteral("no channel is registered");
+}
 
 TAlarmChannels::TAlarmChannels() : FNull(std::make_unique<TNullChannels>()) {}
 TAlarmChannels::~TAlarmChannels() = default;
 
-IAlertPopups& TAlarmChannels::Popups() { return FPopups ? *FPopups : FNull->Popups; }
-ISoundChannel& TAlarmChannels::Sound() { return FSound ? *FSound : FNull->Sound; }
-IMailChannel& TAlarmChannels::Mail() { return FMail ? *FMail : FNull->Mail; }
-IMessagingChannel& TAlarmChannels::Messaging() { return FMessaging ? *FMessaging : FNull->Messaging; }
-IStatusPanels& TAlarmChannels::StatusPanels() { return FStatusPanels ? *FStatusPanels : FNull->StatusPanels; }
-IEventPump& TAlarmChannels::EventPump() { return FEventPump ? *FEventPump : FNull->EventPump; }
+IAlertPopups& TAlarmChannels::Popups() {
+    return FPopups ? *FPopups : FNull->Popups;
+}
+ISoundChannel& TAlarmChannels::Sound() {
+    return FSound ? *FSound : FNull->Sound;
+}
+IMailChannel& TAlarmChannels::Mail() {
+    return FMail ? *FMail : FNull->Mail;
+}
+IMessagingChannel& TAlarmChannels::Messaging() {
+    return FMessaging ? *FMessaging : FNull->Messaging;
+}
+IStatusPanels& TAlarmChannels::StatusPanels() {
+    return FStatusPanels ? *FStatusPanels : FNull->StatusPanels;
+}
+IEventPump& TAlarmChannels::EventPump() {
+    return FEventPump ? *FEventPump : FNull->EventPump;
+}

@@ -78,9 +78,10 @@ public:
             pump.PumpDelay(150);
             pump.ProcessMessages();
             QString description = e.Description != e.Ip ? QStringLiteral(" ") + e.Description : QString();
-            QStringList body = {QString(), QStringLiteral("Host: ") + e.HostName + description + " - " + e.State};
-            QString subject =
-                LangText(LangLine::MailSubjectBefore) + e.HostName + LangText(LangLine::MailSubjectAfter) + e.State;
+            QStringList body = {QString(),
+                                QStringLiteral("Host: ") + e.HostName + description + " - " + e.State};
+            QString subject = LangText(LangLine::MailSubjectBefore) + e.HostName +
+                              LangText(LangLine::MailSubjectAfter) + e.State;
             TSendResult result = FChannels.Mail().SendNotificationMail(e.Email, subject, body);
             if (result.Sent) {
                 Log(LangText(LangLine::MailSent));
@@ -141,9 +142,9 @@ QString UpSoundFile(const QString& UpSoundText, const QString& DataFolder) {
     return folder + QStringLiteral("Sounds/") + UpSoundText;
 }
 
-TAlarmDispatcher::TAlarmDispatcher(TSQLiteDatabase& Database, TSettingsModel& Settings, TAlarmChannels& Channels,
-                                   TDataGrid& DownHostGrid, TDataGrid& UpHostGrid, TDataGrid& SoundQueue,
-                                   QString DataFolder)
+TAlarmDispatcher::TAlarmDispatcher(TSQLiteDatabase& Database, TSettingsModel& Settings,
+                                   TAlarmChannels& Channels, TDataGrid& DownHostGrid, TDataGrid& UpHostGrid,
+                                   TDataGrid& SoundQueue, QString DataFolder)
     : FDatabase(Database), FSettings(Settings), FChannels(Channels), FDownHostGrid(DownHostGrid),
       FUpHostGrid(UpHostGrid), FSoundQueue(SoundQueue), FDataFolder(std::move(DataFolder)) {}
 
@@ -181,8 +182,8 @@ void TAlarmDispatcher::DispatchAlarms() {
         }
         FUpHostGrid.ClearRows();
     }
-    if (down.RowCount() > 0 && !DownAlertVisible.load() && settings->Alert_CheckBox && !popups.DownPopupShown() &&
-        popups.ShowDownPopup()) {
+    if (down.RowCount() > 0 && !DownAlertVisible.load() && settings->Alert_CheckBox &&
+        !popups.DownPopupShown() && popups.ShowDownPopup()) {
         dispatch.Log(LangText(LangLine::AlertShown));
         DownAlertVisible.store(true);
     }

@@ -15,7 +15,8 @@ public:
     // SoundQueue are the main window's up-event grid and Sound_down_grid. DataFolder is the
     // program's Data folder, for up sound files named without a folder.
     TAlarmDispatcher(TSQLiteDatabase& Database, TSettingsModel& Settings, TAlarmChannels& Channels,
-                     TDataGrid& DownHostGrid, TDataGrid& UpHostGrid, TDataGrid& SoundQueue, QString DataFolder);
+                     TDataGrid& DownHostGrid, TDataGrid& UpHostGrid, TDataGrid& SoundQueue,
+                     QString DataFolder);
 
     // Runs on the GUI thread; the options are read once, at its start.
     void DispatchAlarms();

@@ -322,8 +322,8 @@ bool TNewThread::CheckHost(const THostSnapshot& Host) {
 
 void TNewThread::Record(int Row, const QString& Text, int Colour, const char* Code,
                         std::vector<THostWriteBack>& Writes) {
-    THostEventWrites w =
-        QueueHostEvent(FOwner.Hosts(), FOwner.DownHostGrid(), Row, Text, Colour, Code, FSettings->Up_Sound_Edit);
+    THostEventWrites w = QueueHostEvent(FOwner.Hosts(), FOwner.DownHostGrid(), Row, Text, Colour, Code,
+                                        FSettings->Up_Sound_Edit);
     Writes.push_back(w.LogInsert);
     Writes.push_back(w.HostsUpdate);
 }
@@ -362,15 +362,16 @@ void TNewThread::ApplyIcmp(int Row, std::vector<THostWriteBack>& Writes) {
     const QString downText = LangText(LangLine::IcmpDown);
     const QString upText = LangText(LangLine::IcmpUp);
     ApplyCountedCheck(Row,
-                      {HostColumn::ICMP_Status, HostColumn::ICMP_kol_vo_p, !FPingError.isEmpty(), downText, upText,
-                       upText, downText + QLatin1Char(' ') + FPingError},
+                      {HostColumn::ICMP_Status, HostColumn::ICMP_kol_vo_p, !FPingError.isEmpty(), downText,
+                       upText, upText, downText + QLatin1Char(' ') + FPingError},
                       Writes);
 }
 
 void TNewThread::ProbeHttp(const THostSnapshot& Host) {
     ShowProgress(LangLine::HttpProgress, Host.Host);
     // The HTTP time-out follows Timeout_Spin as it is for this host.
-    FHttpProbe = QString::fromStdString(FOwner.Probes().HttpProbe(Host.IP.toStdString(), FSettings->Timeout_Spin * 5));
+    FHttpProbe =
+        QString::fromStdString(FOwner.Probes().HttpProbe(Host.IP.toStdString(), FSettings->Timeout_Spin * 5));
     FHttpResult = IsHttpDown(FHttpProbe) ? QString() : FHttpProbe;
 }
 
@@ -378,7 +379,8 @@ void TNewThread::ApplyHttp(int Row, std::vector<THostWriteBack>& Writes) {
     const QString downText = LangText(LangLine::HttpDown);
     ApplyCountedCheck(Row,
                       {HostColumn::Http_Status, HostColumn::Http_Kol_vo, FHttpResult.isEmpty(), downText,
-                       QStringLiteral("HTTP check ") + FHttpProbe, LangText(LangLine::HttpUpEvent) + FHttpProbe,
+                       QStringLiteral("HTTP check ") + FHttpProbe,
+                       LangText(LangLine::HttpUpEvent) + FHttpProbe,
                        downText + QLatin1Char(' ') + FHttpResult},
                       Writes);
 }
@@ -426,7 +428,8 @@ bool TNewThread::CheckLatency(quint64 Handle, const THostSnapshot& Host) {
     const int thresholdN = FSettings->ploss_spin;
     std::vector<qint64> samples;
     auto table = FOwner.Database().OpenResultTable(
-        QStringLiteral("select * from Ping_data where ID_h=? order by id desc LIMIT ?"), {Host.Kod, thresholdN});
+        QStringLiteral("select * from Ping_data where ID_h=? order by id desc LIMIT ?"),
+        {Host.Kod, thresholdN});
     for (; !table->AtEnd(); table->NextRow()) {
         samples.push_back(TextToInt64(table->FieldTextOrEmpty(2)));
     }
@@ -441,7 +444,8 @@ bool TNewThread::CheckLatency(quint64 Handle, const THostSnapshot& Host) {
     bool present = OnHostRow(Handle, [&](int row) {
         TDataGrid& hosts = FOwner.Hosts();
         SetCellNumber(hosts, Avarage_Latency, row, verdict.Average);
-        writes.push_back(THostStore::ColumnWriteBack(Avarage_Latency, QString::number(verdict.Average), Host.Kod));
+        writes.push_back(
+            THostStore::ColumnWriteBack(Avarage_Latency, QString::number(verdict.Average), Host.Kod));
         TCell& status = hosts.Cell(Latency_Status, row);
         if (verdict.AllOver) {
             qint64 count = CellNumber(hosts, Latency_kol_vo_p, row) + 1;
@@ -476,19 +480,21 @@ bool TNewThread::CheckTraffic(quint64 Handle, const THostSnapshot& Host) {
         const QString id = ports->FieldTextOrEmpty(0);
         const QString name = ports->FieldTextOrEmpty(3);
         if (ports->FieldTextOrEmpty(5) == QLatin1String("-1") &&
-            !CheckTrafficDirection(Handle, id, name, true, ports->FieldTextOrEmpty(7), ports->FieldTextOrEmpty(9))) {
+            !CheckTrafficDirection(Handle, id, name, true, ports->FieldTextOrEmpty(7),
+                                   ports->FieldTextOrEmpty(9))) {
             return false;
         }
         if (ports->FieldTextOrEmpty(6) == QLatin1String("-1") &&
-            !CheckTrafficDirection(Handle, id, name, false, ports->FieldTextOrEmpty(8), ports->FieldTextOrEmpty(10))) {
+            !CheckTrafficDirection(Handle, id, name, false, ports->FieldTextOrEmpty(8),
+                                   ports->FieldTextOrEmpty(10))) {
             return false;
         }
     }
     return true;
 }
 
-bool TNewThread::CheckTrafficDirection(quint64 Handle, const QString& PortId, const QString& PortName, bool Inbound,
-                                       const QString& Threshold, const QString& Flag) {
+bool TNewThread::CheckTrafficDirection(quint64 Handle, const QString& PortId, const QString& PortName,
+                                       bool Inbound, const QString& Threshold, const QString& Flag) {
     const QString rateColumn = Inbound ? QStringLiteral("Curr_traf_in") : QStringLiteral("Curr_traf_out");
     // Samples written within one second share a time; the id keeps their order.
     auto rates = FOwner.Database().OpenResultTable(QStringLiteral("Select ") + rateColumn +

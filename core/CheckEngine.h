@@ -64,7 +64,8 @@ private:
     bool OnHostRow(quint64 Handle, const std::function<void(int Row)>& Step);
     void RunWrites(const std::vector<THostWriteBack>& Writes);
     void ShowProgress(int Line, const QString& Host);
-    void Record(int Row, const QString& Text, int Colour, const char* Code, std::vector<THostWriteBack>& Writes);
+    void Record(int Row, const QString& Text, int Colour, const char* Code,
+                std::vector<THostWriteBack>& Writes);
     // The counter and edge rule that echo and HTTP share: a failure counts up; a success resets
     // the counter and records the up edge; reaching N records the down edge once.
     struct TCountedCheck {

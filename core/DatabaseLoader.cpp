@@ -294,7 +294,8 @@ void GroupTreeStep(TSQLiteDatabase& Database, const TDatabaseLoadContext& Contex
 void HostStep(TSQLiteDatabase& Database, const TDatabaseLoadContext& Context, TDatabaseLoadResult& Result) {
     TDataGrid& grid = *Context.HostGrid;
     try {
-        const QString text = Context.ProgressText.isEmpty() ? LangText(LangLine::HostLoadProgress) : Context.ProgressText;
+        const QString text =
+            Context.ProgressText.isEmpty() ? LangText(LangLine::HostLoadProgress) : Context.ProgressText;
         Result.HostRows = LoadHostsIntoGrid(Database, grid, Context.Progress, text);
     } catch (const std::exception& e) {
         LogLine(Database, QStringLiteral("Error! Failed to load the hosts: ") + QString::fromUtf8(e.what()));

@@ -10,8 +10,12 @@
 
 namespace {
 
-QString Text(TDataGrid& Grid, const char* Column, int Row) { return Grid.Cell(Column, Row).GetAsString(); }
-bool Flag(TDataGrid& Grid, const char* Column, int Row) { return Grid.Cell(Column, Row).GetAsBoolean(); }
+QString Text(TDataGrid& Grid, const char* Column, int Row) {
+    return Grid.Cell(Column, Row).GetAsString();
+}
+bool Flag(TDataGrid& Grid, const char* Column, int Row) {
+    return Grid.Cell(Column, Row).GetAsBoolean();
+}
 
 QStringList RowTexts(TDataGrid& Hosts, int Row, const QStringList& Columns) {
     QStringList values;
@@ -82,8 +86,8 @@ void RunHostWrites(THostStore& Store, const THostEventWrites& Writes) {
     Store.Run(Writes.HostsUpdate);
 }
 
-void RecordHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, THostStore& Store, int Row, const QString& Text,
-                     int Colour, const QString& Code, const QString& UpSoundText) {
+void RecordHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, THostStore& Store, int Row,
+                     const QString& Text, int Colour, const QString& Code, const QString& UpSoundText) {
     RunHostWrites(Store, QueueHostEvent(Hosts, DownHostGrid, Row, Text, Colour, Code, UpSoundText));
 }
 

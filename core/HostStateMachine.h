@@ -33,8 +33,8 @@ THostEventWrites QueueHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, int R
 void RunHostWrites(THostStore& Store, const THostEventWrites& Writes);
 
 // Both halves at once, for callers already on the GUI thread.
-void RecordHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, THostStore& Store, int Row, const QString& Text,
-                     int Colour, const QString& Code, const QString& UpSoundText);
+void RecordHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, THostStore& Store, int Row,
+                     const QString& Text, int Colour, const QString& Code, const QString& UpSoundText);
 
 // What the checks of one host found in this pass.
 struct THostPassResults {

@@ -18,8 +18,8 @@ QString StoredHostsColumn(const QString& Name) {
     throw ESQLiteException(QStringLiteral("No column of hosts: ") + Name);
 }
 
-THostWriteBack PaddedUpdate(const QStringList& Columns, int Width, const QString& Tail, const QStringList& Values,
-                            const QString& HostId) {
+THostWriteBack PaddedUpdate(const QStringList& Columns, int Width, const QString& Tail,
+                            const QStringList& Values, const QString& HostId) {
     THostWriteBack write;
     write.SQL = QStringLiteral("UPDATE hosts SET ") + PaddedAssignments(Columns, Width) + Tail;
     write.Values = Values;
@@ -106,8 +106,10 @@ THostWriteBack THostStore::StatusWriteBack(const QStringList& Values, const QStr
     return PaddedUpdate(StatusWriteBackColumns(), 25, QStringLiteral("  where ID=?"), Values, HostId);
 }
 
-THostWriteBack THostStore::ColumnWriteBack(const QString& Column, const QString& Value, const QString& HostId) {
-    return {QStringLiteral("UPDATE hosts SET ") + StoredHostsColumn(Column) + QStringLiteral("= ? where ID=?"),
+THostWriteBack THostStore::ColumnWriteBack(const QString& Column, const QString& Value,
+                                           const QString& HostId) {
+    return {QStringLiteral("UPDATE hosts SET ") + StoredHostsColumn(Column) +
+                QStringLiteral("= ? where ID=?"),
             {Value, HostId}};
 }
 

@@ -30,8 +30,8 @@ void LowerThisThreadPriority() {
 } // namespace
 
 TMonitorController::TMonitorController(TDataGrid& Hosts, TDataGrid& DownHostGrid, TSQLiteDatabase& Database,
-                                       TSettingsModel& Settings, IHostProbes& Probes, TAlarmChannels& Channels,
-                                       QObject* Parent)
+                                       TSettingsModel& Settings, IHostProbes& Probes,
+                                       TAlarmChannels& Channels, QObject* Parent)
     : QObject(Parent), FHosts(Hosts), FDownHostGrid(DownHostGrid), FDatabase(Database), FSettings(Settings),
       FProbes(Probes), FChannels(Channels) {
     Timer4.setInterval(5000);
@@ -52,7 +52,9 @@ TMonitorController::TMonitorController(TDataGrid& Hosts, TDataGrid& DownHostGrid
 
 TMonitorController::~TMonitorController() { Shutdown(2000); }
 
-TSettingsSnapshot TMonitorController::Settings() const { return FSettings.Snapshot(); }
+TSettingsSnapshot TMonitorController::Settings() const {
+    return FSettings.Snapshot();
+}
 
 void TMonitorController::ShowPanel(TStatusPanel Panel, const QString& Text, int Colour) {
     FChannels.StatusPanels().SetPanelText(Panel, Text, Colour);
@@ -246,8 +248,9 @@ void TMonitorController::Timer4Timer() {
 
 void TMonitorController::Timer_time_to_pingTimer() {
     --FPassCountdownTag;
-    ShowPanel(TStatusPanel::Progress, LangText(LangLine::NextCheckIn) + ' ' + QString::number(FPassCountdownTag) +
-                                          ' ' + LangText(LangLine::SecondsUnit));
+    ShowPanel(TStatusPanel::Progress, LangText(LangLine::NextCheckIn) + ' ' +
+                                          QString::number(FPassCountdownTag) + ' ' +
+                                          LangText(LangLine::SecondsUnit));
     if (FPassCountdownTag <= 0) {
         Timer_time_to_ping.stop();
     }

@@ -19,8 +19,8 @@ TMonitorServices::TMonitorServices(TSQLiteDatabase& Database, const QString& Dat
     FSound_down_grid.setObjectName(QStringLiteral("Sound_down_grid"));
     FSound_down_grid.AddColumn(TGxColumnKind::Text, QStringLiteral("Sound"));
     FSound_down_grid.AddColumn(TGxColumnKind::CheckBox, QStringLiteral("Loop"));
-    FController = std::make_unique<TMonitorController>(FDataGrid1, FDownHostGrid, FDatabase, FSettings, *FProbes,
-                                                       FChannels);
+    FController = std::make_unique<TMonitorController>(FDataGrid1, FDownHostGrid, FDatabase, FSettings,
+                                                       *FProbes, FChannels);
     FController->SetDispatcher([this] { FDispatcher.DispatchAlarms(); });
 }
 

@@ -49,7 +49,8 @@ void InsertTrafficSample(TSQLiteDatabase& Database, const QString& PortId, qint6
     });
 }
 
-TPort_Monitoring_Thread::TPort_Monitoring_Thread(IEngineOwner& Owner) : FOwner(Owner), FStore(Owner.Database()) {}
+TPort_Monitoring_Thread::TPort_Monitoring_Thread(IEngineOwner& Owner)
+    : FOwner(Owner), FStore(Owner.Database()) {}
 
 void TPort_Monitoring_Thread::Execute() {
     while (MonitoringActive.load()) {
@@ -81,9 +82,9 @@ bool TPort_Monitoring_Thread::Walk() {
                 if (!grid.Cell(Enabled, row).GetAsBoolean()) {
                     continue;
                 }
-                hosts.push_back({grid.Cell(Port_check, row).GetAsBoolean(), grid.Cell(SPing_check, row).GetAsBoolean(),
-                                 grid.Cell(IP, row).GetAsString(), grid.Cell(Comunity, row).GetAsString(),
-                                 grid.Cell(Kod_, row).GetAsString()});
+                hosts.push_back({grid.Cell(Port_check, row).GetAsBoolean(),
+                                 grid.Cell(SPing_check, row).GetAsBoolean(), grid.Cell(IP, row).GetAsString(),
+                                 grid.Cell(Comunity, row).GetAsString(), grid.Cell(Kod_, row).GetAsString()});
             }
         })) {
         return false;
@@ -132,7 +133,8 @@ bool TPort_Monitoring_Thread::SampleHost(const TSampledHost& Host, bool RestartW
         return false; // an echo cut short by stop is no sample
     }
     // No reply: the sample is Timeout_Spin as it is now.
-    int ms = outcome.ErrorDesc.empty() && outcome.TimeMs >= 0 ? outcome.TimeMs : FOwner.Settings()->Timeout_Spin;
+    int ms =
+        outcome.ErrorDesc.empty() && outcome.TimeMs >= 0 ? outcome.TimeMs : FOwner.Settings()->Timeout_Spin;
     Ignore([&] {
         FOwner.Database().ExecuteStatement(QStringLiteral("insert into Ping_data (ID_h,timeout,date_time) values(?,?,?)"),
                                            {Host.Kod, QString::number(ms), Int64ToText(Now())});

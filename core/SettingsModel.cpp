@@ -14,9 +14,15 @@ using S = TSettings;
 TSettingsField Number(int Line, const char* Name, int S::*Member, int Min, int Max) {
     return {Line, Name, Member, Min, Max};
 }
-TSettingsField Flag(int Line, const char* Name, bool S::*Member) { return {Line, Name, Member}; }
-TSettingsField Text(int Line, const char* Name, QString S::*Member) { return {Line, Name, Member}; }
-TSettingsField Fixed(int Line) { return {Line, "", std::monostate{}, 0, 0, "0"}; }
+TSettingsField Flag(int Line, const char* Name, bool S::*Member) {
+    return {Line, Name, Member};
+}
+TSettingsField Text(int Line, const char* Name, QString S::*Member) {
+    return {Line, Name, Member};
+}
+TSettingsField Fixed(int Line) {
+    return {Line, "", std::monostate{}, 0, 0, "0"};
+}
 
 std::vector<TSettingsField> MakeFileLines() {
     return {
@@ -123,7 +129,8 @@ TSettings ClampedSettings(TSettings Values) {
     return Values;
 }
 
-TSettingsModel::TSettingsModel(QObject* Parent) : QObject(Parent), FCurrent(std::make_shared<const TSettings>()) {}
+TSettingsModel::TSettingsModel(QObject* Parent)
+    : QObject(Parent), FCurrent(std::make_shared<const TSettings>()) {}
 
 TSettingsSnapshot TSettingsModel::Snapshot() const {
     std::lock_guard<std::mutex> guard(FLock);

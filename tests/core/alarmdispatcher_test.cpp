@@ -275,8 +275,9 @@ TEST_F(Dispatcher, MissingMailAndMessagingChannelsAreLoggedAsFailedNeverAsSent) 
     EXPECT_TRUE(Has(log, LangText(270)));
     EXPECT_EQ(pump.Pumped, 150 + 100 * 100);
     EXPECT_FALSE(Has(log, LangText(266)));
-    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const QString& l) { return l.startsWith(LangText(269)); }),
-              0);
+    EXPECT_EQ(
+        std::count_if(log.begin(), log.end(), [](const QString& l) { return l.startsWith(LangText(269)); }),
+        0);
 }
 
 TEST_F(Dispatcher, MissingPopupsAndPlayerShowAndPlayNothingAndTheListsDoNotGrow) {
@@ -319,7 +320,9 @@ TEST_F(Dispatcher, UpPopupRowsShowTheUpPopupPlayTheUpSoundAndClearTheUpHostGrid)
 TEST_F(Dispatcher, OptionsAreReadOnceAtTheStartOfADispatch) {
     // The operator switches messaging off while the first mail waits: this dispatch still sends
     // the messages it started with, the next one does not.
-    Recording.OnPump = [&] { Settings.Update([](TSettings& s) { s.ICQ_CheckBox = false; }); };
+    Recording.OnPump = [&] {
+        Settings.Update([](TSettings& s) { s.ICQ_CheckBox = false; });
+    };
     Queue1("a", "down", EventColourRed);
     Dispatch();
     EXPECT_EQ(Recording.Messages.size(), 1u);

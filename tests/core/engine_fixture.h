@@ -22,7 +22,8 @@ class FakeProbes : public IHostProbes {
 public:
     TPingOutcome Ping(const std::string& Host, int TimeoutMs) override;
     std::string HttpProbe(const std::string& Host, int TimeoutMs) override;
-    std::string SnmpGet(const std::string& Host, const std::string& Community, const std::string& OID) override;
+    std::string SnmpGet(const std::string& Host, const std::string& Community,
+                        const std::string& OID) override;
     void CancelAll() override;
     void ResetCancel() override { FCancelled = false; }
 
@@ -30,7 +31,10 @@ public:
     void SetHttp(const std::string& Host, const std::string& Result);
     void SetSnmp(const std::string& Host, const std::string& OID, const std::string& Value);
     // Every call on this host blocks until cancelled (or 30 s pass).
-    void SetHanging(const std::string& Host) { std::lock_guard g(FLock); FHanging[Host] = true; }
+    void SetHanging(const std::string& Host) {
+        std::lock_guard g(FLock);
+        FHanging[Host] = true;
+    }
     int PingCalls(const std::string& Host);
     int LastPingTimeout(const std::string& Host);
     int LastHttpTimeout() const { return FLastHttpTimeout.load(); }

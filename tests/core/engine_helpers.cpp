@@ -3,8 +3,8 @@
 
 #include "core/AlertFlags.h"
 #include "core/CheckEngine.h"
-#include "core/DatabaseTransaction.h"
 #include "core/DatabaseSchema.h"
+#include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
 #include "core/HostGrid.h"
 #include "core/HostStateMachine.h"
@@ -14,9 +14,9 @@
 #include "core/SamplingThread.h"
 
 #include <QCoreApplication>
-#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <thread>
 
 bool FakeProbes::HangIfAsked(const std::string& Host) {
@@ -65,7 +65,8 @@ std::string FakeProbes::HttpProbe(const std::string& Host, int TimeoutMs) {
     return it == FHttp.end() ? "200 OK" : it->second;
 }
 
-std::string FakeProbes::SnmpGet(const std::string& Host, const std::string& Community, const std::string& OID) {
+std::string FakeProbes::SnmpGet(const std::string& Host, const std::string& Community,
+                                const std::string& OID) {
     (void)Community;
     ++FCalls;
     if (HangIfAsked(Host) || FCancelled.load()) {
@@ -76,7 +77,9 @@ std::string FakeProbes::SnmpGet(const std::string& Host, const std::string& Comm
     return it == FSnmp.end() ? "" : it->second;
 }
 
-void FakeProbes::CancelAll() { FCancelled = true; }
+void FakeProbes::CancelAll() {
+    FCancelled = true;
+}
 
 void FakeProbes::SetPing(const std::string& Host, const std::string& Error, int TimeMs) {
     std::lock_guard g(FLock);
@@ -236,20 +239,76 @@ bool EngineFixture::WaitEnded(int LimitMs) {
 }
 
 int EngineFixture::AddHost(const HostSpec& Spec) {
-    auto flag = [](bool b) { return b ? QStringLiteral("-1") : QStringLiteral("0"); };
+    auto flag = [](bool b) {
+        return b ? QStringLiteral("-1") : QStringLiteral("0");
+    };
     THostStore store(Database);
-    const QStringList columns = {
-        "host",          "IP",          "Status",        "Enabled",          "Alarm",           "Kol_vo_p",
-        "Alarm_en",      "Loop_sound",  "N_group",       "Ping_check",       "Comunity",        "SNMP_check",
-        "Note_",         "Port_check",  "SPing_alarm",   "SPing_check",      "Sping_kol_vo",    "SNMP_kol_vo_p",
-        "Latency_kol_vo_p", "P_lost_kol_vo_p", "ICMP_kol_vo_p", "ICMP_Status", "SNMP_Status", "Latency_Status",
-        "P_lost_Status", "Http_check",  "Http_Kol_vo",   "Http_Status",      "Sound_alarm_enabled",
-        "Email_alarm_enabled", "ICQ_alarm_enabled", "Email_contacts_list", "ICQ_contacts_list"};
-    const TSQLiteValues values = {
-        Spec.Host, Spec.IP, Spec.Status, flag(Spec.Enabled), "alarm.wav", 0, flag(Spec.AlarmEn), 0, 1,
-        flag(Spec.Ping), Spec.Comunity, flag(Spec.Snmp), Spec.Note, flag(Spec.PortCheck), flag(Spec.SPingAlarm),
-        flag(Spec.SPingCheck), Spec.SpingKolVo, 0, 0, 0, 0, "", "", "", "", flag(Spec.Http), 0, "", "-1", "-1",
-        "-1", "ops@example.org", "123456,654321"};
+    const QStringList columns = {"host",
+                                 "IP",
+                                 "Status",
+                                 "Enabled",
+                                 "Alarm",
+                                 "Kol_vo_p",
+                                 "Alarm_en",
+                                 "Loop_sound",
+                                 "N_group",
+                                 "Ping_check",
+                                 "Comunity",
+                                 "SNMP_check",
+                                 "Note_",
+                                 "Port_check",
+                                 "SPing_alarm",
+                                 "SPing_check",
+                                 "Sping_kol_vo",
+                                 "SNMP_kol_vo_p",
+                                 "Latency_kol_vo_p",
+                                 "P_lost_kol_vo_p",
+                                 "ICMP_kol_vo_p",
+                                 "ICMP_Status",
+                                 "SNMP_Status",
+                                 "Latency_Status",
+                                 "P_lost_Status",
+                                 "Http_check",
+                                 "Http_Kol_vo",
+                                 "Http_Status",
+                                 "Sound_alarm_enabled",
+                                 "Email_alarm_enabled",
+                                 "ICQ_alarm_enabled",
+                                 "Email_contacts_list",
+                                 "ICQ_contacts_list"};
+    const TSQLiteValues values = {Spec.Host,
+                                  Spec.IP,
+                                  Spec.Status,
+                                  flag(Spec.Enabled),
+                                  "alarm.wav",
+                                  0,
+                                  flag(Spec.AlarmEn),
+                                  0,
+                                  1,
+                                  flag(Spec.Ping),
+                                  Spec.Comunity,
+                                  flag(Spec.Snmp),
+                                  Spec.Note,
+                                  flag(Spec.PortCheck),
+                                  flag(Spec.SPingAlarm),
+                                  flag(Spec.SPingCheck),
+                                  Spec.SpingKolVo,
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  "",
+                                  "",
+                                  "",
+                                  "",
+                                  flag(Spec.Http),
+                                  0,
+                                  "",
+                                  "-1",
+                                  "-1",
+                                  "-1",
+                                  "ops@example.org",
+                                  "123456,654321"};
     const int id = int(store.InsertHost(columns, values));
     if (id != FNextId++) {
         ADD_FAILURE() << "host ids are given in order from 1: " << id;
@@ -269,7 +328,9 @@ int EngineFixture::RowOf(int Id) {
     return -1;
 }
 
-QString EngineFixture::Cell(int Id, const char* Column) { return Hosts.Cell(Column, RowOf(Id)).GetAsString(); }
+QString EngineFixture::Cell(int Id, const char* Column) {
+    return Hosts.Cell(Column, RowOf(Id)).GetAsString();
+}
 
 bool EngineFixture::WaitFor(const std::function<bool()>& Done, int LimitMs) {
     QElapsedTimer clock;

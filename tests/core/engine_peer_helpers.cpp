@@ -4,8 +4,8 @@
 #include "net/SnmpQuery.h"
 
 #include <QCoreApplication>
-#include <climits>
 #include <QDateTime>
+#include <climits>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>

@@ -76,7 +76,8 @@ TEST_F(HostStoreTest, InsertBindsEveryValueAndTakesOnlySchemaColumns) {
 
 TEST_F(HostStoreTest, AnInsertThatInsertsNothingRaisesInsteadOfGivingAnOldId) {
     Store.InsertHost({"id", "host"}, {5, "first"});
-    EXPECT_THROW(Db.ExecuteInsert("insert or ignore into hosts (id,host) values (5,'again')"), ESQLiteException);
+    EXPECT_THROW(Db.ExecuteInsert("insert or ignore into hosts (id,host) values (5,'again')"),
+                 ESQLiteException);
     EXPECT_EQ(Db.ExecuteInsert("insert into hosts (host) values ('next')"), 6);
     TSQLiteDatabase closed;
     EXPECT_THROW(closed.ExecuteInsert("insert into hosts (host) values ('x')"), ESQLiteException);
@@ -85,10 +86,12 @@ TEST_F(HostStoreTest, AnInsertThatInsertsNothingRaisesInsteadOfGivingAnOldId) {
 TEST_F(HostStoreTest, WriteBacksStoreTheirValues) {
     const qint64 id = Store.InsertHost({"host"}, {"router"});
     const QString kod = QString::number(id);
-    Store.Run(THostStore::EventWriteBack({"1", "2", "3", "4", "ICMP \"down\"", "SNMP", "Latency", "Loss"}, kod));
-    auto row = Db.OpenResultTable("select SNMP_kol_vo_p,Latency_kol_vo_p,P_lost_kol_vo_p,ICMP_kol_vo_p,ICMP_Status,"
-                                  "SNMP_Status,Latency_Status,P_lost_Status from hosts where id=?",
-                                  {id});
+    Store.Run(
+        THostStore::EventWriteBack({"1", "2", "3", "4", "ICMP \"down\"", "SNMP", "Latency", "Loss"}, kod));
+    auto row =
+        Db.OpenResultTable("select SNMP_kol_vo_p,Latency_kol_vo_p,P_lost_kol_vo_p,ICMP_kol_vo_p,ICMP_Status,"
+                           "SNMP_Status,Latency_Status,P_lost_Status from hosts where id=?",
+                           {id});
     QStringList stored;
     for (int c = 0; c < row->ColumnCount(); ++c) {
         stored << row->FieldTextOrEmpty(c);
@@ -104,7 +107,8 @@ TEST_F(HostStoreTest, WriteBacksStoreTheirValues) {
     EXPECT_EQ(One("select Date_time||'|'||L_Status||'|'||Stat_D||'|'||ID_h_d from log"),
               "1700000000|Сбой|ID|" + kod);
 
-    Db.ExecuteStatement("insert into m_port (id,ID_h,in_notiffication,out_notiffication) values (7,?,'0','0')", {id});
+    Db.ExecuteStatement(
+        "insert into m_port (id,ID_h,in_notiffication,out_notiffication) values (7,?,'0','0')", {id});
     Store.Run(THostStore::PortAlarmWriteBack(true, "-1", "7"));
     EXPECT_EQ(One("select in_notiffication||out_notiffication from m_port"), "-10");
     Store.Run(THostStore::PortAlarmWriteBack(false, "-1", "7"));
@@ -123,14 +127,15 @@ TEST_F(HostStoreTest, ReadsKeepTheTablesColumnOrder) {
     EXPECT_EQ(Store.SelectHost(QString::number(id))->FieldTextOrEmpty(1), "a");
     EXPECT_EQ(Store.SelectHost("99")->RowCount(), 0);
 
-    Db.ExecuteStatement("insert into list_group (Name,N_group,parent_id) values ('Группа',1,''),('sub',2,'1')");
+    Db.ExecuteStatement(
+        "insert into list_group (Name,N_group,parent_id) values ('Группа',1,''),('sub',2,'1')");
     auto groups = Store.SelectGroups();
     ASSERT_EQ(groups->RowCount(), 2);
     EXPECT_EQ(groups->FieldTextOrEmpty(1), "Группа");
     EXPECT_EQ(Store.SelectGroupByNumber("2")->FieldTextOrEmpty(3), "1");
 
-    Db.ExecuteStatement("insert into m_port (id,ID_h,Nomer_p,Name_p,Enabled_p,speed) values (3,?,2,'eth1','-1','100')",
-                        {id});
+    Db.ExecuteStatement(
+        "insert into m_port (id,ID_h,Nomer_p,Name_p,Enabled_p,speed) values (3,?,2,'eth1','-1','100')", {id});
     auto all = Store.SelectHostPorts(QString::number(id));
     EXPECT_EQ(all->ColumnCount(), 12);
     EXPECT_EQ(all->FieldTextOrEmpty(3), "eth1");

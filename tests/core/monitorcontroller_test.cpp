@@ -29,7 +29,8 @@ class ControllerFixture : public EngineFixture {
 public:
     ControllerFixture() {
         Channels.SetStatusPanels(&Panels);
-        Controller = std::make_unique<TMonitorController>(Hosts, DownHostGrid, Database, Settings, Probes, Channels);
+        Controller =
+            std::make_unique<TMonitorController>(Hosts, DownHostGrid, Database, Settings, Probes, Channels);
         Controller->Timer_time_to_ping.setInterval(40);
         Controller->SetDispatcher([this] { DownHostGrid.ClearRows(); });
         QObject::connect(Controller.get(), &TMonitorController::StartStopEnabledChanged,

@@ -59,7 +59,8 @@ protected:
         CreateMissingTables(Db);
         auto probes = std::make_unique<FakeProbes>();
         Probes = probes.get();
-        Services = std::make_unique<TMonitorServices>(Db, QString::fromStdString(Dir.path()), std::move(probes));
+        Services =
+            std::make_unique<TMonitorServices>(Db, QString::fromStdString(Dir.path()), std::move(probes));
     }
     void TearDown() override { Services.reset(); }
 
@@ -102,18 +103,44 @@ TEST_F(ServicesTest, OwnsTheHostTableAndTheEventQueues) {
 
 TEST_F(ServicesTest, NamedColumnsAreColumnsOfTheirGrids) {
     TDataGrid& hosts = Services->DataGrid1();
-    const char* const names[] = {
-        HostColumn::Number_, HostColumn::Kod_, HostColumn::Host, HostColumn::IP, HostColumn::Status,
-        HostColumn::Enabled, HostColumn::Alarm, HostColumn::Log, HostColumn::Kol_vo_p,
-        HostColumn::Alarm_en, HostColumn::Loop_sound, HostColumn::Date_Pod, HostColumn::N_group,
-        HostColumn::Ping_check, HostColumn::Comunity, HostColumn::SNMP_check, HostColumn::Note_,
-        HostColumn::Port_check, HostColumn::SPing_alarm, HostColumn::SPing_check, HostColumn::Sping_kol_vo,
-        HostColumn::SNMP_kol_vo_p, HostColumn::Latency_kol_vo_p, HostColumn::P_lost_kol_vo_p,
-        HostColumn::ICMP_kol_vo_p, HostColumn::ICMP_Status, HostColumn::SNMP_Status,
-        HostColumn::Latency_Status, HostColumn::P_lost_Status, HostColumn::Avarage_Latency,
-        HostColumn::Email_alarm_enabled, HostColumn::Email_contacts_list, HostColumn::ICQ_alarm_enabled,
-        HostColumn::ICQ_contacts_list, HostColumn::Sound_alarm_enabled, HostColumn::Http_check,
-        HostColumn::Http_Kol_vo, HostColumn::Http_Status};
+    const char* const names[] = {HostColumn::Number_,
+                                 HostColumn::Kod_,
+                                 HostColumn::Host,
+                                 HostColumn::IP,
+                                 HostColumn::Status,
+                                 HostColumn::Enabled,
+                                 HostColumn::Alarm,
+                                 HostColumn::Log,
+                                 HostColumn::Kol_vo_p,
+                                 HostColumn::Alarm_en,
+                                 HostColumn::Loop_sound,
+                                 HostColumn::Date_Pod,
+                                 HostColumn::N_group,
+                                 HostColumn::Ping_check,
+                                 HostColumn::Comunity,
+                                 HostColumn::SNMP_check,
+                                 HostColumn::Note_,
+                                 HostColumn::Port_check,
+                                 HostColumn::SPing_alarm,
+                                 HostColumn::SPing_check,
+                                 HostColumn::Sping_kol_vo,
+                                 HostColumn::SNMP_kol_vo_p,
+                                 HostColumn::Latency_kol_vo_p,
+                                 HostColumn::P_lost_kol_vo_p,
+                                 HostColumn::ICMP_kol_vo_p,
+                                 HostColumn::ICMP_Status,
+                                 HostColumn::SNMP_Status,
+                                 HostColumn::Latency_Status,
+                                 HostColumn::P_lost_Status,
+                                 HostColumn::Avarage_Latency,
+                                 HostColumn::Email_alarm_enabled,
+                                 HostColumn::Email_contacts_list,
+                                 HostColumn::ICQ_alarm_enabled,
+                                 HostColumn::ICQ_contacts_list,
+                                 HostColumn::Sound_alarm_enabled,
+                                 HostColumn::Http_check,
+                                 HostColumn::Http_Kol_vo,
+                                 HostColumn::Http_Status};
     for (const char* name : names) {
         EXPECT_GE(hosts.ColumnIndex(QLatin1String(name)), 0) << name;
     }
@@ -121,8 +148,8 @@ TEST_F(ServicesTest, NamedColumnsAreColumnsOfTheirGrids) {
         EXPECT_GE(Services->DownHostGrid().ColumnIndex(name), 0);
     }
     TDataGrid& popup = Services->Channels().Popups().DownPopupGrid();
-    EXPECT_EQ(ColumnNames(popup), (QStringList{PopupColumn::Host, PopupColumn::ID_, PopupColumn::Time_d,
-                                               PopupColumn::State_}));
+    EXPECT_EQ(ColumnNames(popup),
+              (QStringList{PopupColumn::Host, PopupColumn::ID_, PopupColumn::Time_d, PopupColumn::State_}));
 }
 
 TEST_F(ServicesTest, MissingChannelsAreNullObjectsUntilRegisteredAndAfterWithdrawn) {
@@ -162,10 +189,10 @@ TEST_F(ServicesTest, APassWithNoMailOrMessagingChannelLogsBothAsFailedOnTheServi
         s.ICQ_CheckBox = true;
     });
     THostStore& store = Services->HostStore();
-    const qint64 id = store.InsertHost({"host", "IP", "Status", "Enabled", "Ping_check", "Alarm_en", "Email_alarm_enabled",
-                                        "ICQ_alarm_enabled", "Email_contacts_list", "ICQ_contacts_list"},
-                                       {"router", "127.0.0.1", "OK", "-1", "-1", "-1", "-1", "-1", "ops@example.org",
-                                        "123456"});
+    const qint64 id = store.InsertHost(
+        {"host", "IP", "Status", "Enabled", "Ping_check", "Alarm_en", "Email_alarm_enabled",
+         "ICQ_alarm_enabled", "Email_contacts_list", "ICQ_contacts_list"},
+        {"router", "127.0.0.1", "OK", "-1", "-1", "-1", "-1", "-1", "ops@example.org", "123456"});
     auto row = store.SelectHost(QString::number(id));
     FillHostRow(Services->DataGrid1(), Services->DataGrid1().AddRow(), *row);
     Probes->SetPing("127.0.0.1", "Timeout");
@@ -191,7 +218,8 @@ TEST_F(ServicesTest, GoingAwayStopsAHangingPassFirst) {
     THostStore& store = Services->HostStore();
     const qint64 id = store.InsertHost({"host", "IP", "Status", "Enabled", "Ping_check"},
                                        {"stuck", "127.0.0.9", "OK", "-1", "-1"});
-    FillHostRow(Services->DataGrid1(), Services->DataGrid1().AddRow(), *store.SelectHost(QString::number(id)));
+    FillHostRow(Services->DataGrid1(), Services->DataGrid1().AddRow(),
+                *store.SelectHost(QString::number(id)));
     Probes->SetHanging("127.0.0.9");
     ASSERT_TRUE(Services->Controller().BitBtn7Click());
     ASSERT_TRUE(WaitFor([&] { return Probes->PingCalls("127.0.0.9") > 0; }, 5000));

@@ -12,7 +12,9 @@
 
 namespace {
 
-const TSettingsField& Line(int Number) { return SettingsFileLines().at(std::size_t(Number)); }
+const TSettingsField& Line(int Number) {
+    return SettingsFileLines().at(std::size_t(Number));
+}
 
 template <class T> bool Names(const TSettingsField& Field, T TSettings::*Member) {
     const auto* held = std::get_if<T TSettings::*>(&Field.Member);

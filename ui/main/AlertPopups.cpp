@@ -4,9 +4,15 @@
 #include "ui/main/alert_w.h"
 #include "ui/main/alert_w_up.h"
 
-TDataGrid& TAlertPopups::DownPopupGrid() { return *FDown.ShowGrid; }
-TDataGrid& TAlertPopups::UpPopupGrid() { return *FUp.ShowGrid; }
-bool TAlertPopups::DownPopupShown() const { return FDown.isVisible(); }
+TDataGrid& TAlertPopups::DownPopupGrid() {
+    return *FDown.ShowGrid;
+}
+TDataGrid& TAlertPopups::UpPopupGrid() {
+    return *FUp.ShowGrid;
+}
+bool TAlertPopups::DownPopupShown() const {
+    return FDown.isVisible();
+}
 
 bool TAlertPopups::ShowDownPopup() {
     FDown.SlideIn();

@@ -68,7 +68,9 @@ TForm1::~TForm1() {
     FServices->SetGroupTree(nullptr);
 }
 
-TMonitorController& TForm1::Monitor() { return FServices->Controller(); }
+TMonitorController& TForm1::Monitor() {
+    return FServices->Controller();
+}
 
 void TForm1::CreateOptionControls() {
     auto* central = new QWidget(this);
@@ -143,8 +145,8 @@ void TForm1::SetPanelText(TStatusPanel Panel, const QString& Text, int Colour) {
     FPanels[index]->setText(Text);
     // Colours are blue-green-red values.
     const QColor colour(Colour & 0xFF, (Colour >> 8) & 0xFF, (Colour >> 16) & 0xFF);
-    FPanels[index]->setStyleSheet(Colour == PanelColourBlack ? QString()
-                                                             : QStringLiteral("color: %1").arg(colour.name()));
+    FPanels[index]->setStyleSheet(
+        Colour == PanelColourBlack ? QString() : QStringLiteral("color: %1").arg(colour.name()));
 }
 
 QString TForm1::StatusPanel(TStatusPanel Panel) const {
@@ -152,7 +154,9 @@ QString TForm1::StatusPanel(TStatusPanel Panel) const {
     return index >= 0 && index < int(FPanels.size()) ? FPanels[index]->text() : QString();
 }
 
-void TForm1::BitBtn7Click() { Monitor().BitBtn7Click(); }
+void TForm1::BitBtn7Click() {
+    Monitor().BitBtn7Click();
+}
 
 void TForm1::ShowGroupTree(const TGroupTree& Nodes) {
     GroupNodes = Nodes;
@@ -184,7 +188,8 @@ void TForm1::FormCreate(TMonitorServices& Services) {
     BindOptionControls();
     Services.Channels().SetStatusPanels(this);
     Services.SetGroupTree(this);
-    connect(&Services.Controller(), &TMonitorController::StartStopEnabledChanged, BitBtn7, &QWidget::setEnabled);
+    connect(&Services.Controller(), &TMonitorController::StartStopEnabledChanged, BitBtn7,
+            &QWidget::setEnabled);
     // The tray hint lines and the audio start-up join here.
     LoadSettings();
     // After the message loop starts: the first pass after 5 s, the first transaction after 7.5 s.

@@ -131,7 +131,8 @@ TEST_F(MainWindowServices, TheWindowShowsItsOptionsUncut) {
         shot.save(QString::fromLatin1(keep) + QStringLiteral("/main_window.png"));
     }
     // Every option control sits inside the window.
-    for (QWidget* w : std::initializer_list<QWidget*>{Form1->ploss_spin, Form1->Timeout_Spin, Form1->ICQ_CheckBox}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Form1->ploss_spin, Form1->Timeout_Spin, Form1->ICQ_CheckBox}) {
         const QRect inWindow(w->mapTo(Form1, QPoint(0, 0)), w->size());
         EXPECT_TRUE(Form1->rect().contains(inWindow)) << w->objectName().toStdString();
     }
