@@ -12,6 +12,7 @@
 #include "core/SQLiteDb.h"
 #include "core/SettingsModel.h"
 #include "grid/GxGrid.h"
+#include "tests/core/engine_fixture.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -93,21 +94,10 @@ public:
     std::vector<std::vector<QString>> Mails, Messages;
 };
 
-// Only an event pump that does not wait: every other channel is missing.
-class InstantPump : public IEventPump {
-public:
-    void PumpDelay(int Ms) override { Pumped += Ms; }
-    void ProcessMessages() override {}
-    int Pumped = 0;
-};
-
 class Dispatcher : public ::testing::Test {
 protected:
     void SetUp() override {
-        LangTexts::UseBuiltInEnglish();
-        DownAlertVisible = false;
-        UpAlertVisible = false;
-        SoundMuted = false;
+        ResetMonitorState();
         Database.Open(QString::fromStdString(Dir.file("dbm.db")));
         CreateMissingTables(Database);
         // The program's global connection is open too: nothing of the dispatcher may reach it.
@@ -126,7 +116,7 @@ protected:
         Recording.RegisterIn(Channels);
     }
     void TearDown() override {
-        EXPECT_TRUE(Lines(MonitorDatabase).empty());
+        EXPECT_TRUE(ProgramLogLines(MonitorDatabase).empty());
         MonitorDatabase.Close();
     }
 
@@ -145,16 +135,8 @@ protected:
         Queue.Cell("Sound_e", r).SetAsBoolean(true);
         Queue.Cell("Alarm_sound", r).SetAsString("down.wav");
     }
-    static std::vector<QString> Lines(TSQLiteDatabase& Db) {
-        std::vector<QString> lines;
-        auto t = Db.OpenResultTable("select Status from program_log order by ID");
-        for (; !t->AtEnd(); t->NextRow()) {
-            lines.push_back(t->FieldTextOrEmpty(0));
-        }
-        return lines;
-    }
     // The program log of the dispatcher's connection.
-    std::vector<QString> Log() { return Lines(Database); }
+    std::vector<QString> Log() { return ProgramLogLines(Database); }
 
     zt::test::TempDir Dir;
     TSQLiteDatabase Database;
@@ -164,10 +146,6 @@ protected:
     RecordingChannels Recording;
     TAlarmDispatcher Dispatcher_{Database, Settings, Channels, Queue, UpHosts, Sounds, "/data"};
 };
-
-bool Has(const std::vector<QString>& Lines, const QString& Line) {
-    return std::find(Lines.begin(), Lines.end(), Line) != Lines.end();
-}
 
 } // namespace
 
@@ -269,12 +247,12 @@ TEST_F(Dispatcher, MissingMailAndMessagingChannelsAreLoggedAsFailedNeverAsSent) 
     Queue1("a", "down", EventColourRed);
     dispatcher.DispatchAlarms();
     const std::vector<QString> log = Log();
-    EXPECT_TRUE(Has(log, LangText(267) + " (" + NoChannelReason() + ")"));
+    EXPECT_TRUE(HasLine(log, LangText(267) + " (" + NoChannelReason() + ")"));
     // No client signs on: the wait ends after its 100 rounds, then the message fails.
-    EXPECT_TRUE(Has(log, LangText(268)));
-    EXPECT_TRUE(Has(log, LangText(270)));
+    EXPECT_TRUE(HasLine(log, LangText(268)));
+    EXPECT_TRUE(HasLine(log, LangText(270)));
     EXPECT_EQ(pump.Pumped, 150 + 100 * 100);
-    EXPECT_FALSE(Has(log, LangText(266)));
+    EXPECT_FALSE(HasLine(log, LangText(266)));
     EXPECT_EQ(
         std::count_if(log.begin(), log.end(), [](const QString& l) { return l.startsWith(LangText(269)); }),
         0);
@@ -298,7 +276,7 @@ TEST_F(Dispatcher, MissingPopupsAndPlayerShowAndPlayNothingAndTheListsDoNotGrow)
     // The queue of a player that never runs is emptied by each dispatch before it is refilled.
     EXPECT_EQ(Sounds.RowCount(), 1);
     const std::vector<QString> log = Log();
-    EXPECT_FALSE(Has(log, LangText(271)));
+    EXPECT_FALSE(HasLine(log, LangText(271)));
     EXPECT_EQ(std::count(log.begin(), log.end(), LangText(274)), 3);
 }
 
@@ -313,7 +291,7 @@ TEST_F(Dispatcher, UpPopupRowsShowTheUpPopupPlayTheUpSoundAndClearTheUpHostGrid)
     EXPECT_EQ(Recording.UpShown, 0); // already showing
     EXPECT_EQ(Recording.Played, "/data/Sounds/bell.wav");
     EXPECT_EQ(UpHosts.RowCount(), 0);
-    EXPECT_TRUE(Has(Log(), LangText(272)));
+    EXPECT_TRUE(HasLine(Log(), LangText(272)));
     UpAlertVisible = false;
 }
 
@@ -342,5 +320,5 @@ TEST_F(Dispatcher, SignOnUsesTheNotificationAccountAndMailFailureCarriesItsReaso
     Dispatch();
     EXPECT_EQ(Recording.LoginUin, 111);
     EXPECT_EQ(Recording.LoginPassword, "pw");
-    EXPECT_TRUE(Has(Log(), LangText(267) + " (Connection refused)"));
+    EXPECT_TRUE(HasLine(Log(), LangText(267) + " (Connection refused)"));
 }

@@ -2,6 +2,7 @@
 // check engine, the sampler and the dispatcher run for real without a network or a display.
 #pragma once
 
+#include "core/AlarmChannels.h"
 #include "core/MonitorInterfaces.h"
 #include "core/SQLiteDb.h"
 #include "grid/GxGrid.h"
@@ -107,6 +108,34 @@ private:
     TSettingsSnapshot FSettings = std::make_shared<const TSettings>();
     QString FProgress;
 };
+
+// Channels the tests register: status panels that record, and an event pump that never waits.
+class RecordingPanels : public IStatusPanels {
+public:
+    void SetPanelText(TStatusPanel Panel, const QString& Text, int Colour) override {
+        Texts[Panel] = Text;
+        Colours[Panel] = Colour;
+    }
+    std::map<TStatusPanel, QString> Texts;
+    std::map<TStatusPanel, int> Colours;
+};
+
+class InstantPump : public IEventPump {
+public:
+    void PumpDelay(int Ms) override { Pumped += Ms; }
+    void ProcessMessages() override {}
+    int Pumped = 0;
+};
+
+// The program-wide state a test starts from: English texts, monitoring off, no shut-down asked,
+// no popup showing, sounds on.
+void ResetMonitorState();
+
+// Processes events (serving the workers' synchronous calls) until Done() or the limit.
+bool ProcessEventsUntil(const std::function<bool()>& Done, int LimitMs);
+// The texts of program_log, oldest first.
+std::vector<QString> ProgramLogLines(TSQLiteDatabase& Database);
+bool HasLine(const std::vector<QString>& Lines, const QString& Line);
 
 // The values of one host; unset fields take the defaults of a new host with only echo on.
 struct HostSpec {

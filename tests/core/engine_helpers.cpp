@@ -159,9 +159,7 @@ void TestEngineOwner::DispatchAlarms() {
 }
 
 EngineFixture::EngineFixture() : Owner(Hosts, DownHostGrid, Database, Probes) {
-    LangTexts::UseBuiltInEnglish();
-    MonitoringActive = false;
-    ResetShutdownRequest();
+    ResetMonitorState();
     Database.Open(QString::fromStdString(Dir.file("dbm.db")));
     CreateMissingTables(Database);
     CreateHostGridColumns(Hosts);
@@ -333,6 +331,32 @@ QString EngineFixture::Cell(int Id, const char* Column) {
 }
 
 bool EngineFixture::WaitFor(const std::function<bool()>& Done, int LimitMs) {
+    return ProcessEventsUntil(Done, LimitMs);
+}
+
+void ResetMonitorState() {
+    LangTexts::UseBuiltInEnglish();
+    MonitoringActive = false;
+    ResetShutdownRequest();
+    DownAlertVisible = false;
+    UpAlertVisible = false;
+    SoundMuted = false;
+}
+
+std::vector<QString> ProgramLogLines(TSQLiteDatabase& Database) {
+    std::vector<QString> lines;
+    for (auto t = Database.OpenResultTable("select Status from program_log order by ID"); !t->AtEnd();
+         t->NextRow()) {
+        lines.push_back(t->FieldTextOrEmpty(0));
+    }
+    return lines;
+}
+
+bool HasLine(const std::vector<QString>& Lines, const QString& Line) {
+    return std::find(Lines.begin(), Lines.end(), Line) != Lines.end();
+}
+
+bool ProcessEventsUntil(const std::function<bool()>& Done, int LimitMs) {
     QElapsedTimer clock;
     clock.start();
     while (!Done()) {

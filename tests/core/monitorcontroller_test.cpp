@@ -14,16 +14,6 @@
 
 namespace {
 
-class RecordingPanels : public IStatusPanels {
-public:
-    void SetPanelText(TStatusPanel Panel, const QString& Text, int Colour) override {
-        Text_[Panel] = Text;
-        Colour_[Panel] = Colour;
-    }
-    std::map<TStatusPanel, QString> Text_;
-    std::map<TStatusPanel, int> Colour_;
-};
-
 // The engine fixture's host table, queue, database and probes under a real controller.
 class ControllerFixture : public EngineFixture {
 public:
@@ -52,16 +42,16 @@ TEST(MonitorController, StopDuringLongPauseEndsThreadsQuicklyAndStartWaitsForThe
     f.Settings.Update([](TSettings& s) { s.Delay_spin = 60; });
     f.AddHost({});
     ASSERT_TRUE(f.Controller->BitBtn7Click());
-    EXPECT_EQ(f.Panels.Text_[TStatusPanel::MonitoringState], LangText(LangLine::MonitoringActiveText));
-    EXPECT_EQ(f.Panels.Colour_[TStatusPanel::MonitoringState], PanelColourBlack);
+    EXPECT_EQ(f.Panels.Texts[TStatusPanel::MonitoringState], LangText(LangLine::MonitoringActiveText));
+    EXPECT_EQ(f.Panels.Colours[TStatusPanel::MonitoringState], PanelColourBlack);
     ASSERT_TRUE(f.WaitFor([&] { return f.Controller->PassCount() >= 1; }, 5000));
     EXPECT_EQ(PassPauseMs.load(), 60000);
     QElapsedTimer clock;
     clock.start();
     f.Controller->BitBtn7Click();
     EXPECT_FALSE(MonitoringActive.load());
-    EXPECT_EQ(f.Panels.Text_[TStatusPanel::MonitoringState], "Program now is NOT active");
-    EXPECT_EQ(f.Panels.Colour_[TStatusPanel::MonitoringState], PanelColourRed);
+    EXPECT_EQ(f.Panels.Texts[TStatusPanel::MonitoringState], "Program now is NOT active");
+    EXPECT_EQ(f.Panels.Colours[TStatusPanel::MonitoringState], PanelColourRed);
     // Start right after stop is refused while the old threads end.
     if (f.Controller->ThreadsRunning()) {
         EXPECT_FALSE(f.Controller->BitBtn7Click());
@@ -152,9 +142,9 @@ TEST(MonitorController, CountdownAndSoundStateGoToTheirPanels) {
     f.Controller->StartPassCountdown();
     EXPECT_EQ(f.Controller->PassCountdownTag(), 4);
     f.Controller->Timer_time_to_pingTimer();
-    EXPECT_EQ(f.Panels.Text_[TStatusPanel::Progress],
+    EXPECT_EQ(f.Panels.Texts[TStatusPanel::Progress],
               LangText(LangLine::NextCheckIn) + " 3 " + LangText(LangLine::SecondsUnit));
     f.Controller->Timer4Timer();
-    EXPECT_EQ(f.Panels.Text_[TStatusPanel::SoundState], LangText(LangLine::SoundOn));
+    EXPECT_EQ(f.Panels.Texts[TStatusPanel::SoundState], LangText(LangLine::SoundOn));
     f.Controller->Timer_time_to_ping.stop();
 }

@@ -18,28 +18,6 @@
 
 namespace {
 
-class InstantPump : public IEventPump {
-public:
-    void PumpDelay(int Ms) override { Pumped += Ms; }
-    void ProcessMessages() override {}
-    int Pumped = 0;
-};
-
-class RecordingPanels : public IStatusPanels {
-public:
-    void SetPanelText(TStatusPanel Panel, const QString& Text, int) override { Texts[Panel] = Text; }
-    std::map<TStatusPanel, QString> Texts;
-};
-
-bool WaitFor(const std::function<bool()>& Done, int LimitMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!Done() && clock.elapsed() < LimitMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return Done();
-}
-
 QStringList ColumnNames(TDataGrid& Grid) {
     QStringList names;
     for (int c = 0; c < Grid.ColumnCount(); ++c) {
@@ -51,10 +29,7 @@ QStringList ColumnNames(TDataGrid& Grid) {
 class ServicesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        LangTexts::UseBuiltInEnglish();
-        MonitoringActive = false;
-        DownAlertVisible = false;
-        ResetShutdownRequest();
+        ResetMonitorState();
         Db.Open(QString::fromStdString(Dir.file("dbm.db")));
         CreateMissingTables(Db);
         auto probes = std::make_unique<FakeProbes>();
@@ -64,24 +39,11 @@ protected:
     }
     void TearDown() override { Services.reset(); }
 
-    std::vector<QString> Log(TSQLiteDatabase& Database) {
-        std::vector<QString> lines;
-        for (auto t = Database.OpenResultTable("select Status from program_log order by ID"); !t->AtEnd();
-             t->NextRow()) {
-            lines.push_back(t->FieldTextOrEmpty(0));
-        }
-        return lines;
-    }
-
     zt::test::TempDir Dir;
     TSQLiteDatabase Db;
     FakeProbes* Probes = nullptr;
     std::unique_ptr<TMonitorServices> Services;
 };
-
-bool Has(const std::vector<QString>& Lines, const QString& Line) {
-    return std::find(Lines.begin(), Lines.end(), Line) != Lines.end();
-}
 
 } // namespace
 
@@ -199,18 +161,18 @@ TEST_F(ServicesTest, APassWithNoMailOrMessagingChannelLogsBothAsFailedOnTheServi
     TMonitorController& controller = Services->Controller();
     controller.Timer_time_to_ping.setInterval(40);
     ASSERT_TRUE(controller.BitBtn7Click());
-    ASSERT_TRUE(WaitFor([&] { return controller.PassCount() >= 2; }, 10000));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return controller.PassCount() >= 2; }, 10000));
     controller.BitBtn7Click();
-    ASSERT_TRUE(WaitFor([&] { return !controller.ThreadsRunning(); }, 5000));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !controller.ThreadsRunning(); }, 5000));
 
-    const std::vector<QString> log = Log(Db);
-    EXPECT_TRUE(Has(log, LangText(LangLine::MailFailed) + " (" + NoChannelReason() + ")"));
-    EXPECT_TRUE(Has(log, LangText(LangLine::MessagingSignOnTimeout)));
-    EXPECT_TRUE(Has(log, LangText(LangLine::MessageFailed)));
-    EXPECT_FALSE(Has(log, LangText(LangLine::MailSent)));
-    EXPECT_FALSE(Has(log, LangText(LangLine::AlertShown)));
+    const std::vector<QString> log = ProgramLogLines(Db);
+    EXPECT_TRUE(HasLine(log, LangText(LangLine::MailFailed) + " (" + NoChannelReason() + ")"));
+    EXPECT_TRUE(HasLine(log, LangText(LangLine::MessagingSignOnTimeout)));
+    EXPECT_TRUE(HasLine(log, LangText(LangLine::MessageFailed)));
+    EXPECT_FALSE(HasLine(log, LangText(LangLine::MailSent)));
+    EXPECT_FALSE(HasLine(log, LangText(LangLine::AlertShown)));
     EXPECT_EQ(Services->DownHostGrid().RowCount(), 0);
-    EXPECT_TRUE(Log(MonitorDatabase).empty());
+    EXPECT_TRUE(ProgramLogLines(MonitorDatabase).empty());
     MonitorDatabase.Close();
 }
 
@@ -222,7 +184,7 @@ TEST_F(ServicesTest, GoingAwayStopsAHangingPassFirst) {
                 *store.SelectHost(QString::number(id)));
     Probes->SetHanging("127.0.0.9");
     ASSERT_TRUE(Services->Controller().BitBtn7Click());
-    ASSERT_TRUE(WaitFor([&] { return Probes->PingCalls("127.0.0.9") > 0; }, 5000));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Probes->PingCalls("127.0.0.9") > 0; }, 5000));
     QElapsedTimer clock;
     clock.start();
     Services.reset();
