@@ -87,6 +87,7 @@ public:
     void SetOptions(const std::function<void(TSettings&)>& Change);
     TSettings Options() const { return *Settings(); }
     void OpenSamplingWindow() { FSamplingTag = 0; }
+    void CloseSamplingWindow() { FSamplingTag = 60; }
     QString LastProgress();
 
     // GUI thread only, like every call of the engine that reaches them.
