@@ -1,11 +1,17 @@
 // The dispatcher's steps in their fixed order.
 #include "core/AlarmDispatcher.h"
 
+#include "core/SoundQueue.h"
+
+#include "core/AlarmChannels.h"
 #include "core/AlertFlags.h"
 #include "core/CheckRules.h"
+#include "core/HostGridColumns.h"
+#include "core/LangLines.h"
 #include "core/LangTexts.h"
-#include "core/MonitorInterfaces.h"
 #include "core/ProgramLog.h"
+#include "core/SettingsModel.h"
+#include "core/SoundQueue.h"
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
 
@@ -20,150 +26,180 @@ struct TQueuedEvent {
 };
 
 std::vector<TQueuedEvent> ReadQueue(TDataGrid& Queue) {
+    using namespace QueueColumn;
     std::vector<TQueuedEvent> events;
     for (int r = 0; r < Queue.RowCount(); ++r) {
         TQueuedEvent e;
-        e.HostName = Queue.Cell("Host_name", r).GetAsString();
-        e.State = Queue.Cell("State", r).GetAsString();
-        e.Colour = Queue.Cell("State", r).Color();
-        e.Id = Queue.Cell("ID_", r).GetAsString();
-        e.Ip = Queue.Cell("IP_D", r).GetAsString();
-        e.Description = Queue.Cell("Description_", r).GetAsString();
-        e.Time = Queue.Cell("Time_d", r).GetAsString();
-        e.Email = Queue.Cell("Email", r).GetAsString();
-        e.EmailOn = Queue.Cell("email_e", r).GetAsBoolean();
-        e.Icq = Queue.Cell("ICQ", r).GetAsString();
-        e.IcqOn = Queue.Cell("icq_e", r).GetAsBoolean();
-        e.Sound = Queue.Cell("Alarm_sound", r).GetAsString();
-        e.Loop = Queue.Cell("Loop_s", r).GetAsBoolean();
-        e.SoundOn = Queue.Cell("Sound_e", r).GetAsBoolean();
+        e.HostName = Queue.Cell(Host_name, r).GetAsString();
+        e.State = Queue.Cell(State, r).GetAsString();
+        e.Colour = Queue.Cell(State, r).Color();
+        e.Id = Queue.Cell(ID_, r).GetAsString();
+        e.Ip = Queue.Cell(IP_D, r).GetAsString();
+        e.Description = Queue.Cell(Description_, r).GetAsString();
+        e.Time = Queue.Cell(Time_d, r).GetAsString();
+        e.Email = Queue.Cell(Email, r).GetAsString();
+        e.EmailOn = Queue.Cell(Email_e, r).GetAsBoolean();
+        e.Icq = Queue.Cell(ICQ, r).GetAsString();
+        e.IcqOn = Queue.Cell(ICQ_e, r).GetAsBoolean();
+        e.Sound = Queue.Cell(Alarm_sound, r).GetAsString();
+        e.Loop = Queue.Cell(Loop_s, r).GetAsBoolean();
+        e.SoundOn = Queue.Cell(Sound_e, r).GetAsBoolean();
         events.push_back(e);
     }
     return events;
 }
 
 void ListInPopup(TDataGrid& Popup, const TQueuedEvent& Event) {
+    using namespace PopupColumn;
     Popup.InsertRow(0);
-    Popup.Cell("Host", 0).SetAsString(Event.HostName);
-    Popup.Cell("ID_", 0).SetAsString(Event.Id);
-    Popup.Cell("Time_d", 0).SetAsString(Event.Time);
-    TCell& state = Popup.Cell("State_", 0);
+    Popup.Cell(Host, 0).SetAsString(Event.HostName);
+    Popup.Cell(ID_, 0).SetAsString(Event.Id);
+    Popup.Cell(Time_d, 0).SetAsString(Event.Time);
+    TCell& state = Popup.Cell(State_, 0);
     state.SetAsString(Event.State);
     state.SetCellColor(Event.Colour);
 }
 
-void MailEvents(const std::vector<TQueuedEvent>& Events, IAlarmChannels& Channels) {
-    for (const TQueuedEvent& e : Events) {
-        if (!EventQualifies(e.Colour, Channels.SendIfDown(), Channels.SendIfUp()) || !e.EmailOn) {
-            continue;
-        }
-        Channels.PumpDelay(150);
-        Channels.ProcessMessages();
-        QString description = e.Description != e.Ip ? QStringLiteral(" ") + e.Description : QString();
-        QStringList body = {QString(), QStringLiteral("Host: ") + e.HostName + description + " - " + e.State};
-        QString subject = LangText(264) + e.HostName + LangText(265) + e.State;
-        bool sent = Channels.SendNotificationMail(e.Email, subject, body);
-        AddProgramLog(LangText(sent ? 266 : 267));
-    }
-}
+// One pass of the dispatcher over its events, with the options read at its start.
+class TDispatch {
+public:
+    TDispatch(TSQLiteDatabase& Database, const TSettings& Settings, TAlarmChannels& Channels)
+        : FDatabase(Database), FSettings(Settings), FChannels(Channels) {}
 
-void MessageEvents(const std::vector<TQueuedEvent>& Events, IAlarmChannels& Channels) {
-    qint64 uin = TextToInt64(Channels.IcqUinText());
-    if (!Channels.IcqLoggedIn()) {
-        Channels.IcqLogin(uin, Channels.IcqPassword(), IcqInitialStatus);
+    void Log(const QString& Text) { AddProgramLog(FDatabase, Text); }
+
+    bool Qualifies(const TQueuedEvent& Event) const {
+        return EventQualifies(Event.Colour, FSettings.CheckBox_send_if_down, FSettings.CheckBox_send_if_up);
     }
-    for (int round = 0; !Channels.IcqLoggedIn(); ++round) {
-        if (round >= 100) {
-            AddProgramLog(LangText(268));
-            break;
+
+    void MailEvents(const std::vector<TQueuedEvent>& Events) {
+        IEventPump& pump = FChannels.EventPump();
+        for (const TQueuedEvent& e : Events) {
+            if (!Qualifies(e) || !e.EmailOn) {
+                continue;
+            }
+            pump.PumpDelay(150);
+            pump.ProcessMessages();
+            QString description = e.Description != e.Ip ? QStringLiteral(" ") + e.Description : QString();
+            QStringList body = {QString(),
+                                QStringLiteral("Host: ") + e.HostName + description + " - " + e.State};
+            QString subject = LangText(LangLine::MailSubjectBefore) + e.HostName +
+                              LangText(LangLine::MailSubjectAfter) + e.State;
+            TSendResult result = FChannels.Mail().SendNotificationMail(e.Email, subject, body);
+            if (result.Sent) {
+                Log(LangText(LangLine::MailSent));
+            } else if (result.Reason.isEmpty()) {
+                Log(LangText(LangLine::MailFailed));
+            } else {
+                Log(LangText(LangLine::MailFailed) + QStringLiteral(" (") + result.Reason + QLatin1Char(')'));
+            }
         }
-        Channels.ProcessMessages();
-        Channels.PumpDelay(100);
     }
-    for (const TQueuedEvent& e : Events) {
-        Channels.ProcessMessages();
-        if (!EventQualifies(e.Colour, Channels.SendIfDown(), Channels.SendIfUp()) || !e.IcqOn) {
-            continue;
+
+    void MessageEvents(const std::vector<TQueuedEvent>& Events) {
+        IMessagingChannel& client = FChannels.Messaging();
+        IEventPump& pump = FChannels.EventPump();
+        if (!client.LoggedIn()) {
+            client.Login(TextToInt64(FSettings.ICQ_UIN_Edit), FSettings.ICQ_Password_Edit, IcqInitialStatus);
         }
-        QString text = e.HostName + " - " + e.State;
-        // Only the first contact of the list is messaged; a message the client could not send is
-        // logged as failed, never as sent.
-        if (Channels.IcqSendMessage(TextToInt64(e.Icq), text)) {
-            AddProgramLog(LangText(269) + text);
-        } else {
-            AddProgramLog(LangText(270));
+        for (int round = 0; !client.LoggedIn(); ++round) {
+            if (round >= 100) {
+                Log(LangText(LangLine::MessagingSignOnTimeout));
+                break;
+            }
+            pump.ProcessMessages();
+            pump.PumpDelay(100);
+        }
+        for (const TQueuedEvent& e : Events) {
+            pump.ProcessMessages();
+            if (!Qualifies(e) || !e.IcqOn) {
+                continue;
+            }
+            QString text = e.HostName + " - " + e.State;
+            // Only the first contact of the list is messaged; a message the client could not send is
+            // logged as failed, never as sent.
+            if (client.SendMessage(TextToInt64(e.Icq), text)) {
+                Log(LangText(LangLine::MessageSent) + text);
+            } else {
+                Log(LangText(LangLine::MessageFailed));
+            }
         }
     }
-}
+
+private:
+    TSQLiteDatabase& FDatabase;
+    const TSettings& FSettings;
+    TAlarmChannels& FChannels;
+};
 
 } // namespace
 
 QString UpSoundFile(const QString& UpSoundText, const QString& DataFolder) {
-    if (UpSoundText.contains(QLatin1Char('/')) || UpSoundText.contains(QLatin1String(":\\"))) {
-        return UpSoundText;
-    }
-    QString folder = DataFolder;
-    if (!folder.endsWith(QLatin1Char('/'))) {
-        folder += QLatin1Char('/');
-    }
-    return folder + QStringLiteral("Sounds/") + UpSoundText;
+    return SoundFilePath(UpSoundText, DataFolder);
 }
 
-void DispatchAlarms(TDataGrid& DownHostGrid, IAlarmChannels& Channels, const QString& UpSoundText,
-                    const QString& DataFolder) {
-    const QString upSound = UpSoundFile(UpSoundText, DataFolder);
-    TDataGrid& down = Channels.DownPopupGrid();
-    TDataGrid& up = Channels.UpPopupGrid();
+TAlarmDispatcher::TAlarmDispatcher(TSQLiteDatabase& Database, TSettingsModel& Settings,
+                                   TAlarmChannels& Channels, TDataGrid& DownHostGrid, TDataGrid& UpHostGrid,
+                                   TDataGrid& SoundQueue, QString DataFolder)
+    : FDatabase(Database), FSettings(Settings), FChannels(Channels), FDownHostGrid(DownHostGrid),
+      FUpHostGrid(UpHostGrid), FSoundQueue(SoundQueue), FDataFolder(std::move(DataFolder)) {}
+
+void TAlarmDispatcher::DispatchAlarms() {
+    const TSettingsSnapshot settings = FSettings.Snapshot();
+    TDispatch dispatch(FDatabase, *settings, FChannels);
+    IAlertPopups& popups = FChannels.Popups();
+    const QString upSound = UpSoundFile(settings->Up_Sound_Edit, FDataFolder);
+    TDataGrid& down = popups.DownPopupGrid();
+    TDataGrid& up = popups.UpPopupGrid();
     if (!DownAlertVisible.load()) {
         down.ClearRows();
     }
     if (!UpAlertVisible.load()) {
         up.ClearRows();
     }
-    const std::vector<TQueuedEvent> events = ReadQueue(DownHostGrid);
+    const std::vector<TQueuedEvent> events = ReadQueue(FDownHostGrid);
     for (const TQueuedEvent& e : events) {
         ListInPopup(down, e);
     }
-    if (Channels.EmailEnabled()) {
-        MailEvents(events, Channels);
+    if (settings->Email_checkbox) {
+        dispatch.MailEvents(events);
     }
-    if (Channels.IcqEnabled()) {
-        MessageEvents(events, Channels);
+    if (settings->ICQ_CheckBox) {
+        dispatch.MessageEvents(events);
     }
     if (up.RowCount() > 0) {
-        if (!UpAlertVisible.load() && Channels.AlertEnabled()) {
-            AddProgramLog(LangText(271));
+        // A popup or a sound is logged only once it was shown or played.
+        if (!UpAlertVisible.load() && settings->Alert_CheckBox && popups.ShowUpPopup()) {
+            dispatch.Log(LangText(LangLine::AlertShown));
             UpAlertVisible.store(true);
-            Channels.ShowUpPopup();
         }
-        if (!SoundMuted.load() && Channels.UpSoundEnabled()) {
-            AddProgramLog(LangText(272));
-            Channels.PlayUpSound(upSound);
+        if (!SoundMuted.load() && settings->Up_sound_CheckBox && FChannels.Sound().PlayUpSound(upSound)) {
+            dispatch.Log(LangText(LangLine::UpSoundPlayed));
         }
-        Channels.ClearUpHostGrid();
+        FUpHostGrid.ClearRows();
     }
-    if (down.RowCount() > 0 && !DownAlertVisible.load() && Channels.AlertEnabled() && !Channels.DownPopupShown()) {
-        AddProgramLog(LangText(271));
+    if (down.RowCount() > 0 && !DownAlertVisible.load() && settings->Alert_CheckBox &&
+        !popups.DownPopupShown() && popups.ShowDownPopup()) {
+        dispatch.Log(LangText(LangLine::AlertShown));
         DownAlertVisible.store(true);
-        Channels.ShowDownPopup();
     }
-    TDataGrid& sounds = Channels.SoundQueueGrid();
-    if (!Channels.SoundTimerRunning()) {
-        sounds.ClearRows();
+    ISoundChannel& sound = FChannels.Sound();
+    if (!sound.SoundTimerRunning()) {
+        FSoundQueue.ClearRows();
     }
     if (!SoundMuted.load()) {
         for (const TQueuedEvent& e : events) {
             if (e.Sound.isEmpty() || !e.SoundOn) {
                 continue;
             }
-            int row = sounds.AddRow();
-            sounds.Cell(0, row).SetAsString(e.Sound);
-            sounds.Cell(1, row).SetAsBoolean(e.Loop);
+            int row = FSoundQueue.AddRow();
+            FSoundQueue.Cell(SoundQueueColumn::File, row).SetAsString(e.Sound);
+            FSoundQueue.Cell(SoundQueueColumn::Loop, row).SetAsBoolean(e.Loop);
         }
     }
-    if (sounds.RowCount() > 0) {
-        Channels.StartSoundTimer();
-        AddProgramLog(LangText(274));
+    if (FSoundQueue.RowCount() > 0) {
+        sound.StartSoundTimer();
+        dispatch.Log(LangText(LangLine::AlarmSoundsQueued));
     }
-    DownHostGrid.ClearRows();
+    FDownHostGrid.ClearRows();
 }

@@ -4,8 +4,9 @@
 #include "core/AlertFlags.h"
 #include "core/CheckRules.h"
 #include "core/ExceptionGuard.h"
+#include "core/HostGridColumns.h"
+#include "core/LangLines.h"
 #include "core/LangTexts.h"
-#include "core/MonitorController.h"
 #include "core/MonitorInterfaces.h"
 #include "core/MonitorState.h"
 #include "core/SQLiteDb.h"
@@ -32,32 +33,27 @@ void SetCellNumber(TDataGrid& Grid, const char* Column, int Row, qint64 Value) {
     Grid.Cell(Column, Row).SetAsString(Int64ToText(Value));
 }
 
-THostWriteBack Update(const QString& Column, const QString& Value, const QString& Kod) {
-    return {QStringLiteral("UPDATE hosts SET ") + Column + QStringLiteral("= ? where ID=?"), {Value, Kod}};
-}
-
-THostSnapshot ReadHostRow(TDataGrid& Hosts, int Row, int ThresholdN, const QString& UpSound) {
+THostSnapshot ReadHostRow(TDataGrid& Hosts, int Row) {
+    using namespace HostColumn;
     THostSnapshot host;
-    host.Enabled = Hosts.Cell("Enabled", Row).GetAsBoolean();
-    host.PingCheck = Hosts.Cell("ping_check", Row).GetAsBoolean();
-    host.HttpCheck = Hosts.Cell("Http_check", Row).GetAsBoolean();
-    host.SnmpCheck = Hosts.Cell("SNMP_check", Row).GetAsBoolean();
-    host.SPingAlarm = Hosts.Cell("SPing_alarm", Row).GetAsBoolean();
-    host.PortCheck = Hosts.Cell("Port_check", Row).GetAsBoolean();
-    host.IP = CellText(Hosts, "IP", Row);
-    host.Host = CellText(Hosts, "Host", Row);
-    host.Comunity = CellText(Hosts, "Comunity", Row);
-    host.Kod = CellText(Hosts, "Kod_", Row);
-    host.SpingKolVo = CellNumber(Hosts, "Sping_kol_vo", Row);
-    host.ThresholdN = ThresholdN;
-    host.UpSound = UpSound;
-    host.IcmpCount = CellNumber(Hosts, "ICMP_kol_vo_p", Row);
-    host.IcmpStatus = CellText(Hosts, "ICMP_Status", Row);
-    host.HttpCount = CellNumber(Hosts, "Http_Kol_vo", Row);
-    host.HttpStatus = CellText(Hosts, "Http_Status", Row);
-    host.SnmpCount = CellNumber(Hosts, "SNMP_kol_vo_p", Row);
-    host.SnmpStatus = CellText(Hosts, "SNMP_Status", Row);
-    host.Status = CellText(Hosts, "Status", Row);
+    host.Enabled = Hosts.Cell(Enabled, Row).GetAsBoolean();
+    host.PingCheck = Hosts.Cell(Ping_check, Row).GetAsBoolean();
+    host.HttpCheck = Hosts.Cell(Http_check, Row).GetAsBoolean();
+    host.SnmpCheck = Hosts.Cell(SNMP_check, Row).GetAsBoolean();
+    host.SPingAlarm = Hosts.Cell(SPing_alarm, Row).GetAsBoolean();
+    host.PortCheck = Hosts.Cell(Port_check, Row).GetAsBoolean();
+    host.IP = CellText(Hosts, IP, Row);
+    host.Host = CellText(Hosts, Host, Row);
+    host.Comunity = CellText(Hosts, Comunity, Row);
+    host.Kod = CellText(Hosts, Kod_, Row);
+    host.SpingKolVo = CellNumber(Hosts, Sping_kol_vo, Row);
+    host.IcmpCount = CellNumber(Hosts, ICMP_kol_vo_p, Row);
+    host.IcmpStatus = CellText(Hosts, ICMP_Status, Row);
+    host.HttpCount = CellNumber(Hosts, Http_Kol_vo, Row);
+    host.HttpStatus = CellText(Hosts, Http_Status, Row);
+    host.SnmpCount = CellNumber(Hosts, SNMP_kol_vo_p, Row);
+    host.SnmpStatus = CellText(Hosts, SNMP_Status, Row);
+    host.Status = CellText(Hosts, Status, Row);
     return host;
 }
 
@@ -67,49 +63,33 @@ THostSnapshot ReadHostRow(TDataGrid& Hosts, int Row, int ThresholdN, const QStri
 bool MayChange(const THostSnapshot& Host, const THostPassResults& Results, bool SnmpAsked) {
     bool answered = false;
     if (Host.PingCheck) {
-        if (!Results.PingError.isEmpty() || Host.IcmpCount != 0 || ContainsText(Host.IcmpStatus, LangText(291))) {
+        if (!Results.PingError.isEmpty() || Host.IcmpCount != 0 ||
+            ContainsText(Host.IcmpStatus, LangText(LangLine::IcmpDown))) {
             return true;
         }
         answered = true;
     }
     if (Host.HttpCheck) {
-        if (Results.HttpResult.isEmpty() || Host.HttpCount != 0 || ContainsText(Host.HttpStatus, LangText(294))) {
+        if (Results.HttpResult.isEmpty() || Host.HttpCount != 0 ||
+            ContainsText(Host.HttpStatus, LangText(LangLine::HttpDown))) {
             return true;
         }
         answered = true;
     }
     if (SnmpAsked) {
-        if (Results.SnmpReply.isEmpty() || Host.SnmpCount != 0 || ContainsText(Host.SnmpStatus, LangText(296))) {
+        if (Results.SnmpReply.isEmpty() || Host.SnmpCount != 0 ||
+            ContainsText(Host.SnmpStatus, LangText(LangLine::SnmpDown))) {
             return true;
         }
         answered = true;
     }
-    return !answered || Host.Status != LangText(277);
+    return !answered || Host.Status != LangText(LangLine::StatusOk);
 }
 
 } // namespace
 
-bool OnGuiThread(const std::function<void()>& Fn) {
-    std::exception_ptr error;
-    bool ran = Synchronize([&] {
-        try {
-            Fn();
-        } catch (...) {
-            error = std::current_exception();
-        }
-    });
-    if (error) {
-        std::rethrow_exception(error);
-    }
-    return ran;
-}
-
-QString HttpProbeText(TMonitorController& Owner, const QString& Host, int PingTimeoutMs) {
-    return QString::fromStdString(Owner.Probes().HttpProbe(Host.toStdString(), PingTimeoutMs * 5));
-}
-
-TNewThread::TNewThread(TMonitorController& Owner, int PauseMs, int PingTimeoutMs)
-    : FOwner(Owner), FPingTimeoutMs(PingTimeoutMs), FPauseMs(PauseMs) {}
+TNewThread::TNewThread(IEngineOwner& Owner, int PauseMs, int PingTimeoutMs)
+    : FOwner(Owner), FStore(Owner.Database()), FPingTimeoutMs(PingTimeoutMs), FPauseMs(PauseMs) {}
 
 void TNewThread::Execute() {
     while (MonitoringActive.load()) {
@@ -188,7 +168,7 @@ bool TNewThread::OnHostRow(quint64 Handle, const std::function<void(int Row)>& S
 
 void TNewThread::RunWrites(const std::vector<THostWriteBack>& Writes) {
     for (const THostWriteBack& write : Writes) {
-        RunHostWrites(FOwner.Database(), write);
+        FStore.Run(write);
     }
 }
 
@@ -237,7 +217,7 @@ THostSnapshot TNewThread::ReadSnapshot(quint64 Handle) {
     if (row < 0) {
         return host;
     }
-    host = ReadHostRow(FOwner.Hosts(), row, FOwner.Window().ThresholdN(), FOwner.Window().UpSoundText());
+    host = ReadHostRow(FOwner.Hosts(), row);
     host.Handle = Handle;
     host.Present = true;
     return host;
@@ -252,6 +232,10 @@ void TNewThread::ReadAhead(const std::vector<quint64>& Handles, std::size_t From
 
 bool TNewThread::CheckHost(const THostSnapshot& Host) {
     const quint64 Handle = Host.Handle;
+    // One snapshot of the options for all of this host's steps: a change made meanwhile applies
+    // from the next host on.
+    FSettings = FOwner.Settings();
+    const int thresholdN = FSettings->ploss_spin;
     // A check that is off this pass is never judged by the previous host's answer.
     FHttpResult.clear();
     FPingError.clear();
@@ -288,16 +272,16 @@ bool TNewThread::CheckHost(const THostSnapshot& Host) {
                 present = true;
                 FCurrentRow = row;
                 if (Host.PingCheck) {
-                    ApplyIcmp(row, Host, writes);
+                    ApplyIcmp(row, writes);
                 }
                 if (Host.HttpCheck) {
-                    ApplyHttp(row, Host, writes);
+                    ApplyHttp(row, writes);
                 }
                 if (snmpAsked) {
                     ApplySnmp(row, Host, writes);
                 }
                 if (!lateChecks) {
-                    status = UpdateHostStatus(FOwner.Hosts(), row, results, Host.ThresholdN);
+                    status = UpdateHostStatus(FOwner.Hosts(), row, results, thresholdN);
                 }
             }
         })) {
@@ -309,7 +293,7 @@ bool TNewThread::CheckHost(const THostSnapshot& Host) {
     }
     if (!lateChecks) {
         if (status) {
-            RunHostWrites(FOwner.Database(), *status);
+            FStore.Run(*status);
         }
         return true;
     }
@@ -325,35 +309,35 @@ bool TNewThread::CheckHost(const THostSnapshot& Host) {
     if (!OnGuiThread([&] {
             int row = FOwner.Hosts().RowByHandle(Handle);
             if (row >= 0) {
-                status = UpdateHostStatus(FOwner.Hosts(), row, results, Host.ThresholdN);
+                status = UpdateHostStatus(FOwner.Hosts(), row, results, thresholdN);
             }
         })) {
         return false;
     }
     if (status) {
-        RunHostWrites(FOwner.Database(), *status);
+        FStore.Run(*status);
     }
     return true;
 }
 
-void TNewThread::Record(int Row, const THostSnapshot& Host, const QString& Text, int Colour, const char* Code,
+void TNewThread::Record(int Row, const QString& Text, int Colour, const char* Code,
                         std::vector<THostWriteBack>& Writes) {
-    THostEventWrites w = QueueHostEvent(FOwner.Hosts(), FOwner.DownHostGrid(), Row, Text, Colour, Code, Host.UpSound);
+    THostEventWrites w = QueueHostEvent(FOwner.Hosts(), FOwner.DownHostGrid(), Row, Text, Colour, Code,
+                                        FSettings->Up_Sound_Edit);
     Writes.push_back(w.LogInsert);
     Writes.push_back(w.HostsUpdate);
 }
 
 void TNewThread::ProbeIcmp(const THostSnapshot& Host) {
-    ShowProgress(378, Host.Host);
+    ShowProgress(LangLine::IcmpProgress, Host.Host);
     TPingOutcome outcome = FOwner.Probes().Ping(Host.IP.toStdString(), FPingTimeoutMs);
     FPingError = QString::fromStdString(outcome.ErrorDesc);
     if (FPingError == QLatin1String("Unknown error")) {
-        FPingError = LangText(289);
+        FPingError = LangText(LangLine::EchoUnknownError);
     }
 }
 
-void TNewThread::ApplyCountedCheck(int Row, const THostSnapshot& Host, const TCountedCheck& Check,
-                                   std::vector<THostWriteBack>& Writes) {
+void TNewThread::ApplyCountedCheck(int Row, const TCountedCheck& Check, std::vector<THostWriteBack>& Writes) {
     TDataGrid& hosts = FOwner.Hosts();
     TCell& status = hosts.Cell(Check.StatusColumn, Row);
     qint64 count = CellNumber(hosts, Check.CounterColumn, Row);
@@ -365,34 +349,38 @@ void TNewThread::ApplyCountedCheck(int Row, const THostSnapshot& Host, const TCo
         }
         if (ContainsText(status.GetAsString(), Check.DownText)) {
             status.SetAsString(Check.UpStatus);
-            Record(Row, Host, Check.UpEvent, EventColourLime, "IU", Writes);
+            Record(Row, Check.UpEvent, EventColourLime, "IU", Writes);
         }
     }
-    if (count >= Host.ThresholdN && !ContainsText(status.GetAsString(), Check.DownText)) {
+    if (count >= FSettings->ploss_spin && !ContainsText(status.GetAsString(), Check.DownText)) {
         status.SetAsString(Check.DownStatus);
-        Record(Row, Host, Check.DownStatus, EventColourRed, "ID", Writes);
+        Record(Row, Check.DownStatus, EventColourRed, "ID", Writes);
     }
 }
 
-void TNewThread::ApplyIcmp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes) {
-    const QString downText = LangText(291);
-    ApplyCountedCheck(Row, Host,
-                      {"ICMP_Status", "ICMP_kol_vo_p", !FPingError.isEmpty(), downText, LangText(290), LangText(290),
-                       downText + QLatin1Char(' ') + FPingError},
+void TNewThread::ApplyIcmp(int Row, std::vector<THostWriteBack>& Writes) {
+    const QString downText = LangText(LangLine::IcmpDown);
+    const QString upText = LangText(LangLine::IcmpUp);
+    ApplyCountedCheck(Row,
+                      {HostColumn::ICMP_Status, HostColumn::ICMP_kol_vo_p, !FPingError.isEmpty(), downText,
+                       upText, upText, downText + QLatin1Char(' ') + FPingError},
                       Writes);
 }
 
 void TNewThread::ProbeHttp(const THostSnapshot& Host) {
-    ShowProgress(292, Host.Host);
-    FHttpProbe = HttpProbeText(FOwner, Host.IP, FPingTimeoutMs);
+    ShowProgress(LangLine::HttpProgress, Host.Host);
+    // The HTTP time-out follows Timeout_Spin as it is for this host.
+    FHttpProbe =
+        QString::fromStdString(FOwner.Probes().HttpProbe(Host.IP.toStdString(), FSettings->Timeout_Spin * 5));
     FHttpResult = IsHttpDown(FHttpProbe) ? QString() : FHttpProbe;
 }
 
-void TNewThread::ApplyHttp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes) {
-    const QString downText = LangText(294);
-    ApplyCountedCheck(Row, Host,
-                      {"Http_Status", "Http_Kol_vo", FHttpResult.isEmpty(), downText,
-                       QStringLiteral("HTTP check ") + FHttpProbe, LangText(293) + FHttpProbe,
+void TNewThread::ApplyHttp(int Row, std::vector<THostWriteBack>& Writes) {
+    const QString downText = LangText(LangLine::HttpDown);
+    ApplyCountedCheck(Row,
+                      {HostColumn::Http_Status, HostColumn::Http_Kol_vo, FHttpResult.isEmpty(), downText,
+                       QStringLiteral("HTTP check ") + FHttpProbe,
+                       LangText(LangLine::HttpUpEvent) + FHttpProbe,
                        downText + QLatin1Char(' ') + FHttpResult},
                       Writes);
 }
@@ -402,31 +390,32 @@ bool TNewThread::ProbeSnmp(const THostSnapshot& Host) {
     if (Host.Comunity.isEmpty() || FSnmpTarget.isEmpty()) {
         return false;
     }
-    ShowProgress(295, Host.Host);
+    ShowProgress(LangLine::SnmpProgress, Host.Host);
     FSnmpReply = QString::fromStdString(
         FOwner.Probes().SnmpGet(FSnmpTarget.toStdString(), Host.Comunity.toStdString(), SysDescrOid));
     return true;
 }
 
 void TNewThread::ApplySnmp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes) {
-    const QString downText = LangText(296);
-    const QString upText = LangText(297);
+    using namespace HostColumn;
+    const QString downText = LangText(LangLine::SnmpDown);
+    const QString upText = LangText(LangLine::SnmpUp);
     TDataGrid& hosts = FOwner.Hosts();
-    TCell& status = hosts.Cell("SNMP_Status", Row);
-    qint64 count = CellNumber(hosts, "SNMP_kol_vo_p", Row);
+    TCell& status = hosts.Cell(SNMP_Status, Row);
+    qint64 count = CellNumber(hosts, SNMP_kol_vo_p, Row);
     if (!FSnmpReply.isEmpty()) {
         if (count != 0) {
-            SetCellNumber(hosts, "SNMP_kol_vo_p", Row, count = 0);
+            SetCellNumber(hosts, SNMP_kol_vo_p, Row, count = 0);
         }
     } else {
-        SetCellNumber(hosts, "SNMP_kol_vo_p", Row, ++count);
+        SetCellNumber(hosts, SNMP_kol_vo_p, Row, ++count);
     }
     auto edge = [&](const QString& text, int colour, const char* code) {
-        Record(Row, Host, text, colour, code, Writes);
+        Record(Row, text, colour, code, Writes);
         status.SetAsString(text);
-        Writes.push_back(Update(QStringLiteral("SNMP_Status"), text, Host.Kod));
+        Writes.push_back(THostStore::ColumnWriteBack(SNMP_Status, text, Host.Kod));
     };
-    if (count >= Host.ThresholdN && !ContainsText(status.GetAsString(), downText)) {
+    if (count >= FSettings->ploss_spin && !ContainsText(status.GetAsString(), downText)) {
         edge(downText, EventColourRed, "SD");
     }
     if (count == 0 && ContainsText(status.GetAsString(), downText)) {
@@ -435,48 +424,46 @@ void TNewThread::ApplySnmp(int Row, const THostSnapshot& Host, std::vector<THost
 }
 
 bool TNewThread::CheckLatency(quint64 Handle, const THostSnapshot& Host) {
+    using namespace HostColumn;
+    const int thresholdN = FSettings->ploss_spin;
     std::vector<qint64> samples;
     auto table = FOwner.Database().OpenResultTable(
         QStringLiteral("select * from Ping_data where ID_h=? order by id desc LIMIT ?"),
-        {Host.Kod, Host.ThresholdN});
+        {Host.Kod, thresholdN});
     for (; !table->AtEnd(); table->NextRow()) {
         samples.push_back(TextToInt64(table->FieldTextOrEmpty(2)));
     }
     TLatencyVerdict verdict = JudgeLatency(samples, Host.SpingKolVo);
-    const QString problem = LangText(298);
+    const QString problem = LangText(LangLine::LatencyProblem);
     auto eventText = [&](int wordLine) {
-        return LangText(wordLine) + ' ' + LangText(300) + ' ' + QString::number(verdict.Samples) + ' ' +
-               LangText(368) + ' ' + QString::number(verdict.Average) + ' ' + LangText(65);
+        return LangText(wordLine) + ' ' + LangText(LangLine::LatencyAverage) + ' ' +
+               QString::number(verdict.Samples) + ' ' + LangText(LangLine::LatencySamples) + ' ' +
+               QString::number(verdict.Average) + ' ' + LangText(LangLine::LatencyUnit);
     };
-    const QString& upSound = Host.UpSound;
     std::vector<THostWriteBack> writes;
     bool present = OnHostRow(Handle, [&](int row) {
         TDataGrid& hosts = FOwner.Hosts();
-        SetCellNumber(hosts, "Avarage_Latency", row, verdict.Average);
-        writes.push_back(Update(QStringLiteral("Avarage_Latency"), QString::number(verdict.Average), Host.Kod));
-        TCell& status = hosts.Cell("Latency_Status", row);
-        auto record = [&](const QString& text, int colour, const char* code) {
-            THostEventWrites w = QueueHostEvent(hosts, FOwner.DownHostGrid(), row, text, colour, code, upSound);
-            writes.push_back(w.LogInsert);
-            writes.push_back(w.HostsUpdate);
-        };
+        SetCellNumber(hosts, Avarage_Latency, row, verdict.Average);
+        writes.push_back(
+            THostStore::ColumnWriteBack(Avarage_Latency, QString::number(verdict.Average), Host.Kod));
+        TCell& status = hosts.Cell(Latency_Status, row);
         if (verdict.AllOver) {
-            qint64 count = CellNumber(hosts, "Latency_kol_vo_p", row) + 1;
-            SetCellNumber(hosts, "Latency_kol_vo_p", row, count);
-            writes.push_back(Update(QStringLiteral("Latency_kol_vo_p"), Int64ToText(count), Host.Kod));
-            if (count > Host.ThresholdN && !ContainsText(status.GetAsString(), problem)) {
-                QString text = eventText(298);
-                record(text, EventColourYellow, "LP");
+            qint64 count = CellNumber(hosts, Latency_kol_vo_p, row) + 1;
+            SetCellNumber(hosts, Latency_kol_vo_p, row, count);
+            writes.push_back(THostStore::ColumnWriteBack(Latency_kol_vo_p, Int64ToText(count), Host.Kod));
+            if (count > thresholdN && !ContainsText(status.GetAsString(), problem)) {
+                QString text = eventText(LangLine::LatencyProblem);
+                Record(row, text, EventColourYellow, "LP", writes);
                 status.SetAsString(text);
-                writes.push_back(Update(QStringLiteral("Latency_Status"), text, Host.Kod));
+                writes.push_back(THostStore::ColumnWriteBack(Latency_Status, text, Host.Kod));
             }
             return;
         }
-        SetCellNumber(hosts, "Latency_kol_vo_p", row, 0);
+        SetCellNumber(hosts, Latency_kol_vo_p, row, 0);
         if (ContainsText(status.GetAsString(), problem)) {
-            QString text = eventText(299);
+            QString text = eventText(LangLine::LatencyNormal);
             status.SetAsString(text);
-            record(text, EventColourLime, "LU");
+            Record(row, text, EventColourLime, "LU", writes);
         }
     });
     RunWrites(writes);
@@ -485,8 +472,7 @@ bool TNewThread::CheckLatency(quint64 Handle, const THostSnapshot& Host) {
 
 bool TNewThread::CheckTraffic(quint64 Handle, const THostSnapshot& Host) {
     ShowProgress(-1, Host.Host);
-    auto ports =
-        FOwner.Database().OpenResultTable(QStringLiteral("Select * From m_port where ID_h=?"), {Host.Kod});
+    auto ports = FStore.SelectHostPorts(Host.Kod);
     for (; !ports->AtEnd(); ports->NextRow()) {
         if (ports->FieldTextOrEmpty(4) != QLatin1String("-1")) {
             continue;
@@ -494,12 +480,12 @@ bool TNewThread::CheckTraffic(quint64 Handle, const THostSnapshot& Host) {
         const QString id = ports->FieldTextOrEmpty(0);
         const QString name = ports->FieldTextOrEmpty(3);
         if (ports->FieldTextOrEmpty(5) == QLatin1String("-1") &&
-            !CheckTrafficDirection(Handle, Host, id, name, true, ports->FieldTextOrEmpty(7),
+            !CheckTrafficDirection(Handle, id, name, true, ports->FieldTextOrEmpty(7),
                                    ports->FieldTextOrEmpty(9))) {
             return false;
         }
         if (ports->FieldTextOrEmpty(6) == QLatin1String("-1") &&
-            !CheckTrafficDirection(Handle, Host, id, name, false, ports->FieldTextOrEmpty(8),
+            !CheckTrafficDirection(Handle, id, name, false, ports->FieldTextOrEmpty(8),
                                    ports->FieldTextOrEmpty(10))) {
             return false;
         }
@@ -507,11 +493,9 @@ bool TNewThread::CheckTraffic(quint64 Handle, const THostSnapshot& Host) {
     return true;
 }
 
-bool TNewThread::CheckTrafficDirection(quint64 Handle, const THostSnapshot& Host, const QString& PortId,
-                                       const QString& PortName, bool Inbound, const QString& Threshold,
-                                       const QString& Flag) {
+bool TNewThread::CheckTrafficDirection(quint64 Handle, const QString& PortId, const QString& PortName,
+                                       bool Inbound, const QString& Threshold, const QString& Flag) {
     const QString rateColumn = Inbound ? QStringLiteral("Curr_traf_in") : QStringLiteral("Curr_traf_out");
-    const QString flagColumn = Inbound ? QStringLiteral("in_notiffication") : QStringLiteral("out_notiffication");
     // Samples written within one second share a time; the id keeps their order.
     auto rates = FOwner.Database().OpenResultTable(QStringLiteral("Select ") + rateColumn +
                                                        QStringLiteral(" From traf_p where ID_p=? order by "
@@ -531,26 +515,20 @@ bool TNewThread::CheckTrafficDirection(quint64 Handle, const THostSnapshot& Host
         return true;
     }
     bool alarm = TrafficDropAlarm(previous, newest, threshold);
-    const QString update = QStringLiteral("Update m_port set ") + flagColumn + QStringLiteral("=? where id=?");
     if (!alarm) {
         if (Flag != QLatin1String("0")) {
-            RunHostWrites(FOwner.Database(), THostWriteBack{update, {QStringLiteral("0"), PortId}});
+            FStore.Run(THostStore::PortAlarmWriteBack(Inbound, QStringLiteral("0"), PortId));
         }
         return true;
     }
     if (Flag == QLatin1String("-1")) {
         return true;
     }
-    RunHostWrites(FOwner.Database(), THostWriteBack{update, {QStringLiteral("-1"), PortId}});
-    QString text = LangText(Inbound ? 301 : 302) + ' ' + PortName + ' ' + LangText(303) + ' ' +
-                   Int64ToText(threshold) + QStringLiteral("%!");
-    const QString& upSound = Host.UpSound;
-    THostEventWrites writes;
-    bool present = OnHostRow(Handle, [&](int row) {
-        writes = QueueHostEvent(FOwner.Hosts(), FOwner.DownHostGrid(), row, text, EventColourYellow, "LP", upSound);
-    });
-    if (present) {
-        RunHostWrites(FOwner.Database(), writes);
-    }
+    FStore.Run(THostStore::PortAlarmWriteBack(Inbound, QStringLiteral("-1"), PortId));
+    QString text = LangText(Inbound ? LangLine::InboundDrop : LangLine::OutboundDrop) + ' ' + PortName + ' ' +
+                   LangText(LangLine::TrafficThreshold) + ' ' + Int64ToText(threshold) + QStringLiteral("%!");
+    std::vector<THostWriteBack> writes;
+    bool present = OnHostRow(Handle, [&](int row) { Record(row, text, EventColourYellow, "LP", writes); });
+    RunWrites(writes);
     return present;
 }

@@ -8,17 +8,15 @@
 #pragma once
 
 #include "core/HostStateMachine.h"
+#include "core/HostStore.h"
+#include "core/SettingsModel.h"
 
 #include <QString>
 #include <deque>
 #include <functional>
 #include <vector>
 
-class TMonitorController;
-
-// Runs Fn on the GUI thread and rethrows here what it threw. False when the GUI no longer takes
-// calls (shut-down): the worker then ends.
-bool OnGuiThread(const std::function<void()>& Fn);
+class IEngineOwner;
 
 // What the engine reads of one host row at the start of its checks.
 struct THostSnapshot {
@@ -35,8 +33,6 @@ struct THostSnapshot {
     QString Comunity;
     QString Kod;
     qint64 SpingKolVo = 0;
-    int ThresholdN = 10;
-    QString UpSound; // Up_Sound_Edit, for the queue rows of up events
     // The row's state when read, to tell whether a pass can change anything.
     qint64 IcmpCount = 0;
     QString IcmpStatus;
@@ -49,7 +45,9 @@ struct THostSnapshot {
 
 class TNewThread {
 public:
-    TNewThread(TMonitorController& Owner, int PauseMs, int PingTimeoutMs);
+    // PingTimeoutMs is the echo time-out for the whole run (Timeout_Spin at start); everything
+    // else the checks read of the options comes from one settings snapshot per host.
+    TNewThread(IEngineOwner& Owner, int PauseMs, int PingTimeoutMs);
     // The check loop; returns when monitoring stops or the program closes.
     void Execute();
 
@@ -66,7 +64,7 @@ private:
     bool OnHostRow(quint64 Handle, const std::function<void(int Row)>& Step);
     void RunWrites(const std::vector<THostWriteBack>& Writes);
     void ShowProgress(int Line, const QString& Host);
-    void Record(int Row, const THostSnapshot& Host, const QString& Text, int Colour, const char* Code,
+    void Record(int Row, const QString& Text, int Colour, const char* Code,
                 std::vector<THostWriteBack>& Writes);
     // The counter and edge rule that echo and HTTP share: a failure counts up; a success resets
     // the counter and records the up edge; reaching N records the down edge once.
@@ -79,23 +77,24 @@ private:
         QString UpEvent;    // the up event's text
         QString DownStatus; // the status and event text of the down edge
     };
-    void ApplyCountedCheck(int Row, const THostSnapshot& Host, const TCountedCheck& Check,
-                           std::vector<THostWriteBack>& Writes);
+    void ApplyCountedCheck(int Row, const TCountedCheck& Check, std::vector<THostWriteBack>& Writes);
     void ProbeIcmp(const THostSnapshot& Host);
-    void ApplyIcmp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes);
+    void ApplyIcmp(int Row, std::vector<THostWriteBack>& Writes);
     void ProbeHttp(const THostSnapshot& Host);
-    void ApplyHttp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes);
+    void ApplyHttp(int Row, std::vector<THostWriteBack>& Writes);
     // False when the SNMP check is skipped (no community or no address).
     bool ProbeSnmp(const THostSnapshot& Host);
     void ApplySnmp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes);
     bool CheckLatency(quint64 Handle, const THostSnapshot& Host);
     bool CheckTraffic(quint64 Handle, const THostSnapshot& Host);
-    bool CheckTrafficDirection(quint64 Handle, const THostSnapshot& Host, const QString& PortId,
-                               const QString& PortName, bool Inbound, const QString& Threshold,
-                               const QString& Flag);
+    bool CheckTrafficDirection(quint64 Handle, const QString& PortId, const QString& PortName, bool Inbound,
+                               const QString& Threshold, const QString& Flag);
     void EndOfPass();
 
-    TMonitorController& FOwner;
+    IEngineOwner& FOwner;
+    THostStore FStore;
+    // The options for the host being checked, taken once when its checks begin.
+    TSettingsSnapshot FSettings;
     // The thread's fields: the last results of the host being checked.
     QString FHttpResult;
     QString FHttpProbe; // the probe's text even when it counted as down
@@ -107,6 +106,3 @@ private:
     int FPingTimeoutMs;
     int FPauseMs;
 };
-
-// The HTTP probe of a host: "code reason" of one GET with 5 x the ping time-out.
-QString HttpProbeText(TMonitorController& Owner, const QString& Host, int PingTimeoutMs);

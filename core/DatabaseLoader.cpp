@@ -5,6 +5,8 @@
 #include "core/CopyFileKeepDate.h"
 #include "core/DatabaseSchema.h"
 #include "core/HostGrid.h"
+#include "core/HostStore.h"
+#include "core/LangLines.h"
 #include "core/LangTexts.h"
 #include "core/ProgramLog.h"
 #include "core/ProgramLogSink.h"
@@ -169,7 +171,7 @@ struct TGroupRow {
 
 std::vector<TGroupRow> ReadGroupRows(TSQLiteDatabase& Database) {
     std::vector<TGroupRow> rows;
-    auto table = Database.OpenResultTable(QStringLiteral("select * from list_group"));
+    auto table = THostStore(Database).SelectGroups();
     for (int i = 0; i < table->RowCount(); ++i, table->NextRow())
         rows.push_back({table->FieldTextOrEmpty(1), table->FieldTextOrEmpty(2), table->FieldTextOrEmpty(3),
                         false, false, false, QString()});
@@ -182,8 +184,7 @@ void LookUpParent(TSQLiteDatabase& Database, TGroupRow& Row) {
         return;
     Row.ParentLookedUp = true;
     try {
-        auto parent = Database.OpenResultTable(QStringLiteral("select * from list_group where N_group=?"),
-                                               {Row.Parent});
+        auto parent = THostStore(Database).SelectGroupByNumber(Row.Parent);
         if (parent->RowCount() == 0)
             return;
         Row.ParentExists = true;
@@ -293,7 +294,8 @@ void GroupTreeStep(TSQLiteDatabase& Database, const TDatabaseLoadContext& Contex
 void HostStep(TSQLiteDatabase& Database, const TDatabaseLoadContext& Context, TDatabaseLoadResult& Result) {
     TDataGrid& grid = *Context.HostGrid;
     try {
-        const QString text = Context.ProgressText.isEmpty() ? LangText(402) : Context.ProgressText;
+        const QString text =
+            Context.ProgressText.isEmpty() ? LangText(LangLine::HostLoadProgress) : Context.ProgressText;
         Result.HostRows = LoadHostsIntoGrid(Database, grid, Context.Progress, text);
     } catch (const std::exception& e) {
         LogLine(Database, QStringLiteral("Error! Failed to load the hosts: ") + QString::fromUtf8(e.what()));

@@ -4,6 +4,7 @@
 
 #include "core/DatabaseLoader.h"
 #include "core/DatabaseSchema.h"
+#include "core/HostStore.h"
 #include "core/SQLiteDb.h"
 #include "grid/GxGrid.h"
 
@@ -185,7 +186,7 @@ private:
 
 int LoadHostsIntoGrid(TSQLiteDatabase& Database, TDataGrid& Grid, IHostLoadProgress* Progress,
                       const QString& ProgressText) {
-    const auto hosts = Database.OpenResultTable(QStringLiteral("select * from hosts"));
+    const auto hosts = THostStore(Database).SelectHosts();
     const int rows = hosts->RowCount();
     const bool showProgress = Progress && rows > ProgressThreshold;
     TLoadScope scope(Grid, showProgress ? Progress : nullptr);

@@ -6,24 +6,19 @@
 // on the calling worker afterwards, in the same order, so no lock is held across threads.
 #pragma once
 
+#include "core/HostStore.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
 class TDataGrid;
-class TSQLiteDatabase;
 
 // The columns of the event queue DownHostGrid, in grid order.
 QStringList DownHostGridColumnNames();
 // Adds those columns to an empty grid.
 void CreateDownHostGridColumns(TDataGrid& Grid);
-
-// A row of hosts to write: the values to bind, the host id last.
-struct THostWriteBack {
-    QString SQL;
-    QStringList Values;
-};
 
 // The grid half of RecordHostEvent: appends the queue row when the host's alerts are on and
 // returns the log insert and the hosts write-back to run next. Row is a valid host grid row.
@@ -34,12 +29,11 @@ struct THostEventWrites {
 THostEventWrites QueueHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, int Row, const QString& Text,
                                 int Colour, const QString& Code, const QString& UpSoundText);
 
-// Runs the statements in order; a failing statement is discarded (as every check's SQL is).
-void RunHostWrites(TSQLiteDatabase& Database, const THostWriteBack& Write);
-void RunHostWrites(TSQLiteDatabase& Database, const THostEventWrites& Writes);
+// Runs both statements in order; a failing one is discarded.
+void RunHostWrites(THostStore& Store, const THostEventWrites& Writes);
 
 // Both halves at once, for callers already on the GUI thread.
-void RecordHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, TSQLiteDatabase& Database, int Row,
+void RecordHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, THostStore& Store, int Row,
                      const QString& Text, int Colour, const QString& Code, const QString& UpSoundText);
 
 // What the checks of one host found in this pass.

@@ -2,6 +2,7 @@
 // date-times. Each loader empties its grid first and keeps what it filled when a step fails.
 #include "core/LogGrids.h"
 
+#include "core/HostStore.h"
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
 
@@ -78,8 +79,7 @@ private:
         if (known != FHosts.constEnd())
             return *known;
         THostName name;
-        const auto host =
-            FDatabase.OpenResultTable(QStringLiteral("select * from hosts where ID = ?"), {HostId});
+        const auto host = THostStore(FDatabase).SelectHost(HostId);
         if (host->RowCount() > 0)
             name = {true, host->FieldTextOrEmpty(1), host->FieldTextOrEmpty(4)};
         return *FHosts.insert(HostId, name);

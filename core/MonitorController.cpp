@@ -1,12 +1,13 @@
 // Start/stop of monitoring, the worker threads' lifetime and the monitoring timers.
 #include "core/MonitorController.h"
 
+#include "core/AlarmChannels.h"
+#include "core/AlertFlags.h"
 #include "core/CheckEngine.h"
 #include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
+#include "core/LangLines.h"
 #include "core/LangTexts.h"
-#include "core/AlertFlags.h"
-#include "core/MonitorInterfaces.h"
 #include "core/MonitorState.h"
 #include "core/SQLiteDb.h"
 #include "core/SamplingThread.h"
@@ -29,9 +30,10 @@ void LowerThisThreadPriority() {
 } // namespace
 
 TMonitorController::TMonitorController(TDataGrid& Hosts, TDataGrid& DownHostGrid, TSQLiteDatabase& Database,
-                                       IMonitorWindow& Window, IHostProbes& Probes, QObject* Parent)
-    : QObject(Parent), FHosts(Hosts), FDownHostGrid(DownHostGrid), FDatabase(Database), FWindow(Window),
-      FProbes(Probes) {
+                                       TSettingsModel& Settings, IHostProbes& Probes,
+                                       TAlarmChannels& Channels, QObject* Parent)
+    : QObject(Parent), FHosts(Hosts), FDownHostGrid(DownHostGrid), FDatabase(Database), FSettings(Settings),
+      FProbes(Probes), FChannels(Channels) {
     Timer4.setInterval(5000);
     Timer4.setSingleShot(true);
     Timer_time_to_ping.setInterval(1000);
@@ -49,6 +51,14 @@ TMonitorController::TMonitorController(TDataGrid& Hosts, TDataGrid& DownHostGrid
 }
 
 TMonitorController::~TMonitorController() { Shutdown(2000); }
+
+TSettingsSnapshot TMonitorController::Settings() const {
+    return FSettings.Snapshot();
+}
+
+void TMonitorController::ShowPanel(TStatusPanel Panel, const QString& Text, int Colour) {
+    FChannels.StatusPanels().SetPanelText(Panel, Text, Colour);
+}
 
 void TMonitorController::StartTimers() {
     Timer4.start();
@@ -106,10 +116,11 @@ void TMonitorController::StartMonitoring() {
     JoinEnded();
     FProbes.ResetCancel();
     MonitoringActive.store(true);
-    PassPauseMs.store(FWindow.DelaySeconds() * 1000);
-    FWindow.ShowStatusPanel(2, LangText(305));
+    const TSettingsSnapshot settings = FSettings.Snapshot();
+    PassPauseMs.store(settings->Delay_spin * 1000);
+    ShowPanel(TStatusPanel::MonitoringState, LangText(LangLine::MonitoringActiveText));
     int pause = PassPauseMs.load();
-    int timeout = FWindow.PingTimeoutMs();
+    int timeout = settings->Timeout_Spin;
     Launch(FCheckThread, true, [this, pause, timeout] { TNewThread(*this, pause, timeout).Execute(); });
     Launch(FSamplingThread, false, [this] { TPort_Monitoring_Thread(*this).Execute(); });
     FWorkerWatch.start();
@@ -117,12 +128,12 @@ void TMonitorController::StartMonitoring() {
 
 void TMonitorController::StopMonitoring() {
     MonitoringActive.store(false);
-    PassPauseMs.store(FWindow.DelaySeconds() * 1000);
+    PassPauseMs.store(FSettings.Snapshot()->Delay_spin * 1000);
     WakeAllWorkerWaits();
     FProbes.CancelAll();
-    FWindow.ShowStatusPanel(2, QStringLiteral("Program now is NOT active"), true);
+    ShowPanel(TStatusPanel::MonitoringState, QStringLiteral("Program now is NOT active"), PanelColourRed);
     if (ThreadsRunning()) {
-        FWindow.SetStartStopEnabled(false);
+        emit StartStopEnabledChanged(false);
     }
     Guarded("commit at stop", [this] {
         if (FDatabase.IsOpen() && FDatabase.InTransaction()) {
@@ -149,14 +160,14 @@ void TMonitorController::WatchWorkers() {
         text.swap(FProgressText);
     }
     if (changed) {
-        FWindow.ShowStatusPanel(6, text);
+        ShowPanel(TStatusPanel::Progress, text);
     }
     if (ThreadsRunning()) {
         return;
     }
     FWorkerWatch.stop();
     JoinEnded();
-    FWindow.SetStartStopEnabled(true);
+    emit StartStopEnabledChanged(true);
 }
 
 void TMonitorController::Shutdown(int LimitMs) {
@@ -187,7 +198,7 @@ void TMonitorController::Shutdown(int LimitMs) {
 
 void TMonitorController::StartPassCountdown() {
     ++FPassCount;
-    FPassCountdownTag = FWindow.DelaySeconds() + 1;
+    FPassCountdownTag = FSettings.Snapshot()->Delay_spin + 1;
     Timer_time_to_ping.start();
 }
 
@@ -228,7 +239,7 @@ void TMonitorController::ShowCheckProgress(const QString& Text) {
 }
 
 void TMonitorController::Timer4Timer() {
-    FWindow.ShowStatusPanel(1, LangText(SoundMuted.load() ? 322 : 323));
+    ShowPanel(TStatusPanel::SoundState, LangText(SoundMuted.load() ? LangLine::SoundOff : LangLine::SoundOn));
     if (FHosts.RowCount() > 0 && !MonitoringActive.load()) {
         BitBtn7Click();
     }
@@ -237,7 +248,9 @@ void TMonitorController::Timer4Timer() {
 
 void TMonitorController::Timer_time_to_pingTimer() {
     --FPassCountdownTag;
-    FWindow.ShowStatusPanel(6, LangText(377) + ' ' + QString::number(FPassCountdownTag) + ' ' + LangText(347));
+    ShowPanel(TStatusPanel::Progress, LangText(LangLine::NextCheckIn) + ' ' +
+                                          QString::number(FPassCountdownTag) + ' ' +
+                                          LangText(LangLine::SecondsUnit));
     if (FPassCountdownTag <= 0) {
         Timer_time_to_ping.stop();
     }
@@ -256,5 +269,5 @@ void TMonitorController::timer_pmTimer() {
         FSamplingTag = 0;
         timer_pm.stop();
     }
-    FWindow.TrafficWindowTick(FSamplingTag);
+    emit TrafficWindowTick(FSamplingTag);
 }

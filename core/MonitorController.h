@@ -3,6 +3,9 @@
 // check thread and the sampling thread; lives on the GUI thread and never blocks on them.
 #pragma once
 
+#include "core/MonitorInterfaces.h"
+#include "core/StatusPanels.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -12,16 +15,19 @@
 #include <mutex>
 #include <thread>
 
+class TAlarmChannels;
 class TDataGrid;
 class TSQLiteDatabase;
-class IHostProbes;
-class IMonitorWindow;
+class TSettingsModel;
 
-class TMonitorController : public QObject {
+// The program's side of the engine (IEngineOwner): the threads run on what the controller holds.
+class TMonitorController : public QObject, public IEngineOwner {
     Q_OBJECT
 public:
+    // Channels gives the status panels; the options come from Settings.
     TMonitorController(TDataGrid& Hosts, TDataGrid& DownHostGrid, TSQLiteDatabase& Database,
-                       IMonitorWindow& Window, IHostProbes& Probes, QObject* Parent = nullptr);
+                       TSettingsModel& Settings, IHostProbes& Probes, TAlarmChannels& Channels,
+                       QObject* Parent = nullptr);
     ~TMonitorController() override;
 
     // The end-of-pass dispatcher, run on the GUI thread when events were queued.
@@ -44,20 +50,19 @@ public:
     // Runs Action now, or as soon as the dispatcher has finished.
     void RunWhenDispatcherIdle(std::function<void()> Action);
 
-    // Used by the worker threads through synchronous calls (GUI thread).
-    bool PassCountdownRunning() const { return Timer_time_to_ping.isActive(); }
-    void StartPassCountdown();
-    void ClearEventQueue();
-    int SamplingTag() const { return FSamplingTag; }
-    void RestartSamplingWindow();
-    void DispatchAlarms();
-    void ShowCheckProgress(const QString& Text);
-
-    TDataGrid& Hosts() { return FHosts; }
-    TDataGrid& DownHostGrid() { return FDownHostGrid; }
-    TSQLiteDatabase& Database() { return FDatabase; }
-    IMonitorWindow& Window() { return FWindow; }
-    IHostProbes& Probes() { return FProbes; }
+    // IEngineOwner: used by the worker threads, the grid steps through synchronous calls.
+    TSQLiteDatabase& Database() override { return FDatabase; }
+    IHostProbes& Probes() override { return FProbes; }
+    TSettingsSnapshot Settings() const override;
+    void ShowCheckProgress(const QString& Text) override;
+    TDataGrid& Hosts() override { return FHosts; }
+    TDataGrid& DownHostGrid() override { return FDownHostGrid; }
+    bool PassCountdownRunning() const override { return Timer_time_to_ping.isActive(); }
+    void StartPassCountdown() override;
+    void ClearEventQueue() override;
+    int SamplingTag() const override { return FSamplingTag; }
+    void RestartSamplingWindow() override;
+    void DispatchAlarms() override;
 
     // The timers, named as the main window knows them.
     QTimer Timer4;             // 5000 ms, once: the first start
@@ -73,7 +78,14 @@ public:
     void Timer10Timer();
     void timer_pmTimer();
 
+signals:
+    // The Start/Stop command may be used (false while old worker threads are still ending).
+    void StartStopEnabledChanged(bool Enabled);
+    // Each second of the traffic window while it runs, with the seconds left (chart refresh).
+    void TrafficWindowTick(int SecondsLeft);
+
 private:
+    void ShowPanel(TStatusPanel Panel, const QString& Text, int Colour = PanelColourBlack);
     void StartMonitoring();
     void StopMonitoring();
     void WatchWorkers();
@@ -83,8 +95,9 @@ private:
     TDataGrid& FHosts;
     TDataGrid& FDownHostGrid;
     TSQLiteDatabase& FDatabase;
-    IMonitorWindow& FWindow;
+    TSettingsModel& FSettings;
     IHostProbes& FProbes;
+    TAlarmChannels& FChannels;
     std::function<void()> FDispatch;
 
     std::thread FCheckThread;

@@ -1,14 +1,17 @@
-// What the check engine, the sampler and the alarm dispatcher need from the rest of the program:
-// the network checks, the main window's options and status panels, and the alarm channels. The
-// GUI implements the window and channel sides; tests use recording fakes.
+// What the check engine and the sampler need from the rest of the program: the network checks,
+// and the side that owns the threads (host table, database, settings, the pass countdown, the
+// dispatcher and the progress text). The monitor controller is that side in the program; tests
+// use implementations of their own.
 #pragma once
 
+#include "core/SettingsModel.h"
+
 #include <QString>
-#include <QStringList>
 
 #include <string>
 
 class TDataGrid;
+class TSQLiteDatabase;
 
 // The outcome of one ICMP echo.
 struct TPingOutcome {
@@ -32,57 +35,27 @@ public:
     virtual void ResetCancel() = 0;
 };
 
-// The main window as the monitor sees it. Every call runs on the GUI thread.
-class IMonitorWindow {
+// The side that runs TNewThread and TPort_Monitoring_Thread.
+class IEngineOwner {
 public:
-    virtual ~IMonitorWindow() = default;
-    virtual int ThresholdN() const = 0;    // ploss_spin
-    virtual int PingTimeoutMs() const = 0; // Timeout_Spin
-    virtual int DelaySeconds() const = 0;  // Delay_spin
-    virtual QString UpSoundText() const = 0; // Up_Sound_Edit
-    // A status bar panel's text: 1 sound state, 2 monitoring on or off (red when off), 6 check
-    // progress and the pass countdown.
-    virtual void ShowStatusPanel(int Panel, const QString& Text, bool Red = false) = 0;
-    // The Start/Stop command may be used (false while old worker threads are still ending).
-    virtual void SetStartStopEnabled(bool Enabled) = 0;
-    // Each second of the traffic window while it runs, with the seconds left (chart refresh).
-    virtual void TrafficWindowTick(int SecondsLeft) { (void)SecondsLeft; }
-};
+    virtual ~IEngineOwner() = default;
 
-// The notification channels the end-of-pass dispatcher drives. Every call runs on the GUI thread.
-class IAlarmChannels {
-public:
-    virtual ~IAlarmChannels() = default;
-    // Options.
-    virtual bool EmailEnabled() const = 0;   // Email_checkbox
-    virtual bool IcqEnabled() const = 0;     // ICQ_CheckBox
-    virtual bool AlertEnabled() const = 0;   // Alert_CheckBox
-    virtual bool UpSoundEnabled() const = 0; // Up_sound_CheckBox
-    virtual bool SendIfDown() const = 0;     // CheckBox_send_if_down
-    virtual bool SendIfUp() const = 0;       // CheckBox_send_if_up
-    virtual QString IcqUinText() const = 0;  // ICQ_UIN_Edit
-    virtual QString IcqPassword() const = 0; // ICQ_Password_Edit
-    // The popups' lists and the popups.
-    virtual TDataGrid& DownPopupGrid() = 0; // TAlert_window.ShowGrid
-    virtual TDataGrid& UpPopupGrid() = 0;   // TAlert_window_up.ShowGrid
-    virtual bool DownPopupShown() const = 0;
-    virtual void ShowDownPopup() = 0; // placed below the screen's bottom right, slides in
-    virtual void ShowUpPopup() = 0;   // shown without activation, slides in
-    virtual void ClearUpHostGrid() = 0;
-    // Mail: true only when the message was accepted for delivery.
-    virtual bool SendNotificationMail(const QString& Recipients, const QString& Subject,
-                                      const QStringList& Body) = 0;
-    // Messaging client.
-    virtual bool IcqLoggedIn() const = 0;
-    virtual void IcqLogin(qint64 Uin, const QString& Password, quint32 Status) = 0;
-    // True only when the message was handed to a signed-on client.
-    virtual bool IcqSendMessage(qint64 Uin, const QString& Text) = 0;
-    // Sound: the up sound on the shared channel, and the queue of alarm sounds.
-    virtual void PlayUpSound(const QString& FileName) = 0;
-    virtual TDataGrid& SoundQueueGrid() = 0; // Sound_down_grid
-    virtual bool SoundTimerRunning() const = 0;
-    virtual void StartSoundTimer() = 0;
-    // Waits while the GUI keeps working (timers, the messaging client's events).
-    virtual void PumpDelay(int Milliseconds) = 0;
-    virtual void ProcessMessages() = 0;
+    // Any thread.
+    virtual TSQLiteDatabase& Database() = 0;
+    virtual IHostProbes& Probes() = 0;
+    // The options as they are now; the engine takes one snapshot per host.
+    virtual TSettingsSnapshot Settings() const = 0;
+    // The check thread's progress text (status panel 6); never waits for the GUI.
+    virtual void ShowCheckProgress(const QString& Text) = 0;
+
+    // GUI thread only: the engine calls these inside its synchronous calls.
+    virtual TDataGrid& Hosts() = 0;        // DataGrid1, the host table
+    virtual TDataGrid& DownHostGrid() = 0; // the pass's event queue
+    virtual bool PassCountdownRunning() const = 0;
+    virtual void StartPassCountdown() = 0;
+    virtual void ClearEventQueue() = 0;
+    // The traffic sampling window: a tag below 1 means a sampling walk is due.
+    virtual int SamplingTag() const = 0;
+    virtual void RestartSamplingWindow() = 0;
+    virtual void DispatchAlarms() = 0;
 };

@@ -413,3 +413,11 @@ bool TSQLiteDatabase::TakeEngineRollback() {
     FInTransaction = false;
     return true;
 }
+
+qint64 TSQLiteDatabase::ExecuteInsert(const QString& SQL, const TSQLiteValues& Values) {
+    std::lock_guard<std::mutex> guard(FLock);
+    ExecuteLocked(SQL, Values);
+    if (sqlite3_changes(FHandle) < 1)
+        throw ESQLiteException(QStringLiteral("No row was inserted: ") + SQL);
+    return static_cast<qint64>(sqlite3_last_insert_rowid(FHandle));
+}

@@ -105,6 +105,11 @@ public:
     // (disk full, I/O error); the flag is cleared so a new transaction can be started.
     bool TakeEngineRollback();
 
+    // Runs one INSERT and returns the new row's id, read under the same hold of the lock as the
+    // insert itself, so another thread's insert on this connection cannot be taken for it. Raises
+    // when the statement inserted no row.
+    qint64 ExecuteInsert(const QString& SQL, const TSQLiteValues& Values = {});
+
     // Runs Work with the layer's lock held and the raw handle (nullptr when closed). For work that
     // must not interleave with the connection's statements, such as one backup step.
     template <class TWork> auto RunLocked(TWork&& Work) {

@@ -1,13 +1,13 @@
 // The sampling loop, the interface counters and the latency samples.
 #include "core/SamplingThread.h"
 
-#include "core/CheckEngine.h"
 #include "core/CheckRules.h"
 #include "core/ExceptionGuard.h"
-#include "core/MonitorController.h"
+#include "core/HostGridColumns.h"
 #include "core/MonitorInterfaces.h"
 #include "core/MonitorState.h"
 #include "core/SQLiteDb.h"
+#include "core/Synchronize.h"
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
 
@@ -49,7 +49,8 @@ void InsertTrafficSample(TSQLiteDatabase& Database, const QString& PortId, qint6
     });
 }
 
-TPort_Monitoring_Thread::TPort_Monitoring_Thread(TMonitorController& Owner) : FOwner(Owner) {}
+TPort_Monitoring_Thread::TPort_Monitoring_Thread(IEngineOwner& Owner)
+    : FOwner(Owner), FStore(Owner.Database()) {}
 
 void TPort_Monitoring_Thread::Execute() {
     while (MonitoringActive.load()) {
@@ -75,16 +76,15 @@ bool TPort_Monitoring_Thread::Walk() {
     // The walk reads what it needs of every enabled host in one call onto the GUI thread.
     std::vector<TSampledHost> hosts;
     if (!OnGuiThread([&] {
+            using namespace HostColumn;
             TDataGrid& grid = FOwner.Hosts();
-            int pingTimeout = FOwner.Window().PingTimeoutMs();
             for (int row = 0; row < grid.RowCount(); ++row) {
-                if (!grid.Cell("Enabled", row).GetAsBoolean()) {
+                if (!grid.Cell(Enabled, row).GetAsBoolean()) {
                     continue;
                 }
-                hosts.push_back({grid.Cell("Port_check", row).GetAsBoolean(),
-                                 grid.Cell("SPing_check", row).GetAsBoolean(), grid.Cell("IP", row).GetAsString(),
-                                 grid.Cell("Comunity", row).GetAsString(), grid.Cell("Kod_", row).GetAsString(),
-                                 pingTimeout});
+                hosts.push_back({grid.Cell(Port_check, row).GetAsBoolean(),
+                                 grid.Cell(SPing_check, row).GetAsBoolean(), grid.Cell(IP, row).GetAsString(),
+                                 grid.Cell(Comunity, row).GetAsString(), grid.Cell(Kod_, row).GetAsString()});
             }
         })) {
         return false;
@@ -113,8 +113,7 @@ bool TPort_Monitoring_Thread::SampleHost(const TSampledHost& Host, bool RestartW
         if (!Host.PortCheck) {
             return;
         }
-        auto ports = FOwner.Database().OpenResultTable(
-            QStringLiteral("select ID,Nomer_p,Name_p,Enabled_p, speed from m_port where ID_h=?"), {Host.Kod});
+        auto ports = FStore.SelectSampledPorts(Host.Kod);
         for (; !ports->AtEnd() && MonitoringActive.load(); ports->NextRow()) {
             if (ports->FieldTextOrEmpty(3) != QLatin1String("-1")) {
                 continue;
@@ -133,7 +132,9 @@ bool TPort_Monitoring_Thread::SampleHost(const TSampledHost& Host, bool RestartW
     if (!MonitoringActive.load()) {
         return false; // an echo cut short by stop is no sample
     }
-    int ms = outcome.ErrorDesc.empty() && outcome.TimeMs >= 0 ? outcome.TimeMs : Host.PingTimeoutMs;
+    // No reply: the sample is Timeout_Spin as it is now.
+    int ms =
+        outcome.ErrorDesc.empty() && outcome.TimeMs >= 0 ? outcome.TimeMs : FOwner.Settings()->Timeout_Spin;
     Ignore([&] {
         FOwner.Database().ExecuteStatement(QStringLiteral("insert into Ping_data (ID_h,timeout,date_time) values(?,?,?)"),
                                            {Host.Kod, QString::number(ms), Int64ToText(Now())});

@@ -3,19 +3,21 @@
 // latency-sampled host in Ping_data.
 #pragma once
 
+#include "core/HostStore.h"
+
 #include <QString>
 #include <QtGlobal>
 
-class TMonitorController;
+class IEngineOwner;
+class TSQLiteDatabase;
 
 // Inserts one traffic sample; a failure is ignored.
-class TSQLiteDatabase;
 void InsertTrafficSample(TSQLiteDatabase& Database, const QString& PortId, qint64 InCounter, qint64 OutCounter,
                          qint64 InRate, qint64 OutRate);
 
 class TPort_Monitoring_Thread {
 public:
-    explicit TPort_Monitoring_Thread(TMonitorController& Owner);
+    explicit TPort_Monitoring_Thread(IEngineOwner& Owner);
     void Execute();
 
 private:
@@ -26,7 +28,6 @@ private:
         QString IP;
         QString Community;
         QString Kod;
-        int PingTimeoutMs;
     };
     bool Walk();
     bool SampleHost(const TSampledHost& Host, bool RestartWindow);
@@ -36,5 +37,6 @@ private:
     qint64 ReadCounter(const QString& Host, const QString& Community, const QString& Oid);
     qint64 PreviousRate(const QString& PortId, const char* Column);
 
-    TMonitorController& FOwner;
+    IEngineOwner& FOwner;
+    THostStore FStore;
 };

@@ -70,9 +70,9 @@ void TSoundQueue::Tick() {
     }
 }
 
-void TSoundQueue::PlayUpSound(const QString& FileName) {
+bool TSoundQueue::PlayUpSound(const QString& FileName) {
     FChannel.Stop();
-    Start(SoundFilePath(FileName, DataFolder()), false);
+    return Start(SoundFilePath(FileName, DataFolder()), false);
 }
 
 bool TSoundQueue::SoundTimerRunning() const {

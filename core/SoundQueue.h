@@ -51,8 +51,9 @@ public:
     void Tick();
 
     // The dispatcher's side: the up sound (stop, create, play once), the queue it appends
-    // to, and the timer it starts after appending.
-    void PlayUpSound(const QString& FileName);
+    // to, and the timer it starts after appending. The up sound follows the one file rule and
+    // is false when it could not play.
+    bool PlayUpSound(const QString& FileName);
     TDataGrid& SoundQueueGrid() { return FQueue; }
     bool SoundTimerRunning() const;
     void StartSoundTimer();

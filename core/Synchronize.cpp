@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -134,4 +135,19 @@ void SetSynchronizeClosed(bool closed) {
 bool SynchronizeClosed() {
     std::lock_guard lock(queueMutex);
     return closedForCalls;
+}
+
+bool OnGuiThread(const std::function<void()>& Fn) {
+    std::exception_ptr error;
+    bool ran = Synchronize([&] {
+        try {
+            Fn();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    });
+    if (error) {
+        std::rethrow_exception(error);
+    }
+    return ran;
 }

@@ -10,6 +10,11 @@
 // Returns false when fn threw or was not run because synchronous calls are closed.
 bool Synchronize(const std::function<void()>& fn);
 
+// Runs Fn on the main thread like Synchronize, but rethrows on the calling thread what Fn threw,
+// so a worker's own guard sees the error. False when the main thread no longer takes calls
+// (shut-down): the worker then ends.
+bool OnGuiThread(const std::function<void()>& Fn);
+
 // Runs every call waiting for the main thread now (main thread only). Returns how many ran.
 int ServeSynchronizeCalls();
 

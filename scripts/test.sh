@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test:
+#   0. the include rule (scripts/check-includes.sh);
 #   1. the normal build in build/ and every CTest label (unit, gui, peer, netns);
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, labels unit and peer;
 #   3. each fuzz target (clang, libFuzzer) for a short time on its seed corpus.
@@ -19,6 +20,9 @@ jobs=$(nproc)
 status=0
 
 ./scripts/install-deps.sh
+
+echo "== include rule"
+./scripts/check-includes.sh || status=1
 
 echo "== stage 1: build and all tests"
 ./scripts/build.sh build

@@ -111,8 +111,8 @@ TEST(EngineNetns, EchoUpBlackholedAndSilencedMidRunHostsInTheirOwnNamespace) {
     EngineNamespaces spaces;
     ASSERT_TRUE(spaces.Ready());
     PeerEngineFixture f;
-    f.Window.N = 2;
-    f.Window.PingTimeout = 300;
+    f.SetThreshold(2);
+    f.SetPingTimeout(300);
     int gateway = f.AddHost(EchoHost(QStringLiteral("gateway"), QStringLiteral("198.18.40.2")));
     int server = f.AddHost(EchoHost(QStringLiteral("server"), QStringLiteral("198.18.40.3")));
     int flaky = f.AddHost(EchoHost(QStringLiteral("flaky"), QStringLiteral("198.18.40.4")));
@@ -125,7 +125,7 @@ TEST(EngineNetns, EchoUpBlackholedAndSilencedMidRunHostsInTheirOwnNamespace) {
     for (int id : {gateway, black}) {
         f.Hosts.Cell("SPing_check", f.RowOf(id)).SetAsBoolean(true);
     }
-    f.Controller->timer_pm.setInterval(600000); // one sampling walk
+    // One sampling walk: the test owner opens the window once per start.
 
     ThreadInNamespace inside(spaces.Client());
     ASSERT_TRUE(inside.Entered());
@@ -192,7 +192,7 @@ TEST(EngineNetns, StopDuringTheSamplersEchoStoresNoLatencySample) {
     EngineNamespaces spaces;
     ASSERT_TRUE(spaces.Ready());
     PeerEngineFixture f;
-    f.Window.PingTimeout = 300;
+    f.SetPingTimeout(300);
     HostSpec spec = EchoHost(QStringLiteral("black"), QStringLiteral("198.18.41.1"));
     spec.Ping = false; // only the sampler's echo, which waits up to 5 s for the silent host
     spec.SPingCheck = true;
@@ -201,10 +201,9 @@ TEST(EngineNetns, StopDuringTheSamplersEchoStoresNoLatencySample) {
     ThreadInNamespace inside(spaces.Client());
     ASSERT_TRUE(inside.Entered());
     ASSERT_EQ(NewThreadNamespace(), NamedNamespace(spaces.Client()));
-    ASSERT_TRUE(f.Controller->BitBtn7Click());
+    ASSERT_TRUE(f.Start());
     // Well inside the 5 s echo, then stop: the cancelled echo measured nothing.
     f.WaitFor([] { return false; }, 1000);
-    f.Controller->BitBtn7Click();
-    ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 10000));
+    ASSERT_TRUE(f.WaitEnded(10000));
     EXPECT_EQ(f.Rows("select ID_h,timeout from Ping_data"), (std::vector<std::vector<QString>>{}));
 }

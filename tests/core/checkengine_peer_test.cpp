@@ -17,7 +17,7 @@ protected:
             !zt::test::HaveProgram("sqlite3")) {
             GTEST_SKIP() << "lighttpd, snmpd or sqlite3 missing";
         }
-        f.Window.PingTimeout = 300; // HTTP probes wait 5 x 300 ms
+        f.SetPingTimeout(300); // HTTP probes wait 5 x 300 ms
     }
 
     QString HostRow(int Id, const char* Columns) {
@@ -92,7 +92,7 @@ TEST_F(EnginePeer, AnsweringHostsStayUpBesideAClosedPortThatGoesDown) {
     EXPECT_EQ(f.Cell(closed, "Http_Kol_vo"), "3");
     EXPECT_EQ(f.Cell(closed, "Http_Status"), "HTTP check failed! ");
     EXPECT_EQ(f.Cell(closed, "Status"), "Down");
-    EXPECT_EQ(f.DispatchedQueueSizes, (std::vector<int>{1}));
+    EXPECT_EQ(f.Owner.DispatchedQueueSizes, (std::vector<int>{1}));
 }
 
 TEST_F(EnginePeer, ClosedHttpPortGoesDownAtNAndUpWhenTheServerComesBack) {
@@ -139,7 +139,7 @@ TEST_F(EnginePeer, ClosedHttpPortGoesDownAtNAndUpWhenTheServerComesBack) {
     EXPECT_EQ(f.Cell(id, "Http_Kol_vo"), "0");
     EXPECT_EQ(f.Cell(id, "Status"), "OK");
     EXPECT_EQ(f.Hosts.Cell("Status", f.RowOf(id)).Color(), 65280);
-    EXPECT_EQ(f.DispatchedQueueSizes, (std::vector<int>{1, 1}));
+    EXPECT_EQ(f.Owner.DispatchedQueueSizes, (std::vector<int>{1, 1}));
 
     // What the file holds after the commit at stop, as another program reads it.
     EXPECT_FALSE(f.Database.InTransaction());
@@ -153,7 +153,7 @@ TEST_F(EnginePeer, ClosedHttpPortGoesDownAtNAndUpWhenTheServerComesBack) {
 }
 
 TEST_F(EnginePeer, Http500WithReasonIsUpAndOnlyABare500IsDown) {
-    f.Window.N = 2;
+    f.SetThreshold(2);
     OneAnswerHttpServer withReason("HTTP/1.0 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n");
     OneAnswerHttpServer bare("HTTP/1.0 500\r\nContent-Length: 0\r\n\r\n");
     WebPeer forbidden(f.Dir.file("web"), FreeTcpPort());
@@ -179,7 +179,7 @@ TEST_F(EnginePeer, Http500WithReasonIsUpAndOnlyABare500IsDown) {
 }
 
 TEST_F(EnginePeer, StoppedAgentGoesSnmpDownAndRestartedAgentComesBack) {
-    f.Window.N = 2;
+    f.SetThreshold(2);
     CounterAgent agent(f.Dir.file("agent"), FreeUdpPort());
     ASSERT_TRUE(agent.Start());
     f.NetProbes.SetSnmpPort(agent.Port());
@@ -231,16 +231,13 @@ protected:
             "(7,?,3,'eth3','-1','-1','0','70','70','0','0','1000')",
             {id});
         // One sampling walk per run: the window opens only while monitoring is stopped.
-        f.Controller->timer_pm.setInterval(600000);
+        // (The test owner opens the window once per start: one walk each.)
     }
 
     // Opens the sampling window, runs until the walk stored its rows and two check passes have
     // followed, then stops.
     void Walk(int Rows) {
-        f.Controller->timer_pm.setInterval(1);
-        ASSERT_TRUE(f.WaitFor([&] { return f.Controller->SamplingTag() == 0; }, 5000));
-        f.Controller->timer_pm.stop();
-        f.Controller->timer_pm.setInterval(600000);
+        f.Owner.OpenSamplingWindow();
         ASSERT_TRUE(f.RunUntil([&] { return SampleRows().size() >= std::size_t(Rows); }, 2));
         ASSERT_EQ(SampleRows().size(), std::size_t(Rows));
     }
@@ -353,7 +350,7 @@ TEST_F(EnginePeer, LatencySamplesFromRealEchoDriveTheLatencyRule) {
     spec.SPingAlarm = true;
     spec.SpingKolVo = 1000;
     int id = f.AddHost(spec);
-    f.Controller->timer_pm.setInterval(600000); // one sampling walk in this test
+    // One sampling walk in this test: the window opens once.
     const std::int64_t before = LocalUnixNow();
 
     ASSERT_TRUE(f.RunUntil([&] { return !f.Rows("select id from Ping_data").empty(); }, 2));
@@ -394,14 +391,14 @@ TEST_F(EnginePeer, LatencySamplesFromRealEchoDriveTheLatencyRule) {
 }
 
 TEST_F(EnginePeer, StopEndsAProbeInFlightWithoutCountingIt) {
-    f.Window.PingTimeout = 10000; // the HTTP probe would wait 50 s
+    f.SetPingTimeout(10000); // the HTTP probe would wait 50 s
     OneAnswerHttpServer silent("");
     int id = f.AddHost(HttpHost(QStringLiteral("stuck"), silent.HostText()));
-    ASSERT_TRUE(f.Controller->BitBtn7Click());
+    f.Owner.PassesAllowed = 1;
+    ASSERT_TRUE(f.Start());
     ASSERT_TRUE(f.WaitFor([&] { return silent.Connections() > 0; }, 10000));
-    f.Controller->BitBtn7Click();
-    EXPECT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 10000));
-    EXPECT_EQ(f.Controller->PassCount(), 0);
+    EXPECT_TRUE(f.WaitEnded(10000));
+    EXPECT_EQ(f.PassCount(), 0);
     EXPECT_EQ(f.Cell(id, "Http_Kol_vo"), "0");
     EXPECT_EQ(f.Cell(id, "Status"), "OK");
     EXPECT_TRUE(f.EventCodes(id).empty());
@@ -421,11 +418,10 @@ TEST_F(EnginePeer, StopDuringACounterReadStoresNoTrafficSample) {
         "out_value_per,in_notiffication,out_notiffication,speed) values (7,?,3,'eth3','-1','0','0','70','70',"
         "'0','0','1000')",
         {id});
-    ASSERT_TRUE(f.Controller->BitBtn7Click());
+    ASSERT_TRUE(f.Start());
     // Well inside the first read, then stop: the cancelled reads measured nothing.
     f.WaitFor([] { return false; }, 1000);
-    f.Controller->BitBtn7Click();
-    ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 10000));
+    ASSERT_TRUE(f.WaitEnded(10000));
     EXPECT_EQ(f.Rows("select ID_p,T_in,T_out,curr_traf_in,curr_traf_out from traf_p"),
               (std::vector<std::vector<QString>>{}));
 }

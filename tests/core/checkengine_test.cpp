@@ -13,7 +13,7 @@ using Codes = std::vector<QString>;
 
 TEST(CheckEngine, EchoDownAtThresholdOnceThenUpOnFirstAnswer) {
     EngineFixture f;
-    f.Window.N = 3;
+    f.SetThreshold(3);
     int id = f.AddHost({});
     f.Probes.SetPing("127.0.0.1", "Timeout");
     ASSERT_TRUE(f.RunPasses(2));
@@ -42,7 +42,7 @@ TEST(CheckEngine, EchoDownAtThresholdOnceThenUpOnFirstAnswer) {
 
 TEST(CheckEngine, UnknownErrorShownAsLanguageLine) {
     EngineFixture f;
-    f.Window.N = 2;
+    f.SetThreshold(2);
     int id = f.AddHost({});
     f.Probes.SetPing("127.0.0.1", "Unknown error");
     ASSERT_TRUE(f.RunPasses(2));
@@ -51,7 +51,7 @@ TEST(CheckEngine, UnknownErrorShownAsLanguageLine) {
 
 TEST(CheckEngine, OverallStatePacketLossThenDownThenOk) {
     EngineFixture f;
-    f.Window.N = 2;
+    f.SetThreshold(2);
     int id = f.AddHost({});
     f.Probes.SetPing("127.0.0.1", "Timeout");
     ASSERT_TRUE(f.RunPasses(1));
@@ -79,7 +79,7 @@ TEST(CheckEngine, OverallStatePacketLossThenDownThenOk) {
 
 TEST(CheckEngine, UnknownLiteralAndLanguageWordBothCountAsUnknown) {
     EngineFixture f;
-    f.Window.N = 5;
+    f.SetThreshold(5);
     HostSpec spec;
     spec.Status = QStringLiteral("Unknown");
     int a = f.AddHost(spec);
@@ -95,7 +95,7 @@ TEST(CheckEngine, UnknownLiteralAndLanguageWordBothCountAsUnknown) {
 
 TEST(CheckEngine, HostWithNoCheckGoesDownAtN) {
     EngineFixture f;
-    f.Window.N = 2;
+    f.SetThreshold(2);
     HostSpec spec;
     spec.Ping = false;
     int id = f.AddHost(spec);
@@ -106,7 +106,7 @@ TEST(CheckEngine, HostWithNoCheckGoesDownAtN) {
 
 TEST(CheckEngine, HttpFiveHundredWithReasonIsUp) {
     EngineFixture f;
-    f.Window.N = 1;
+    f.SetThreshold(1);
     HostSpec spec;
     spec.Ping = false;
     spec.Http = true;
@@ -116,7 +116,7 @@ TEST(CheckEngine, HttpFiveHundredWithReasonIsUp) {
     EXPECT_EQ(f.EventCodes(id), Codes{});
     EXPECT_EQ(f.Cell(id, "Http_Kol_vo"), "0");
     EXPECT_EQ(f.Cell(id, "Status"), LangText(277));
-    EXPECT_EQ(f.Probes.LastHttpTimeout(), 5 * f.Window.PingTimeout);
+    EXPECT_EQ(f.Probes.LastHttpTimeout(), 5 * f.Owner.Options().Timeout_Spin);
     f.Probes.SetHttp("127.0.0.1", "500 ");
     ASSERT_TRUE(f.RunPasses(1));
     EXPECT_EQ(f.EventCodes(id), Codes{"ID"});
@@ -130,7 +130,7 @@ TEST(CheckEngine, HttpFiveHundredWithReasonIsUp) {
 
 TEST(CheckEngine, EmptyCommunitySkipsSnmpEntirely) {
     EngineFixture f;
-    f.Window.N = 1;
+    f.SetThreshold(1);
     HostSpec spec;
     spec.Snmp = true;
     int id = f.AddHost(spec);
@@ -142,7 +142,7 @@ TEST(CheckEngine, EmptyCommunitySkipsSnmpEntirely) {
 
 TEST(CheckEngine, SnmpDownAndUpWriteStatusToHosts) {
     EngineFixture f;
-    f.Window.N = 2;
+    f.SetThreshold(2);
     HostSpec spec;
     spec.Ping = false;
     spec.Snmp = true;
@@ -161,7 +161,7 @@ TEST(CheckEngine, SnmpDownAndUpWriteStatusToHosts) {
 
 TEST(CheckEngine, LatencyNeedsMoreThanNPassesAndNoSamplesCountsAsOver) {
     EngineFixture f;
-    f.Window.N = 3;
+    f.SetThreshold(3);
     HostSpec spec;
     spec.Ping = false;
     spec.SPingAlarm = true;
@@ -202,6 +202,8 @@ TEST(CheckEngine, TrafficDropRaisesOnceAndRemembersAlarm) {
                                     "values (7,'0','0',?,?,?)",
                                     {t, in, out});
     };
+    // No sampling walk beside the passes: the test's own samples stay the newest.
+    f.Owner.CloseSamplingWindow();
     sample(100, "30000", "30000");
     sample(100, "8999", "9000"); // same time: the id decides which is newer
     ASSERT_TRUE(f.RunPasses(1));
@@ -220,7 +222,7 @@ TEST(CheckEngine, TrafficDropRaisesOnceAndRemembersAlarm) {
 
 TEST(CheckEngine, EventQueueRowAndAlarmOffHost) {
     EngineFixture f;
-    f.Window.N = 1;
+    f.SetThreshold(1);
     HostSpec noted;
     noted.Note = QStringLiteral("core switch");
     int a = f.AddHost(noted);
@@ -231,7 +233,7 @@ TEST(CheckEngine, EventQueueRowAndAlarmOffHost) {
     f.Probes.SetPing("127.0.0.1", "Timeout");
     f.Probes.SetPing("127.0.0.2", "Timeout");
     std::vector<std::vector<QString>> queued;
-    f.Controller->SetDispatcher([&] {
+    f.Owner.Dispatch = [&] {
         for (int r = 0; r < f.DownHostGrid.RowCount(); ++r) {
             queued.push_back({f.DownHostGrid.Cell("Host_name", r).GetAsString(),
                               f.DownHostGrid.Cell("State", r).GetAsString(),
@@ -240,7 +242,7 @@ TEST(CheckEngine, EventQueueRowAndAlarmOffHost) {
                               QString::number(f.DownHostGrid.Cell("State", r).Color())});
         }
         f.DownHostGrid.ClearRows();
-    });
+    };
     ASSERT_TRUE(f.RunPasses(1));
     ASSERT_EQ(queued.size(), 1u); // the host with alerts off queues nothing
     EXPECT_TRUE(queued[0][0].endsWith(" - router, core switch")) << queued[0][0].toStdString();
@@ -256,7 +258,7 @@ TEST(CheckEngine, EventQueueRowAndAlarmOffHost) {
 
 TEST(CheckEngine, QuotesAndCyrillicReachTheDatabaseExactly) {
     EngineFixture f;
-    f.Window.N = 1;
+    f.SetThreshold(1);
     int id = f.AddHost({});
     f.Probes.SetPing("127.0.0.1", "He said \"hi\" Сбой");
     ASSERT_TRUE(f.RunPasses(1));
@@ -279,7 +281,7 @@ TEST(CheckEngine, DisabledHostIsNotChecked) {
 
 TEST(CheckEngine, DeletedHostIsSkippedNotConfused) {
     EngineFixture f;
-    f.Window.N = 1;
+    f.SetThreshold(1);
     HostSpec a;
     a.IP = QStringLiteral("127.0.0.10");
     int first = f.AddHost(a);
@@ -288,86 +290,23 @@ TEST(CheckEngine, DeletedHostIsSkippedNotConfused) {
     int second = f.AddHost(b);
     f.Probes.SetHanging("127.0.0.10");
     f.Probes.SetPing("127.0.0.11", "Timeout");
-    ASSERT_TRUE(f.Controller->BitBtn7Click());
+    f.Owner.PassesAllowed = 1;
+    ASSERT_TRUE(f.Start());
     ASSERT_TRUE(f.WaitFor([&] { return f.Probes.PingCalls("127.0.0.10") > 0; }, 5000));
     // While the first host's echo runs, the host is deleted from the table.
     f.Hosts.DeleteRow(f.RowOf(first));
     f.Probes.SetPing("127.0.0.10", "Timeout");
     // Release the hanging echo by stopping and restarting the probes' cancel is not wanted here;
     // instead stop monitoring: the first host's results must not land on the second host's row.
-    f.Controller->BitBtn7Click();
-    ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 5000));
+    ASSERT_TRUE(f.WaitEnded(5000));
     EXPECT_EQ(f.Cell(second, "ICMP_kol_vo_p"), "0");
     EXPECT_EQ(f.EventCodes(second), Codes{});
     EXPECT_EQ(f.EventCodes(first), Codes{});
 }
 
-TEST(CheckEngine, StopDuringLongPauseEndsThreadsQuicklyAndStartWaitsForThem) {
-    EngineFixture f;
-    f.Window.Delay = 60;
-    f.AddHost({});
-    ASSERT_TRUE(f.Controller->BitBtn7Click());
-    ASSERT_TRUE(f.WaitFor([&] { return f.Controller->PassCount() >= 1; }, 5000));
-    EXPECT_EQ(PassPauseMs.load(), 60000);
-    QElapsedTimer clock;
-    clock.start();
-    f.Controller->BitBtn7Click();
-    EXPECT_FALSE(MonitoringActive.load());
-    EXPECT_EQ(f.Window.Panels[2], "Program now is NOT active");
-    EXPECT_TRUE(f.Window.PanelRed[2]);
-    // Start right after stop is refused while the old threads end.
-    if (f.Controller->ThreadsRunning()) {
-        EXPECT_FALSE(f.Controller->BitBtn7Click());
-        EXPECT_FALSE(f.Window.StartStopEnabled);
-    }
-    ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 1000));
-    EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_TRUE(f.WaitFor([&] { return f.Window.StartStopEnabled; }, 1000));
-    EXPECT_LE(f.Controller->RunningCheckThreads(), 0);
-}
-
-TEST(CheckEngine, StopThenImmediateStartNeverRunsTwoCheckThreads) {
-    EngineFixture f;
-    f.AddHost({});
-    int most = 0;
-    for (int i = 0; i < 20; ++i) {
-        f.Controller->BitBtn7Click();
-        most = std::max(most, f.Controller->RunningCheckThreads());
-        f.Controller->BitBtn7Click();
-        f.Controller->BitBtn7Click();
-        most = std::max(most, f.Controller->RunningCheckThreads());
-        f.WaitFor([&] { return false; }, 3);
-        most = std::max(most, f.Controller->RunningCheckThreads());
-        if (MonitoringActive.load()) {
-            f.Controller->BitBtn7Click();
-        }
-        ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 5000));
-    }
-    EXPECT_EQ(most, 1);
-}
-
-TEST(CheckEngine, ShutdownCancelsHangingCheckWithinLimit) {
-    EngineFixture f;
-    f.AddHost({});
-    f.Probes.SetHanging("127.0.0.1");
-    f.Controller->StartTimers();
-    ASSERT_TRUE(f.Controller->BitBtn7Click());
-    ASSERT_TRUE(f.WaitFor([&] { return f.Probes.PingCalls("127.0.0.1") > 0; }, 5000));
-    QElapsedTimer clock;
-    clock.start();
-    f.Controller->Shutdown(2000);
-    EXPECT_LT(clock.elapsed(), 2000);
-    EXPECT_FALSE(f.Controller->ThreadsRunning());
-    // Closed for good: no timer can start a pass or a transaction after the close has committed.
-    EXPECT_FALSE(f.Controller->Timer4.isActive());
-    EXPECT_FALSE(f.Controller->Timer10.isActive());
-    EXPECT_FALSE(f.Controller->BitBtn7Click());
-    EXPECT_FALSE(MonitoringActive.load());
-}
-
 TEST(CheckEngineRows, NonNumericCounterDoesNotStopLaterHosts) {
     EngineFixture f;
-    f.Window.N = 2;
+    f.SetThreshold(2);
     HostSpec odd;
     odd.IP = QStringLiteral("127.0.0.20");
     int first = f.AddHost(odd);
@@ -384,4 +323,57 @@ TEST(CheckEngineRows, NonNumericCounterDoesNotStopLaterHosts) {
     EXPECT_EQ(f.EventCodes(first), Codes{"ID"});
     EXPECT_EQ(f.EventCodes(second), Codes{"ID"});
     EXPECT_EQ(f.Cell(second, "Status"), LangText(280));
+}
+
+TEST(CheckEngineOptions, AChangeDuringAHostAppliesFromTheNextHostNeverHalfWithinOne) {
+    EngineFixture f;
+    f.SetThreshold(1);
+    f.SetPingTimeout(100);
+    HostSpec first;
+    first.IP = QStringLiteral("127.0.0.40");
+    first.Http = true;
+    int a = f.AddHost(first);
+    HostSpec second = first;
+    second.IP = QStringLiteral("127.0.0.41");
+    int b = f.AddHost(second);
+    f.Probes.SetHttp("127.0.0.40", "0 ");
+    f.Probes.SetHttp("127.0.0.41", "0 ");
+    // While the first host's HTTP probe runs, the operator raises the threshold and the time-out.
+    f.Probes.OnHttp = [&](const std::string& Host) {
+        if (Host == "127.0.0.40") {
+            f.Owner.SetOptions([](TSettings& s) {
+                s.ploss_spin = 5;
+                s.Timeout_Spin = 300;
+            });
+        }
+    };
+    ASSERT_TRUE(f.RunPasses(1));
+    f.Probes.OnHttp = nullptr;
+    // The first host's steps all use the options of its start: 5 x 100 ms, down at N = 1.
+    EXPECT_EQ(f.Probes.HttpTimeout("127.0.0.40"), 500);
+    EXPECT_EQ(f.EventCodes(a), Codes{"ID"});
+    EXPECT_EQ(f.Cell(a, "Http_Status"), LangText(294) + " ");
+    // The next host takes the new ones: 5 x 300 ms, and one failure is not yet N = 5.
+    EXPECT_EQ(f.Probes.HttpTimeout("127.0.0.41"), 1500);
+    EXPECT_EQ(f.EventCodes(b), Codes{});
+    EXPECT_EQ(f.Cell(b, "Http_Kol_vo"), "1");
+    EXPECT_EQ(f.Cell(b, "Http_Status"), "");
+    // The echo keeps the time-out the run started with.
+    EXPECT_EQ(f.Probes.LastPingTimeout("127.0.0.40"), 100);
+    EXPECT_EQ(f.Probes.LastPingTimeout("127.0.0.41"), 100);
+}
+
+TEST(CheckEngineOwner, APassRunsOnATestOwnerAloneAndDispatchesOnlyQueuedEvents) {
+    EngineFixture f;
+    f.SetThreshold(2);
+    int id = f.AddHost({});
+    f.Probes.SetPing("127.0.0.1", "Timeout");
+    ASSERT_TRUE(f.RunPasses(1));
+    EXPECT_EQ(f.PassCount(), 1);
+    EXPECT_TRUE(f.Owner.DispatchedQueueSizes.empty()); // nothing queued: no dispatch
+    EXPECT_EQ(f.Owner.LastProgress(), LangText(378) + " router");
+    ASSERT_TRUE(f.RunPasses(1));
+    EXPECT_EQ(f.Owner.DispatchedQueueSizes, std::vector<int>{1});
+    EXPECT_EQ(f.EventCodes(id), Codes{"ID"});
+    EXPECT_EQ(f.DownHostGrid.RowCount(), 0);
 }

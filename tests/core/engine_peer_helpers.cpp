@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <climits>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -17,19 +18,14 @@
 #include <unistd.h>
 
 PeerEngineFixture::PeerEngineFixture() {
-    // The base made its controller on the fake probes; this one checks the real network.
-    Controller.reset();
-    Controller = std::make_unique<TMonitorController>(Hosts, DownHostGrid, Database, Window, NetProbes);
-    Controller->Timer_time_to_ping.setInterval(40);
-    Controller->SetDispatcher([this] {
-        DispatchedQueueSizes.push_back(DownHostGrid.RowCount());
-        DownHostGrid.ClearRows();
-    });
+    // The base's owner checks through the fake probes; this one checks the real network.
+    Owner.UseProbes(NetProbes);
 }
 
 PeerEngineFixture::~PeerEngineFixture() {
-    // The controller borrows NetProbes, which goes before the base.
-    Controller.reset();
+    // The threads use NetProbes, which goes before the base.
+    WaitEnded();
+    Owner.UseProbes(Probes);
 }
 
 std::vector<std::string> PeerEngineFixture::CliRows(const std::string& SQL) {
@@ -51,15 +47,16 @@ std::vector<std::string> PeerEngineFixture::CliRows(const std::string& SQL) {
 }
 
 bool PeerEngineFixture::RunUntil(const std::function<bool()>& Done, int Passes, int LimitMs) {
-    if (!Controller->BitBtn7Click()) {
+    // Passes run freely until the condition holds, then Passes more.
+    Owner.PassesAllowed = INT_MAX;
+    if (!Start()) {
         return false;
     }
     bool done = WaitFor(Done, LimitMs);
-    const int target = Controller->PassCount() + Passes;
-    done = done && WaitFor([&] { return Controller->PassCount() >= target; }, LimitMs);
-    Controller->BitBtn7Click();
-    bool ended = WaitFor([&] { return !Controller->ThreadsRunning(); }, LimitMs);
-    QCoreApplication::processEvents();
+    const int target = Owner.PassCount + Passes;
+    done = done && WaitFor([&] { return Owner.PassCount >= target; }, LimitMs);
+    bool ended = WaitEnded(LimitMs);
+    Owner.PassesAllowed = Owner.PassCount;
     return done && ended;
 }
 

@@ -14,7 +14,7 @@ const std::string OutOid = "1.3.6.1.2.1.2.2.1.16.2";
 class Sampling : public ::testing::Test {
 protected:
     void SetUp() override {
-        f.Controller->timer_pm.setInterval(2);
+        f.Owner.RepeatSampling = true;
         HostSpec spec;
         spec.Ping = false;
         spec.PortCheck = true;
@@ -29,12 +29,11 @@ protected:
     int Samples() { return int(f.Rows("select id from traf_p").size()); }
     // Starts monitoring, waits until the table holds Count samples, stops.
     bool SampleUntil(int Count) {
-        if (!f.Controller->BitBtn7Click()) {
+        if (!f.Start()) {
             return false;
         }
         bool ok = f.WaitFor([&] { return Samples() >= Count; }, 10000);
-        f.Controller->BitBtn7Click();
-        return f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 5000) && ok;
+        return f.WaitEnded(5000) && ok;
     }
     std::vector<QString> Row(int N) {
         return f.Rows("select ID_p,T_in,T_out,Curr_traf_in,Curr_traf_out from traf_p order by id")[N];
@@ -91,14 +90,13 @@ TEST_F(Sampling, LatencySampleIsEchoTimeOrTimeout) {
     spec.SPingCheck = true;
     int latency = f.AddHost(spec);
     f.Probes.SetPing("127.0.0.5", "", 17);
-    ASSERT_TRUE(f.Controller->BitBtn7Click());
+    ASSERT_TRUE(f.Start());
     ASSERT_TRUE(f.WaitFor([&] { return !f.Rows("select id from Ping_data").empty(); }, 5000));
     f.Probes.SetPing("127.0.0.5", "Timeout");
     ASSERT_TRUE(f.WaitFor([&] {
         return f.Rows("select id from Ping_data where timeout=2000").size() > 0;
     }, 5000));
-    f.Controller->BitBtn7Click();
-    ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 5000));
+    ASSERT_TRUE(f.WaitEnded(5000));
     auto rows = f.Rows("select ID_h, timeout from Ping_data order by id");
     EXPECT_EQ(rows[0], (std::vector<QString>{QString::number(latency), "17"}));
     EXPECT_EQ(f.Probes.LastPingTimeout("127.0.0.5"), 5000);

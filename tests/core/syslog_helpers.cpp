@@ -56,14 +56,6 @@ std::vector<SyslogRow> SyslogRows(TSQLiteDatabase& Database) {
     return rows;
 }
 
-std::vector<QString> ProgramLogLines(TSQLiteDatabase& Database) {
-    std::vector<QString> lines;
-    const auto table = Database.OpenResultTable(QStringLiteral("select Status from program_log order by ID"));
-    for (; !table->AtEnd(); table->NextRow())
-        lines.push_back(table->FieldTextOrEmpty(0));
-    return lines;
-}
-
 DatabaseStall::DatabaseStall(TSQLiteDatabase& Database) {
     std::future<void> held = FHeld.get_future();
     FHolder = std::thread([this, &Database, released = FRelease.get_future()]() mutable {

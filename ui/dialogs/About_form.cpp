@@ -7,6 +7,6 @@ TAbout_f::TAbout_f(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("About_f"));
 }
 
-void TAbout_f::FormCreate() {
+void TAbout_f::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }

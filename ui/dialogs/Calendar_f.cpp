@@ -7,6 +7,6 @@ TCalendar_form::TCalendar_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Calendar_form"));
 }
 
-void TCalendar_form::FormCreate() {
+void TCalendar_form::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }

@@ -4,7 +4,7 @@
 #include "core/AlertFlags.h"
 #include "core/ExceptionGuard.h"
 #include "core/LangTexts.h"
-#include "ui/main/main_form.h"
+#include "core/MonitorServices.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -38,16 +38,8 @@ TSoundDisableForm::TSoundDisableForm(QWidget* parent) : QDialog(parent) {
             [this] { Guarded("TSoundDisableForm.BitBtn2Click", [this] { BitBtn2Click(); }); });
 }
 
-void TSoundDisableForm::FormCreate() {
-    if (!Form1) {
-        return;
-    }
-    SoundAlarmBox = Form1->CheckBox_soundalarm;
-    SaveSettings = [] {
-        if (Form1) {
-            Form1->SaveSettings();
-        }
-    };
+void TSoundDisableForm::FormCreate(TMonitorServices&) {
+    // Nothing to load: the main window hands over its box and settings save when it shows us.
 }
 
 void TSoundDisableForm::BitBtn1Click() {

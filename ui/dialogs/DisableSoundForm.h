@@ -9,6 +9,8 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 
+class TMonitorServices;
+
 class TSoundDisableForm : public QDialog {
     Q_OBJECT
 
@@ -16,9 +18,8 @@ public:
     explicit TSoundDisableForm(QWidget* parent = nullptr);
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
-    // creation order of the program's windows. Finds the main window's "Sound alert" box and
-    // its settings save.
-    void FormCreate();
+    // creation order of the program's windows.
+    void FormCreate(TMonitorServices& Services);
 
     // "program restart": only closes; the caller has already set the sound state.
     void BitBtn1Click();
@@ -31,7 +32,7 @@ public:
     QPushButton* BitBtn1 = nullptr; // "program restart"
     QPushButton* BitBtn2 = nullptr; // "manually turn it on"
 
-    // The main window's "Sound alert" box and settings save; FormCreate sets them.
+    // The main window's "Sound alert" box and settings save; whoever shows the dialog sets them.
     QCheckBox* SoundAlarmBox = nullptr;
     std::function<void()> SaveSettings;
 };

@@ -4,11 +4,13 @@
 
 #include "core/DataFolder.h"
 #include "core/ExceptionGuard.h"
+#include "core/MonitorServices.h"
 #include "core/MonitorState.h"
 #include "core/ProgramLog.h"
 #include "core/PumpDelay.h"
 #include "platform/InputBox.h"
 #include "platform/MessageBox.h"
+#include "ui/main/SettingsBinding.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -105,7 +107,11 @@ TEmail_settings_form::TEmail_settings_form(QWidget* parent)
     RadioButton_AS_mail_serverClick();
 }
 
-TEmail_settings_form::~TEmail_settings_form() = default;
+TEmail_settings_form::~TEmail_settings_form() {
+    if (FServices) {
+        FServices->Channels().SetMail(nullptr);
+    }
+}
 
 void TEmail_settings_form::BuildPages() {
     auto* layout = new QVBoxLayout(this);
@@ -304,12 +310,48 @@ void TEmail_settings_form::ApplySettings(const TNotificationSettings& s) {
     RadioButton_AS_mail_serverClick();
 }
 
-void TEmail_settings_form::FormCreate() {
+void TEmail_settings_form::FormCreate(TMonitorServices& Services) {
     TNotificationSettings settings = CurrentSettings();
     Settings->clear();
     if (LoadNotificationSettingsFile(SettingsFileName(), settings) > 0) {
         ApplySettings(settings);
     }
+    BindDispatcherOptions(Services);
+    FServices = &Services;
+    Services.Channels().SetMail(this);
+    // The test message goes through whichever messaging client is registered.
+    TAlarmChannels* channels = &Services.Channels();
+    SetMessagingSeam({[channels] { return channels->Messaging().LoggedIn(); },
+                      [channels](qint64 Uin, const QString& Password, quint32 Status) {
+                          channels->Messaging().Login(Uin, Password, Status);
+                      },
+                      [channels](qint64 Uin, const QString& Text) {
+                          return channels->Messaging().SendMessage(Uin, Text);
+                      }});
+}
+
+// The dispatcher reads these from the options; the form's loaded values go there first, then
+// every change of the controls follows.
+void TEmail_settings_form::BindDispatcherOptions(TMonitorServices& Services) {
+    TSettingsModel& model = Services.Settings();
+    model.Update([this](TSettings& s) {
+        s.CheckBox_send_if_down = CheckBox_send_if_down->isChecked();
+        s.CheckBox_send_if_up = CheckBox_send_if_up->isChecked();
+        s.ICQ_UIN_Edit = ICQ_UIN_Edit->text();
+        s.ICQ_Password_Edit = ICQ_Password_Edit->text();
+    });
+    BindCheckBox(*CheckBox_send_if_down, model, &TSettings::CheckBox_send_if_down);
+    BindCheckBox(*CheckBox_send_if_up, model, &TSettings::CheckBox_send_if_up);
+    BindLineEdit(*ICQ_UIN_Edit, model, &TSettings::ICQ_UIN_Edit);
+    BindLineEdit(*ICQ_Password_Edit, model, &TSettings::ICQ_Password_Edit);
+}
+
+TSendResult TEmail_settings_form::SendNotificationMail(const QString& Recipients, const QString& Subject,
+                                                       const QStringList& Body) {
+    // The dispatcher writes the one "not sent" line, with this reason.
+    Memo1->setPlainText(Body.join(QLatin1Char('\n')));
+    const TMailResult mail = SendMemo(Recipients, Subject, true);
+    return {mail.Sent, mail.Reason};
 }
 
 void TEmail_settings_form::RadioButton_AS_mail_serverClick() {
@@ -492,22 +534,4 @@ TMailResult SendNotificationMail(const QString& Recipients, const QString& Subje
         AddProgramLog(QStringLiteral("Email alert: not sent to %1: %2").arg(Recipients, result.Reason));
     }
     return result;
-}
-
-bool NotificationSendIfDown() {
-    return Email_settings_form ? Email_settings_form->CheckBox_send_if_down->isChecked()
-                               : TNotificationSettings{}.SendIfDown;
-}
-
-bool NotificationSendIfUp() {
-    return Email_settings_form ? Email_settings_form->CheckBox_send_if_up->isChecked()
-                               : TNotificationSettings{}.SendIfUp;
-}
-
-QString NotificationIcqUinText() {
-    return Email_settings_form ? Email_settings_form->ICQ_UIN_Edit->text() : QString();
-}
-
-QString NotificationIcqPassword() {
-    return Email_settings_form ? Email_settings_form->ICQ_Password_Edit->text() : QString();
 }

@@ -3,6 +3,7 @@
 // that sends one alert mail.
 #pragma once
 
+#include "core/AlarmChannels.h"
 #include "core/NotificationSettings.h"
 #include "core/SmtpSend.h"
 
@@ -29,15 +30,24 @@ struct TMessagingSeam {
     std::function<bool(qint64 Uin, const QString& Text)> SendMessage;
 };
 
-class TEmail_settings_form : public QDialog {
+class TMonitorServices;
+
+// Also the monitor's mail channel: the alarm dispatcher sends its alert mail through this form.
+class TEmail_settings_form : public QDialog, public IMailChannel {
     Q_OBJECT
 
 public:
     explicit TEmail_settings_form(QWidget* parent = nullptr);
     ~TEmail_settings_form() override;
 
-    // Creation handler: loads ESettings.cnfg once; without a readable file the defaults stay.
-    void FormCreate();
+    // Creation handler: loads ESettings.cnfg once (without a readable file the defaults stay),
+    // binds the switches and the messaging account the dispatcher reads to the options, and
+    // registers the form as the mail channel.
+    void FormCreate(TMonitorServices& Services);
+
+    // IMailChannel: the alert mail, body and all (see the free function below).
+    TSendResult SendNotificationMail(const QString& Recipients, const QString& Subject,
+                                     const QStringList& Body) override;
 
     // Handlers.
     void RadioButton_AS_mail_serverClick(); // both radio buttons: the six server controls
@@ -109,6 +119,9 @@ private:
     TMailResult SendMemo(const QString& Recipients, const QString& Subject, bool AbandonWhenMonitoringStops);
     void BuildPages();
 
+    void BindDispatcherOptions(TMonitorServices& Services);
+
+    TMonitorServices* FServices = nullptr;
     TMessagingSeam FMessaging;
     std::function<void(const QString&)> FOpenUrl;
     int FConnectTimeoutMs = 10000;
@@ -125,10 +138,3 @@ extern TEmail_settings_form* Email_settings_form;
 // Not sent (with the reason) while the form does not exist. A failure writes one program-log line
 // with the recipients and the reason.
 TMailResult SendNotificationMail(const QString& Recipients, const QString& Subject, const QStringList& Body);
-
-// The form's switches and messaging account as the dispatcher reads them (the form's defaults
-// while the form does not exist).
-bool NotificationSendIfDown();     // CheckBox_send_if_down
-bool NotificationSendIfUp();       // CheckBox_send_if_up
-QString NotificationIcqUinText();  // ICQ_UIN_Edit
-QString NotificationIcqPassword(); // ICQ_Password_Edit

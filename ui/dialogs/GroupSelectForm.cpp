@@ -7,6 +7,6 @@ TGroup_Select_Form::TGroup_Select_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Group_Select_Form"));
 }
 
-void TGroup_Select_Form::FormCreate() {
+void TGroup_Select_Form::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }

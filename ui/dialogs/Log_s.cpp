@@ -7,6 +7,6 @@ TLogs::TLogs(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Logs"));
 }
 
-void TLogs::FormCreate() {
+void TLogs::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }

@@ -7,6 +7,6 @@ TMultiple_hosts_edit_form::TMultiple_hosts_edit_form(QWidget* parent) : QDialog(
     setObjectName(QStringLiteral("Multiple_hosts_edit_form"));
 }
 
-void TMultiple_hosts_edit_form::FormCreate() {
+void TMultiple_hosts_edit_form::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }

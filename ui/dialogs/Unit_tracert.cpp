@@ -4,12 +4,12 @@
 #include "core/DataFolder.h"
 #include "core/DatabaseLoader.h"
 #include "core/ExceptionGuard.h"
+#include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
 #include "core/SQLiteDb.h"
 #include "net/SnmpQuery.h"
 #include "net/pingsend.h"
 #include "ui/main/Progress_form.h"
-#include "ui/main/main_form.h"
 
 TPing_tracert_form* Ping_tracert_form = nullptr;
 
@@ -21,7 +21,8 @@ TPing_tracert_form::TPing_tracert_form(QWidget* parent) : QDialog(parent) {
 
 TPing_tracert_form::~TPing_tracert_form() = default;
 
-void TPing_tracert_form::FormCreate() {
+void TPing_tracert_form::FormCreate(TMonitorServices& Services) {
+    FServices = &Services;
     LoadDatabase();
     Timer6.start();
 }
@@ -29,12 +30,10 @@ void TPing_tracert_form::FormCreate() {
 void TPing_tracert_form::LoadDatabase() {
     TDatabaseLoadContext context;
     context.DataFolder = DataFolder();
-    if (Form1) {
-        context.HostGrid = Form1->DataGrid1.get();
-        context.GroupTree = Form1;
-    }
+    context.HostGrid = &FServices->DataGrid1();
+    context.GroupTree = FServices->GroupTree();
     context.Progress = Progress_Form;
-    LoadDatabaseAtStart(MonitorDatabase, context);
+    LoadDatabaseAtStart(FServices->Database(), context);
     if (!IcmpEchoAvailable()) {
         AddProgramLog(QStringLiteral("ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets "
                                      "can be opened, so every echo check fails."));
@@ -42,8 +41,8 @@ void TPing_tracert_form::LoadDatabase() {
 }
 
 void TPing_tracert_form::Timer6Timer() {
-    if (MonitorDatabase.IsOpen()) {
-        FBackup.Start(DataFolder(), MonitorDatabase);
+    if (FServices && FServices->Database().IsOpen()) {
+        FBackup.Start(DataFolder(), FServices->Database());
     }
 }
 

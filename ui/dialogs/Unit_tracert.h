@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QTimer>
 
+class TMonitorServices;
+
 class TPing_tracert_form : public QDialog {
     Q_OBJECT
 
@@ -15,7 +17,7 @@ public:
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate();
+    void FormCreate(TMonitorServices& Services);
 
     // The database loader: opens the database, creates missing tables, builds both group trees
     // and loads the host table. Runs from FormCreate.
@@ -30,6 +32,7 @@ public:
                               QString& Result);
 
 private:
+    TMonitorServices* FServices = nullptr;
     TDatabaseBackup FBackup;
 };
 

@@ -7,6 +7,6 @@ TSelect_date_Form::TSelect_date_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Select_date_Form"));
 }
 
-void TSelect_date_Form::FormCreate() {
+void TSelect_date_Form::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }

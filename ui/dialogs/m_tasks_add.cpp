@@ -7,6 +7,6 @@ TAdd_M_hosts::TAdd_M_hosts(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Add_M_hosts"));
 }
 
-void TAdd_M_hosts::FormCreate() {
+void TAdd_M_hosts::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }

@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+class TMonitorServices;
+
 class TAdd_M_hosts : public QDialog {
     Q_OBJECT
 
@@ -11,7 +13,7 @@ public:
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate();
+    void FormCreate(TMonitorServices& Services);
 };
 
 extern TAdd_M_hosts* Add_M_hosts;

@@ -7,6 +7,6 @@ TTasks_form::TTasks_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Tasks_form"));
 }
 
-void TTasks_form::FormCreate() {
+void TTasks_form::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }

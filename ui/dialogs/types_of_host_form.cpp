@@ -7,6 +7,6 @@ TTypes_form::TTypes_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Types_form"));
 }
 
-void TTypes_form::FormCreate() {
+void TTypes_form::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }

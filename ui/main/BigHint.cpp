@@ -167,7 +167,7 @@ TBig_hint_form::TBig_hint_form(std::unique_ptr<ITrayIconBackend> Backend, QWidge
 
 TBig_hint_form::~TBig_hint_form() = default;
 
-void TBig_hint_form::FormCreate() {
+void TBig_hint_form::FormCreate(TMonitorServices&) {
     TextTrayIcon1->SetIcon(QIcon(StateIconPicture(TSummaryIcon::Image7)));
     FStateIcon = TSummaryIcon::Image7;
     TextTrayIcon1->SetIconVisible(true);

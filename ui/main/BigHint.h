@@ -19,6 +19,7 @@ class QAction;
 class QMenu;
 class QPushButton;
 class TBigHintWindow;
+class TMonitorServices;
 
 // The pictures of the host states: "OO" on lime (Image7, no host down), yellow (Image8, packet
 // loss) and red (Image6, a host down).
@@ -52,7 +53,7 @@ public:
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows. Shows the icon with Image7's picture.
-    void FormCreate();
+    void FormCreate(TMonitorServices& Services);
 
     // The main window, shown and restored by a click and hidden by a double click;
     // ApplyWindowState then applies its saved window state code.

@@ -4,7 +4,9 @@
 
 #include "core/DataFolder.h"
 #include "core/ExceptionGuard.h"
+#include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
+#include "core/SQLiteDb.h"
 #include "core/Synchronize.h"
 #include "ui/dialogs/About_form.h"
 #include "ui/dialogs/Calendar_f.h"
@@ -50,6 +52,12 @@ std::vector<CreatedForm>& CreatedForms() {
     return forms;
 }
 
+// The services the windows share: made before the first window, gone after the last.
+std::unique_ptr<TMonitorServices>& Services() {
+    static std::unique_ptr<TMonitorServices> services;
+    return services;
+}
+
 // Like the toolkit's form creation: the global pointer is set before the creation handler runs,
 // so the handler (and anything it calls) can already reach the window through it.
 template <class T> void CreateForm(T*& pointer, const char* className) {
@@ -60,7 +68,7 @@ template <class T> void CreateForm(T*& pointer, const char* className) {
                               }});
     const QString step = QString::fromLatin1(className) + QStringLiteral(".FormCreate");
     TraceStartupStep(step);
-    Guarded(step.toLatin1().constData(), [&pointer] { pointer->FormCreate(); });
+    Guarded(step.toLatin1().constData(), [&pointer] { pointer->FormCreate(*Services()); });
 }
 
 // Termination signals write one byte into a pipe; the event loop reads it and runs Exit.
@@ -168,6 +176,7 @@ QStringList FormCreationOrder() {
 }
 
 void CreateForms() {
+    Services() = std::make_unique<TMonitorServices>(MonitorDatabase, DataFolder());
     CreateForm(Form1, "TForm1");
     CreateForm(Alert_window, "TAlert_window");
     CreateForm(Progress_Form, "TProgress_Form");
@@ -206,6 +215,10 @@ void CloseProgram() {
 }
 
 void DestroyForms() {
+    // No worker runs on the windows while they go.
+    if (Services()) {
+        Services()->Controller().Shutdown(2000);
+    }
     auto& forms = CreatedForms();
     // The main window goes last: other windows may still refer to it while they are destroyed.
     while (!forms.empty()) {
@@ -214,6 +227,7 @@ void DestroyForms() {
         last.form.reset();
         last.clearPointer();
     }
+    Services().reset();
 }
 
 int RunProgram(int argc, char** argv) {

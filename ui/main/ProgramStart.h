@@ -9,8 +9,9 @@ inline constexpr const char* ApplicationTitle = "Zorvanite Tarnequill Pro ";
 // The whole program; returns the process exit code.
 int RunProgram(int argc, char** argv);
 
-// Creates the program's windows in their fixed order, each running its creation handler (a
-// failing handler is reported and the window still exists). Needs a QApplication.
+// Creates the monitor's services (on MonitorDatabase and the Data folder), then the program's
+// windows in their fixed order, each running its creation handler with the services (a failing
+// handler is reported and the window still exists). Needs a QApplication.
 void CreateForms();
 
 // The class names of the program's windows, in creation order.
@@ -22,5 +23,6 @@ void ApplyStartVisibility(bool trayAvailable);
 // Exit: closes the main window for good, running the close sequence.
 void CloseProgram();
 
-// Destroys every window created by CreateForms(), in reverse order, and clears their pointers.
+// Stops the monitor, destroys every window created by CreateForms() in reverse order, clears their
+// pointers, and destroys the services last.
 void DestroyForms();

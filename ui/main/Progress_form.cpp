@@ -16,7 +16,7 @@ TProgress_Form::TProgress_Form(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     resize(420, 60);
 }
 
-void TProgress_Form::FormCreate() {
+void TProgress_Form::FormCreate(TMonitorServices&) {
     // Nothing to load: the host load shows the window when it needs it.
 }
 

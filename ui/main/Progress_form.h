@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QProgressBar;
+class TMonitorServices;
 
 class TProgress_Form : public QWidget, public IHostLoadProgress {
     Q_OBJECT
@@ -15,7 +16,7 @@ public:
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate();
+    void FormCreate(TMonitorServices& Services);
 
     // The host load drives the window through these.
     void SetMaximum(int Maximum) override;

@@ -112,7 +112,7 @@ void TSoundControls::ShowMutedLook() {
         FParts.BitBtn3->setText(LangText(341));
     }
     if (FParts.SetStatusPanel) {
-        FParts.SetStatusPanel(1, LangText(322), true);
+        FParts.SetStatusPanel(TStatusPanel::SoundState, LangText(322), PanelColourRed);
     }
 }
 
@@ -122,7 +122,7 @@ void TSoundControls::ShowSoundsOnLook() {
         FParts.BitBtn3->setText(LangText(342));
     }
     if (FParts.SetStatusPanel) {
-        FParts.SetStatusPanel(1, LangText(323), false);
+        FParts.SetStatusPanel(TStatusPanel::SoundState, LangText(323), PanelColourBlack);
     }
 }
 
@@ -132,6 +132,8 @@ void TSoundControls::ShowSoundOffDialog(int Line) {
         return;
     }
     dialog->Label2->setText(LangText(Line));
+    dialog->SoundAlarmBox = FParts.CheckBox_soundalarm;
+    dialog->SaveSettings = FParts.SaveSettings;
     dialog->exec();
 }
 

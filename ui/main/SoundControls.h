@@ -3,7 +3,9 @@
 // Mute button and of status panel 1, and the audio layer's start and release.
 #pragma once
 
+#include "core/AlarmChannels.h"
 #include "core/SoundQueue.h"
+#include "core/StatusPanels.h"
 
 #include <QIcon>
 #include <QObject>
@@ -27,7 +29,7 @@ struct TSoundControlParts {
     QLineEdit* Up_Sound_Edit = nullptr;       // the up sound's file name
     QPushButton* Play_sound_button = nullptr; // preview of the up sound
     QPushButton* Browse_BitBtn = nullptr;     // "Browse" for the up sound
-    std::function<void(int Panel, const QString& Text, bool Red)> SetStatusPanel;
+    std::function<void(TStatusPanel Panel, const QString& Text, int Colour)> SetStatusPanel;
     std::function<void()> SaveSettings;
 };
 
@@ -37,7 +39,8 @@ using TOpenSoundDialog = std::function<QString(const QString& Folder, const QStr
 // The file chooser's filter.
 inline constexpr const char* SoundFileFilter = "All (*.wav *.mp3);;Wav (*.wav);;Mp3 (*.mp3)";
 
-class TSoundControls : public QObject {
+// Also the monitor's sound channel: the dispatcher plays the up sound and starts the queue here.
+class TSoundControls : public QObject, public ISoundChannel {
     Q_OBJECT
 
 public:
@@ -53,6 +56,11 @@ public:
     void FreeAudio();
     // The text of that line, empty while the device is open.
     QString NoDeviceLine() const { return FNoDeviceLine; }
+
+    // ISoundChannel
+    bool PlayUpSound(const QString& FileName) override { return FQueue.PlayUpSound(FileName); }
+    bool SoundTimerRunning() const override { return FQueue.SoundTimerRunning(); }
+    void StartSoundTimer() override { FQueue.StartSoundTimer(); }
 
     // Start-up settings: SoundMuted follows the "Sound alert" box, with the muted look when off.
     void ApplyStartupState();

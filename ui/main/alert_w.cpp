@@ -9,7 +9,7 @@ TAlert_window::TAlert_window(QWidget* parent) : TSlidePopup(parent) {
     setObjectName(QStringLiteral("Alert_window"));
 }
 
-void TAlert_window::FormCreate() {
+void TAlert_window::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }
 

@@ -2,6 +2,9 @@
 #include "ui/main/alert_w_up.h"
 
 #include "core/AlertFlags.h"
+#include "core/MonitorServices.h"
+#include "ui/main/AlertPopups.h"
+#include "ui/main/alert_w.h"
 
 TAlert_window_up* Alert_window_up = nullptr;
 
@@ -9,8 +12,19 @@ TAlert_window_up::TAlert_window_up(QWidget* parent) : TSlidePopup(parent) {
     setObjectName(QStringLiteral("Alert_window_up"));
 }
 
-void TAlert_window_up::FormCreate() {
-    // The window's start-up work joins here.
+TAlert_window_up::~TAlert_window_up() {
+    if (FServices) {
+        FServices->Channels().SetPopups(nullptr);
+    }
+}
+
+void TAlert_window_up::FormCreate(TMonitorServices& Services) {
+    if (!Alert_window) {
+        return;
+    }
+    FServices = &Services;
+    FPopups = std::make_unique<TAlertPopups>(*Alert_window, *this);
+    Services.Channels().SetPopups(FPopups.get());
 }
 
 void TAlert_window_up::PopupHidden() { UpAlertVisible = false; }

@@ -3,18 +3,28 @@
 
 #include "ui/main/SlidePopup.h"
 
+#include <memory>
+
+class TAlertPopups;
+class TMonitorServices;
+
 class TAlert_window_up : public TSlidePopup {
     Q_OBJECT
 
 public:
     explicit TAlert_window_up(QWidget* parent = nullptr);
+    ~TAlert_window_up() override;
 
-    // Creation handler: runs once, right after the window is created at start-up, in the fixed
-    // creation order of the program's windows.
-    void FormCreate();
+    // Creation handler (once, in the fixed creation order of the windows): registers both popups
+    // as the dispatcher's popup channel; the down popup is created before this one.
+    void FormCreate(TMonitorServices& Services);
 
 protected:
     void PopupHidden() override;
+
+private:
+    TMonitorServices* FServices = nullptr;
+    std::unique_ptr<TAlertPopups> FPopups;
 };
 
 extern TAlert_window_up* Alert_window_up;

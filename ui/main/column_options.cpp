@@ -10,7 +10,7 @@ TColumn_Form::TColumn_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Column_Form"));
 }
 
-void TColumn_Form::FormCreate() {
+void TColumn_Form::FormCreate(TMonitorServices&) {
     LoadStartupSettings();
 }
 

@@ -1,29 +1,25 @@
 // The main window's skeleton: creation, the Exit command and the close sequence.
 #include "ui/main/main_form.h"
 
-#include "core/AlarmDispatcher.h"
-#include "core/DataFolder.h"
 #include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
+#include "core/LangLines.h"
 #include "core/LangTexts.h"
+#include "core/MonitorServices.h"
 #include "core/MonitorState.h"
 #include "core/ProgramLog.h"
 #include "core/PumpDelay.h"
 #include "core/SQLiteDb.h"
 #include "core/SoundQueue.h"
 #include "core/Synchronize.h"
-#include "core/HostGrid.h"
-#include "core/HostStateMachine.h"
-#include "core/MonitorController.h"
-#include "core/NetHostProbes.h"
-#include "grid/GxGrid.h"
-#include "ui/main/MonitorBridge.h"
+#include "ui/main/SettingsBinding.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QColor>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -62,38 +58,33 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(Exit2, &QAction::triggered, this, &TForm1::Exit2Click);
 
-    DataGrid1 = std::make_unique<TDataGrid>();
-    DataGrid1->setObjectName(QStringLiteral("DataGrid1"));
-    CreateHostGridColumns(*DataGrid1);
-    DownHostGrid = std::make_unique<TDataGrid>();
-    CreateDownHostGridColumns(*DownHostGrid);
-    UpHostGrid = std::make_unique<TDataGrid>();
-    CreateDownHostGridColumns(*UpHostGrid);
-    Sound_down_grid = std::make_unique<TDataGrid>();
-    CreateSoundQueueColumns(*Sound_down_grid);
     CreateOptionControls();
     CreateStatusBar();
-    CreateSoundControls();
-
-    FProbes = std::make_unique<TNetHostProbes>();
-    FBridge = std::make_unique<TMainWindowMonitor>(*this);
-    FMonitor = std::make_unique<TMonitorController>(*DataGrid1, *DownHostGrid, MonitorDatabase, *FBridge, *FProbes);
-    FMonitor->SetDispatcher(
-        [this] { ::DispatchAlarms(*DownHostGrid, *FBridge, Up_Sound_Edit->text(), DataFolder()); });
-}
-
-TForm1::~TForm1() {
-    // The workers reach the grids and the window; they end before either goes.
-    FMonitor.reset();
-    FSound.reset();
-}
-
-void TForm1::CreateSoundControls() {
     sound_timer = new QTimer(this);
     sound_timer->setObjectName(QStringLiteral("sound_timer"));
     sound_timer->setInterval(1000);
     // A coarse timer may fire 50 ms late; the queue's next sound should not.
     sound_timer->setTimerType(Qt::PreciseTimer);
+}
+
+TForm1::~TForm1() {
+    if (!FServices) {
+        return;
+    }
+    // The workers end before the window goes; what it registered is withdrawn.
+    FServices->Controller().Shutdown(2000);
+    FServices->Channels().SetStatusPanels(nullptr);
+    FServices->Channels().SetSound(nullptr);
+    FServices->SetGroupTree(nullptr);
+    FSound.reset();
+}
+
+TMonitorController& TForm1::Monitor() {
+    return FServices->Controller();
+}
+
+// The sound queue plays the services' queue grid; made once the window has its services.
+void TForm1::CreateSoundControls() {
     TSoundControlParts parts;
     parts.BitBtn3 = BitBtn3;
     parts.BitBtn6 = BitBtn6;
@@ -101,8 +92,8 @@ void TForm1::CreateSoundControls() {
     parts.Up_Sound_Edit = Up_Sound_Edit;
     parts.Play_sound_button = Play_sound_button;
     parts.Browse_BitBtn = Browse_BitBtn;
-    parts.SetStatusPanel = [this](int Panel, const QString& Text, bool Red) {
-        SetStatusPanel(Panel, Text, Red);
+    parts.SetStatusPanel = [this](TStatusPanel Panel, const QString& Text, int Colour) {
+        SetPanelText(Panel, Text, Colour);
     };
     parts.SaveSettings = [this] {
         SaveSettings();
@@ -149,17 +140,16 @@ void TForm1::CreateOptionControls() {
     soundButtons->addWidget(BitBtn6);
     soundButtons->addWidget(BitBtn3);
     form->addRow(soundButtons);
-    auto spin = [&](const char* name, int low, int high, int value, const QString& label) {
+    // Ranges and values come from the settings model once the window is bound to it.
+    auto spin = [&](const char* name, const QString& label) {
         auto* box = new QSpinBox(options);
         box->setObjectName(QString::fromLatin1(name));
-        box->setRange(low, high);
-        box->setValue(value);
         form->addRow(label, box);
         return box;
     };
-    ploss_spin = spin("ploss_spin", 2, 10000, 10, QStringLiteral("Alarm when checks fail:"));
-    Delay_spin = spin("Delay_spin", 1, 10000, 2, QStringLiteral("Test delay:"));
-    Timeout_Spin = spin("Timeout_Spin", 2, 10000, 2000, QStringLiteral("Ping timeout:"));
+    ploss_spin = spin("ploss_spin", QStringLiteral("Alarm when checks fail:"));
+    Delay_spin = spin("Delay_spin", QStringLiteral("Test delay:"));
+    Timeout_Spin = spin("Timeout_Spin", QStringLiteral("Ping timeout:"));
     auto check = [&](const char* name, const QString& text) {
         auto* box = new QCheckBox(text, options);
         box->setObjectName(QString::fromLatin1(name));
@@ -167,9 +157,7 @@ void TForm1::CreateOptionControls() {
         return box;
     };
     Alert_CheckBox = check("Alert_CheckBox", QStringLiteral("Show Alert window"));
-    Alert_CheckBox->setChecked(true);
     CheckBox_soundalarm = check("CheckBox_soundalarm", QStringLiteral("Sound alert"));
-    CheckBox_soundalarm->setChecked(true);
     Up_sound_CheckBox = check("Up_sound_CheckBox", QStringLiteral("Play a sound when a host UP "));
     Up_Sound_Edit = new QLineEdit(QString::fromLatin1(DefaultUpSound), options);
     Up_Sound_Edit->setObjectName(QStringLiteral("Up_Sound_Edit"));
@@ -193,10 +181,23 @@ void TForm1::CreateOptionControls() {
     setCentralWidget(central);
 }
 
+void TForm1::BindOptionControls() {
+    TSettingsModel& model = FServices->Settings();
+    BindSpinBox(*ploss_spin, model, &TSettings::ploss_spin);
+    BindSpinBox(*Delay_spin, model, &TSettings::Delay_spin);
+    BindSpinBox(*Timeout_Spin, model, &TSettings::Timeout_Spin);
+    BindCheckBox(*Alert_CheckBox, model, &TSettings::Alert_CheckBox);
+    BindCheckBox(*Up_sound_CheckBox, model, &TSettings::Up_sound_CheckBox);
+    BindLineEdit(*Up_Sound_Edit, model, &TSettings::Up_Sound_Edit);
+    BindCheckBox(*Email_checkbox, model, &TSettings::Email_checkbox);
+    BindCheckBox(*ICQ_CheckBox, model, &TSettings::ICQ_CheckBox);
+    BindCheckBox(*CheckBox_soundalarm, model, &TSettings::CheckBox_soundalarm);
+}
+
 void TForm1::CreateStatusBar() {
     auto* bar = new QStatusBar(this);
     bar->setObjectName(QStringLiteral("StatusBar1"));
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < StatusPanelCount; ++i) {
         auto* panel = new QLabel(bar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         bar->addWidget(panel, i == 6 ? 1 : 0);
@@ -205,19 +206,26 @@ void TForm1::CreateStatusBar() {
     setStatusBar(bar);
 }
 
-void TForm1::SetStatusPanel(int Panel, const QString& Text, bool Red) {
-    if (Panel < 0 || Panel >= int(FPanels.size())) {
+void TForm1::SetPanelText(TStatusPanel Panel, const QString& Text, int Colour) {
+    const int index = int(Panel);
+    if (index < 0 || index >= int(FPanels.size())) {
         return;
     }
-    FPanels[Panel]->setText(Text);
-    FPanels[Panel]->setStyleSheet(Red ? QStringLiteral("color: red") : QString());
+    FPanels[index]->setText(Text);
+    // Colours are blue-green-red values.
+    const QColor colour(Colour & 0xFF, (Colour >> 8) & 0xFF, (Colour >> 16) & 0xFF);
+    FPanels[index]->setStyleSheet(
+        Colour == PanelColourBlack ? QString() : QStringLiteral("color: %1").arg(colour.name()));
 }
 
-QString TForm1::StatusPanel(int Panel) const {
-    return Panel >= 0 && Panel < int(FPanels.size()) ? FPanels[Panel]->text() : QString();
+QString TForm1::StatusPanel(TStatusPanel Panel) const {
+    const int index = int(Panel);
+    return index >= 0 && index < int(FPanels.size()) ? FPanels[index]->text() : QString();
 }
 
-void TForm1::BitBtn7Click() { FMonitor->BitBtn7Click(); }
+void TForm1::BitBtn7Click() {
+    Monitor().BitBtn7Click();
+}
 
 void TForm1::ShowGroupTree(const TGroupTree& Nodes) {
     GroupNodes = Nodes;
@@ -240,12 +248,24 @@ void TForm1::RestoreTreeExpansion() {
     TreeView1->expandAll();
 }
 
-void TForm1::FormCreate() {
-    // The tray hint lines join here.
+void TForm1::FormCreate(TMonitorServices& Services) {
+    FServices = &Services;
+    DataGrid1 = &Services.DataGrid1();
+    DownHostGrid = &Services.DownHostGrid();
+    UpHostGrid = &Services.UpHostGrid();
+    Sound_down_grid = &Services.Sound_down_grid();
+    BindOptionControls();
+    Services.Channels().SetStatusPanels(this);
+    Services.SetGroupTree(this);
+    connect(&Services.Controller(), &TMonitorController::StartStopEnabledChanged, BitBtn7,
+            &QWidget::setEnabled);
+    CreateSoundControls();
+    Services.Channels().SetSound(FSound.get());
     FSound->StartAudio();
+    // The tray hint lines join here.
     LoadSettings();
     // After the message loop starts: the first pass after 5 s, the first transaction after 7.5 s.
-    FMonitor->StartTimers();
+    Monitor().StartTimers();
 }
 
 void TForm1::LoadSettings() {
@@ -293,7 +313,7 @@ void TForm1::FormCloseQuery() {
     CloseStep("StopWorkerThreads", [this] { StopWorkerThreads(); });
     CloseStep("SaveSettings", [this] { SaveSettings(); });
     CloseStep("FreeAudio", [this] { FreeAudio(); });
-    CloseStep("AddProgramLog", [this] { AddProgramLog(LangText(334)); });
+    CloseStep("AddProgramLog", [this] { AddProgramLog(LangText(LangLine::ProgramClosed)); });
     CloseStep("CommitOpenTransaction", [this] { CommitOpenTransaction(); });
     CloseStep("SaveTreeExpansion", [this] { SaveTreeExpansion(); });
     CloseStep("SignOffMessaging", [this] { SignOffMessaging(); });
@@ -303,7 +323,9 @@ void TForm1::FormCloseQuery() {
 void TForm1::StopWorkerThreads() {
     // Workers end at their next look at the flags; until they have, their synchronous calls
     // are still served so none of them waits on this thread forever.
-    FMonitor->Shutdown(2000);
+    if (FServices) {
+        FServices->Controller().Shutdown(2000);
+    }
     MonitoringActive = false;
     RequestShutdown();
     WaitServingSynchronize([] { return RunningWorkerThreads() == 0; }, workerStopLimitMs);

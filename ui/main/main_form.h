@@ -2,6 +2,7 @@
 // ends through Exit (main menu or tray menu), which runs the close sequence.
 #pragma once
 
+#include "core/AlarmChannels.h"
 #include "core/DatabaseLoader.h"
 
 #include <QMainWindow>
@@ -18,12 +19,11 @@ class QPushButton;
 class QSpinBox;
 class QTreeWidget;
 class TDataGrid;
-class TMainWindowMonitor;
 class TMonitorController;
-class TNetHostProbes;
+class TMonitorServices;
 class TSoundControls;
 
-class TForm1 : public QMainWindow, public IGroupTreeSink {
+class TForm1 : public QMainWindow, public IGroupTreeSink, public IStatusPanels {
     Q_OBJECT
 
 public:
@@ -31,8 +31,9 @@ public:
     ~TForm1() override;
 
     // Creation handler, the first of the program's windows: tray hint lines, audio start-up
-    // and the first settings.
-    void FormCreate();
+    // and the first settings. The window shows the services' host table and options and
+    // registers its status bar and group tree with them.
+    void FormCreate(TMonitorServices& Services);
 
     // The close sequence, never refused: every step runs guarded and in order.
     void FormCloseQuery();
@@ -55,23 +56,24 @@ public:
     // Start/stop of monitoring (the hidden "Test now" button), clicked from code.
     void BitBtn7Click();
 
-    // A status bar panel's text (panels 0-6), red when asked.
-    void SetStatusPanel(int Panel, const QString& Text, bool Red = false);
-    QString StatusPanel(int Panel) const;
+    // A status bar panel's text and colour (IStatusPanels).
+    void SetPanelText(TStatusPanel Panel, const QString& Text, int Colour = PanelColourBlack) override;
+    QString StatusPanel(TStatusPanel Panel) const;
 
     // Both group trees get the loaded nodes (IGroupTreeSink).
     void ShowGroupTree(const TGroupTree& Nodes) override;
     void RestoreTreeExpansion() override;
 
-    // The in-memory host table, the event queue of one pass, the up events and the sound queue.
-    std::unique_ptr<TDataGrid> DataGrid1;
-    std::unique_ptr<TDataGrid> DownHostGrid;
-    std::unique_ptr<TDataGrid> UpHostGrid;
-    std::unique_ptr<TDataGrid> Sound_down_grid;
+    // The in-memory host table, the event queue of one pass, the up events and the sound queue:
+    // the services' grids, set by FormCreate.
+    TDataGrid* DataGrid1 = nullptr;
+    TDataGrid* DownHostGrid = nullptr;
+    TDataGrid* UpHostGrid = nullptr;
+    TDataGrid* Sound_down_grid = nullptr;
     TGroupTree GroupNodes;
     QTreeWidget* TreeView1 = nullptr;
 
-    // Options the check engine reads.
+    // Options the check engine and the dispatcher read, bound to the services' settings model.
     QSpinBox* ploss_spin = nullptr;   // "Alarm when" ... "checks fail", 2-10000, default 10
     QSpinBox* Delay_spin = nullptr;   // "Test delay:" seconds, 1-10000, default 2
     QSpinBox* Timeout_Spin = nullptr; // "Ping timeout:" ms, 2-10000, default 2000
@@ -98,8 +100,8 @@ public:
     void Browse_BitBtnClick();
     TSoundControls& SoundControls() { return *FSound; }
 
-    TMonitorController& Monitor() { return *FMonitor; }
-    TNetHostProbes& Probes() { return *FProbes; }
+    TMonitorServices& Services() { return *FServices; }
+    TMonitorController& Monitor();
 
     QMenu* File1 = nullptr;
     QAction* Exit1 = nullptr; // main menu
@@ -130,12 +132,11 @@ private:
     void CreateOptionControls();
     void CreateStatusBar();
     void CreateSoundControls();
+    void BindOptionControls();
 
     bool closing_ = false;
     std::vector<QLabel*> FPanels;
-    std::unique_ptr<TNetHostProbes> FProbes;
-    std::unique_ptr<TMainWindowMonitor> FBridge;
-    std::unique_ptr<TMonitorController> FMonitor;
+    TMonitorServices* FServices = nullptr;
     std::unique_ptr<TSoundControls> FSound;
 };
 

@@ -78,9 +78,8 @@ TEST_F(DisableSoundFormTest, ManuallyTurnItOnSetsTheOptionToTheSoundStateThenSav
     EXPECT_EQ(Saves, (std::vector<bool>{false, true}));
 }
 
-TEST_F(DisableSoundFormTest, WithoutAMainWindowFormCreateLeavesTheHooksAndTheButtonStillCloses) {
+TEST_F(DisableSoundFormTest, WithoutTheMainWindowsHooksTheButtonStillCloses) {
     TSoundDisableForm bare;
-    bare.FormCreate(); // no main window in this test
     EXPECT_EQ(bare.SoundAlarmBox, nullptr);
     bool pressed = false;
     QTimer::singleShot(0, [&] {

@@ -142,7 +142,7 @@ TEST_F(EmailSettingsGuiTest, OkSavesTheControlsCipheredAndCloses) {
     EXPECT_TRUE(Boxes.isEmpty());
 
     TEmail_settings_form second;
-    second.FormCreate();
+    second.FormCreate(Services);
     EXPECT_EQ(NotificationSettingsText(second.CurrentSettings()),
               NotificationSettingsText(Form->CurrentSettings()));
     EXPECT_FALSE(second.Smtp_Edit->isEnabled());
@@ -187,7 +187,7 @@ TEST_F(EmailSettingsGuiTest, FormCreateAppliesTheFileInOrder) {
     zt::test::WriteFile(Dir.file("ESettings.cnfg"),
                         Rc6EncryptBytes(text, NotificationSettingsKey()).toStdString());
     TEmail_settings_form loaded;
-    loaded.FormCreate();
+    loaded.FormCreate(Services);
     EXPECT_EQ(loaded.Email_Edit->text(), "five@x.example");
     EXPECT_TRUE(loaded.RadioButton_specific_server->isChecked());
     EXPECT_FALSE(loaded.CheckBox_send_if_down->isChecked());
@@ -199,7 +199,7 @@ TEST_F(EmailSettingsGuiTest, FormCreateAppliesTheFileInOrder) {
 
 TEST_F(EmailSettingsGuiTest, FormCreateWithoutAFileKeepsTheDefaults) {
     TEmail_settings_form loaded;
-    loaded.FormCreate();
+    loaded.FormCreate(Services);
     EXPECT_EQ(NotificationSettingsText(loaded.CurrentSettings()),
               NotificationSettingsText(TEmail_settings_form().CurrentSettings()));
     EXPECT_EQ(loaded.Email_Edit->text(), TEmail_settings_form::PlaceholderEmail());
@@ -243,18 +243,24 @@ TEST_F(EmailSettingsGuiTest, EntryPointRefusesLineBreaksInRecipients) {
               "The notification settings are not loaded.");
 }
 
-TEST_F(EmailSettingsGuiTest, DispatcherReadersFollowTheForm) {
+TEST_F(EmailSettingsGuiTest, TheDispatchersOptionsFollowTheFormAndItIsTheMailChannel) {
+    Form->ICQ_UIN_Edit->setText("1111");
+    Form->FormCreate(Services);
+    const auto loaded = Services.Settings().Snapshot();
+    EXPECT_EQ(loaded->ICQ_UIN_Edit, "1111"); // the form's values reach the options at start
     Form->CheckBox_send_if_down->setChecked(false);
     Form->ICQ_UIN_Edit->setText("4242");
     Form->ICQ_Password_Edit->setText("pw");
-    EXPECT_FALSE(NotificationSendIfDown());
-    EXPECT_TRUE(NotificationSendIfUp());
-    EXPECT_EQ(NotificationIcqUinText(), "4242");
-    EXPECT_EQ(NotificationIcqPassword(), "pw");
+    const auto s = Services.Settings().Snapshot();
+    EXPECT_FALSE(s->CheckBox_send_if_down);
+    EXPECT_TRUE(s->CheckBox_send_if_up);
+    EXPECT_EQ(s->ICQ_UIN_Edit, "4242");
+    EXPECT_EQ(s->ICQ_Password_Edit, "pw");
+    EXPECT_EQ(&Services.Channels().Mail(), static_cast<IMailChannel*>(Form.get()));
+    Form.reset();
     Email_settings_form = nullptr;
-    EXPECT_TRUE(NotificationSendIfDown());
-    EXPECT_TRUE(NotificationSendIfUp());
-    EXPECT_TRUE(NotificationIcqUinText().isEmpty());
+    EXPECT_NE(&Services.Channels().Mail(), nullptr); // withdrawn: the null channel again
+    EXPECT_FALSE(Services.Channels().Mail().SendNotificationMail("ops@x.example", "s", {"b"}).Sent);
 }
 
 // A messaging client that signs on after a number of looks, recording what it was asked.

@@ -100,6 +100,7 @@ TEST_F(EmailSettingsPeerTest, AlarmEntryPointSendsTheBodyAsMemo1) {
 
 TEST_F(EmailSettingsPeerTest, SendIfDownOffAndSendIfUpOnMailsOnlyUpEvents) {
     UseServer(Peer.PlainPort());
+    Form->FormCreate(Services);
     Form->CheckBox_send_if_down->setChecked(false);
     Form->CheckBox_send_if_up->setChecked(true);
     struct Event {
@@ -108,7 +109,8 @@ TEST_F(EmailSettingsPeerTest, SendIfDownOffAndSendIfUpOnMailsOnlyUpEvents) {
     };
     int sent = 0;
     for (const Event& e : {Event{"Down", 255}, Event{"OK", 65280}, Event{"Packet loss", 65535}}) {
-        if (EventQualifies(e.Colour, NotificationSendIfDown(), NotificationSendIfUp())) {
+        const auto options = Services.Settings().Snapshot();
+        if (EventQualifies(e.Colour, options->CheckBox_send_if_down, options->CheckBox_send_if_up)) {
             sent += SendNotificationMail("ops@x.example", "web - " + e.State, {"", e.State}).Sent ? 1 : 0;
         }
     }

@@ -2,6 +2,7 @@
 // input-box seams answered by the test.
 #pragma once
 
+#include "core/MonitorServices.h"
 #include "core/DataFolder.h"
 #include "core/DatabaseSchema.h"
 #include "core/SQLiteDb.h"
@@ -62,6 +63,7 @@ protected:
     }
 
     zt::test::TempDir Dir;
+    TMonitorServices Services{MonitorDatabase, QString()};
     std::unique_ptr<TEmail_settings_form> Form;
     QStringList Boxes;
     QStringList Asked;

@@ -3,6 +3,8 @@
 #include "ui/main/BigHint.h"
 
 #include "core/LangTexts.h"
+#include "core/MonitorServices.h"
+#include "core/SQLiteDb.h"
 #include "tests/support/FakeTrayIconBackend.h"
 
 #include <QAction>
@@ -65,7 +67,7 @@ protected:
         Fake->IconGeometry = QRect(Screen.right() - 30, Screen.bottom() - 21, 22, 22);
         Fake->Cursor = QPoint(0, 0);
         Form->SetMainWindow(&Main, [this] { ++StateApplied; });
-        Form->FormCreate();
+        Form->FormCreate(Services);
     }
     ~BigHintTest() override { Form->HintWindow()->hide(); }
 
@@ -77,6 +79,7 @@ protected:
     static int DoubleClickMs() { return QGuiApplication::styleHints()->mouseDoubleClickInterval(); }
 
     TFakeTrayIconBackend* Fake = nullptr;
+    TMonitorServices Services{MonitorDatabase, QString()};
     std::unique_ptr<TBig_hint_form> Form;
     QWidget Main;
     QRect Screen;
@@ -279,7 +282,8 @@ TEST(BigHintTip, WithoutAnIconPlaceTheLinesGoIntoTheTipCountLineFirst) {
     auto backend = std::make_unique<TFakeTrayIconBackend>();
     TFakeTrayIconBackend* fake = backend.get();
     TBig_hint_form form(std::move(backend));
-    form.FormCreate();
+    TMonitorServices services(MonitorDatabase, QString());
+    form.FormCreate(services);
     form.SetTrayHintLines(FiveHostLines);
     // Cut to the tip's 127 characters.
     EXPECT_EQ(fake->ToolTip(),

@@ -56,8 +56,8 @@ protected:
         parts.Up_Sound_Edit = &Edit;
         parts.Play_sound_button = &Play;
         parts.Browse_BitBtn = &Browse;
-        parts.SetStatusPanel = [this](int panel, const QString& text, bool red) {
-            Panels[panel] = {text, red};
+        parts.SetStatusPanel = [this](TStatusPanel panel, const QString& text, int colour) {
+            Panels[int(panel)] = {text, colour == PanelColourRed};
         };
         parts.SaveSettings = [this] {
             SavedWithBox.push_back(Box.isChecked());

@@ -2,6 +2,8 @@
 // in red while muted and in black while sounds are on.
 #include "core/AlertFlags.h"
 #include "core/LangTexts.h"
+#include "core/MonitorServices.h"
+#include "core/SQLiteDb.h"
 #include "grid/GxGrid.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/main_form.h"
@@ -49,12 +51,14 @@ protected:
     void SetUp() override {
         LangTexts::UseBuiltInEnglish();
         SoundMuted = false;
+        Form.FormCreate(Services);
         Form.resize(700, 420);
         Form.show();
         QApplication::processEvents();
     }
     void TearDown() override { SoundMuted = false; }
     QLabel* Panel1() { return Form.findChild<QLabel*>(QStringLiteral("StatusPanel1")); }
+    TMonitorServices Services{MonitorDatabase, QString()};
     TForm1 Form;
 };
 
@@ -64,7 +68,7 @@ TEST_F(SoundLooks, SoundsOnAtStartThenMutedThenOnAgain) {
     ASSERT_NE(Panel1(), nullptr);
     // A new window: sounds on.
     EXPECT_EQ(Form.BitBtn3->text(), LangText(342));
-    EXPECT_EQ(Form.StatusPanel(1), QStringLiteral("Sound: on"));
+    EXPECT_EQ(Form.StatusPanel(TStatusPanel::SoundState), QStringLiteral("Sound: on"));
     const QImage onPanel = Panel1()->grab().toImage();
     EXPECT_EQ(InkOf(onPanel).Red, 0);
     EXPECT_GT(InkOf(onPanel).Black, 10);
@@ -72,7 +76,7 @@ TEST_F(SoundLooks, SoundsOnAtStartThenMutedThenOnAgain) {
     Form.CheckBox_soundalarm->click(); // muted, without a dialog
     QApplication::processEvents();
     EXPECT_EQ(Form.BitBtn3->text(), QStringLiteral("Unmute"));
-    EXPECT_EQ(Form.StatusPanel(1), QStringLiteral("Sound: off"));
+    EXPECT_EQ(Form.StatusPanel(TStatusPanel::SoundState), QStringLiteral("Sound: off"));
     const QImage mutedPanel = Panel1()->grab().toImage();
     EXPECT_GT(InkOf(mutedPanel).Red, 10);
     EXPECT_EQ(InkOf(mutedPanel).Black, 0);

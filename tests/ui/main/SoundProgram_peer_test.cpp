@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -118,9 +119,11 @@ TEST_F(SoundProgram, MutedQueuesNoSoundButThePopupAndMessagesStillCome) {
     EXPECT_EQ(Form1->Sound_down_grid->RowCount(), 0);
     EXPECT_TRUE(DownAlertVisible.load()); // the popup came
     const QStringList log = ProgramLog();
-    EXPECT_TRUE(log.contains(LangText(271)));                                // popup shown
-    EXPECT_TRUE(log.contains(LangText(266)) || log.contains(LangText(267))); // the mail was tried
-    EXPECT_FALSE(log.contains(LangText(274)));                               // no sounds queued
+    EXPECT_TRUE(log.contains(LangText(271))); // popup shown
+    // The mail was tried (a failure carries its reason after the line's text).
+    EXPECT_TRUE(log.contains(LangText(266)) ||
+                !log.filter(QRegularExpression("^" + QRegularExpression::escape(LangText(267)))).isEmpty());
+    EXPECT_FALSE(log.contains(LangText(274))); // no sounds queued
 
     // With sounds on, the same event queues its sound.
     Form1->BitBtn3->click();

@@ -3,6 +3,8 @@
 #include "core/AlertFlags.h"
 #include "core/DataFolder.h"
 #include "core/LangTexts.h"
+#include "core/MonitorServices.h"
+#include "core/SQLiteDb.h"
 #include "core/SoundQueue.h"
 #include "grid/GxGrid.h"
 #include "platform/SoundChannel.h"
@@ -39,12 +41,13 @@ protected:
         ASSERT_TRUE(QFile::copy(QString::fromStdString(SourcePath("Data/Sounds/beep.wav")),
                                 QString::fromStdString(Data.file("Sounds/beep.wav"))));
         SetDataFolder(QString::fromStdString(Data.path()));
+        Services = std::make_unique<TMonitorServices>(MonitorDatabase, QString::fromStdString(Data.path()));
         Form = std::make_unique<TForm1>();
         Form1 = Form.get();
         Dialog = std::make_unique<TSoundDisableForm>();
         SoundDisableForm = Dialog.get();
-        Dialog->FormCreate();
-        Form->SoundControls().StartAudio();
+        // Starts the audio layer too.
+        Form->FormCreate(*Services);
         ASSERT_TRUE(SoundChannel.DeviceOpen());
     }
     void TearDown() override {
@@ -80,6 +83,7 @@ protected:
 
     TDiskAudioEnv Env;
     TempDir Data;
+    std::unique_ptr<TMonitorServices> Services;
     std::unique_ptr<TForm1> Form;
     std::unique_ptr<TSoundDisableForm> Dialog;
 };
@@ -153,7 +157,7 @@ TEST_F(SoundQueueOnDisk, MutingDuringASoundSilencesItAtOnceAndNothingQueuedPlays
     EXPECT_EQ(label, LangText(343));
     EXPECT_TRUE(SoundMuted.load());
     EXPECT_EQ(Form->BitBtn3->text(), LangText(341));
-    EXPECT_EQ(Form->StatusPanel(1), LangText(322));
+    EXPECT_EQ(Form->StatusPanel(TStatusPanel::SoundState), LangText(322));
     PumpFor(2500);
     const std::vector<TSoundRun> runs = Finish();
     ASSERT_EQ(runs.size(), 1u);

@@ -1,0 +1,125 @@
+// Statements on hosts, m_port and list_group; texts keep the shapes the system gives them.
+#include "core/HostStore.h"
+
+#include "core/CheckRules.h"
+#include "core/DatabaseSchema.h"
+#include "core/HostGridColumns.h"
+
+namespace {
+
+// The stored spelling of a hosts column; raises for anything else, so no caller's text becomes a
+// column name in a statement.
+QString StoredHostsColumn(const QString& Name) {
+    for (const QString& column : HostsColumnNames()) {
+        if (column.compare(Name, Qt::CaseInsensitive) == 0) {
+            return column;
+        }
+    }
+    throw ESQLiteException(QStringLiteral("No column of hosts: ") + Name);
+}
+
+THostWriteBack PaddedUpdate(const QStringList& Columns, int Width, const QString& Tail,
+                            const QStringList& Values, const QString& HostId) {
+    THostWriteBack write;
+    write.SQL = QStringLiteral("UPDATE hosts SET ") + PaddedAssignments(Columns, Width) + Tail;
+    write.Values = Values;
+    write.Values << HostId;
+    return write;
+}
+
+} // namespace
+
+std::unique_ptr<TSQLiteTable> THostStore::SelectHosts() {
+    return FDatabase.OpenResultTable(QStringLiteral("select * from hosts"));
+}
+
+std::unique_ptr<TSQLiteTable> THostStore::SelectHost(const QString& Id) {
+    return FDatabase.OpenResultTable(QStringLiteral("select * from hosts where ID = ?"), {Id});
+}
+
+qint64 THostStore::InsertHost(const QStringList& Columns, const TSQLiteValues& Values) {
+    if (Columns.isEmpty() || Columns.size() != Values.size()) {
+        throw ESQLiteException(QStringLiteral("A host insert needs one value per column"));
+    }
+    QStringList names;
+    QStringList marks;
+    for (const QString& column : Columns) {
+        names << StoredHostsColumn(column);
+        marks << QStringLiteral("?");
+    }
+    return FDatabase.ExecuteInsert(QStringLiteral("insert into hosts (") + names.join(QLatin1Char(',')) +
+                                       QStringLiteral(") values (") + marks.join(QLatin1Char(',')) +
+                                       QLatin1Char(')'),
+                                   Values);
+}
+
+std::unique_ptr<TSQLiteTable> THostStore::SelectGroups() {
+    return FDatabase.OpenResultTable(QStringLiteral("select * from list_group"));
+}
+
+std::unique_ptr<TSQLiteTable> THostStore::SelectGroupByNumber(const QString& NGroup) {
+    return FDatabase.OpenResultTable(QStringLiteral("select * from list_group where N_group=?"), {NGroup});
+}
+
+std::unique_ptr<TSQLiteTable> THostStore::SelectHostPorts(const QString& HostId) {
+    return FDatabase.OpenResultTable(QStringLiteral("Select * From m_port where ID_h=?"), {HostId});
+}
+
+std::unique_ptr<TSQLiteTable> THostStore::SelectSampledPorts(const QString& HostId) {
+    return FDatabase.OpenResultTable(
+        QStringLiteral("select ID,Nomer_p,Name_p,Enabled_p, speed from m_port where ID_h=?"), {HostId});
+}
+
+void THostStore::Run(const THostWriteBack& Write) {
+    if (Write.SQL.isEmpty()) {
+        return;
+    }
+    TSQLiteValues values;
+    for (const QString& value : Write.Values) {
+        values << value;
+    }
+    try {
+        FDatabase.ExecuteStatement(Write.SQL, values);
+    } catch (const ESQLiteException&) {
+        // A failed write of one check is discarded; the pass goes on.
+    }
+}
+
+const QStringList& THostStore::EventWriteBackColumns() {
+    using namespace HostColumn;
+    static const QStringList columns = {SNMP_kol_vo_p, Latency_kol_vo_p, P_lost_kol_vo_p, ICMP_kol_vo_p,
+                                        ICMP_Status,   SNMP_Status,      Latency_Status,  P_lost_Status};
+    return columns;
+}
+
+const QStringList& THostStore::StatusWriteBackColumns() {
+    using namespace HostColumn;
+    static const QStringList columns = {Status, Log, Kol_vo_p, Date_Pod};
+    return columns;
+}
+
+THostWriteBack THostStore::EventWriteBack(const QStringList& Values, const QString& HostId) {
+    return PaddedUpdate(EventWriteBackColumns(), 26, QStringLiteral(" where ID=?"), Values, HostId);
+}
+
+THostWriteBack THostStore::StatusWriteBack(const QStringList& Values, const QString& HostId) {
+    return PaddedUpdate(StatusWriteBackColumns(), 25, QStringLiteral("  where ID=?"), Values, HostId);
+}
+
+THostWriteBack THostStore::ColumnWriteBack(const QString& Column, const QString& Value,
+                                           const QString& HostId) {
+    return {QStringLiteral("UPDATE hosts SET ") + StoredHostsColumn(Column) +
+                QStringLiteral("= ? where ID=?"),
+            {Value, HostId}};
+}
+
+THostWriteBack THostStore::PortAlarmWriteBack(bool Inbound, const QString& Flag, const QString& PortId) {
+    const QString column = Inbound ? QStringLiteral("in_notiffication") : QStringLiteral("out_notiffication");
+    return {QStringLiteral("Update m_port set ") + column + QStringLiteral("=? where id=?"), {Flag, PortId}};
+}
+
+THostWriteBack THostStore::EventLogInsert(const QString& UnixTime, const QString& Text, const QString& Code,
+                                          const QString& HostId) {
+    return {QStringLiteral("insert into log (Date_time,L_Status,Stat_D,ID_h_d)values(?, ?, ?, ? )"),
+            {UnixTime, Text, Code, HostId}};
+}

@@ -1,0 +1,150 @@
+// The monitor controller: start and stop, the threads' lifetime, shut-down, the status panels it
+// writes by name, and the options it hands the engine from the settings model.
+#include "core/AlarmChannels.h"
+#include "core/LangLines.h"
+#include "core/LangTexts.h"
+#include "core/MonitorController.h"
+#include "core/MonitorState.h"
+#include "core/SettingsModel.h"
+#include "core/Synchronize.h"
+#include "tests/core/engine_fixture.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The engine fixture's host table, queue, database and probes under a real controller.
+class ControllerFixture : public EngineFixture {
+public:
+    ControllerFixture() {
+        Channels.SetStatusPanels(&Panels);
+        Controller =
+            std::make_unique<TMonitorController>(Hosts, DownHostGrid, Database, Settings, Probes, Channels);
+        Controller->Timer_time_to_ping.setInterval(40);
+        Controller->SetDispatcher([this] { DownHostGrid.ClearRows(); });
+        QObject::connect(Controller.get(), &TMonitorController::StartStopEnabledChanged,
+                         [this](bool Enabled) { StartStopEnabled = Enabled; });
+    }
+    ~ControllerFixture() { Controller.reset(); }
+
+    TSettingsModel Settings;
+    TAlarmChannels Channels;
+    RecordingPanels Panels;
+    bool StartStopEnabled = true;
+    std::unique_ptr<TMonitorController> Controller;
+};
+
+} // namespace
+
+TEST(MonitorController, StopDuringLongPauseEndsThreadsQuicklyAndStartWaitsForThem) {
+    ControllerFixture f;
+    f.Settings.Update([](TSettings& s) { s.Delay_spin = 60; });
+    f.AddHost({});
+    ASSERT_TRUE(f.Controller->BitBtn7Click());
+    EXPECT_EQ(f.Panels.Texts[TStatusPanel::MonitoringState], LangText(LangLine::MonitoringActiveText));
+    EXPECT_EQ(f.Panels.Colours[TStatusPanel::MonitoringState], PanelColourBlack);
+    ASSERT_TRUE(f.WaitFor([&] { return f.Controller->PassCount() >= 1; }, 5000));
+    EXPECT_EQ(PassPauseMs.load(), 60000);
+    QElapsedTimer clock;
+    clock.start();
+    f.Controller->BitBtn7Click();
+    EXPECT_FALSE(MonitoringActive.load());
+    EXPECT_EQ(f.Panels.Texts[TStatusPanel::MonitoringState], "Program now is NOT active");
+    EXPECT_EQ(f.Panels.Colours[TStatusPanel::MonitoringState], PanelColourRed);
+    // Start right after stop is refused while the old threads end.
+    if (f.Controller->ThreadsRunning()) {
+        EXPECT_FALSE(f.Controller->BitBtn7Click());
+        EXPECT_FALSE(f.StartStopEnabled);
+    }
+    ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 1000));
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_TRUE(f.WaitFor([&] { return f.StartStopEnabled; }, 1000));
+    EXPECT_LE(f.Controller->RunningCheckThreads(), 0);
+}
+
+TEST(MonitorController, StopThenImmediateStartNeverRunsTwoCheckThreads) {
+    ControllerFixture f;
+    f.AddHost({});
+    int most = 0;
+    for (int i = 0; i < 20; ++i) {
+        f.Controller->BitBtn7Click();
+        most = std::max(most, f.Controller->RunningCheckThreads());
+        f.Controller->BitBtn7Click();
+        f.Controller->BitBtn7Click();
+        most = std::max(most, f.Controller->RunningCheckThreads());
+        f.WaitFor([&] { return false; }, 3);
+        most = std::max(most, f.Controller->RunningCheckThreads());
+        if (MonitoringActive.load()) {
+            f.Controller->BitBtn7Click();
+        }
+        ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 5000));
+    }
+    EXPECT_EQ(most, 1);
+}
+
+TEST(MonitorController, ShutdownCancelsHangingCheckWithinLimit) {
+    ControllerFixture f;
+    f.AddHost({});
+    f.Probes.SetHanging("127.0.0.1");
+    f.Controller->StartTimers();
+    ASSERT_TRUE(f.Controller->BitBtn7Click());
+    ASSERT_TRUE(f.WaitFor([&] { return f.Probes.PingCalls("127.0.0.1") > 0; }, 5000));
+    QElapsedTimer clock;
+    clock.start();
+    f.Controller->Shutdown(2000);
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_FALSE(f.Controller->ThreadsRunning());
+    // Closed for good: no timer can start a pass or a transaction after the close has committed.
+    EXPECT_FALSE(f.Controller->Timer4.isActive());
+    EXPECT_FALSE(f.Controller->Timer10.isActive());
+    EXPECT_FALSE(f.Controller->BitBtn7Click());
+    EXPECT_FALSE(MonitoringActive.load());
+}
+
+TEST(MonitorController, TimeoutSpinChangedInTheModelIsSeenByTheNextHostsProbe) {
+    ControllerFixture f;
+    f.Settings.Update([](TSettings& s) { s.Timeout_Spin = 100; });
+    HostSpec first;
+    first.IP = QStringLiteral("127.0.0.30");
+    first.Http = true;
+    f.AddHost(first);
+    HostSpec second = first;
+    second.IP = QStringLiteral("127.0.0.31");
+    f.AddHost(second);
+    // The operator changes the option while the first host's HTTP probe runs.
+    f.Probes.OnHttp = [&](const std::string& Host) {
+        if (Host == "127.0.0.30") {
+            Synchronize([&] { f.Settings.Update([](TSettings& s) { s.Timeout_Spin = 300; }); });
+        }
+    };
+    ASSERT_TRUE(f.Controller->BitBtn7Click());
+    ASSERT_TRUE(f.WaitFor([&] { return f.Controller->PassCount() >= 1; }, 5000));
+    f.Controller->BitBtn7Click();
+    ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 5000));
+    f.Probes.OnHttp = nullptr;
+    // HTTP waits 5 x Timeout_Spin as it is for the host; the echo keeps the run's time-out.
+    EXPECT_EQ(f.Probes.HttpTimeout("127.0.0.30"), 500);
+    EXPECT_EQ(f.Probes.HttpTimeout("127.0.0.31"), 1500);
+    EXPECT_EQ(f.Probes.LastPingTimeout("127.0.0.30"), 100);
+    EXPECT_EQ(f.Probes.LastPingTimeout("127.0.0.31"), 100);
+    // The next start takes the new echo time-out.
+    ASSERT_TRUE(f.WaitFor([&] { return f.Controller->BitBtn7Click(); }, 2000));
+    ASSERT_TRUE(f.WaitFor([&] { return f.Controller->PassCount() >= 2; }, 5000));
+    f.Controller->BitBtn7Click();
+    ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 5000));
+    EXPECT_EQ(f.Probes.LastPingTimeout("127.0.0.31"), 300);
+}
+
+TEST(MonitorController, CountdownAndSoundStateGoToTheirPanels) {
+    ControllerFixture f;
+    f.Settings.Update([](TSettings& s) { s.Delay_spin = 3; });
+    f.Controller->StartPassCountdown();
+    EXPECT_EQ(f.Controller->PassCountdownTag(), 4);
+    f.Controller->Timer_time_to_pingTimer();
+    EXPECT_EQ(f.Panels.Texts[TStatusPanel::Progress],
+              LangText(LangLine::NextCheckIn) + " 3 " + LangText(LangLine::SecondsUnit));
+    f.Controller->Timer4Timer();
+    EXPECT_EQ(f.Panels.Texts[TStatusPanel::SoundState], LangText(LangLine::SoundOn));
+    f.Controller->Timer_time_to_ping.stop();
+}

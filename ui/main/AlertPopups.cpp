@@ -1,0 +1,25 @@
+// The dispatcher's popup channel on the two popup windows.
+#include "ui/main/AlertPopups.h"
+
+#include "ui/main/alert_w.h"
+#include "ui/main/alert_w_up.h"
+
+TDataGrid& TAlertPopups::DownPopupGrid() {
+    return *FDown.ShowGrid;
+}
+TDataGrid& TAlertPopups::UpPopupGrid() {
+    return *FUp.ShowGrid;
+}
+bool TAlertPopups::DownPopupShown() const {
+    return FDown.isVisible();
+}
+
+bool TAlertPopups::ShowDownPopup() {
+    FDown.SlideIn();
+    return true;
+}
+
+bool TAlertPopups::ShowUpPopup() {
+    FUp.SlideIn();
+    return true;
+}
