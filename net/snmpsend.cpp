@@ -487,7 +487,8 @@ bool TSNMPSend::InternalSendSnmp(TSNMPRec& Out) {
     return Sock->LastError() == 0;
 }
 
-// Waits for the datagram that answers SentID; others are dropped until the time-out runs out.
+// Waits for the datagram that answers SentID; others (and any that does not decode) are dropped
+// until the time-out runs out.
 bool TSNMPSend::InternalRecvSnmp(TSNMPRec& In, int SentID, bool V3) {
     HostIP = "0.0.0.0";
     const uint32_t Start = GetTick();
@@ -504,9 +505,10 @@ bool TSNMPSend::InternalRecvSnmp(TSNMPRec& In, int SentID, bool V3) {
             return false;
         }
         Buffer = Packet;
+        // A datagram that does not decode answers nothing; the agent's answer may still follow.
         if (!In.DecodePacket(Buffer)) {
             In.ResetRecord();
-            return false;
+            continue;
         }
         if ((V3 ? In.MessageID() : In.RequestID) == SentID) {
             HostIP = Sock->GetRemoteSinIP();
