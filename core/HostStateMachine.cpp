@@ -12,9 +12,12 @@ namespace {
 QString Text(TDataGrid& Grid, const char* Column, int Row) { return Grid.Cell(Column, Row).GetAsString(); }
 bool Flag(TDataGrid& Grid, const char* Column, int Row) { return Grid.Cell(Column, Row).GetAsBoolean(); }
 
+// The HTTP counter and status go with the others: left out, a restart would forget an HTTP outage
+// and record it again (and its up event could never follow).
 const QStringList& EventWriteBackColumns() {
     static const QStringList columns = {"SNMP_kol_vo_p", "Latency_kol_vo_p", "P_lost_kol_vo_p", "ICMP_kol_vo_p",
-                                        "ICMP_Status",   "SNMP_Status",      "Latency_Status",  "P_lost_Status"};
+                                        "ICMP_Status",   "SNMP_Status",      "Latency_Status",  "P_lost_Status",
+                                        "Http_Kol_vo",   "Http_Status"};
     return columns;
 }
 
@@ -96,7 +99,8 @@ void RunHostWrites(TSQLiteDatabase& Database, const THostWriteBack& Write) {
     try {
         Database.ExecuteStatement(Write.SQL, values);
     } catch (const ESQLiteException&) {
-        // A failed write of one check is discarded; the pass goes on.
+        // Discarded as the check engine asks; the pass goes on. A file that cannot be written is
+        // reported by the database layer itself.
     }
 }
 
