@@ -29,6 +29,10 @@ public:
     void SetSnmp(const std::string& Host, const std::string& OID, const std::string& Value);
     // Every call on this host blocks until cancelled (or 30 s pass).
     void SetHanging(const std::string& Host) { std::lock_guard g(FLock); FHanging[Host] = true; }
+    // The next echo of this host waits until Release (or a cancel); Waiting tells that it does.
+    void SetLatched(const std::string& Host);
+    bool Waiting(const std::string& Host);
+    void Release(const std::string& Host);
     int PingCalls(const std::string& Host);
     int LastPingTimeout(const std::string& Host);
     int LastHttpTimeout() const { return FLastHttpTimeout.load(); }
@@ -36,12 +40,14 @@ public:
 
 private:
     bool HangIfAsked(const std::string& Host);
+    void WaitIfLatched(const std::string& Host);
 
     std::mutex FLock;
     std::map<std::string, TPingOutcome> FPing;
     std::map<std::string, std::string> FHttp;
     std::map<std::string, std::string> FSnmp;
     std::map<std::string, bool> FHanging;
+    std::map<std::string, int> FLatch; // 1 latched, 2 waiting
     std::map<std::string, int> FPingCalls;
     std::map<std::string, int> FPingTimeout;
     std::atomic<bool> FCancelled{false};

@@ -25,6 +25,41 @@ bool FakeProbes::HangIfAsked(const std::string& Host) {
     return true;
 }
 
+void FakeProbes::SetLatched(const std::string& Host) {
+    std::lock_guard g(FLock);
+    FLatch[Host] = 1;
+}
+
+bool FakeProbes::Waiting(const std::string& Host) {
+    std::lock_guard g(FLock);
+    return FLatch[Host] == 2;
+}
+
+void FakeProbes::Release(const std::string& Host) {
+    std::lock_guard g(FLock);
+    FLatch.erase(Host);
+}
+
+void FakeProbes::WaitIfLatched(const std::string& Host) {
+    {
+        std::lock_guard g(FLock);
+        auto it = FLatch.find(Host);
+        if (it == FLatch.end()) {
+            return;
+        }
+        it->second = 2;
+    }
+    for (int i = 0; i < 3000 && !FCancelled.load(); ++i) {
+        {
+            std::lock_guard g(FLock);
+            if (FLatch.find(Host) == FLatch.end()) {
+                return;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 TPingOutcome FakeProbes::Ping(const std::string& Host, int TimeoutMs) {
     ++FCalls;
     {
@@ -32,6 +67,7 @@ TPingOutcome FakeProbes::Ping(const std::string& Host, int TimeoutMs) {
         ++FPingCalls[Host];
         FPingTimeout[Host] = TimeoutMs;
     }
+    WaitIfLatched(Host);
     if (HangIfAsked(Host) || FCancelled.load()) {
         return {"Timeout", -1};
     }
