@@ -33,7 +33,9 @@ using TGroupTree = std::vector<TGroupTreeNode>;
 
 // Reads list_group and attaches groups to their parents until nothing more attaches, so a group
 // stored before its parent is still placed under it. A group whose parent is not stored at all
-// (or that is part of a parent cycle) is placed at top level.
+// (or that is part of a parent cycle) is placed at top level. Rows sharing an N_group are one group
+// (the first row names it) and every group is placed once, under the node of its parent's number,
+// so the tree never has more nodes than list_group has rows.
 TGroupTree BuildGroupTree(TSQLiteDatabase& Database);
 
 // Implemented by the windows holding the trees (main window and group picker).
@@ -87,6 +89,8 @@ struct TDatabaseLoadContext {
     IHostLoadProgress* Progress = nullptr;
     QString ProgressText;         // the progress caption's word; empty: the language's line 402
     TDatabaseFetchFunction Fetch; // empty: FetchDatabaseOverHttp
+    // Tells the operator (a message box in the program); empty: the program log only.
+    std::function<void(const QString& Text)> ShowMessage;
 };
 
 struct TDatabaseLoadResult {

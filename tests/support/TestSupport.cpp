@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -187,6 +188,29 @@ bool WaitForTcpPort(const std::string& host, int port, std::chrono::milliseconds
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     return false;
+}
+
+StderrCapture::StderrCapture() {
+    std::fflush(stderr);
+    saved_ = ::dup(STDERR_FILENO);
+    const int file = ::open(dir_.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ::dup2(file, STDERR_FILENO);
+    ::close(file);
+}
+
+StderrCapture::~StderrCapture() {
+    Take();
+}
+
+std::string StderrCapture::Take() {
+    if (saved_ < 0) {
+        return {};
+    }
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    saved_ = -1;
+    return ReadFile(dir_.file("stderr"));
 }
 
 } // namespace zt::test

@@ -37,6 +37,21 @@ void WriteFile(const std::string& path, const std::string& bytes);
 // Runs a shell command, returns its standard output; rc receives the exit status.
 std::string RunCommand(const std::string& command, int* rc = nullptr);
 
+// Collects what this process writes to standard error (file descriptor 2) from construction until
+// Take(), which restores the old standard error and returns the text.
+class StderrCapture {
+public:
+    StderrCapture();
+    ~StderrCapture();
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+    std::string Take();
+
+private:
+    TempDir dir_;
+    int saved_ = -1;
+};
+
 // Path of a script in tests/peers/ and of a file in the source tree.
 std::string PeerScript(const std::string& name);
 std::string SourcePath(const std::string& relative);
