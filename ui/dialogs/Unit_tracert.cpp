@@ -8,6 +8,7 @@
 #include "core/SQLiteDb.h"
 #include "net/SnmpQuery.h"
 #include "net/pingsend.h"
+#include "platform/MessageBox.h"
 #include "ui/main/Progress_form.h"
 #include "ui/main/main_form.h"
 
@@ -34,6 +35,7 @@ void TPing_tracert_form::LoadDatabase() {
         context.GroupTree = Form1;
     }
     context.Progress = Progress_Form;
+    context.ShowMessage = [](const QString& Text) { ShowMessageBoxLater(Text); };
     LoadDatabaseAtStart(MonitorDatabase, context);
     if (!IcmpEchoAvailable()) {
         AddProgramLog(QStringLiteral("ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets "

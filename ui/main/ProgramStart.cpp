@@ -6,6 +6,7 @@
 #include "core/ExceptionGuard.h"
 #include "core/ProgramLog.h"
 #include "core/Synchronize.h"
+#include "platform/MessageBox.h"
 #include "ui/dialogs/About_form.h"
 #include "ui/dialogs/Calendar_f.h"
 #include "ui/dialogs/DisableSoundForm.h"
@@ -31,6 +32,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <cerrno>
+#include <cstdio>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
@@ -221,6 +223,12 @@ int RunProgram(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
     QApplication::setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        // Without a screen nobody could answer a modal box: its text goes to standard error.
+        SetMessageBoxHandler([](const QString& caption, const QString& text) {
+            std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
+        });
+    }
     EnsureDataFolder();
     InstallProgramLogSink();
     TerminationSignals terminationSignals;

@@ -22,12 +22,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -79,6 +81,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+    MonitorDatabase.SetWriteStateHook({});
     // The workers reach the grids and the window; they end before either goes.
     FMonitor.reset();
 }
@@ -135,8 +138,29 @@ void TForm1::CreateStatusBar() {
         bar->addWidget(panel, i == 6 ? 1 : 0);
         FPanels.push_back(panel);
     }
+    FDatabaseWriteState = new QLabel(bar);
+    FDatabaseWriteState->setObjectName(QStringLiteral("DatabaseWriteState"));
+    bar->addPermanentWidget(FDatabaseWriteState);
     setStatusBar(bar);
+    // Reported on the writing thread; shown on this one, while the window still exists.
+    MonitorDatabase.SetWriteStateHook([form = QPointer<TForm1>(this)](const QString& Line, bool Failing) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [form, Line, Failing] {
+                if (form) {
+                    form->ShowDatabaseWriteState(Line, Failing);
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
+
+void TForm1::ShowDatabaseWriteState(const QString& Line, bool Failing) {
+    FDatabaseWriteState->setText(Line);
+    FDatabaseWriteState->setStyleSheet(Failing ? QStringLiteral("color: red") : QString());
+}
+
+QString TForm1::DatabaseWriteState() const { return FDatabaseWriteState->text(); }
 
 void TForm1::SetStatusPanel(int Panel, const QString& Text, bool Red) {
     if (Panel < 0 || Panel >= int(FPanels.size())) {

@@ -57,6 +57,10 @@ public:
     // A status bar panel's text (panels 0-6), red when asked.
     void SetStatusPanel(int Panel, const QString& Text, bool Red = false);
     QString StatusPanel(int Panel) const;
+    // The database's write state at the right of the status bar: why writing fails (red), or that it
+    // works again.
+    void ShowDatabaseWriteState(const QString& Line, bool Failing);
+    QString DatabaseWriteState() const;
 
     // Both group trees get the loaded nodes (IGroupTreeSink).
     void ShowGroupTree(const TGroupTree& Nodes) override;
@@ -115,6 +119,7 @@ private:
 
     bool closing_ = false;
     std::vector<QLabel*> FPanels;
+    QLabel* FDatabaseWriteState = nullptr;
     std::unique_ptr<TNetHostProbes> FProbes;
     std::unique_ptr<TMainWindowMonitor> FBridge;
     std::unique_ptr<TMonitorController> FMonitor;
