@@ -5,6 +5,7 @@
 
 #include "net/netcode.h"
 #include "net/netip.h"
+#include "net/netresolve.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -444,7 +445,11 @@ int TBlockSocket::SetSin(TVarSin& Sin, const std::string& IP, const std::string&
             af = AF_INET6;
     }
     DoStatus(HR_ResolvingBegin, IP + ":" + Port);
-    FLastError = ResolveSockAddr(Sin, IP, Port, PreferIP4, GetSocketType(), GetSocketProtocol(), af);
+    // Bounded like a connect and cancelled like every wait of the socket.
+    FLastError = ResolveSockAddrWithin(Sin, IP, Port, PreferIP4, GetSocketType(), GetSocketProtocol(), af,
+                                       ConnectBound(),
+                                       {AbortFd, Owner != nullptr && Owner->Cancel ? Owner->Cancel->Handle() : -1,
+                                        CancelSignal != nullptr ? CancelSignal->Handle() : -1});
     DoStatus(HR_ResolvingEnd, GetSinIP(Sin) + ":" + std::to_string(GetSinPort(Sin)));
     return FLastError;
 }
@@ -548,6 +553,7 @@ int TBlockSocket::ConnectWait(const TVarSin& To) {
 }
 
 int TBlockSocket::DoConnect(const std::string& IP, const std::string& Port) {
+    const auto start = Clock::now();
     TVarSin sin{};
     if (SetSin(sin, IP, Port) != 0)
         return FLastError;
@@ -555,7 +561,13 @@ int TBlockSocket::DoConnect(const std::string& IP, const std::string& Port) {
         CreateSocketFor(SinFamily(sin));
     if (FLastError != 0)
         return FLastError;
-    if (ConnectWait(sin) == 0) {
+    // Resolving took its share of the connect's time.
+    const int saved = ConnectionTimeout;
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    ConnectionTimeout = static_cast<int>(std::max<long long>(1, ConnectBound() - spent));
+    const int connected = ConnectWait(sin);
+    ConnectionTimeout = saved;
+    if (connected == 0) {
         GetSins();
         DoStatus(HR_Connect, IP + ":" + Port);
     }

@@ -5,6 +5,7 @@
 #include "net/pingsend.h"
 
 #include "net/netip.h"
+#include "net/netresolve.h"
 #include "net/netutil.h"
 
 #include <algorithm>
@@ -491,7 +492,9 @@ bool TPINGSend::IsTargetIP6(const std::string& Host) {
         Family = AF_INET;
     else if (IsIP6(Host))
         Family = AF_INET6;
-    if (ResolveSockAddr(FSin, Host, "0", true, SOCK_DGRAM, IPPROTO_UDP, Family) != 0)
+    FResolveError = ResolveSockAddrWithin(FSin, Host, "0", true, SOCK_DGRAM, IPPROTO_UDP, Family, Timeout,
+                                          {Cancel ? Cancel->Handle() : -1});
+    if (FResolveError != 0)
         ClearSin(FSin);
     return IsSinIP6(FSin);
 }
@@ -504,20 +507,23 @@ bool TPINGSend::Ping(const std::string& Host) {
     FSocketKind = ISK_None;
     FLastError = 0;
     FBuffer.assign(static_cast<std::size_t>(std::clamp(PacketSize, 0, MaxPacketSize)) + EchoHeaderSize, '7');
+    // The time-out covers resolving the name as well.
+    const uint32_t Begun = GetTick();
     const bool IPv6 = IsTargetIP6(Host);
     FIcmpEcho = EchoType(IPv6);
     FIcmpEchoReply = EchoReplyType(IPv6);
     FIcmpUnreach = IPv6 ? 1 : 3;
     // A name that does not resolve is never pinged (the cleared address would mean this machine).
     if (!UsableTarget(FSin)) {
-        FLastError = WSAHOST_NOT_FOUND;
+        const bool Interrupted = FResolveError == WSAETIMEDOUT || FResolveError == WSAECONNABORTED;
+        FLastError = Interrupted ? FResolveError : WSAHOST_NOT_FOUND;
         return false;
     }
     TIcmpEchoParams Params;
     Params.Target = FSin;
     Params.Source = IPInterface;
     Params.TTL = TTL;
-    Params.TimeoutMs = Timeout;
+    Params.TimeoutMs = Timeout - static_cast<int>(std::min<uint32_t>(TickDelta(Begun, GetTick()), 1u << 30));
     Params.PacketSize = PacketSize;
     Params.Seq = static_cast<uint16_t>(FSeq + 1);
     Params.Cancel = Cancel.get();

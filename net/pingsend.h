@@ -166,4 +166,5 @@ private:
     TVarSin FSin{};
     TIcmpSocketKind FSocketKind = ISK_None;
     int FLastError = 0;
+    int FResolveError = 0;
 };

@@ -489,9 +489,8 @@ bool TSNMPSend::InternalSendSnmp(TSNMPRec& Out) {
 
 // Waits for the datagram that answers SentID; others (and any that does not decode) are dropped
 // until the time-out runs out.
-bool TSNMPSend::InternalRecvSnmp(TSNMPRec& In, int SentID, bool V3) {
+bool TSNMPSend::InternalRecvSnmp(TSNMPRec& In, int SentID, bool V3, uint32_t Start) {
     HostIP = "0.0.0.0";
-    const uint32_t Start = GetTick();
     for (;;) {
         const uint32_t Elapsed = TickDelta(Start, GetTick());
         if (Elapsed >= static_cast<uint32_t>(Timeout > 0 ? Timeout : 0)) {
@@ -521,9 +520,10 @@ bool TSNMPSend::Exchange(TSNMPRec& Out, TSNMPRec& In) {
     CopySecurity(Out, In);
     const int SentID = Out.RequestID;
     In.ResetRecord();
+    const uint32_t Start = GetTick();
     if (!InternalSendSnmp(Out))
         return false;
-    return InternalRecvSnmp(In, SentID, Out.Version == 3);
+    return InternalRecvSnmp(In, SentID, Out.Version == 3, Start);
 }
 
 bool TSNMPSend::DiscoverEngineId() {

@@ -29,6 +29,9 @@ public:
     void SetSnmp(const std::string& Host, const std::string& OID, const std::string& Value);
     // Every call on this host blocks until cancelled (or 30 s pass).
     void SetHanging(const std::string& Host) { std::lock_guard g(FLock); FHanging[Host] = true; }
+    // Every echo of this host takes Ms, and cancelling does not shorten it (a call that cannot be
+    // interrupted).
+    void SetStubborn(const std::string& Host, int Ms) { std::lock_guard g(FLock); FStubborn[Host] = Ms; }
     // The next echo of this host waits until Release (or a cancel); Waiting tells that it does.
     void SetLatched(const std::string& Host);
     bool Waiting(const std::string& Host);
@@ -48,6 +51,7 @@ private:
     std::map<std::string, std::string> FSnmp;
     std::map<std::string, bool> FHanging;
     std::map<std::string, int> FLatch; // 1 latched, 2 waiting
+    std::map<std::string, int> FStubborn;
     std::map<std::string, int> FPingCalls;
     std::map<std::string, int> FPingTimeout;
     std::atomic<bool> FCancelled{false};

@@ -68,6 +68,14 @@ TPingOutcome FakeProbes::Ping(const std::string& Host, int TimeoutMs) {
         FPingTimeout[Host] = TimeoutMs;
     }
     WaitIfLatched(Host);
+    int stubborn = 0;
+    {
+        std::lock_guard g(FLock);
+        stubborn = FStubborn[Host];
+    }
+    if (stubborn > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(stubborn));
+    }
     if (HangIfAsked(Host) || FCancelled.load()) {
         return {"Timeout", -1};
     }
