@@ -126,6 +126,9 @@ bool TPort_Monitoring_Thread::SampleHost(const TSampledHost& Host, bool RestartW
     if (!MonitoringActive.load()) {
         return false; // an echo cut short by stop is no sample
     }
+    if (outcome.Skipped) {
+        return true; // nor is one that could not be sent
+    }
     int ms = outcome.ErrorDesc.empty() && outcome.TimeMs >= 0 ? outcome.TimeMs : Host.PingTimeoutMs;
     RunDatabaseStep("storing a latency sample", [&] {
         FOwner.Database().ExecuteStatement(QStringLiteral("insert into Ping_data (ID_h,timeout,date_time) values(?,?,?)"),

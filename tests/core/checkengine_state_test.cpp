@@ -82,3 +82,45 @@ TEST(CheckEngineState, EmptyDownTextLineInTheLanguageFileStillRaisesOneDownEvent
     EXPECT_EQ(f.EventCodes(id), (Codes{"ID", "IU"}));
     LangTexts::UseBuiltInEnglish();
 }
+
+TEST(CheckEngineState, EchoThatCannotBeSentIsSkippedNotFailed) {
+    EngineFixture f;
+    f.Window.N = 2;
+    HostSpec echoOnly;
+    echoOnly.Status = QStringLiteral("Unknown");
+    const int alone = f.AddHost(echoOnly);
+    HostSpec withHttp;
+    withHttp.Host = QStringLiteral("web");
+    withHttp.IP = QStringLiteral("127.0.0.30");
+    withHttp.Http = true;
+    withHttp.Status = QStringLiteral("Unknown");
+    const int web = f.AddHost(withHttp);
+    HostSpec sampled;
+    sampled.Host = QStringLiteral("sampled");
+    sampled.IP = QStringLiteral("127.0.0.31");
+    sampled.SPingCheck = true;
+    const int latency = f.AddHost(sampled);
+    for (const char* ip : {"127.0.0.1", "127.0.0.30", "127.0.0.31"})
+        f.Probes.SetPingSkipped(ip);
+    f.Controller->RestartSamplingWindow();
+    ASSERT_TRUE(f.RunPasses(4));
+    // Nothing is known of the echo-only host: no counter, no state change, no event.
+    EXPECT_EQ(f.EventCodes(alone), Codes{});
+    EXPECT_EQ(f.Cell(alone, "ICMP_kol_vo_p"), "0");
+    EXPECT_EQ(f.Cell(alone, "ICMP_Status"), "");
+    EXPECT_EQ(f.Cell(alone, "Kol_vo_p"), "0");
+    EXPECT_EQ(f.Cell(alone, "Status"), "Unknown");
+    // A host with another check is judged by that check alone.
+    EXPECT_EQ(f.EventCodes(web), Codes{});
+    EXPECT_EQ(f.Cell(web, "ICMP_kol_vo_p"), "0");
+    EXPECT_EQ(f.Cell(web, "Status"), LangText(277));
+    EXPECT_EQ(f.EventCodes(latency), Codes{});
+    // And no latency sample is stored for an echo that never went out.
+    EXPECT_EQ(f.Rows(QStringLiteral("select count(*) from Ping_data"))[0][0], "0");
+
+    // Once echo can be sent, the checks count again.
+    f.Probes.SetPing("127.0.0.1", "Timeout");
+    ASSERT_TRUE(f.RunPasses(2));
+    EXPECT_EQ(f.EventCodes(alone), Codes{"ID"});
+    EXPECT_EQ(f.Cell(alone, "Status"), LangText(280));
+}

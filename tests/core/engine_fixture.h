@@ -25,6 +25,8 @@ public:
     void ResetCancel() override { FCancelled = false; }
 
     void SetPing(const std::string& Host, const std::string& Error, int TimeMs = 1);
+    // Echo of this host cannot be sent (no right to open an ICMP socket).
+    void SetPingSkipped(const std::string& Host);
     void SetHttp(const std::string& Host, const std::string& Result);
     void SetSnmp(const std::string& Host, const std::string& OID, const std::string& Value);
     // Every call on this host blocks until cancelled (or 30 s pass).

@@ -113,6 +113,11 @@ void FakeProbes::SetPing(const std::string& Host, const std::string& Error, int 
     FPing[Host] = {Error, Error.empty() ? TimeMs : -1};
 }
 
+void FakeProbes::SetPingSkipped(const std::string& Host) {
+    std::lock_guard g(FLock);
+    FPing[Host] = {"Unknown error", -1, true};
+}
+
 void FakeProbes::SetHttp(const std::string& Host, const std::string& Result) {
     std::lock_guard g(FLock);
     FHttp[Host] = Result;

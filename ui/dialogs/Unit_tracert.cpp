@@ -14,6 +14,16 @@
 
 TPing_tracert_form* Ping_tracert_form = nullptr;
 
+namespace {
+
+QString IcmpEchoRefusedText() {
+    return QStringLiteral("ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets can be "
+                          "opened. Echo checks are skipped until echo requests can be sent (give the program "
+                          "cap_net_raw, or open net.ipv4.ping_group_range to its group).");
+}
+
+} // namespace
+
 TPing_tracert_form::TPing_tracert_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Ping_tracert_form"));
     Timer6.setInterval(3600000);
@@ -38,8 +48,9 @@ void TPing_tracert_form::LoadDatabase() {
     context.ShowMessage = [](const QString& Text) { ShowMessageBoxLater(Text); };
     LoadDatabaseAtStart(MonitorDatabase, context);
     if (!IcmpEchoAvailable()) {
-        AddProgramLog(QStringLiteral("ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets "
-                                     "can be opened, so every echo check fails."));
+        const QString text = IcmpEchoRefusedText();
+        AddProgramLog(text);
+        ShowMessageBoxLater(text);
     }
 }
 
