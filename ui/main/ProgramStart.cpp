@@ -4,6 +4,7 @@
 
 #include "core/DataFolder.h"
 #include "core/ExceptionGuard.h"
+#include "core/InstanceLock.h"
 #include "core/ProgramLog.h"
 #include "core/Synchronize.h"
 #include "platform/MessageBox.h"
@@ -230,6 +231,12 @@ int RunProgram(int argc, char** argv) {
         });
     }
     EnsureDataFolder();
+    // A second copy on a Data folder in use ends before it touches the database.
+    TInstanceLock instanceLock;
+    if (instanceLock.Acquire(DataFolder()) == TInstanceLock::HeldElsewhere) {
+        ShowMessageBox(InstanceRunningText(DataFolder()));
+        return 1;
+    }
     InstallProgramLogSink();
     TerminationSignals terminationSignals;
     CreateForms();
