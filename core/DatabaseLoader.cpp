@@ -16,6 +16,7 @@
 #include <QHash>
 
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -89,7 +90,12 @@ bool PassesQuickCheck(const QString& Path, QString& Error) {
 bool FetchCandidate(const TDatabaseLoadContext& Context, const QString& Source, const QString& Temporary,
                     QString& Error) {
     if (Source.contains(QLatin1String("http"))) {
-        const TDatabaseFetchFunction fetch = Context.Fetch ? Context.Fetch : FetchDatabaseOverHttp;
+        const TDatabaseFetchFunction fetch =
+            Context.Fetch ? Context.Fetch
+                          : TDatabaseFetchFunction([](const QString& Url, const QString& Path, int& Code,
+                                                      QString& Error) {
+                                return FetchDatabaseOverHttp(Url, Path, Code, Error);
+                            });
         int resultCode = 0;
         if (!fetch(Source, Temporary, resultCode, Error))
             return false;
@@ -319,9 +325,19 @@ void HostStep(TSQLiteDatabase& Database, const TDatabaseLoadContext& Context, TD
 } // namespace
 
 bool FetchDatabaseOverHttp(const QString& Url, const QString& FilePath, int& ResultCode, QString& Error) {
+    return FetchDatabaseOverHttp(Url, FilePath, ResultCode, Error, DatabaseFetchBodyLimit);
+}
+
+bool FetchDatabaseOverHttp(const QString& Url, const QString& FilePath, int& ResultCode, QString& Error,
+                           qint64 MaxBytes) {
     THTTPSend http;
+    http.MaxBodySize = static_cast<std::size_t>(std::max<qint64>(MaxBytes, 1));
     const bool answered = http.ExecuteMethod("GET", Url.toStdString());
     ResultCode = http.ResultCode;
+    if (!answered && http.AnswerError() == WSAENOBUFS) {
+        Error = QStringLiteral("the answer is larger than %1 bytes").arg(MaxBytes);
+        return false;
+    }
     if (!answered) {
         Error = QStringLiteral("no answer (socket error %1)").arg(http.Sock.LastError());
         return false;

@@ -78,8 +78,12 @@ extern THostLoadCounters HostLoadCounters;
 using TDatabaseFetchFunction =
     std::function<bool(const QString& Url, const QString& FilePath, int& ResultCode, QString& Error)>;
 
-// The fetch through the program's HTTP client.
+// The fetch through the program's HTTP client. The body is held in memory until it is written, so
+// an answer larger than MaxBytes is refused ("the answer is larger than N bytes").
+inline constexpr qint64 DatabaseFetchBodyLimit = 512LL * 1024 * 1024;
 bool FetchDatabaseOverHttp(const QString& Url, const QString& FilePath, int& ResultCode, QString& Error);
+bool FetchDatabaseOverHttp(const QString& Url, const QString& FilePath, int& ResultCode, QString& Error,
+                           qint64 MaxBytes);
 
 struct TDatabaseLoadContext {
     QString DataFolder;   // ends with "/"
