@@ -239,6 +239,7 @@ bool TNewThread::CheckHost(const THostSnapshot& Host) {
     // A check that is off this pass is never judged by the previous host's answer.
     FHttpResult.clear();
     FPingError.clear();
+    FPingSkipped = false;
     FSnmpReply.clear();
     FSnmpTarget.clear();
     // The network parts of echo, HTTP and SNMP first; their grid steps then run in that order in
@@ -259,10 +260,15 @@ bool TNewThread::CheckHost(const THostSnapshot& Host) {
     const bool lateChecks = Host.SPingAlarm || Host.PortCheck;
     std::vector<THostWriteBack> writes;
     std::optional<THostWriteBack> status;
-    THostPassResults results{FHttpResult, FPingError, FSnmpReply};
+    THostPassResults results{FHttpResult, FPingError, FSnmpReply, FPingSkipped};
+    // An echo that could not be sent is neither an answer nor a failure.
+    const bool pingAsked = Host.PingCheck && !FPingSkipped;
+    THostSnapshot asked = Host;
+    asked.PingCheck = pingAsked;
+    const bool nothingAsked = !pingAsked && !Host.HttpCheck && !Host.SnmpCheck && Host.PingCheck;
     // A host that answered everything and was already OK in every respect changes nothing: its
     // grid steps are left out, so a healthy host costs no call onto the GUI thread.
-    if (!lateChecks && !MayChange(Host, results, snmpAsked)) {
+    if (!lateChecks && (nothingAsked || !MayChange(asked, results, snmpAsked))) {
         return true;
     }
     bool present = false;
@@ -271,7 +277,7 @@ bool TNewThread::CheckHost(const THostSnapshot& Host) {
             if (row >= 0) {
                 present = true;
                 FCurrentRow = row;
-                if (Host.PingCheck) {
+                if (pingAsked) {
                     ApplyIcmp(row, writes);
                 }
                 if (Host.HttpCheck) {
@@ -331,6 +337,7 @@ void TNewThread::Record(int Row, const QString& Text, int Colour, const char* Co
 void TNewThread::ProbeIcmp(const THostSnapshot& Host) {
     ShowProgress(LangLine::IcmpProgress, Host.Host);
     TPingOutcome outcome = FOwner.Probes().Ping(Host.IP.toStdString(), FPingTimeoutMs);
+    FPingSkipped = outcome.Skipped;
     FPingError = QString::fromStdString(outcome.ErrorDesc);
     if (FPingError == QLatin1String("Unknown error")) {
         FPingError = LangText(LangLine::EchoUnknownError);

@@ -99,6 +99,7 @@ private:
     QString FHttpResult;
     QString FHttpProbe; // the probe's text even when it counted as down
     QString FPingError;
+    bool FPingSkipped = false; // the echo could not be sent at all
     QString FSnmpReply;
     QString FSnmpTarget;
     QString FProgressText;

@@ -130,6 +130,14 @@ TBackupResult BackupDatabaseFile(const QString& Source, const QString& Destinati
             return result;
         }
     }
+    // The engine copies pages as they are: a damaged source gives a damaged copy, which must never
+    // take the place of a good one.
+    const QString damage = QuickCheckDatabaseFile(temporary);
+    if (!damage.isEmpty()) {
+        result.Error = QStringLiteral("the copy of \"%1\" fails its check: %2").arg(Source, damage);
+        QFile::remove(temporary);
+        return result;
+    }
     if (!SyncFile(temporary) || !CopyFileDate(Source, temporary) ||
         std::rename(temporary.toUtf8().constData(), Destination.toUtf8().constData()) != 0) {
         result.Error = QString::fromLocal8Bit(std::strerror(errno));

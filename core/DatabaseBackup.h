@@ -29,7 +29,8 @@ struct TBackupResult {
     std::chrono::microseconds LongestStep{0};
 };
 
-// Copies the database file Source to Destination. Serialise, when given, is the live connection:
+// Copies the database file Source to Destination; a copy that fails the engine's quick check is
+// dropped and Destination stays as it was. Serialise, when given, is the live connection:
 // each step runs under its lock so the copy never meets the program's own commit half-way. Reads the
 // last committed state, also while the long transaction is open. Cancel stops it between steps.
 TBackupResult BackupDatabaseFile(const QString& Source, const QString& Destination,

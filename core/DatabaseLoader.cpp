@@ -15,9 +15,10 @@
 #include "net/httpsend.h"
 
 #include <QFile>
+#include <QHash>
 
-#include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -80,30 +81,23 @@ bool HasSqliteHeader(const QString& Path) {
 
 // Opens the candidate read-only and runs the engine's quick check.
 bool PassesQuickCheck(const QString& Path, QString& Error) {
-    sqlite3* handle = nullptr;
-    const int rc = sqlite3_open_v2(Path.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
-    bool ok = false;
-    if (rc == SQLITE_OK) {
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(handle, "PRAGMA quick_check", -1, &statement, nullptr) == SQLITE_OK &&
-            sqlite3_step(statement) == SQLITE_ROW)
-            ok = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))) == "ok";
-        if (!ok)
-            Error =
-                QStringLiteral("not a sound database (%1)").arg(QString::fromUtf8(sqlite3_errmsg(handle)));
-        sqlite3_finalize(statement);
-    } else {
-        Error = QStringLiteral("cannot be opened");
-    }
-    sqlite3_close_v2(handle);
-    return ok;
+    const QString damage = QuickCheckDatabaseFile(Path);
+    if (damage.isEmpty())
+        return true;
+    Error = QStringLiteral("not a sound database (%1)").arg(damage);
+    return false;
 }
 
 // Fetches or copies Source into a temporary file; true when it holds a whole SQLite database.
 bool FetchCandidate(const TDatabaseLoadContext& Context, const QString& Source, const QString& Temporary,
                     QString& Error) {
     if (Source.contains(QLatin1String("http"))) {
-        const TDatabaseFetchFunction fetch = Context.Fetch ? Context.Fetch : FetchDatabaseOverHttp;
+        const TDatabaseFetchFunction fetch =
+            Context.Fetch ? Context.Fetch
+                          : TDatabaseFetchFunction([](const QString& Url, const QString& Path, int& Code,
+                                                      QString& Error) {
+                                return FetchDatabaseOverHttp(Url, Path, Code, Error);
+                            });
         int resultCode = 0;
         if (!fetch(Source, Temporary, resultCode, Error))
             return false;
@@ -147,13 +141,34 @@ bool RefreshDatabase(const TDatabaseLoadContext& Context, const QString& Source,
     return ok;
 }
 
-bool TryOpen(TSQLiteDatabase& Database, const QString& Path) {
+// Opens Path; Reason says why not.
+bool TryOpen(TSQLiteDatabase& Database, const QString& Path, QString& Reason) {
     try {
         Database.Open(Path);
         return true;
-    } catch (const ESQLiteException&) {
+    } catch (const ESQLiteException& e) {
+        Reason = QStringLiteral("The database \"%1\" could not be opened: %2").arg(Path, e.Message());
         return false;
     }
+}
+
+QString DamagedDatabaseText(const QString& Path, const QString& Words) {
+    return QStringLiteral("Error! The database \"%1\" is damaged: %2").arg(Path, Words);
+}
+
+// The operator hears of a damaged database before the program writes to it: one program-log line
+// and a message.
+void ReportDamage(TSQLiteDatabase& Database, const TDatabaseLoadContext& Context, const QString& Path) {
+    QString words;
+    RunDatabaseStep("checking the database", [&] { words = Database.QuickCheck(); });
+    if (words.isEmpty())
+        return;
+    const QString text = DamagedDatabaseText(Path, words);
+    AddProgramLog(Database, text);
+    if (Context.ShowMessage)
+        Context.ShowMessage(text);
+    else
+        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -190,21 +205,33 @@ void LookUpParent(TSQLiteDatabase& Database, TGroupRow& Row) {
         Row.ParentExists = true;
         Row.ParentGroup = parent->FieldTextOrEmpty(2);
     } catch (const ESQLiteException&) {
+        // Silent as the start-up load asks: a row whose parent query fails is skipped.
     }
 }
 
-void AddNode(TGroupTree& Tree, TGroupRow& Row, int ParentIndex) {
+// The tree being built and, per group number, its node: rows sharing a number are one group, shown
+// once, so every group has exactly one node.
+struct TTreeBuild {
+    TGroupTree Tree;
+    QHash<QString, int> NodeOfGroup;
+};
+
+// Places the row under ParentIndex (-1: top level), unless its number already has a node.
+void AddNode(TTreeBuild& Build, TGroupRow& Row, int ParentIndex) {
+    Row.Placed = true;
+    if (Build.NodeOfGroup.contains(Row.Group))
+        return;
+    Build.NodeOfGroup.insert(Row.Group, static_cast<int>(Build.Tree.size()));
     TGroupTreeNode node;
     node.ParentIndex = ParentIndex;
     node.Caption = Row.Name;
     node.Record = std::make_shared<TGroupNodeRecord>(TGroupNodeRecord{Row.Name, Row.Parent, Row.Group});
-    Tree.push_back(std::move(node));
-    Row.Placed = true;
+    Build.Tree.push_back(std::move(node));
 }
 
-// One walk over the unplaced child rows; every node present with the parent's N_group gets the
-// child. Returns how many rows were placed.
-int AttachChildren(TSQLiteDatabase& Database, std::vector<TGroupRow>& Rows, TGroupTree& Tree) {
+// One walk over the unplaced child rows; a row goes under the node of its parent's number once that
+// node exists. Returns how many rows were placed.
+int AttachChildren(TSQLiteDatabase& Database, std::vector<TGroupRow>& Rows, TTreeBuild& Build) {
     int placed = 0;
     for (TGroupRow& row : Rows) {
         if (row.Placed)
@@ -212,17 +239,10 @@ int AttachChildren(TSQLiteDatabase& Database, std::vector<TGroupRow>& Rows, TGro
         LookUpParent(Database, row);
         if (!row.ParentExists)
             continue;
-        const int present = static_cast<int>(Tree.size());
-        std::vector<int> parents;
-        for (int i = 0; i < present; ++i)
-            if (Tree[i].Record->Group == row.ParentGroup)
-                parents.push_back(i);
-        if (parents.empty())
+        const auto parent = Build.NodeOfGroup.constFind(row.ParentGroup);
+        if (parent == Build.NodeOfGroup.constEnd())
             continue;
-        auto record = std::make_shared<TGroupNodeRecord>(TGroupNodeRecord{row.Name, row.Parent, row.Group});
-        for (int parent : parents)
-            Tree.push_back({parent, row.Name, record});
-        row.Placed = true;
+        AddNode(Build, row, parent.value());
         ++placed;
     }
     return placed;
@@ -230,18 +250,18 @@ int AttachChildren(TSQLiteDatabase& Database, std::vector<TGroupRow>& Rows, TGro
 
 // After attaching stalls: groups whose parent is not stored go to top level; failing those (a parent
 // cycle), the first remaining group does, so every group is shown.
-bool PlaceOrphans(std::vector<TGroupRow>& Rows, TGroupTree& Tree) {
+bool PlaceOrphans(std::vector<TGroupRow>& Rows, TTreeBuild& Build) {
     bool any = false;
     for (TGroupRow& row : Rows)
         if (!row.Placed && !row.ParentExists) {
-            AddNode(Tree, row, -1);
+            AddNode(Build, row, -1);
             any = true;
         }
     if (any)
         return true;
     for (TGroupRow& row : Rows)
         if (!row.Placed) {
-            AddNode(Tree, row, -1);
+            AddNode(Build, row, -1);
             return true;
         }
     return false;
@@ -264,21 +284,16 @@ void CreateTablesStep(TSQLiteDatabase& Database) {
     try {
         Database.ExecuteStatement(QStringLiteral("PRAGMA auto_vacuum = 1"));
     } catch (const ESQLiteException&) {
+        // Silent as the start-up load asks: the database works the same without it.
     }
-    try {
-        CreateMissingTables(Database);
-    } catch (const ESQLiteException&) {
-    }
+    RunDatabaseStep("creating the missing tables", [&] { CreateMissingTables(Database); });
     CreateMissingIndexes(Database);
 }
 
 void GroupTreeStep(TSQLiteDatabase& Database, const TDatabaseLoadContext& Context,
                    TDatabaseLoadResult& Result) {
     TGroupTree tree;
-    try {
-        tree = BuildGroupTree(Database);
-    } catch (const ESQLiteException&) {
-    }
+    RunDatabaseStep("building the group tree", [&] { tree = BuildGroupTree(Database); });
     Result.HasGroups = !tree.empty();
     if (Result.HasGroups) {
         Result.FirstGroup = tree.front().Record->Group;
@@ -301,21 +316,30 @@ void HostStep(TSQLiteDatabase& Database, const TDatabaseLoadContext& Context, TD
         LogLine(Database, QStringLiteral("Error! Failed to load the hosts: ") + QString::fromUtf8(e.what()));
     }
     HostLoadCounters.MarkFinished();
-    try {
+    RunDatabaseStep("showing the hosts of the first group", [&] {
         if (Result.HasGroups)
             ShowGroupHosts(grid, Result.FirstGroup);
         else
             ShowAllHosts(grid);
-    } catch (const std::exception&) {
-    }
+    });
 }
 
 } // namespace
 
 bool FetchDatabaseOverHttp(const QString& Url, const QString& FilePath, int& ResultCode, QString& Error) {
+    return FetchDatabaseOverHttp(Url, FilePath, ResultCode, Error, DatabaseFetchBodyLimit);
+}
+
+bool FetchDatabaseOverHttp(const QString& Url, const QString& FilePath, int& ResultCode, QString& Error,
+                           qint64 MaxBytes) {
     THTTPSend http;
+    http.MaxBodySize = static_cast<std::size_t>(std::max<qint64>(MaxBytes, 1));
     const bool answered = http.ExecuteMethod("GET", Url.toStdString());
     ResultCode = http.ResultCode;
+    if (!answered && http.AnswerError() == WSAENOBUFS) {
+        Error = QStringLiteral("the answer is larger than %1 bytes").arg(MaxBytes);
+        return false;
+    }
     if (!answered) {
         Error = QStringLiteral("no answer (socket error %1)").arg(http.Sock.LastError());
         return false;
@@ -333,17 +357,17 @@ bool FetchDatabaseOverHttp(const QString& Url, const QString& FilePath, int& Res
 
 TGroupTree BuildGroupTree(TSQLiteDatabase& Database) {
     std::vector<TGroupRow> rows = ReadGroupRows(Database);
-    TGroupTree tree;
+    TTreeBuild build;
     for (TGroupRow& row : rows)
         if (row.Parent.isEmpty())
-            AddNode(tree, row, -1);
+            AddNode(build, row, -1);
     for (size_t guard = 0; guard <= rows.size(); ++guard) {
-        while (AttachChildren(Database, rows, tree) > 0) {
+        while (AttachChildren(Database, rows, build) > 0) {
         }
-        if (!PlaceOrphans(rows, tree))
+        if (!PlaceOrphans(rows, build))
             break;
     }
-    return tree;
+    return std::move(build.Tree);
 }
 
 QString OpenStartDatabase(TSQLiteDatabase& Database, const TDatabaseLoadContext& Context, bool Synchronize,
@@ -354,7 +378,8 @@ QString OpenStartDatabase(TSQLiteDatabase& Database, const TDatabaseLoadContext&
     if (Synchronize && !Source.isEmpty()) {
         if (RefreshDatabase(Context, Source, refreshError)) {
             const QString fresh = Context.DataFolder + QStringLiteral("ndbm.db");
-            if (TryOpen(Database, fresh)) {
+            QString reason;
+            if (TryOpen(Database, fresh, reason)) {
                 if (Refreshed)
                     *Refreshed = true;
                 return fresh;
@@ -363,10 +388,13 @@ QString OpenStartDatabase(TSQLiteDatabase& Database, const TDatabaseLoadContext&
         }
     }
     const QString main = Context.DataFolder + QStringLiteral("dbm.db");
-    if (!TryOpen(Database, main)) {
+    QString reason;
+    if (!TryOpen(Database, main, reason)) {
         LogLine(Database, LoadFailedText());
+        LogLine(Database, reason);
         return QString();
     }
+    ReportDamage(Database, Context, main);
     if (!refreshError.isEmpty())
         AddProgramLog(
             Database,

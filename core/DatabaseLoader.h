@@ -33,7 +33,9 @@ using TGroupTree = std::vector<TGroupTreeNode>;
 
 // Reads list_group and attaches groups to their parents until nothing more attaches, so a group
 // stored before its parent is still placed under it. A group whose parent is not stored at all
-// (or that is part of a parent cycle) is placed at top level.
+// (or that is part of a parent cycle) is placed at top level. Rows sharing an N_group are one group
+// (the first row names it) and every group is placed once, under the node of its parent's number,
+// so the tree never has more nodes than list_group has rows.
 TGroupTree BuildGroupTree(TSQLiteDatabase& Database);
 
 // Implemented by the windows holding the trees (main window and group picker).
@@ -76,8 +78,12 @@ extern THostLoadCounters HostLoadCounters;
 using TDatabaseFetchFunction =
     std::function<bool(const QString& Url, const QString& FilePath, int& ResultCode, QString& Error)>;
 
-// The fetch through the program's HTTP client.
+// The fetch through the program's HTTP client. The body is held in memory until it is written, so
+// an answer larger than MaxBytes is refused ("the answer is larger than N bytes").
+inline constexpr qint64 DatabaseFetchBodyLimit = 512LL * 1024 * 1024;
 bool FetchDatabaseOverHttp(const QString& Url, const QString& FilePath, int& ResultCode, QString& Error);
+bool FetchDatabaseOverHttp(const QString& Url, const QString& FilePath, int& ResultCode, QString& Error,
+                           qint64 MaxBytes);
 
 struct TDatabaseLoadContext {
     QString DataFolder;   // ends with "/"
@@ -87,6 +93,8 @@ struct TDatabaseLoadContext {
     IHostLoadProgress* Progress = nullptr;
     QString ProgressText;         // the progress caption's word; empty: the language's line 402
     TDatabaseFetchFunction Fetch; // empty: FetchDatabaseOverHttp
+    // Tells the operator (a message box in the program); empty: the program log only.
+    std::function<void(const QString& Text)> ShowMessage;
 };
 
 struct TDatabaseLoadResult {

@@ -152,13 +152,9 @@ void CreateMissingTables(TSQLiteDatabase& Database) {
 }
 
 void CreateMissingIndexes(TSQLiteDatabase& Database) {
-    for (const char* statement : IndexStatements) {
-        try {
-            Database.ExecuteStatement(QString::fromLatin1(statement));
-        } catch (const ESQLiteException&) {
-            // A table of another shape (made by another program) keeps working without the index.
-        }
-    }
+    // A table of another shape (made by another program) keeps working without its index.
+    for (const char* statement : IndexStatements)
+        RunDatabaseStep("creating an index", [&] { Database.ExecuteStatement(QString::fromLatin1(statement)); });
 }
 
 QStringList HostsColumnNames() {

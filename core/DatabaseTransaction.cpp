@@ -29,6 +29,7 @@ bool OpenLongTransaction(TSQLiteDatabase& Database) {
             Database.StartTransaction();
         return true;
     } catch (const ESQLiteException&) {
+        // Ignored as the commit timer asks; the database layer reports a file that cannot be written.
         return false;
     }
 }

@@ -99,14 +99,22 @@ std::optional<THostWriteBack> UpdateHostStatus(TDataGrid& Hosts, int Row, const 
     const QString downWord = LangText(LangLine::StatusDown);
     const QString disabledWord = LangText(LangLine::StatusDisabled);
     const QString unknownWord = LangText(LangLine::StatusUnknown);
+    const bool http = Flag(Hosts, Http_check, Row);
+    const bool snmp = Flag(Hosts, SNMP_check, Row);
+    const bool pingOn = Flag(Hosts, Ping_check, Row);
+    const bool ping = pingOn && !Results.PingSkipped;
+    // When the only check was an echo that could not be sent, this pass says nothing of the host.
+    if (pingOn && !ping && !http && !snmp) {
+        return std::nullopt;
+    }
     bool answered = false;
-    if (Flag(Hosts, Http_check, Row) && !Results.HttpResult.isEmpty()) {
+    if (http && !Results.HttpResult.isEmpty()) {
         answered = true;
     }
-    if (Flag(Hosts, Ping_check, Row) && Results.PingError.isEmpty()) {
+    if (ping && Results.PingError.isEmpty()) {
         answered = true;
     }
-    if (Flag(Hosts, SNMP_check, Row) && !Results.SnmpReply.isEmpty()) {
+    if (snmp && !Results.SnmpReply.isEmpty()) {
         answered = true;
     }
     TCell& status = Hosts.Cell(Status, Row);

@@ -41,6 +41,7 @@ struct THostPassResults {
     QString HttpResult; // empty when the probe failed
     QString PingError;  // empty on success
     QString SnmpReply;  // empty on failure
+    bool PingSkipped = false; // the echo could not be sent: the ICMP check is left out of this pass
 };
 
 // The grid half of UpdateHostStatus; returns the hosts write-back when the state changed.

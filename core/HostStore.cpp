@@ -20,6 +20,9 @@ QString StoredHostsColumn(const QString& Name) {
 
 THostWriteBack PaddedUpdate(const QStringList& Columns, int Width, const QString& Tail,
                             const QStringList& Values, const QString& HostId) {
+    if (Values.size() != Columns.size()) {
+        throw ESQLiteException(QStringLiteral("A host write-back needs one value per column"));
+    }
     THostWriteBack write;
     write.SQL = QStringLiteral("UPDATE hosts SET ") + PaddedAssignments(Columns, Width) + Tail;
     write.Values = Values;
@@ -81,14 +84,18 @@ void THostStore::Run(const THostWriteBack& Write) {
     try {
         FDatabase.ExecuteStatement(Write.SQL, values);
     } catch (const ESQLiteException&) {
-        // A failed write of one check is discarded; the pass goes on.
+        // A failed write of one check is discarded; the pass goes on. A file that cannot be
+        // written is reported by the database layer itself.
     }
 }
 
 const QStringList& THostStore::EventWriteBackColumns() {
     using namespace HostColumn;
+    // The HTTP counter and status go with the others: left out, a restart would forget an HTTP
+    // outage and record it again (and its up event could never follow).
     static const QStringList columns = {SNMP_kol_vo_p, Latency_kol_vo_p, P_lost_kol_vo_p, ICMP_kol_vo_p,
-                                        ICMP_Status,   SNMP_Status,      Latency_Status,  P_lost_Status};
+                                        ICMP_Status,   SNMP_Status,      Latency_Status,  P_lost_Status,
+                                        Http_Kol_vo,   Http_Status};
     return columns;
 }
 

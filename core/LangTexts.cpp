@@ -74,11 +74,20 @@ const QString& LangTextTable::Text(int line) const {
     return texts_[line];
 }
 
+bool LangTextTable::IsComparedLine(int line) {
+    // 277-283 status and filter words, 289 the text of a failed echo, 291/294/296/298 the texts a
+    // down status holds, 399 the Unknown word.
+    return (line >= 277 && line <= 283) || line == 289 || line == 291 || line == 294 || line == 296 ||
+           line == 298 || line == 399;
+}
+
 LangTextTable LangTextTable::WithLines(const QStringList& lines) const {
     LangTextTable result = *this;
     const int count = std::min<int>(lines.size(), LangTextCount);
-    for (int line = 0; line < count; ++line)
-        result.texts_[line] = lines[line];
+    for (int line = 0; line < count; ++line) {
+        const bool keepEnglish = lines[line].isEmpty() && IsComparedLine(line);
+        result.texts_[line] = keepEnglish ? BuiltInEnglish()->Text(line) : lines[line];
+    }
     return result;
 }
 

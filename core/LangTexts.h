@@ -31,8 +31,13 @@ public:
     const QString& Text(int line) const;
 
     // A copy of this table whose first lines.size() texts (at most 408) are replaced by lines;
-    // the other texts stay as they are here.
+    // the other texts stay as they are here. An empty line of a text that cells are compared with
+    // (IsComparedLine) takes the built-in English text instead.
     LangTextTable WithLines(const QStringList& lines) const;
+
+    // Status and filter words, the echo error's replacement and the checks' down texts: the
+    // program looks for them in cells, so none of them may ever be empty.
+    static bool IsComparedLine(int line);
 
 private:
     std::array<QString, LangTextCount> texts_;

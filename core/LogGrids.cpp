@@ -3,6 +3,7 @@
 #include "core/LogGrids.h"
 
 #include "core/HostStore.h"
+#include "core/SQLiteDb.h"
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
 
@@ -143,40 +144,34 @@ void CreateSyslogGridColumns(TDataGrid& Grid) {
 
 void LoadEventLogGrid(const QString& SQL, TDataGrid& Grid, const TSQLiteValues& Values,
                       TSQLiteDatabase& Database) {
-    try {
+    // The rows filled so far stay.
+    RunDatabaseStep("loading the monitoring log", [&] {
         TEventRowFiller filler(Grid, Database);
         LoadRows(SQL, Values, Grid, Database,
                  [&](int Row, const TSQLiteTable& Events) { filler.Fill(Row, Events); });
-    } catch (const std::exception&) {
-        // The rows filled so far stay.
-    }
-    try {
-        ColourEvents(Grid);
-    } catch (const std::exception&) {
-    }
+    });
+    RunDatabaseStep("colouring the monitoring log", [&] { ColourEvents(Grid); });
 }
 
 void LoadProgramLogGrid(const QString& SQL, TDataGrid& Grid, const TSQLiteValues& Values,
                         TSQLiteDatabase& Database) {
-    try {
+    RunDatabaseStep("loading the program log", [&] {
         LoadRows(SQL, Values, Grid, Database, [&](int Row, const TSQLiteTable& Lines) {
             Grid.Cell(u"Date_time_PL", Row).SetAsString(StoredTimeText(Lines.FieldTextOrEmpty(1)));
             Grid.Cell(u"Event", Row).SetAsString(Lines.FieldTextOrEmpty(2));
         });
-    } catch (const std::exception&) {
-    }
+    });
 }
 
 void LoadSyslogGrid(const QString& SQL, TDataGrid& Grid, const TSQLiteValues& Values,
                     TSQLiteDatabase& Database) {
-    try {
+    RunDatabaseStep("loading the syslog", [&] {
         LoadRows(SQL, Values, Grid, Database, [&](int Row, const TSQLiteTable& Messages) {
             Grid.Cell(u"Data_Time", Row).SetAsString(StoredTimeText(Messages.FieldTextOrEmpty(1)));
             Grid.Cell(u"Desc_", Row).SetAsString(Messages.FieldTextOrEmpty(2));
             Grid.Cell(u"Host_IP", Row).SetAsString(Messages.FieldTextOrEmpty(3));
         });
-    } catch (const std::exception&) {
-    }
+    });
 }
 
 bool LogRowAlternates(int Row, bool Selected) {

@@ -9,6 +9,7 @@
 #include "core/LangLines.h"
 #include "core/LangTexts.h"
 #include "core/MonitorState.h"
+#include "core/ProgramLogSink.h"
 #include "core/SQLiteDb.h"
 #include "core/SamplingThread.h"
 #include "core/Synchronize.h"
@@ -50,7 +51,15 @@ TMonitorController::TMonitorController(TDataGrid& Hosts, TDataGrid& DownHostGrid
     connect(&FWorkerWatch, &QTimer::timeout, this, [this] { Guarded("worker watch", [this] { WatchWorkers(); }); });
 }
 
-TMonitorController::~TMonitorController() { Shutdown(2000); }
+TMonitorController::~TMonitorController() {
+    Shutdown(2000);
+    // A worker that outlived the hard limit ends with the process, which ends next.
+    for (std::thread* thread : {&FCheckThread, &FSamplingThread}) {
+        if (thread->joinable()) {
+            thread->detach();
+        }
+    }
+}
 
 TSettingsSnapshot TMonitorController::Settings() const {
     return FSettings.Snapshot();
@@ -180,13 +189,28 @@ void TMonitorController::Shutdown(int LimitMs) {
     MonitoringActive.store(false);
     WakeAllWorkerWaits();
     FProbes.CancelAll();
-    if (ThreadsRunning() && !WaitServingSynchronize([this] { return !ThreadsRunning(); }, LimitMs)) {
-        // Release any worker still waiting for the GUI, then let it finish.
+    // Once a worker has been given up on, later calls do not wait for it again.
+    const int limit = FGaveUpOnWorkers ? 0 : LimitMs;
+    if (ThreadsRunning() && !WaitServingSynchronize([this] { return !ThreadsRunning(); }, limit)) {
+        // Release any worker still waiting for the GUI, then give it a last moment to finish.
         SetSynchronizeClosed(true);
-        while (ThreadsRunning()) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(FGaveUpOnWorkers ? 0 : 500);
+        while (ThreadsRunning() && std::chrono::steady_clock::now() < end) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         SetSynchronizeClosed(false);
+    }
+    if (ThreadsRunning()) {
+        // The hard limit: a worker stuck in a call that cannot be cancelled does not hold the close.
+        if (!FGaveUpOnWorkers) {
+            WriteProgramLogSink(QStringLiteral("Error! %1 monitoring thread(s) did not end within %2 ms; the "
+                                               "program closes without waiting for them.")
+                                    .arg(RunningThreads())
+                                    .arg(LimitMs + 500));
+        }
+        FGaveUpOnWorkers = true;
+        FWorkerWatch.stop();
+        return;
     }
     for (std::thread* thread : {&FCheckThread, &FSamplingThread}) {
         if (thread->joinable()) {

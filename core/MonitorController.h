@@ -37,7 +37,8 @@ public:
     // while the dispatcher runs. Returns whether it toggled now.
     bool BitBtn7Click();
     // Stops monitoring and the timers for good and waits (serving the workers' synchronous
-    // calls) until both threads have ended. The caller commits.
+    // calls) until both threads have ended, at most LimitMs and a last 500 ms; beyond that it writes
+    // one program-log line and returns without them. The caller commits.
     void Shutdown(int LimitMs = 2000);
 
     // Starts Timer4 (first pass after 5 s) and Timer10 (first transaction after 7.5 s).
@@ -106,6 +107,7 @@ private:
     std::atomic<int> FRunningCheckThreads{0};
     bool FDispatching = false;
     bool FShutDown = false;
+    bool FGaveUpOnWorkers = false;
     std::vector<std::function<void()>> FAfterDispatch;
     int FPassCountdownTag = 0;
     int FSamplingTag = 0;

@@ -17,6 +17,9 @@ class TSQLiteDatabase;
 struct TPingOutcome {
     std::string ErrorDesc; // empty on success
     int TimeMs = -1;       // round-trip time, -1 without a reply
+    // Nothing was sent: the program may open neither kind of ICMP socket. The echo is no answer and
+    // no failure either.
+    bool Skipped = false;
 };
 
 // The network side of a check. Called on the worker threads; CancelAll() may come from any thread

@@ -28,7 +28,9 @@ TPingOutcome TNetHostProbes::Ping(const std::string& Host, int TimeoutMs) {
     ping.Cancel = CurrentCancel();
     ping.Timeout = TimeoutMs;
     ping.Ping(Host);
-    return {ping.ReplyErrorDesc(), ping.PingTime()};
+    // Refused the socket itself: the echo never went out.
+    const bool skipped = ping.SocketKind() == ISK_None && ping.LastError() == WSAEACCES;
+    return {ping.ReplyErrorDesc(), ping.PingTime(), skipped};
 }
 
 std::string TNetHostProbes::HttpProbe(const std::string& Host, int TimeoutMs) {

@@ -2,7 +2,11 @@
 // mutex from prepare to finalize, error text included, so any thread may use the one connection.
 #include "core/SQLiteDb.h"
 
+#include "core/ProgramLogSink.h"
+
 #include <sqlite3.h>
+
+#include <cstdio>
 
 TSQLiteDatabase MonitorDatabase;
 
@@ -71,6 +75,40 @@ int BindValue(sqlite3_stmt* Statement, int Position, const QVariant& Value) {
                                    SQLITE_UTF8);
     }
     }
+}
+
+// Primary result codes that say the file cannot take writes, whatever the statement.
+bool IsStorageFailure(int Code) {
+    switch (Code & 0xff) {
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PROTOCOL:
+    case SQLITE_NOLFS:
+    case SQLITE_NOTADB:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString QuickCheckOn(sqlite3* Handle) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(Handle, "PRAGMA quick_check(3)", -1, &statement, nullptr) != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(Handle));
+    TStatementGuard guard{statement};
+    QStringList findings;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+        findings.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))));
+    if (rc != SQLITE_DONE)
+        findings.append(QString::fromUtf8(sqlite3_errmsg(Handle)));
+    if (findings == QStringList{QStringLiteral("ok")})
+        return QString();
+    return findings.isEmpty() ? QStringLiteral("no answer") : findings.join(QStringLiteral("; "));
 }
 
 // Lower-cases only A-Z, as the engine's own lower() does for table names.
@@ -349,14 +387,98 @@ sqlite3_stmt* TSQLiteDatabase::PrepareLocked(const QString& SQL, const TSQLiteVa
 }
 
 void TSQLiteDatabase::ExecuteLocked(const QString& SQL, const TSQLiteValues& Values) {
+    // A statement that cannot even be prepared may be a write that meets a damaged file.
+    FLastWasWrite = true;
     TStatementGuard guard{PrepareLocked(SQL, Values)};
+    FLastWasWrite = sqlite3_stmt_readonly(guard.Statement) == 0;
     if (sqlite3_step(guard.Statement) != SQLITE_DONE)
         RaiseSqlError(QStringLiteral("Error executing SQL statement"), SQL);
 }
 
-void TSQLiteDatabase::ExecuteStatement(const QString& SQL, const TSQLiteValues& Values) {
+bool TSQLiteDatabase::NoteWriteLocked(bool Ok, TWriteTransition& Transition) {
+    if (Ok) {
+        if (!FWritesFailing)
+            return false;
+        FWritesFailing = false;
+        Transition = {QStringLiteral("The database \"%1\" can be written again.").arg(FFileName), false};
+        return true;
+    }
+    if (FWritesFailing || !FHandle || !IsStorageFailure(sqlite3_extended_errcode(FHandle)))
+        return false;
+    FWritesFailing = true;
+    Transition = {QStringLiteral("Error! The database \"%1\" cannot be written: %2")
+                      .arg(FFileName, QString::fromUtf8(sqlite3_errmsg(FHandle))),
+                  true};
+    return true;
+}
+
+void TSQLiteDatabase::ReportWrite(const TWriteTransition& Transition) {
+    std::fprintf(stderr, "%s\n", Transition.Line.toUtf8().constData());
+    TWriteStateHook hook;
+    {
+        std::lock_guard<std::mutex> guard(FHookLock);
+        hook = FWriteStateHook;
+    }
+    if (hook)
+        hook(Transition.Line, Transition.Failing);
+}
+
+void TSQLiteDatabase::SetWriteStateHook(TWriteStateHook Hook) {
+    std::lock_guard<std::mutex> guard(FHookLock);
+    FWriteStateHook = std::move(Hook);
+}
+
+bool TSQLiteDatabase::WritesFailing() const {
     std::lock_guard<std::mutex> guard(FLock);
-    ExecuteLocked(SQL, Values);
+    return FWritesFailing;
+}
+
+void TSQLiteDatabase::ExecuteStatement(const QString& SQL, const TSQLiteValues& Values) {
+    TWriteTransition transition;
+    bool changed = false;
+    try {
+        std::lock_guard<std::mutex> guard(FLock);
+        try {
+            ExecuteLocked(SQL, Values);
+        } catch (const ESQLiteException&) {
+            changed = FLastWasWrite && NoteWriteLocked(false, transition);
+            throw;
+        }
+        changed = FLastWasWrite && NoteWriteLocked(true, transition);
+    } catch (const ESQLiteException&) {
+        // The lock is left by now: the report may take locks of its own.
+        if (changed)
+            ReportWrite(transition);
+        throw;
+    }
+    if (changed)
+        ReportWrite(transition);
+}
+
+QString TSQLiteDatabase::QuickCheck() {
+    std::lock_guard<std::mutex> guard(FLock);
+    RequireOpen();
+    return QuickCheckOn(FHandle);
+}
+
+QString QuickCheckDatabaseFile(const QString& Path) {
+    sqlite3* handle = nullptr;
+    QString words;
+    if (sqlite3_open_v2(Path.toUtf8().constData(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        words = QStringLiteral("cannot be opened: ") +
+                (handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("unknown error"));
+    else
+        words = QuickCheckOn(handle);
+    sqlite3_close_v2(handle);
+    return words;
+}
+
+void ReportFailedStep(const char* Step, const char* What) noexcept {
+    try {
+        WriteProgramLogSink(QStringLiteral("Error! %1 failed: %2").arg(QString::fromUtf8(Step), QString::fromUtf8(What)));
+    } catch (...) {
+        std::fprintf(stderr, "Error! %s failed\n", Step);
+    }
 }
 
 std::unique_ptr<TSQLiteTable> TSQLiteDatabase::OpenResultTableLocked(const QString& SQL,
@@ -393,9 +515,23 @@ void TSQLiteDatabase::StartTransaction() {
 }
 
 void TSQLiteDatabase::CommitTransaction() {
-    std::lock_guard<std::mutex> guard(FLock);
-    ExecuteLocked(QStringLiteral("COMMIT;"), {});
-    FInTransaction = false;
+    TWriteTransition transition;
+    bool changed = false;
+    try {
+        std::lock_guard<std::mutex> guard(FLock);
+        try {
+            ExecuteLocked(QStringLiteral("COMMIT;"), {});
+        } catch (const ESQLiteException&) {
+            // Writing the transaction's pages is a write, although the engine calls COMMIT read-only.
+            changed = NoteWriteLocked(false, transition);
+            throw;
+        }
+        FInTransaction = false;
+    } catch (const ESQLiteException&) {
+        if (changed)
+            ReportWrite(transition);
+        throw;
+    }
 }
 
 bool TSQLiteDatabase::HasTable(const QString& Name) {

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -110,6 +111,17 @@ public:
     // when the statement inserted no row.
     qint64 ExecuteInsert(const QString& SQL, const TSQLiteValues& Values = {});
 
+    // The engine's quick check of the open database: empty when it passes, else the engine's words.
+    QString QuickCheck();
+
+    // Writing that fails for the file's sake (read-only, I/O error, disk full, damaged file) is
+    // reported once, when the first write fails, and once more at the first write that works again:
+    // one line on standard error and one call of the hook, on the writing thread and outside the
+    // connection's lock. Every failed write still raises as before.
+    using TWriteStateHook = std::function<void(const QString& Line, bool Failing)>;
+    void SetWriteStateHook(TWriteStateHook Hook);
+    bool WritesFailing() const;
+
     // Runs Work with the layer's lock held and the raw handle (nullptr when closed). For work that
     // must not interleave with the connection's statements, such as one backup step.
     template <class TWork> auto RunLocked(TWork&& Work) {
@@ -118,7 +130,15 @@ public:
     }
 
 private:
+    // What a write did to the reported state: the line to report, if any.
+    struct TWriteTransition {
+        QString Line;
+        bool Failing = false;
+    };
     [[noreturn]] void RaiseSqlError(const QString& Context, const QString& SQL) const;
+    // Under the lock: notes the outcome of a statement that writes; true when the state changed.
+    bool NoteWriteLocked(bool Ok, TWriteTransition& Transition);
+    void ReportWrite(const TWriteTransition& Transition);
     void RequireOpen() const;
     void ExecuteLocked(const QString& SQL, const TSQLiteValues& Values);
     std::unique_ptr<TSQLiteTable> OpenResultTableLocked(const QString& SQL, const TSQLiteValues& Values);
@@ -129,7 +149,31 @@ private:
     sqlite3* FHandle = nullptr;
     bool FInTransaction = false;
     QString FFileName;
+    bool FWritesFailing = false;
+    // Set by ExecuteLocked: the last statement would have changed the file.
+    bool FLastWasWrite = false;
+    std::mutex FHookLock;
+    TWriteStateHook FWriteStateHook;
 };
+
+// The engine's quick check of a database file opened read-only: empty when it passes, else the
+// engine's words (its first findings, or why the file cannot be read).
+QString QuickCheckDatabaseFile(const QString& Path);
 
 // The program's one connection, used from the GUI thread and the worker threads.
 extern TSQLiteDatabase MonitorDatabase;
+
+// Writes "Error! <Step> failed: <What>" to the program log.
+void ReportFailedStep(const char* Step, const char* What) noexcept;
+
+// Runs one step that the caller goes on from when it fails (creating the tables at start, filling a
+// log grid, storing a sample): a failure writes one program-log line and gives false.
+template <class TWork> bool RunDatabaseStep(const char* Step, TWork&& Work) {
+    try {
+        Work();
+        return true;
+    } catch (const std::exception& e) {
+        ReportFailedStep(Step, e.what());
+        return false;
+    }
+}

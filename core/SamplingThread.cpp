@@ -29,19 +29,12 @@ bool ParseCounter(const QString& Text, qint64& Value) {
     return true;
 }
 
-void Ignore(const std::function<void()>& Write) {
-    try {
-        Write();
-    } catch (const ESQLiteException&) {
-        // A sample that cannot be stored is skipped.
-    }
-}
-
 } // namespace
 
 void InsertTrafficSample(TSQLiteDatabase& Database, const QString& PortId, qint64 InCounter, qint64 OutCounter,
                          qint64 InRate, qint64 OutRate) {
-    Ignore([&] {
+    // A sample that cannot be stored is skipped.
+    RunDatabaseStep("storing a traffic sample", [&] {
         Database.ExecuteStatement(QStringLiteral("insert into traf_p (ID_p,T_in,T_out,date_time,curr_traf_in,"
                                                  "curr_traf_out) values(?,?,?,?,?,?)"),
                                   {PortId, Int64ToText(InCounter), Int64ToText(OutCounter), Int64ToText(Now()),
@@ -132,10 +125,13 @@ bool TPort_Monitoring_Thread::SampleHost(const TSampledHost& Host, bool RestartW
     if (!MonitoringActive.load()) {
         return false; // an echo cut short by stop is no sample
     }
+    if (outcome.Skipped) {
+        return true; // nor is one that could not be sent
+    }
     // No reply: the sample is Timeout_Spin as it is now.
     int ms =
         outcome.ErrorDesc.empty() && outcome.TimeMs >= 0 ? outcome.TimeMs : FOwner.Settings()->Timeout_Spin;
-    Ignore([&] {
+    RunDatabaseStep("storing a latency sample", [&] {
         FOwner.Database().ExecuteStatement(QStringLiteral("insert into Ping_data (ID_h,timeout,date_time) values(?,?,?)"),
                                            {Host.Kod, QString::number(ms), Int64ToText(Now())});
     });

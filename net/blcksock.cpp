@@ -5,6 +5,7 @@
 
 #include "net/netcode.h"
 #include "net/netip.h"
+#include "net/netresolve.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -162,7 +163,8 @@ void TBlockSocket::ExceptCheck() {
 }
 
 bool TBlockSocket::CheckStop() {
-    const bool cancelled = Owner != nullptr && Owner->Cancel && Owner->Cancel->Raised();
+    const bool cancelled = (Owner != nullptr && Owner->Cancel && Owner->Cancel->Raised()) ||
+                           (CancelSignal != nullptr && CancelSignal->Raised());
     if (AbortFlag.load() || cancelled) {
         FLastError = WSAECONNABORTED;
         return true;
@@ -187,20 +189,19 @@ int TBlockSocket::WaitFor(short Events, int Timeout, short* Revents) {
         int slice = unlimited ? -1 : MsLeft(deadline);
         if (HeartbeatRate > 0 && OnHeartbeat)
             slice = slice < 0 ? HeartbeatRate : std::min(slice, HeartbeatRate);
-        pollfd fds[3] = {{Sock, Events, 0}, {AbortFd, POLLIN, 0}, {-1, POLLIN, 0}};
-        nfds_t count = 2;
-        if (Owner != nullptr && Owner->Cancel) {
+        pollfd fds[4] = {{Sock, Events, 0}, {AbortFd, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
+        if (Owner != nullptr && Owner->Cancel)
             fds[2].fd = Owner->Cancel->Handle();
-            count = 3;
-        }
-        const int rc = ::poll(fds, count, slice);
+        if (CancelSignal != nullptr)
+            fds[3].fd = CancelSignal->Handle();
+        const int rc = ::poll(fds, 4, slice);
         if (rc < 0 && errno == EINTR)
             continue;
         if (rc < 0) {
             SockCheck(-1);
             return -1;
         }
-        if (fds[1].revents != 0 || (count == 3 && fds[2].revents != 0) || CheckStop()) {
+        if (fds[1].revents != 0 || fds[2].revents != 0 || fds[3].revents != 0 || CheckStop()) {
             FLastError = WSAECONNABORTED;
             return -1;
         }
@@ -444,7 +445,11 @@ int TBlockSocket::SetSin(TVarSin& Sin, const std::string& IP, const std::string&
             af = AF_INET6;
     }
     DoStatus(HR_ResolvingBegin, IP + ":" + Port);
-    FLastError = ResolveSockAddr(Sin, IP, Port, PreferIP4, GetSocketType(), GetSocketProtocol(), af);
+    // Bounded like a connect and cancelled like every wait of the socket.
+    FLastError = ResolveSockAddrWithin(Sin, IP, Port, PreferIP4, GetSocketType(), GetSocketProtocol(), af,
+                                       ConnectBound(),
+                                       {AbortFd, Owner != nullptr && Owner->Cancel ? Owner->Cancel->Handle() : -1,
+                                        CancelSignal != nullptr ? CancelSignal->Handle() : -1});
     DoStatus(HR_ResolvingEnd, GetSinIP(Sin) + ":" + std::to_string(GetSinPort(Sin)));
     return FLastError;
 }
@@ -548,6 +553,7 @@ int TBlockSocket::ConnectWait(const TVarSin& To) {
 }
 
 int TBlockSocket::DoConnect(const std::string& IP, const std::string& Port) {
+    const auto start = Clock::now();
     TVarSin sin{};
     if (SetSin(sin, IP, Port) != 0)
         return FLastError;
@@ -555,7 +561,13 @@ int TBlockSocket::DoConnect(const std::string& IP, const std::string& Port) {
         CreateSocketFor(SinFamily(sin));
     if (FLastError != 0)
         return FLastError;
-    if (ConnectWait(sin) == 0) {
+    // Resolving took its share of the connect's time.
+    const int saved = ConnectionTimeout;
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    ConnectionTimeout = static_cast<int>(std::max<long long>(1, ConnectBound() - spent));
+    const int connected = ConnectWait(sin);
+    ConnectionTimeout = saved;
+    if (connected == 0) {
         GetSins();
         DoStatus(HR_Connect, IP + ":" + Port);
     }
@@ -1753,6 +1765,30 @@ int TICMPBlockSocket::GetSocketProtocol() const {
     return SocketIP6 ? static_cast<int>(IPPROTO_ICMPV6) : static_cast<int>(IPPROTO_ICMP);
 }
 
+namespace {
+
+// ICMP_FILTER of <linux/icmp.h>, whose structures clash with <netinet/ip_icmp.h>.
+constexpr int RawIcmpFilter = 1;
+
+void PassOnlyEchoAnswers(int Handle, int AddressFamily) {
+    if (AddressFamily == AF_INET6) {
+        icmp6_filter filter;
+        ICMP6_FILTER_SETBLOCKALL(&filter);
+        for (int type : {ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG, ICMP6_TIME_EXCEEDED, ICMP6_PARAM_PROB,
+                         ICMP6_ECHO_REPLY})
+            ICMP6_FILTER_SETPASS(type, &filter);
+        ::setsockopt(Handle, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof(filter));
+        return;
+    }
+    // The IPv4 filter is a mask of the types to drop.
+    uint32_t drop = ~0u;
+    for (int type : {ICMP_ECHOREPLY, ICMP_DEST_UNREACH, ICMP_SOURCE_QUENCH, ICMP_TIME_EXCEEDED, ICMP_PARAMETERPROB})
+        drop &= ~(1u << type);
+    ::setsockopt(Handle, SOL_RAW, RawIcmpFilter, &drop, sizeof(drop));
+}
+
+} // namespace
+
 int TICMPBlockSocket::MakeSocketHandle(int AddressFamily) {
     const int protocol =
         AddressFamily == AF_INET6 ? static_cast<int>(IPPROTO_ICMPV6) : static_cast<int>(IPPROTO_ICMP);
@@ -1773,9 +1809,25 @@ int TICMPBlockSocket::MakeSocketHandle(int AddressFamily) {
             return -1;
     }
     const int handle = ::socket(AddressFamily, SOCK_RAW | flags, protocol);
-    if (handle >= 0)
-        MadeKind = IK_Raw;
+    if (handle < 0)
+        return handle;
+    MadeKind = IK_Raw;
+    if (EchoAnswersOnly)
+        PassOnlyEchoAnswers(handle, AddressFamily);
     return handle;
+}
+
+bool TICMPBlockSocket::OpenFor(int AddressFamily) {
+    ResetLastError();
+    if (Sock < 0)
+        CreateSocketFor(AddressFamily);
+    return FLastError == 0 && Sock >= 0;
+}
+
+char* TICMPBlockSocket::Space() {
+    if (!FSpace)
+        FSpace = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(MaxPacket));
+    return FSpace.get();
 }
 
 std::size_t TICMPBlockSocket::IcmpHeaderOffset(const std::string& Packet) const {
@@ -1801,10 +1853,10 @@ int TICMPBlockSocket::DatagramEchoId() {
 }
 
 std::string TICMPBlockSocket::ReadErrorQueue() {
-    std::string original(static_cast<std::size_t>(MaxPacket), '\0');
-    char control[512];
+    char* original = Space();
+    alignas(cmsghdr) char control[512];
     TVarSin from{};
-    iovec io{original.data(), original.size()};
+    iovec io{original, static_cast<std::size_t>(MaxPacket)};
     msghdr msg{};
     msg.msg_name = &from;
     msg.msg_namelen = sizeof(from);
@@ -1817,11 +1869,11 @@ std::string TICMPBlockSocket::ReadErrorQueue() {
         SockCheck(-1);
         return "";
     }
-    original.resize(static_cast<std::size_t>(n));
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
         const bool v4 = c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR;
         const bool v6 = c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_RECVERR;
-        if (!v4 && !v6)
+        // A control message too short for its record is no record.
+        if ((!v4 && !v6) || c->cmsg_len < CMSG_LEN(sizeof(sock_extended_err)))
             continue;
         sock_extended_err err{};
         std::memcpy(&err, CMSG_DATA(c), sizeof(err));
@@ -1831,7 +1883,7 @@ std::string TICMPBlockSocket::ReadErrorQueue() {
         }
         // The offender's address follows the record inside the same control message.
         const std::size_t recordEnd = CMSG_LEN(sizeof(sock_extended_err));
-        const std::size_t room = c->cmsg_len > recordEnd ? c->cmsg_len - recordEnd : 0;
+        const std::size_t room = c->cmsg_len - recordEnd;
         TVarSin offender{};
         std::memcpy(&offender, CMSG_DATA(c) + sizeof(sock_extended_err), std::min(room, sizeof(offender)));
         if (SinFamily(offender) != AF_UNSPEC)
@@ -1839,7 +1891,7 @@ std::string TICMPBlockSocket::ReadErrorQueue() {
         std::string packet(8, '\0');
         packet[0] = static_cast<char>(err.ee_type);
         packet[1] = static_cast<char>(err.ee_code);
-        packet += original;
+        packet.append(original, static_cast<std::size_t>(n));
         CountRead(static_cast<int>(packet.size()), packet.data());
         return packet;
     }
@@ -1847,8 +1899,10 @@ std::string TICMPBlockSocket::ReadErrorQueue() {
 }
 
 std::string TICMPBlockSocket::RecvSystemPacket(int Timeout) {
-    if (MadeKind != IK_Datagram)
-        return TBlockSocket::RecvSystemPacket(Timeout);
+    if (Sock < 0) {
+        FLastError = WSAENOTSOCK;
+        return "";
+    }
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(Timeout, 0));
     for (;;) {
         short revents = 0;
@@ -1859,23 +1913,27 @@ std::string TICMPBlockSocket::RecvSystemPacket(int Timeout) {
             FLastError = WSAETIMEDOUT;
             return "";
         }
-        if (revents & POLLERR) {
+        if (MadeKind == IK_Datagram && (revents & POLLERR)) {
             std::string packet = ReadErrorQueue();
             if (!packet.empty() || FLastError != 0)
                 return packet;
             continue;
         }
-        std::string packet(static_cast<std::size_t>(MaxPacket), '\0');
-        const int n = RawRecvFrom(packet.data(), MaxPacket, RemoteSinAddr);
+        const int n = RawRecvFrom(Space(), MaxPacket, RemoteSinAddr);
         if (n >= 0) {
-            packet.resize(static_cast<std::size_t>(n));
-            CountRead(n, packet.data());
-            return packet;
+            CountRead(n, Space());
+            return std::string(Space(), static_cast<std::size_t>(n));
+        }
+        if (MadeKind != IK_Datagram) {
+            if (FLastError != WSAEWOULDBLOCK)
+                return "";
+            FLastError = 0;
+            continue;
         }
         // A pending error is reported by the plain receive as well; take the queued message instead.
         const int receiveError = FLastError;
         FLastError = 0;
-        packet = ReadErrorQueue();
+        std::string packet = ReadErrorQueue();
         if (!packet.empty())
             return packet;
         FLastError = 0;

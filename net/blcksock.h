@@ -129,6 +129,8 @@ public:
     // Bound of a TCP connect in ms; 0: the Owner's Timeout, or 21000 without an owner.
     int ConnectionTimeout = 0;
     TNetClient* Owner = nullptr;
+    // Besides the Owner's: raising this signal (from any thread) cancels every wait like AbortSocket.
+    const TNetCancel* CancelSignal = nullptr;
     THookSocketStatus OnStatus;
     THookDataFilter OnReadFilter;
     THookCreateSocket OnCreateSocket;
@@ -495,6 +497,12 @@ class TICMPBlockSocket : public TDgramBlockSocket {
 public:
     // Which kind to make; IK_Auto tries the datagram kind first, then raw.
     TIcmpKind IcmpKind = IK_Auto;
+    // A raw socket made for echo lets the kernel drop every ICMP message that can never answer an
+    // echo (requests, our own looped-back one included, router and neighbour messages).
+    bool EchoAnswersOnly = false;
+    // Makes the socket for AF_INET or AF_INET6 now, before any bind or connect; false (LastError set)
+    // when neither kind may be opened.
+    bool OpenFor(int AddressFamily);
     // The kind of the socket made (IK_Auto while none exists).
     TIcmpKind SocketKind() const { return MadeKind; }
     // Offset of the ICMP header in a packet received from this socket: the IPv4 header's length on a
@@ -512,4 +520,10 @@ protected:
     std::string RecvSystemPacket(int Timeout) override;
     std::string ReadErrorQueue();
     TIcmpKind MadeKind = IK_Auto;
+
+private:
+    // Receive space for one packet, kept between receives: filling 64 KiB afresh for every packet
+    // would cost more than an echo on loopback.
+    std::unique_ptr<char[]> FSpace;
+    char* Space();
 };

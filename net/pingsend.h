@@ -32,7 +32,8 @@ enum TIcmpSocketKind { ISK_None, ISK_Datagram, ISK_Raw };
 // The kind an echo to Family (AF_INET or AF_INET6) would use now, judged by opening a socket with the
 // calling thread's rights in its network namespace (datagram first).
 TIcmpSocketKind IcmpSocketKindFor(int Family);
-// True when either kind is permitted for IPv4 or for IPv6; the program logs one line at start when not.
+// True when either kind is permitted for IPv4 or for IPv6; the program tells the operator at start
+// when not, and skips the echo checks until echo can be sent.
 bool IcmpEchoAvailable();
 
 // What a received packet looks like: a raw IPv4 socket hands out the IP header too, a raw IPv6 socket
@@ -166,4 +167,5 @@ private:
     TVarSin FSin{};
     TIcmpSocketKind FSocketKind = ISK_None;
     int FLastError = 0;
+    int FResolveError = 0;
 };

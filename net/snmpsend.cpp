@@ -487,10 +487,10 @@ bool TSNMPSend::InternalSendSnmp(TSNMPRec& Out) {
     return Sock->LastError() == 0;
 }
 
-// Waits for the datagram that answers SentID; others are dropped until the time-out runs out.
-bool TSNMPSend::InternalRecvSnmp(TSNMPRec& In, int SentID, bool V3) {
+// Waits for the datagram that answers SentID; others (and any that does not decode) are dropped
+// until the time-out runs out.
+bool TSNMPSend::InternalRecvSnmp(TSNMPRec& In, int SentID, bool V3, uint32_t Start) {
     HostIP = "0.0.0.0";
-    const uint32_t Start = GetTick();
     for (;;) {
         const uint32_t Elapsed = TickDelta(Start, GetTick());
         if (Elapsed >= static_cast<uint32_t>(Timeout > 0 ? Timeout : 0)) {
@@ -504,9 +504,10 @@ bool TSNMPSend::InternalRecvSnmp(TSNMPRec& In, int SentID, bool V3) {
             return false;
         }
         Buffer = Packet;
+        // A datagram that does not decode answers nothing; the agent's answer may still follow.
         if (!In.DecodePacket(Buffer)) {
             In.ResetRecord();
-            return false;
+            continue;
         }
         if ((V3 ? In.MessageID() : In.RequestID) == SentID) {
             HostIP = Sock->GetRemoteSinIP();
@@ -519,9 +520,10 @@ bool TSNMPSend::Exchange(TSNMPRec& Out, TSNMPRec& In) {
     CopySecurity(Out, In);
     const int SentID = Out.RequestID;
     In.ResetRecord();
+    const uint32_t Start = GetTick();
     if (!InternalSendSnmp(Out))
         return false;
-    return InternalRecvSnmp(In, SentID, Out.Version == 3);
+    return InternalRecvSnmp(In, SentID, Out.Version == 3, Start);
 }
 
 bool TSNMPSend::DiscoverEngineId() {

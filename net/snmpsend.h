@@ -125,7 +125,8 @@ public:
 
 private:
     bool InternalSendSnmp(TSNMPRec& Out);
-    bool InternalRecvSnmp(TSNMPRec& In, int SentID, bool V3);
+    // Waits what is left of Timeout since Start (the exchange's time-out covers resolving the name).
+    bool InternalRecvSnmp(TSNMPRec& In, int SentID, bool V3, uint32_t Start);
     bool Exchange(TSNMPRec& Out, TSNMPRec& In);
 };
 

@@ -1,7 +1,9 @@
 // Message boxes on Qt Widgets.
 #include "platform/MessageBox.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace {
 
@@ -24,4 +26,13 @@ void ShowMessageBox(const QString& text) {
     }
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
     box.exec();
+}
+
+void ShowMessageBoxLater(const QString& text) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) {
+        ShowMessageBox(text);
+        return;
+    }
+    QTimer::singleShot(0, app, [text] { ShowMessageBox(text); });
 }

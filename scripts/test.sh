@@ -1,70 +1,108 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test:
-#   0. the include rule (scripts/check-includes.sh);
-#   1. the normal build in build/ and every CTest label (unit, gui, peer, netns);
-#   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, labels unit and peer;
-#   3. each fuzz target (clang, libFuzzer) for a short time on its seed corpus.
-# Options: --no-asan, --no-fuzz skip a stage; --tsan adds a ThreadSanitizer stage (build-tsan/).
+#   1. the include rule (scripts/check-includes.sh) and the layout check: every C++ file of the
+#      tree as clang-format writes it;
+#   2. the normal build in build/ and every CTest label (unit, gui, peer, netns);
+#   3. AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, labels unit, peer and gui;
+#   4. ThreadSanitizer build in build-tsan/, labels unit and peer;
+#   5. each fuzz target (clang, libFuzzer) for a short time on its seed corpus.
+# Options: --no-format, --no-asan, --no-tsan, --no-fuzz skip a stage. Each stage's time is printed
+# at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-asan=1; fuzz=1; tsan=0
+format=1; asan=1; tsan=1; fuzz=1
 for arg in "$@"; do
   case "$arg" in
+    --no-format) format=0 ;;
     --no-asan) asan=0 ;;
+    --no-tsan) tsan=0 ;;
     --no-fuzz) fuzz=0 ;;
-    --tsan) tsan=1 ;;
+    --tsan) tsan=1 ;; # the stage runs by default; kept for old command lines
     *) echo "unknown option: $arg" >&2; exit 2 ;;
   esac
 done
 jobs=$(nproc)
 status=0
+timings=()
 
-./scripts/install-deps.sh
+# stage <name> <command...>: runs one stage, notes its time and whether it failed.
+stage() {
+  local name=$1; shift
+  local start=$SECONDS
+  echo "== $name"
+  if "$@"; then
+    timings+=("$(printf '%-48s %4d s' "$name" $((SECONDS - start)))")
+  else
+    timings+=("$(printf '%-48s %4d s  FAILED' "$name" $((SECONDS - start)))")
+    status=1
+  fi
+}
 
-echo "== include rule"
-./scripts/check-includes.sh || status=1
+sources() {
+  if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    git ls-files -- '*.cpp' '*.h'
+  else
+    find . -path ./build\* -prune -o \( -name '*.cpp' -o -name '*.h' \) -print | sed 's|^\./||'
+  fi
+}
 
-echo "== stage 1: build and all tests"
-./scripts/build.sh build
-ctest --test-dir build -j "$jobs" --output-on-failure --timeout 300 || status=1
+format_check() {
+  sources | xargs -r clang-format --dry-run --Werror
+}
 
-if [ "$asan" = 1 ]; then
-  echo "== stage 2: AddressSanitizer and UndefinedBehaviorSanitizer, labels unit and peer"
+build_and_test() {
+  ./scripts/build.sh build
+  ctest --test-dir build -j "$jobs" --output-on-failure --timeout 300
+}
+
+asan_stage() {
   ./scripts/build.sh build-asan -DZT_SANITIZE=ON -DZT_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
   LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build-asan -j "$jobs" -L 'unit|peer' --output-on-failure --timeout 600 || status=1
-fi
+    ctest --test-dir build-asan -j "$jobs" -L 'unit|peer|gui' --output-on-failure --timeout 600
+}
 
-if [ "$tsan" = 1 ]; then
-  echo "== ThreadSanitizer, labels unit and peer"
+tsan_stage() {
   ./scripts/build.sh build-tsan -DZT_TSAN=ON -DZT_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp \
-    ctest --test-dir build-tsan -j "$jobs" -L 'unit|peer' --output-on-failure --timeout 600 || status=1
-fi
+    ctest --test-dir build-tsan -j "$jobs" -L 'unit|peer' --output-on-failure --timeout 600
+}
 
-if [ "$fuzz" = 1 ]; then
-  echo "== stage 3: fuzz targets, 15 s each on the seed corpus"
+fuzz_stage() {
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DZT_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  local fuzz_targets
   fuzz_targets=$(for f in tests/fuzz/*_fuzz.cpp; do basename "$f" .cpp; done)
   # shellcheck disable=SC2086
   cmake --build build-fuzz -j "$jobs" --target $fuzz_targets
-  fuzz_passed=0; fuzz_failed=0
+  local passed=0 failed=0 target name work
   for target in build-fuzz/tests/fuzz/*_fuzz; do
     [ -x "$target" ] || continue
     name=$(basename "$target" _fuzz)
     work=$(mktemp -d)
     [ -d "tests/fuzz/corpus/$name" ] && cp -r "tests/fuzz/corpus/$name/." "$work/"
     if "$target" -max_total_time=15 -rss_limit_mb=2048 -artifact_prefix="$work/" "$work" >"$work.log" 2>&1; then
-      fuzz_passed=$((fuzz_passed + 1)); echo "fuzz $name: ok"
+      passed=$((passed + 1)); echo "fuzz $name: ok"
     else
-      fuzz_failed=$((fuzz_failed + 1)); status=1
+      failed=$((failed + 1))
       echo "fuzz $name: FAILED"; tail -n 40 "$work.log"
     fi
     rm -rf "$work" "$work.log"
   done
-  echo "fuzz: $fuzz_passed passed, $fuzz_failed failed"
-fi
+  echo "fuzz: $passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+}
 
+total_start=$SECONDS
+stage "install what is missing" ./scripts/install-deps.sh
+stage "include rule" ./scripts/check-includes.sh
+[ "$format" = 1 ] && stage "layout (clang-format)" format_check
+stage "build, all labels" build_and_test
+[ "$asan" = 1 ] && stage "AddressSanitizer + UBSan: unit, peer, gui" asan_stage
+[ "$tsan" = 1 ] && stage "ThreadSanitizer: unit, peer" tsan_stage
+[ "$fuzz" = 1 ] && stage "fuzz targets, 15 s each" fuzz_stage
+
+echo "== stage times"
+printf '%s\n' "${timings[@]}"
+printf '%-48s %4d s\n' "total" $((SECONDS - total_start))
 exit $status

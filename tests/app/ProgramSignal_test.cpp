@@ -1,6 +1,7 @@
 // The real executable, run from a temporary copy on the offscreen platform: it starts, stays up
 // and ends cleanly with exit code 0 on SIGTERM or SIGINT.
 #include "net/pingsend.h"
+#include "tests/app/program_helpers.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
@@ -21,65 +22,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Tests live in <build>/tests/, the program in <build>/.
-fs::path BuiltProgram() {
-    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "zorvanite-tarnequill";
-}
-
-pid_t Launch(const fs::path& program, const fs::path& log) {
-    const pid_t pid = fork();
-    if (pid != 0) {
-        return pid;
-    }
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // The program picks its language from these; the tests expect English.
-    unsetenv("LC_ALL");
-    unsetenv("LC_MESSAGES");
-    setenv("LANG", "C.UTF-8", 1);
-    // A silent audio device, so a machine without sound adds no line of its own to the log.
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(out, STDOUT_FILENO);
-    dup2(out, STDERR_FILENO);
-    chdir("/");
-    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-}
-
-// True once the process catches SIGTERM, i.e. its handler is in place.
-bool CatchesSigterm(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("SigCgt:", 0) == 0) {
-            const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
-            return (mask >> (SIGTERM - 1)) & 1;
-        }
-    }
-    return false;
-}
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return condition();
-}
-
-// Waits for the child to end; kills it when it does not end in time. Returns the wait status.
-int Reap(pid_t pid, bool* ended) {
-    int status = 0;
-    *ended = WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30s);
-    if (!*ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    return status;
-}
+using zt::apptest::BuiltProgram;
+using zt::apptest::CatchesSigterm;
+using zt::apptest::Launch;
+using zt::apptest::Reap;
+using zt::apptest::WaitUntil;
 
 void ExpectCleanLog(const std::string& log) {
     for (const char* bad :

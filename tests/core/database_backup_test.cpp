@@ -6,6 +6,7 @@
 #include "core/ProgramLog.h"
 #include "core/SQLiteDb.h"
 
+#include "tests/core/database_helpers.h"
 #include "tests/support/TestSupport.h"
 
 #include <QFileInfo>
@@ -93,6 +94,29 @@ TEST_F(BackupTest, FailedCopyLeavesTheOldBackupAlone) {
     EXPECT_FALSE(BackupDatabaseFile(Q(Dir.file("dbm.db")), Q(Dir.file("backup.db")), &Live, {}, &cancel).Ok);
     EXPECT_EQ(zt::test::ReadFile(Dir.file("backup.db")), "old");
     EXPECT_FALSE(QFileInfo::exists(Q(Dir.file("backup.db.tmp"))));
+}
+
+TEST_F(BackupTest, DamagedDatabaseNeverReplacesAGoodBackup) {
+    ASSERT_TRUE(BackupDatabaseFile(Q(Dir.file("dbm.db")), Q(Dir.file("backup.db")), &Live).Ok);
+    const std::string good = zt::test::ReadFile(Dir.file("backup.db"));
+    Live.Close();
+    zt::dbtest::DamageTablePage(Dir.file("dbm.db"), "log");
+    Live.Open(Q(Dir.file("dbm.db")));
+
+    TDatabaseBackup backup;
+    ASSERT_TRUE(backup.Start(Q(Dir.path() + "/"), Live));
+    const TBackupResult result = backup.Wait();
+    EXPECT_FALSE(result.Ok);
+    EXPECT_TRUE(result.Error.startsWith(QStringLiteral("the copy of \"%1\" fails its check: ")
+                                            .arg(Q(Dir.file("dbm.db")))))
+        << result.Error.toStdString();
+    EXPECT_TRUE(zt::test::ReadFile(Dir.file("backup.db")) == good) << "the good backup was replaced";
+    EXPECT_EQ(IntegrityOf(Q(Dir.file("backup.db"))), "ok");
+    EXPECT_FALSE(QFileInfo::exists(Q(Dir.file("backup.db.tmp"))));
+    // One program-log line says why.
+    auto log = Live.OpenResultTable("select Status from program_log");
+    ASSERT_EQ(log->RowCount(), 1);
+    EXPECT_EQ(log->FieldText(0), "Error! Database backup failed: " + result.Error);
 }
 
 TEST_F(BackupTest, WorkerCopiesDbmAndLogsFailures) {

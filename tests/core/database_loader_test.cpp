@@ -3,10 +3,13 @@
 #include "core/DatabaseBackup.h"
 #include "core/DatabaseLoader.h"
 #include "core/DatabaseSchema.h"
+#include "core/ProgramLogSink.h"
 #include "core/SQLiteDb.h"
 
+#include "tests/core/database_helpers.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -160,16 +163,81 @@ TEST_F(LoaderTest, GroupTreeAttachesUntilNothingMoreAttaches) {
     EXPECT_EQ(Sink.Tree.size(), tree.size());
 }
 
-TEST_F(LoaderTest, ChildGoesUnderEveryNodeOfItsParentsNumber) {
+TEST_F(LoaderTest, RowsSharingANumberAreOneGroupAndAChildGoesUnderItOnce) {
     Db.Open(Q(Dir.file("dbm.db")));
     CreateMissingTables(Db);
     for (const auto& [name, group, parent] :
-         {std::tuple{"A", "1", ""}, std::tuple{"A again", "1", ""}, std::tuple{"Kid", "4", "1"}})
+         {std::tuple{"A", "1", ""}, std::tuple{"A again", "1", ""}, std::tuple{"Kid", "4", "1"},
+          std::tuple{"Kid again", "4", "1"}, std::tuple{"B", "2", ""}, std::tuple{"Under B", "5", "2"}})
         Db.ExecuteStatement("insert into list_group (Name, N_group, parent_id) values (?,?,?)",
                             {name, group, parent});
     const TGroupTree tree = BuildGroupTree(Db);
-    EXPECT_EQ(Describe(tree), (std::vector<std::string>{"A", "A again", "Kid<A", "Kid<A again"}));
-    EXPECT_EQ(tree[2].Record, tree[3].Record);
+    EXPECT_EQ(Describe(tree), (std::vector<std::string>{"A", "B", "Kid<A", "Under B<B"}));
+    EXPECT_EQ(tree[2].Record->Name, "Kid");
+    EXPECT_EQ(tree[2].Record->ParentGroup, "1");
+}
+
+TEST_F(LoaderTest, PairsOfRowsSharingNumbersOnEveryLevelGiveOneNodePerLevel) {
+    // Another program's table: two rows per group number, each level the child of the one before.
+    // Hanging each child under every matching node would double the nodes on every level.
+    Db.Open(Q(Dir.file("dbm.db")));
+    CreateMissingTables(Db);
+    const int levels = 12;
+    for (int level = 1; level <= levels; ++level)
+        for (int copy = 0; copy < 2; ++copy)
+            Db.ExecuteStatement("insert into list_group (Name, N_group, parent_id) values (?,?,?)",
+                                {QStringLiteral("Level %1 copy %2").arg(level).arg(copy), level,
+                                 level == 1 ? QString() : QString::number(level - 1)});
+    const TGroupTree tree = BuildGroupTree(Db);
+    ASSERT_EQ(tree.size(), size_t(levels));
+    for (int i = 0; i < levels; ++i) {
+        EXPECT_EQ(tree[i].ParentIndex, i - 1);
+        EXPECT_EQ(tree[i].Caption, QStringLiteral("Level %1 copy 0").arg(i + 1));
+    }
+}
+
+TEST_F(LoaderTest, DamagedDatabaseIsReportedToTheOperatorAtStart) {
+    MakeMarkedDatabase(Dir.file("dbm.db"), "marker");
+    zt::dbtest::DamageTablePage(Dir.file("dbm.db"), "hosts");
+    QStringList shown;
+    TDatabaseLoadContext context = Context();
+    context.ShowMessage = [&](const QString& Text) { shown.append(Text); };
+    const TDatabaseLoadResult result = LoadDatabaseAtStart(Db, context);
+    EXPECT_EQ(result.OpenedFile, Q(Dir.file("dbm.db")));
+    ASSERT_EQ(shown.size(), 1);
+    const QString expectedStart = QStringLiteral("Error! The database \"%1\" is damaged: ").arg(Q(Dir.file("dbm.db")));
+    EXPECT_TRUE(shown[0].startsWith(expectedStart)) << shown[0].toStdString();
+    EXPECT_GT(shown[0].size(), expectedStart.size()) << "SQLite's words follow";
+    // The same line once in the program log, before the start message.
+    const QStringList log = ProgramLog(Db);
+    ASSERT_EQ(log.size(), 3);
+    EXPECT_EQ(log[0], "marker");
+    EXPECT_EQ(log[1], shown[0]);
+    EXPECT_EQ(log[2], "Zorvanite Tarnequill Pro has been started");
+}
+
+TEST_F(LoaderTest, SoundDatabaseShowsNoMessage) {
+    MakeMarkedDatabase(Dir.file("dbm.db"), "marker");
+    QStringList shown;
+    TDatabaseLoadContext context = Context();
+    context.ShowMessage = [&](const QString& Text) { shown.append(Text); };
+    LoadDatabaseAtStart(Db, context);
+    EXPECT_TRUE(shown.isEmpty());
+    EXPECT_EQ(ProgramLog(Db), (QStringList{"marker", "Zorvanite Tarnequill Pro has been started"}));
+}
+
+TEST_F(LoaderTest, UnopenableDatabaseLogsTheReasonAfterTheSystemsText) {
+    // A folder where dbm.db should be: the engine cannot open it.
+    ASSERT_TRUE(QDir().mkpath(Q(Dir.file("dbm.db"))));
+    QStringList lines;
+    SetProgramLogSink([&](const QString& Line) { lines.append(Line); });
+    const TDatabaseLoadResult result = LoadDatabaseAtStart(Db, Context());
+    SetProgramLogSink({});
+    EXPECT_TRUE(result.OpenedFile.isEmpty());
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], "Error! Failed to load database!");
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("The database \"%1\" could not be opened: ").arg(Q(Dir.file("dbm.db")))))
+        << lines[1].toStdString();
 }
 
 TEST_F(LoaderTest, SettingsLinesChooseTheRefresh) {

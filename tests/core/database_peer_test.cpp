@@ -213,3 +213,19 @@ TEST_F(RefreshPeerTest, FailedFetchesKeepAWorkingDatabase) {
     }
     EXPECT_THAT(LoadFrom(Url("missing.db")).OpenedFile.toStdString(), ::testing::EndsWith("dbm.db"));
 }
+
+TEST_F(RefreshPeerTest, AnswerLargerThanTheLimitIsRefused) {
+    const std::string served = ReadFile(Web.path() + "/www/good.db");
+    ASSERT_GT(served.size(), 1024u);
+    int code = 0;
+    QString error;
+    EXPECT_FALSE(FetchDatabaseOverHttp(Q(Url("good.db")), Q(Dir.file("fetched.db")), code, error, 1024));
+    EXPECT_EQ(error, "the answer is larger than 1024 bytes");
+    EXPECT_FALSE(QFileInfo::exists(Q(Dir.file("fetched.db"))));
+    EXPECT_TRUE(FetchDatabaseOverHttp(Q(Url("good.db")), Q(Dir.file("fetched.db")), code, error,
+                                      qint64(served.size())))
+        << error.toStdString();
+    EXPECT_EQ(code, 200);
+    EXPECT_TRUE(ReadFile(Dir.file("fetched.db")) == served);
+    EXPECT_EQ(DatabaseFetchBodyLimit, 512LL * 1024 * 1024);
+}

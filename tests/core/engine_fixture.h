@@ -29,13 +29,19 @@ public:
     void ResetCancel() override { FCancelled = false; }
 
     void SetPing(const std::string& Host, const std::string& Error, int TimeMs = 1);
+    // Echo of this host cannot be sent (no right to open an ICMP socket).
+    void SetPingSkipped(const std::string& Host);
     void SetHttp(const std::string& Host, const std::string& Result);
     void SetSnmp(const std::string& Host, const std::string& OID, const std::string& Value);
     // Every call on this host blocks until cancelled (or 30 s pass).
-    void SetHanging(const std::string& Host) {
-        std::lock_guard g(FLock);
-        FHanging[Host] = true;
-    }
+    void SetHanging(const std::string& Host) { std::lock_guard g(FLock); FHanging[Host] = true; }
+    // Every echo of this host takes Ms, and cancelling does not shorten it (a call that cannot be
+    // interrupted).
+    void SetStubborn(const std::string& Host, int Ms) { std::lock_guard g(FLock); FStubborn[Host] = Ms; }
+    // The next echo of this host waits until Release (or a cancel); Waiting tells that it does.
+    void SetLatched(const std::string& Host);
+    bool Waiting(const std::string& Host);
+    void Release(const std::string& Host);
     int PingCalls(const std::string& Host);
     int LastPingTimeout(const std::string& Host);
     int LastHttpTimeout() const { return FLastHttpTimeout.load(); }
@@ -46,12 +52,15 @@ public:
 
 private:
     bool HangIfAsked(const std::string& Host);
+    void WaitIfLatched(const std::string& Host);
 
     std::mutex FLock;
     std::map<std::string, TPingOutcome> FPing;
     std::map<std::string, std::string> FHttp;
     std::map<std::string, std::string> FSnmp;
     std::map<std::string, bool> FHanging;
+    std::map<std::string, int> FLatch; // 1 latched, 2 waiting
+    std::map<std::string, int> FStubborn;
     std::map<std::string, int> FPingCalls;
     std::map<std::string, int> FPingTimeout;
     std::map<std::string, int> FHttpTimeout;

@@ -32,12 +32,56 @@ bool FakeProbes::HangIfAsked(const std::string& Host) {
     return true;
 }
 
+void FakeProbes::SetLatched(const std::string& Host) {
+    std::lock_guard g(FLock);
+    FLatch[Host] = 1;
+}
+
+bool FakeProbes::Waiting(const std::string& Host) {
+    std::lock_guard g(FLock);
+    return FLatch[Host] == 2;
+}
+
+void FakeProbes::Release(const std::string& Host) {
+    std::lock_guard g(FLock);
+    FLatch.erase(Host);
+}
+
+void FakeProbes::WaitIfLatched(const std::string& Host) {
+    {
+        std::lock_guard g(FLock);
+        auto it = FLatch.find(Host);
+        if (it == FLatch.end()) {
+            return;
+        }
+        it->second = 2;
+    }
+    for (int i = 0; i < 3000 && !FCancelled.load(); ++i) {
+        {
+            std::lock_guard g(FLock);
+            if (FLatch.find(Host) == FLatch.end()) {
+                return;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 TPingOutcome FakeProbes::Ping(const std::string& Host, int TimeoutMs) {
     ++FCalls;
     {
         std::lock_guard g(FLock);
         ++FPingCalls[Host];
         FPingTimeout[Host] = TimeoutMs;
+    }
+    WaitIfLatched(Host);
+    int stubborn = 0;
+    {
+        std::lock_guard g(FLock);
+        stubborn = FStubborn[Host];
+    }
+    if (stubborn > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(stubborn));
     }
     if (HangIfAsked(Host) || FCancelled.load()) {
         return {"Timeout", -1};
@@ -84,6 +128,11 @@ void FakeProbes::CancelAll() {
 void FakeProbes::SetPing(const std::string& Host, const std::string& Error, int TimeMs) {
     std::lock_guard g(FLock);
     FPing[Host] = {Error, Error.empty() ? TimeMs : -1};
+}
+
+void FakeProbes::SetPingSkipped(const std::string& Host) {
+    std::lock_guard g(FLock);
+    FPing[Host] = {"Unknown error", -1, true};
 }
 
 void FakeProbes::SetHttp(const std::string& Host, const std::string& Result) {

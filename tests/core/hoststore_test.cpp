@@ -86,17 +86,20 @@ TEST_F(HostStoreTest, AnInsertThatInsertsNothingRaisesInsteadOfGivingAnOldId) {
 TEST_F(HostStoreTest, WriteBacksStoreTheirValues) {
     const qint64 id = Store.InsertHost({"host"}, {"router"});
     const QString kod = QString::number(id);
-    Store.Run(
-        THostStore::EventWriteBack({"1", "2", "3", "4", "ICMP \"down\"", "SNMP", "Latency", "Loss"}, kod));
-    auto row =
-        Db.OpenResultTable("select SNMP_kol_vo_p,Latency_kol_vo_p,P_lost_kol_vo_p,ICMP_kol_vo_p,ICMP_Status,"
-                           "SNMP_Status,Latency_Status,P_lost_Status from hosts where id=?",
-                           {id});
+    Store.Run(THostStore::EventWriteBack(
+        {"1", "2", "3", "4", "ICMP \"down\"", "SNMP", "Latency", "Loss", "5", "HTTP"}, kod));
+    auto row = Db.OpenResultTable(
+        "select SNMP_kol_vo_p,Latency_kol_vo_p,P_lost_kol_vo_p,ICMP_kol_vo_p,ICMP_Status,"
+        "SNMP_Status,Latency_Status,P_lost_Status,Http_Kol_vo,Http_Status from hosts where id=?",
+        {id});
     QStringList stored;
     for (int c = 0; c < row->ColumnCount(); ++c) {
         stored << row->FieldTextOrEmpty(c);
     }
-    EXPECT_EQ(stored, (QStringList{"1", "2", "3", "4", "ICMP \"down\"", "SNMP", "Latency", "Loss"}));
+    EXPECT_EQ(stored,
+              (QStringList{"1", "2", "3", "4", "ICMP \"down\"", "SNMP", "Latency", "Loss", "5", "HTTP"}));
+    // A write-back with a value missing is refused, never half stored.
+    EXPECT_THROW(THostStore::EventWriteBack({"1", "2"}, kod), ESQLiteException);
     Store.Run(THostStore::StatusWriteBack({"Down", "log text", "3", "1.1.2030 10:00:00"}, kod));
     EXPECT_EQ(One("select Status||'|'||Log||'|'||Kol_vo_p||'|'||Date_Pod from hosts where id=?", {id}),
               "Down|log text|3|1.1.2030 10:00:00");

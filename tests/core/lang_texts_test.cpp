@@ -113,6 +113,25 @@ TEST_F(LangTextsTest, ShortFileFillsWhatItHasAndKeepsTheRest) {
     EXPECT_EQ(LangText(200), "full 200");
 }
 
+TEST_F(LangTextsTest, EmptyLinesNeverEmptyTheWordsThatCellsAreComparedWith) {
+    // Status words, filter words, the echo error's replacement and the checks' down texts: an empty
+    // one would match (or never match) every cell, so an empty line keeps the built-in English text.
+    const int compared[] = {277, 278, 279, 280, 281, 282, 283, 289, 291, 294, 296, 298, 399};
+    WriteLanguage("German", NumberedLines(408, "de "));
+    ASSERT_TRUE(LangTexts::Load(Folder(), "German"));
+    WriteLanguage("Blank", std::string(408, '\n'));
+    ASSERT_TRUE(LangTexts::Load(Folder(), "Blank"));
+    for (int line : compared) {
+        EXPECT_EQ(LangText(line), LangTextTable::BuiltInEnglish()->Text(line)) << "line " << line;
+        EXPECT_FALSE(LangText(line).isEmpty()) << "line " << line;
+    }
+    // Every other line is the file's, empty or not.
+    EXPECT_EQ(LangText(290), "");
+    EXPECT_EQ(LangText(293), "");
+    EXPECT_EQ(LangText(10), "");
+    EXPECT_EQ(LangText(276), "");
+}
+
 TEST_F(LangTextsTest, LinesBeyond408AreIgnored) {
     WriteLanguage("Long", NumberedLines(500, "long "));
     ASSERT_TRUE(LangTexts::Load(Folder(), "Long"));

@@ -2,6 +2,8 @@
 // and the serialisation of one connection shared by several threads.
 #include "core/SQLiteDb.h"
 
+#include "core/ProgramLogSink.h"
+
 #include "tests/support/TestSupport.h"
 
 #include <gmock/gmock.h>
@@ -271,4 +273,46 @@ TEST_F(SQLiteTest, StandardTypeNamesAreReportedInUpperCase) {
     EXPECT_EQ(table->ColumnKind(0), sckInteger);
     EXPECT_EQ(table->ColumnKind(1), sckFloat);
     EXPECT_EQ(table->ColumnKind(2), sckText);
+}
+
+TEST_F(SQLiteTest, FirstFailedWriteAndTheFirstWriteAfterItAreReportedOnceEach) {
+    Db.ExecuteStatement("create table t (x INTEGER)");
+    std::vector<std::pair<std::string, bool>> hooked;
+    Db.SetWriteStateHook([&](const QString& Line, bool Failing) { hooked.emplace_back(Line.toStdString(), Failing); });
+    const std::string file = Dir.file("t.db");
+    const std::string failed =
+        "Error! The database \"" + file + "\" cannot be written: attempt to write a readonly database";
+    const std::string again = "The database \"" + file + "\" can be written again.";
+    zt::test::StderrCapture capture;
+    Db.ExecuteStatement("PRAGMA query_only = 1");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_THAT(RaisedText([&] { Db.ExecuteStatement("insert into t values (?)", {i}); }),
+                    HasSubstr("attempt to write a readonly database"));
+    Db.StartTransaction();
+    EXPECT_FALSE(RaisedText([&] { Db.ExecuteStatement("insert into t values (9)"); }).empty());
+    Db.CommitTransaction();
+    // Reads and statements that write nothing neither fail nor count as writing again.
+    EXPECT_EQ(Db.OpenResultTable("select count(*) from t")->FieldInt64(0), 0);
+    Db.ExecuteStatement("PRAGMA query_only = 0");
+    EXPECT_EQ(hooked.size(), 1u);
+    Db.ExecuteStatement("insert into t values (10)");
+    Db.ExecuteStatement("insert into t values (11)");
+    // A statement that is merely wrong says nothing about the file.
+    EXPECT_FALSE(RaisedText([&] { Db.ExecuteStatement("insert into missing values (1)"); }).empty());
+    const std::string written = capture.Take();
+    EXPECT_EQ(hooked, (std::vector<std::pair<std::string, bool>>{{failed, true}, {again, false}}));
+    EXPECT_EQ(written, failed + "\n" + again + "\n");
+    EXPECT_EQ(Db.OpenResultTable("select count(*) from t")->FieldInt64(0), 2);
+}
+
+TEST(SQLiteSteps, FailedStepWritesOneProgramLogLineAndReturnsFalse) {
+    QStringList lines;
+    SetProgramLogSink([&](const QString& Line) { lines.append(Line); });
+    TSQLiteDatabase closed;
+    EXPECT_FALSE(RunDatabaseStep("storing a sample", [&] { closed.ExecuteStatement("select 1"); }));
+    EXPECT_FALSE(RunDatabaseStep("reading the log", [] { throw std::runtime_error("bad row"); }));
+    EXPECT_TRUE(RunDatabaseStep("nothing wrong", [] {}));
+    SetProgramLogSink({});
+    EXPECT_EQ(lines, (QStringList{"Error! storing a sample failed: Database is not open",
+                                  "Error! reading the log failed: bad row"}));
 }

@@ -4,6 +4,9 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -197,4 +200,54 @@ TEST(IcmpSocket, DatagramKindRefusedFallsBackToRawInAuto) {
         EXPECT_EQ(onlyDatagram.SocketKind(), IK_Datagram);
     else
         EXPECT_EQ(onlyDatagram.LastError(), 10013);
+}
+
+TEST(IcmpSocket, EchoAnswersOnlyRawSocketNeverHandsOutTheOwnRequest) {
+    // On loopback a raw socket sees our request before its reply; filtered, the reply comes first.
+    for (const bool v6 : {false, true}) {
+        TICMPBlockSocket sock;
+        sock.IcmpKind = IK_Raw;
+        sock.EchoAnswersOnly = true;
+        ASSERT_TRUE(sock.OpenFor(v6 ? AF_INET6 : AF_INET) || sock.LastError() == 10013);
+        if (sock.LastError() == 10013)
+            GTEST_SKIP() << "raw sockets need CAP_NET_RAW";
+        sock.Connect(v6 ? "::1" : "127.0.0.1", "0");
+        ASSERT_EQ(sock.LastError(), 0);
+        const uint16_t id = static_cast<uint16_t>(0x2000 + ::getpid() % 0x1000);
+        sock.SendString(EchoRequest(v6 ? 128 : 8, id, 7));
+        ASSERT_EQ(sock.LastError(), 0);
+        for (int i = 0; i < 20; ++i) {
+            const std::string packet = sock.RecvPacket(2000);
+            ASSERT_EQ(sock.LastError(), 0);
+            const std::size_t at = sock.IcmpHeaderOffset(packet);
+            ASSERT_GE(packet.size(), at + 8);
+            EXPECT_NE(static_cast<uint8_t>(packet[at]), v6 ? 128 : 8) << "a request was handed out";
+            const uint16_t gotId = static_cast<uint16_t>(static_cast<uint8_t>(packet[at + 4]) << 8 |
+                                                         static_cast<uint8_t>(packet[at + 5]));
+            if (gotId == id)
+                break;
+        }
+    }
+}
+
+TEST(IcmpSocket, RaisedCancelSignalEndsAWaitFromAnotherThread) {
+    TICMPBlockSocket sock;
+    if (!sock.OpenFor(AF_INET))
+        GTEST_SKIP() << "neither datagram ICMP nor raw sockets are allowed";
+    TNetCancel cancel;
+    sock.CancelSignal = &cancel;
+    sock.Connect("127.0.0.1", "0");
+    ASSERT_EQ(sock.LastError(), 0);
+    std::thread raiser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cancel.Raise();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(sock.RecvPacket(20000), "");
+    raiser.join();
+    EXPECT_EQ(sock.LastError(), 10053);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    // Raised, it refuses every later wait at once.
+    EXPECT_EQ(sock.RecvPacket(20000), "");
+    EXPECT_EQ(sock.LastError(), 10053);
 }

@@ -2,14 +2,12 @@
 // and the namespaces of tests/peers/netns-ping.sh for the lifetime of one object.
 #pragma once
 
+#include "tests/support/TestSupport.h"
+
 #include <functional>
 #include <string>
 
 namespace zt::test {
-
-// Runs Body on a new thread that first joins the network namespace Name (/run/netns/Name); setns on a
-// thread changes only that thread's namespace. False (Body not run) when it could not join.
-bool RunInNetns(const std::string& Name, const std::function<void()>& Body);
 
 // The client, router and target namespaces of netns-ping.sh under a prefix unique to this process,
 // deleted again on destruction (also when a test failed).

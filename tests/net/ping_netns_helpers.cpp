@@ -10,21 +10,6 @@
 
 namespace zt::test {
 
-bool RunInNetns(const std::string& Name, const std::function<void()>& Body) {
-    bool Joined = false;
-    std::thread Worker([&] {
-        const int Fd = ::open(("/run/netns/" + Name).c_str(), O_RDONLY | O_CLOEXEC);
-        if (Fd < 0)
-            return;
-        Joined = ::setns(Fd, CLONE_NEWNET) == 0;
-        ::close(Fd);
-        if (Joined)
-            Body();
-    });
-    Worker.join();
-    return Joined;
-}
-
 PingNetns::PingNetns() : FPrefix("ztp" + std::to_string(::getpid())) {
     if (!IsRoot() || !HaveProgram("ip"))
         return;

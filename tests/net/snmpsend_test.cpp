@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -83,6 +84,37 @@ TEST(SnmpSend, NonConstructedAnswerFails) {
     });
     TSNMPSend Snmp;
     EXPECT_FALSE(Prepare(Snmp, Agent, 3000).ExecuteRequest());
+}
+
+TEST(SnmpSend, UndecodableDatagramsAreDroppedAndTheAnswerAfterThemTaken) {
+    ScriptedAgent Agent([](ScriptedAgent& A) {
+        const std::string Q = A.Receive();
+        A.Answer(std::string("\x04\x03"
+                             "abc",
+                             5));
+        A.Answer(std::string("\x30\x7f\x02\x01", 4)); // constructed, but shorter than it says
+        A.Answer(ResponseFor(Q, 0, 0, "the answer", 4));
+    });
+    TSNMPSend Snmp;
+    ASSERT_TRUE(Prepare(Snmp, Agent, 3000).ExecuteRequest());
+    Agent.Join();
+    ASSERT_EQ(Snmp.Reply.VarBindCount(), 1);
+    EXPECT_EQ(Snmp.Reply.VarBindAt(0)->Value, "the answer");
+    EXPECT_EQ(Snmp.HostIP, "127.0.0.1");
+}
+
+TEST(SnmpSend, OnlyUndecodableDatagramsWaitTheWholeTimeOut) {
+    ScriptedAgent Agent([](ScriptedAgent& A) {
+        A.Receive();
+        A.Answer(std::string("\x04\x01x", 3));
+        A.StayQuiet(5000);
+    });
+    TSNMPSend Snmp;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Prepare(Snmp, Agent, 400).ExecuteRequest());
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(390));
+    EXPECT_EQ(Snmp.Reply.VarBindCount(), 0);
+    EXPECT_EQ(Snmp.HostIP, "0.0.0.0");
 }
 
 TEST(SnmpSend, SilentAgentAndDeadPortGiveFalse) {

@@ -39,3 +39,13 @@ TEST(MessageBox, RealBoxIsModalWithoutOwnerAndOneOkButton) {
     EXPECT_TRUE(modal);
     EXPECT_FALSE(hasParent);
 }
+
+TEST(MessageBox, LaterBoxWaitsForTheMessageLoop) {
+    QStringList seen;
+    SetMessageBoxHandler([&](const QString&, const QString& text) { seen << text; });
+    ShowMessageBoxLater(QStringLiteral("The database is damaged"));
+    EXPECT_TRUE(seen.isEmpty());
+    QCoreApplication::processEvents();
+    SetMessageBoxHandler(nullptr);
+    EXPECT_EQ(seen, QStringList{QStringLiteral("The database is damaged")});
+}

@@ -3,12 +3,14 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
+#include <sched.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -187,6 +189,68 @@ bool WaitForTcpPort(const std::string& host, int port, std::chrono::milliseconds
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     return false;
+}
+
+StderrCapture::StderrCapture() {
+    std::fflush(stderr);
+    saved_ = ::dup(STDERR_FILENO);
+    const int file = ::open(dir_.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ::dup2(file, STDERR_FILENO);
+    ::close(file);
+}
+
+StderrCapture::~StderrCapture() {
+    Take();
+}
+
+std::string StderrCapture::Take() {
+    if (saved_ < 0) {
+        return {};
+    }
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    saved_ = -1;
+    return ReadFile(dir_.file("stderr"));
+}
+
+bool RunInNetns(const std::string& Name, const std::function<void()>& Body) {
+    bool Joined = false;
+    std::thread Worker([&] {
+        const int Fd = ::open(("/run/netns/" + Name).c_str(), O_RDONLY | O_CLOEXEC);
+        if (Fd < 0)
+            return;
+        Joined = ::setns(Fd, CLONE_NEWNET) == 0;
+        ::close(Fd);
+        if (Joined)
+            Body();
+    });
+    Worker.join();
+    return Joined;
+}
+
+
+SilentDnsNetns::SilentDnsNetns() : name_("zt-dns-" + std::to_string(::getpid())) {
+    int rc = -1;
+    output_ = RunCommand(PeerScript("netns-dns.sh") + " setup " + name_ + " 2>&1", &rc);
+    if (rc != 0) {
+        return;
+    }
+    RunInNetns(name_, [this] {
+        server_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(53);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ready_ = server_ >= 0 && ::bind(server_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    });
+}
+
+SilentDnsNetns::~SilentDnsNetns() {
+    if (server_ >= 0) {
+        ::close(server_);
+    }
+    RunCommand(PeerScript("netns-dns.sh") + " teardown " + name_ + " 2>&1");
 }
 
 } // namespace zt::test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 #include <sys/types.h>
@@ -36,6 +37,45 @@ void WriteFile(const std::string& path, const std::string& bytes);
 
 // Runs a shell command, returns its standard output; rc receives the exit status.
 std::string RunCommand(const std::string& command, int* rc = nullptr);
+
+// Collects what this process writes to standard error (file descriptor 2) from construction until
+// Take(), which restores the old standard error and returns the text.
+class StderrCapture {
+public:
+    StderrCapture();
+    ~StderrCapture();
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+    std::string Take();
+
+private:
+    TempDir dir_;
+    int saved_ = -1;
+};
+
+// Runs Body on a new thread that first joins the network namespace Name (/run/netns/Name); setns on a
+// thread changes only that thread's namespace. False (Body not run) when it could not join.
+bool RunInNetns(const std::string& Name, const std::function<void()>& Body);
+
+// A network namespace of tests/peers/netns-dns.sh, named uniquely for this process, whose resolver
+// asks a DNS server that never answers (a UDP socket on 127.0.0.1:53 inside it that reads nothing).
+// Programs run in it through "ip netns exec <Name()>". Deleted again on destruction.
+class SilentDnsNetns {
+public:
+    SilentDnsNetns();
+    ~SilentDnsNetns();
+    SilentDnsNetns(const SilentDnsNetns&) = delete;
+    SilentDnsNetns& operator=(const SilentDnsNetns&) = delete;
+    bool Ready() const { return ready_; }
+    const std::string& Name() const { return name_; }
+    const std::string& Output() const { return output_; }
+
+private:
+    std::string name_;
+    std::string output_;
+    int server_ = -1;
+    bool ready_ = false;
+};
 
 // Path of a script in tests/peers/ and of a file in the source tree.
 std::string PeerScript(const std::string& name);

@@ -9,9 +9,20 @@
 #include "core/SQLiteDb.h"
 #include "net/SnmpQuery.h"
 #include "net/pingsend.h"
+#include "platform/MessageBox.h"
 #include "ui/main/Progress_form.h"
 
 TPing_tracert_form* Ping_tracert_form = nullptr;
+
+namespace {
+
+QString IcmpEchoRefusedText() {
+    return QStringLiteral("ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets can be "
+                          "opened. Echo checks are skipped until echo requests can be sent (give the program "
+                          "cap_net_raw, or open net.ipv4.ping_group_range to its group).");
+}
+
+} // namespace
 
 TPing_tracert_form::TPing_tracert_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Ping_tracert_form"));
@@ -33,10 +44,12 @@ void TPing_tracert_form::LoadDatabase() {
     context.HostGrid = &FServices->DataGrid1();
     context.GroupTree = FServices->GroupTree();
     context.Progress = Progress_Form;
+    context.ShowMessage = [](const QString& Text) { ShowMessageBoxLater(Text); };
     LoadDatabaseAtStart(FServices->Database(), context);
     if (!IcmpEchoAvailable()) {
-        AddProgramLog(QStringLiteral("ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets "
-                                     "can be opened, so every echo check fails."));
+        const QString text = IcmpEchoRefusedText();
+        AddProgramLog(text);
+        ShowMessageBoxLater(text);
     }
 }
 

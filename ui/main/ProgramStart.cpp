@@ -4,10 +4,12 @@
 
 #include "core/DataFolder.h"
 #include "core/ExceptionGuard.h"
+#include "core/InstanceLock.h"
 #include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
 #include "core/SQLiteDb.h"
 #include "core/Synchronize.h"
+#include "platform/MessageBox.h"
 #include "ui/dialogs/About_form.h"
 #include "ui/dialogs/Calendar_f.h"
 #include "ui/dialogs/DisableSoundForm.h"
@@ -33,6 +35,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <cerrno>
+#include <cstdio>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
@@ -235,7 +238,19 @@ int RunProgram(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
     QApplication::setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        // Without a screen nobody could answer a modal box: its text goes to standard error.
+        SetMessageBoxHandler([](const QString& caption, const QString& text) {
+            std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
+        });
+    }
     EnsureDataFolder();
+    // A second copy on a Data folder in use ends before it touches the database.
+    TInstanceLock instanceLock;
+    if (instanceLock.Acquire(DataFolder()) == TInstanceLock::HeldElsewhere) {
+        ShowMessageBox(InstanceRunningText(DataFolder()));
+        return 1;
+    }
     InstallProgramLogSink();
     TerminationSignals terminationSignals;
     CreateForms();

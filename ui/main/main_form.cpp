@@ -20,12 +20,14 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QColor>
+#include <QCoreApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -68,6 +70,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+    MonitorDatabase.SetWriteStateHook({});
     if (!FServices) {
         return;
     }
@@ -203,7 +206,30 @@ void TForm1::CreateStatusBar() {
         bar->addWidget(panel, i == 6 ? 1 : 0);
         FPanels.push_back(panel);
     }
+    FDatabaseWriteState = new QLabel(bar);
+    FDatabaseWriteState->setObjectName(QStringLiteral("DatabaseWriteState"));
+    bar->addPermanentWidget(FDatabaseWriteState);
     setStatusBar(bar);
+    // Reported on the writing thread; shown on this one, while the window still exists.
+    MonitorDatabase.SetWriteStateHook([form = QPointer<TForm1>(this)](const QString& Line, bool Failing) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [form, Line, Failing] {
+                if (form) {
+                    form->ShowDatabaseWriteState(Line, Failing);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TForm1::ShowDatabaseWriteState(const QString& Line, bool Failing) {
+    FDatabaseWriteState->setText(Line);
+    FDatabaseWriteState->setStyleSheet(Failing ? QStringLiteral("color: red") : QString());
+}
+
+QString TForm1::DatabaseWriteState() const {
+    return FDatabaseWriteState->text();
 }
 
 void TForm1::SetPanelText(TStatusPanel Panel, const QString& Text, int Colour) {

@@ -59,6 +59,10 @@ public:
     // A status bar panel's text and colour (IStatusPanels).
     void SetPanelText(TStatusPanel Panel, const QString& Text, int Colour = PanelColourBlack) override;
     QString StatusPanel(TStatusPanel Panel) const;
+    // The database's write state at the right of the status bar: why writing fails (red), or that it
+    // works again.
+    void ShowDatabaseWriteState(const QString& Line, bool Failing);
+    QString DatabaseWriteState() const;
 
     // Both group trees get the loaded nodes (IGroupTreeSink).
     void ShowGroupTree(const TGroupTree& Nodes) override;
@@ -136,6 +140,7 @@ private:
 
     bool closing_ = false;
     std::vector<QLabel*> FPanels;
+    QLabel* FDatabaseWriteState = nullptr;
     TMonitorServices* FServices = nullptr;
     std::unique_ptr<TSoundControls> FSound;
 };
