@@ -486,7 +486,7 @@ void TGxCustomGridControl::SelectLastRow() {
     emit ScrollToRowRequested(LastVisibleRow());
 }
 
-void TGxCustomGridControl::SelectToEnd(bool toLast) {
+void TGxCustomGridControl::SelectToEnd(bool toLast, bool moveCurrent) {
     if (!(HasOption(goMultiSelect) && HasOption(goSelectFullRow)) || RowCount() == 0)
         return;
     const int end = toLast ? LastVisibleRow() : FirstVisibleRow();
@@ -499,6 +499,17 @@ void TGxCustomGridControl::SelectToEnd(bool toLast) {
         if (GetRowVisible(r))
             SetRowSelected(r, true);
     EndUpdate();
+    if (!moveCurrent || !FColumns->IsValidIndex(FSelectedColumn))
+        return;
+    const int anchor = FSelectionAnchor;
+    bool accept = true;
+    if (OnBeforeSelect)
+        OnBeforeSelect(this, FSelectedColumn, end, accept);
+    if (!accept)
+        return;
+    SelectAccepted(FSelectedColumn, end, false, 0);
+    FSelectionAnchor = anchor;
+    emit ScrollToRowRequested(end);
 }
 
 void TGxCustomGridControl::MoveLeft(TSelectionMoveKey key) {

@@ -265,8 +265,9 @@ public:
     void MoveTab(bool forward);
     void SelectFirstColumn();
     void SelectLastColumn();
-    // Adds the visible rows from the current row to the first (or last) row to the selection.
-    void SelectToEnd(bool toLast);
+    // Adds the visible rows from the current row to the first (or last) visible row to the
+    // selection; with moveCurrent that row becomes current and the range's anchor stays.
+    void SelectToEnd(bool toLast, bool moveCurrent = true);
 
     // In-place editing. The edited cell, (-1, -1) when none.
     int EditColumn() const { return FEditColumn; }
@@ -303,6 +304,8 @@ public:
     // input values cleared, OnInputAdded.
     bool AcceptInput();
     void SetEditorHost(TGxEditorHost* host) { FEditorHost = host; }
+    // EndEdit is running (its focus changes must not end the edit again).
+    bool EndingEdit() const { return FEnding; }
     TGxEditorHost* EditorHost() const { return FEditorHost; }
 
     // Cell and row access the files need; TDataGrid fills them in.
