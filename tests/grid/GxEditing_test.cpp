@@ -70,7 +70,7 @@ struct Editing {
         };
         grid->OnEditExit = [this](QObject*) { Events << "exit"; };
     }
-    ~Editing() { grid->SetEditorHost(nullptr); }
+    ~Editing() { grid.reset(); } // before the editor, the host and the event log it reaches
     std::unique_ptr<TDataGrid> grid;
     std::unique_ptr<FakeEdit> edit;
     FakeHost host;
