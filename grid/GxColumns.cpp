@@ -409,8 +409,9 @@ bool TGxCustomColumn::IsCurrentColumn() const {
 }
 
 void TGxCustomColumn::CreateViews(TColumnViewFactory& factory) {
-    FEditor =
-        GetEditorClass() == TEditorClass::None ? nullptr : factory.CreateEditor(*this, GetEditorClass());
+    // An editor belongs to no window: one made for an earlier view stays.
+    if (!FEditor && GetEditorClass() != TEditorClass::None)
+        FEditor = factory.CreateEditor(*this, GetEditorClass());
     FDisplay = factory.CreateDisplay(*this, GetDisplayClass());
     FPlay = GetPlayClass() == TPlayClass::None ? nullptr : factory.CreatePlay(*this, GetPlayClass());
 }

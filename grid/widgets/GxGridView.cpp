@@ -2444,11 +2444,16 @@ bool TGxGridView::EditorKeyDown(QKeyEvent* event) {
     switch (key) {
     case Qt::Key_Tab:
     case Qt::Key_Backtab: {
-        if (!editor->WantTabs())
-            return false; // the focus moves on and the edit ends with it
+        // With WantTabs the grid moves to the next cell, else the focus leaves the grid.
+        const bool forward = key == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);
+        const bool wantTabs = editor->WantTabs();
         const Qt::KeyboardModifiers modifiers = event->modifiers();
-        if (ApplyAndEndEdit(true))
+        if (!ApplyAndEndEdit(true))
+            return true;
+        if (wantTabs)
             KeyDown(key, modifiers);
+        else
+            FocusNextControl(forward);
         return true;
     }
     case Qt::Key_Return:
