@@ -369,7 +369,9 @@ void TGxCustomNumberEdit::keyPressEvent(QKeyEvent* event) {
 }
 
 void TGxCustomNumberEdit::focusOutEvent(QFocusEvent* event) {
-    if (!(FFormat.Options & eoAllowAll))
+    // A menu of the edit's own or another window taking the focus for a while is no leaving.
+    const bool leaving = event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason;
+    if (!(FFormat.Options & eoAllowAll) && leaving)
         Reformat();
     TGxEdit::focusOutEvent(event);
 }
@@ -378,7 +380,8 @@ void TGxCustomNumberEdit::contextMenuEvent(QContextMenuEvent* event) {
     std::unique_ptr<QMenu> menu(createStandardContextMenu());
     // The menu's paste goes through the paste rules too.
     for (QAction* action : menu->actions()) {
-        if (action->objectName() != QLatin1String("edit-paste"))
+        if (action->objectName() != QLatin1String("edit-paste") &&
+            !action->text().startsWith(QLineEdit::tr("&Paste")))
             continue;
         disconnect(action, &QAction::triggered, nullptr, nullptr);
         connect(action, &QAction::triggered, this, [this] { PasteClipboard(); });
