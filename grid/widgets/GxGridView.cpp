@@ -10,6 +10,8 @@
 #include <QPaintEvent>
 #include <QResizeEvent>
 #include <algorithm>
+#include <array>
+#include <typeinfo>
 
 namespace {
 
@@ -1227,6 +1229,22 @@ void TGxGridView::PaintSlides(QPainter& canvas, const QRect& clip) {
 
 // ---- best fit and row height --------------------------------------------------------------
 
+namespace {
+
+// Painters whose content width is their single-line display text and nothing else.
+bool MeasuresPlainText(const TGxColumnDisplay& display) {
+    const auto& type = typeid(display);
+    return (type == typeid(TTextColumnDisplay) || type == typeid(TNumberColumnDisplay) ||
+            type == typeid(TDateColumnDisplay) || type == typeid(TIncrementColumnDisplay)) &&
+           (display.TextFlags(false) & DT_SINGLELINE);
+}
+
+// A text shaped with kerning is narrower than the sum of its characters' advances; positive
+// kerning and rounding add at most this much.
+constexpr double kEstimateSlack = 2;
+
+} // namespace
+
 int TGxGridView::BestFitWidth(int col, TBestFitMode mode, bool visibleOnly) {
     TGxCustomColumn* column = FGrid->Columns().GetColumn(col);
     TGxColumnDisplay* display = DisplayOf(*column);
@@ -1237,20 +1255,63 @@ int TGxGridView::BestFitWidth(int col, TBestFitMode mode, bool visibleOnly) {
         widest = column->Header().MultiLine() ? MultiLineTextWidth(metrics, caption)
                                               : TextWidthW(metrics, caption);
     }
-    if (mode != bfHeaderOnly && display) {
-        for (int row = 0; row < FGrid->RowCount(); ++row) {
-            if (visibleOnly && !FGrid->GetRowVisible(row))
-                continue;
-            TColor textColor = column->Font().Color;
-            TFontStyles style = 0;
-            display->Value = FGrid->GetCellInfo(col, row);
-            FGrid->FormatCell(col, row, textColor, style, 0);
-            display->FontStyle = style;
-            display->Level = FGrid->GetRowLevel(row);
-            widest = std::max(widest, display->GetContentWidth());
+    if (mode == bfHeaderOnly || !display)
+        return 2 * column->Padding() + widest + 5;
+    auto prepare = [&](int row) {
+        TColor textColor = column->Font().Color;
+        TFontStyles style = 0;
+        display->Value = FGrid->GetCellInfo(col, row);
+        FGrid->FormatCell(col, row, textColor, style, 0);
+        display->FontStyle = style;
+        display->Level = FGrid->GetRowLevel(row);
+    };
+    // Shaping every text is the cost of a fit over many rows: plain texts are first estimated
+    // from per-character advances, and only those that may be the widest are shaped.
+    const bool plain = MeasuresPlainText(*display);
+    std::array<std::array<double, 128>, 16> advances{};
+    std::array<bool, 16> tableReady{};
+    std::vector<std::pair<double, int>> estimates;
+    double widestEstimate = -1;
+    estimates.reserve(size_t(FGrid->RowCount()));
+    for (int row = 0; row < FGrid->RowCount(); ++row) {
+        if (visibleOnly && !FGrid->GetRowVisible(row))
+            continue;
+        prepare(row);
+        double estimate = plain ? 0 : -1;
+        if (plain) {
+            const TFontStyles style = display->FontStyle & 15;
+            if (!tableReady[style]) {
+                const QFontMetricsF metrics(ToFont(column->Font(), style));
+                for (int c = 32; c < 127; ++c)
+                    advances[style][size_t(c)] = metrics.horizontalAdvance(QChar(c));
+                tableReady[style] = true;
+            }
+            for (QChar c : display->DisplayText()) {
+                if (c.unicode() < 32 || c.unicode() >= 127) {
+                    estimate = -1;
+                    break;
+                }
+                estimate += advances[style][c.unicode()];
+            }
         }
-        display->FontStyle = 0;
+        if (estimate < 0) {
+            widest = std::max(widest, display->GetContentWidth());
+            continue;
+        }
+        estimates.emplace_back(estimate, row);
+        widestEstimate = std::max(widestEstimate, estimate);
     }
+    // Widest estimate first; once an estimate (an upper bound) falls below the widest shaped
+    // text, no later text can be wider.
+    Q_UNUSED(widestEstimate);
+    std::sort(estimates.begin(), estimates.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [estimate, row] : estimates) {
+        if (estimate + kEstimateSlack < widest)
+            break;
+        prepare(row);
+        widest = std::max(widest, display->GetContentWidth());
+    }
+    display->FontStyle = 0;
     return 2 * column->Padding() + widest + 5;
 }
 
