@@ -5,10 +5,12 @@
 #include <QPainter>
 #include <QPolygon>
 
+TDragBoxStyle::TDragBoxStyle(TGxGridView* grid) : TDefaultStyleDisplay(grid) {
+    Themed = false;
+    SortArrow = false;
+}
+
 TColumnDragBox::TColumnDragBox(TGxGridView* grid) : TGxFlyoutControl(grid), FGrid(grid), FStyle(grid) {
-    // The classic look of the default style, without the sort arrow.
-    FStyle.Themed = false;
-    FStyle.SortArrow = false;
     hide();
 }
 

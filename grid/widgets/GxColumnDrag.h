@@ -7,6 +7,14 @@
 
 class TGxGridView;
 
+// The default style in its classic look without the sort arrow, never drawn pressed: the box
+// shows the header as it was before the press.
+class TDragBoxStyle : public TDefaultStyleDisplay {
+public:
+    explicit TDragBoxStyle(TGxGridView* grid);
+    uint8_t GetStyleFlags() const override { return TDefaultStyleDisplay::GetStyleFlags() & ~sfInvertPressed; }
+};
+
 class TColumnDragBox : public TGxFlyoutControl {
     Q_OBJECT
 public:
@@ -22,7 +30,7 @@ protected:
 
 private:
     TGxGridView* FGrid;
-    TDefaultStyleDisplay FStyle;
+    TDragBoxStyle FStyle;
     int FColumn = -1;
 };
 

@@ -552,6 +552,7 @@ void TGxGridView::AreasInvalidated(int areas) {
         region += IndicatorRect();
     if (!region.isEmpty())
         viewport()->update(region);
+    PlaceEditor(); // columns moved, resized or shown: the editor follows its cell
 }
 
 void TGxGridView::ColumnPartInvalidated(int col, int region) {

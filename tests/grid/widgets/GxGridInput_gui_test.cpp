@@ -575,3 +575,76 @@ TEST(GridEditorOwnership, ColumnsKeepTheirEditorsAndDestroyedOnesAreForgotten) {
     EXPECT_EQ(view->EditorWidget(), dynamic_cast<QWidget*>(builtIn));
     grid->EndEdit();
 }
+
+TEST(GridKeys, APageIsAtLeastOneRow) {
+    auto grid = MakeGrid(10);
+    auto view = Shown(*grid, 400, 30); // not one whole row fits below the header
+    ASSERT_EQ(view->FittingRows(), 0);
+    EXPECT_EQ(view->PageRows(), 1);
+    grid->SetSelectedRow(0);
+    grid->SetRowVisible(1, false);
+    QTest::keyClick(view.get(), Qt::Key_PageDown);
+    EXPECT_EQ(grid->SelectedRow(), 2);
+    QTest::keyClick(view.get(), Qt::Key_PageUp);
+    EXPECT_EQ(grid->SelectedRow(), 0);
+}
+
+TEST(GridMouse, CellHintsShowClippedTextsAndTheCellsOwnHints) {
+    auto grid = MakeGrid(3);
+    grid->Cell(0, 1).SetAsString("a text far too long for eighty pixels");
+    grid->OnCellHint = [](QObject*, int col, int row, QString& value) {
+        if (col == 3 && row == 2)
+            value = "last check 10:00";
+    };
+    auto view = Shown(*grid);
+    Hover(*view, CellAt(*view, 0, 1));
+    EXPECT_EQ(view->HintKind(), hkTextFit);
+    EXPECT_EQ(view->HintWindow().text(), "a text far too long for eighty pixels");
+    EXPECT_EQ(view->HintWindow().pos(), view->viewport()->mapToGlobal(view->CellRect(0, 1).topLeft()));
+    Hover(*view, CellAt(*view, 0, 2)); // host2 fits
+    EXPECT_EQ(view->HintKind(), hkNone);
+    Hover(*view, CellAt(*view, 3, 2));
+    EXPECT_EQ(view->HintKind(), hkCell);
+    EXPECT_EQ(view->HintWindow().text(), "last check 10:00");
+    const QRect cell = view->CellRect(3, 2);
+    EXPECT_EQ(view->HintWindow().pos(), view->viewport()->mapToGlobal(QPoint(cell.left() + cell.width(), cell.top() - 20)));
+}
+
+TEST(GridMouse, ASecondClickOnTheCurrentCellEditsUnderSecondClickEdit) {
+    auto grid = MakeGrid(3);
+    Editable(*grid, 0);
+    auto view = Shown(*grid);
+    Click(*view, CellAt(*view, 0, 1));
+    Click(*view, CellAt(*view, 0, 1));
+    EXPECT_FALSE(grid->Editing());
+    grid->SetOptions(grid->Options() | goSecondClickEdit);
+    Click(*view, CellAt(*view, 0, 2));
+    EXPECT_FALSE(grid->Editing());
+    Click(*view, CellAt(*view, 0, 2));
+    EXPECT_TRUE(grid->EditingCell());
+    EXPECT_EQ(EditorOf(*view)->text(), "host2");
+}
+
+TEST(GridHeaderMouse, TheDragBoxShowsTheHeaderAndTheArrowsPoint) {
+    auto grid = MakeGrid(3);
+    auto view = Shown(*grid);
+    QTest::mousePress(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 9));
+    Drag(*view, QPoint(30, 9));
+    ASSERT_TRUE(view->DraggingColumn());
+    const QImage box = view->DragBox().grab().toImage().convertToFormat(QImage::Format_RGB32);
+    SaveShot(box, "drag_box");
+    EXPECT_EQ(At(box, box.width() - 1, 5), Rgb(0, 0, 0)); // the black line right and below
+    EXPECT_EQ(At(box, 5, box.height() - 1), Rgb(0, 0, 0));
+    EXPECT_EQ(At(box, box.width() - 10, 9), Expect(view->Rgb(clBtnFace))); // not drawn pressed
+    const QPoint mouse = view->viewport()->mapToGlobal(QPoint(30, 9));
+    EXPECT_EQ(view->DragBox().pos(), QPoint(mouse.x() - 40, mouse.y() - 18 + 4));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(30, 9));
+    const QRegion down = TDragArrow::Shape(2);
+    EXPECT_TRUE(down.contains(QPoint(4, 1)));  // the shaft
+    EXPECT_TRUE(down.contains(QPoint(4, 7)));  // the head, pointing down
+    EXPECT_FALSE(down.contains(QPoint(1, 1))); // beside the shaft
+    const QRegion up = TDragArrow::Shape(1);
+    EXPECT_TRUE(up.contains(QPoint(4, 1)));
+    EXPECT_TRUE(up.contains(QPoint(4, 7)));
+    EXPECT_FALSE(up.contains(QPoint(1, 7)));
+}
