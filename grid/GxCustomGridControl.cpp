@@ -513,23 +513,19 @@ void TGxCustomGridControl::SelectToEnd(bool toLast, bool moveCurrent) {
 }
 
 void TGxCustomGridControl::MoveLeft(TSelectionMoveKey key) {
-    TGxCustomColumn* current =
-        FColumns->IsValidIndex(FSelectedColumn) ? FColumns->GetColumn(FSelectedColumn) : nullptr;
-    TGxCustomColumn* target = current ? FColumns->PrevVisibleColumn(current) : FColumns->FirstVisibleColumn();
-    if (!target)
-        return;
-    int col = target->Index();
-    if (OnSelectionMove)
-        OnSelectionMove(this, col, FSelectedRow, key);
-    SelectCell(col, FSelectedRow, true, 0);
-    if (FEditorHost)
-        FEditorHost->ScrollToColumn(FSelectedColumn);
+    MoveColumn(false, key);
 }
 
 void TGxCustomGridControl::MoveRight(TSelectionMoveKey key) {
+    MoveColumn(true, key);
+}
+
+void TGxCustomGridControl::MoveColumn(bool forward, TSelectionMoveKey key) {
     TGxCustomColumn* current =
         FColumns->IsValidIndex(FSelectedColumn) ? FColumns->GetColumn(FSelectedColumn) : nullptr;
-    TGxCustomColumn* target = current ? FColumns->NextVisibleColumn(current) : FColumns->FirstVisibleColumn();
+    TGxCustomColumn* target = !current ? FColumns->FirstVisibleColumn()
+                              : forward ? FColumns->NextVisibleColumn(current)
+                                        : FColumns->PrevVisibleColumn(current);
     if (!target)
         return;
     int col = target->Index();
@@ -623,7 +619,7 @@ TColor TGxCustomGridControl::EditorCellColor(int col, int row) {
     return FColumns->GetColumn(col)->Color();
 }
 
-bool TGxCustomGridControl::EditCell(int col, int row, const QString& text) {
+bool TGxCustomGridControl::CellEditable(int col, int row) {
     if (!FColumns->IsValidIndex(col) || row < 0 || row >= RowCount())
         return false;
     TGxCustomColumn& column = *FColumns->GetColumn(col);
@@ -634,57 +630,39 @@ bool TGxCustomGridControl::EditCell(int col, int row, const QString& text) {
     bool accept = true;
     if (OnBeforeEdit)
         OnBeforeEdit(this, col, row, accept);
-    if (!accept)
-        return false;
-    return StartEditor(column, col, row, false, text, QChar());
+    return accept;
+}
+
+bool TGxCustomGridControl::EditCell(int col, int row, const QString& text) {
+    return CellEditable(col, row) && StartEditor(*FColumns->GetColumn(col), col, row, false, text, QChar());
 }
 
 bool TGxCustomGridControl::EditCellByKey(int col, int row, QChar key) {
-    if (!FColumns->IsValidIndex(col) || row < 0 || row >= RowCount())
+    return CellEditable(col, row) && StartEditor(*FColumns->GetColumn(col), col, row, false, QString(), key);
+}
+
+bool TGxCustomGridControl::StartInputEdit(int col, const QString& text, QChar key) {
+    if (!FColumns->IsValidIndex(col) || !HasOption(goInput))
         return false;
+    SetInputMode(true);
+    SelectCell(col, FSelectedRow, true, 0);
+    CloseEdit();
     TGxCustomColumn& column = *FColumns->GetColumn(col);
-    if (FEditingCell && FEditColumn == col && FEditRow == row)
+    if (!(column.GetEditAbilities() & eaInInputRow) || FReadOnly || (!column.InplaceEdit() && !column.Editor()))
         return false;
-    if (!(column.GetEditAbilities() & eaInCells) || FReadOnly || (!column.InplaceEdit() && !column.Editor()))
+    if (!StartEditor(column, col, -1, true, text, key))
         return false;
-    bool accept = true;
-    if (OnBeforeEdit)
-        OnBeforeEdit(this, col, row, accept);
-    if (!accept)
-        return false;
-    return StartEditor(column, col, row, false, QString(), key);
+    if (OnInputSelectCell)
+        OnInputSelectCell(this, col);
+    return true;
 }
 
 bool TGxCustomGridControl::EditInputCell(int col, const QString& text) {
-    if (!FColumns->IsValidIndex(col) || !HasOption(goInput))
-        return false;
-    SetInputMode(true);
-    SelectCell(col, FSelectedRow, true, 0);
-    CloseEdit();
-    TGxCustomColumn& column = *FColumns->GetColumn(col);
-    if (!(column.GetEditAbilities() & eaInInputRow) || FReadOnly || (!column.InplaceEdit() && !column.Editor()))
-        return false;
-    if (!StartEditor(column, col, -1, true, text, QChar()))
-        return false;
-    if (OnInputSelectCell)
-        OnInputSelectCell(this, col);
-    return true;
+    return StartInputEdit(col, text, QChar());
 }
 
 bool TGxCustomGridControl::EditInputCellByKey(int col, QChar key) {
-    if (!FColumns->IsValidIndex(col) || !HasOption(goInput))
-        return false;
-    SetInputMode(true);
-    SelectCell(col, FSelectedRow, true, 0);
-    CloseEdit();
-    TGxCustomColumn& column = *FColumns->GetColumn(col);
-    if (!(column.GetEditAbilities() & eaInInputRow) || FReadOnly || (!column.InplaceEdit() && !column.Editor()))
-        return false;
-    if (!StartEditor(column, col, -1, true, QString(), key))
-        return false;
-    if (OnInputSelectCell)
-        OnInputSelectCell(this, col);
-    return true;
+    return StartInputEdit(col, QString(), key);
 }
 
 bool TGxCustomGridControl::StartEditor(TGxCustomColumn& column, int col, int row, bool input, const QString& text,

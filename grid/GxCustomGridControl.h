@@ -485,6 +485,10 @@ private:
     bool FDestroying = false;
 
     bool StartEditor(TGxCustomColumn& column, int col, int row, bool input, const QString& text, QChar key);
+    // A cell edit may start: a valid cell, editable, with an editor, and OnBeforeEdit agrees.
+    bool CellEditable(int col, int row);
+    bool StartInputEdit(int col, const QString& text, QChar key);
+    void MoveColumn(bool forward, TSelectionMoveKey key);
     void ShowCellChange(int oldCol, int oldRow, int col, int row);
     TGxEditorHost* FEditorHost = nullptr;
     TGxCustomEdit* FEditor = nullptr;

@@ -376,9 +376,11 @@ TEST(GridEditor, AHeaderClickStoresTheEditInItsOwnRowBeforeSorting) {
     EXPECT_EQ(grid->CellText(0, 0), "host4");
     EXPECT_EQ(grid->CellText(3, grid->RowByHandle(host3)), "Down");
     EXPECT_EQ(grid->CellText(0, grid->RowByHandle(host3)), "host3");
-    for (int r = 0; r < 5; ++r)
-        if (r != grid->RowByHandle(host3))
+    for (int r = 0; r < 5; ++r) {
+        if (r != grid->RowByHandle(host3)) {
             EXPECT_EQ(grid->CellText(3, r), "OK") << r;
+        }
+    }
 }
 
 TEST(GridKeys, TabLeavesTheGridUnlessItWantsTabs) {

@@ -36,6 +36,17 @@ bool WaitForFile(const std::string& path, std::chrono::milliseconds limit) {
     return false;
 }
 
+// Starts a private X server; returns its display (":N"), empty with the server's log in
+// failure when it did not come up.
+std::string StartDisplay(ztt::TempDir& dir, ztt::PeerProcess& server, std::string& failure) {
+    server = ztt::PeerProcess({"sh", ztt::PeerScript("xvfb.sh"), dir.path()});
+    if (!WaitForFile(dir.file("display"), std::chrono::milliseconds(10000))) {
+        failure = ztt::ReadFile(dir.file("xvfb.log"));
+        return std::string();
+    }
+    return ":" + QString::fromStdString(ztt::ReadFile(dir.file("display"))).trimmed().toStdString();
+}
+
 } // namespace
 
 TEST(GridViewXvfb, ScreenPixelsEqualTheOffscreenGrab) {
@@ -44,11 +55,10 @@ TEST(GridViewXvfb, ScreenPixelsEqualTheOffscreenGrab) {
             GTEST_SKIP() << program
                          << " is missing: install xvfb, xdotool and imagemagick (scripts/install-deps.sh)";
     ztt::TempDir dir;
-    ztt::PeerProcess server({"sh", ztt::PeerScript("xvfb.sh"), dir.path()});
-    ASSERT_TRUE(WaitForFile(dir.file("display"), std::chrono::milliseconds(10000)))
-        << ztt::ReadFile(dir.file("xvfb.log"));
-    const std::string display =
-        ":" + QString::fromStdString(ztt::ReadFile(dir.file("display"))).trimmed().toStdString();
+    ztt::PeerProcess server;
+    std::string failure;
+    const std::string display = StartDisplay(dir, server, failure);
+    ASSERT_FALSE(display.empty()) << failure;
 
     const std::string ready = dir.file("ready");
     ztt::PeerProcess probe({"env", "-u", "QT_QPA_PLATFORMTHEME", "DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
@@ -153,11 +163,10 @@ TEST(GridViewXvfb, XdotoolDrivesTheMouseTheWheelAndTheKeys) {
         if (!ztt::HaveProgram(program))
             GTEST_SKIP() << program << " is missing: install xvfb and xdotool (scripts/install-deps.sh)";
     ztt::TempDir dir;
-    ztt::PeerProcess server({"sh", ztt::PeerScript("xvfb.sh"), dir.path()});
-    ASSERT_TRUE(WaitForFile(dir.file("display"), std::chrono::milliseconds(10000)))
-        << ztt::ReadFile(dir.file("xvfb.log"));
-    const std::string display =
-        ":" + QString::fromStdString(ztt::ReadFile(dir.file("display"))).trimmed().toStdString();
+    ztt::PeerProcess server;
+    std::string failure;
+    const std::string display = StartDisplay(dir, server, failure);
+    ASSERT_FALSE(display.empty()) << failure;
     const std::string ready = dir.file("ready");
     ProbeLog log(dir.file("events.log"));
     ztt::PeerProcess probe({"env", "-u", "QT_QPA_PLATFORMTHEME", "DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
