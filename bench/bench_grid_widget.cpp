@@ -9,11 +9,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QThread>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QWheelEvent>
 #include <algorithm>
 #include <atomic>

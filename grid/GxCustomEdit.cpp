@@ -23,7 +23,9 @@ void TGxEditMargins::SetRight(int value) {
 }
 
 TGxCustomEdit::TGxCustomEdit() {
-    FEditMargins.OnChange = [this] { EditChanged(ecMargins); };
+    FEditMargins.OnChange = [this] {
+        EditChanged(ecMargins);
+    };
 }
 
 TGxCustomEdit::~TGxCustomEdit() {

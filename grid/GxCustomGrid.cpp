@@ -85,7 +85,8 @@ bool TGxCustomGrid::CanDropAt(const TGxCustomColumn& column, int position) const
     if (!HasOption(goLockFixedCols))
         return true;
     const int fixed = FixedCols();
-    return (position >= fixed && column.Position() >= fixed) || (position < fixed && column.Position() < fixed);
+    return (position >= fixed && column.Position() >= fixed) ||
+           (position < fixed && column.Position() < fixed);
 }
 
 void TGxCustomGrid::ToggleSort(TGxCustomColumn& column) {
@@ -141,7 +142,8 @@ QString TGxCustomGrid::SearchText() const {
 bool TGxCustomGrid::TypeAhead(QChar key) {
     if (InputMode() || RowCount() == 0)
         return false;
-    if (Columns().IsValidIndex(SelectedColumn()) && Columns().GetColumn(SelectedColumn())->HasOption(coEditing))
+    if (Columns().IsValidIndex(SelectedColumn()) &&
+        Columns().GetColumn(SelectedColumn())->HasOption(coEditing))
         return false;
     const int col = SearchColumn();
     if (col < 0)

@@ -523,7 +523,7 @@ void TGxCustomGridControl::MoveRight(TSelectionMoveKey key) {
 void TGxCustomGridControl::MoveColumn(bool forward, TSelectionMoveKey key) {
     TGxCustomColumn* current =
         FColumns->IsValidIndex(FSelectedColumn) ? FColumns->GetColumn(FSelectedColumn) : nullptr;
-    TGxCustomColumn* target = !current ? FColumns->FirstVisibleColumn()
+    TGxCustomColumn* target = !current  ? FColumns->FirstVisibleColumn()
                               : forward ? FColumns->NextVisibleColumn(current)
                                         : FColumns->PrevVisibleColumn(current);
     if (!target)
@@ -648,7 +648,8 @@ bool TGxCustomGridControl::StartInputEdit(int col, const QString& text, QChar ke
     SelectCell(col, FSelectedRow, true, 0);
     CloseEdit();
     TGxCustomColumn& column = *FColumns->GetColumn(col);
-    if (!(column.GetEditAbilities() & eaInInputRow) || FReadOnly || (!column.InplaceEdit() && !column.Editor()))
+    if (!(column.GetEditAbilities() & eaInInputRow) || FReadOnly ||
+        (!column.InplaceEdit() && !column.Editor()))
         return false;
     if (!StartEditor(column, col, -1, true, text, key))
         return false;
@@ -665,8 +666,8 @@ bool TGxCustomGridControl::EditInputCellByKey(int col, QChar key) {
     return StartInputEdit(col, QString(), key);
 }
 
-bool TGxCustomGridControl::StartEditor(TGxCustomColumn& column, int col, int row, bool input, const QString& text,
-                                       QChar key) {
+bool TGxCustomGridControl::StartEditor(TGxCustomColumn& column, int col, int row, bool input,
+                                       const QString& text, QChar key) {
     CloseEdit();
     TGxCustomEdit* editor = column.InplaceEdit() ? column.InplaceEdit() : column.Editor();
     if (!editor || !FColumns->IsValidIndex(col))

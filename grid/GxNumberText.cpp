@@ -173,8 +173,8 @@ double NumberValueOfText(const QString& text, const TNumberFormat& format, QChar
     }
     if (text.isEmpty())
         return format.Min;
-    const QString chars = CleanNumberChars(text, format.Options & eoAllowFloat, format.Options & eoAllowSigns,
-                                           decimal);
+    const QString chars =
+        CleanNumberChars(text, format.Options & eoAllowFloat, format.Options & eoAllowSigns, decimal);
     if (chars.isEmpty())
         return format.Min;
     const auto parsed = ParsePlainNumber(chars, decimal);

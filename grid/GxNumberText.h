@@ -22,7 +22,7 @@ std::optional<double> ParsePlainNumber(const QString& text, QChar decimal);
 // Where a typed character would go in the edit.
 struct TNumberCaret {
     QString Text;
-    int SelStart = 0;  // the caret when nothing is selected
+    int SelStart = 0; // the caret when nothing is selected
     int SelLength = 0;
 };
 // The key filter for one typed character (Backspace is 8, Enter 13). Copy, cut, paste and Tab

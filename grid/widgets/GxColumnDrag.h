@@ -12,7 +12,9 @@ class TGxGridView;
 class TDragBoxStyle : public TDefaultStyleDisplay {
 public:
     explicit TDragBoxStyle(TGxGridView* grid);
-    uint8_t GetStyleFlags() const override { return TDefaultStyleDisplay::GetStyleFlags() & ~sfInvertPressed; }
+    uint8_t GetStyleFlags() const override {
+        return TDefaultStyleDisplay::GetStyleFlags() & ~sfInvertPressed;
+    }
 };
 
 class TColumnDragBox : public TGxFlyoutControl {

@@ -822,7 +822,8 @@ void TCheckBoxColumnPlay::MouseMove(TShiftState, int x, int y) {
 bool TCheckBoxColumnPlay::MouseUp(Qt::MouseButton button, TShiftState, int x, int y) {
     const bool wasPressed = Pressed;
     Pressed = false;
-    if (button != Qt::LeftButton || !wasPressed || !BoxRect().contains(x, y) || !Column().HasOption(coEditing))
+    if (button != Qt::LeftButton || !wasPressed || !BoxRect().contains(x, y) ||
+        !Column().HasOption(coEditing))
         return false;
     if (OnChange)
         OnChange();
@@ -849,7 +850,8 @@ bool TTreeColumnPlay::MouseUp(Qt::MouseButton button, TShiftState, int x, int y)
     return true;
 }
 
-std::unique_ptr<TGxColumnPlay> CreateColumnPlay(TGxCustomColumn& column, TPlayClass cls, TGxGridView* window) {
+std::unique_ptr<TGxColumnPlay> CreateColumnPlay(TGxCustomColumn& column, TPlayClass cls,
+                                                TGxGridView* window) {
     switch (cls) {
     case TPlayClass::TCheckBoxColumnPlay:
         return std::make_unique<TCheckBoxColumnPlay>(column, window);

@@ -332,7 +332,8 @@ void TGxCustomNumberEdit::Paste(const QString& clipboard) {
     if (isReadOnly())
         return;
     const TNumberCaret caret = Caret();
-    const auto inserted = NumberPasteText(clipboard, caret, FFormat.Options, FFormat.Min, FFormat.Max, Decimal());
+    const auto inserted =
+        NumberPasteText(clipboard, caret, FFormat.Options, FFormat.Min, FFormat.Max, Decimal());
     if (!inserted)
         return;
     setText(caret.Text.left(caret.SelStart) + *inserted + caret.Text.mid(caret.SelStart + caret.SelLength));
@@ -370,7 +371,8 @@ void TGxCustomNumberEdit::keyPressEvent(QKeyEvent* event) {
 
 void TGxCustomNumberEdit::focusOutEvent(QFocusEvent* event) {
     // A menu of the edit's own or another window taking the focus for a while is no leaving.
-    const bool leaving = event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason;
+    const bool leaving =
+        event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason;
     if (!(FFormat.Options & eoAllowAll) && leaving)
         Reformat();
     TGxEdit::focusOutEvent(event);

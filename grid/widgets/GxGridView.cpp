@@ -55,17 +55,19 @@ TGxGridView::TGxGridView(TDataGrid* grid, QWidget* parent) : TGxScrollControl(pa
     connect(grid, &TGxCustomGridControl::FirstRowChanged, this, &TGxGridView::FirstRowChanged);
     connect(grid, &TGxCustomGridControl::ColumnListUpdated, this, &TGxGridView::ColumnListUpdated);
 
-    connect(grid, &TGxCustomGridControl::InputModeChanged, this, [this](bool active) { SetInputRowActive(active); });
+    connect(grid, &TGxCustomGridControl::InputModeChanged, this,
+            [this](bool active) { SetInputRowActive(active); });
     FDragBox = new TColumnDragBox(this);
     FDownArrow = new TDragArrow(this, 2);
     FUpArrow = new TDragArrow(this, 1);
     FHint = new TGxHintWindow(this);
     FHint->hide();
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        FAppState = connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-            if (state != Qt::ApplicationActive)
-                CancelColumnDrag();
-        });
+        FAppState =
+            connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive)
+                    CancelColumnDrag();
+            });
     grid->SetEditorHost(this);
 
     for (int i = 0; i < grid->ColumnCount(); ++i)
@@ -1305,7 +1307,8 @@ int TGxGridView::BestFitWidth(int col, TBestFitMode mode, bool visibleOnly) {
     // Widest estimate first; once an estimate (an upper bound) falls below the widest shaped
     // text, no later text can be wider.
     Q_UNUSED(widestEstimate);
-    std::sort(estimates.begin(), estimates.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::sort(estimates.begin(), estimates.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
     for (const auto& [estimate, row] : estimates) {
         if (estimate + kEstimateSlack < widest)
             break;
@@ -1408,7 +1411,8 @@ QCursor TGxGridView::GridCursor(int id) {
 
 TGridRegion TGxGridView::GetRegionAt(const QPoint& point) const {
     if (FGrid->GridStyle() == gsSlides)
-        return FGrid->HasOption(goHeader) && point.y() >= 0 && point.y() < FGrid->HeaderSize() ? grHeader : grBody;
+        return FGrid->HasOption(goHeader) && point.y() >= 0 && point.y() < FGrid->HeaderSize() ? grHeader
+                                                                                               : grBody;
     if (HeaderRect().contains(point))
         return grHeader;
     if (InputRect().contains(point))
@@ -1489,7 +1493,9 @@ void TGxGridView::FillPlay(TGxColumnPlay& play, int col, int row) {
         if (FGrid->ApplyPlay(col, row))
             CellInvalidated(col, row);
     };
-    play.OnToggleExpand = [this, row] { FGrid->Expand(row, !FGrid->GetRowObject(row).Expanded); };
+    play.OnToggleExpand = [this, row] {
+        FGrid->Expand(row, !FGrid->GetRowObject(row).Expanded);
+    };
 }
 
 TGxColumnPlay* TGxGridView::PlayFor(int col, int row, bool askBeforeEdit) {
@@ -1552,7 +1558,8 @@ void TGxGridView::MouseDown(QMouseEvent* event) {
             FResizeCol = edge->Index();
             FResizeDelta = 0;
             const int left = edge->ClientLeft();
-            FResizeLeftX = FGrid->Columns().IsFirstVisible(edge) || edge->VisibleIndex() == 0 ? left : left - 1;
+            FResizeLeftX =
+                FGrid->Columns().IsFirstVisible(edge) || edge->VisibleIndex() == 0 ? left : left - 1;
             FResizeRightX = left + edge->Width();
             viewport()->update(VerticalStrip(FResizeLeftX, viewport()->height()));
             viewport()->update(VerticalStrip(FResizeRightX, viewport()->height()));
@@ -1616,7 +1623,8 @@ void TGxGridView::CellPress(Qt::MouseButton button, TShiftState shift, const QPo
     }
     // A plain press on a selected row of a multiple selection may start a drag of all of them:
     // the selection then waits for the release.
-    if (multi && button == Qt::LeftButton && shift == 0 && FGrid->MultiSelecting() && FGrid->GetRowSelected(row)) {
+    if (multi && button == Qt::LeftButton && shift == 0 && FGrid->MultiSelecting() &&
+        FGrid->GetRowSelected(row)) {
         FPostponed = QPoint(col, row);
         return;
     }
@@ -1684,10 +1692,9 @@ void TGxGridView::MouseMove(QMouseEvent* event) {
         FHotPlayCol = FHotPlayRow = -1;
     }
     // Leaving a region hides the hint it showed.
-    const bool hintStays = (region == grHeader && FHintKind == hkHeader) ||
-                           (region == grFooter && FHintKind == hkFooter) ||
-                           (region == grBody && (FHintKind == hkTextFit || FHintKind == hkCell)) ||
-                           FHintKind == hkError;
+    const bool hintStays =
+        (region == grHeader && FHintKind == hkHeader) || (region == grFooter && FHintKind == hkFooter) ||
+        (region == grBody && (FHintKind == hkTextFit || FHintKind == hkCell)) || FHintKind == hkError;
     if (!hintStays)
         HideHint();
     switch (region) {
@@ -1699,7 +1706,8 @@ void TGxGridView::MouseMove(QMouseEvent* event) {
         TGxCustomColumn* column = FGrid->GetColumnAtX(p.x());
         if (column && !column->Footer().Hint().isEmpty() && ParentFormActive(this)) {
             if (FHintKind != hkFooter || FHintCell.x() != column->Index()) {
-                const QPoint at = viewport()->mapToGlobal(QPoint(column->ClientLeft(), viewport()->height() + 2));
+                const QPoint at =
+                    viewport()->mapToGlobal(QPoint(column->ClientLeft(), viewport()->height() + 2));
                 FHintCell = QPoint(column->Index(), -1);
                 ShowHint(hkFooter, QRect(at, CalcHintRect(*FHint, 250, column->Footer().Hint()).size()),
                          column->Footer().Hint());
@@ -1892,8 +1900,7 @@ void TGxGridView::MouseUp(QMouseEvent* event) {
         break;
     case grHeader: {
         TGxCustomColumn* column = FGrid->GetColumnAtX(p.x());
-        if (pressed >= 0 && column && column->Index() == pressed &&
-            FGrid->Columns().IsValidIndex(pressed))
+        if (pressed >= 0 && column && column->Index() == pressed && FGrid->Columns().IsValidIndex(pressed))
             FGrid->ToggleSort(*column);
         break;
     }
@@ -2296,8 +2303,8 @@ void TGxGridView::KeyPress(QChar key) {
             if (TGxColumnPlay* play = PlayFor(col, row, false); play && play->KeyPress(key))
                 return;
         if (key != QChar(9) && column->AcceptsChar(key)) {
-            const bool started =
-                FGrid->InputMode() ? FGrid->EditInputCellByKey(col, key) : FGrid->EditCellByKey(col, row, key);
+            const bool started = FGrid->InputMode() ? FGrid->EditInputCellByKey(col, key)
+                                                    : FGrid->EditCellByKey(col, row, key);
             if (started)
                 return;
         }
@@ -2320,9 +2327,8 @@ void TGxGridView::AttachEditor(TGxCustomEdit& editor) {
     widget->setLayoutDirection(layoutDirection());
     widget->installEventFilter(this);
     if (auto* line = qobject_cast<QLineEdit*>(widget))
-        FEditorTextConnection = connect(line, &QLineEdit::textChanged, this, [this] {
-            Guarded([&] { FGrid->EditorChanged(); });
-        });
+        FEditorTextConnection = connect(line, &QLineEdit::textChanged, this,
+                                        [this] { Guarded([&] { FGrid->EditorChanged(); }); });
     if (auto* edit = dynamic_cast<TGxEdit*>(widget)) {
         // A program's own editor keeps its events only under goInplaceEditEvents.
         const TGxCustomColumn* column = FGrid->Columns().IsValidIndex(FGrid->EditColumn())

@@ -19,7 +19,14 @@
 #include <vector>
 
 // Regions of the grid's client area (report layout; the slide layout has header and body).
-enum TGridRegion : uint8_t { grNone = 0, grBody = 1, grFooter = 2, grHeader = 3, grIndicator = 4, grInput = 5 };
+enum TGridRegion : uint8_t {
+    grNone = 0,
+    grBody = 1,
+    grFooter = 2,
+    grHeader = 3,
+    grIndicator = 4,
+    grInput = 5
+};
 // What the hint window shows.
 enum THintKind : uint8_t { hkNone, hkHeader, hkFooter, hkTextFit, hkCell, hkError };
 

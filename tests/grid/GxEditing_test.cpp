@@ -68,7 +68,9 @@ struct Editing {
         grid->OnAfterEdit = [this](QObject*, int col, int row, const QString& value) {
             Events << QString("after %1,%2 %3").arg(col).arg(row).arg(value);
         };
-        grid->OnEditExit = [this](QObject*) { Events << "exit"; };
+        grid->OnEditExit = [this](QObject*) {
+            Events << "exit";
+        };
     }
     ~Editing() { grid.reset(); } // before the editor, the host and the event log it reaches
     std::unique_ptr<TDataGrid> grid;
@@ -82,17 +84,21 @@ struct Editing {
 
 TEST(GridEditing, StartsWithTheCellTextAndStoresThroughTheEvents) {
     Editing t;
-    t.grid->OnApplyEditText = [](QObject*, int, int, QString& value) { value += "!"; };
+    t.grid->OnApplyEditText = [](QObject*, int, int, QString& value) {
+        value += "!";
+    };
     ASSERT_TRUE(t.grid->EditCell(0, 1));
     EXPECT_TRUE(t.grid->EditingCell());
     EXPECT_EQ(t.grid->EditColumn(), 0);
     EXPECT_EQ(t.grid->EditRow(), 1);
     EXPECT_EQ(t.edit->Text(), "host1!");
     EXPECT_EQ(t.host.Calls, QStringList({"attach", "show"}));
-    EXPECT_TRUE(t.Events.isEmpty()); // OnEdit is quiet while the grid loads the cell's text
+    EXPECT_TRUE(t.Events.isEmpty());      // OnEdit is quiet while the grid loads the cell's text
     EXPECT_FALSE(t.grid->EditCell(0, 1)); // already edited
     t.edit->SetText("new");
-    t.grid->OnEditText = [](QObject*, int, int, QString& value) { value = value.toUpper(); };
+    t.grid->OnEditText = [](QObject*, int, int, QString& value) {
+        value = value.toUpper();
+    };
     EXPECT_TRUE(t.grid->ApplyEdit());
     EXPECT_EQ(t.grid->CellText(0, 1), "NEW");
     t.grid->EndEdit(true);
@@ -112,7 +118,9 @@ TEST(GridEditing, AGivenTextIsToldAndATypedKeyReplacesTheText) {
     t.grid->EndEdit();
     t.Events.clear();
     bool applied = false;
-    t.grid->OnApplyEditText = [&](QObject*, int, int, QString&) { applied = true; };
+    t.grid->OnApplyEditText = [&](QObject*, int, int, QString&) {
+        applied = true;
+    };
     ASSERT_TRUE(t.grid->EditCellByKey(0, 3, u'x'));
     EXPECT_EQ(t.edit->Text(), "x");
     EXPECT_FALSE(applied);
@@ -128,7 +136,9 @@ TEST(GridEditing, AGivenTextIsToldAndATypedKeyReplacesTheText) {
 
 TEST(GridEditing, RefusalsStartNothing) {
     Editing t;
-    t.grid->OnBeforeEdit = [](QObject*, int, int row, bool& accept) { accept = row != 2; };
+    t.grid->OnBeforeEdit = [](QObject*, int, int row, bool& accept) {
+        accept = row != 2;
+    };
     EXPECT_FALSE(t.grid->EditCell(0, 2));
     EXPECT_FALSE(t.grid->EditCell(6, 0)); // Status: no coEditing
     EXPECT_FALSE(t.grid->EditCell(0, 4)); // no such row
@@ -251,7 +261,9 @@ TEST(GridEditing, TheInputRowAddsARowWithInputOrDefaultValues) {
     TGxCustomColumn* status = t.grid->Columns().GetColumn(6);
     status->SetDefaultValue("Unknown");
     int selected = -1;
-    t.grid->OnInputSelectCell = [&](QObject*, int col) { selected = col; };
+    t.grid->OnInputSelectCell = [&](QObject*, int col) {
+        selected = col;
+    };
     ASSERT_TRUE(t.grid->EditInputCell(0, "new host"));
     EXPECT_TRUE(t.grid->InputMode());
     EXPECT_TRUE(t.grid->EditingInput());
@@ -259,12 +271,16 @@ TEST(GridEditing, TheInputRowAddsARowWithInputOrDefaultValues) {
     EXPECT_TRUE(t.grid->ApplyEdit());
     EXPECT_EQ(t.grid->Columns().GetColumn(0)->InputValue(), "new host");
     bool accept = false;
-    t.grid->OnInputAccept = [&](QObject*, bool& a) { a = accept; };
+    t.grid->OnInputAccept = [&](QObject*, bool& a) {
+        a = accept;
+    };
     EXPECT_FALSE(t.grid->AcceptInput());
     EXPECT_EQ(t.grid->RowCount(), 4);
     accept = true;
     int added = 0;
-    t.grid->OnInputAdded = [&](QObject*) { ++added; };
+    t.grid->OnInputAdded = [&](QObject*) {
+        ++added;
+    };
     EXPECT_TRUE(t.grid->AcceptInput());
     ASSERT_EQ(t.grid->RowCount(), 5);
     EXPECT_EQ(t.grid->CellText(0, 4), "new host");

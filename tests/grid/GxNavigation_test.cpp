@@ -22,7 +22,8 @@ public:
     QStringList Calls;
 };
 
-std::unique_ptr<TDataGrid> Rows(int count, TGridOptions options = goHeader | goSelectFullRow | goMultiSelect) {
+std::unique_ptr<TDataGrid> Rows(int count,
+                                TGridOptions options = goHeader | goSelectFullRow | goMultiSelect) {
     auto grid = MakeGrid();
     grid->SetOptions(options);
     grid->AddRow(count);
@@ -95,9 +96,15 @@ TEST(GridSelection, ADisabledColumnFiresNothing) {
     auto grid = Rows(4);
     grid->SelectCell(0, 1);
     QStringList events;
-    grid->OnBeforeSelect = [&](QObject*, int, int, bool&) { events << "before"; };
-    grid->OnSelectCell = [&](QObject*, int, int) { events << "select"; };
-    grid->OnDeselectCell = [&](QObject*, int, int) { events << "deselect"; };
+    grid->OnBeforeSelect = [&](QObject*, int, int, bool&) {
+        events << "before";
+    };
+    grid->OnSelectCell = [&](QObject*, int, int) {
+        events << "select";
+    };
+    grid->OnDeselectCell = [&](QObject*, int, int) {
+        events << "deselect";
+    };
     grid->Columns().GetColumn(2)->SetEnabled(false);
     grid->SelectCell(2, 3);
     EXPECT_TRUE(events.isEmpty());
@@ -176,7 +183,9 @@ TEST(GridColumnMoves, TabWalksTheRowThenWrapsOrLeaves) {
     grid->Columns().GetColumn(1)->SetEnabled(false);
     grid->SelectCell(0, 0);
     QList<int> keys;
-    grid->OnSelectionMove = [&](QObject*, int&, int, TSelectionMoveKey key) { keys << key; };
+    grid->OnSelectionMove = [&](QObject*, int&, int, TSelectionMoveKey key) {
+        keys << key;
+    };
     grid->MoveTab(true);
     EXPECT_EQ(grid->SelectedColumn(), 6); // past the hidden and the disabled columns
     grid->MoveTab(true);
@@ -195,7 +204,9 @@ TEST(GridColumnMoves, TabWalksTheRowThenWrapsOrLeaves) {
     EXPECT_EQ(grid->SelectedRow(), 0); // or the walk starts again at the top
     grid->MoveLeft();
     EXPECT_EQ(grid->SelectedColumn(), 0); // nothing left of the first column
-    grid->OnSelectionMove = [](QObject*, int& col, int, TSelectionMoveKey) { col = 0; };
+    grid->OnSelectionMove = [](QObject*, int& col, int, TSelectionMoveKey) {
+        col = 0;
+    };
     grid->MoveRight();
     EXPECT_EQ(grid->SelectedColumn(), 0);
     grid->OnSelectionMove = nullptr;
@@ -231,7 +242,9 @@ TEST(GridSearch, TypeAheadCollectsKeysWithin700Milliseconds) {
     for (int r = 0; r < 5; ++r)
         grid->Cell("Name", r).SetAsString(names[r]);
     qint64 now = 1000;
-    grid->Clock = [&] { return now; };
+    grid->Clock = [&] {
+        return now;
+    };
     EXPECT_FALSE(grid->TypeAhead(u'a')); // no search column
     TGxCustomColumn* name = grid->Columns().GetColumn(0);
     name->SetOptions(name->Options() | coSearchColumn);
@@ -257,7 +270,9 @@ TEST(GridSearch, TypeAheadCollectsKeysWithin700Milliseconds) {
 TEST(GridHeader, TheSortToggleFlipsOrMovesTheSortedColumn) {
     auto grid = Rows(3, goHeader);
     int sorts = 0;
-    grid->OnSortColumn = [&](QObject*, int, bool) { ++sorts; };
+    grid->OnSortColumn = [&](QObject*, int, bool) {
+        ++sorts;
+    };
     TGxCustomColumn* name = grid->Columns().GetColumn(0);
     TGxCustomColumn* count = grid->Columns().GetColumn(2);
     grid->ToggleSort(*name);
@@ -306,14 +321,14 @@ TEST(GridHeader, DropPositions) {
     auto grid = Rows(1, goHeader);
     for (int c = 4; c < grid->ColumnCount(); ++c)
         grid->Columns().GetColumn(c)->SetVisible(false);
-    TGxCustomColumn& first = *grid->Columns().GetColumn(0);  // 0..80
-    TGxCustomColumn& third = *grid->Columns().GetColumn(2);  // 160..240
-    EXPECT_EQ(grid->GetDropPosition(first, 40), 0);          // over itself
-    EXPECT_EQ(grid->GetDropPosition(first, 230), 2);         // right half of the third: after it
-    EXPECT_EQ(grid->GetDropPosition(first, 170), 1);         // left half: before it
-    EXPECT_EQ(grid->GetDropPosition(third, 10), 0);          // left half of the first
-    EXPECT_EQ(grid->GetDropPosition(third, 70), 1);          // right half of the first
-    EXPECT_EQ(grid->GetDropPosition(third, 500), 2);         // nowhere: its own place
+    TGxCustomColumn& first = *grid->Columns().GetColumn(0); // 0..80
+    TGxCustomColumn& third = *grid->Columns().GetColumn(2); // 160..240
+    EXPECT_EQ(grid->GetDropPosition(first, 40), 0);         // over itself
+    EXPECT_EQ(grid->GetDropPosition(first, 230), 2);        // right half of the third: after it
+    EXPECT_EQ(grid->GetDropPosition(first, 170), 1);        // left half: before it
+    EXPECT_EQ(grid->GetDropPosition(third, 10), 0);         // left half of the first
+    EXPECT_EQ(grid->GetDropPosition(third, 70), 1);         // right half of the first
+    EXPECT_EQ(grid->GetDropPosition(third, 500), 2);        // nowhere: its own place
     grid->SetOptions(grid->Options() | goLockFixedCols);
     grid->SetFixedCols(1);
     EXPECT_FALSE(grid->CanDropAt(third, 0));

@@ -4,8 +4,8 @@
 #include "grid/GxNumberText.h"
 
 #include <QLocale>
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,7 +22,7 @@ TEST(NumberKeyFilter, SignsPassOnlyAtTheStartOfAnUnsignedText) {
     EXPECT_FALSE(NumberCharAccepted(u'-', At("12", 1), kDefault, kPoint)); // after the 1
     EXPECT_TRUE(NumberCharAccepted(u'-', At("12", 0), kDefault, kPoint));
     EXPECT_TRUE(NumberCharAccepted(u'+', At("12", 0), kDefault, kPoint));
-    EXPECT_FALSE(NumberCharAccepted(u'-', At("-12", 0), kDefault, kPoint)); // already signed
+    EXPECT_FALSE(NumberCharAccepted(u'-', At("-12", 0), kDefault, kPoint));   // already signed
     EXPECT_TRUE(NumberCharAccepted(u'-', At("-12", 0, 1), kDefault, kPoint)); // the sign is selected
     EXPECT_FALSE(NumberCharAccepted(u'-', At("12", 0), eoAllowFloat, kPoint));
 }

@@ -29,7 +29,9 @@ std::unique_ptr<TDataGrid> MakeInteractiveGrid(QFile& log) {
         log.flush();
     };
     TDataGrid* g = grid.get();
-    grid->OnHeaderClick = [write](QObject*, int col) { write(QStringLiteral("header %1").arg(col)); };
+    grid->OnHeaderClick = [write](QObject*, int col) {
+        write(QStringLiteral("header %1").arg(col));
+    };
     grid->OnSortColumn = [write](QObject*, int col, bool ascending) {
         write(QStringLiteral("sort %1 %2").arg(col).arg(ascending ? "asc" : "desc"));
     };
@@ -103,7 +105,8 @@ int main(int argc, char** argv) {
         out.close();
         QFile::rename(readyFile + QStringLiteral(".part"), readyFile);
     });
-    QTimer::singleShot(interactive ? 60000 : 30000, &app, [] { QCoreApplication::exit(0); }); // never outlives its test
+    QTimer::singleShot(interactive ? 60000 : 30000, &app,
+                       [] { QCoreApplication::exit(0); }); // never outlives its test
     const int rc = app.exec();
     grid->OnSelectCell = nullptr; // the view goes first; nothing is logged on the way out
     return rc;

@@ -201,7 +201,9 @@ TEST(SpinEdit, DownAtZeroAndTheSigns) {
     auto* spin = w.Make<TGxSpinEdit>();
     spin->SetOptions(eoAllowFloat);
     QList<int> spins;
-    spin->OnSpin = [&](TGxSpinEdit*, int direction) { spins << direction; };
+    spin->OnSpin = [&](TGxSpinEdit*, int direction) {
+        spins << direction;
+    };
     spin->Spin(2);
     EXPECT_EQ(spin->Value(), 0);
     EXPECT_TRUE(spins.isEmpty());
@@ -224,7 +226,8 @@ TEST(SpinEdit, AHeldButtonSpinsAtOnceThenEvery20MsAfter400Ms) {
     TGxSpinButtons& buttons = spin->Buttons();
     const int width = spin->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     const int frame = spin->hasFrame() ? spin->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) : 0;
-    EXPECT_EQ(buttons.geometry(), QRect(spin->width() - frame - width, frame, width, spin->height() - 2 * frame));
+    EXPECT_EQ(buttons.geometry(),
+              QRect(spin->width() - frame - width, frame, width, spin->height() - 2 * frame));
     QTest::mousePress(&buttons, Qt::LeftButton, Qt::NoModifier, QPoint(3, 2));
     EXPECT_EQ(spin->Value(), 1); // at once
     QTest::qWait(300);
@@ -271,13 +274,18 @@ TEST(EditMargins, GlyphPreviewAndButtonsShapeTheMargins) {
     EXPECT_EQ(edit->LeftMargin(), 3 * 2 + 25 + 14);
     EXPECT_EQ(edit->Info().InfoWidth(), 14 + 20);
     EXPECT_TRUE(edit->Info().isVisible());
-    EXPECT_EQ(edit->Info().height(), edit->height() - 2 * edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+    EXPECT_EQ(edit->Info().height(),
+              edit->height() - 2 * edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
     QRect drawn;
-    edit->OnCustomPreviewDraw = [&](TGxEdit*, QPainter&, const QRect& rect) { drawn = rect; };
+    edit->OnCustomPreviewDraw = [&](TGxEdit*, QPainter&, const QRect& rect) {
+        drawn = rect;
+    };
     edit->Info().grab();
     EXPECT_EQ(drawn, QRect(13, 2, 18, edit->Info().height() - 4)); // inside the grey frame
     int glyphClicks = 0;
-    edit->OnGlyphClick = [&](TGxEdit*) { ++glyphClicks; };
+    edit->OnGlyphClick = [&](TGxEdit*) {
+        ++glyphClicks;
+    };
     QTest::mouseClick(&edit->Info(), Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
     QTest::mouseClick(&edit->Info(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 4));
     EXPECT_EQ(glyphClicks, 1);

@@ -48,7 +48,8 @@ void Click(TGxGridView& view, const QPoint& pos, Qt::KeyboardModifiers modifiers
 
 void DoubleClick(TGxGridView& view, const QPoint& pos) {
     // The window's overload: the widget one sends no press or release in this Qt.
-    QTest::mouseDClick(view.windowHandle(), Qt::LeftButton, Qt::NoModifier, view.viewport()->mapTo(&view, pos));
+    QTest::mouseDClick(view.windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                       view.viewport()->mapTo(&view, pos));
 }
 
 void Wheel(TGxGridView& view, int delta) {
@@ -79,7 +80,9 @@ TEST(GridHeaderMouse, WithoutCanClickNoSortAndNoHeaderClick) {
     auto grid = MakeGrid(5);
     auto view = Shown(*grid);
     QList<int> clicks;
-    grid->OnHeaderClick = [&](QObject*, int col) { clicks << col; };
+    grid->OnHeaderClick = [&](QObject*, int col) {
+        clicks << col;
+    };
     TGxCustomColumn* name = grid->Columns().GetColumn(0);
     name->SetOptions(name->Options() & ~coCanClick);
     Click(*view, QPoint(40, 9));
@@ -92,7 +95,9 @@ TEST(GridHeaderMouse, ClicksSortAscendingThenDescendingAndMoveTheSort) {
     auto grid = MakeGrid(5);
     auto view = Shown(*grid);
     QList<int> clicks;
-    grid->OnHeaderClick = [&](QObject*, int col) { clicks << col; };
+    grid->OnHeaderClick = [&](QObject*, int col) {
+        clicks << col;
+    };
     QTest::mousePress(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 9));
     EXPECT_EQ(view->PressedHeaderColumn(), 2);
     QTest::mouseRelease(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 9));
@@ -112,7 +117,9 @@ TEST(GridHeaderMouse, ADragStartsAfterMoreThanThreePixelsAndMovesTheColumn) {
     auto grid = MakeGrid(5);
     auto view = Shown(*grid);
     QList<QList<int>> moves;
-    grid->OnColumnMove = [&](QObject*, int col, int from, int to) { moves << QList<int>{col, from, to}; };
+    grid->OnColumnMove = [&](QObject*, int col, int from, int to) {
+        moves << QList<int>{col, from, to};
+    };
     QTest::mousePress(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 9));
     Drag(*view, QPoint(23, 12));
     EXPECT_FALSE(view->DraggingColumn()); // 3 pixels
@@ -181,12 +188,17 @@ TEST(GridMouse, DoubleClicksFitAnEdgeAndTellHeadersAndCells) {
     auto view = Shown(*grid);
     QList<int> headers;
     QList<QPoint> cells;
-    grid->OnHeaderDblClick = [&](QObject*, int col) { headers << col; };
-    grid->OnCellDblClick = [&](QObject*, int col, int row) { cells << QPoint(col, row); };
+    grid->OnHeaderDblClick = [&](QObject*, int col) {
+        headers << col;
+    };
+    grid->OnCellDblClick = [&](QObject*, int col, int row) {
+        cells << QPoint(col, row);
+    };
     Hover(*view, QPoint(80, 9));
     DoubleClick(*view, QPoint(80, 9));
     const QFontMetrics metrics(view->font());
-    EXPECT_EQ(grid->Columns().GetColumn(0)->Width(), metrics.horizontalAdvance("a much longer host name") + 5);
+    EXPECT_EQ(grid->Columns().GetColumn(0)->Width(),
+              metrics.horizontalAdvance("a much longer host name") + 5);
     EXPECT_TRUE(headers.isEmpty());
     DoubleClick(*view, view->HeaderCellRect(*grid->Columns().GetColumn(3)).center());
     EXPECT_EQ(headers, QList<int>({3}));
@@ -221,8 +233,12 @@ TEST(GridCheckBox, AClickInsideTheBoxTogglesAndTheCellClickReadsTheNewValue) {
     auto view = Shown(*grid);
     auto& column = static_cast<TGxCheckBoxColumn&>(*grid->Columns().GetColumn(1));
     QStringList events;
-    column.OnChange = [&](TGxCustomColumn*) { events << "change"; };
-    grid->OnAfterEdit = [&](QObject*, int, int, const QString& value) { events << "after " + value; };
+    column.OnChange = [&](TGxCustomColumn*) {
+        events << "change";
+    };
+    grid->OnAfterEdit = [&](QObject*, int, int, const QString& value) {
+        events << "after " + value;
+    };
     grid->OnCellClick = [&](QObject*, int col, int row) {
         events << QString("click %1 reads %2").arg(col).arg(grid->Cell(col, row).GetAsString());
     };
@@ -309,7 +325,9 @@ TEST(GridEditor, AVetoedEditIsNotStoredAndEnterOrTabStillClose) {
     auto grid = MakeGrid(5);
     Editable(*grid, 0);
     grid->SetWantTabs(true);
-    grid->OnEditAccept = [](QObject*, int, int, const QString&, bool& accept) { accept = false; };
+    grid->OnEditAccept = [](QObject*, int, int, const QString&, bool& accept) {
+        accept = false;
+    };
     auto view = Shown(*grid);
     ASSERT_TRUE(grid->EditCell(0, 1, "vetoed"));
     QTest::keyClick(EditorOf(*view), Qt::Key_Return);
@@ -572,7 +590,7 @@ TEST(GridEditorOwnership, ColumnsKeepTheirEditorsAndDestroyedOnesAreForgotten) {
     EXPECT_FALSE(grid->Editing());
     EXPECT_EQ(view->EditorWidget(), nullptr);
     EXPECT_EQ(grid->Columns().GetColumn(0)->InplaceEdit(), nullptr);
-    Grab(*view); // paints without it
+    Grab(*view);                       // paints without it
     ASSERT_TRUE(grid->EditCell(0, 2)); // the built-in editor serves again
     EXPECT_EQ(view->EditorWidget(), dynamic_cast<QWidget*>(builtIn));
     grid->EndEdit();
@@ -609,7 +627,8 @@ TEST(GridMouse, CellHintsShowClippedTextsAndTheCellsOwnHints) {
     EXPECT_EQ(view->HintKind(), hkCell);
     EXPECT_EQ(view->HintWindow().text(), "last check 10:00");
     const QRect cell = view->CellRect(3, 2);
-    EXPECT_EQ(view->HintWindow().pos(), view->viewport()->mapToGlobal(QPoint(cell.left() + cell.width(), cell.top() - 20)));
+    EXPECT_EQ(view->HintWindow().pos(),
+              view->viewport()->mapToGlobal(QPoint(cell.left() + cell.width(), cell.top() - 20)));
 }
 
 TEST(GridMouse, ASecondClickOnTheCurrentCellEditsUnderSecondClickEdit) {

@@ -135,7 +135,8 @@ class ProbeLog {
 public:
     explicit ProbeLog(std::string path) : FPath(std::move(path)) {}
     // Waits until a line equal to expected arrives after the last one found.
-    bool Expect(const std::string& expected, std::chrono::milliseconds limit = std::chrono::milliseconds(4000)) {
+    bool Expect(const std::string& expected,
+                std::chrono::milliseconds limit = std::chrono::milliseconds(4000)) {
         const auto end = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < end) {
             std::istringstream lines(ztt::ReadFile(FPath));
@@ -183,8 +184,12 @@ TEST(GridViewXvfb, XdotoolDrivesTheMouseTheWheelAndTheKeys) {
         return out;
     };
     // Client coordinates of the grid to the screen's.
-    auto at = [&](int x, int y) { return std::to_string(x0 + x) + " " + std::to_string(y0 + y); };
-    auto rowY = [](int visibleIndex) { return 18 + 17 * visibleIndex + 8; }; // grid lines: pitch 17
+    auto at = [&](int x, int y) {
+        return std::to_string(x0 + x) + " " + std::to_string(y0 + y);
+    };
+    auto rowY = [](int visibleIndex) {
+        return 18 + 17 * visibleIndex + 8;
+    }; // grid lines: pitch 17
 
     xdotool("mousemove --sync " + at(200, 9) + " click 1");
     EXPECT_TRUE(log.Expect("header 2")) << log.All();
