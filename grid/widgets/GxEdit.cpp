@@ -312,7 +312,11 @@ void TGxCustomNumberEdit::ApplySetup(const TEditorSetup& setup) {
 }
 
 void TGxCustomNumberEdit::SyncSetup(const TEditorSetup& setup) {
-    SetPrecision(setup.Precision);
+    // An empty text waits for the key that starts the edit: it is not turned into Min.
+    if (text().isEmpty())
+        FFormat.Precision = setup.Precision;
+    else
+        SetPrecision(setup.Precision);
 }
 
 void TGxCustomNumberEdit::EditingDone() {

@@ -6,19 +6,21 @@
 #include "widget_helpers.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QTimer>
 #include <cstdio>
 
 namespace {
 
-// Columns Name (type-ahead), Enabled (ticked by the mouse), Count, Status (typed into).
+// Columns Name (type-ahead), Enabled (ticked by the mouse), Count (a number typed and pasted
+// into), Status (typed into).
 std::unique_ptr<TDataGrid> MakeInteractiveGrid(QFile& log) {
     auto grid = widgettest::MakeGrid(200);
     grid->SetOptions(goHeader | goGrid | goSelectFullRow | goMultiSelect | goCanHideColumn);
     grid->SetWantTabs(true);
     grid->Cell(0, 150).SetAsString("abacus");
-    for (int c : {1, 3}) {
+    for (int c : {1, 2, 3}) {
         TGxCustomColumn* column = grid->Columns().GetColumn(c);
         column->SetOptions(column->Options() | coEditing);
     }
@@ -89,6 +91,9 @@ int main(int argc, char** argv) {
             log.flush();
         };
     view.show();
+    // The X selection a middle click pastes, owned by the probe itself.
+    if (interactive)
+        QGuiApplication::clipboard()->setText(QStringLiteral("a1b2"), QClipboard::Selection);
     const QString readyFile = QString::fromLocal8Bit(argv[interactive ? 2 : 1]);
     // Reported once the first paints are on the screen.
     QTimer::singleShot(700, &app, [&] {

@@ -303,6 +303,22 @@ TEST(GridEditor, ATypedKeyOpensTheEditorOverTheCellAndReplacesTheText) {
     EXPECT_EQ(static_cast<TGxEdit*>(grid->Columns().GetColumn(0)->Editor()), editor);
 }
 
+TEST(GridEditor, ADigitTypedIntoANumberCellReplacesItsValue) {
+    auto grid = MakeGrid(5);
+    Editable(*grid, 2);
+    static_cast<TGxNumberColumn*>(grid->Columns().GetColumn(2))->SetPrecision(2);
+    auto view = Shown(*grid);
+    Click(*view, CellAt(*view, 2, 3));
+    Type("7");
+    ASSERT_TRUE(grid->EditingCell());
+    EXPECT_EQ(EditorOf(*view)->text(), "7"); // not the Min the empty text would read as
+    QTest::keyClick(EditorOf(*view), Qt::Key_Return);
+    EXPECT_EQ(grid->Cell(2, 3).GetAsFloat(), 7);
+    ASSERT_TRUE(grid->EditCell(2, 3));
+    EXPECT_EQ(EditorOf(*view)->text(), "7.00"); // the cell's value with the column's precision
+    grid->EndEdit();
+}
+
 TEST(GridEditor, EscClosesWithoutStoringOrClearsUnderEscClearEdit) {
     auto grid = MakeGrid(5);
     Editable(*grid, 0);

@@ -232,4 +232,15 @@ TEST(GridViewXvfb, XdotoolDrivesTheMouseTheWheelAndTheKeys) {
     xdotool("key End Tab");
     EXPECT_TRUE(log.Expect("after 3 9 ab")) << log.All();
     EXPECT_TRUE(log.Expect("select 0 9 [9]")) << log.All();
+
+    // A number typed into Count (now 218..298), then the X selection "a1b2" pasted by the middle
+    // button left of it: the paste is cleaned to "12".
+    xdotool("mousemove --sync " + at(240, rowY(11 - 5)) + " click 1");
+    EXPECT_TRUE(log.Expect("select 2 11 [11]")) << log.All();
+    xdotool("type 5");
+    EXPECT_TRUE(log.Expect("edit 2 11 5")) << log.All();
+    xdotool("mousemove --sync " + at(222, rowY(11 - 5)) + " click 2");
+    EXPECT_TRUE(log.Expect("edit 2 11 125")) << log.All();
+    xdotool("key Return");
+    EXPECT_TRUE(log.Expect("after 2 11 125")) << log.All();
 }
