@@ -112,15 +112,13 @@ void TGxListColumn::SyncEditor(TEditorSetup& setup, const QString& text) const {
     setup.ItemIndex = text.isEmpty() ? 0 : int(setup.Items.indexOf(text));
 }
 
-void TGxListColumn::GetEditorValue(QString& text) const {
+bool TGxListColumn::GetEditorValue(QString& text) const {
     text.clear();
-    if (InplaceEdit()) {
-        if (InplaceEdit()->IsComboBox())
-            text = QString::number(InplaceEdit()->ItemIndex());
-        return;
-    }
-    if (Editor())
-        text = QString::number(Editor()->ItemIndex());
+    const TGxCustomEdit* editor = InplaceEdit() ? InplaceEdit() : Editor();
+    // An editor that is no combo box has no item index: the cell keeps its value.
+    if (editor && editor->IsComboBox())
+        text = QString::number(editor->ItemIndex());
+    return true;
 }
 
 void TGxListColumn::GetInputText(QString& text) const {

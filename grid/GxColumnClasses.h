@@ -95,7 +95,7 @@ public:
     bool AcceptsChar(QChar key) const override;
     void PrepareEditor(TEditorSetup& setup) const override;
     void SyncEditor(TEditorSetup& setup, const QString& text) const override;
-    void GetEditorValue(QString& text) const override;
+    bool GetEditorValue(QString& text) const override;
     void GetInputValue(QString& text) const override { GetInputText(text); }
     void GetInputText(QString& text) const override;
 

@@ -176,6 +176,8 @@ TGxCustomColumn::TGxCustomColumn()
 }
 
 TGxCustomColumn::~TGxCustomColumn() {
+    if (FInplaceEdit)
+        FInplaceEdit->RemoveFreeObserver(this);
     FHeader->DetachColumn();
     FFooter->DetachColumn();
 }
@@ -197,6 +199,16 @@ void TGxCustomColumn::NotifyChange(TColumnChange kind, int value) {
 void TGxCustomColumn::RefreshPart(TColumnPartRegion region) {
     if (FCollection && FCollection->Host())
         FCollection->Host()->RepaintColumnPart(*this, region);
+}
+
+void TGxCustomColumn::SetInplaceEdit(TGxCustomEdit* value) {
+    if (value == FInplaceEdit)
+        return;
+    if (FInplaceEdit)
+        FInplaceEdit->RemoveFreeObserver(this);
+    FInplaceEdit = value;
+    if (value)
+        value->AddFreeObserver(this, [this](TGxCustomEdit*) { FInplaceEdit = nullptr; });
 }
 
 const QLocale& TGxCustomColumn::Locale() const {
@@ -397,8 +409,9 @@ bool TGxCustomColumn::IsCurrentColumn() const {
 }
 
 void TGxCustomColumn::CreateViews(TColumnViewFactory& factory) {
-    FEditor =
-        GetEditorClass() == TEditorClass::None ? nullptr : factory.CreateEditor(*this, GetEditorClass());
+    // An editor belongs to no window: one made for an earlier view stays.
+    if (!FEditor && GetEditorClass() != TEditorClass::None)
+        FEditor = factory.CreateEditor(*this, GetEditorClass());
     FDisplay = factory.CreateDisplay(*this, GetDisplayClass());
     FPlay = GetPlayClass() == TPlayClass::None ? nullptr : factory.CreatePlay(*this, GetPlayClass());
 }

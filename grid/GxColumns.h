@@ -4,6 +4,7 @@
 // that the widget layer supplies.
 #pragma once
 
+#include "grid/GxCustomEdit.h"
 #include "grid/GxTypes.h"
 
 #include <QAnyStringView>
@@ -129,13 +130,6 @@ class TColumnPlay {
 public:
     virtual ~TColumnPlay() = default;
 };
-class TGxCustomEdit {
-public:
-    virtual ~TGxCustomEdit() = default;
-    virtual bool IsComboBox() const { return false; }
-    virtual int ItemIndex() const { return -1; }
-};
-
 class TColumnViewFactory {
 public:
     virtual ~TColumnViewFactory() = default;
@@ -336,7 +330,8 @@ public:
     TColumnHeader& Header() { return *FHeader; }
     const TColumnHeader& Header() const { return *FHeader; }
     TGxCustomEdit* InplaceEdit() const { return FInplaceEdit; }
-    void SetInplaceEdit(TGxCustomEdit* value) { FInplaceEdit = value; }
+    // Not owned: the column forgets it when it is destroyed.
+    void SetInplaceEdit(TGxCustomEdit* value);
     const QString& InputCaption() const { return FInputCaption; }
     void SetInputCaption(const QString& value);
     const QString& InputValue() const { return FInputValue; }
@@ -428,7 +423,12 @@ public:
         Q_UNUSED(level);
         Q_UNUSED(left);
     }
-    virtual void GetEditorValue(QString& text) const { text.clear(); }
+    // The value a kind reads from its editor itself (the list kind: the item index); false when
+    // the editor's text is stored as it is. An empty text then leaves the cell unchanged.
+    virtual bool GetEditorValue(QString& text) const {
+        text.clear();
+        return false;
+    }
     virtual void PrepareEditor(TEditorSetup& setup) const;
     virtual void SyncEditor(TEditorSetup& setup, const QString& text) const {
         Q_UNUSED(setup);

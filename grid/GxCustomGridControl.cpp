@@ -13,6 +13,11 @@ TGxCustomGridControl::TGxCustomGridControl(QObject* parent)
     FColumns->OnColumnChanged = [this](TGxCustomColumn* column, int kind, int value) {
         ColumnChanged(column, kind, value);
     };
+    FColumns->OnBeforeListChange = [this](int operation, int index) {
+        Q_UNUSED(index);
+        if (operation == 1)
+            EndEdit(false); // the edited column may be the one that goes
+    };
     FColumns->OnAfterListChange = [this](int operation, int index) {
         ColumnListChanged(operation, index);
         emit ColumnListUpdated(operation, index);
@@ -21,6 +26,7 @@ TGxCustomGridControl::TGxCustomGridControl(QObject* parent)
 
 TGxCustomGridControl::~TGxCustomGridControl() {
     FDestroying = true;
+    ReleaseEditor();
     FColumns->OnColumnChanged = nullptr;
     FColumns->OnBeforeListChange = nullptr;
     FColumns->OnAfterListChange = nullptr;
@@ -254,18 +260,46 @@ void TGxCustomGridControl::ClampSelectionAnchor() {
 }
 
 void TGxCustomGridControl::SetSelectedRow(int row) {
-    if (RowCount() > 0 && row >= -1 && row <= RowCount() - 1)
+    if (RowCount() > 0 && row >= -1 && row <= RowCount() - 1) {
+        LeaveInputMode();
         SelectCell(FSelectedColumn, row, true, 0);
+    }
 }
 
 void TGxCustomGridControl::SelectCell(int col, int row, bool clearSelection, TShiftState shift) {
+    // A cell of a missing or disabled column is never selected, and nothing is told of it.
+    if (!FColumns->IsValidIndex(col) || !FColumns->GetColumn(col)->Enabled())
+        return;
     bool accept = true;
     if (OnBeforeSelect)
         OnBeforeSelect(this, col, row, accept);
     if (!accept)
         return;
+    SelectAccepted(col, row, clearSelection, shift);
+}
+
+void TGxCustomGridControl::ShowCellChange(int oldCol, int oldRow, int col, int row) {
+    if (Updating())
+        return;
+    if (HasOption(goSelectFullRow)) {
+        if (oldRow != row && oldRow >= 0)
+            emit RowInvalidated(oldRow);
+        if (row >= 0)
+            emit RowInvalidated(row);
+    } else {
+        emit CellInvalidated(oldCol, oldRow);
+        emit CellInvalidated(col, row);
+    }
+    if (oldRow != row && HasOption(goIndicator))
+        Invalidate(gaIndicator);
+}
+
+void TGxCustomGridControl::SelectAccepted(int col, int row, bool clearSelection, TShiftState shift) {
+    if (!FColumns->IsValidIndex(col) || !FColumns->GetColumn(col)->Enabled())
+        return;
     const bool shiftHeld = shift & ssShift;
     const bool ctrlHeld = shift & ssCtrl;
+    const bool multi = HasOption(goMultiSelect) && HasOption(goSelectFullRow);
     if (FMultiSelecting && clearSelection && !shiftHeld && !ctrlHeld) {
         BeginUpdate();
         for (int r = 0; r < RowCount(); ++r)
@@ -276,62 +310,578 @@ void TGxCustomGridControl::SelectCell(int col, int row, bool clearSelection, TSh
         FSelectedRow = -1;
         FSelectedColumn = 0;
     }
-    if (!FColumns->IsValidIndex(col) || !FColumns->GetColumn(col)->Enabled())
-        return;
     const int oldCol = FSelectedColumn;
     const int oldRow = FSelectedRow;
+    const bool changed = oldCol != col || oldRow != row;
+    // An edit never outlives the cell it belongs to.
+    if (changed)
+        CloseEdit();
     FSelectedColumn = col;
     FSelectedRow = row;
-    const bool changed = oldCol != col || oldRow != row;
     const bool oldValid = FColumns->IsValidIndex(oldCol) && oldRow >= 0 && oldRow < RowCount();
     if (changed && oldValid && OnDeselectCell)
         OnDeselectCell(this, oldCol, oldRow);
     const bool rowValid = row >= 0 && row < RowCount();
     if (FAutoScroll && rowValid)
         emit ScrollToRowRequested(row);
+    if (FInputMode) {
+        if (oldCol != col) {
+            if (OnInputSelectCell)
+                OnInputSelectCell(this, col);
+            Invalidate(gaInput);
+        }
+        return;
+    }
     if (RowCount() == 0)
         return;
     if (!HasOption(goSelectFullRow)) {
-        if (changed && !Updating()) {
-            emit CellInvalidated(oldCol, oldRow);
-            emit CellInvalidated(col, row);
+        if (changed) {
+            ShowCellChange(oldCol, oldRow, col, row);
+            if (OnSelectCell)
+                OnSelectCell(this, col, row);
         }
-        if (changed && OnSelectCell)
-            OnSelectCell(this, col, row);
         return;
     }
-    if (HasOption(goMultiSelect) && ctrlHeld && !shiftHeld && rowValid) {
+    if (multi && ctrlHeld && !shiftHeld && rowValid) {
         FSelectionAnchor = row;
         FMultiSelecting = true;
         SetRowSelected(row, !GetRowSelected(row));
+        ShowCellChange(oldCol, oldRow, col, row);
         if (OnSelectCell)
             OnSelectCell(this, col, row);
         return;
     }
-    if (HasOption(goMultiSelect) && shiftHeld && rowValid) {
+    if (multi && shiftHeld && rowValid) {
         FMultiSelecting = true;
         ClampSelectionAnchor();
         const int anchor = FSelectionAnchor < 0 ? row : FSelectionAnchor;
         const int low = std::min(anchor, row);
         const int high = std::max(anchor, row);
+        // Only rows the operator can see join a range: a filtered list never selects the rest.
+        BeginUpdate();
         if (!ctrlHeld)
             for (int r = 0; r < RowCount(); ++r)
-                if ((r < low || r > high) && GetRowSelected(r))
+                if ((r < low || r > high || !GetRowVisible(r)) && GetRowSelected(r))
                     SetRowSelected(r, false);
         for (int r = low; r <= high; ++r)
-            SetRowSelected(r, true);
+            if (GetRowVisible(r))
+                SetRowSelected(r, true);
+        EndUpdate();
         if (OnSelectCell)
             OnSelectCell(this, col, row);
         return;
     }
-    if (oldRow != row && !FMultiSelecting && oldRow >= 0 && oldRow < RowCount())
+    if (!changed) {
+        if (HasAppearance(aoIndicateSelectedCell) && oldCol != col)
+            ShowCellChange(oldCol, oldRow, col, row);
+    } else if (oldRow != row && !FMultiSelecting && oldRow >= 0 && oldRow < RowCount()) {
         SetRowSelected(oldRow, false);
+    }
     if (rowValid) {
         SetRowSelected(row, true);
         FSelectionAnchor = row;
     }
+    if (changed)
+        ShowCellChange(oldCol, oldRow, col, row);
     if (OnSelectCell)
         OnSelectCell(this, col, row);
+}
+
+// ---- row and column moves -------------------------------------------------------------------
+
+int TGxCustomGridControl::NextSelectableRow(int col, int row, int step) const {
+    auto* self = const_cast<TGxCustomGridControl*>(this);
+    for (int r = row + step; r >= 0 && r < RowCount(); r += step) {
+        if (!GetRowVisible(r))
+            continue;
+        bool accept = true;
+        if (OnBeforeSelect)
+            OnBeforeSelect(self, col, r, accept);
+        if (accept)
+            return r;
+    }
+    return -1;
+}
+
+void TGxCustomGridControl::MoveDown(TShiftState shift, bool leaveAtEnd, bool wrapAtEnd) {
+    const int col = FSelectedColumn;
+    if (FInputMode) {
+        LeaveInputMode();
+        if (RowCount() == 0 || !GetRowVisible(FirstVisibleRow()))
+            return;
+        SelectCell(col, FirstVisibleRow(), true, shift);
+        emit ScrollToRowRequested(FSelectedRow);
+        return;
+    }
+    if (FSelectedRow < 0 || FSelectedRow >= RowCount())
+        return;
+    int target = NextSelectableRow(col, FSelectedRow, 1);
+    if (target < 0) {
+        if (leaveAtEnd) {
+            if (FEditorHost)
+                FEditorHost->FocusNextControl(true);
+            return;
+        }
+        if (!wrapAtEnd)
+            return;
+        target = NextSelectableRow(col, -1, 1);
+        if (target < 0 || target == FSelectedRow)
+            return;
+    }
+    SelectAccepted(col, target, true, shift);
+    emit ScrollToRowRequested(target);
+}
+
+void TGxCustomGridControl::MoveUp(TShiftState shift) {
+    const int col = FSelectedColumn;
+    if (FInputMode || FSelectedRow < 0 || FSelectedRow >= RowCount())
+        return;
+    if (HasOption(goInput) && GridStyle() == gsReport && FSelectedRow <= FirstVisibleRow()) {
+        SetInputMode(true);
+        return;
+    }
+    const int target = NextSelectableRow(col, FSelectedRow, -1);
+    if (target < 0)
+        return;
+    SelectAccepted(col, target, true, shift);
+    emit ScrollToRowRequested(target);
+}
+
+void TGxCustomGridControl::MoveBy(int count) {
+    if (count == 0 || RowCount() == 0 || !GetRowVisible(FirstVisibleRow()))
+        return;
+    const int step = count > 0 ? 1 : -1;
+    int row = FSelectedRow;
+    if (row < 0 || row >= RowCount())
+        row = step > 0 ? FirstVisibleRow() - 1 : LastVisibleRow() + 1;
+    // Hidden rows are stepped over; the walk ends at the first or last visible row.
+    for (int left = std::abs(count); left > 0;) {
+        int next = row + step;
+        while (next >= 0 && next < RowCount() && !GetRowVisible(next))
+            next += step;
+        if (next < 0 || next >= RowCount())
+            break;
+        row = next;
+        --left;
+    }
+    if (row < 0 || row >= RowCount() || row == FSelectedRow)
+        return;
+    SetSelectedRow(row);
+    emit ScrollToRowRequested(FSelectedRow);
+}
+
+void TGxCustomGridControl::SelectFirstRow() {
+    LeaveInputMode();
+    if (RowCount() == 0 || !GetRowVisible(FirstVisibleRow()))
+        return;
+    SelectCell(FSelectedColumn, FirstVisibleRow(), true, 0);
+    emit ScrollToRowRequested(FirstVisibleRow());
+}
+
+void TGxCustomGridControl::SelectLastRow() {
+    LeaveInputMode();
+    if (RowCount() == 0 || !GetRowVisible(LastVisibleRow()))
+        return;
+    SelectCell(FSelectedColumn, LastVisibleRow(), true, 0);
+    emit ScrollToRowRequested(LastVisibleRow());
+}
+
+void TGxCustomGridControl::SelectToEnd(bool toLast, bool moveCurrent) {
+    if (!(HasOption(goMultiSelect) && HasOption(goSelectFullRow)) || RowCount() == 0)
+        return;
+    const int end = toLast ? LastVisibleRow() : FirstVisibleRow();
+    if (!GetRowVisible(end))
+        return;
+    const int from = FSelectedRow >= 0 && FSelectedRow < RowCount() ? FSelectedRow : end;
+    FMultiSelecting = true;
+    BeginUpdate();
+    for (int r = std::min(from, end); r <= std::max(from, end); ++r)
+        if (GetRowVisible(r))
+            SetRowSelected(r, true);
+    EndUpdate();
+    if (!moveCurrent || !FColumns->IsValidIndex(FSelectedColumn))
+        return;
+    const int anchor = FSelectionAnchor;
+    bool accept = true;
+    if (OnBeforeSelect)
+        OnBeforeSelect(this, FSelectedColumn, end, accept);
+    if (!accept)
+        return;
+    SelectAccepted(FSelectedColumn, end, false, 0);
+    FSelectionAnchor = anchor;
+    emit ScrollToRowRequested(end);
+}
+
+void TGxCustomGridControl::MoveLeft(TSelectionMoveKey key) {
+    MoveColumn(false, key);
+}
+
+void TGxCustomGridControl::MoveRight(TSelectionMoveKey key) {
+    MoveColumn(true, key);
+}
+
+void TGxCustomGridControl::MoveColumn(bool forward, TSelectionMoveKey key) {
+    TGxCustomColumn* current =
+        FColumns->IsValidIndex(FSelectedColumn) ? FColumns->GetColumn(FSelectedColumn) : nullptr;
+    TGxCustomColumn* target = !current  ? FColumns->FirstVisibleColumn()
+                              : forward ? FColumns->NextVisibleColumn(current)
+                                        : FColumns->PrevVisibleColumn(current);
+    if (!target)
+        return;
+    int col = target->Index();
+    if (OnSelectionMove)
+        OnSelectionMove(this, col, FSelectedRow, key);
+    SelectCell(col, FSelectedRow, true, 0);
+    if (FEditorHost)
+        FEditorHost->ScrollToColumn(FSelectedColumn);
+}
+
+void TGxCustomGridControl::MoveTab(bool forward) {
+    TGxCustomColumn* current =
+        FColumns->IsValidIndex(FSelectedColumn) ? FColumns->GetColumn(FSelectedColumn) : nullptr;
+    const bool atEnd = current && current->Visible() && current->Enabled() &&
+                       (forward ? FColumns->IsLastVisible(current) : FColumns->IsFirstVisible(current));
+    if (!atEnd) {
+        forward ? MoveRight(mkTab) : MoveLeft(mkTab);
+        return;
+    }
+    if (FInputMode) {
+        if (FTabLeaveControl && FEditorHost)
+            FEditorHost->FocusNextControl(forward);
+        return;
+    }
+    TGxCustomColumn* first = forward ? FColumns->FirstVisibleColumn() : FColumns->LastVisibleColumn();
+    if (!first || FSelectedRow < 0 || FSelectedRow >= RowCount())
+        return;
+    int col = first->Index();
+    const int step = forward ? 1 : -1;
+    int row = NextSelectableRow(col, FSelectedRow, step);
+    if (row < 0) {
+        // Past the last cell: the focus leaves, or the walk starts again at the other end.
+        if (FTabLeaveControl) {
+            if (FEditorHost)
+                FEditorHost->FocusNextControl(forward);
+            return;
+        }
+        row = NextSelectableRow(col, forward ? -1 : RowCount(), step);
+        if (row < 0)
+            return;
+    }
+    if (OnSelectionMove)
+        OnSelectionMove(this, col, row, mkTab);
+    SelectCell(col, row, true, 0);
+    emit ScrollToRowRequested(FSelectedRow);
+    if (FEditorHost)
+        FEditorHost->ScrollToColumn(FSelectedColumn);
+}
+
+void TGxCustomGridControl::SelectFirstColumn() {
+    if (TGxCustomColumn* column = FColumns->FirstVisibleColumn()) {
+        SelectCell(column->Index(), FSelectedRow, true, 0);
+        if (FEditorHost)
+            FEditorHost->ScrollToColumn(FSelectedColumn);
+    }
+}
+
+void TGxCustomGridControl::SelectLastColumn() {
+    if (TGxCustomColumn* column = FColumns->LastVisibleColumn()) {
+        SelectCell(column->Index(), FSelectedRow, true, 0);
+        if (FEditorHost)
+            FEditorHost->ScrollToColumn(FSelectedColumn);
+    }
+}
+
+// ---- in-place editing -----------------------------------------------------------------------
+
+void TGxCustomGridControl::SetInputMode(bool value) {
+    if (value == FInputMode)
+        return;
+    if (value) {
+        if (!HasOption(goInput))
+            return;
+        FInputMode = true;
+        if (FSelectedRow >= 0 && FSelectedRow < RowCount() && HasOption(goSelectFullRow))
+            SetRowSelected(FSelectedRow, false);
+    } else {
+        CloseEdit();
+        FInputMode = false;
+    }
+    Invalidate(gaInput | gaIndicator | gaBody);
+    emit InputModeChanged(FInputMode);
+}
+
+void TGxCustomGridControl::LeaveInputMode() {
+    SetInputMode(false);
+}
+
+TColor TGxCustomGridControl::EditorCellColor(int col, int row) {
+    Q_UNUSED(row);
+    return FColumns->GetColumn(col)->Color();
+}
+
+bool TGxCustomGridControl::CellEditable(int col, int row) {
+    if (!FColumns->IsValidIndex(col) || row < 0 || row >= RowCount())
+        return false;
+    TGxCustomColumn& column = *FColumns->GetColumn(col);
+    if (FEditingCell && FEditColumn == col && FEditRow == row)
+        return false;
+    if (!(column.GetEditAbilities() & eaInCells) || FReadOnly || (!column.InplaceEdit() && !column.Editor()))
+        return false;
+    bool accept = true;
+    if (OnBeforeEdit)
+        OnBeforeEdit(this, col, row, accept);
+    return accept;
+}
+
+bool TGxCustomGridControl::EditCell(int col, int row, const QString& text) {
+    return CellEditable(col, row) && StartEditor(*FColumns->GetColumn(col), col, row, false, text, QChar());
+}
+
+bool TGxCustomGridControl::EditCellByKey(int col, int row, QChar key) {
+    return CellEditable(col, row) && StartEditor(*FColumns->GetColumn(col), col, row, false, QString(), key);
+}
+
+bool TGxCustomGridControl::StartInputEdit(int col, const QString& text, QChar key) {
+    if (!FColumns->IsValidIndex(col) || !HasOption(goInput))
+        return false;
+    SetInputMode(true);
+    SelectCell(col, FSelectedRow, true, 0);
+    CloseEdit();
+    TGxCustomColumn& column = *FColumns->GetColumn(col);
+    if (!(column.GetEditAbilities() & eaInInputRow) || FReadOnly ||
+        (!column.InplaceEdit() && !column.Editor()))
+        return false;
+    if (!StartEditor(column, col, -1, true, text, key))
+        return false;
+    if (OnInputSelectCell)
+        OnInputSelectCell(this, col);
+    return true;
+}
+
+bool TGxCustomGridControl::EditInputCell(int col, const QString& text) {
+    return StartInputEdit(col, text, QChar());
+}
+
+bool TGxCustomGridControl::EditInputCellByKey(int col, QChar key) {
+    return StartInputEdit(col, QString(), key);
+}
+
+bool TGxCustomGridControl::StartEditor(TGxCustomColumn& column, int col, int row, bool input,
+                                       const QString& text, QChar key) {
+    CloseEdit();
+    TGxCustomEdit* editor = column.InplaceEdit() ? column.InplaceEdit() : column.Editor();
+    if (!editor || !FColumns->IsValidIndex(col))
+        return false;
+    const bool builtIn = editor == column.Editor();
+    FEditor = editor;
+    editor->AddFreeObserver(this, [this](TGxCustomEdit* gone) { ForgetEditor(gone); });
+    if (input) {
+        FEditingInput = true;
+        FInputColumn = col;
+    } else {
+        FEditingCell = true;
+        FEditColumn = col;
+        FEditRow = row;
+    }
+    TEditorSetup setup;
+    if (builtIn) {
+        column.PrepareEditor(setup);
+        editor->ApplySetup(setup);
+        editor->SetEditLook(input ? column.Color() : EditorCellColor(col, row), column.Font());
+    }
+    editor->SetWantTabs(FWantTabs);
+    editor->SetLocale(Locale());
+    if (FEditorHost)
+        FEditorHost->AttachEditor(*editor);
+    FSuppressOnEdit = true;
+    editor->SetText(QString());
+    FSuppressOnEdit = false;
+    if (key.isNull()) {
+        QString start = text;
+        if (start.isEmpty()) {
+            if (input)
+                column.GetInputText(start);
+            else
+                GetCellText(col, row, start);
+        }
+        if (!input && OnApplyEditText)
+            OnApplyEditText(this, col, row, start);
+        FSuppressOnEdit = text.isEmpty();
+        editor->SetText(start);
+        FSuppressOnEdit = false;
+        if (builtIn) {
+            column.SyncEditor(setup, start);
+            editor->SyncSetup(setup);
+        }
+    } else if (builtIn) {
+        column.SyncEditor(setup, QString());
+        editor->SyncSetup(setup);
+    }
+    if (FEditor != editor)
+        return false; // a handler ended the edit meanwhile
+    if (FEditorHost)
+        FEditorHost->ShowEditor(*editor);
+    editor->StartedByGrid(key.isNull() && !input && column.HasOption(coEditorAutoSelect));
+    if (!key.isNull())
+        editor->TypeCharacter(key);
+    if (input)
+        Invalidate(gaInput);
+    else if (!Updating())
+        emit CellInvalidated(col, row);
+    return true;
+}
+
+void TGxCustomGridControl::EditorChanged() {
+    if (FSuppressOnEdit || !FEditingCell || !FEditor || !OnEdit)
+        return;
+    OnEdit(this, FEditColumn, FEditRow, FEditor->Text());
+}
+
+bool TGxCustomGridControl::ApplyEdit() {
+    if (!FEditor)
+        return false;
+    if (FEditingInput) {
+        if (!FColumns->IsValidIndex(FInputColumn))
+            return false;
+        TGxCustomColumn& column = *FColumns->GetColumn(FInputColumn);
+        FSuppressOnEdit = true;
+        FEditor->EditingDone();
+        FSuppressOnEdit = false;
+        QString value = FEditor->Text();
+        QString own;
+        if (column.GetEditorValue(own))
+            value = own;
+        column.SetInputValue(value);
+        return true;
+    }
+    if (!FEditingCell || RowCount() == 0 || FEditRow < 0 || FEditRow >= RowCount() ||
+        !FColumns->IsValidIndex(FEditColumn))
+        return false;
+    const int col = FEditColumn;
+    const int row = FEditRow;
+    TGxCustomColumn& column = *FColumns->GetColumn(col);
+    FSuppressOnEdit = true;
+    FEditor->EditingDone();
+    FSuppressOnEdit = false;
+    QString value = FEditor->Text();
+    QString own;
+    if (column.GetEditorValue(own)) {
+        if (own.isEmpty())
+            return false; // the editor has no value the column can take
+        value = own;
+    }
+    bool accept = true;
+    if (OnEditAccept)
+        OnEditAccept(this, col, row, value, accept);
+    if (!accept)
+        return false;
+    if (OnEditText)
+        OnEditText(this, col, row, value);
+    SetCellText(col, row, value);
+    if (OnAfterEdit)
+        OnAfterEdit(this, col, row, value);
+    return true;
+}
+
+void TGxCustomGridControl::EndEdit(bool focusGrid) {
+    if (FEnding || (!Editing() && !FEditor))
+        return;
+    FEnding = true;
+    TGxCustomEdit* editor = FEditor;
+    const bool wasCell = FEditingCell;
+    const int col = FEditColumn;
+    const int row = FEditRow;
+    if (editor && FEditorHost)
+        FEditorHost->HideEditor(*editor, focusGrid);
+    if (wasCell && !Updating())
+        emit CellInvalidated(col, row);
+    else if (FEditingInput)
+        Invalidate(gaInput);
+    FEditingCell = false;
+    FEditingInput = false;
+    FEditColumn = -1;
+    FEditRow = -1;
+    FInputColumn = -1;
+    FEditor = nullptr;
+    if (editor) {
+        editor->RemoveFreeObserver(this);
+        if (FEditorHost)
+            FEditorHost->DetachEditor(*editor);
+    }
+    FEnding = false;
+    if (wasCell && OnEditExit)
+        OnEditExit(this);
+}
+
+void TGxCustomGridControl::CloseEdit() {
+    if (!Editing() || FEnding)
+        return;
+    try {
+        ApplyEdit();
+    } catch (const EGridError&) {
+        // The text does not convert to the cell's type: the cell keeps its value.
+    }
+    EndEdit(false);
+}
+
+void TGxCustomGridControl::ForgetEditor(TGxCustomEdit* editor) {
+    if (editor != FEditor)
+        return;
+    const bool wasCell = FEditingCell;
+    FEditor = nullptr;
+    if (FEditorHost)
+        FEditorHost->EditorDestroyed(*editor);
+    if (wasCell && !Updating())
+        emit CellInvalidated(FEditColumn, FEditRow);
+    FEditingCell = false;
+    FEditingInput = false;
+    FEditColumn = -1;
+    FEditRow = -1;
+    FInputColumn = -1;
+    if (wasCell && OnEditExit)
+        OnEditExit(this);
+}
+
+void TGxCustomGridControl::ReleaseEditor() {
+    TGxCustomEdit* editor = FEditor;
+    FEditor = nullptr;
+    FEditingCell = FEditingInput = false;
+    FEditColumn = FEditRow = FInputColumn = -1;
+    if (!editor)
+        return;
+    editor->RemoveFreeObserver(this);
+    if (FEditorHost) {
+        FEditorHost->HideEditor(*editor, false);
+        FEditorHost->DetachEditor(*editor);
+    }
+}
+
+bool TGxCustomGridControl::AcceptInput() {
+    bool accept = true;
+    if (OnInputAccept)
+        OnInputAccept(this, accept);
+    if (!accept)
+        return false;
+    const int row = AddRow(1);
+    std::optional<EGridError> firstError;
+    for (int c = 0; c < ColumnCount(); ++c) {
+        TGxCustomColumn* column = FColumns->GetColumn(c);
+        const QString value = column->InputValue().isEmpty() ? column->DefaultValue() : column->InputValue();
+        try {
+            if (!value.isEmpty())
+                SetCellText(c, row, value);
+        } catch (const EGridError& e) {
+            // One value that does not convert leaves only its own cell empty.
+            if (!firstError)
+                firstError = e;
+        }
+        column->SetInputValue(QString());
+    }
+    if (OnInputAdded)
+        OnInputAdded(this);
+    if (firstError)
+        throw *firstError;
+    return true;
 }
 
 // ---- layout file ----------------------------------------------------------------------------

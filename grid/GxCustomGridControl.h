@@ -76,7 +76,6 @@ using TAppearanceOptions = uint16_t;
 enum TCellStateFlag : uint8_t { csBoldTextSelection = 1, csEmpty = 2, csFocused = 4, csSelected = 8 };
 using TCellState = uint8_t;
 
-enum TBorderStyle : uint8_t { bsNone, bsSingle };
 enum TGridStyle : uint8_t { gsReport, gsSlides };
 enum THeaderStyle : uint8_t {
     hsAuto,
@@ -94,6 +93,30 @@ enum TSelectionMoveDirection : uint8_t { mdNone, mdUp, mdDown, mdLeft, mdRight }
 enum TSlidesOption : uint8_t { soFrame = 1, soHideSelection = 2 };
 using TSlidesOptions = uint8_t;
 enum TSortedStyle : uint8_t { soDefault, soDarker, soWhite };
+
+// Where a column move comes from.
+enum TSelectionMoveKey : uint8_t { mkUndefined, mkTab };
+
+// What the model asks of the window that shows it while an in-place editor works. The model
+// decides; the window parents, places, shows, hides and focuses.
+class TGxEditorHost {
+public:
+    virtual ~TGxEditorHost() = default;
+    // The editor becomes a child of the grid's window; the grid takes over its events.
+    virtual void AttachEditor(TGxCustomEdit& editor) = 0;
+    // Laid over the cell (or the input cell), shown and focused.
+    virtual void ShowEditor(TGxCustomEdit& editor) = 0;
+    // Hidden; the grid's window takes the focus back when it asks.
+    virtual void HideEditor(TGxCustomEdit& editor, bool focusGrid) = 0;
+    // The editor is given back to its owner.
+    virtual void DetachEditor(TGxCustomEdit& editor) = 0;
+    // The editor is being destroyed: forget it without touching it.
+    virtual void EditorDestroyed(TGxCustomEdit& editor) = 0;
+    // The focus goes to the next (or previous) control of the window.
+    virtual void FocusNextControl(bool forward) = 0;
+    // Scrolls a column into view (fixed columns never scroll).
+    virtual void ScrollToColumn(int col) = 0;
+};
 
 // Width of the indicator column and the fixed text of Version.
 inline constexpr int IndicatorWidth = 12;
@@ -224,8 +247,72 @@ public:
     void SelectCell(int col, int row, bool clearSelection = true, TShiftState shift = 0);
     virtual int SelectedCount() const = 0;
 
+    // Row moves (the shift state goes on to SelectCell). Down: from the input row to the first
+    // visible row; on the last visible row LeaveAtEnd moves the focus on and WrapAtEnd selects
+    // the first visible row; else the next visible row OnBeforeSelect accepts.
+    void MoveDown(TShiftState shift = 0, bool leaveAtEnd = false, bool wrapAtEnd = false);
+    // Up: on the first visible row with goInput the input row becomes current.
+    void MoveUp(TShiftState shift = 0);
+    // Over count visible rows (negative: backwards), not past the first or last visible row.
+    void MoveBy(int count);
+    void SelectFirstRow();
+    void SelectLastRow();
+    // Column moves in display order over visible, enabled columns; OnSelectionMove may change
+    // the target.
+    void MoveLeft(TSelectionMoveKey key = mkUndefined);
+    void MoveRight(TSelectionMoveKey key = mkUndefined);
+    // Tab and Shift+Tab: the next cell, at the end of a row the next row's first cell.
+    void MoveTab(bool forward);
+    void SelectFirstColumn();
+    void SelectLastColumn();
+    // Adds the visible rows from the current row to the first (or last) visible row to the
+    // selection; with moveCurrent that row becomes current and the range's anchor stays.
+    void SelectToEnd(bool toLast, bool moveCurrent = true);
+
+    // In-place editing. The edited cell, (-1, -1) when none.
+    int EditColumn() const { return FEditColumn; }
+    int EditRow() const { return FEditRow; }
+    bool EditingCell() const { return FEditingCell; }
+    bool EditingInput() const { return FEditingInput; }
+    bool Editing() const { return FEditingCell || FEditingInput; }
+    TGxCustomEdit* Editor() const { return FEditor; }
+    // The input row holds the current cell.
+    bool InputMode() const { return FInputMode; }
+    void SetInputMode(bool value);
+    int InputColumn() const { return FInputColumn; }
+    // Starts editing a cell with Text, or with the cell's own text when Text is empty; false
+    // when the cell cannot be edited or OnBeforeEdit refuses.
+    bool EditCell(int col, int row, const QString& text = QString());
+    // Starts editing with a typed character that replaces the cell's text.
+    bool EditCellByKey(int col, int row, QChar key);
+    // Starts editing the input cell of a column (enters the input row).
+    bool EditInputCell(int col, const QString& text = QString());
+    bool EditInputCellByKey(int col, QChar key);
+    // Stores the editor's value: a cell edit asks OnEditAccept, lets OnEditText change the text
+    // and stores it (a conversion error of the cell is raised and nothing is stored); an input
+    // edit sets the column's InputValue. False when nothing was stored.
+    bool ApplyEdit();
+    // Hides and detaches the editor; after a cell edit OnEditExit fires.
+    void EndEdit(bool focusGrid = false);
+    // Applies and ends a running edit; a value that does not convert is dropped. The grid does
+    // this before the current cell changes and before rows are inserted, deleted, moved, cleared,
+    // sorted or hidden.
+    void CloseEdit();
+    // The editor's text changed (the window reports it): OnEdit, unless the grid sets it.
+    void EditorChanged();
+    // The input row: OnInputAccept, a new row with the input values (or the defaults), the
+    // input values cleared, OnInputAdded.
+    bool AcceptInput();
+    void SetEditorHost(TGxEditorHost* host) { FEditorHost = host; }
+    // EndEdit is running (its focus changes must not end the edit again).
+    bool EndingEdit() const { return FEnding; }
+    TGxEditorHost* EditorHost() const { return FEditorHost; }
+
     // Cell and row access the files need; TDataGrid fills them in.
     virtual int RowCount() const = 0;
+    virtual bool GetRowVisible(int row) const = 0;
+    virtual int FirstVisibleRow() const = 0;
+    virtual int LastVisibleRow() const = 0;
     virtual void GetCellText(int col, int row, QString& text) const = 0;
     virtual void SetCellText(int col, int row, const QString& text) = 0;
     virtual int AddRow(int count) = 0;
@@ -283,6 +370,14 @@ public:
     std::function<void(QObject* sender, int col, double& value)> OnColumnFooterValue;
     std::function<void(QObject* sender, int col, double& value)> OnFooterCalculate;
     std::function<void(QObject* sender, int row)> OnExpand;
+    std::function<void(QObject* sender, int& col, int row, TSelectionMoveKey key)> OnSelectionMove;
+    std::function<void(QObject* sender, int col, int row, bool& accept)> OnBeforeEdit;
+    std::function<void(QObject* sender, int col, int row, const QString& value)> OnEdit;
+    std::function<void(QObject* sender, int col, int row, QString& value)> OnApplyEditText;
+    std::function<void(QObject* sender, int col, int row, QString& value)> OnEditText;
+    std::function<void(QObject* sender)> OnEditExit;
+    std::function<void(QObject* sender, bool& accept)> OnInputAccept;
+    std::function<void(QObject* sender)> OnInputAdded;
     // Painting: the cell and grid-line colours of one cell (also of the empty cells below the
     // last row, with csEmpty), and of one slide in the slide style.
     std::function<void(QObject* sender, int col, int row, TColor& cellColor, TColor& gridColor,
@@ -304,6 +399,8 @@ signals:
     void ColumnPartInvalidated(int col, int region);
     void ScrollBarsChanged();
     void ScrollToRowRequested(int row);
+    // The input row became current or stopped being current.
+    void InputModeChanged(bool active);
 
 protected:
     // Reactions to the column collection.
@@ -328,6 +425,19 @@ protected:
         FMultiSelecting = false;
     }
     void ClampSelectionAnchor();
+    // The first visible row after (before) row that OnBeforeSelect accepts in column col; -1
+    // when none.
+    int NextSelectableRow(int col, int row, int step) const;
+    // Leaves the input row without ending an edit of a cell.
+    void LeaveInputMode();
+    // A destroyed editor is forgotten without being touched.
+    void ForgetEditor(TGxCustomEdit* editor);
+    // Lets an editor go without applying or telling anyone (the grid is being destroyed).
+    void ReleaseEditor();
+    // The colour a cell's editor takes.
+    virtual TColor EditorCellColor(int col, int row);
+    // Selects a cell without asking OnBeforeSelect again.
+    void SelectAccepted(int col, int row, bool clearSelection, TShiftState shift);
 
     std::unique_ptr<TGxColumns> FColumns;
 
@@ -373,4 +483,21 @@ private:
     int FHorzScrollPos = 0;
     bool FLoading = false;
     bool FDestroying = false;
+
+    bool StartEditor(TGxCustomColumn& column, int col, int row, bool input, const QString& text, QChar key);
+    // A cell edit may start: a valid cell, editable, with an editor, and OnBeforeEdit agrees.
+    bool CellEditable(int col, int row);
+    bool StartInputEdit(int col, const QString& text, QChar key);
+    void MoveColumn(bool forward, TSelectionMoveKey key);
+    void ShowCellChange(int oldCol, int oldRow, int col, int row);
+    TGxEditorHost* FEditorHost = nullptr;
+    TGxCustomEdit* FEditor = nullptr;
+    int FEditColumn = -1;
+    int FEditRow = -1;
+    bool FEditingCell = false;
+    bool FEditingInput = false;
+    bool FInputMode = false;
+    int FInputColumn = -1;
+    bool FSuppressOnEdit = false;
+    bool FEnding = false;
 };

@@ -29,6 +29,7 @@ TDataGrid::TDataGrid(QObject* parent)
 
 TDataGrid::~TDataGrid() {
     MarkDestroying();
+    ReleaseEditor();
     FColumns->OnColumnChanged = nullptr;
     FColumns->OnAfterListChange = nullptr;
     FCells.reset();
@@ -203,6 +204,7 @@ void TDataGrid::AddRowsQuietly(int count) {
 }
 
 void TDataGrid::AddChildRow(int parentRow) {
+    CloseEdit();
     const int index = parentRow + FCells->DescendantCount(parentRow) + 1;
     FCells->AddChildRow(parentRow, index);
     if (HasOption(goUseDefaultValues))
@@ -217,6 +219,7 @@ void TDataGrid::AddChildRow(int parentRow) {
 void TDataGrid::InsertRow(int index) {
     if (index < 0 || index > RowCount())
         RaiseListIndexError(index);
+    CloseEdit();
     const bool hadVisible = VisibleRowCount() > 0;
     if (FFirstRow == 0 && hadVisible)
         FFirstRow = FFirstVisibleRow; // a view at the top starts at the first shown row
@@ -245,6 +248,7 @@ void TDataGrid::InsertRow(int index) {
 
 void TDataGrid::DeleteRow(int index) {
     FCells->CheckRow(index);
+    CloseEdit();
     TRow& row = FCells->GetRow(index);
     if (row.ChildCount > 0) {
         BeginUpdate();
@@ -294,6 +298,7 @@ void TDataGrid::DeleteRow(int index) {
 }
 
 void TDataGrid::ClearRows() {
+    CloseEdit();
     FFirstRow = 0;
     ResetSelectionState();
     FCells->ClearRows();
@@ -305,6 +310,7 @@ void TDataGrid::ClearRows() {
 void TDataGrid::MoveRow(int from, int to) {
     FCells->CheckRow(from);
     FCells->CheckRow(to);
+    CloseEdit();
     if (from == to)
         return;
     FCells->MoveRow(from, to);
@@ -318,6 +324,7 @@ void TDataGrid::MoveRow(int from, int to) {
 }
 
 void TDataGrid::ExchangeRows(int a, int b) {
+    CloseEdit();
     FCells->ExchangeRows(a, b);
     if (VisibleRowCount() > 0) {
         FFirstVisibleRow = NextVisibleFrom(std::min({FFirstVisibleRow, a, b}));
@@ -331,6 +338,8 @@ void TDataGrid::ExchangeRows(int a, int b) {
 
 void TDataGrid::SetRowVisible(int row, bool visible) {
     TRow& r = FCells->GetRow(row);
+    if (!visible && r.IsVisible())
+        CloseEdit();
     const bool before = r.IsVisible();
     const bool hadVisible = VisibleRowCount() > 0;
     // The flag is stored even under a collapsed parent, so expanding it later shows the truth.
@@ -424,6 +433,8 @@ void TDataGrid::Expand(int row, bool expanded) {
     TRow& r = FCells->GetRow(row);
     if (r.Expanded == expanded)
         return;
+    if (!expanded)
+        CloseEdit();
     r.Expanded = expanded;
     const int count = FCells->DescendantCount(row);
     if (!expanded) {
@@ -454,6 +465,8 @@ void TDataGrid::SortColumn(TGxCustomColumn* column, bool ascending) {
         return;
     const int col = column->Index();
     FCells->CheckColumn(col);
+    // The edit is stored in its own row before the rows move.
+    CloseEdit();
     FSortedColumn = column;
     if (OnSortColumn)
         OnSortColumn(this, col, ascending);

@@ -37,8 +37,8 @@ public:
     // Rows.
     int RowCount() const override { return FCells->RowCount(); }
     int VisibleRowCount() const { return FCells->VisibleRowCount(); }
-    int FirstVisibleRow() const { return FFirstVisibleRow; }
-    int LastVisibleRow() const { return FLastVisibleRow; }
+    int FirstVisibleRow() const override { return FFirstVisibleRow; }
+    int LastVisibleRow() const override { return FLastVisibleRow; }
     int LastAddedRow() const { return FLastAddedRow; }
     int FirstRow() const { return FFirstRow; }
     // The row shown at the top of the view; a value outside the rows is ignored.
@@ -51,7 +51,7 @@ public:
     void ClearRows() override;
     void MoveRow(int from, int to);
     void ExchangeRows(int a, int b);
-    bool GetRowVisible(int row) const { return FCells->GetRow(row).IsVisible(); }
+    bool GetRowVisible(int row) const override { return FCells->GetRow(row).IsVisible(); }
     void SetRowVisible(int row, bool visible);
     int GetRowHeight(int row) const;
     void SetRowHeight(int row, int height);
@@ -107,6 +107,7 @@ protected:
     void ColumnListChanged(int operation, int index) override;
     void ColumnSortRequested(TGxCustomColumn* column, bool ascending) override;
     void UpdatingChanged() override { FCells->SetChangeReports(!Updating()); }
+    TColor EditorCellColor(int col, int row) override { return GetCellColor(col, row); }
 
 private:
     [[noreturn]] void RaiseBadName(const char* pattern, QAnyStringView name) const;

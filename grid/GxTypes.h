@@ -88,6 +88,8 @@ enum TDataChange : uint8_t {
     dcDeleteRow
 };
 enum TCursor : int16_t { crDefault = 0 };
+enum TBorderStyle : uint8_t { bsNone, bsSingle };
+enum TEditCharCase : uint8_t { ecNormal, ecUpperCase, ecLowerCase };
 
 // Font style bits (bold, italic, underline, strike-out) kept without a GUI font class.
 using TFontStyles = uint8_t;

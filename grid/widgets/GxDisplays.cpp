@@ -609,10 +609,19 @@ void TTextColumnDisplay::Paint(QPainter& canvas) {
 
 // ---- check box ----------------------------------------------------------------------------
 
-QRect TCheckBoxColumnDisplay::BoxRect() const {
-    const int size = Window && Window->Themed() ? 13 : 11;
-    const QPoint p = PlaceBox(size, size, Column().VerticalAlignment(), Column().Alignment(), CellRect, 2);
+QRect CheckBoxRect(const TGxCustomColumn& column, const QRect& cell, bool themed) {
+    const int size = themed ? 13 : 11;
+    const QPoint p = PlaceBox(size, size, column.VerticalAlignment(), column.Alignment(), cell, 2);
     return QRect(p, QSize(size, size));
+}
+
+QRect TreeButtonRect(const QRect& cell, int level) {
+    const int middle = cell.top() + cell.height() / 2;
+    return QRect(cell.left() + level * 19 + 2, middle - 5, 9, 9);
+}
+
+QRect TCheckBoxColumnDisplay::BoxRect() const {
+    return CheckBoxRect(Column(), CellRect, Window && Window->Themed());
 }
 
 int TCheckBoxColumnDisplay::GetContentWidth() const {
@@ -707,8 +716,7 @@ int TStringsColumnDisplay::GetContentWidth() const {
 // ---- tree ---------------------------------------------------------------------------------
 
 QRect TTreeColumnDisplay::ButtonRect() const {
-    const int middle = CellRect.top() + CellRect.height() / 2;
-    return QRect(CellRect.left() + Level * 19 + 2, middle - 5, 9, 9);
+    return TreeButtonRect(CellRect, Level);
 }
 
 void TTreeColumnDisplay::Paint(QPainter& canvas) {
@@ -754,6 +762,106 @@ void TTreeColumnDisplay::Paint(QPainter& canvas) {
 int TTreeColumnDisplay::GetContentWidth() const {
     const auto* images = TGxImageList::From(static_cast<const TGxTreeColumn&>(Column()).Images());
     return MeasureText().width() + Level * 19 + 16 + (images ? images->Width() : 0);
+}
+
+// ---- cell mouse handlers ------------------------------------------------------------------
+
+void TGxColumnPlay::MouseDown(Qt::MouseButton button, TShiftState shift, int x, int y) {
+    Q_UNUSED(button);
+    Q_UNUSED(shift);
+    Q_UNUSED(x);
+    Q_UNUSED(y);
+}
+
+void TGxColumnPlay::MouseMove(TShiftState shift, int x, int y) {
+    Q_UNUSED(shift);
+    Q_UNUSED(x);
+    Q_UNUSED(y);
+}
+
+bool TGxColumnPlay::MouseUp(Qt::MouseButton button, TShiftState shift, int x, int y) {
+    Q_UNUSED(button);
+    Q_UNUSED(shift);
+    Q_UNUSED(x);
+    Q_UNUSED(y);
+    return false;
+}
+
+void TGxColumnPlay::Activate() {
+    if (!Window)
+        return;
+    if (TGxColumnDisplay* display = Window->DisplayOf(Column()))
+        Value = display->Value;
+}
+
+QRect TCheckBoxColumnPlay::BoxRect() const {
+    return CheckBoxRect(Column(), CellRect, Window && Window->Themed());
+}
+
+bool TCheckBoxColumnPlay::KeyPress(QChar key) {
+    if (key != u' ' || !Column().HasOption(coEditing))
+        return false;
+    if (OnChange)
+        OnChange();
+    return true;
+}
+
+void TCheckBoxColumnPlay::MouseDown(Qt::MouseButton button, TShiftState, int x, int y) {
+    Pressed = button == Qt::LeftButton && BoxRect().contains(x, y);
+    Hot = BoxRect().contains(x, y);
+}
+
+void TCheckBoxColumnPlay::MouseLeave() {
+    Hot = false;
+}
+
+void TCheckBoxColumnPlay::MouseMove(TShiftState, int x, int y) {
+    Hot = BoxRect().contains(x, y);
+}
+
+bool TCheckBoxColumnPlay::MouseUp(Qt::MouseButton button, TShiftState, int x, int y) {
+    const bool wasPressed = Pressed;
+    Pressed = false;
+    if (button != Qt::LeftButton || !wasPressed || !BoxRect().contains(x, y) ||
+        !Column().HasOption(coEditing))
+        return false;
+    if (OnChange)
+        OnChange();
+    return true;
+}
+
+bool TTreeColumnPlay::KeyPress(QChar key) {
+    const auto& column = static_cast<const TGxTreeColumn&>(Column());
+    if ((key != u'+' && key != u'-') || column.ExpandLock() || !HasChildren)
+        return false;
+    if ((key == u'+') == Expanded)
+        return true; // already in that state
+    if (OnToggleExpand)
+        OnToggleExpand();
+    return true;
+}
+
+bool TTreeColumnPlay::MouseUp(Qt::MouseButton button, TShiftState, int x, int y) {
+    const auto& column = static_cast<const TGxTreeColumn&>(Column());
+    if (button != Qt::LeftButton || !HasChildren || !column.ShowButtons() || !ButtonRect().contains(x, y))
+        return false;
+    if (OnToggleExpand)
+        OnToggleExpand();
+    return true;
+}
+
+std::unique_ptr<TGxColumnPlay> CreateColumnPlay(TGxCustomColumn& column, TPlayClass cls,
+                                                TGxGridView* window) {
+    switch (cls) {
+    case TPlayClass::TCheckBoxColumnPlay:
+        return std::make_unique<TCheckBoxColumnPlay>(column, window);
+    case TPlayClass::TTreeColumnPlay:
+        if (dynamic_cast<TGxTreeColumn*>(&column))
+            return std::make_unique<TTreeColumnPlay>(column, window);
+        return nullptr;
+    default:
+        return nullptr;
+    }
 }
 
 std::unique_ptr<TGxColumnDisplay> CreateColumnDisplay(TGxCustomColumn& column, TDisplayClass cls,

@@ -282,5 +282,60 @@ public:
     QRect ButtonRect() const;
 };
 
+// The box of a check-box cell as it is painted: 13 x 13 with visual styles, else 11 x 11,
+// placed by the column's alignments with a 2-pixel margin.
+QRect CheckBoxRect(const TGxCustomColumn& column, const QRect& cell, bool themed);
+// The 9 x 9 expand button of a tree cell at a level.
+QRect TreeButtonRect(const QRect& cell, int level);
+
+// ---- cell mouse handlers ------------------------------------------------------------------
+
+// The mouse and key behaviour of check-box and tree cells. The view fills the element with the
+// cell (its rectangle placed at 0, 0: coordinates are relative to the cell's top-left corner)
+// and hooks the two events before each call.
+class TGxColumnPlay : public TColumnPlay, public TVirtualColElement {
+public:
+    using TVirtualColElement::TVirtualColElement;
+    // True when the play acted on the key.
+    virtual bool KeyPress(QChar key) {
+        Q_UNUSED(key);
+        return false;
+    }
+    virtual void MouseDown(Qt::MouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseLeave() {}
+    virtual void MouseMove(TShiftState shift, int x, int y);
+    // True when the play acted on the release.
+    virtual bool MouseUp(Qt::MouseButton button, TShiftState shift, int x, int y);
+    // Takes the value the column's painter holds.
+    virtual void Activate();
+    // The value changed; the expanded state of the row should flip.
+    std::function<void()> OnChange;
+    std::function<void()> OnToggleExpand;
+};
+
+// Space, or a release inside the box, toggles the value (only under coEditing).
+class TCheckBoxColumnPlay : public TGxColumnPlay {
+public:
+    using TGxColumnPlay::TGxColumnPlay;
+    bool KeyPress(QChar key) override;
+    void MouseDown(Qt::MouseButton button, TShiftState shift, int x, int y) override;
+    void MouseLeave() override;
+    void MouseMove(TShiftState shift, int x, int y) override;
+    bool MouseUp(Qt::MouseButton button, TShiftState shift, int x, int y) override;
+    QRect BoxRect() const;
+};
+
+// '+' and '-' (unless ExpandLock) and a click on the expand button flip the row's expanded
+// state; it acts without coEditing.
+class TTreeColumnPlay : public TGxColumnPlay {
+public:
+    using TGxColumnPlay::TGxColumnPlay;
+    bool KeyPress(QChar key) override;
+    bool MouseUp(Qt::MouseButton button, TShiftState shift, int x, int y) override;
+    QRect ButtonRect() const { return TreeButtonRect(CellRect, Level); }
+};
+
+std::unique_ptr<TGxColumnPlay> CreateColumnPlay(TGxCustomColumn& column, TPlayClass cls, TGxGridView* window);
+
 std::unique_ptr<TGxColumnDisplay> CreateColumnDisplay(TGxCustomColumn& column, TDisplayClass cls,
                                                       TGxGridView* window);

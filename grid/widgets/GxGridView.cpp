@@ -1,12 +1,17 @@
 // The table control's window: layout, painting, scrolling and repaint bookkeeping.
 #include "grid/widgets/GxGridView.h"
 
+#include "grid/widgets/GxEdit.h"
+
 #include <QApplication>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QResizeEvent>
 #include <algorithm>
+#include <array>
+#include <typeinfo>
 
 namespace {
 
@@ -50,6 +55,21 @@ TGxGridView::TGxGridView(TDataGrid* grid, QWidget* parent) : TGxScrollControl(pa
     connect(grid, &TGxCustomGridControl::FirstRowChanged, this, &TGxGridView::FirstRowChanged);
     connect(grid, &TGxCustomGridControl::ColumnListUpdated, this, &TGxGridView::ColumnListUpdated);
 
+    connect(grid, &TGxCustomGridControl::InputModeChanged, this,
+            [this](bool active) { SetInputRowActive(active); });
+    FDragBox = new TColumnDragBox(this);
+    FDownArrow = new TDragArrow(this, 2);
+    FUpArrow = new TDragArrow(this, 1);
+    FHint = new TGxHintWindow(this);
+    FHint->hide();
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        FAppState =
+            connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive)
+                    CancelColumnDrag();
+            });
+    grid->SetEditorHost(this);
+
     for (int i = 0; i < grid->ColumnCount(); ++i)
         grid->Columns().GetColumn(i)->CreateViews(*this);
     ApplyBorder();
@@ -58,13 +78,31 @@ TGxGridView::TGxGridView(TDataGrid* grid, QWidget* parent) : TGxScrollControl(pa
 }
 
 TGxGridView::~TGxGridView() {
-    // The columns keep their painters: they must not reach this window any more.
+    disconnect(FAppState);
+    // The columns keep their painters and editors: they must not reach this window any more,
+    // and an editor parented here goes back to its owner before the children are deleted.
+    if (FGrid && FGrid->EditorHost() == this) {
+        try {
+            FGrid->CloseEdit();
+        } catch (...) {
+        }
+        FGrid->SetEditorHost(nullptr);
+    }
+    if (FEditorWidget && FEditorWidget->parentWidget() == viewport()) {
+        FEditorWidget->removeEventFilter(this);
+        FEditorWidget->hide();
+        FEditorWidget->setParent(FEditorOldParent);
+    }
     if (!FGrid)
         return;
     disconnect(FGrid, nullptr, this, nullptr);
-    for (int i = 0; i < FGrid->ColumnCount(); ++i)
-        if (TGxColumnDisplay* display = DisplayOf(*FGrid->Columns().GetColumn(i)))
+    for (int i = 0; i < FGrid->ColumnCount(); ++i) {
+        TGxCustomColumn* column = FGrid->Columns().GetColumn(i);
+        if (TGxColumnDisplay* display = DisplayOf(*column))
             display->Window = nullptr;
+        if (auto* play = dynamic_cast<TGxColumnPlay*>(column->Play()); play && play->Window == this)
+            play->Window = nullptr;
+    }
 }
 
 // ---- factory ------------------------------------------------------------------------------
@@ -74,15 +112,26 @@ std::unique_ptr<TColumnDisplay> TGxGridView::CreateDisplay(TGxCustomColumn& colu
 }
 
 std::unique_ptr<TColumnPlay> TGxGridView::CreatePlay(TGxCustomColumn& column, TPlayClass cls) {
-    Q_UNUSED(column);
-    Q_UNUSED(cls);
-    return nullptr; // cell mouse handlers belong to the interaction layer
+    return CreateColumnPlay(column, cls, this);
 }
 
 std::unique_ptr<TGxCustomEdit> TGxGridView::CreateEditor(TGxCustomColumn& column, TEditorClass cls) {
     Q_UNUSED(column);
-    Q_UNUSED(cls);
-    return nullptr; // in-place editors belong to the editing layer
+    // Made without a parent: the column owns its editor, the view borrows it while editing.
+    // The drop-down editors (combo box, date picker, pop-up edit) join later on TGxEdit.
+    std::unique_ptr<TGxEdit> editor;
+    switch (cls) {
+    case TEditorClass::TGxEdit:
+        editor = std::make_unique<TGxEdit>();
+        break;
+    case TEditorClass::TGxSpinEdit:
+        editor = std::make_unique<TGxSpinEdit>();
+        break;
+    default:
+        return nullptr;
+    }
+    editor->hide();
+    return editor;
 }
 
 TGxColumnDisplay* TGxGridView::DisplayOf(const TGxCustomColumn& column) const {
@@ -95,7 +144,8 @@ void TGxGridView::ColumnListUpdated(int operation, int index) {
     if (operation == 0)
         for (int i = 0; i < FGrid->ColumnCount(); ++i) {
             TGxCustomColumn* column = FGrid->Columns().GetColumn(i);
-            if (!DisplayOf(*column))
+            // A column whose editor is attached keeps it: only new columns get their views.
+            if (!DisplayOf(*column) && !(FGrid->Editor() && column->Editor() == FGrid->Editor()))
                 column->CreateViews(*this);
         }
     if (FHeaderGlyphs.size() > size_t(FGrid->ColumnCount()))
@@ -316,13 +366,17 @@ const QFontMetrics& TGxGridView::Metrics(const TGridFont& font, TFontStyles extr
 }
 
 bool TGxGridView::GridFocused() const {
-    return hasFocus() || viewport()->hasFocus();
+    return hasFocus() || viewport()->hasFocus() || (FEditorWidget && FEditorWidget->hasFocus());
 }
 
 bool TGxGridView::IsEditingCell(int col, int row) const {
-    Q_UNUSED(col);
-    Q_UNUSED(row);
-    return false;
+    return FGrid->EditingCell() && col == FGrid->EditColumn() && row == FGrid->EditRow();
+}
+
+QRect TGxGridView::EditorRect() const {
+    if (!FEditorWidget || !FEditorWidget->isVisible() || FEditorWidget->parentWidget() != viewport())
+        return QRect();
+    return FEditorWidget->geometry();
 }
 
 bool TGxGridView::IsCellSelected(int col, int row) const {
@@ -500,6 +554,7 @@ void TGxGridView::AreasInvalidated(int areas) {
         region += IndicatorRect();
     if (!region.isEmpty())
         viewport()->update(region);
+    PlaceEditor(); // columns moved, resized or shown: the editor follows its cell
 }
 
 void TGxGridView::ColumnPartInvalidated(int col, int region) {
@@ -593,6 +648,7 @@ void TGxGridView::UpdateScrollBars() {
     UpdateHorzScrollBar();
     UpdateVertScrollBar();
     UpdateClipRects();
+    PlaceEditor();
     --FScrollBarDepth;
 }
 
@@ -658,11 +714,14 @@ void TGxGridView::UpdateVertScrollBar() {
 }
 
 int TGxGridView::HorzScrollDelta(int oldPosition, int newPosition) {
+    FGrid->CloseEdit(); // horizontal scrolling ends editing
     FGrid->SetHorzScrollPos(newPosition);
     return oldPosition - newPosition;
 }
 
 int TGxGridView::VertScrollDelta(int oldPosition, int newPosition) {
+    if (FGrid->EditingCell())
+        FGrid->CloseEdit(); // vertical scrolling ends cell editing
     // Moves FirstRow over visible rows only; the pixel distance is what scrolls.
     int row = FGrid->FirstRow();
     int steps = newPosition - FVisibleAbove;
@@ -703,32 +762,53 @@ int TGxGridView::VertScrollDelta(int oldPosition, int newPosition) {
     return -distance;
 }
 
+int TGxGridView::LastFullyShownRow() const {
+    const QRect body = BodyRect();
+    const int bottom = Bottom(body);
+    const bool slides = FGrid->GridStyle() == gsSlides;
+    const int pitchExtra = slides ? 0 : FGrid->RowPitchExtra();
+    int y = body.top() + (slides ? 0 : FGrid->LineWidthT());
+    int last = -1;
+    for (int r = std::max(FGrid->FirstRow(), 0); r < FGrid->RowCount(); ++r) {
+        if (!FGrid->GetRowVisible(r))
+            continue;
+        const int height = slides ? FGrid->SlideSize() : FGrid->GetRowHeight(r);
+        if (y + height > bottom)
+            break;
+        last = r;
+        y += height + pitchExtra;
+    }
+    return last;
+}
+
 void TGxGridView::ScrollToRow(int row) {
     if (row < 0 || row >= FGrid->RowCount() || !FGrid->GetRowVisible(row))
         return;
-    const int above = CountVisibleAbove(row);
     TGxScrollBar& bar = VertScrollBar();
-    if (row < FGrid->FirstRow() || bar.Max() == 0) {
-        if (row < FGrid->FirstRow())
-            bar.SetPosition(above);
+    const int first = FGrid->FirstRow();
+    if (row < first) {
+        // Up by the visible rows between the row and FirstRow.
+        int steps = 0;
+        for (int r = row; r < first && r < FGrid->RowCount(); ++r)
+            steps += FGrid->GetRowVisible(r) ? 1 : 0;
+        bar.SetPosition(bar.Position() - steps);
         return;
     }
-    // Below: scroll until the row's bottom is inside the body.
-    const QRect body = BodyRect();
-    for (int guard = 0; guard < FGrid->RowCount(); ++guard) {
-        int top = 0;
-        if (RowTopInView(row, top) && top + FGrid->GetRowHeight(row) <= Bottom(body))
-            break;
-        if (FGrid->FirstRow() >= row)
-            break;
-        const int before = bar.Position();
-        bar.SetPosition(bar.Position() + 1);
-        if (bar.Position() == before)
-            break;
-    }
+    if (bar.Max() == 0)
+        return;
+    const int last = LastFullyShownRow();
+    if (last < 0 || row <= last)
+        return;
+    // Down by the visible rows after the last whole row up to this one.
+    int steps = 0;
+    for (int r = last + 1; r <= row; ++r)
+        steps += FGrid->GetRowVisible(r) ? 1 : 0;
+    bar.SetPosition(bar.Position() + steps);
 }
 
 void TGxGridView::DoMouseWheel(bool down, Qt::KeyboardModifiers modifiers) {
+    if (FGrid->Editing())
+        return; // the wheel scrolls only while nothing is edited
     TGxScrollBar& vertical = VertScrollBar();
     const bool canMove =
         vertical.Max() > 0 && !(down && vertical.Position() >= vertical.Max() - vertical.PageSize() + 1);
@@ -746,6 +826,8 @@ void TGxGridView::DoMouseWheel(bool down, Qt::KeyboardModifiers modifiers) {
 // ---- events -------------------------------------------------------------------------------
 
 void TGxGridView::resizeEvent(QResizeEvent* event) {
+    if (FGrid->EditingCell() && event->oldSize().isValid() && event->oldSize() != event->size())
+        FGrid->CloseEdit(); // resizing ends cell editing
     TGxScrollControl::resizeEvent(event);
     FGrid->SetClientWidth(viewport()->width());
     FGrid->Columns().DistributeAutoSize(nullptr);
@@ -765,27 +847,36 @@ bool TGxGridView::viewportEvent(QEvent* event) {
 void TGxGridView::focusInEvent(QFocusEvent* event) {
     TGxScrollControl::focusInEvent(event);
     viewport()->update(); // selection colours depend on the focus
+    if (FGrid->RowCount() == 0 && FGrid->HasOption(goInput))
+        FGrid->SetInputMode(true);
 }
 
 void TGxGridView::focusOutEvent(QFocusEvent* event) {
     TGxScrollControl::focusOutEvent(event);
+    HideHint();
+    EndInteraction();
     SetHotHeaderColumn(-1);
     viewport()->update();
 }
 
-void TGxGridView::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = event->position().toPoint();
-    if ((StyleDisplay().GetStyleFlags() & sfTrackMouse) && FGrid->HasOption(goHeader) && p.y() >= 0 &&
-        p.y() < FGrid->HeaderSize())
-        SetHotHeaderColumn(ColumnAtX(p.x()));
-    else
-        SetHotHeaderColumn(-1);
-    TGxScrollControl::mouseMoveEvent(event);
+void TGxGridView::leaveEvent(QEvent* event) {
+    HideHint();
+    SetHotHeaderColumn(-1);
+    if (FHotPlayCol >= 0) {
+        if (TGxColumnPlay* play = PlayFor(FHotPlayCol, FHotPlayRow, false))
+            play->MouseLeave();
+        CellInvalidated(FHotPlayCol, FHotPlayRow);
+        FHotPlayCol = FHotPlayRow = -1;
+    }
+    if (FGrid->OnMouseLeave)
+        FGrid->OnMouseLeave(FGrid);
+    TGxScrollControl::leaveEvent(event);
 }
 
-void TGxGridView::leaveEvent(QEvent* event) {
-    SetHotHeaderColumn(-1);
-    TGxScrollControl::leaveEvent(event);
+void TGxGridView::enterEvent(QEnterEvent* event) {
+    if (FGrid->OnMouseEnter)
+        FGrid->OnMouseEnter(FGrid);
+    TGxScrollControl::enterEvent(event);
 }
 
 void TGxGridView::changeEvent(QEvent* event) {
@@ -822,6 +913,8 @@ void TGxGridView::paintEvent(QPaintEvent* event) {
         PaintReport(canvas, clip);
     if (OnPostDraw)
         OnPostDraw(this, canvas);
+    canvas.setClipping(false);
+    PaintInteraction(canvas);
 }
 
 void TGxGridView::PaintReport(QPainter& canvas, const QRect& clip) {
@@ -1019,6 +1112,11 @@ bool TGxGridView::PrepareCellPaint(QPainter& canvas, TGxColumnDisplay& display, 
     display.Expanded = record.Expanded;
     display.FontStyle = style;
     display.TextColor = Rgb(textColor);
+    // Only the cell under the mouse shows its check box hot or pressed.
+    const bool hot = col == FHotPlayCol && row == FHotPlayRow;
+    const auto* play = dynamic_cast<const TGxColumnPlay*>(display.Column().Play());
+    display.Hot = hot && play && play->Hot;
+    display.Pressed = FPlayPressed && col == FPlayCol && row == FPlayRow && play && play->Pressed;
     canvas.setFont(ToFont(display.Column().Font(), style));
     canvas.setPen(display.TextColor);
     return true;
@@ -1134,6 +1232,22 @@ void TGxGridView::PaintSlides(QPainter& canvas, const QRect& clip) {
 
 // ---- best fit and row height --------------------------------------------------------------
 
+namespace {
+
+// Painters whose content width is their single-line display text and nothing else.
+bool MeasuresPlainText(const TGxColumnDisplay& display) {
+    const auto& type = typeid(display);
+    return (type == typeid(TTextColumnDisplay) || type == typeid(TNumberColumnDisplay) ||
+            type == typeid(TDateColumnDisplay) || type == typeid(TIncrementColumnDisplay)) &&
+           (display.TextFlags(false) & DT_SINGLELINE);
+}
+
+// A text shaped with kerning is narrower than the sum of its characters' advances; positive
+// kerning and rounding add at most this much.
+constexpr double kEstimateSlack = 2;
+
+} // namespace
+
 int TGxGridView::BestFitWidth(int col, TBestFitMode mode, bool visibleOnly) {
     TGxCustomColumn* column = FGrid->Columns().GetColumn(col);
     TGxColumnDisplay* display = DisplayOf(*column);
@@ -1144,20 +1258,64 @@ int TGxGridView::BestFitWidth(int col, TBestFitMode mode, bool visibleOnly) {
         widest = column->Header().MultiLine() ? MultiLineTextWidth(metrics, caption)
                                               : TextWidthW(metrics, caption);
     }
-    if (mode != bfHeaderOnly && display) {
-        for (int row = 0; row < FGrid->RowCount(); ++row) {
-            if (visibleOnly && !FGrid->GetRowVisible(row))
-                continue;
-            TColor textColor = column->Font().Color;
-            TFontStyles style = 0;
-            display->Value = FGrid->GetCellInfo(col, row);
-            FGrid->FormatCell(col, row, textColor, style, 0);
-            display->FontStyle = style;
-            display->Level = FGrid->GetRowLevel(row);
-            widest = std::max(widest, display->GetContentWidth());
+    if (mode == bfHeaderOnly || !display)
+        return 2 * column->Padding() + widest + 5;
+    auto prepare = [&](int row) {
+        TColor textColor = column->Font().Color;
+        TFontStyles style = 0;
+        display->Value = FGrid->GetCellInfo(col, row);
+        FGrid->FormatCell(col, row, textColor, style, 0);
+        display->FontStyle = style;
+        display->Level = FGrid->GetRowLevel(row);
+    };
+    // Shaping every text is the cost of a fit over many rows: plain texts are first estimated
+    // from per-character advances, and only those that may be the widest are shaped.
+    const bool plain = MeasuresPlainText(*display);
+    std::array<std::array<double, 128>, 16> advances{};
+    std::array<bool, 16> tableReady{};
+    std::vector<std::pair<double, int>> estimates;
+    double widestEstimate = -1;
+    estimates.reserve(size_t(FGrid->RowCount()));
+    for (int row = 0; row < FGrid->RowCount(); ++row) {
+        if (visibleOnly && !FGrid->GetRowVisible(row))
+            continue;
+        prepare(row);
+        double estimate = plain ? 0 : -1;
+        if (plain) {
+            const TFontStyles style = display->FontStyle & 15;
+            if (!tableReady[style]) {
+                const QFontMetricsF metrics(ToFont(column->Font(), style));
+                for (int c = 32; c < 127; ++c)
+                    advances[style][size_t(c)] = metrics.horizontalAdvance(QChar(c));
+                tableReady[style] = true;
+            }
+            for (QChar c : display->DisplayText()) {
+                if (c.unicode() < 32 || c.unicode() >= 127) {
+                    estimate = -1;
+                    break;
+                }
+                estimate += advances[style][c.unicode()];
+            }
         }
-        display->FontStyle = 0;
+        if (estimate < 0) {
+            widest = std::max(widest, display->GetContentWidth());
+            continue;
+        }
+        estimates.emplace_back(estimate, row);
+        widestEstimate = std::max(widestEstimate, estimate);
     }
+    // Widest estimate first; once an estimate (an upper bound) falls below the widest shaped
+    // text, no later text can be wider.
+    Q_UNUSED(widestEstimate);
+    std::sort(estimates.begin(), estimates.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [estimate, row] : estimates) {
+        if (estimate + kEstimateSlack < widest)
+            break;
+        prepare(row);
+        widest = std::max(widest, display->GetContentWidth());
+    }
+    display->FontStyle = 0;
     return 2 * column->Padding() + widest + 5;
 }
 
@@ -1188,4 +1346,1223 @@ void TGxGridView::AutoRowHeight(int row) {
         display->FontStyle = 0;
     }
     FGrid->SetRowHeight(row, height);
+}
+
+// ---- interaction --------------------------------------------------------------------------
+
+namespace {
+
+TShiftState ShiftOf(Qt::KeyboardModifiers modifiers) {
+    TShiftState shift = 0;
+    if (modifiers & Qt::ShiftModifier)
+        shift |= ssShift;
+    if (modifiers & Qt::ControlModifier)
+        shift |= ssCtrl;
+    if (modifiers & Qt::AltModifier)
+        shift |= ssAlt;
+    return shift;
+}
+
+// The resize and row-move lines are this wide, so repainting them touches little.
+QRect VerticalStrip(int x, int height) {
+    return QRect(x - 1, 0, 3, height);
+}
+QRect HorizontalStrip(int y, int width) {
+    return QRect(0, y - 6, width, 13);
+}
+
+} // namespace
+
+template <class F> void TGxGridView::Guarded(F&& body) {
+    // Nothing thrown by the grid's handlers crosses the event loop.
+    try {
+        body();
+    } catch (const EGridError& e) {
+        qWarning("grid: %s", qPrintable(e.Message()));
+    } catch (const std::exception& e) {
+        qWarning("grid: %s", e.what());
+    }
+}
+
+QCursor TGxGridView::GridCursor(int id) {
+    switch (id) {
+    case 3000:
+        return QCursor(Qt::SplitHCursor);
+    case 3001:
+        return QCursor(Qt::ForbiddenCursor);
+    case 3003:
+        return QCursor(Qt::SplitVCursor);
+    case 3006: {
+        // A small black arrow pointing right at the rows.
+        QPixmap picture(16, 16);
+        picture.fill(Qt::transparent);
+        QPainter canvas(&picture);
+        canvas.setPen(Qt::white);
+        canvas.setBrush(Qt::black);
+        canvas.drawPolygon(QPolygon({QPoint(2, 4), QPoint(9, 4), QPoint(9, 1), QPoint(14, 7), QPoint(9, 13),
+                                     QPoint(9, 10), QPoint(2, 10)}));
+        canvas.end();
+        return QCursor(picture, 14, 7);
+    }
+    default:
+        return QCursor(Qt::ArrowCursor);
+    }
+}
+
+TGridRegion TGxGridView::GetRegionAt(const QPoint& point) const {
+    if (FGrid->GridStyle() == gsSlides)
+        return FGrid->HasOption(goHeader) && point.y() >= 0 && point.y() < FGrid->HeaderSize() ? grHeader
+                                                                                               : grBody;
+    if (HeaderRect().contains(point))
+        return grHeader;
+    if (InputRect().contains(point))
+        return grInput;
+    if (BodyRect().contains(point))
+        return grBody;
+    if (FooterRect().contains(point))
+        return grFooter;
+    if (IndicatorRect().contains(point))
+        return grIndicator;
+    return grNone;
+}
+
+bool TGxGridView::InHeaderBand(const QPoint& p) const {
+    return FGrid->HasOption(goHeader) && p.y() >= 0 && p.y() < FGrid->HeaderSize() && p.x() >= Left0() &&
+           p.x() < viewport()->width();
+}
+
+int TGxGridView::GetRowAtPos(int x, int y) const {
+    const QRect body = BodyRect();
+    if (x < 0 || x >= Right(body) || y < body.top() || y >= Bottom(body))
+        return -1;
+    const bool slides = FGrid->GridStyle() == gsSlides;
+    const int H = slides ? 0 : FGrid->LineWidthH();
+    const int P = slides ? 0 : FGrid->RowPitchExtra();
+    int top = body.top() + (slides ? 0 : FGrid->LineWidthT());
+    for (int r = std::max(FGrid->FirstRow(), 0); r < FGrid->RowCount() && top < Bottom(body); ++r) {
+        if (!FGrid->GetRowVisible(r))
+            continue;
+        const int height = slides ? FGrid->SlideSize() : FGrid->GetRowHeight(r);
+        if (y < top + height + H)
+            return r;
+        top += height + P;
+    }
+    return -1;
+}
+
+int TGxGridView::GetRowEdgeAt(int x, int y) const {
+    if (x > IndicatorWidth)
+        return -1;
+    const QRect body = BodyRect();
+    const int P = FGrid->RowPitchExtra();
+    int top = body.top() + FGrid->LineWidthT();
+    for (int r = std::max(FGrid->FirstRow(), 0); r < FGrid->RowCount() && top < Bottom(body); ++r) {
+        if (!FGrid->GetRowVisible(r))
+            continue;
+        const int edge = top + FGrid->GetRowHeight(r);
+        if (edge - 3 < y && y < edge + 1)
+            return r;
+        top += FGrid->GetRowHeight(r) + P;
+    }
+    return -1;
+}
+
+QPoint TGxGridView::GetCellAt(const QPoint& point) const {
+    const int row = GetRowAtPos(point.x(), point.y());
+    if (!BodyRect().contains(point))
+        return QPoint(-1, row);
+    const TGxCustomColumn* column = FGrid->GetColumnAtX(point.x());
+    return QPoint(column ? column->Index() : -1, row);
+}
+
+// ---- cell mouse handlers ------------------------------------------------------------------
+
+void TGxGridView::FillPlay(TGxColumnPlay& play, int col, int row) {
+    const QRect cell = CellRect(col, row);
+    const TGxCustomColumn& column = play.Column();
+    const QRect area = GxRect(FGrid->LineWidthL(), 0, cell.width() - FGrid->LineWidthV(), cell.height());
+    play.CellRect = area.adjusted(column.Padding(), 0, -column.Padding(), 0);
+    play.Value = FGrid->GetCellInfo(col, row);
+    const TRow& record = FGrid->GetRowObject(row);
+    play.Level = record.Level;
+    play.HasChildren = record.ChildCount > 0;
+    play.Expanded = record.Expanded;
+    play.ImageIndex = record.ImageIndex;
+    play.Window = this;
+    play.OnChange = [this, col, row] {
+        if (FGrid->ApplyPlay(col, row))
+            CellInvalidated(col, row);
+    };
+    play.OnToggleExpand = [this, row] {
+        FGrid->Expand(row, !FGrid->GetRowObject(row).Expanded);
+    };
+}
+
+TGxColumnPlay* TGxGridView::PlayFor(int col, int row, bool askBeforeEdit) {
+    if (!FGrid->Columns().IsValidIndex(col) || row < 0 || row >= FGrid->RowCount() || FGrid->ReadOnly())
+        return nullptr;
+    TGxCustomColumn* column = FGrid->Columns().GetColumn(col);
+    auto* play = dynamic_cast<TGxColumnPlay*>(column->Play());
+    if (!play || !(column->HasOption(coEditing) || (column->GetColumnFlags() & cfPlayWithoutEditing)))
+        return nullptr;
+    if (askBeforeEdit && FGrid->OnBeforeEdit) {
+        bool accept = true;
+        FGrid->OnBeforeEdit(FGrid, col, row, accept);
+        if (!accept)
+            return nullptr;
+    }
+    FillPlay(*play, col, row);
+    return play;
+}
+
+// ---- mouse --------------------------------------------------------------------------------
+
+void TGxGridView::mousePressEvent(QMouseEvent* event) {
+    Guarded([&] { MouseDown(event); });
+    event->accept();
+}
+
+void TGxGridView::mouseMoveEvent(QMouseEvent* event) {
+    Guarded([&] { MouseMove(event); });
+    TGxScrollControl::mouseMoveEvent(event);
+}
+
+void TGxGridView::mouseReleaseEvent(QMouseEvent* event) {
+    Guarded([&] { MouseUp(event); });
+    event->accept();
+}
+
+void TGxGridView::mouseDoubleClickEvent(QMouseEvent* event) {
+    Guarded([&] { DoubleClick(event); });
+    event->accept();
+}
+
+void TGxGridView::MouseDown(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    const TShiftState shift = ShiftOf(event->modifiers());
+    const QPoint cell = GetCellAt(p);
+    FPressPoint = p;
+    FPressCol = cell.x();
+    FPressRow = cell.y();
+    FPressButton = event->button();
+    FIgnoreRelease = false;
+    FCurrentBeforePress = QPoint(FGrid->SelectedColumn(), FGrid->SelectedRow());
+    HideHint();
+    if (isVisible() && focusPolicy() != Qt::NoFocus)
+        setFocus(Qt::MouseFocusReason); // a running edit ends with the editor's focus
+    if (FGrid->ColumnCount() == 0 || event->button() == Qt::MiddleButton)
+        return;
+    if (event->button() == Qt::LeftButton && InHeaderBand(p)) {
+        if (TGxCustomColumn* edge = FGrid->GetColumnEdgeAtX(p.x())) {
+            FGrid->CloseEdit();
+            FResizeCol = edge->Index();
+            FResizeDelta = 0;
+            const int left = edge->ClientLeft();
+            FResizeLeftX =
+                FGrid->Columns().IsFirstVisible(edge) || edge->VisibleIndex() == 0 ? left : left - 1;
+            FResizeRightX = left + edge->Width();
+            viewport()->update(VerticalStrip(FResizeLeftX, viewport()->height()));
+            viewport()->update(VerticalStrip(FResizeRightX, viewport()->height()));
+            return;
+        }
+    }
+    switch (GetRegionAt(p)) {
+    case grBody:
+        CellPress(event->button(), shift, p, cell.x(), cell.y());
+        break;
+    case grHeader: {
+        FGrid->CloseEdit();
+        TGxCustomColumn* column = FGrid->GetColumnAtX(p.x());
+        const bool clickable = event->button() == Qt::LeftButton && column && column->HasOption(coCanClick);
+        SetPressedHeaderColumn(clickable ? column->Index() : -1);
+        break;
+    }
+    case grIndicator: {
+        FGrid->CloseEdit();
+        const int edge = FGrid->HasOption(goRowResizing) ? GetRowEdgeAt(p.x(), p.y()) : -1;
+        if (edge >= 0) {
+            FResizeRow = edge;
+            FResizeLineY = p.y();
+            viewport()->update(HorizontalStrip(FResizeLineY, viewport()->width()));
+        } else if (const int row = GetRowAtPos(p.x(), p.y()); row >= 0) {
+            FGrid->SetSelectedRow(row);
+        }
+        break;
+    }
+    case grInput:
+        break;
+    default:
+        FGrid->CloseEdit();
+        break;
+    }
+}
+
+void TGxGridView::CellPress(Qt::MouseButton button, TShiftState shift, const QPoint& p, int col, int row) {
+    FGrid->CloseEdit();
+    FPostponed = QPoint(-1, -1);
+    if (!FGrid->Columns().IsValidIndex(col) || row < 0 || row >= FGrid->RowCount())
+        return;
+    const bool multi = FGrid->HasOption(goMultiSelect) && FGrid->HasOption(goSelectFullRow);
+    if (multi && button == Qt::RightButton) {
+        // A right press keeps a selection it lands in (its menu acts on all of it).
+        if (!FGrid->GetRowSelected(row))
+            FGrid->SelectCell(col, row, true, 0);
+        return;
+    }
+    if (button == Qt::LeftButton) {
+        if (TGxColumnPlay* play = PlayFor(col, row, true)) {
+            const QRect cell = CellRect(col, row);
+            play->MouseDown(button, shift, p.x() - cell.left(), p.y() - cell.top());
+            FPlayPressed = true;
+            FPlayCol = col;
+            FPlayRow = row;
+            FHotPlayCol = col;
+            FHotPlayRow = row;
+            CellInvalidated(col, row);
+        }
+    }
+    // A plain press on a selected row of a multiple selection may start a drag of all of them:
+    // the selection then waits for the release.
+    if (multi && button == Qt::LeftButton && shift == 0 && FGrid->MultiSelecting() &&
+        FGrid->GetRowSelected(row)) {
+        FPostponed = QPoint(col, row);
+        return;
+    }
+    FGrid->SelectCell(col, row, true, shift);
+    int top = 0;
+    if (RowTopInView(row, top) && top + FGrid->GetRowHeight(row) > Bottom(BodyRect()))
+        ScrollToRow(row);
+}
+
+void TGxGridView::CellRelease(Qt::MouseButton button, TShiftState shift, const QPoint& p) {
+    const QPoint cell = GetCellAt(p);
+    const bool samePlay = FPlayPressed && cell.x() == FPlayCol && cell.y() == FPlayRow;
+    const int playCol = FPlayCol;
+    const int playRow = FPlayRow;
+    if (FPlayPressed) {
+        FPlayPressed = false;
+        CellInvalidated(playCol, playRow);
+    }
+    if (samePlay) {
+        if (TGxColumnPlay* play = PlayFor(playCol, playRow, true)) {
+            const QRect r = CellRect(playCol, playRow);
+            play->MouseUp(button, shift, p.x() - r.left(), p.y() - r.top());
+        }
+    } else if (auto* play = FGrid->Columns().IsValidIndex(playCol)
+                                ? dynamic_cast<TGxColumnPlay*>(FGrid->Columns().GetColumn(playCol)->Play())
+                                : nullptr) {
+        play->Pressed = false;
+    }
+    const bool onPressed = cell.x() >= 0 && cell.y() >= 0 && cell.x() == FPressCol && cell.y() == FPressRow;
+    if (FPostponed.x() >= 0) {
+        const QPoint postponed = FPostponed;
+        FPostponed = QPoint(-1, -1);
+        FGrid->SelectCell(postponed.x(), postponed.y(), true, 0);
+    }
+    // The click is told after a check box has toggled, so its handler reads the new value.
+    if (onPressed && FGrid->OnCellClick)
+        FGrid->OnCellClick(FGrid, cell.x(), cell.y());
+    if (onPressed && FGrid->HasOption(goSecondClickEdit) && FCurrentBeforePress == cell && !samePlay)
+        FGrid->EditCell(cell.x(), cell.y());
+}
+
+void TGxGridView::MouseMove(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    if (FGrid->ColumnCount() == 0)
+        return;
+    if (FResizeCol >= 0 || FResizeRow >= 0) {
+        ResizeMove(p);
+        return;
+    }
+    if (FDragging) {
+        ColumnDragMove(event->globalPosition().toPoint());
+        return;
+    }
+    if (FRowMoving) {
+        RowMoveMove(p);
+        return;
+    }
+    const TGridRegion region = InHeaderBand(p) ? grHeader : GetRegionAt(p);
+    if (region != grHeader && FHotHeader >= 0)
+        SetHotHeaderColumn(-1);
+    if (region != grBody && FHotPlayCol >= 0) {
+        if (TGxColumnPlay* play = PlayFor(FHotPlayCol, FHotPlayRow, false))
+            play->MouseLeave();
+        CellInvalidated(FHotPlayCol, FHotPlayRow);
+        FHotPlayCol = FHotPlayRow = -1;
+    }
+    // Leaving a region hides the hint it showed.
+    const bool hintStays =
+        (region == grHeader && FHintKind == hkHeader) || (region == grFooter && FHintKind == hkFooter) ||
+        (region == grBody && (FHintKind == hkTextFit || FHintKind == hkCell)) || FHintKind == hkError;
+    if (!hintStays)
+        HideHint();
+    switch (region) {
+    case grHeader:
+        HeaderHover(p, event->buttons());
+        break;
+    case grFooter: {
+        viewport()->unsetCursor();
+        TGxCustomColumn* column = FGrid->GetColumnAtX(p.x());
+        if (column && !column->Footer().Hint().isEmpty() && ParentFormActive(this)) {
+            if (FHintKind != hkFooter || FHintCell.x() != column->Index()) {
+                const QPoint at =
+                    viewport()->mapToGlobal(QPoint(column->ClientLeft(), viewport()->height() + 2));
+                FHintCell = QPoint(column->Index(), -1);
+                ShowHint(hkFooter, QRect(at, CalcHintRect(*FHint, 250, column->Footer().Hint()).size()),
+                         column->Footer().Hint());
+            }
+        } else {
+            HideHint();
+        }
+        break;
+    }
+    case grBody:
+        CellHover(p, event->buttons());
+        break;
+    case grIndicator:
+        if (FGrid->HasOption(goRowResizing) && GetRowEdgeAt(p.x(), p.y()) >= 0)
+            viewport()->setCursor(GridCursor(3003));
+        else if (GetRowAtPos(p.x(), p.y()) >= 0)
+            viewport()->setCursor(GridCursor(3006));
+        else
+            viewport()->unsetCursor();
+        break;
+    default:
+        viewport()->unsetCursor();
+        break;
+    }
+}
+
+void TGxGridView::HeaderHover(const QPoint& p, Qt::MouseButtons buttons) {
+    TGxCustomColumn* edge = FGrid->GetColumnEdgeAtX(p.x());
+    FEdgeCol = edge ? edge->Index() : -1;
+    if (edge)
+        viewport()->setCursor(GridCursor(3000));
+    else
+        viewport()->unsetCursor();
+    if (FPressedHeader >= 0 && (buttons & Qt::LeftButton) && MovedBeyond(p, FPressPoint, 3)) {
+        const TGxCustomColumn* pressed = FGrid->Columns().GetColumn(FPressedHeader);
+        if (!pressed->HasOption(coDisableMoving) && !FGrid->HasOption(goDisableColumnMoving)) {
+            StartColumnDrag(viewport()->mapToGlobal(p));
+            return;
+        }
+    }
+    TGxCustomColumn* column = FGrid->GetColumnAtX(p.x());
+    if (column && !column->Header().Hint().isEmpty() && ParentFormActive(this)) {
+        if (FHintKind != hkHeader || FHintCell.x() != column->Index()) {
+            const QPoint at = viewport()->mapToGlobal(QPoint(column->ClientLeft(), FGrid->HeaderSize() + 2));
+            FHintCell = QPoint(column->Index(), -1);
+            ShowHint(hkHeader, QRect(at, CalcHintRect(*FHint, 250, column->Header().Hint()).size()),
+                     column->Header().Hint());
+        }
+    } else if (FHintKind == hkHeader) {
+        HideHint();
+    }
+    if (StyleDisplay().GetStyleFlags() & sfTrackMouse)
+        SetHotHeaderColumn(column ? column->Index() : -1);
+}
+
+void TGxGridView::CellHover(const QPoint& p, Qt::MouseButtons buttons) {
+    const QPoint cell = GetCellAt(p);
+    const int col = cell.x();
+    const int row = cell.y();
+    if ((col != FHotPlayCol || row != FHotPlayRow) && FHotPlayCol >= 0 && !FPlayPressed) {
+        if (TGxColumnPlay* play = PlayFor(FHotPlayCol, FHotPlayRow, false))
+            play->MouseLeave();
+        CellInvalidated(FHotPlayCol, FHotPlayRow);
+        FHotPlayCol = FHotPlayRow = -1;
+    }
+    if (col >= 0 && row >= 0 && (!FPlayPressed || (col == FPlayCol && row == FPlayRow))) {
+        if (TGxColumnPlay* play = PlayFor(col, row, false)) {
+            const bool wasHot = play->Hot && col == FHotPlayCol && row == FHotPlayRow;
+            const QRect r = CellRect(col, row);
+            play->MouseMove(ShiftOf(QGuiApplication::keyboardModifiers()), p.x() - r.left(), p.y() - r.top());
+            FHotPlayCol = col;
+            FHotPlayRow = row;
+            if (play->Hot != wasHot)
+                CellInvalidated(col, row);
+        }
+    }
+    if (FGrid->HasOption(goRowMoving) && (buttons & Qt::LeftButton) && FPressRow >= 0 && !FPlayPressed &&
+        MovedBeyond(p, FPressPoint, 5)) {
+        FRowMoving = true;
+        FMoveRow = FPressRow;
+        FPostponed = QPoint(-1, -1);
+        viewport()->setCursor(Qt::DragMoveCursor);
+        RowMoveMove(p);
+        return;
+    }
+    if (col < 0) {
+        viewport()->unsetCursor();
+        HideHint();
+        FHintCell = QPoint(-1, -1);
+        return;
+    }
+    viewport()->unsetCursor(); // every column kind uses the default cursor
+    if (QPoint(col, row) != FHintCell) {
+        FHintCell = QPoint(col, row);
+        HideHint();
+        if (row >= 0)
+            ShowCellHint(col, row);
+    }
+}
+
+void TGxGridView::ShowCellHint(int col, int row) {
+    if (!ParentFormActive(this))
+        return; // hints only while the grid's form is active
+    TGxCustomColumn* column = FGrid->Columns().GetColumn(col);
+    const QRect cell = CellRect(col, row);
+    if (column->HasOption(coShowTextFitHint)) {
+        QString text = FGrid->GetCellDisplayText(col, row);
+        if (FGrid->OnApplyCell)
+            FGrid->OnApplyCell(FGrid, col, row, text);
+        int content = TextWidthW(Metrics(column->Font()), text);
+        if (column->GetColumnFlags() & cfPlayWithoutEditing)
+            column->GetContentIndent(FGrid->GetRowLevel(row), content);
+        if (column->Width() < content + 5) {
+            const QPoint at = viewport()->mapToGlobal(cell.topLeft());
+            QRect r = CalcHintRect(*FHint, viewport()->width(), text);
+            r.moveTopLeft(at);
+            ShowHint(hkTextFit, r, text);
+            return;
+        }
+    }
+    const QString hint = FGrid->GetCellHint(col, row);
+    if (hint.isEmpty())
+        return;
+    QRect r = CalcHintRect(*FHint, 250, hint);
+    r.moveTopLeft(viewport()->mapToGlobal(QPoint(Right(cell), cell.top() - 20)));
+    ShowHint(hkCell, r, hint);
+}
+
+void TGxGridView::ShowHint(THintKind kind, const QRect& screenRect, const QString& text) {
+    FHintKind = kind;
+    ShowHintText(*FHint, screenRect, text);
+}
+
+void TGxGridView::HideHint() {
+    if (FHintKind == hkNone)
+        return;
+    FHintKind = hkNone;
+    ReleaseHint(*FHint);
+}
+
+void TGxGridView::MouseUp(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    const TShiftState shift = ShiftOf(event->modifiers());
+    if (FIgnoreRelease) {
+        FIgnoreRelease = false; // the release of a double click
+        return;
+    }
+    if (FRowMoving) {
+        RowMoveDrop();
+        return;
+    }
+    if (FDragging) {
+        ColumnDragDrop(event->globalPosition().toPoint());
+        return;
+    }
+    if (FResizeCol >= 0) {
+        const int col = FResizeCol;
+        const int delta = FResizeDelta;
+        viewport()->update(VerticalStrip(FResizeLeftX, viewport()->height()));
+        viewport()->update(VerticalStrip(FResizeRightX, viewport()->height()));
+        FResizeCol = -1;
+        TGxCustomColumn* column = FGrid->Columns().GetColumn(col);
+        column->SetWidth(column->Width() + delta);
+        return;
+    }
+    if (FResizeRow >= 0) {
+        const int row = FResizeRow;
+        FResizeRow = -1;
+        viewport()->update(HorizontalStrip(FResizeLineY, viewport()->width()));
+        if (row < FGrid->RowCount())
+            FGrid->SetRowHeight(row, std::max(1, FResizeLineY - RowTop(row)));
+        return;
+    }
+    const int pressed = FPressedHeader;
+    if (pressed >= 0) {
+        SetPressedHeaderColumn(-1);
+        if (FGrid->OnHeaderClick)
+            FGrid->OnHeaderClick(FGrid, pressed);
+    }
+    if (event->button() != Qt::LeftButton) {
+        if (FPlayPressed)
+            CellRelease(event->button(), shift, p);
+        FGrid->CloseEdit();
+        return;
+    }
+    switch (GetRegionAt(p)) {
+    case grFooter:
+        if (TGxCustomColumn* column = FGrid->GetColumnAtX(p.x()); column && FGrid->OnFooterClick)
+            FGrid->OnFooterClick(FGrid, column->Index());
+        break;
+    case grHeader: {
+        TGxCustomColumn* column = FGrid->GetColumnAtX(p.x());
+        if (pressed >= 0 && column && column->Index() == pressed && FGrid->Columns().IsValidIndex(pressed))
+            FGrid->ToggleSort(*column);
+        break;
+    }
+    case grInput:
+        if (TGxCustomColumn* column = FGrid->GetColumnAtX(p.x()))
+            FGrid->EditInputCell(column->Index());
+        break;
+    case grBody:
+        CellRelease(event->button(), shift, p);
+        break;
+    default:
+        if (FPlayPressed)
+            CellRelease(event->button(), shift, p);
+        break;
+    }
+    FPostponed = QPoint(-1, -1);
+}
+
+void TGxGridView::DoubleClick(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    FIgnoreRelease = true;
+    if (event->button() != Qt::LeftButton || FGrid->ColumnCount() == 0)
+        return;
+    if (InHeaderBand(p)) {
+        TGxCustomColumn* edge = FGrid->GetColumnEdgeAtX(p.x());
+        if (!edge && FGrid->Columns().IsValidIndex(FEdgeCol))
+            edge = FGrid->Columns().GetColumn(FEdgeCol);
+        if (edge && (edge->GetColumnFlags() & cfFitWidthOnDblClick)) {
+            AutoSizeColumn(edge->Index(), bfCellsOnly, true);
+            return;
+        }
+    }
+    switch (GetRegionAt(p)) {
+    case grHeader:
+        if (TGxCustomColumn* column = FGrid->GetColumnAtX(p.x()); column && FGrid->OnHeaderDblClick)
+            FGrid->OnHeaderDblClick(FGrid, column->Index());
+        break;
+    case grIndicator:
+        if (FGrid->HasOption(goRowResizing))
+            if (const int row = GetRowEdgeAt(p.x(), p.y()); row >= 0)
+                AutoRowHeight(row);
+        break;
+    case grBody: {
+        const QPoint cell = GetCellAt(p);
+        if (cell.x() >= 0 && cell.y() >= 0 && FGrid->OnCellDblClick)
+            FGrid->OnCellDblClick(FGrid, cell.x(), cell.y());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ---- column drag, resizing, row moving ----------------------------------------------------
+
+void TGxGridView::StartColumnDrag(const QPoint& globalPoint) {
+    FDragging = true;
+    FDragCol = FPressedHeader;
+    HideHint();
+    FDragBox->ShowFor(FDragCol, globalPoint);
+    ColumnDragMove(globalPoint);
+}
+
+void TGxGridView::ColumnDragMove(const QPoint& globalPoint) {
+    FDragBox->Follow(globalPoint);
+    const QPoint p = viewport()->mapFromGlobal(globalPoint);
+    const TGxCustomColumn& dragged = *FGrid->Columns().GetColumn(FDragCol);
+    const int target = FGrid->GetDropPosition(dragged, p.x());
+    const TGxCustomColumn* under = FGrid->GetColumnAtX(p.x());
+    const bool allowed = InHeaderBand(p) && under && under->Visible() && FGrid->CanDropAt(dragged, target);
+    if (!allowed) {
+        FDownArrow->hide();
+        FUpArrow->hide();
+        viewport()->setCursor(GridCursor(3001));
+        return;
+    }
+    int edge = under->ClientLeft();
+    if (under != &dragged && target > dragged.Position())
+        edge = under->ClientLeft() + under->Width();
+    FDownArrow->move(viewport()->mapToGlobal(QPoint(edge - 4, -12)));
+    FUpArrow->move(viewport()->mapToGlobal(QPoint(edge - 4, FGrid->HeaderSize() - 1)));
+    FDownArrow->show();
+    FUpArrow->show();
+    viewport()->unsetCursor();
+}
+
+void TGxGridView::ColumnDragDrop(const QPoint& globalPoint) {
+    const QPoint p = viewport()->mapFromGlobal(globalPoint);
+    TGxCustomColumn* dragged = FGrid->Columns().GetColumn(FDragCol);
+    const int target = FGrid->GetDropPosition(*dragged, p.x());
+    const TGxCustomColumn* under = FGrid->GetColumnAtX(p.x());
+    const bool inside = InHeaderBand(p);
+    const bool allowed = inside && under && under->Visible() && FGrid->CanDropAt(*dragged, target);
+    CancelColumnDrag();
+    if (allowed)
+        FGrid->Columns().ChangePosition(dragged->Position(), target);
+    else if (!inside && FGrid->HasOption(goCanHideColumn))
+        dragged->SetVisible(false);
+    AreasInvalidated(gaHeader);
+}
+
+void TGxGridView::CancelColumnDrag() {
+    const bool wasDragging = FDragging;
+    FDragging = false;
+    FDragCol = -1;
+    if (FDragBox)
+        FDragBox->hide();
+    if (FDownArrow)
+        FDownArrow->hide();
+    if (FUpArrow)
+        FUpArrow->hide();
+    if (FPressedHeader >= 0)
+        SetPressedHeaderColumn(-1);
+    if (wasDragging)
+        viewport()->unsetCursor();
+}
+
+void TGxGridView::ResizeMove(const QPoint& p) {
+    const int height = viewport()->height();
+    if (FResizeCol >= 0) {
+        const TGxCustomColumn* column = FGrid->Columns().GetColumn(FResizeCol);
+        const int edge = column->ClientLeft() + column->Width();
+        // The line never goes left of MinWidth.
+        const int delta = std::max(p.x() - edge, column->MinWidth() - column->Width());
+        if (delta == FResizeDelta)
+            return;
+        viewport()->update(VerticalStrip(FResizeRightX, height));
+        FResizeDelta = delta;
+        FResizeRightX = edge + delta;
+        viewport()->update(VerticalStrip(FResizeRightX, height));
+        return;
+    }
+    const int y = std::max(p.y(), RowTop(FResizeRow) + 8);
+    if (y == FResizeLineY)
+        return;
+    viewport()->update(HorizontalStrip(FResizeLineY, viewport()->width()));
+    FResizeLineY = y;
+    viewport()->update(HorizontalStrip(FResizeLineY, viewport()->width()));
+}
+
+int TGxGridView::RowDropAt(const QPoint& p, int& markerY) const {
+    const int row = GetRowAtPos(std::max(p.x(), 0), p.y());
+    markerY = -1;
+    if (row < 0)
+        return -1;
+    const int top = RowTop(row);
+    const int height = FGrid->GetRowHeight(row);
+    const bool below = p.y() >= top + height / 2;
+    markerY = below ? top + height : top;
+    int drop = row + (below ? 1 : 0);
+    if (FMoveRow < row || (FMoveRow == row && below))
+        --drop;
+    return std::clamp(drop, 0, FGrid->RowCount() - 1);
+}
+
+void TGxGridView::RowMoveMove(const QPoint& p) {
+    int markerY = -1;
+    const int drop = RowDropAt(p, markerY);
+    if (drop == FDropRow && markerY == FDropY)
+        return;
+    if (FDropY >= 0)
+        viewport()->update(HorizontalStrip(FDropY, viewport()->width()));
+    FDropRow = drop;
+    FDropY = markerY;
+    if (FDropY >= 0)
+        viewport()->update(HorizontalStrip(FDropY, viewport()->width()));
+    // At the first or last shown row the view moves on by one row.
+    const int row = GetRowAtPos(std::max(p.x(), 0), p.y());
+    if (row >= 0 && row == FGrid->FirstRow() && row > FGrid->FirstVisibleRow())
+        VertScrollBar().SetPosition(VertScrollBar().Position() - 1);
+    else if (row >= 0 && row == LastFullyShownRow() && row < FGrid->LastVisibleRow())
+        VertScrollBar().SetPosition(VertScrollBar().Position() + 1);
+}
+
+void TGxGridView::RowMoveDrop() {
+    const int from = FMoveRow;
+    const int to = FDropRow;
+    if (FDropY >= 0)
+        viewport()->update(HorizontalStrip(FDropY, viewport()->width()));
+    FRowMoving = false;
+    FMoveRow = FDropRow = FDropY = -1;
+    viewport()->unsetCursor();
+    if (from < 0 || to < 0 || from >= FGrid->RowCount())
+        return;
+    bool accept = true;
+    if (FGrid->OnRowMove)
+        FGrid->OnRowMove(FGrid, from, to, accept);
+    if (!accept)
+        return;
+    FGrid->MoveRow(from, to);
+    if (FGrid->OnAfterRowMove)
+        FGrid->OnAfterRowMove(FGrid, from, to);
+    FGrid->SetSelectedRow(to);
+}
+
+void TGxGridView::EndInteraction() {
+    CancelColumnDrag();
+    if (FResizeCol >= 0 || FResizeRow >= 0 || FRowMoving)
+        viewport()->update();
+    FResizeCol = FResizeRow = -1;
+    FRowMoving = false;
+    FMoveRow = FDropRow = FDropY = -1;
+    FPlayPressed = false;
+    FPostponed = QPoint(-1, -1);
+}
+
+void TGxGridView::PaintInteraction(QPainter& canvas) {
+    const int width = viewport()->width();
+    const int height = viewport()->height();
+    canvas.save();
+    canvas.setCompositionMode(QPainter::RasterOp_NotDestination);
+    if (FResizeCol >= 0) {
+        canvas.fillRect(QRect(FResizeLeftX, 0, 1, height), Qt::black);
+        canvas.fillRect(QRect(FResizeRightX, 0, 1, height), Qt::black);
+    }
+    if (FResizeRow >= 0)
+        canvas.fillRect(QRect(0, FResizeLineY, width, 1), Qt::black);
+    canvas.restore();
+    if (FRowMoving && FDropY >= 0) {
+        // The drop marker: a small triangle at each end joined by a one-pixel line.
+        const QColor red(255, 0, 0);
+        const int right = Right(BodyRect());
+        canvas.fillRect(GxRect(8, FDropY, right - 8, FDropY + 1), red);
+        for (int k = 0; k < 4; ++k) {
+            canvas.fillRect(GxRect(0, FDropY - 3 + k, k + 1 + 4, FDropY - 2 + k), red);
+            canvas.fillRect(GxRect(right - 5 - k, FDropY - 3 + k, right, FDropY - 2 + k), red);
+        }
+    }
+}
+
+// ---- keys ---------------------------------------------------------------------------------
+
+bool TGxGridView::event(QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            // Tab is the grid's only while it wants tabs and has cells to go to.
+            const bool cells = FGrid->Columns().VisibleCount() > 0 &&
+                               (FGrid->VisibleRowCount() > 0 || FGrid->HasOption(goInput));
+            if (!FGrid->WantTabs() || !cells || FGrid->HasOption(goDisableKeys))
+                return TGxScrollControl::event(event);
+            Guarded([&] { KeyDown(key->key(), key->modifiers()); });
+            event->accept();
+            return true;
+        }
+    }
+    return TGxScrollControl::event(event);
+}
+
+void TGxGridView::keyPressEvent(QKeyEvent* event) {
+    if (FGrid->HasOption(goDisableKeys)) {
+        event->ignore();
+        return;
+    }
+    const int key = event->key();
+    Guarded([&] {
+        switch (key) {
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            KeyDown(key, event->modifiers());
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            KeyPress(QChar(13));
+            return;
+        case Qt::Key_Escape:
+            return;
+        default:
+            break;
+        }
+        const bool command = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        const QString text = event->text();
+        if (!command && !text.isEmpty() && text.at(0).isPrint())
+            for (QChar c : text)
+                KeyPress(c);
+    });
+    event->accept();
+}
+
+void TGxGridView::KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    if (FGrid->HasOption(goDisableKeys))
+        return;
+    const TShiftState shift = ShiftOf(modifiers);
+    const bool multi = FGrid->HasOption(goMultiSelect) && FGrid->HasOption(goSelectFullRow);
+    switch (key) {
+    case Qt::Key_Tab:
+        FGrid->MoveTab(!(modifiers & Qt::ShiftModifier));
+        break;
+    case Qt::Key_Backtab:
+        FGrid->MoveTab(false);
+        break;
+    case Qt::Key_PageUp: {
+        const int current = FGrid->SelectedRow();
+        const int shown = GetRowAtPos(0, BodyRect().top() + FGrid->LineWidthT());
+        if (shown >= 0 && current > shown) {
+            FGrid->SetSelectedRow(shown);
+            break;
+        }
+        const int page = PageRows();
+        VertScrollBar().SetPosition(VertScrollBar().Position() - page);
+        FGrid->MoveBy(-page);
+        break;
+    }
+    case Qt::Key_PageDown: {
+        const int current = FGrid->SelectedRow();
+        const int last = LastFullyShownRow();
+        if (last >= 0 && current < last) {
+            FGrid->SetSelectedRow(last);
+            break;
+        }
+        const int page = PageRows();
+        int below = 0;
+        for (int r = current + 1; r < FGrid->RowCount() && below < page; ++r)
+            below += FGrid->GetRowVisible(r) ? 1 : 0;
+        if (below < page) {
+            FGrid->SelectLastRow();
+            break;
+        }
+        VertScrollBar().SetPosition(VertScrollBar().Position() + page);
+        FGrid->MoveBy(page);
+        break;
+    }
+    case Qt::Key_Home:
+    case Qt::Key_End: {
+        const bool toLast = key == Qt::Key_End;
+        const bool topBottom = FGrid->HomeEndBehaviour() == hebTopBottom;
+        if ((shift & ssShift) && multi) {
+            FGrid->SelectToEnd(toLast, topBottom);
+        } else if (topBottom) {
+            if (FGrid->Columns().IsValidIndex(FGrid->SelectedColumn()))
+                toLast ? FGrid->SelectLastRow() : FGrid->SelectFirstRow();
+        }
+        if (!topBottom)
+            toLast ? FGrid->SelectLastColumn() : FGrid->SelectFirstColumn();
+        break;
+    }
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        const bool right = key == Qt::Key_Right;
+        if (FGrid->HasOption(goSelectFullRow) && !FGrid->InputMode() &&
+            !FGrid->HasAppearance(aoIndicateSelectedCell)) {
+            HandleScroll(sbHorizontal, right ? scLineDown : scLineUp);
+            break;
+        }
+        right ? FGrid->MoveRight() : FGrid->MoveLeft();
+        break;
+    }
+    case Qt::Key_Up:
+        FGrid->MoveUp(shift);
+        break;
+    case Qt::Key_Down:
+        FGrid->MoveDown(shift);
+        break;
+    default:
+        break;
+    }
+}
+
+void TGxGridView::KeyPress(QChar key) {
+    if (FGrid->Editing() || FGrid->HasOption(goDisableKeys) || key == QChar(27))
+        return;
+    const bool enter = key == QChar(13);
+    if (enter && FGrid->WantReturns()) {
+        if (!FGrid->InputMode()) {
+            switch (FGrid->SelectionMoveDirection()) {
+            case mdUp:
+                FGrid->MoveUp();
+                break;
+            case mdDown:
+                FGrid->MoveDown();
+                break;
+            case mdLeft:
+                FGrid->MoveLeft();
+                break;
+            case mdRight:
+                FGrid->MoveRight();
+                break;
+            default:
+                break;
+            }
+        } else if (FGrid->InputEnterMode() == imAllways) {
+            FGrid->AcceptInput();
+        }
+        return;
+    }
+    if (enter)
+        return;
+    const int col = FGrid->SelectedColumn();
+    const int row = FGrid->SelectedRow();
+    const bool rowValid = row >= 0 && row < FGrid->RowCount();
+    if (FGrid->Columns().IsValidIndex(col) && (rowValid || FGrid->InputMode())) {
+        TGxCustomColumn* column = FGrid->Columns().GetColumn(col);
+        if (!FGrid->InputMode() && rowValid)
+            if (TGxColumnPlay* play = PlayFor(col, row, false); play && play->KeyPress(key))
+                return;
+        if (key != QChar(9) && column->AcceptsChar(key)) {
+            const bool started = FGrid->InputMode() ? FGrid->EditInputCellByKey(col, key)
+                                                    : FGrid->EditCellByKey(col, row, key);
+            if (started)
+                return;
+        }
+    }
+    FGrid->TypeAhead(key);
+}
+
+// ---- the in-place editor ------------------------------------------------------------------
+
+void TGxGridView::AttachEditor(TGxCustomEdit& editor) {
+    auto* widget = dynamic_cast<QWidget*>(&editor);
+    if (!widget)
+        return;
+    FEditorWidget = widget;
+    FEditorOldParent = widget->parentWidget();
+    FLastEditError.clear();
+    widget->hide();
+    if (widget->parentWidget() != viewport())
+        widget->setParent(viewport());
+    widget->setLayoutDirection(layoutDirection());
+    widget->installEventFilter(this);
+    if (auto* line = qobject_cast<QLineEdit*>(widget))
+        FEditorTextConnection = connect(line, &QLineEdit::textChanged, this,
+                                        [this] { Guarded([&] { FGrid->EditorChanged(); }); });
+    if (auto* edit = dynamic_cast<TGxEdit*>(widget)) {
+        // A program's own editor keeps its events only under goInplaceEditEvents.
+        const TGxCustomColumn* column = FGrid->Columns().IsValidIndex(FGrid->EditColumn())
+                                            ? FGrid->Columns().GetColumn(FGrid->EditColumn())
+                                            : nullptr;
+        const bool own = column && column->InplaceEdit() == &editor && FGrid->HasOption(goInplaceEditEvents);
+        edit->SetOwnEventsQuiet(!own);
+    }
+}
+
+void TGxGridView::PlaceEditor() {
+    if (!FEditorWidget || FEditorWidget->parentWidget() != viewport() || !FGrid->Editing())
+        return;
+    QRect r;
+    if (FGrid->EditingCell()) {
+        const int col = FGrid->EditColumn();
+        const int row = FGrid->EditRow();
+        if (!FGrid->Columns().IsValidIndex(col) || row < FGrid->FirstRow()) {
+            FEditorWidget->hide();
+            return;
+        }
+        const TGxCustomColumn* column = FGrid->Columns().GetColumn(col);
+        r = CellRect(col, row).adjusted(1, 1, -1, -1);
+        int indent = 0;
+        column->GetContentIndent(FGrid->GetRowLevel(row), indent);
+        r.setLeft(r.left() + indent);
+        QRect clip = BodyRect();
+        if (column->Position() >= FGrid->FixedCols())
+            clip.setLeft(std::max(clip.left(), Left0() + FGrid->Columns().FixedWidth()));
+        r = r.intersected(clip);
+    } else if (FGrid->Columns().IsValidIndex(FGrid->InputColumn())) {
+        r = InputCellRect(*FGrid->Columns().GetColumn(FGrid->InputColumn())).adjusted(1, 1, -1, -1);
+    }
+    if (r.isEmpty()) {
+        FEditorWidget->hide();
+        return;
+    }
+    if (FEditorWidget->geometry() != r)
+        FEditorWidget->setGeometry(r);
+}
+
+void TGxGridView::ShowEditor(TGxCustomEdit& editor) {
+    if (!FEditorWidget || dynamic_cast<QWidget*>(&editor) != FEditorWidget)
+        return;
+    FEditorWidget->show();
+    PlaceEditor();
+    FEditorWidget->raise();
+    if (FEditorWidget->isVisible())
+        FEditorWidget->setFocus(Qt::OtherFocusReason);
+}
+
+void TGxGridView::HideEditor(TGxCustomEdit& editor, bool focusGrid) {
+    auto* widget = dynamic_cast<QWidget*>(&editor);
+    if (!widget || widget != FEditorWidget)
+        return;
+    const bool hadFocus = widget->hasFocus() || widget->isAncestorOf(QApplication::focusWidget());
+    if (focusGrid || hadFocus)
+        setFocus(Qt::OtherFocusReason);
+    const QRect area = widget->geometry();
+    widget->hide();
+    viewport()->update(area);
+    if (FHintKind == hkError)
+        HideHint();
+}
+
+void TGxGridView::DetachEditor(TGxCustomEdit& editor) {
+    auto* widget = dynamic_cast<QWidget*>(&editor);
+    disconnect(FEditorTextConnection);
+    if (!widget || widget != FEditorWidget)
+        return;
+    widget->removeEventFilter(this);
+    if (auto* edit = dynamic_cast<TGxEdit*>(widget))
+        edit->SetOwnEventsQuiet(false);
+    if (widget->parentWidget() == viewport())
+        widget->setParent(FEditorOldParent);
+    widget->hide();
+    FEditorWidget = nullptr;
+    FEditorOldParent = nullptr;
+}
+
+void TGxGridView::EditorDestroyed(TGxCustomEdit& editor) {
+    Q_UNUSED(editor);
+    // Called from the editor's destructor: only its QObject part may still be reached.
+    disconnect(FEditorTextConnection);
+    if (FEditorWidget)
+        FEditorWidget->removeEventFilter(this);
+    FEditorWidget = nullptr;
+    FEditorOldParent = nullptr;
+    if (FHintKind == hkError)
+        HideHint();
+}
+
+void TGxGridView::FocusNextControl(bool forward) {
+    focusNextPrevChild(forward);
+}
+
+void TGxGridView::ScrollToColumn(int col) {
+    if (!FGrid->Columns().IsValidIndex(col))
+        return;
+    const TGxCustomColumn* column = FGrid->Columns().GetColumn(col);
+    if (!column->Visible() || column->Position() < FGrid->FixedCols())
+        return; // fixed columns never scroll
+    const int left = column->ClientLeft();
+    const int right = left + column->Width();
+    const int fixedRight = Left0() + FGrid->Columns().FixedWidth();
+    const int width = viewport()->width();
+    TGxScrollBar& bar = HorzScrollBar();
+    if (left < fixedRight)
+        bar.SetPosition(bar.Position() - (fixedRight - left));
+    else if (right > width)
+        bar.SetPosition(bar.Position() + std::min(right - width, left - fixedRight));
+    PlaceEditor();
+}
+
+bool TGxGridView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != FEditorWidget || !FGrid)
+        return TGxScrollControl::eventFilter(watched, event);
+    bool taken = false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        Guarded([&] { taken = EditorKeyDown(static_cast<QKeyEvent*>(event)); });
+        break;
+    case QEvent::FocusOut: {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        // Another window or a menu of the editor takes the focus for a while: the edit stays.
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            Guarded([&] { EditorFocusLost(); });
+        viewport()->update();
+        break;
+    }
+    case QEvent::FocusIn:
+        viewport()->update();
+        break;
+    default:
+        break;
+    }
+    return taken || TGxScrollControl::eventFilter(watched, event);
+}
+
+void TGxGridView::EditorFocusLost() {
+    if (FInEditorFocusOut || !FGrid->Editing() || FGrid->EndingEdit())
+        return;
+    if (FGrid->Editor() && FGrid->Editor()->PopupOpen())
+        return;
+    FInEditorFocusOut = true;
+    // Focus loss stores what converts and ends the edit either way.
+    try {
+        FGrid->ApplyEdit();
+    } catch (const EGridError&) {
+    }
+    FGrid->EndEdit(false);
+    FInEditorFocusOut = false;
+}
+
+bool TGxGridView::ApplyAndEndEdit(bool focusGrid) {
+    try {
+        FGrid->ApplyEdit();
+    } catch (const EGridError& e) {
+        ShowEditError(e.Message());
+        return false;
+    }
+    FLastEditError.clear();
+    FGrid->EndEdit(focusGrid);
+    return true;
+}
+
+void TGxGridView::ShowEditError(const QString& message) {
+    FLastEditError = message;
+    if (!FEditorWidget)
+        return;
+    QRect r = CalcHintRect(*FHint, 250, message);
+    r.moveTopLeft(FEditorWidget->mapToGlobal(QPoint(0, FEditorWidget->height() + 2)));
+    ShowHint(hkError, r, message);
+}
+
+bool TGxGridView::EditorKeyDown(QKeyEvent* event) {
+    TGxCustomEdit* editor = FGrid->Editor();
+    if (!editor)
+        return false;
+    const int key = event->key();
+    switch (key) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: {
+        // With WantTabs the grid moves to the next cell, else the focus leaves the grid.
+        const bool forward = key == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier);
+        const bool wantTabs = editor->WantTabs();
+        const Qt::KeyboardModifiers modifiers = event->modifiers();
+        if (!ApplyAndEndEdit(true))
+            return true;
+        if (wantTabs)
+            KeyDown(key, modifiers);
+        else
+            FocusNextControl(forward);
+        return true;
+    }
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        if (event->modifiers() & Qt::ControlModifier)
+            return false;
+        if (FGrid->EditingInput()) {
+            const int col = FGrid->InputColumn();
+            try {
+                FGrid->ApplyEdit();
+                FGrid->AcceptInput();
+            } catch (const EGridError& e) {
+                ShowEditError(e.Message());
+                return true;
+            }
+            if (FGrid->Columns().IsValidIndex(col) && FGrid->Editor())
+                FGrid->Editor()->SetText(FGrid->Columns().GetColumn(col)->InputValue());
+            return true;
+        }
+        const TGxCustomColumn* column = FGrid->Columns().IsValidIndex(FGrid->EditColumn())
+                                            ? FGrid->Columns().GetColumn(FGrid->EditColumn())
+                                            : nullptr;
+        if (column && ((column->GetColumnFlags() & cfEnterKeepsEditing) || column->GetMultiLine()))
+            return false;
+        if (ApplyAndEndEdit(true))
+            KeyPress(QChar(13));
+        return true;
+    }
+    case Qt::Key_Escape:
+        if (FGrid->HasOption(goEscClearEdit)) {
+            editor->SetText(QString());
+            return true;
+        }
+        FLastEditError.clear();
+        FGrid->EndEdit(true); // nothing is stored
+        return true;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        KeyDown(key, event->modifiers());
+        return true;
+    default:
+        return false; // Home, End, the arrows and the characters are the editor's
+    }
 }

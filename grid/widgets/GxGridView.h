@@ -4,6 +4,7 @@
 #pragma once
 
 #include "grid/GxGrid.h"
+#include "grid/widgets/GxColumnDrag.h"
 #include "grid/widgets/GxDisplays.h"
 #include "grid/widgets/GxScrollControl.h"
 
@@ -17,10 +18,22 @@
 #include <memory>
 #include <vector>
 
+// Regions of the grid's client area (report layout; the slide layout has header and body).
+enum TGridRegion : uint8_t {
+    grNone = 0,
+    grBody = 1,
+    grFooter = 2,
+    grHeader = 3,
+    grIndicator = 4,
+    grInput = 5
+};
+// What the hint window shows.
+enum THintKind : uint8_t { hkNone, hkHeader, hkFooter, hkTextFit, hkCell, hkError };
+
 // Which extents a best fit measures.
 enum TBestFitMode : uint8_t { bfAll, bfCellsOnly, bfHeaderOnly };
 
-class TGxGridView : public TGxScrollControl, public TColumnViewFactory {
+class TGxGridView : public TGxScrollControl, public TColumnViewFactory, public TGxEditorHost {
     Q_OBJECT
 public:
     // The view shows grid (borrowed; it must outlive the view) and makes the painters of its
@@ -76,7 +89,8 @@ public:
     void SetInputRowActive(bool value);
     int EditingInputColumn() const { return FEditingInputColumn; }
     virtual bool IsEditingCell(int col, int row) const;
-    virtual QRect EditorRect() const { return QRect(); }
+    // The in-place editor's area while it is shown (left out of painting).
+    virtual QRect EditorRect() const;
     // A row that does not fit completely is painted as empty cells.
     virtual bool HidePartialRows() const { return false; }
     QPixmap HeaderGlyph(int col) const;
@@ -104,6 +118,49 @@ public:
         OnDrawCellBackground;
     std::function<void(TGxGridView* sender, QPainter& canvas)> OnPostDraw;
 
+    // ---- hit tests ------------------------------------------------------------------------
+    TGridRegion GetRegionAt(const QPoint& point) const;
+    // The visible row under a point of the cell body (from x 0), -1 when none.
+    int GetRowAtPos(int x, int y) const;
+    // In the indicator (x <= 12): the visible row whose lower edge b has b - 3 < y < b + 1.
+    int GetRowEdgeAt(int x, int y) const;
+    // Column creation index and row under a point, each -1 when none.
+    QPoint GetCellAt(const QPoint& point) const;
+    // The last row that fits completely below FirstRow, -1 when none.
+    int LastFullyShownRow() const;
+    // Rows of one page: the rows that fit, at least one.
+    int PageRows() const { return std::max(1, FittingRows()); }
+
+    // ---- interaction state, for the window's users and tests ----------------------------
+    bool DraggingColumn() const { return FDragging; }
+    int ResizingColumn() const { return FResizeCol; }
+    int ResizeDelta() const { return FResizeDelta; }
+    int ResizingRow() const { return FResizeRow; }
+    bool MovingRow() const { return FRowMoving; }
+    int DropRow() const { return FDropRow; }
+    TColumnDragBox& DragBox() const { return *FDragBox; }
+    TDragArrow& DownArrow() const { return *FDownArrow; }
+    TDragArrow& UpArrow() const { return *FUpArrow; }
+    TGxHintWindow& HintWindow() const { return *FHint; }
+    THintKind HintKind() const { return FHintKind; }
+    // The conversion error that keeps the editor open, empty when none.
+    const QString& LastEditError() const { return FLastEditError; }
+    QWidget* EditorWidget() const { return FEditorWidget; }
+    // The cursors 3000 (column edge), 3001 (no drop), 3003 (row edge), 3006 (indicator).
+    static QCursor GridCursor(int id);
+    // The key handling of the grid (also reached from the editor's keys).
+    void KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void KeyPress(QChar key);
+
+    // TGxEditorHost
+    void AttachEditor(TGxCustomEdit& editor) override;
+    void ShowEditor(TGxCustomEdit& editor) override;
+    void HideEditor(TGxCustomEdit& editor, bool focusGrid) override;
+    void DetachEditor(TGxCustomEdit& editor) override;
+    void EditorDestroyed(TGxCustomEdit& editor) override;
+    void FocusNextControl(bool forward) override;
+    void ScrollToColumn(int col) override;
+
     // Count of paint passes, for tests and benchmarks.
     int PaintCount() const { return FPaintCount; }
 
@@ -119,9 +176,16 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     int HorzScrollDelta(int oldPosition, int newPosition) override;
     int VertScrollDelta(int oldPosition, int newPosition) override;
@@ -174,6 +238,43 @@ private:
     // Moves the hot or pressed header mark, repainting both headers.
     void MoveHeaderMark(int& mark, int col);
 
+    // Mouse steps.
+    void MouseDown(QMouseEvent* event);
+    void MouseMove(QMouseEvent* event);
+    void MouseUp(QMouseEvent* event);
+    void DoubleClick(QMouseEvent* event);
+    void CellPress(Qt::MouseButton button, TShiftState shift, const QPoint& p, int col, int row);
+    void CellRelease(Qt::MouseButton button, TShiftState shift, const QPoint& p);
+    void CellHover(const QPoint& p, Qt::MouseButtons buttons);
+    void HeaderHover(const QPoint& p, Qt::MouseButtons buttons);
+    bool InHeaderBand(const QPoint& p) const;
+    void StartColumnDrag(const QPoint& globalPoint);
+    void ColumnDragMove(const QPoint& globalPoint);
+    void ColumnDragDrop(const QPoint& globalPoint);
+    void CancelColumnDrag();
+    void ResizeMove(const QPoint& p);
+    void RowMoveMove(const QPoint& p);
+    void RowMoveDrop();
+    void EndInteraction();
+    void PaintInteraction(QPainter& canvas);
+    // Drop place of a moved row under a point and the y of its marker.
+    int RowDropAt(const QPoint& p, int& markerY) const;
+    // The cell's mouse handler, filled with the cell, when it may act on it.
+    TGxColumnPlay* PlayFor(int col, int row, bool askBeforeEdit);
+    void FillPlay(TGxColumnPlay& play, int col, int row);
+    void ShowHint(THintKind kind, const QRect& screenRect, const QString& text);
+    void HideHint();
+    void ShowCellHint(int col, int row);
+    // Keys reaching the editor first; true when the grid took the key.
+    bool EditorKeyDown(QKeyEvent* event);
+    // Stores and ends the edit; a conversion error keeps the editor open and shows why.
+    bool ApplyAndEndEdit(bool focusGrid);
+    void ShowEditError(const QString& message);
+    void EditorFocusLost();
+    void PlaceEditor();
+    // Runs a handler of a window event; an error is written to the program's error output.
+    template <class F> void Guarded(F&& body);
+
     QPointer<TDataGrid> FGrid;
     std::array<std::unique_ptr<TStyleDisplay>, HeaderStyleCount> FStyles;
     int FHotHeader = -1;
@@ -194,4 +295,43 @@ private:
         QFontMetrics Metrics;
     };
     mutable std::vector<std::unique_ptr<TFontEntry>> FFonts;
+
+    // Interaction state.
+    QPoint FPressPoint;
+    int FPressCol = -1;
+    int FPressRow = -1;
+    Qt::MouseButton FPressButton = Qt::NoButton;
+    QPoint FCurrentBeforePress{-1, -1};
+    bool FIgnoreRelease = false;
+    int FEdgeCol = -1;
+    bool FPlayPressed = false;
+    int FPlayCol = -1;
+    int FPlayRow = -1;
+    int FHotPlayCol = -1;
+    int FHotPlayRow = -1;
+    QPoint FPostponed{-1, -1};
+    bool FDragging = false;
+    int FDragCol = -1;
+    int FResizeCol = -1;
+    int FResizeLeftX = 0;
+    int FResizeRightX = 0;
+    int FResizeDelta = 0;
+    int FResizeRow = -1;
+    int FResizeLineY = 0;
+    bool FRowMoving = false;
+    int FMoveRow = -1;
+    int FDropRow = -1;
+    int FDropY = -1;
+    QPoint FHintCell{-1, -1};
+    THintKind FHintKind = hkNone;
+    QPointer<TColumnDragBox> FDragBox;
+    QPointer<TDragArrow> FDownArrow;
+    QPointer<TDragArrow> FUpArrow;
+    QPointer<TGxHintWindow> FHint;
+    QPointer<QWidget> FEditorWidget;
+    QPointer<QWidget> FEditorOldParent;
+    QMetaObject::Connection FEditorTextConnection;
+    QMetaObject::Connection FAppState;
+    QString FLastEditError;
+    bool FInEditorFocusOut = false;
 };

@@ -329,9 +329,17 @@ void TGxScrollControl::wheelEvent(QWheelEvent* event) {
         TGxCustomScrollControl::wheelEvent(event);
         return;
     }
-    const int delta = event->angleDelta().y();
-    if (delta != 0)
-        DoMouseWheel(delta < 0, event->modifiers());
+    // One step per notch of 120, whatever the platform's lines per notch; fine-grained wheels
+    // add up to whole notches.
+    FWheelRest += event->angleDelta().y();
+    while (FWheelRest >= 120) {
+        FWheelRest -= 120;
+        DoMouseWheel(false, event->modifiers());
+    }
+    while (FWheelRest <= -120) {
+        FWheelRest += 120;
+        DoMouseWheel(true, event->modifiers());
+    }
     event->accept(); // handled here: no wheel event reaches the control's users
 }
 

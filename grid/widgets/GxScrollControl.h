@@ -192,7 +192,7 @@ public:
     std::function<void(QObject* sender, int position)> OnVerticalScroll;
 
 protected:
-    // One wheel notch: the base scrolls one line (a page with Ctrl).
+    // One wheel notch (120 of angle delta): the base scrolls one line (a page with Ctrl).
     virtual void DoMouseWheel(bool down, Qt::KeyboardModifiers modifiers);
     void StartRolling(const QPoint& localPoint);
     void UpdateRolling(const QPoint& localPoint);
@@ -217,5 +217,6 @@ private:
     int FRollDistance = 0;
     int FRollDirection = 0;
     bool FRolling = false;
+    int FWheelRest = 0; // angle delta short of a whole notch
     QMetaObject::Connection FAppStateConnection;
 };

@@ -1,26 +1,100 @@
-// Test probe for the real-display test: shows the probe scene in a top-level grid view on the
-// display the environment names and writes "x y width height" of the view's client area in
-// screen coordinates to the file given as its argument once it has been painted.
+// Test probe for the real-display tests: shows a top-level grid view on the display the
+// environment names and writes "x y width height" of the view's client area in screen
+// coordinates to the file given as its argument once it has been painted. The probe scene is
+// the painting one; with --interactive the grid takes clicks, drags, keys and the wheel and
+// writes one line per event to a log file, for a test that drives it with xdotool.
 #include "widget_helpers.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QTimer>
 #include <cstdio>
 
+namespace {
+
+// Columns Name (type-ahead), Enabled (ticked by the mouse), Count (a number typed and pasted
+// into), Status (typed into).
+std::unique_ptr<TDataGrid> MakeInteractiveGrid(QFile& log) {
+    auto grid = widgettest::MakeGrid(200);
+    grid->SetOptions(goHeader | goGrid | goSelectFullRow | goMultiSelect | goCanHideColumn);
+    grid->SetWantTabs(true);
+    grid->Cell(0, 150).SetAsString("abacus");
+    for (int c : {1, 2, 3}) {
+        TGxCustomColumn* column = grid->Columns().GetColumn(c);
+        column->SetOptions(column->Options() | coEditing);
+    }
+    TGxCustomColumn* name = grid->Columns().GetColumn(0);
+    name->SetOptions(name->Options() | coSearchColumn);
+    auto write = [&log](const QString& line) {
+        log.write((line + u'\n').toUtf8());
+        log.flush();
+    };
+    TDataGrid* g = grid.get();
+    grid->OnHeaderClick = [write](QObject*, int col) {
+        write(QStringLiteral("header %1").arg(col));
+    };
+    grid->OnSortColumn = [write](QObject*, int col, bool ascending) {
+        write(QStringLiteral("sort %1 %2").arg(col).arg(ascending ? "asc" : "desc"));
+    };
+    grid->OnSelectCell = [write, g](QObject*, int col, int row) {
+        QStringList rows;
+        for (int r = 0; r < g->RowCount(); ++r)
+            if (g->GetRowSelected(r))
+                rows << QString::number(r);
+        write(QStringLiteral("select %1 %2 [%3]").arg(col).arg(row).arg(rows.join(u',')));
+    };
+    grid->OnColumnResize = [write, g](QObject*, int col) {
+        write(QStringLiteral("resize %1 %2").arg(col).arg(g->Columns().GetColumn(col)->Width()));
+    };
+    grid->OnColumnMove = [write](QObject*, int col, int from, int to) {
+        write(QStringLiteral("move %1 %2 %3").arg(col).arg(from).arg(to));
+    };
+    grid->OnCellClick = [write, g](QObject*, int col, int row) {
+        write(QStringLiteral("click %1 %2 %3").arg(col).arg(row).arg(g->CellText(col, row)));
+    };
+    grid->OnAfterEdit = [write](QObject*, int col, int row, const QString& value) {
+        write(QStringLiteral("after %1 %2 %3").arg(col).arg(row).arg(value));
+    };
+    grid->OnEdit = [write](QObject*, int col, int row, const QString& value) {
+        write(QStringLiteral("edit %1 %2 %3").arg(col).arg(row).arg(value));
+    };
+    return grid;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: grid_view_probe <ready-file>\n");
+    const bool interactive = argc >= 4 && QByteArray(argv[1]) == "--interactive";
+    if (argc < 2 || (QByteArray(argv[1]) == "--interactive" && !interactive)) {
+        std::fprintf(stderr, "usage: grid_view_probe <ready-file> | --interactive <ready-file> <log-file>\n");
         return 2;
     }
     QApplication app(argc, argv);
     widgettest::UseTestLook();
-    auto grid = widgettest::MakeProbeGrid();
+    QFile log;
+    std::unique_ptr<TDataGrid> grid;
+    if (interactive) {
+        log.setFileName(QString::fromLocal8Bit(argv[3]));
+        if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 3;
+        grid = MakeInteractiveGrid(log);
+    } else {
+        grid = widgettest::MakeProbeGrid();
+    }
     TGxGridView view(grid.get());
     view.setWindowTitle(QStringLiteral("ZtGridProbe"));
     view.setGeometry(20, 30, widgettest::ProbeWidth, widgettest::ProbeHeight);
+    if (interactive)
+        view.OnVerticalScroll = [&log, &grid](QObject*, int position) {
+            log.write(QStringLiteral("scroll %1 first %2\n").arg(position).arg(grid->FirstRow()).toUtf8());
+            log.flush();
+        };
     view.show();
-    const QString readyFile = QString::fromLocal8Bit(argv[1]);
+    // The X selection a middle click pastes, owned by the probe itself.
+    if (interactive)
+        QGuiApplication::clipboard()->setText(QStringLiteral("a1b2"), QClipboard::Selection);
+    const QString readyFile = QString::fromLocal8Bit(argv[interactive ? 2 : 1]);
     // Reported once the first paints are on the screen.
     QTimer::singleShot(700, &app, [&] {
         const QPoint origin = view.viewport()->mapToGlobal(QPoint(0, 0));
@@ -36,6 +110,9 @@ int main(int argc, char** argv) {
         out.close();
         QFile::rename(readyFile + QStringLiteral(".part"), readyFile);
     });
-    QTimer::singleShot(30000, &app, [] { QCoreApplication::exit(0); }); // never outlives its test
-    return app.exec();
+    QTimer::singleShot(interactive ? 60000 : 30000, &app,
+                       [] { QCoreApplication::exit(0); }); // never outlives its test
+    const int rc = app.exec();
+    grid->OnSelectCell = nullptr; // the view goes first; nothing is logged on the way out
+    return rc;
 }

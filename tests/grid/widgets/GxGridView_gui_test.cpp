@@ -757,3 +757,21 @@ TEST(GridViewLayout, ScrollToRowAndWheelSteps) {
     grid->SetFirstRow(20); // written from outside
     EXPECT_EQ(view->VertScrollBar().Position(), 20);
 }
+
+TEST(GridViewLayout, BestFitIsExactForKernedTexts) {
+    // Kerning makes "AVAV..." much narrower than its characters' advances: the estimate that
+    // spares shaping every row must never pick a narrower width than shaping all of them.
+    auto grid = MakeGrid(0);
+    const QStringList texts{"AVAVAVAVAVAVAVAVAV", "mmmmmmmmmmmmmmmm", "To Te Ta To Te Ta", "10.123.45.67",
+                            "WAWAWAWAWAWAWAWAWA"};
+    grid->AddRow(int(texts.size()) * 50);
+    for (int r = 0; r < grid->RowCount(); ++r)
+        grid->Cell(0, r).SetAsString(texts[r % texts.size()] + QString::number(r % 7));
+    auto view = MakeView(*grid);
+    const QFontMetrics metrics(view->font());
+    int widest = 0;
+    for (int r = 0; r < grid->RowCount(); ++r)
+        widest = std::max(widest, metrics.horizontalAdvance(grid->CellText(0, r)));
+    view->AutoSizeColumn(0, bfCellsOnly);
+    EXPECT_EQ(grid->Columns().GetColumn(0)->Width(), widest + 5);
+}

@@ -26,3 +26,26 @@ TEST(GridShots, SavesTheMainLooks) {
     grid->SetCaption("No hosts");
     SaveShot(Grab(*view), "empty");
 }
+
+TEST(GridShots, SavesTheEditorsInPlace) {
+    auto grid = MakeGrid(12);
+    grid->SetOptions(goHeader | goGrid | goIndicator | goSelectFullRow);
+    for (int c : {0, 2})
+        grid->Columns().GetColumn(c)->SetOptions(grid->Columns().GetColumn(c)->Options() | coEditing);
+    static_cast<TGxNumberColumn*>(grid->Columns().GetColumn(2))->SetPrecision(2);
+    grid->Columns().GetColumn(2)->SetWidth(90);
+    auto view = MakeView(*grid, 420, 220);
+    view->activateWindow();
+    view->setFocus();
+    grid->SetSelectedRow(2);
+    ASSERT_TRUE(grid->EditCell(0, 2, "typed text"));
+    SaveShot(Grab(*view), "edit_text");
+    ASSERT_TRUE(grid->EditCell(2, 4));
+    SaveShot(Grab(*view), "edit_spin");
+    {
+        ClassicDrawing classic;
+        view->EditorWidget()->update();
+        SaveShot(Grab(*view), "edit_spin_classic");
+    }
+    grid->EndEdit();
+}
