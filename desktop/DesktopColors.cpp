@@ -38,6 +38,8 @@ QColor SystemColor(int Index, const QPalette& Palette) {
 
 } // namespace
 
+namespace DesktopColors {
+
 QColor ColorToQColor(TColor Color, const QPalette& Palette) {
     if (Color == clNone)
         return QColor(Qt::transparent);
@@ -57,3 +59,5 @@ TColor ColorToRGB(TColor Color) {
 TColor QColorToColor(const QColor& Color) {
     return TColor(Color.red() | (Color.green() << 8) | (Color.blue() << 16));
 }
+
+} // namespace DesktopColors

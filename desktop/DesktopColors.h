@@ -7,12 +7,12 @@
 #include <QColor>
 #include <QPalette>
 
-// "No colour": a transparent background where a control allows it.
-inline constexpr TColor clNone = 0x1FFFFFFF;
-inline constexpr TColor clNavy = 0x800000;
-inline constexpr TColor clGreen = 0x008000;
-inline constexpr TColor clInfoBk = int32_t(0x80000018u);
-inline constexpr TColor clInfoText = int32_t(0x80000017u);
+// clNone ("no colour": a transparent background where a control allows it), clNavy, clGreen,
+// clInfoBk and clInfoText come from grid/GxTypes.h.
+
+// In a namespace of their own: the grid's drawing kit has functions of the same names with its own
+// system-colour table, and both libraries end up in one program.
+namespace DesktopColors {
 
 // The colour a value stands for; system colours come from Palette, clNone is transparent.
 QColor ColorToQColor(TColor Color, const QPalette& Palette);
@@ -24,3 +24,9 @@ TColor ColorToRGB(TColor Color);
 
 // A Qt colour as a blue-green-red value (alpha dropped).
 TColor QColorToColor(const QColor& Color);
+
+} // namespace DesktopColors
+
+using DesktopColors::ColorToQColor;
+using DesktopColors::ColorToRGB;
+using DesktopColors::QColorToColor;
