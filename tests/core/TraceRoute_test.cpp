@@ -82,6 +82,6 @@ TEST(TraceRoute, ARaisedCancelOrARefusedPieceEndsTheTrace) {
     EXPECT_EQ(Trace(params, &cancel), "Tracing route to 127.0.0.1 [127.0.0.1]\r\nover of maximum 32 hops:\r\n");
     // Output refuses the second piece (the window was closed): nothing more is written.
     const QString out = Trace(params, nullptr, 2);
-    EXPECT_TRUE(out.endsWith("  1:")) << out.toStdString();
+    EXPECT_TRUE(QRegularExpression("hops:\r\n  1: +\\d+ ms$").match(out).hasMatch()) << out.toStdString();
     EXPECT_FALSE(out.contains("Trace complete."));
 }

@@ -251,7 +251,7 @@ TGxGridView* TPing_tracert_form::CreateInterfaceList(std::unique_ptr<TDataGrid>&
     CreateInterfaceGridColumns(*Grid, SnmpPage);
     Grid->SetOptions(Grid->Options() | goGrid | goSelectFullRow);
     Grid->SetReadOnly(true);
-    const int widths[] = {24, 48, 220, 90, 90, 10, 80, 100, 90, 34, 20};
+    const int widths[] = {24, 48, 180, 80, 80, 10, 80, 96, 90, 34, 20};
     for (int col = 0; col < Grid->ColumnCount(); ++col)
         Grid->Columns().GetColumn(col)->SetWidth(widths[col]);
     Grid->Columns().GetColumn(9)->Header().SetCaption(QStringLiteral("#"));

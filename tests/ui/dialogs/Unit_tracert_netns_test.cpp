@@ -58,20 +58,21 @@ protected:
 
 TEST_F(TraceChain, ThreeHopsToTheTargetWithTheSecondHopsSecondProbe) {
     const QStringList lines = Driver("trace 198.18.43.2 32 0");
-    ASSERT_EQ(lines.size(), 7) << lines.join('\n').toStdString();
+    ASSERT_EQ(lines.size(), 8) << lines.join('\n').toStdString();
     EXPECT_EQ(lines[0], "Tracing route to 198.18.43.2 [198.18.43.2]");
     EXPECT_EQ(lines[1], "over of maximum 32 hops:");
-    EXPECT_TRUE(Matches(lines[2], "^  1:( {0,5}\\d{1,6} ms){3}  198\\.18\\.41\\.1$")) << lines[2].toStdString();
+    EXPECT_TRUE(Matches(lines[2], "^  1: ([ \\d]{6} ms){3}  198\\.18\\.41\\.1$")) << lines[2].toStdString();
     EXPECT_TRUE(Matches(lines[3], "^  2:     \\*    [ \\d]{6} ms    \\*      198\\.18\\.42\\.2$"))
         << lines[3].toStdString();
-    EXPECT_TRUE(Matches(lines[4], "^  3:( {0,5}\\d{1,6} ms){3}  198\\.18\\.43\\.2$")) << lines[4].toStdString();
+    EXPECT_TRUE(Matches(lines[4], "^  3: ([ \\d]{6} ms){3}  198\\.18\\.43\\.2$")) << lines[4].toStdString();
     EXPECT_EQ(lines[5], "Trace complete.");
-    EXPECT_EQ(lines[6], "button=on");
+    EXPECT_EQ(lines[6], "");
+    EXPECT_EQ(lines[7], "button=on");
 }
 
 TEST_F(TraceChain, NamesFromTheHostsFile) {
     const QStringList lines = Driver("trace trace-target 32 1");
-    ASSERT_EQ(lines.size(), 7) << lines.join('\n').toStdString();
+    ASSERT_EQ(lines.size(), 8) << lines.join('\n').toStdString();
     EXPECT_EQ(lines[0], "Tracing route to trace-target [198.18.43.2]");
     EXPECT_TRUE(lines[2].endsWith(" ms  hop-one[198.18.41.1]")) << lines[2].toStdString();
     EXPECT_TRUE(lines[3].endsWith("    *      [198.18.42.2]")) << lines[3].toStdString();
@@ -81,7 +82,7 @@ TEST_F(TraceChain, NamesFromTheHostsFile) {
 
 TEST_F(TraceChain, MaximumOneHop) {
     const QStringList lines = Driver("trace 198.18.43.2 1 0");
-    ASSERT_EQ(lines.size(), 5) << lines.join('\n').toStdString();
+    ASSERT_EQ(lines.size(), 6) << lines.join('\n').toStdString();
     EXPECT_EQ(lines[1], "over of maximum 1 hops:");
     EXPECT_TRUE(lines[2].startsWith("  1: ") && lines[2].endsWith("  198.18.41.1")) << lines[2].toStdString();
     EXPECT_EQ(lines[3], "Trace complete.");
@@ -89,9 +90,10 @@ TEST_F(TraceChain, MaximumOneHop) {
 
 TEST_F(TraceChain, BehindAnUnreachableRouteTheRouterRepeatsToTheLimit) {
     const QStringList lines = Driver("trace 198.18.50.1 4 0");
-    ASSERT_EQ(lines.size(), 8) << lines.join('\n').toStdString();
+    ASSERT_EQ(lines.size(), 9) << lines.join('\n').toStdString();
+    // The router's own limit on route errors (one per second, in bursts) may swallow a probe.
     for (int hop = 1; hop <= 4; ++hop)
-        EXPECT_TRUE(Matches(lines[hop + 1], "^  \\d:( {0,5}\\d{1,6} ms){3}  198\\.18\\.41\\.1$"))
+        EXPECT_TRUE(Matches(lines[hop + 1], "^  \\d: ((    \\*    )|([ \\d]{6} ms)){3}  198\\.18\\.41\\.1$"))
             << lines[hop + 1].toStdString();
     EXPECT_EQ(lines[6], "Trace complete.");
 }
@@ -110,16 +112,16 @@ TEST_F(TraceChain, PingLinesByAnswer) {
     EXPECT_GE(replies.size(), 4);
     EXPECT_LE(replies.size(), 6);
     for (const QString& line : replies)
-        EXPECT_TRUE(Matches(line, "^\\S+ \\d\\d:\\d\\d:\\d\\d Reply from 127\\.0\\.0\\.1 bytes=32 time=\\d+ ms$"))
+        EXPECT_TRUE(Matches(line, "^.+ \\d\\d:\\d\\d:\\d\\d Reply from 127\\.0\\.0\\.1 bytes=32 time=\\d+ ms$"))
             << line.toStdString();
     const QStringList unreachable = Driver("ping 198.18.50.1 3");
     EXPECT_GE(unreachable.size(), 2);
     for (const QString& line : unreachable)
-        EXPECT_TRUE(Matches(line, "^\\S+ \\d\\d:\\d\\d:\\d\\d Destination host unreachable\\.$")) << line.toStdString();
+        EXPECT_TRUE(Matches(line, "^.+ \\d\\d:\\d\\d:\\d\\d Destination host unreachable\\.$")) << line.toStdString();
     const QStringList silent = Driver("ping 198.18.51.1 3");
     EXPECT_GE(silent.size(), 2);
     for (const QString& line : silent)
-        EXPECT_TRUE(Matches(line, "^\\S+ \\d\\d:\\d\\d:\\d\\d Requested Timed out\\.$")) << line.toStdString();
+        EXPECT_TRUE(Matches(line, "^.+ \\d\\d:\\d\\d:\\d\\d Requested Timed out\\.$")) << line.toStdString();
     const QStringList unresolved = Driver("ping no-such-host.invalid 3");
     EXPECT_GE(unresolved.size(), 2);
     for (const QString& line : unresolved)
