@@ -9,6 +9,7 @@
 #include "net/snmpsend.h"
 
 #include <charconv>
+#include <chrono>
 #include <vector>
 
 namespace {
@@ -193,40 +194,65 @@ int TGet_interfacesThread::Execute(TToolJob& Job) {
             FProgress(0, 0);
         }))
         return 0;
+    // Steps are gathered for a short while: each synchronous call may wait for a paint of the list,
+    // and a call per row would make the walk wait more than it talks.
+    using Clock = std::chrono::steady_clock;
+    const auto batch = std::chrono::milliseconds(StepBatchMs);
+    auto lastStep = Clock::now();
+    auto due = [&] { return Clock::now() - lastStep >= batch; };
+
     struct TFound {
         quint64 Handle;
         qint64 Index;
     };
     std::vector<TFound> found;
+    std::vector<qint64> unlisted;
+    auto listFound = [&] {
+        lastStep = Clock::now();
+        const bool ran = Job.Gui([&] {
+            for (qint64 index : unlisted) {
+                const int row = FGrid.AddRow();
+                FGrid.Cell(ColIndex, row).SetAsString(QString::number(index));
+                found.push_back({FGrid.RowHandle(row), index});
+            }
+        });
+        unlisted.clear();
+        return ran;
+    };
     qint64 last = 0;
-    while (static_cast<int>(found.size()) < MaxInterfaces && !Job.Cancelled()) {
+    while (static_cast<int>(found.size() + unlisted.size()) < MaxInterfaces && !Job.Cancelled()) {
         std::string oid, value;
         qint64 index = 0;
         if (!SnmpGetNext(FAgent, IfIndexOid + std::to_string(last), oid, value, Job.Cancel()) ||
             !NextInterfaceIndex(oid, value, last, index))
             break;
-        quint64 handle = 0;
-        if (!Job.Gui([&] {
-                const int row = FGrid.AddRow();
-                FGrid.Cell(ColIndex, row).SetAsString(QString::number(index));
-                handle = FGrid.RowHandle(row);
-            }))
-            return 0;
-        found.push_back({handle, index});
+        unlisted.push_back(index);
         last = index;
+        if (due() && !listFound())
+            return 0;
     }
+    if (!listFound())
+        return 0;
     const int count = static_cast<int>(found.size());
     if (!Job.Gui([&] { FProgress(count, 0); }))
         return 0;
+
+    std::vector<std::pair<quint64, TInterfaceRow>> unwritten;
     for (int r = 0; r < count && !Job.Cancelled(); ++r) {
-        const TInterfaceRow data = ReadRow(Job, found[r].Index);
+        unwritten.push_back({found[r].Handle, ReadRow(Job, found[r].Index)});
+        if (r + 1 < count && !due())
+            continue;
+        lastStep = Clock::now();
         if (!Job.Gui([&] {
-                const int row = FGrid.RowByHandle(found[r].Handle);
-                if (row >= 0)
-                    WriteInterfaceRow(FGrid, row, data);
+                for (const auto& [handle, data] : unwritten) {
+                    const int row = FGrid.RowByHandle(handle);
+                    if (row >= 0)
+                        WriteInterfaceRow(FGrid, row, data);
+                }
                 FProgress(count, r + 1);
             }))
             break;
+        unwritten.clear();
     }
     return count;
 }

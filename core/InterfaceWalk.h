@@ -90,12 +90,15 @@ public:
     // Progress gets (interfaces found, interfaces filled in) on the GUI thread.
     TGet_interfacesThread(TSnmpAgent Agent, TDataGrid& Grid, std::function<void(int, int)> Progress);
 
-    // The walk; every grid and progress step is a synchronous call of Job. Returns the number of
-    // interfaces found (0 also when the job was cancelled first).
+    // The walk; every grid and progress step is a synchronous call of Job (rows found or read within
+    // StepBatchMs go in one call). Returns the number of interfaces found (0 also when the job was
+    // cancelled first).
     int Execute(TToolJob& Job);
 
     // Upper bound of the interfaces one walk takes.
     static constexpr int MaxInterfaces = 100000;
+    // Rows found or read within this time reach the grid in one step.
+    static constexpr int StepBatchMs = 50;
 
 private:
     std::string Get(TToolJob& Job, const char* Column, qint64 Index) const;

@@ -319,6 +319,18 @@ TEST_F(ToolsWindow, PingToggleAndFiveSecondsOfLoopback) {
     }
 }
 
+TEST_F(ToolsWindow, EachPingTakesItsTargetWhenTheTickStartsIt) {
+    if (!IcmpPossible())
+        GTEST_SKIP() << "no ICMP echo possible here";
+    Form.Edit3->setText("127.0.0.1");
+    Form.Timer1Timer();
+    Form.Edit3->setText(""); // changed while the echo is under way
+    EXPECT_TRUE(Form.WaitForTools(5000));
+    EXPECT_TRUE(Form.Memo1->toPlainText().endsWith(" Reply from 127.0.0.1 bytes=32 time=0 ms") ||
+                Form.Memo1->toPlainText().contains(" Reply from 127.0.0.1 bytes=32 time="))
+        << Form.Memo1->toPlainText().toStdString();
+}
+
 TEST_F(ToolsWindow, ClosingStopsPingingAndIsAlwaysAllowed) {
     Form.Button3Click();
     Form.show();
