@@ -107,8 +107,8 @@ TAnchor SumOfRoundTrips(const TSnmpAgent& Agent) {
         last = index;
     }
     for (qint64 index : indexes)
-        for (const char* column : {IfNameOid, IfDescrOid, IfAliasOid, IfInOctetsOid, IfOutOctetsOid, IfOperStatusOid,
-                                   IfSpeedOid, IfAdminStatusOid})
+        for (const char* column : {IfNameOid, IfDescrOid, IfAliasOid, IfInOctetsOid, IfOutOctetsOid,
+                                   IfOperStatusOid, IfSpeedOid, IfAdminStatusOid})
             timedGet(column, index);
     anchor.Rows = static_cast<int>(indexes.size());
     return anchor;
@@ -153,7 +153,8 @@ int main(int argc, char** argv) {
             {
                 TToolWorkers workers;
                 const auto start = Clock::now();
-                workers.Start([&](TToolJob& Job) { TGet_interfacesThread(agent, bare, [](int, int) {}).Execute(Job); });
+                workers.Start(
+                    [&](TToolJob& Job) { TGet_interfacesThread(agent, bare, [](int, int) {}).Execute(Job); });
                 workers.WaitIdle(600000);
                 bareMs = MsSince(start);
             }
@@ -194,18 +195,23 @@ int main(int argc, char** argv) {
             const double walkMs = MsSince(start);
             tick.stop();
 
-            std::printf("interface walk, %d interfaces of snmpsim on loopback (SNMPv1, %d requests: GETNEXT per "
-                        "interface + 8 GETs per row)\n",
-                        anchor.Rows, anchor.Requests);
+            std::printf(
+                "interface walk, %d interfaces of snmpsim on loopback (SNMPv1, %d requests: GETNEXT per "
+                "interface + 8 GETs per row)\n",
+                anchor.Rows, anchor.Requests);
             std::printf("  tools window walk (worker thread, grid steps batched per 50 ms, view shown "
                         "offscreen): %.1f ms, %d rows\n",
                         walkMs, form.DataGrid2->RowCount());
-            std::printf("  the same walk into a grid no view shows (main thread serving the steps): %.1f ms\n", bareMs);
-            std::printf("  anchor, the same requests back to back on one thread: sum of round trips %.1f ms\n",
-                        anchor.SumMs);
+            std::printf(
+                "  the same walk into a grid no view shows (main thread serving the steps): %.1f ms\n",
+                bareMs);
+            std::printf(
+                "  anchor, the same requests back to back on one thread: sum of round trips %.1f ms\n",
+                anchor.SumMs);
             std::printf("  ratio walk / sum: %.3f (target at most 1.2)\n", walkMs / anchor.SumMs);
-            std::printf("  10 ms GUI timer during the walk: %d ticks, worst lateness %.1f ms (target under 50 ms)\n",
-                        ticks, worstLateMs);
+            std::printf(
+                "  10 ms GUI timer during the walk: %d ticks, worst lateness %.1f ms (target under 50 ms)\n",
+                ticks, worstLateMs);
         }
     }
     std::filesystem::remove_all(folder);

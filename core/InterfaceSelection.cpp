@@ -43,8 +43,9 @@ void SaveInterfaceSelection(TSQLiteDatabase& Database, const QString& HostId,
             if (listed.Selected && kept.count(TextToInt64(listed.Index)))
                 continue;
             Batch.ExecuteStatement(
-                QStringLiteral("insert into m_port (ID_h,Nomer_p,Name_p,Enabled_p,alarm_traf_in,alarm_traf_out,"
-                               "in_value_pers,out_value_per, speed) values (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                QStringLiteral(
+                    "insert into m_port (ID_h,Nomer_p,Name_p,Enabled_p,alarm_traf_in,alarm_traf_out,"
+                    "in_value_pers,out_value_per, speed) values (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                 {HostId, listed.Index, listed.Name, BoolText(listed.Selected), QStringLiteral("0"),
                  QStringLiteral("0"), QStringLiteral("70"), QStringLiteral("70"),
                  StoredInterfaceSpeed(listed.Speed)});

@@ -168,8 +168,8 @@ TGet_interfacesThread::TGet_interfacesThread(TSnmpAgent Agent, TDataGrid& Grid,
 
 std::string TGet_interfacesThread::Get(TToolJob& Job, const char* Column, qint64 Index) const {
     std::string value;
-    SnmpQuery(FAgent.Host, FAgent.Community, Column + std::to_string(Index), PDUGetRequest, value, FAgent.Port,
-              FAgent.TimeoutMs, Job.Cancel());
+    SnmpQuery(FAgent.Host, FAgent.Community, Column + std::to_string(Index), PDUGetRequest, value,
+              FAgent.Port, FAgent.TimeoutMs, Job.Cancel());
     return value;
 }
 
@@ -199,7 +199,9 @@ int TGet_interfacesThread::Execute(TToolJob& Job) {
     using Clock = std::chrono::steady_clock;
     const auto batch = std::chrono::milliseconds(StepBatchMs);
     auto lastStep = Clock::now();
-    auto due = [&] { return Clock::now() - lastStep >= batch; };
+    auto due = [&] {
+        return Clock::now() - lastStep >= batch;
+    };
 
     struct TFound {
         quint64 Handle;

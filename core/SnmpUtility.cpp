@@ -6,8 +6,8 @@
 #include "net/SnmpQuery.h"
 #include "net/snmpsend.h"
 
-TSNMP_util_Thread::TSNMP_util_Thread(TSnmpAgent Agent, std::string Oid, int PduType, std::function<void()> Clear,
-                                     std::function<void(const QString&)> AddLine)
+TSNMP_util_Thread::TSNMP_util_Thread(TSnmpAgent Agent, std::string Oid, int PduType,
+                                     std::function<void()> Clear, std::function<void(const QString&)> AddLine)
     : FAgent(std::move(Agent)), FOid(std::move(Oid)), FPduType(PduType), FClear(std::move(Clear)),
       FAddLine(std::move(AddLine)) {}
 
@@ -15,19 +15,21 @@ void TSNMP_util_Thread::Execute(TToolJob& Job) {
     if (!Job.Gui(FClear))
         return;
     std::string value;
-    SnmpQuery(FAgent.Host, FAgent.Community, FOid, FPduType, value, FAgent.Port, FAgent.TimeoutMs, Job.Cancel());
+    SnmpQuery(FAgent.Host, FAgent.Community, FOid, FPduType, value, FAgent.Port, FAgent.TimeoutMs,
+              Job.Cancel());
     const QString line = QString::fromStdString(value);
     Job.Gui([&] { FAddLine(line); });
 }
 
 bool SetInterfaceAdminStatus(const TSnmpAgent& Agent, const QString& Index, bool Up,
                              std::shared_ptr<TNetCancel> Cancel) {
-    return SnmpSetValue(IfAdminStatusOid + Index.toStdString(), Agent.Community, Agent.Host, 2, Up ? "1" : "2",
-                        Agent.Port, Agent.TimeoutMs, std::move(Cancel));
+    return SnmpSetValue(IfAdminStatusOid + Index.toStdString(), Agent.Community, Agent.Host, 2,
+                        Up ? "1" : "2", Agent.Port, Agent.TimeoutMs, std::move(Cancel));
 }
 
 QString PortSwitchMessage(bool Enable, bool Accepted) {
     if (Enable)
         return LangText(Accepted ? 400 : 401);
-    return Accepted ? QStringLiteral("Port has been down successfully.") : QStringLiteral("Port has NOT been disabled.");
+    return Accepted ? QStringLiteral("Port has been down successfully.")
+                    : QStringLiteral("Port has NOT been disabled.");
 }

@@ -9,8 +9,9 @@
 
 QString ToolPingReplyText(const TIcmpEchoResult& Result) {
     if (Result.Answered && Result.Error == IE_NoError)
-        return QStringLiteral("Reply from ") + QString::fromStdString(Result.From) + QStringLiteral(" bytes=32 time=") +
-               QString::number(Result.RoundTripMs) + QStringLiteral(" ms");
+        return QStringLiteral("Reply from ") + QString::fromStdString(Result.From) +
+               QStringLiteral(" bytes=32 time=") + QString::number(Result.RoundTripMs) +
+               QStringLiteral(" ms");
     if (Result.Answered && (Result.Error == IE_UnreachRoute || Result.Error == IE_UnreachAddr))
         return QStringLiteral("Destination host unreachable.");
     return QString::fromLatin1(PingTimedOutText);

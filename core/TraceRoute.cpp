@@ -16,7 +16,8 @@ QString SystemText(int Code) {
 
 int ElapsedMs(std::chrono::steady_clock::time_point Since) {
     return static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Since).count());
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Since)
+            .count());
 }
 
 } // namespace
@@ -54,7 +55,9 @@ bool TTraceThread::Emit(const QString& Text) {
 }
 
 void TTraceThread::Execute(const TNetCancel* Cancel) {
-    auto cancelled = [&] { return FStopped || (Cancel && Cancel->Raised()); };
+    auto cancelled = [&] {
+        return FStopped || (Cancel && Cancel->Raised());
+    };
     QString address;
     if (!ResolveHostToIp(FParams.Target, address)) {
         Emit(SystemText(WSAHOST_NOT_FOUND));

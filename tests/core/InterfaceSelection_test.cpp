@@ -64,9 +64,10 @@ TEST_F(InterfaceSelectionTest, FirstSaveStoresEveryListedInterface) {
                            {{"1", "eth0 - Intel Ethernet - uplink", true, "1000"},
                             {"2", "eth1 - backup", false, "0"},
                             {"10001", "He said \"hi\", IP", true, ""}});
-    EXPECT_EQ(Ports("7"), (Rows{{"1", "7", "1", "eth0 - Intel Ethernet - uplink", "-1", "0", "0", "70", "70", "1000"},
-                                {"2", "7", "2", "eth1 - backup", "0", "0", "0", "70", "70", "100"},
-                                {"3", "7", "10001", "He said \"hi\", IP", "-1", "0", "0", "70", "70", "100"}}));
+    EXPECT_EQ(Ports("7"),
+              (Rows{{"1", "7", "1", "eth0 - Intel Ethernet - uplink", "-1", "0", "0", "70", "70", "1000"},
+                    {"2", "7", "2", "eth1 - backup", "0", "0", "0", "70", "70", "100"},
+                    {"3", "7", "10001", "He said \"hi\", IP", "-1", "0", "0", "70", "70", "100"}}));
     EXPECT_EQ(Select("select in_notiffication, out_notiffication from m_port where id=1"), (Rows{{"", ""}}));
 }
 
@@ -138,8 +139,8 @@ TEST_F(InterfaceSelectionTest, InsideTheLongTransactionAFailureUndoesOnlyTheSave
     Db.StartTransaction();
     Db.ExecuteStatement("insert into program_log (Date_time, Status) values ('1', 'before')");
     Stored(11, 7, 1, "eth0", "-1");
-    Db.ExecuteStatement(
-        "create trigger fail_all before insert on m_port when new.Name_p = 'bad' begin select raise(abort, 'x'); end");
+    Db.ExecuteStatement("create trigger fail_all before insert on m_port when new.Name_p = 'bad' begin "
+                        "select raise(abort, 'x'); end");
     EXPECT_THROW(SaveInterfaceSelection(Db, "7", {{"2", "bad", true, "1"}}), ESQLiteException);
     EXPECT_TRUE(Db.InTransaction());
     SaveInterfaceSelection(Db, "7", {{"1", "eth0", true, "1"}, {"3", "ok", true, "1"}});
@@ -151,14 +152,15 @@ TEST_F(InterfaceSelectionTest, InsideTheLongTransactionAFailureUndoesOnlyTheSave
 // A sampler writing through the same connection meanwhile: its rows are neither undone by a failed
 // save nor split into it.
 TEST_F(InterfaceSelectionTest, InterleavedWritesOfAnotherThreadSurviveAFailedSave) {
-    Db.ExecuteStatement(
-        "create trigger fail_eth9 before insert on m_port when new.Name_p = 'eth9' begin select raise(abort, 'x'); end");
+    Db.ExecuteStatement("create trigger fail_eth9 before insert on m_port when new.Name_p = 'eth9' begin "
+                        "select raise(abort, 'x'); end");
     Db.StartTransaction();
     std::atomic<bool> stop{false};
     std::atomic<int> written{0};
     std::thread sampler([&] {
         while (!stop.load() && written.load() < 20000) {
-            Db.ExecuteStatement("insert into traf_p (ID_p, T_in, T_out, date_time) values ('1', '2', '3', '4')");
+            Db.ExecuteStatement(
+                "insert into traf_p (ID_p, T_in, T_out, date_time) values ('1', '2', '3', '4')");
             ++written;
         }
     });

@@ -29,7 +29,9 @@ TWalkResult Walk(TDataGrid& Grid, const std::string& Port, int TimeoutMs = 5000)
     TToolWorkers workers;
     workers.Start([&](TToolJob& Job) {
         TGet_interfacesThread walk({"127.0.0.1", "vorpal", Port, TimeoutMs}, Grid,
-                                   [&](int Found, int Filled) { result.Progress.push_back({Found, Filled}); });
+                                   [&](int Found, int Filled) {
+                                       result.Progress.push_back({Found, Filled});
+                                   });
         result.Found = walk.Execute(Job);
     });
     EXPECT_TRUE(workers.WaitIdle(60000));
@@ -120,8 +122,7 @@ TEST_F(WalkPeer, ACancelledWalkStopsAndWritesNoMore) {
     TToolWorkers workers;
     std::atomic<int> rowsSeen{0};
     workers.Start([&](TToolJob& Job) {
-        TGet_interfacesThread walk({"127.0.0.1", "vorpal", agent.PortText(), 5000}, Grid,
-                                   [&](int, int) {});
+        TGet_interfacesThread walk({"127.0.0.1", "vorpal", agent.PortText(), 5000}, Grid, [&](int, int) {});
         walk.Execute(Job);
     });
     WaitServingSynchronize([&] { return Grid.RowCount() >= 20; }, 20000);
@@ -144,8 +145,9 @@ TEST(SnmpUtilityPeer, OneLinePerTestEmptyOnFailure) {
         QStringList memo{"old line"};
         TToolWorkers workers;
         workers.Start([&](TToolJob& Job) {
-            TSNMP_util_Thread test({"127.0.0.1", Community, agent.PortText(), 1000}, Oid, 160, [&] { memo.clear(); },
-                                   [&](const QString& Line) { memo << Line; });
+            TSNMP_util_Thread test(
+                {"127.0.0.1", Community, agent.PortText(), 1000}, Oid, 160, [&] { memo.clear(); },
+                [&](const QString& Line) { memo << Line; });
             test.Execute(Job);
         });
         EXPECT_TRUE(workers.WaitIdle(10000));

@@ -94,9 +94,11 @@ TEST(InterfaceGrid, BothLayouts) {
     TDataGrid selection, snmp;
     CreateInterfaceGridColumns(selection, false);
     CreateInterfaceGridColumns(snmp, true);
-    const QStringList selectionNames = {"e1", "p1", "i_n1", "t_i1", "t_o1", "GxTextColumn1", "s1", "sp1", "AdminStatus", "nomer1"};
-    const QStringList snmpNames = {"GxCheckBoxColumn1", "p2", "i_n2", "t_i2", "t_o2", "GxTextColumn2", "s2",
-                                   "sp2", "Admin_status", "nomer2", "GxImageColumn1"};
+    const QStringList selectionNames = {"e1", "p1",  "i_n1",        "t_i1",  "t_o1", "GxTextColumn1",
+                                        "s1", "sp1", "AdminStatus", "nomer1"};
+    const QStringList snmpNames = {"GxCheckBoxColumn1", "p2", "i_n2", "t_i2",         "t_o2",
+                                   "GxTextColumn2",     "s2", "sp2",  "Admin_status", "nomer2",
+                                   "GxImageColumn1"};
     ASSERT_EQ(selection.ColumnCount(), selectionNames.size());
     ASSERT_EQ(snmp.ColumnCount(), snmpNames.size());
     for (int i = 0; i < selectionNames.size(); ++i) {

@@ -25,7 +25,8 @@ TIcmpEchoResult Answer(TICMPError Error, const char* From = "198.18.41.1", int M
 } // namespace
 
 TEST(ToolPing, ReplyTextByAnswer) {
-    EXPECT_EQ(ToolPingReplyText(Answer(IE_NoError, "198.18.43.2", 3)), "Reply from 198.18.43.2 bytes=32 time=3 ms");
+    EXPECT_EQ(ToolPingReplyText(Answer(IE_NoError, "198.18.43.2", 3)),
+              "Reply from 198.18.43.2 bytes=32 time=3 ms");
     EXPECT_EQ(ToolPingReplyText(Answer(IE_UnreachRoute)), "Destination host unreachable.");
     EXPECT_EQ(ToolPingReplyText(Answer(IE_UnreachAddr)), "Destination host unreachable.");
     for (TICMPError other : {IE_Other, IE_TTLExceed, IE_UnreachOther, IE_UnreachAdmin, IE_UnreachPort})
@@ -40,7 +41,8 @@ TEST(ToolPing, ReplyTextByAnswer) {
 
 TEST(ToolPing, DatedLine) {
     const double when = QDateTimeToDateTime(QDateTime(QDate(2024, 3, 9), QTime(7, 5, 4)));
-    EXPECT_EQ(DatedPingLine(when, "Requested Timed out."), DateTimeToDisplayText(when) + " Requested Timed out.");
+    EXPECT_EQ(DatedPingLine(when, "Requested Timed out."),
+              DateTimeToDisplayText(when) + " Requested Timed out.");
     EXPECT_TRUE(DateTimeToDisplayText(when).endsWith("2024 07:05:04"));
 }
 

@@ -113,7 +113,8 @@ TEST(ToolWorkers, DestructionCancelsAndWaitsServingSteps) {
             workers.Start([&](TToolJob& Job) {
                 std::string value;
                 Job.Gui([] {});
-                SnmpQuery("127.0.0.1", "vorpal", "1.3.6.1.2.1.1.1.0", 160, value, agent.Port, 20000, Job.Cancel());
+                SnmpQuery("127.0.0.1", "vorpal", "1.3.6.1.2.1.1.1.0", 160, value, agent.Port, 20000,
+                          Job.Cancel());
                 ++ended;
             });
         EXPECT_EQ(workers.Running() > 0, true);

@@ -60,7 +60,8 @@ TEST(TraceRoute, LoopbackIsReachedAtTheFirstHop) {
     ASSERT_EQ(lines.size(), 5) << lines.join('|').toStdString();
     EXPECT_EQ(lines[0], "Tracing route to 127.0.0.1 [127.0.0.1]");
     EXPECT_EQ(lines[1], "over of maximum 32 hops:");
-    EXPECT_TRUE(QRegularExpression("^  1:( +\\d+ ms){3}  localhost\\[127\\.0\\.0\\.1\\]$").match(lines[2]).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("^  1:( +\\d+ ms){3}  localhost\\[127\\.0\\.0\\.1\\]$").match(lines[2]).hasMatch())
         << lines[2].toStdString();
     EXPECT_EQ(lines[3], "Trace complete.");
     EXPECT_EQ(lines[4], "");
@@ -79,7 +80,8 @@ TEST(TraceRoute, ARaisedCancelOrARefusedPieceEndsTheTrace) {
     params.Target = "127.0.0.1";
     TNetCancel cancel;
     cancel.Raise();
-    EXPECT_EQ(Trace(params, &cancel), "Tracing route to 127.0.0.1 [127.0.0.1]\r\nover of maximum 32 hops:\r\n");
+    EXPECT_EQ(Trace(params, &cancel),
+              "Tracing route to 127.0.0.1 [127.0.0.1]\r\nover of maximum 32 hops:\r\n");
     // Output refuses the second piece (the window was closed): nothing more is written.
     const QString out = Trace(params, nullptr, 2);
     EXPECT_TRUE(QRegularExpression("hops:\r\n  1: +\\d+ ms$").match(out).hasMatch()) << out.toStdString();

@@ -121,8 +121,9 @@ void TPing_tracert_form::LoadDatabase() {
     context.Progress = Progress_Form;
     LoadDatabaseAtStart(MonitorDatabase, context);
     if (!IcmpEchoAvailable()) {
-        AddProgramLog(QStringLiteral("ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets "
-                                     "can be opened, so every echo check fails."));
+        AddProgramLog(
+            QStringLiteral("ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets "
+                           "can be opened, so every echo check fails."));
     }
 }
 
@@ -141,8 +142,8 @@ void TPing_tracert_form::FormSnmpQuery(const QString& Host, const QString& Commu
                                        int PDUType, QString& Result, const QString& Port,
                                        std::shared_ptr<TNetCancel> Cancel) {
     std::string value;
-    SnmpQuery(Host.toStdString(), Community.toStdString(), OID.toStdString(), PDUType, value, Port.toStdString(),
-              5000, std::move(Cancel));
+    SnmpQuery(Host.toStdString(), Community.toStdString(), OID.toStdString(), PDUType, value,
+              Port.toStdString(), 5000, std::move(Cancel));
     Result = QString::fromStdString(value);
 }
 
@@ -164,8 +165,8 @@ void TPing_tracert_form::CreatePages() {
     TabSheet7 = MakePage("TabSheet7");
     TabSheet8 = MakePage("TabSheet8");
     TabSheet9 = MakePage("TabSheet9");
-    for (QWidget* page : {TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet5, TabSheet6, TabSheet7, TabSheet8,
-                          TabSheet9})
+    for (QWidget* page :
+         {TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet5, TabSheet6, TabSheet7, TabSheet8, TabSheet9})
         PageControl1->addWidget(page);
     for (QLineEdit* field : {edAddr, Edit3, Host_snmp_Edit, com_snmp_Edit, Host_snmp_Edit2, com_snmp_Edit2})
         field->installEventFilter(this);
@@ -374,7 +375,8 @@ QWidget* TPing_tracert_form::CreateSnmpPage() {
     Bind(BitBtn1, "BitBtn1", this, [this] { BitBtn1Click(); });
     Bind(Button5, "Button5", this, [this] { Button5Click(); });
     Bind(BitBtn2, "BitBtn2", this, [this] { BitBtn2Click(); });
-    connect(Enableport1, &QAction::triggered, this, [this] { Guarded("Enableport1", [this] { Enableport1Click(); }); });
+    connect(Enableport1, &QAction::triggered, this,
+            [this] { Guarded("Enableport1", [this] { Enableport1Click(); }); });
     connect(Disableport1, &QAction::triggered, this,
             [this] { Guarded("Disableport1", [this] { Disableport1Click(); }); });
     return page;
@@ -588,8 +590,9 @@ void TPing_tracert_form::Button7Click() {
     const std::string oid = SnmpUtilOid.toStdString();
     const int pdu = SnmpUtilPduType;
     FWorkers.Start([this, agent, oid, pdu](TToolJob& Job) {
-        TSNMP_util_Thread test(agent, oid, pdu, [this] { Memo5->clear(); },
-                               [this](const QString& Line) { Memo5->appendPlainText(Line); });
+        TSNMP_util_Thread test(
+            agent, oid, pdu, [this] { Memo5->clear(); },
+            [this](const QString& Line) { Memo5->appendPlainText(Line); });
         test.Execute(Job);
         Job.Gui([this] { Button7->setEnabled(true); });
     });
@@ -713,7 +716,8 @@ void TPing_tracert_form::BitBtn4Click() {
                 hosts->Cell(u"Comunity", hostRow).SetAsString(com_snmp_Edit2->text());
             hosts->Cell(u"Port_check", hostRow).SetAsBoolean(true);
         } catch (const ESQLiteException& error) {
-            AddProgramLog(Database(), QStringLiteral("The interface selection was not saved: ") + error.Message());
+            AddProgramLog(Database(),
+                          QStringLiteral("The interface selection was not saved: ") + error.Message());
         }
     }
     emit Portmonitoring2Requested();
@@ -756,7 +760,8 @@ bool TPing_tracert_form::eventFilter(QObject* Watched, QEvent* Event) {
         for (TGxGridView* view : {DataGrid1View, DataGrid2View})
             if (view && Watched == view->viewport()) {
                 bool handled = false;
-                Guarded("interface list", [&] { handled = InterfaceListClick(view, static_cast<QMouseEvent*>(Event)); });
+                Guarded("interface list",
+                        [&] { handled = InterfaceListClick(view, static_cast<QMouseEvent*>(Event)); });
                 return handled;
             }
     }
@@ -767,7 +772,8 @@ bool TPing_tracert_form::InterfaceListClick(TGxGridView* View, QMouseEvent* Even
     TDataGrid& grid = View->Grid();
     const QPoint at = Event->position().toPoint();
     const QRect body = View->BodyRect();
-    for (int row = std::max(0, grid.FirstRow()); row < grid.RowCount() && View->RowTop(row) < body.bottom(); ++row) {
+    for (int row = std::max(0, grid.FirstRow()); row < grid.RowCount() && View->RowTop(row) < body.bottom();
+         ++row) {
         for (int col = 0; col < grid.ColumnCount(); ++col) {
             if (!grid.Columns().GetColumn(col)->Visible() || !View->CellRect(col, row).contains(at))
                 continue;

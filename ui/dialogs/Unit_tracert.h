@@ -128,9 +128,9 @@ public:
     TGxGridView* DataGrid2View = nullptr;
     QPushButton* BitBtn3 = nullptr;
     QPushButton* BitBtn4 = nullptr;
-    QPushButton* BitBtn7 = nullptr; // invisible
-    QPushButton* BitBtn8 = nullptr; // "Deselect all"
-    QPushButton* BitBtn9 = nullptr; // "Select all"
+    QPushButton* BitBtn7 = nullptr;  // invisible
+    QPushButton* BitBtn8 = nullptr;  // "Deselect all"
+    QPushButton* BitBtn9 = nullptr;  // "Select all"
     QPushButton* BitBtn10 = nullptr; // "Invert"
     QProgressBar* ProgressBar2 = nullptr;
 

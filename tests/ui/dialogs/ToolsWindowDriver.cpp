@@ -7,9 +7,9 @@
 //                                                           "ended_ms=" until its worker ended
 //   tools_window_driver port HOST PORT COMMUNITY INDEX enable|disable   "message=" of the box
 #include "core/LangTexts.h"
+#include "grid/GxGrid.h"
 #include "platform/MessageBox.h"
 #include "ui/dialogs/Unit_tracert.h"
-#include "grid/GxGrid.h"
 
 #include <QApplication>
 #include <QCheckBox>

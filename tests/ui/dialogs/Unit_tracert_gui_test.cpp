@@ -129,11 +129,13 @@ protected:
 
 TEST_F(ToolsWindow, ControlsUnderTheirNamesWithTheirDefaults) {
     const char* const names[] = {
-        "PageControl1", "edAddr", "sedCount", "btnStart", "CheckBox1", "memShowTracert", "Edit1", "Edit2",
-        "Button1", "Button2", "Edit3", "Button3", "Memo1", "Host_snmp_Edit2", "com_snmp_Edit2", "DataGrid2",
-        "BitBtn3", "BitBtn4", "BitBtn7", "BitBtn8", "BitBtn9", "BitBtn10", "ProgressBar2", "Host_snmp_Edit",
-        "com_snmp_Edit", "Mib_snmp_Edit", "Button7", "BitBtn1", "Button5", "BitBtn2", "Memo5", "DataGrid1",
-        "ProgressBar1", "PopupMenu1", "GroupBox1", "GroupBox2", "GroupBox3", "GroupBox4", "GroupBox5"};
+        "PageControl1",  "edAddr",          "sedCount",       "btnStart",   "CheckBox1",    "memShowTracert",
+        "Edit1",         "Edit2",           "Button1",        "Button2",    "Edit3",        "Button3",
+        "Memo1",         "Host_snmp_Edit2", "com_snmp_Edit2", "DataGrid2",  "BitBtn3",      "BitBtn4",
+        "BitBtn7",       "BitBtn8",         "BitBtn9",        "BitBtn10",   "ProgressBar2", "Host_snmp_Edit",
+        "com_snmp_Edit", "Mib_snmp_Edit",   "Button7",        "BitBtn1",    "Button5",      "BitBtn2",
+        "Memo5",         "DataGrid1",       "ProgressBar1",   "PopupMenu1", "GroupBox1",    "GroupBox2",
+        "GroupBox3",     "GroupBox4",       "GroupBox5"};
     for (const char* name : names)
         EXPECT_NE(Form.findChild<QObject*>(QLatin1String(name)), nullptr) << name;
     for (int page = 1; page <= 9; ++page)
@@ -148,8 +150,8 @@ TEST_F(ToolsWindow, ControlsUnderTheirNamesWithTheirDefaults) {
     QStringList items;
     for (int i = 0; i < Form.Mib_snmp_Edit->count(); ++i)
         items << Form.Mib_snmp_Edit->itemText(i);
-    EXPECT_EQ(items, (QStringList{"1.3.6.1.2.1.1.3.0", "1.3.6.1.2.1.1.1.0", "1.3.6.1.4.1.9.1.1", "1.3.6.1.2.1.2.1.0",
-                                  "1.3.6.1.2.1.2.2.1.2.1"}));
+    EXPECT_EQ(items, (QStringList{"1.3.6.1.2.1.1.3.0", "1.3.6.1.2.1.1.1.0", "1.3.6.1.4.1.9.1.1",
+                                  "1.3.6.1.2.1.2.1.0", "1.3.6.1.2.1.2.2.1.2.1"}));
     EXPECT_EQ(Form.Mib_snmp_Edit->currentText(), "1.3.6.1.2.1.1.3.0");
     EXPECT_TRUE(Form.Mib_snmp_Edit->isEditable());
     EXPECT_EQ(Form.Timer1.interval(), 1000);
@@ -165,13 +167,24 @@ TEST_F(ToolsWindow, ControlsUnderTheirNamesWithTheirDefaults) {
 TEST_F(ToolsWindow, EnglishCaptions) {
     EXPECT_EQ(Form.windowTitle(), "TraceRoute");
     const std::pair<QWidget*, const char*> captions[] = {
-        {Form.GroupBox1, "Traceroute the host"}, {Form.btnStart, "Traceroute"},
-        {Form.CheckBox1, "Get host name from IP"}, {Form.Button1, "Get host name from IP"},
-        {Form.Button2, "Get IP from host name"}, {Form.GroupBox2, "Host name from IP address / IP address from host name"},
-        {Form.GroupBox3, "Ping the host"}, {Form.Button3, "Ping"}, {Form.GroupBox4, "Traffic monitoring"},
-        {Form.BitBtn3, "Get interfaces"}, {Form.BitBtn4, "OK"}, {Form.BitBtn8, "Deselect all"},
-        {Form.BitBtn9, "Select all"}, {Form.BitBtn10, "Invert"}, {Form.GroupBox5, "SNMP"},
-        {Form.Button7, "Test"}, {Form.BitBtn1, "Get interfaces"}, {Form.Button5, "Button4"}};
+        {Form.GroupBox1, "Traceroute the host"},
+        {Form.btnStart, "Traceroute"},
+        {Form.CheckBox1, "Get host name from IP"},
+        {Form.Button1, "Get host name from IP"},
+        {Form.Button2, "Get IP from host name"},
+        {Form.GroupBox2, "Host name from IP address / IP address from host name"},
+        {Form.GroupBox3, "Ping the host"},
+        {Form.Button3, "Ping"},
+        {Form.GroupBox4, "Traffic monitoring"},
+        {Form.BitBtn3, "Get interfaces"},
+        {Form.BitBtn4, "OK"},
+        {Form.BitBtn8, "Deselect all"},
+        {Form.BitBtn9, "Select all"},
+        {Form.BitBtn10, "Invert"},
+        {Form.GroupBox5, "SNMP"},
+        {Form.Button7, "Test"},
+        {Form.BitBtn1, "Get interfaces"},
+        {Form.Button5, "Button4"}};
     for (const auto& [widget, text] : captions) {
         QString shown;
         if (auto* box = qobject_cast<QGroupBox*>(widget))
@@ -181,16 +194,18 @@ TEST_F(ToolsWindow, EnglishCaptions) {
         EXPECT_EQ(shown, text) << widget->objectName().toStdString();
     }
     const std::pair<QLabel*, const char*> labels[] = {
-        {Form.Label1, "Host:"},      {Form.Label2, "Max hops"}, {Form.Label3, "IP address:"},
-        {Form.Label4, "Host name:"}, {Form.Label5, "Host:"},    {Form.Label6, "Select interfaces what you want monitoring"},
-        {Form.Label7, "Host:"},      {Form.Label8, "Community:"}, {Form.Label9, "Host:"},
-        {Form.Label10, "Community:"}, {Form.Label11, "OID:"}};
+        {Form.Label1, "Host:"},       {Form.Label2, "Max hops"},
+        {Form.Label3, "IP address:"}, {Form.Label4, "Host name:"},
+        {Form.Label5, "Host:"},       {Form.Label6, "Select interfaces what you want monitoring"},
+        {Form.Label7, "Host:"},       {Form.Label8, "Community:"},
+        {Form.Label9, "Host:"},       {Form.Label10, "Community:"},
+        {Form.Label11, "OID:"}};
     for (const auto& [label, text] : labels)
         EXPECT_EQ(label->text(), text) << label->objectName().toStdString();
     EXPECT_EQ(Form.Enableport1->text(), "Enable port");
     EXPECT_EQ(Form.Disableport1->text(), "Disable port");
-    const QStringList headers = {"", "Port", "Interface name", "Traffic in", "Traffic out", "", "Status",
-                                 "Speed(Mbit/s)", "Admin status", "#"};
+    const QStringList headers = {"", "Port",   "Interface name", "Traffic in",   "Traffic out",
+                                 "", "Status", "Speed(Mbit/s)",  "Admin status", "#"};
     for (TDataGrid* grid : {Form.DataGrid1.get(), Form.DataGrid2.get()})
         for (int col = 0; col < headers.size(); ++col)
             EXPECT_EQ(grid->Columns().GetColumn(col)->Header().Caption(), headers[col]) << col;
@@ -465,8 +480,8 @@ TEST_F(ToolsWindow, ClicksInTheInterfaceLists) {
     QApplication::processEvents();
     auto click = [](TGxGridView* view, int col, int row, Qt::MouseButton button) {
         const QPoint at = view->CellRect(col, row).center();
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), view->viewport()->mapToGlobal(QPointF(at)), button,
-                          button, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), view->viewport()->mapToGlobal(QPointF(at)),
+                          button, button, Qt::NoModifier);
         QApplication::sendEvent(view->viewport(), &press);
     };
     click(Form.DataGrid2View, 0, 1, Qt::LeftButton);
@@ -506,11 +521,12 @@ TEST_F(ToolsWindow, PortSwitchWithoutARowDoesNothing) {
 TEST_F(ToolsWindow, Screenshots) {
     Form.resize(780, 560);
     Form.show();
-    Form.memShowTracert->setPlainText("Tracing route to trace-target [198.18.43.2]\nover of maximum 32 hops:\n"
-                                      "  1:      0 ms      0 ms      0 ms  hop-one[198.18.41.1]\n"
-                                      "  2:     *         1 ms     *      [198.18.42.2]\n"
-                                      "  3:      0 ms      0 ms      0 ms  trace-target[198.18.43.2]\n"
-                                      "Trace complete.");
+    Form.memShowTracert->setPlainText(
+        "Tracing route to trace-target [198.18.43.2]\nover of maximum 32 hops:\n"
+        "  1:      0 ms      0 ms      0 ms  hop-one[198.18.41.1]\n"
+        "  2:     *         1 ms     *      [198.18.42.2]\n"
+        "  3:      0 ms      0 ms      0 ms  trace-target[198.18.43.2]\n"
+        "Trace complete.");
     Form.Edit1->setText("127.0.0.1");
     Form.Edit2->setText("localhost");
     Form.Memo1->setPlainText(DatedPingLine(NowDateTime(), "Reply from 127.0.0.1 bytes=32 time=0 ms") + "\n" +

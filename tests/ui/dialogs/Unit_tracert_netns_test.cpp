@@ -41,15 +41,17 @@ protected:
         if (!Ready)
             std::fprintf(stderr, "%s\n", out.c_str());
     }
-    static void TearDownTestSuite() { RunCommand("bash " + PeerScript("netns-trace.sh") + " teardown " + Prefix()); }
+    static void TearDownTestSuite() {
+        RunCommand("bash " + PeerScript("netns-trace.sh") + " teardown " + Prefix());
+    }
     void SetUp() override {
         if (!Ready)
             GTEST_SKIP() << "needs root, ip and nft for the namespaces";
     }
     static std::string Prefix() { return "ztr" + std::to_string(getpid()); }
     static QStringList Driver(const std::string& Args, const std::string& As = "") {
-        return Lines(RunCommand("ip netns exec " + Prefix() + "-c " + As + " " + ZT_TOOLS_DRIVER + " " + Args +
-                                " 2>/dev/null"));
+        return Lines(RunCommand("ip netns exec " + Prefix() + "-c " + As + " " + ZT_TOOLS_DRIVER + " " +
+                                Args + " 2>/dev/null"));
     }
     static inline bool Ready = false;
 };
@@ -112,12 +114,14 @@ TEST_F(TraceChain, PingLinesByAnswer) {
     EXPECT_GE(replies.size(), 4);
     EXPECT_LE(replies.size(), 6);
     for (const QString& line : replies)
-        EXPECT_TRUE(Matches(line, "^.+ \\d\\d:\\d\\d:\\d\\d Reply from 127\\.0\\.0\\.1 bytes=32 time=\\d+ ms$"))
+        EXPECT_TRUE(
+            Matches(line, "^.+ \\d\\d:\\d\\d:\\d\\d Reply from 127\\.0\\.0\\.1 bytes=32 time=\\d+ ms$"))
             << line.toStdString();
     const QStringList unreachable = Driver("ping 198.18.50.1 3");
     EXPECT_GE(unreachable.size(), 2);
     for (const QString& line : unreachable)
-        EXPECT_TRUE(Matches(line, "^.+ \\d\\d:\\d\\d:\\d\\d Destination host unreachable\\.$")) << line.toStdString();
+        EXPECT_TRUE(Matches(line, "^.+ \\d\\d:\\d\\d:\\d\\d Destination host unreachable\\.$"))
+            << line.toStdString();
     const QStringList silent = Driver("ping 198.18.51.1 3");
     EXPECT_GE(silent.size(), 2);
     for (const QString& line : silent)
@@ -156,7 +160,8 @@ protected:
         int rc = -1;
         RunCommand("bash " + PeerScript("netns-snmp.sh") + " setup " + Name + " 2>&1", &rc);
         ASSERT_EQ(rc, 0);
-        Agent = zt::test::PeerProcess({"bash", PeerScript("netns-snmp.sh"), "agent", Name, Dir.path(), "1161"});
+        Agent =
+            zt::test::PeerProcess({"bash", PeerScript("netns-snmp.sh"), "agent", Name, Dir.path(), "1161"});
         for (int i = 0; i < 100 && !Up(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         ASSERT_TRUE(Up());
@@ -168,7 +173,8 @@ protected:
         RunCommand("bash " + PeerScript("netns-snmp.sh") + " teardown " + Name);
     }
     bool Up() {
-        return RunCommand("ip netns exec " + Name + " snmpget -v1 -c public -Oqv 127.0.0.1:1161 1.3.6.1.2.1.1.1.0 "
+        return RunCommand("ip netns exec " + Name +
+                          " snmpget -v1 -c public -Oqv 127.0.0.1:1161 1.3.6.1.2.1.1.1.0 "
                           "2>/dev/null")
                    .find("Test agent") != std::string::npos;
     }
