@@ -13,10 +13,6 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
 
 struct TWalkResult {
@@ -99,20 +95,13 @@ TEST_F(WalkPeer, NumericDescriptionsAddNoRows) {
 }
 
 TEST_F(WalkPeer, ASilentDeviceGivesNoRowsAfterItsTimeOut) {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in sin{};
-    sin.sin_family = AF_INET;
-    sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin), 0);
-    socklen_t length = sizeof sin;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&sin), &length);
+    zt::test::SilentUdpAgent agent;
     QElapsedTimer clock;
     clock.start();
-    const TWalkResult walk = Walk(Grid, std::to_string(ntohs(sin.sin_port)));
+    const TWalkResult walk = Walk(Grid, agent.PortText());
     EXPECT_GE(clock.elapsed(), 4900);
     EXPECT_EQ(walk.Found, 0);
     EXPECT_EQ(Grid.RowCount(), 0);
-    close(fd);
 }
 
 TEST_F(WalkPeer, ACancelledWalkStopsAndWritesNoMore) {

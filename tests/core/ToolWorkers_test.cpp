@@ -4,37 +4,18 @@
 
 #include "core/Synchronize.h"
 #include "net/SnmpQuery.h"
-#include "tests/support/TestSupport.h"
+#include "tests/core/snmpsim_peer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <atomic>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
-// A UDP socket on 127.0.0.1 that takes datagrams and never answers.
-class SilentAgent {
-public:
-    SilentAgent() {
-        Fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in sin{};
-        sin.sin_family = AF_INET;
-        sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(Fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin);
-        socklen_t length = sizeof sin;
-        getsockname(Fd, reinterpret_cast<sockaddr*>(&sin), &length);
-        Port = std::to_string(ntohs(sin.sin_port));
-    }
-    ~SilentAgent() { close(Fd); }
-    int Fd = -1;
-    std::string Port;
-};
+using SilentAgent = zt::test::SilentUdpAgent;
 
 } // namespace
 
@@ -63,7 +44,8 @@ TEST(ToolWorkers, ACancelledJobMakesNoStepAndItsWaitEndsAtOnce) {
     std::string value = "unset";
     workers.Start([&](TToolJob& Job) {
         started = true;
-        SnmpQuery("127.0.0.1", "vorpal", "1.3.6.1.2.1.1.1.0", 160, value, agent.Port, 20000, Job.Cancel());
+        SnmpQuery("127.0.0.1", "vorpal", "1.3.6.1.2.1.1.1.0", 160, value, agent.PortText(), 20000,
+                  Job.Cancel());
         stepRan = Job.Gui([&] {});
     });
     while (!started.load())
@@ -113,7 +95,7 @@ TEST(ToolWorkers, DestructionCancelsAndWaitsServingSteps) {
             workers.Start([&](TToolJob& Job) {
                 std::string value;
                 Job.Gui([] {});
-                SnmpQuery("127.0.0.1", "vorpal", "1.3.6.1.2.1.1.1.0", 160, value, agent.Port, 20000,
+                SnmpQuery("127.0.0.1", "vorpal", "1.3.6.1.2.1.1.1.0", 160, value, agent.PortText(), 20000,
                           Job.Cancel());
                 ++ended;
             });

@@ -41,7 +41,8 @@ public:
     void ShowDownPopup() override { ++DownShown; }
     void ShowUpPopup() override { ++UpShown; }
     void ClearUpHostGrid() override {}
-    bool SendNotificationMail(const QString& Recipients, const QString& Subject, const QStringList& Body) override {
+    bool SendNotificationMail(const QString& Recipients, const QString& Subject,
+                              const QStringList& Body) override {
         Mails.push_back({Recipients, Subject, Body.join("\n")});
         return MailWorks;
     }

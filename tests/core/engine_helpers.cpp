@@ -51,7 +51,8 @@ std::string FakeProbes::HttpProbe(const std::string& Host, int TimeoutMs) {
     return it == FHttp.end() ? "200 OK" : it->second;
 }
 
-std::string FakeProbes::SnmpGet(const std::string& Host, const std::string& Community, const std::string& OID) {
+std::string FakeProbes::SnmpGet(const std::string& Host, const std::string& Community,
+                                const std::string& OID) {
     (void)Community;
     ++FCalls;
     if (HangIfAsked(Host) || FCancelled.load()) {
@@ -62,7 +63,9 @@ std::string FakeProbes::SnmpGet(const std::string& Host, const std::string& Comm
     return it == FSnmp.end() ? "" : it->second;
 }
 
-void FakeProbes::CancelAll() { FCancelled = true; }
+void FakeProbes::CancelAll() {
+    FCancelled = true;
+}
 
 void FakeProbes::SetPing(const std::string& Host, const std::string& Error, int TimeMs) {
     std::lock_guard g(FLock);
@@ -112,17 +115,20 @@ EngineFixture::~EngineFixture() {
 
 int EngineFixture::AddHost(const HostSpec& Spec) {
     int id = FNextId++;
-    auto flag = [](bool b) { return b ? QStringLiteral("-1") : QStringLiteral("0"); };
+    auto flag = [](bool b) {
+        return b ? QStringLiteral("-1") : QStringLiteral("0");
+    };
     Database.ExecuteStatement(
         "insert into hosts (id,host,IP,Status,Enabled,Alarm,Kol_vo_p,Alarm_en,Loop_sound,N_group,Ping_check,"
         "Comunity,SNMP_check,Note_,Port_check,SPing_alarm,SPing_check,Sping_kol_vo,SNMP_kol_vo_p,"
         "Latency_kol_vo_p,P_lost_kol_vo_p,ICMP_kol_vo_p,ICMP_Status,SNMP_Status,Latency_Status,"
         "P_lost_Status,Http_check,Http_Kol_vo,Http_Status,Sound_alarm_enabled,Email_alarm_enabled,"
-        "ICQ_alarm_enabled,Email_contacts_list,ICQ_contacts_list) values (?,?,?,?,?,'alarm.wav',0,?,0,1,?,?,?,?,?,"
+        "ICQ_alarm_enabled,Email_contacts_list,ICQ_contacts_list) values "
+        "(?,?,?,?,?,'alarm.wav',0,?,0,1,?,?,?,?,?,"
         "?,?,?,0,0,0,0,'','','','',?,0,'','-1','-1','-1','ops@example.org','123456,654321')",
-        {id, Spec.Host, Spec.IP, Spec.Status, flag(Spec.Enabled), flag(Spec.AlarmEn), flag(Spec.Ping), Spec.Comunity,
-         flag(Spec.Snmp), Spec.Note, flag(Spec.PortCheck), flag(Spec.SPingAlarm), flag(Spec.SPingCheck),
-         Spec.SpingKolVo, flag(Spec.Http)});
+        {id, Spec.Host, Spec.IP, Spec.Status, flag(Spec.Enabled), flag(Spec.AlarmEn), flag(Spec.Ping),
+         Spec.Comunity, flag(Spec.Snmp), Spec.Note, flag(Spec.PortCheck), flag(Spec.SPingAlarm),
+         flag(Spec.SPingCheck), Spec.SpingKolVo, flag(Spec.Http)});
     auto table = Database.OpenResultTable("select * from hosts where id=?", {id});
     int row = Hosts.AddRow();
     FillHostRow(Hosts, row, *table);
@@ -138,7 +144,9 @@ int EngineFixture::RowOf(int Id) {
     return -1;
 }
 
-QString EngineFixture::Cell(int Id, const char* Column) { return Hosts.Cell(Column, RowOf(Id)).GetAsString(); }
+QString EngineFixture::Cell(int Id, const char* Column) {
+    return Hosts.Cell(Column, RowOf(Id)).GetAsString();
+}
 
 bool EngineFixture::WaitFor(const std::function<bool()>& Done, int LimitMs) {
     QElapsedTimer clock;

@@ -22,7 +22,8 @@ protected:
         id = f.AddHost(spec);
         f.Database.ExecuteStatement(
             "insert into m_port (id,ID_h,Nomer_p,Name_p,Enabled_p,alarm_traf_in,alarm_traf_out,in_value_pers,"
-            "out_value_per,in_notiffication,out_notiffication,speed) values (7,?,2,'eth1','-1','0','0','70','70',"
+            "out_value_per,in_notiffication,out_notiffication,speed) values "
+            "(7,?,2,'eth1','-1','0','0','70','70',"
             "'0','0','1')",
             {id});
     }
@@ -94,9 +95,8 @@ TEST_F(Sampling, LatencySampleIsEchoTimeOrTimeout) {
     ASSERT_TRUE(f.Controller->BitBtn7Click());
     ASSERT_TRUE(f.WaitFor([&] { return !f.Rows("select id from Ping_data").empty(); }, 5000));
     f.Probes.SetPing("127.0.0.5", "Timeout");
-    ASSERT_TRUE(f.WaitFor([&] {
-        return f.Rows("select id from Ping_data where timeout=2000").size() > 0;
-    }, 5000));
+    ASSERT_TRUE(
+        f.WaitFor([&] { return f.Rows("select id from Ping_data where timeout=2000").size() > 0; }, 5000));
     f.Controller->BitBtn7Click();
     ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 5000));
     auto rows = f.Rows("select ID_h, timeout from Ping_data order by id");

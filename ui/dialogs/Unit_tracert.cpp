@@ -75,10 +75,20 @@ QPlainTextEdit* MakeMemo(const char* Name, QWidget* Parent) {
     return memo;
 }
 
+// A page of PageControl1: group boxes one above the other.
 QWidget* MakePage(const char* Name) {
     auto* page = new QWidget;
     page->setObjectName(QLatin1String(Name));
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
     return page;
+}
+
+QGroupBox* AddBox(QWidget* Page, const char* Name, QGridLayout*& Grid, int Stretch = 0) {
+    auto* box = Make<QGroupBox>(Name, Page);
+    Grid = new QGridLayout(box);
+    static_cast<QVBoxLayout*>(Page->layout())->addWidget(box, Stretch);
+    return box;
 }
 
 template <class F> void Bind(QPushButton* Button, const char* Where, TPing_tracert_form* Form, F Handler) {
@@ -176,11 +186,8 @@ void TPing_tracert_form::CreatePages() {
 
 QWidget* TPing_tracert_form::CreateTracePage() {
     QWidget* page = MakePage("TabSheet1");
-    auto* pageLayout = new QVBoxLayout(page);
-    pageLayout->setContentsMargins(0, 0, 0, 0);
-
-    GroupBox1 = Make<QGroupBox>("GroupBox1", page);
-    auto* trace = new QGridLayout(GroupBox1);
+    QGridLayout* trace = nullptr;
+    GroupBox1 = AddBox(page, "GroupBox1", trace, 1);
     Label1 = Make<QLabel>("Label1", GroupBox1);
     edAddr = Make<QLineEdit>("edAddr", GroupBox1);
     edAddr->setText(QLatin1String(DefaultTarget));
@@ -199,10 +206,9 @@ QWidget* TPing_tracert_form::CreateTracePage() {
     trace->addWidget(CheckBox1, 1, 1, 1, 4);
     trace->addWidget(memShowTracert, 2, 0, 1, 5);
     trace->setColumnStretch(1, 1);
-    pageLayout->addWidget(GroupBox1, 1);
 
-    GroupBox2 = Make<QGroupBox>("GroupBox2", page);
-    auto* lookup = new QGridLayout(GroupBox2);
+    QGridLayout* lookup = nullptr;
+    GroupBox2 = AddBox(page, "GroupBox2", lookup);
     Label3 = Make<QLabel>("Label3", GroupBox2);
     Edit1 = Make<QLineEdit>("Edit1", GroupBox2);
     Label4 = Make<QLabel>("Label4", GroupBox2);
@@ -216,7 +222,6 @@ QWidget* TPing_tracert_form::CreateTracePage() {
     lookup->addWidget(Edit2, 1, 1);
     lookup->addWidget(Button2, 1, 2);
     lookup->setColumnStretch(1, 1);
-    pageLayout->addWidget(GroupBox2);
 
     Bind(btnStart, "btnStart", this, [this] { btnStartClick(); });
     Bind(Button1, "Button1", this, [this] { Button1Click(); });
@@ -226,10 +231,8 @@ QWidget* TPing_tracert_form::CreateTracePage() {
 
 QWidget* TPing_tracert_form::CreatePingPage() {
     QWidget* page = MakePage("TabSheet2");
-    auto* pageLayout = new QVBoxLayout(page);
-    pageLayout->setContentsMargins(0, 0, 0, 0);
-    GroupBox3 = Make<QGroupBox>("GroupBox3", page);
-    auto* ping = new QGridLayout(GroupBox3);
+    QGridLayout* ping = nullptr;
+    GroupBox3 = AddBox(page, "GroupBox3", ping);
     Label5 = Make<QLabel>("Label5", GroupBox3);
     Edit3 = Make<QLineEdit>("Edit3", GroupBox3);
     Edit3->setText(QLatin1String(DefaultTarget));
@@ -240,7 +243,6 @@ QWidget* TPing_tracert_form::CreatePingPage() {
     ping->addWidget(Button3, 0, 2);
     ping->addWidget(Memo1, 1, 0, 1, 3);
     ping->setColumnStretch(1, 1);
-    pageLayout->addWidget(GroupBox3);
     Bind(Button3, "Button3", this, [this] { Button3Click(); });
     return page;
 }
@@ -264,10 +266,8 @@ TGxGridView* TPing_tracert_form::CreateInterfaceList(std::unique_ptr<TDataGrid>&
 
 QWidget* TPing_tracert_form::CreateSelectionPage() {
     QWidget* page = MakePage("TabSheet3");
-    auto* pageLayout = new QVBoxLayout(page);
-    pageLayout->setContentsMargins(0, 0, 0, 0);
-    GroupBox4 = Make<QGroupBox>("GroupBox4", page);
-    auto* box = new QGridLayout(GroupBox4);
+    QGridLayout* box = nullptr;
+    GroupBox4 = AddBox(page, "GroupBox4", box);
     Label6 = Make<QLabel>("Label6", GroupBox4);
     Label7 = Make<QLabel>("Label7", GroupBox4);
     Host_snmp_Edit2 = Make<QLineEdit>("Host_snmp_Edit2", GroupBox4);
@@ -304,7 +304,6 @@ QWidget* TPing_tracert_form::CreateSelectionPage() {
     box->setColumnStretch(1, 2);
     box->setColumnStretch(3, 1);
     box->setRowStretch(2, 1);
-    pageLayout->addWidget(GroupBox4);
 
     Bind(BitBtn3, "BitBtn3", this, [this] { BitBtn3Click(); });
     Bind(BitBtn4, "BitBtn4", this, [this] { BitBtn4Click(); });
@@ -316,10 +315,8 @@ QWidget* TPing_tracert_form::CreateSelectionPage() {
 
 QWidget* TPing_tracert_form::CreateSnmpPage() {
     QWidget* page = MakePage("TabSheet4");
-    auto* pageLayout = new QVBoxLayout(page);
-    pageLayout->setContentsMargins(0, 0, 0, 0);
-    GroupBox5 = Make<QGroupBox>("GroupBox5", page);
-    auto* box = new QGridLayout(GroupBox5);
+    QGridLayout* box = nullptr;
+    GroupBox5 = AddBox(page, "GroupBox5", box);
     Label9 = Make<QLabel>("Label9", GroupBox5);
     Host_snmp_Edit = Make<QLineEdit>("Host_snmp_Edit", GroupBox5);
     Label10 = Make<QLabel>("Label10", GroupBox5);
@@ -369,7 +366,6 @@ QWidget* TPing_tracert_form::CreateSnmpPage() {
     box->setColumnStretch(1, 2);
     box->setColumnStretch(3, 1);
     box->setRowStretch(3, 1);
-    pageLayout->addWidget(GroupBox5);
 
     Bind(Button7, "Button7", this, [this] { Button7Click(); });
     Bind(BitBtn1, "BitBtn1", this, [this] { BitBtn1Click(); });

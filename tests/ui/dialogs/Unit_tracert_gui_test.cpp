@@ -13,6 +13,7 @@
 #include "grid/GxGrid.h"
 #include "grid/widgets/GxGridView.h"
 #include "net/pingsend.h"
+#include "tests/core/snmpsim_peer.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -34,10 +35,6 @@
 #include <QStackedWidget>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
 
 // Processes events (and so the workers' steps) until Done or LimitMs.
@@ -54,23 +51,6 @@ void PressEnter(QWidget* Field) {
     QApplication::sendEvent(Field, &press);
 }
 
-// A UDP port on loopback that takes requests and never answers.
-class SilentPort {
-public:
-    SilentPort() {
-        sockaddr_in sin{};
-        sin.sin_family = AF_INET;
-        sin.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(Fd, reinterpret_cast<sockaddr*>(&sin), sizeof sin);
-        socklen_t length = sizeof sin;
-        getsockname(Fd, reinterpret_cast<sockaddr*>(&sin), &length);
-        Port = QString::number(ntohs(sin.sin_port));
-    }
-    ~SilentPort() { close(Fd); }
-    int Fd = socket(AF_INET, SOCK_DGRAM, 0);
-    QString Port;
-};
-
 class ToolsWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -86,7 +66,7 @@ protected:
         Hosts.SetSelectedRow(1); // the main grid's current row is another host
         Form.SetDatabase(&Db);
         Form.SetHostGrid(&Hosts);
-        Form.SnmpPort = Silent.Port;
+        Form.SnmpPort = QString::fromStdString(Silent.PortText());
     }
     void TearDown() override {
         Form.FormCloseQuery();
@@ -121,7 +101,7 @@ protected:
     zt::test::TempDir Dir;
     TSQLiteDatabase Db{QString::fromStdString(Dir.file("t.db"))};
     TDataGrid Hosts;
-    SilentPort Silent;
+    zt::test::SilentUdpAgent Silent;
     TPing_tracert_form Form;
 };
 
