@@ -193,7 +193,8 @@ public:
     void reject() override;
 
 signals:
-    // The interface selection was saved: the main window shows the host's traffic pages again.
+    // The selection page's OK was pressed (after the save): the main window shows the host's
+    // traffic pages again (TForm1.Portmonitoring2Click).
     void Portmonitoring2Requested();
 
 protected:
