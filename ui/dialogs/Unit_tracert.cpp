@@ -91,6 +91,12 @@ QGroupBox* AddBox(QWidget* Page, const char* Name, QGridLayout*& Grid, int Stret
     return box;
 }
 
+// A copy with its own buffer, for a worker: a text shared with a widget would have its reference
+// count changed on two threads, one of them inside the toolkit.
+QString OwnCopy(const QString& Text) {
+    return QString(Text.constData(), Text.size());
+}
+
 template <class F> void Bind(QPushButton* Button, const char* Where, TPing_tracert_form* Form, F Handler) {
     QObject::connect(Button, &QPushButton::clicked, Form, [Where, Handler] { Guarded(Where, Handler); });
 }
@@ -505,7 +511,7 @@ void TPing_tracert_form::btnStartClick() {
     btnStart->setEnabled(false);
     memShowTracert->clear();
     TTraceParams params;
-    params.Target = edAddr->text().trimmed();
+    params.Target = OwnCopy(edAddr->text().trimmed());
     params.MaxHops = sedCount->value();
     params.LookupNames = CheckBox1->isChecked();
     FWorkers.Start([this, params](TToolJob& Job) {
@@ -517,12 +523,12 @@ void TPing_tracert_form::btnStartClick() {
 
 void TPing_tracert_form::Button1Click() {
     Button1->setEnabled(false);
-    const QString ip = Edit1->text();
+    const QString ip = OwnCopy(Edit1->text());
     FWorkers.Start([this, ip](TToolJob& Job) {
         QString name;
         ReverseLookup(ip, name);
         Job.Gui([&] {
-            Edit2->setText(name);
+            Edit2->setText(OwnCopy(name));
             Button1->setEnabled(true);
         });
     });
@@ -530,13 +536,13 @@ void TPing_tracert_form::Button1Click() {
 
 void TPing_tracert_form::Button2Click() {
     Button2->setEnabled(false);
-    const QString name = Edit2->text();
+    const QString name = OwnCopy(Edit2->text());
     FWorkers.Start([this, name](TToolJob& Job) {
         QString ip;
         const bool found = ResolveHostToIp(name, ip);
         Job.Gui([&] {
             if (found)
-                Edit1->setText(ip);
+                Edit1->setText(OwnCopy(ip));
             Button2->setEnabled(true);
         });
     });
@@ -554,7 +560,7 @@ void TPing_tracert_form::Button3Click() {
 }
 
 void TPing_tracert_form::Timer1Timer() {
-    const TPingThread ping(Edit3->text().trimmed());
+    const TPingThread ping(OwnCopy(Edit3->text().trimmed()));
     FWorkers.Start([this, ping](TToolJob& Job) {
         const QString line = ping.Execute(Job.Cancel().get());
         if (!line.isEmpty())
@@ -631,8 +637,9 @@ void TPing_tracert_form::SetPortAdminStatus(const QString& Index, bool Report, b
                      SnmpPort.toStdString()};
     Enableport1->setEnabled(false);
     Disableport1->setEnabled(false);
-    FWorkers.Start([this, agent, Index, Report, Enable](TToolJob& Job) {
-        const bool accepted = SetInterfaceAdminStatus(agent, Index.trimmed(), Enable, Job.Cancel());
+    const QString index = OwnCopy(Index.trimmed());
+    FWorkers.Start([this, agent, index, Report, Enable](TToolJob& Job) {
+        const bool accepted = SetInterfaceAdminStatus(agent, index, Enable, Job.Cancel());
         Job.Gui([&] {
             Enableport1->setEnabled(true);
             Disableport1->setEnabled(true);

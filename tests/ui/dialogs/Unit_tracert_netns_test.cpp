@@ -140,14 +140,17 @@ TEST_F(TraceChain, LookupsBothWays) {
 }
 
 TEST_F(TraceChain, ClosingDuringABlackholeTraceEndsItAtOnce) {
-    const QStringList lines = Driver("close-trace 198.18.51.1 700");
+    const QStringList lines = Driver("close-trace 198.18.51.1 1200");
     ASSERT_EQ(lines.size(), 4) << lines.join('\n').toStdString();
     EXPECT_EQ(lines[0], "running=1");
     EXPECT_EQ(lines[1], "button=on");
     ASSERT_TRUE(lines[2].startsWith("ended_ms="));
     EXPECT_LT(lines[2].mid(9).toInt(), 1000);
-    // The header and the first probe's prefix; nothing after the close.
-    EXPECT_EQ(lines[3], "text=Tracing route to 198.18.51.1 [198.18.51.1]|over of maximum 32 hops:|");
+    // At most the header (a slow start, as under a sanitizer, may not have written it yet); nothing
+    // of the probe under way when the window closed.
+    EXPECT_TRUE(lines[3] == "text=Tracing route to 198.18.51.1 [198.18.51.1]|over of maximum 32 hops:|" ||
+                lines[3] == "text=")
+        << lines[3].toStdString();
 }
 
 namespace {
