@@ -557,3 +557,30 @@ qint64 TSQLiteDatabase::ExecuteInsert(const QString& SQL, const TSQLiteValues& V
         throw ESQLiteException(QStringLiteral("No row was inserted: ") + SQL);
     return static_cast<qint64>(sqlite3_last_insert_rowid(FHandle));
 }
+
+void TSQLiteDatabase::RunInSavepoint(const std::function<void(TSQLiteBatch&)>& Work) {
+    std::lock_guard<std::mutex> guard(FLock);
+    ExecuteLocked(QStringLiteral("SAVEPOINT zt_batch;"), {});
+    TSQLiteBatch batch(*this);
+    try {
+        Work(batch);
+        ExecuteLocked(QStringLiteral("RELEASE zt_batch;"), {});
+    } catch (...) {
+        // When the engine already dropped the whole transaction (disk full) there is no savepoint
+        // left to go back to; the batch is undone either way.
+        sqlite3_exec(FHandle, "ROLLBACK TO zt_batch;", nullptr, nullptr, nullptr);
+        sqlite3_exec(FHandle, "RELEASE zt_batch;", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// TSQLiteBatch
+
+void TSQLiteBatch::ExecuteStatement(const QString& SQL, const TSQLiteValues& Values) {
+    FDatabase.ExecuteLocked(SQL, Values);
+}
+
+std::unique_ptr<TSQLiteTable> TSQLiteBatch::OpenResultTable(const QString& SQL, const TSQLiteValues& Values) {
+    return FDatabase.OpenResultTableLocked(SQL, Values);
+}

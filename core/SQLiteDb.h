@@ -78,6 +78,21 @@ private:
     int FCursor = 0;
 };
 
+class TSQLiteDatabase;
+
+// The statements of one batch run by TSQLiteDatabase::RunInSavepoint: they run under the lock the
+// batch already holds, so nothing of another thread comes between them.
+class TSQLiteBatch {
+public:
+    void ExecuteStatement(const QString& SQL, const TSQLiteValues& Values = {});
+    std::unique_ptr<TSQLiteTable> OpenResultTable(const QString& SQL, const TSQLiteValues& Values = {});
+
+private:
+    friend class TSQLiteDatabase;
+    explicit TSQLiteBatch(TSQLiteDatabase& Database) : FDatabase(Database) {}
+    TSQLiteDatabase& FDatabase;
+};
+
 class TSQLiteDatabase {
 public:
     // A closed connection: every call raises until Open succeeds.
@@ -129,12 +144,20 @@ public:
         return Work(FHandle);
     }
 
+    // Runs Work as one unit: the layer's lock is held from start to end, inside a savepoint that is
+    // released when Work returns and rolled back to when it raises (the exception goes on to the
+    // caller). Inside the long transaction the savepoint nests in it; outside one it is its own
+    // transaction. Work uses only the batch (the lock is not recursive) and never waits for
+    // another thread.
+    void RunInSavepoint(const std::function<void(TSQLiteBatch&)>& Work);
+
 private:
     // What a write did to the reported state: the line to report, if any.
     struct TWriteTransition {
         QString Line;
         bool Failing = false;
     };
+    friend class TSQLiteBatch;
     [[noreturn]] void RaiseSqlError(const QString& Context, const QString& SQL) const;
     // Under the lock: notes the outcome of a statement that writes; true when the state changed.
     bool NoteWriteLocked(bool Ok, TWriteTransition& Transition);

@@ -143,9 +143,9 @@ void PutChecksum(std::string& Buffer, uint16_t Sum) {
     std::memcpy(&Buffer[2], &Sum, 2);
 }
 
-std::string BuildRequest(bool IPv6, int PacketSize, uint16_t Id, uint16_t Seq) {
+std::string BuildRequest(bool IPv6, int PacketSize, uint16_t Id, uint16_t Seq, char Fill) {
     std::string Buffer(static_cast<std::size_t>(std::clamp(PacketSize, 0, MaxPacketSize)) + EchoHeaderSize,
-                       '7');
+                       Fill);
     Buffer[0] = static_cast<char>(EchoType(IPv6));
     Buffer[1] = 0;
     PutLE16(Buffer, 2, 0);
@@ -358,7 +358,7 @@ TIcmpEchoResult IcmpEchoExchange(const TIcmpEchoParams& Params) {
         return Result;
     const bool IPv6 = Family == AF_INET6;
     Result.Id = NextIcmpId();
-    std::string Request = BuildRequest(IPv6, Params.PacketSize, Result.Id, Params.Seq);
+    std::string Request = BuildRequest(IPv6, Params.PacketSize, Result.Id, Params.Seq, Params.PayloadFill);
     if (!SendRequest(Sock, Params, Request, Result))
         return Result;
     const uint32_t Start = GetTick();

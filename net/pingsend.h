@@ -71,8 +71,9 @@ struct TIcmpEchoParams {
     std::string Source;
     int TTL = 128;
     int TimeoutMs = 5000;
-    // Payload bytes after the 12-byte echo header.
+    // Payload bytes after the 12-byte echo header, each PayloadFill.
     int PacketSize = 32;
+    char PayloadFill = '7';
     uint16_t Seq = 1;
     // Optional: raising it (from any thread) ends the exchange at once with 10053.
     const TNetCancel* Cancel = nullptr;

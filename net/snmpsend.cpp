@@ -584,8 +584,10 @@ bool TSNMPSend::ExecuteRequest() {
 }
 
 bool SnmpSetValue(const std::string& OID, const std::string& Community, const std::string& Host,
-                  int ValueType, const std::string& Value, const std::string& Port, int TimeoutMs) {
+                  int ValueType, const std::string& Value, const std::string& Port, int TimeoutMs,
+                  std::shared_ptr<TNetCancel> Cancel) {
     TSNMPSend Snmp;
+    Snmp.Cancel = std::move(Cancel);
     Snmp.Query.ResetRecord();
     Snmp.Query.Community = Community;
     Snmp.Query.PDUType = PDUSetRequest;
@@ -599,5 +601,5 @@ bool SnmpSetValue(const std::string& OID, const std::string& Community, const st
 
 bool SnmpSetValue(const std::string& OID, const std::string& Community, const std::string& Host,
                   int ValueType, const std::string& Value) {
-    return SnmpSetValue(OID, Community, Host, ValueType, Value, "161", 5000);
+    return SnmpSetValue(OID, Community, Host, ValueType, Value, "161", 5000, nullptr);
 }

@@ -133,6 +133,8 @@ private:
 // One SET; true only when an answer arrived and its error-status is 0 (noError).
 bool SnmpSetValue(const std::string& OID, const std::string& Community, const std::string& Host,
                   int ValueType, const std::string& Value);
-// The same with the agent's port and time-out given (tests, agents on another port).
+// The same with the agent's port and time-out given (tests, agents on another port), and a cancel
+// signal that, raised from another thread, ends the wait at once (the SET then counts as failed).
 bool SnmpSetValue(const std::string& OID, const std::string& Community, const std::string& Host,
-                  int ValueType, const std::string& Value, const std::string& Port, int TimeoutMs);
+                  int ValueType, const std::string& Value, const std::string& Port, int TimeoutMs,
+                  std::shared_ptr<TNetCancel> Cancel = nullptr);

@@ -11,7 +11,8 @@ PACKAGES=(
   # fonts for stable pixel tests
   fonts-dejavu-core fonts-liberation2
   # real peers started by the tests
-  snmpd snmp lighttpd microsocks tinyproxy dante-server openssh-server bsdutils iproute2 nftables sqlite3 file
+  snmpd snmp snmpsim lighttpd microsocks tinyproxy dante-server openssh-server bsdutils iproute2 nftables
+  sqlite3 file
   python3 fping util-linux
   # a real X display for the window tests, driven and photographed from the test
   xvfb xdotool imagemagick

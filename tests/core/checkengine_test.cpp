@@ -151,11 +151,13 @@ TEST(CheckEngine, SnmpDownAndUpWriteStatusToHosts) {
     ASSERT_TRUE(f.RunPasses(2));
     EXPECT_EQ(f.EventCodes(id), Codes{"SD"});
     EXPECT_EQ(f.Cell(id, "SNMP_Status"), LangText(296));
-    EXPECT_EQ(f.Rows(QStringLiteral("select SNMP_Status from hosts where id=%1").arg(id))[0][0], LangText(296));
+    EXPECT_EQ(f.Rows(QStringLiteral("select SNMP_Status from hosts where id=%1").arg(id))[0][0],
+              LangText(296));
     f.Probes.SetSnmp("127.0.0.1", "1.3.6.1.2.1.1.1.0", "Linux box");
     ASSERT_TRUE(f.RunPasses(1));
     EXPECT_EQ(f.EventCodes(id), (Codes{"SD", "SU"}));
-    EXPECT_EQ(f.Rows(QStringLiteral("select SNMP_Status from hosts where id=%1").arg(id))[0][0], LangText(297));
+    EXPECT_EQ(f.Rows(QStringLiteral("select SNMP_Status from hosts where id=%1").arg(id))[0][0],
+              LangText(297));
     EXPECT_EQ(f.Cell(id, "Status"), LangText(277));
 }
 
@@ -177,7 +179,8 @@ TEST(CheckEngine, LatencyNeedsMoreThanNPassesAndNoSamplesCountsAsOver) {
     EXPECT_EQ(f.Rows(QStringLiteral("select Latency_Status from hosts where id=%1").arg(id))[0][0], expected);
     // Samples under the threshold bring it back.
     for (int i = 0; i < 3; ++i) {
-        f.Database.ExecuteStatement("insert into Ping_data (ID_h,Timeout,date_time) values (?,?,?)", {id, 100, 1});
+        f.Database.ExecuteStatement("insert into Ping_data (ID_h,Timeout,date_time) values (?,?,?)",
+                                    {id, 100, 1});
     }
     ASSERT_TRUE(f.RunPasses(1));
     EXPECT_EQ(f.EventCodes(id), (Codes{"LP", "LU"}));
@@ -194,13 +197,15 @@ TEST(CheckEngine, TrafficDropRaisesOnceAndRemembersAlarm) {
     int id = f.AddHost(spec);
     f.Database.ExecuteStatement(
         "insert into m_port (id,ID_h,Nomer_p,Name_p,Enabled_p,alarm_traf_in,alarm_traf_out,in_value_pers,"
-        "out_value_per,in_notiffication,out_notiffication,speed) values (7,?,2,'eth1','-1','-1','-1','70','70',"
+        "out_value_per,in_notiffication,out_notiffication,speed) values "
+        "(7,?,2,'eth1','-1','-1','-1','70','70',"
         "'0','0','100')",
         {id});
     auto sample = [&](int t, const char* in, const char* out) {
-        f.Database.ExecuteStatement("insert into traf_p (ID_p,T_in,T_out,date_time,Curr_traf_in,Curr_traf_out) "
-                                    "values (7,'0','0',?,?,?)",
-                                    {t, in, out});
+        f.Database.ExecuteStatement(
+            "insert into traf_p (ID_p,T_in,T_out,date_time,Curr_traf_in,Curr_traf_out) "
+            "values (7,'0','0',?,?,?)",
+            {t, in, out});
     };
     // No sampling walk beside the passes: the test's own samples stay the newest.
     f.Owner.CloseSamplingWindow();

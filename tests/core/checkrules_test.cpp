@@ -10,7 +10,7 @@ TEST(CheckRules, LatencyNeedsEverySampleStrictlyOver) {
     TLatencyVerdict v = JudgeLatency({150, 120, 101}, 100);
     EXPECT_TRUE(v.AllOver);
     EXPECT_EQ(v.Samples, 3);
-    EXPECT_EQ(v.Average, 123); // whole-number division
+    EXPECT_EQ(v.Average, 123);                                // whole-number division
     EXPECT_FALSE(JudgeLatency({150, 100, 300}, 100).AllOver); // equal is not over
     TLatencyVerdict none = JudgeLatency({}, 100);
     EXPECT_TRUE(none.AllOver); // no samples counts as over
@@ -36,8 +36,8 @@ TEST(CheckRules, TrafficRateKeepsPreviousOnWrapStallAndSpeedCap) {
     EXPECT_EQ(TrafficRate(125001, 1, 1, 1, 77), 77);
     EXPECT_EQ(TrafficRate(124999, 1, 1, 1, 77), 124998);
     EXPECT_EQ(TrafficRate(4000000001LL, 1, 1, 0, 77), 4000000000LL); // speed 0: no cap
-    EXPECT_EQ(TrafficRate(6000, 1000, -30, 100, 77), 77);             // clock set back
-    EXPECT_EQ(TrafficRate(1000, 6000, 10, 100, -77), 77);             // never negative
+    EXPECT_EQ(TrafficRate(6000, 1000, -30, 100, 77), 77);            // clock set back
+    EXPECT_EQ(TrafficRate(1000, 6000, 10, 100, -77), 77);            // never negative
 }
 
 TEST(CheckRules, HttpDownOnlyForExactTexts) {
@@ -57,7 +57,8 @@ TEST(CheckRules, ContainsWithEmptyWordIsFalse) {
 TEST(CheckRules, PaddedAssignmentsAndQualification) {
     EXPECT_EQ(PaddedAssignments(QStringList{"Status", "Kol_vo_p"}, 10), "Status=   ?, Kol_vo_p= ?");
     // Name, "=" and blanks fill 26 characters before the value.
-    EXPECT_EQ(PaddedAssignments(QStringList{"P_lost_kol_vo_p"}, 26), "P_lost_kol_vo_p=" + QString(10, ' ') + "?");
+    EXPECT_EQ(PaddedAssignments(QStringList{"P_lost_kol_vo_p"}, 26),
+              "P_lost_kol_vo_p=" + QString(10, ' ') + "?");
     EXPECT_TRUE(EventQualifies(EventColourLime, false, true));
     EXPECT_FALSE(EventQualifies(EventColourLime, true, false));
     EXPECT_TRUE(EventQualifies(EventColourRed, true, false));

@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
-
 namespace {
 
 QString Q(const std::string& s) {

@@ -22,7 +22,8 @@ protected:
         id = f.AddHost(spec);
         f.Database.ExecuteStatement(
             "insert into m_port (id,ID_h,Nomer_p,Name_p,Enabled_p,alarm_traf_in,alarm_traf_out,in_value_pers,"
-            "out_value_per,in_notiffication,out_notiffication,speed) values (7,?,2,'eth1','-1','0','0','70','70',"
+            "out_value_per,in_notiffication,out_notiffication,speed) values "
+            "(7,?,2,'eth1','-1','0','0','70','70',"
             "'0','0','1')",
             {id});
     }
