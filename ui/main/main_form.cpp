@@ -17,6 +17,8 @@
 #include "core/MonitorController.h"
 #include "core/NetHostProbes.h"
 #include "grid/GxGrid.h"
+#include "messaging/ICQClient.h"
+#include "ui/main/MessagingEvents.h"
 #include "ui/main/MonitorBridge.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
@@ -74,6 +76,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     CreateOptionControls();
     CreateStatusBar();
     CreateSoundControls();
+    CreateMessaging();
 
     FProbes = std::make_unique<TNetHostProbes>();
     FBridge = std::make_unique<TMainWindowMonitor>(*this);
@@ -333,4 +336,47 @@ void TForm1::PumpDelay(int ms) {
 
 void TForm1::AddProgramLog(const QString& text) {
     ::AddProgramLog(text);
+}
+
+void TForm1::CreateMessaging() {
+    ICQClient1 = new TICQClient(this);
+    ICQClient1->setObjectName(QStringLiteral("ICQClient1"));
+    ICQClient1->OnMessageRecv = [this](const QString& Msg, const QString& UIN) { ICQClient1MessageRecv(Msg, UIN); };
+    ICQClient1->OnLogin = [this] { ICQClient1Login(); };
+    ICQClient1->OnLogOff = [this] { ICQClient1LogOff(); };
+    ICQClient1->OnSMSAck = [this](const QString& Source, const QString& Network, const QString& MsgId,
+                                  bool Deliverable) { ICQClient1SMSAck(Source, Network, MsgId, Deliverable); };
+    TMessagingParts parts;
+    parts.GroupTree = [this]() -> const TGroupTree& { return GroupNodes; };
+    parts.HostGrid = [this] { return DataGrid1.get(); };
+    parts.NotificationEnabled = [this] { return ICQ_CheckBox->isChecked(); };
+    parts.PumpDelay = [this](int Milliseconds) { PumpDelay(Milliseconds); };
+    parts.AddProgramLog = [this](const QString& Text) { AddProgramLog(Text); };
+    FMessaging = std::make_unique<TMessagingEvents>(*ICQClient1, std::move(parts));
+    ICQ_keep_alive_Timer = new QTimer(this);
+    ICQ_keep_alive_Timer->setObjectName(QStringLiteral("ICQ_keep_alive_Timer"));
+    ICQ_keep_alive_Timer->setInterval(100000);
+    connect(ICQ_keep_alive_Timer, &QTimer::timeout, this,
+            [this] { Guarded("TForm1.ICQ_keep_alive_TimerTimer", [this] { ICQ_keep_alive_TimerTimer(); }); });
+    ICQ_keep_alive_Timer->start();
+}
+
+void TForm1::ICQClient1MessageRecv(const QString& Msg, const QString& UIN) {
+    FMessaging->ICQClient1MessageRecv(Msg, UIN);
+}
+
+void TForm1::ICQ_keep_alive_TimerTimer() {
+    FMessaging->ICQ_keep_alive_TimerTimer();
+}
+
+void TForm1::ICQClient1Login() {
+    FMessaging->ICQClient1Login();
+}
+
+void TForm1::ICQClient1LogOff() {
+    FMessaging->ICQClient1LogOff();
+}
+
+void TForm1::ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId, bool Deliverable) {
+    FMessaging->ICQClient1SMSAck(Source, Network, MsgId, Deliverable);
 }

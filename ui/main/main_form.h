@@ -18,6 +18,8 @@ class QPushButton;
 class QSpinBox;
 class QTreeWidget;
 class TDataGrid;
+class TICQClient;
+class TMessagingEvents;
 class TMainWindowMonitor;
 class TMonitorController;
 class TNetHostProbes;
@@ -101,6 +103,16 @@ public:
     TMonitorController& Monitor() { return *FMonitor; }
     TNetHostProbes& Probes() { return *FProbes; }
 
+    // The messaging client, its keep-alive timer (100 s) and their handlers.
+    TICQClient* ICQClient1 = nullptr;
+    QTimer* ICQ_keep_alive_Timer = nullptr;
+    void ICQClient1MessageRecv(const QString& Msg, const QString& UIN);
+    void ICQ_keep_alive_TimerTimer();
+    void ICQClient1Login();
+    void ICQClient1LogOff();
+    void ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId, bool Deliverable);
+    TMessagingEvents& Messaging() { return *FMessaging; }
+
     QMenu* File1 = nullptr;
     QAction* Exit1 = nullptr; // main menu
     QAction* Exit2 = nullptr; // tray menu; the tray icon's menu shows this action
@@ -130,6 +142,7 @@ private:
     void CreateOptionControls();
     void CreateStatusBar();
     void CreateSoundControls();
+    void CreateMessaging();
 
     bool closing_ = false;
     std::vector<QLabel*> FPanels;
@@ -137,6 +150,7 @@ private:
     std::unique_ptr<TMainWindowMonitor> FBridge;
     std::unique_ptr<TMonitorController> FMonitor;
     std::unique_ptr<TSoundControls> FSound;
+    std::unique_ptr<TMessagingEvents> FMessaging;
 };
 
 extern TForm1* Form1;
