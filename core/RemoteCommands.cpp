@@ -6,6 +6,7 @@
 #include "core/LangTexts.h"
 #include "core/LogGrids.h"
 #include "core/TextConversions.h"
+#include "grid/GxColumnClasses.h"
 #include "grid/GxGrid.h"
 
 #include <QHash>
@@ -23,14 +24,25 @@ constexpr int DownGridRefreshWaitMs = 150;
 constexpr int DownGridSortBackWaitMs = 250;
 constexpr int DownGridLastDownColumn = 12;
 
-QString JoinedRow(const TDataGrid& Grid, int Row, const std::vector<int>& Columns) {
+// A cell as the reply shows it: a date cell in the one display form (the form "log|" matches), any
+// other cell as its text.
+QString ReplyCellText(TDataGrid& Grid, int Col, int Row) {
+    if (Col < 0 || Col >= Grid.Columns().ColumnCount())
+        return QString();
+    const QString text = Grid.CellText(Col, Row);
+    if (text.isEmpty() || !dynamic_cast<const TGxDateColumn*>(Grid.Columns().GetColumn(Col)))
+        return text;
+    return DateTimeToDisplayText(Grid.GetCellObject(Col, Row).GetAsDateTime());
+}
+
+QString JoinedRow(TDataGrid& Grid, int Row, const std::vector<int>& Columns) {
     QStringList cells;
     for (const int col : Columns)
-        cells << (col < Grid.Columns().ColumnCount() ? Grid.CellText(col, Row) : QString());
+        cells << ReplyCellText(Grid, col, Row);
     return cells.join(QStringLiteral(", "));
 }
 
-QString GridRowsReply(const QString& Header, const TDataGrid& Grid, const std::vector<int>& Columns) {
+QString GridRowsReply(const QString& Header, TDataGrid& Grid, const std::vector<int>& Columns) {
     QString reply = Header;
     for (int row = 0; row < Grid.RowCount(); ++row)
         reply += QLatin1Char('\r') + JoinedRow(Grid, row, Columns);
@@ -143,7 +155,7 @@ QString GroupsReply(const TGroupTree& Tree) {
     return reply;
 }
 
-QString GroupStatusReply(const TGroupTree& Tree, const TDataGrid& Hosts, const QString& Group,
+QString GroupStatusReply(const TGroupTree& Tree, TDataGrid& Hosts, const QString& Group,
                          const QString& OkWord) {
     QString reply = NotUpHeader;
     const int groupColumn = Hosts.ColumnIndex(u"N_group");
@@ -164,11 +176,11 @@ QString GroupStatusReply(const TGroupTree& Tree, const TDataGrid& Hosts, const Q
     return reply;
 }
 
-QString StatusReply(const TDataGrid& DownGrid) {
+QString StatusReply(TDataGrid& DownGrid) {
     return GridRowsReply(NotUpHeader, DownGrid, {0, 1, 4, 5, 18, 12, 19});
 }
 
-QString LogReply(const TDataGrid& LogsGrid) {
+QString LogReply(TDataGrid& LogsGrid) {
     return GridRowsReply(LogHeader, LogsGrid, {0, 1, 2, 3, 4});
 }
 

@@ -59,12 +59,13 @@ std::vector<TTreeOrderNode> GroupTreeOrder(const TGroupTree& Tree);
 QString GroupsReply(const TGroupTree& Tree);
 // The "Not Up hosts:" header, then per node whose caption equals Group (ignoring case) each host of
 // its group whose Status is not OkWord: Host, IP, Status, Note_, Date_Pod, TimeDown.
-QString GroupStatusReply(const TGroupTree& Tree, const TDataGrid& Hosts, const QString& Group,
+QString GroupStatusReply(const TGroupTree& Tree, TDataGrid& Hosts, const QString& Group,
                          const QString& OkWord);
 // The "Not Up hosts:" header, then per row of the online grid its columns 0, 1, 4, 5, 18, 12, 19.
-QString StatusReply(const TDataGrid& DownGrid);
-// The "Log file :" header, then per row of the event log grid its columns 0 to 4.
-QString LogReply(const TDataGrid& LogsGrid);
+QString StatusReply(TDataGrid& DownGrid);
+// The "Log file :" header, then per row of the event log grid its columns 0 to 4. Date cells read in
+// the one display form in every reply.
+QString LogReply(TDataGrid& LogsGrid);
 // Lines 350-354 each followed by "\r", then line 355, the short date of Yesterday and ")".
 QString HelpReply(double Yesterday);
 // The program-log line of a received message: line 348, the UIN, line 349 and the message.

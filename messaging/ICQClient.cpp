@@ -717,6 +717,8 @@ TMetaReply DecodeMetaReply(TRawPacket& Pkt, bool ConvertToPlaintext) {
 // TMyTimer
 
 TMyTimer::TMyTimer(QObject* Parent) : QObject(Parent) {
+    // A coarse timer may fire 5 % early; a time-out of 5 s means 5 s.
+    FTimer.setTimerType(Qt::PreciseTimer);
     connect(&FTimer, &QTimer::timeout, this, &TMyTimer::Fire);
 }
 
