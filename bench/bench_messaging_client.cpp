@@ -2,8 +2,8 @@
 // to the server's receipt of the last sign-on frame), set against a replay of the same frames on bare
 // sockets; and the remote commands "status|<group>" at 10,000 hosts and "groups" at 1,000 groups
 // without the fixed waits, set against one plain pass over the same grid or tree.
-#include "core/LangTexts.h"
 #include "core/HostGrid.h"
+#include "core/LangTexts.h"
 #include "core/RemoteCommands.h"
 #include "grid/GxGrid.h"
 #include "messaging/ICQClient.h"
@@ -44,7 +44,8 @@ bool Spin(const std::function<bool()>& Done, int LimitMs = 5000) {
 // and frame 1 after the reply; on the session connection the next batch after each prompt.
 class TReplay {
 public:
-    TReplay(const std::vector<TClientFrame>& Frames, TCheckingServer& Server) : FFrames(Frames), FServer(Server) {}
+    TReplay(const std::vector<TClientFrame>& Frames, TCheckingServer& Server)
+        : FFrames(Frames), FServer(Server) {}
 
     double Run() {
         QElapsedTimer timer;
@@ -99,12 +100,23 @@ private:
         }
         // Hello, versions prompt, rate prompt (after the versions reply), rate information, privacy rights.
         switch (Count) {
-        case 1: Send(2, 2); break;
-        case 2: Send(3, 3); break;
-        case 4: Send(4, 4); break;
-        case 5: Send(5, 11); break;
-        case 6: Send(12, 20); break;
-        default: break;
+        case 1:
+            Send(2, 2);
+            break;
+        case 2:
+            Send(3, 3);
+            break;
+        case 4:
+            Send(4, 4);
+            break;
+        case 5:
+            Send(5, 11);
+            break;
+        case 6:
+            Send(12, 20);
+            break;
+        default:
+            break;
         }
     }
 
@@ -138,7 +150,8 @@ void SignOn() {
         }
         client.push_back(Ms(timer));
         if (recorded.empty())
-            recorded.assign(server.Frames().begin() + static_cast<std::ptrdiff_t>(first), server.Frames().end());
+            recorded.assign(server.Frames().begin() + static_cast<std::ptrdiff_t>(first),
+                            server.Frames().end());
         icq.LogOff();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -152,10 +165,11 @@ void SignOn() {
             replay.push_back(ms);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    std::printf("sign-on, 20 rounds (%d failed, %d faults noted by the server): TICQClient median %.3f ms; anchor: "
-                "replay of the same %zu frames on bare QTcpSockets median %.3f ms   [loopback, one client signing "
-                "on and off, checking server on the same event loop, 2 connections per sign-on]\n",
-                failed, clientFaults, Median(client), recorded.size(), Median(replay));
+    std::printf(
+        "sign-on, 20 rounds (%d failed, %d faults noted by the server): TICQClient median %.3f ms; anchor: "
+        "replay of the same %zu frames on bare QTcpSockets median %.3f ms   [loopback, one client signing "
+        "on and off, checking server on the same event loop, 2 connections per sign-on]\n",
+        failed, clientFaults, Median(client), recorded.size(), Median(replay));
 }
 
 class TBenchHost : public IRemoteCommandHost {
@@ -213,7 +227,8 @@ void Commands() {
         const int row = host.Hosts.AddRow();
         host.Hosts.Cell(u"Host", row).SetAsString(QStringLiteral("host-%1").arg(i));
         host.Hosts.Cell(u"IP", row).SetAsString(QStringLiteral("10.0.%1.%2").arg(i / 250).arg(i % 250));
-        host.Hosts.Cell(u"Status", row).SetAsString(i % 3 == 0 ? QStringLiteral("Down") : QStringLiteral("OK"));
+        host.Hosts.Cell(u"Status", row)
+            .SetAsString(i % 3 == 0 ? QStringLiteral("Down") : QStringLiteral("OK"));
         host.Hosts.Cell(u"N_group", row).SetAsString(QString::number(i % 100));
         host.Hosts.Cell(u"Note_", row).SetAsString(QStringLiteral("note"));
     }
@@ -231,14 +246,16 @@ void Commands() {
             notUp += host.Hosts.CellText(groupColumn, row) == QLatin1String("7") &&
                      host.Hosts.CellText(statusColumn, row) != QLatin1String("OK");
     });
-    std::printf("\"status|<group>\" at 10,000 hosts in 100 groups: %.3f ms (%d not-up hosts, %lld characters in %d "
-                "pieces); anchor: one pass reading N_group and Status of every row %.3f ms   [best of 5, no "
-                "waits, reply sent to a counting host]\n",
-                status, notUp, static_cast<long long>(statusCharacters), statusPieces, scan);
+    std::printf(
+        "\"status|<group>\" at 10,000 hosts in 100 groups: %.3f ms (%d not-up hosts, %lld characters in %d "
+        "pieces); anchor: one pass reading N_group and Status of every row %.3f ms   [best of 5, no "
+        "waits, reply sent to a counting host]\n",
+        status, notUp, static_cast<long long>(statusCharacters), statusPieces, scan);
 
     host.Tree.clear();
     for (int g = 0; g < 1000; ++g)
-        host.Tree.push_back(Node(QStringLiteral("Group %1").arg(g), QString::number(g), g % 10 == 0 ? -1 : g - g % 10));
+        host.Tree.push_back(
+            Node(QStringLiteral("Group %1").arg(g), QString::number(g), g % 10 == 0 ? -1 : g - g % 10));
     host.Pieces = 0;
     host.Characters = 0;
     const double groups = BestOf(5, [&] { commands.MessageReceived(QStringLiteral("groups"), "1"); });
@@ -248,9 +265,10 @@ void Commands() {
         for (const TGroupTreeNode& node : host.Tree)
             joined += QLatin1Char('\r') + node.Caption;
     });
-    std::printf("\"groups\" at 1,000 groups (100 with 9 sub-groups each): %.3f ms (%lld characters in %d pieces); "
-                "anchor: joining the 1,000 captions in list order %.3f ms   [best of 5]\n",
-                groups, static_cast<long long>(host.Characters / 5), host.Pieces / 5, concat);
+    std::printf(
+        "\"groups\" at 1,000 groups (100 with 9 sub-groups each): %.3f ms (%lld characters in %d pieces); "
+        "anchor: joining the 1,000 captions in list order %.3f ms   [best of 5]\n",
+        groups, static_cast<long long>(host.Characters / 5), host.Pieces / 5, concat);
 }
 
 } // namespace

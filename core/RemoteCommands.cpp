@@ -151,7 +151,8 @@ std::vector<TTreeOrderNode> GroupTreeOrder(const TGroupTree& Tree) {
 QString GroupsReply(const TGroupTree& Tree) {
     QString reply = QStringLiteral("Groups :\r");
     for (const TTreeOrderNode& entry : GroupTreeOrder(Tree))
-        reply += QLatin1Char('\r') + (entry.Level > 0 ? QStringLiteral("- ") : QString()) + entry.Node->Caption;
+        reply +=
+            QLatin1Char('\r') + (entry.Level > 0 ? QStringLiteral("- ") : QString()) + entry.Node->Caption;
     return reply;
 }
 
@@ -192,7 +193,8 @@ QString HelpReply(double Yesterday) {
 }
 
 QString ReceivedMessageLogLine(const QString& UIN, const QString& Message) {
-    return LangText(348) + QLatin1Char(' ') + UIN + QLatin1Char(' ') + LangText(349) + QLatin1Char(' ') + Message;
+    return LangText(348) + QLatin1Char(' ') + UIN + QLatin1Char(' ') + LangText(349) + QLatin1Char(' ') +
+           Message;
 }
 
 QString ShortDateText(double DateTime) {

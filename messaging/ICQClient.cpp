@@ -94,14 +94,18 @@ void TypedMessage(TReceivedMessage& Message, quint16 Type, const QByteArray& Byt
         Message.URL = split < 0 ? QString() : DecodeMessageText(Bytes.mid(split + 1));
         Message.Kind = TMessageKind::URL;
     } else if (Type == 13) {
-        // Name, two empty fields, e-mail, a flag, then the message whose first line names the sender's address.
+        // Name, two empty fields, e-mail, a flag, then the message whose first line names the sender's
+        // address.
         const QList<QByteArray> fields = Bytes.split('\xFE');
         Message.Name = DecodeMessageText(fields.value(0));
         Message.Email = DecodeMessageText(fields.value(3));
         Message.Text = DecodeMessageText(fields.size() > 1 ? fields.last() : QByteArray());
         const qsizetype ip = Message.Text.indexOf(QLatin1String("IP:"));
         if (ip >= 0)
-            Message.Address = Message.Text.mid(ip + 3).section(QLatin1Char('\r'), 0, 0).section(QLatin1Char('\n'), 0, 0).trimmed();
+            Message.Address = Message.Text.mid(ip + 3)
+                                  .section(QLatin1Char('\r'), 0, 0)
+                                  .section(QLatin1Char('\n'), 0, 0)
+                                  .trimmed();
         Message.Kind = TMessageKind::WebPager;
     }
 }
@@ -205,11 +209,12 @@ private:
         if (next == QLatin1Char('{')) {
             ++FPos;
             Group(Depth + 1);
-        } else if (FPos < FText.size() && next != QLatin1Char('\\') && next != QLatin1Char('}') && !IsLower(next)) {
+        } else if (FPos < FText.size() && next != QLatin1Char('\\') && next != QLatin1Char('}') &&
+                   !IsLower(next)) {
             ++FPos; // the delimiter
             const int from = FPos;
-            while (FPos < FText.size() && FText[FPos] != QLatin1Char('\\') && FText[FPos] != QLatin1Char('{') &&
-                   FText[FPos] != QLatin1Char('}'))
+            while (FPos < FText.size() && FText[FPos] != QLatin1Char('\\') &&
+                   FText[FPos] != QLatin1Char('{') && FText[FPos] != QLatin1Char('}'))
                 ++FPos;
             collected = FText.mid(from, FPos - from);
             beforeClose = At(FPos) == QLatin1Char('}');
@@ -307,9 +312,9 @@ QByteArray RendezvousAck(const QByteArray& CookieAndChannel, const QByteArray& U
 }
 
 // The 0x2711 block of a rendezvous request, from the cursor to End.
-void DecodeRendezvousBlock(TRawPacket& Pkt, int End, TReceivedMessage& Message, const QByteArray& CookieAndChannel,
-                           const QByteArray& UIN, bool WantsAck, bool ConvertToPlaintext,
-                           const QByteArray& AutoAwayMessage) {
+void DecodeRendezvousBlock(TRawPacket& Pkt, int End, TReceivedMessage& Message,
+                           const QByteArray& CookieAndChannel, const QByteArray& UIN, bool WantsAck,
+                           bool ConvertToPlaintext, const QByteArray& AutoAwayMessage) {
     const QByteArray header = RawUpTo(Pkt, RendezvousHeaderSize, End);
     if (header.size() < RendezvousHeaderSize || header[0] != '\x1B' || header[1] != '\0')
         return;
@@ -360,8 +365,8 @@ void DecodeChannel2(TRawPacket& Pkt, TReceivedMessage& Message, const QByteArray
             if (inner == 0x000F)
                 wantsAck = false;
             if (inner == 0x2711) {
-                DecodeRendezvousBlock(Pkt, innerEnd, Message, CookieAndChannel, uin, wantsAck, ConvertToPlaintext,
-                                      AutoAwayMessage);
+                DecodeRendezvousBlock(Pkt, innerEnd, Message, CookieAndChannel, uin, wantsAck,
+                                      ConvertToPlaintext, AutoAwayMessage);
                 return;
             }
             SeekTo(Pkt, innerEnd);
@@ -405,7 +410,8 @@ QString DecodeUCS2BE(const QByteArray& Bytes) {
     QString out;
     out.reserve(Bytes.size() / 2);
     for (qsizetype i = 0; i + 1 < Bytes.size(); i += 2)
-        out += QChar(static_cast<char16_t>(static_cast<quint8>(Bytes[i]) << 8 | static_cast<quint8>(Bytes[i + 1])));
+        out += QChar(
+            static_cast<char16_t>(static_cast<quint8>(Bytes[i]) << 8 | static_cast<quint8>(Bytes[i + 1])));
     return out;
 }
 
@@ -413,7 +419,9 @@ QString DecodeMessageText(const QByteArray& Bytes) {
     QString out;
     out.reserve(Bytes.size());
     const qsizetype size = Bytes.size();
-    const auto byte = [&](qsizetype At) { return static_cast<quint8>(Bytes[At]); };
+    const auto byte = [&](qsizetype At) {
+        return static_cast<quint8>(Bytes[At]);
+    };
     for (qsizetype i = 0; i < size;) {
         const quint8 lead = byte(i);
         int count = 0;
@@ -478,7 +486,9 @@ QString MessageBodyText(const QByteArray& Bytes, quint16 Charset, bool ConvertTo
 // Sign-on decoders
 
 int StatusClass(quint32 Status) {
-    const auto all = [Status](quint32 Bits) { return (Status & Bits) == Bits; };
+    const auto all = [Status](quint32 Bits) {
+        return (Status & Bits) == Bits;
+    };
     if (Status == 0xFFFFFFFF)
         return -1;
     if (all(0x13))
@@ -531,7 +541,9 @@ TLoginReply ParseLoginReply(TRawPacket& Pkt) {
 }
 
 TLoginError LoginErrorText(int Code, const QByteArray& UIN) {
-    const auto error = [](const char* Text) { return TLoginError{ERR_LOGIN, QString::fromLatin1(Text)}; };
+    const auto error = [](const char* Text) {
+        return TLoginError{ERR_LOGIN, QString::fromLatin1(Text)};
+    };
     switch (Code) {
     case 0:
         return TLoginError{ERR_LOGIN, QString()};
@@ -558,9 +570,10 @@ TLoginError LoginErrorText(int Code, const QByteArray& UIN) {
     case 26:
     case 34:
     case 42:
-        return error("Connection failed.\r\nDeleted or expired account OR\r\nNo access to database or resolver "
-                     "OR\r\nBad database or resolver status OR\r\nSuspended account OR\r\nUser to heavily warned "
-                     "OR\r\nReservation timeout OR\r\nAccount suspended due to your age OR\r\nBlocked account");
+        return error(
+            "Connection failed.\r\nDeleted or expired account OR\r\nNo access to database or resolver "
+            "OR\r\nBad database or resolver status OR\r\nSuspended account OR\r\nUser to heavily warned "
+            "OR\r\nReservation timeout OR\r\nAccount suspended due to your age OR\r\nBlocked account");
     case 12:
         return error("Connection failed. Secure (MD5) login is not supported on this account.");
     case 22:
@@ -568,18 +581,20 @@ TLoginError LoginErrorText(int Code, const QByteArray& UIN) {
         return error("Connection failed. Server has too many connections from your IP.");
     case 24:
     case 29:
-        return error("Connection failed. You have connected too quickly, please wait and retry 10 to 20 minutes "
-                     "later.");
+        return error(
+            "Connection failed. You have connected too quickly, please wait and retry 10 to 20 minutes "
+            "later.");
     case 27:
         return error("Connection failed. The server did not accept this client version.");
     case 28:
         return error("The server sent warning, this version is getting old. Try to look for a new one.");
     case 30:
-        return error("Connection failed. You were rejected by the server for an unknown reason. This can happen "
-                     "if the UIN is already connected.");
+        return error(
+            "Connection failed. You were rejected by the server for an unknown reason. This can happen "
+            "if the UIN is already connected.");
     default:
-        return TLoginError{ERR_LOGIN,
-                           QStringLiteral("Connection failed. Unknown error during sign on: ") + UINText(UIN)};
+        return TLoginError{ERR_LOGIN, QStringLiteral("Connection failed. Unknown error during sign on: ") +
+                                          UINText(UIN)};
     }
 }
 
@@ -593,13 +608,14 @@ void SplitServerAddress(const QByteArray& Address, QString& Host, quint16& Port)
 // ---------------------------------------------------------------------------------------------------
 // Message, presence and meta decoders
 
-TReceivedMessage DecodeICBMMessage(TRawPacket& Pkt, bool ConvertToPlaintext, const QByteArray& AutoAwayMessage) {
+TReceivedMessage DecodeICBMMessage(TRawPacket& Pkt, bool ConvertToPlaintext,
+                                   const QByteArray& AutoAwayMessage) {
     TReceivedMessage message;
     const QByteArray cookieAndChannel = PktGetRaw(Pkt, 10);
-    message.Channel =
-        cookieAndChannel.size() == 10
-            ? static_cast<quint16>(static_cast<quint8>(cookieAndChannel[8]) << 8 | static_cast<quint8>(cookieAndChannel[9]))
-            : 0;
+    message.Channel = cookieAndChannel.size() == 10
+                          ? static_cast<quint16>(static_cast<quint8>(cookieAndChannel[8]) << 8 |
+                                                 static_cast<quint8>(cookieAndChannel[9]))
+                          : 0;
     switch (message.Channel) {
     case 1:
         DecodeChannel1(Pkt, message, ConvertToPlaintext);
@@ -626,7 +642,8 @@ TOnlineInfo DecodeUserOnline(TRawPacket& Pkt) {
         const int end = EndOf(Pkt, length);
         switch (type) {
         case 3:
-            info.OnlineSince = DateTimeFromUnixTime32(static_cast<qint32>(PktGetBE(Pkt, std::min(length, 4))));
+            info.OnlineSince =
+                DateTimeFromUnixTime32(static_cast<qint32>(PktGetBE(Pkt, std::min(length, 4))));
             break;
         case 4:
             info.IdleMinutes = PktGetBE(Pkt, std::min(length, 4));
@@ -775,7 +792,8 @@ TICQClient::TICQClient(QObject* Parent) : QObject(Parent) {
     FNet->OnDisconnect = [this] {
         ConnectionClosed();
     };
-    FNet->OnPktDump = [this](const QString& Host, bool Incoming, int Length, const quint8* Buffer, quint16 Port) {
+    FNet->OnPktDump = [this](const QString& Host, bool Incoming, int Length, const quint8* Buffer,
+                             quint16 Port) {
         Fire("TICQClient.OnPktParse", OnPktParse, Host, Port, Buffer, Length, Incoming);
     };
     FNet->OnThreadException = [this](const QString& Text) {
@@ -790,7 +808,8 @@ TICQClient::TICQClient(QObject* Parent) : QObject(Parent) {
     FConnectTimer = new QTimer(this);
     FConnectTimer->setSingleShot(true);
     FConnectTimer->setInterval(0);
-    connect(FConnectTimer, &QTimer::timeout, this, [this] { Guarded("TICQClient.Connect", [this] { ConnectNow(); }); });
+    connect(FConnectTimer, &QTimer::timeout, this,
+            [this] { Guarded("TICQClient.Connect", [this] { ConnectNow(); }); });
     FSeq = static_cast<quint16>(Random(43690));
 }
 
@@ -818,12 +837,7 @@ void TICQClient::CopySettings() {
     FNet->HTTPHost = ICQServerViaHTTP;
     FNet->HTTPPort = static_cast<quint16>(ICQPortViaHTTP);
     FNet->ProxyType = ProxyType;
-    FNet->ProxyHost = ProxyHost;
-    FNet->ProxyPort = ProxyPort;
-    FNet->ProxyUserID = ProxyUserID;
-    FNet->ProxyPass = ProxyPass;
-    FNet->ProxyAuth = ProxyAuth;
-    FNet->ProxyResolve = ProxyResolve;
+    static_cast<TProxySettings&>(*FNet) = *this;
     FNet->SetLanguage(FErrorLanguage);
 }
 
@@ -865,9 +879,16 @@ void TICQClient::LogOff() {
     FNet->Disconnect();
 }
 
-bool TICQClient::SendMessage(quint32 UIN, const QString& Text) {
+template <class F> bool TICQClient::SendSignedOn(F&& Build) {
     if (!FLoggedIn)
         return false;
+    TRawPacket pkt;
+    Build(pkt);
+    Send(pkt);
+    return true;
+}
+
+bool TICQClient::SendMessage(quint32 UIN, const QString& Text) {
     QByteArray bytes = Text.toUtf8();
     if (bytes.size() > MaxMessageBytes) {
         qsizetype cut = MaxMessageBytes;
@@ -875,28 +896,15 @@ bool TICQClient::SendMessage(quint32 UIN, const QString& Text) {
             --cut;
         bytes.truncate(cut);
     }
-    TRawPacket pkt;
-    BuildMessage(pkt, 0, Random(0xFFFFAA), UIN, bytes, FSeq);
-    Send(pkt);
-    return true;
+    return SendSignedOn([&](TRawPacket& Pkt) { BuildMessage(Pkt, 0, Random(0xFFFFAA), UIN, bytes, FSeq); });
 }
 
 bool TICQClient::SendKeepAlive() {
-    if (!FLoggedIn)
-        return false;
-    TRawPacket pkt;
-    BuildKeepAlive(pkt, FSeq);
-    Send(pkt);
-    return true;
+    return SendSignedOn([&](TRawPacket& Pkt) { BuildKeepAlive(Pkt, FSeq); });
 }
 
 bool TICQClient::RequestOfflineMessages() {
-    if (!FLoggedIn)
-        return false;
-    TRawPacket pkt;
-    BuildOfflineRequest(pkt, UIN, FMetaSeq, FSeq);
-    Send(pkt);
-    return true;
+    return SendSignedOn([&](TRawPacket& Pkt) { BuildOfflineRequest(Pkt, UIN, FMetaSeq, FSeq); });
 }
 
 void TICQClient::ReportError(TErrorType Type, const QString& Text) {
@@ -982,7 +990,8 @@ void TICQClient::HandleChannel4(TRawPacket& Pkt) {
         if (type == 9 && value == 1)
             Fire("TICQClient.OnServerDisconnect", OnServerDisconnect, 9, GetICQErrorText(FErrorLanguage, 26));
         else
-            Fire("TICQClient.OnServerDisconnect", OnServerDisconnect, static_cast<int>(type), Int64ToText(value));
+            Fire("TICQClient.OnServerDisconnect", OnServerDisconnect, static_cast<int>(type),
+                 Int64ToText(value));
     }
     FNet->CloseSockets();
     ConnectionClosed();
@@ -1066,7 +1075,8 @@ void TICQClient::HandleSNAC(TRawPacket& Pkt) {
     case 0x00040014: {
         Skip(Pkt, 8 + 2); // cookie, channel
         const QString uin = UINText(PktGetByteString(Pkt));
-        Fire("TICQClient.OnTypingNotification", OnTypingNotification, uin, static_cast<quint16>(PktGetBE(Pkt, 2)));
+        Fire("TICQClient.OnTypingNotification", OnTypingNotification, uin,
+             static_cast<quint16>(PktGetBE(Pkt, 2)));
         break;
     }
     case 0x00090003:
@@ -1148,7 +1158,8 @@ void TICQClient::DeliverMessage(const TReceivedMessage& Message) {
         Fire("TICQClient.OnURLRecv", OnURLRecv, Message.Description, Message.URL, Message.UIN);
         break;
     case TMessageKind::WebPager:
-        Fire("TICQClient.OnWPagerRecv", OnWPagerRecv, Message.Name, Message.Text, Message.Address, Message.Email);
+        Fire("TICQClient.OnWPagerRecv", OnWPagerRecv, Message.Name, Message.Text, Message.Address,
+             Message.Email);
         break;
     case TMessageKind::SMSReply:
         Fire("TICQClient.OnSMSReply", OnSMSReply, Message.Source, Message.Sender, Message.Time, Message.Text);
@@ -1182,7 +1193,8 @@ void TICQClient::HandleMetaReply(TRawPacket& Pkt) {
         break;
     }
     case TMetaKind::SMSAck:
-        Fire("TICQClient.OnSMSAck", OnSMSAck, reply.Source, reply.Network, reply.MessageId, reply.Deliverable);
+        Fire("TICQClient.OnSMSAck", OnSMSAck, reply.Source, reply.Network, reply.MessageId,
+             reply.Deliverable);
         break;
     case TMetaKind::SMSRefused:
         Fire("TICQClient.OnSMSRefused", OnSMSRefused);

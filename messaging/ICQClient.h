@@ -84,7 +84,8 @@ struct TReceivedMessage {
 };
 
 // Reads SNAC(4,7) from the cursor (just after the SNAC header). Every read stays inside the packet.
-TReceivedMessage DecodeICBMMessage(TRawPacket& Pkt, bool ConvertToPlaintext, const QByteArray& AutoAwayMessage);
+TReceivedMessage DecodeICBMMessage(TRawPacket& Pkt, bool ConvertToPlaintext,
+                                   const QByteArray& AutoAwayMessage);
 // The text of a message body as received: UCS-2BE for charset 2, else UTF-8 (Latin-1 where invalid),
 // then the RTF reduction when asked.
 QString MessageBodyText(const QByteArray& Bytes, quint16 Charset, bool ConvertToPlaintext);
@@ -158,7 +159,7 @@ constexpr quint32 ICQStatusFlagBit = 0x80000;
 
 // Runs on the GUI thread, as every event of its connection does. Events fire from inside the
 // client's work; an exception of a handler is reported and never reaches the connection.
-class TICQClient : public QObject {
+class TICQClient : public QObject, public TProxySettings {
     Q_OBJECT
 public:
     explicit TICQClient(QObject* Parent = nullptr);
@@ -171,13 +172,7 @@ public:
     quint16 ICQPort = 5190;
     QString ICQServerViaHTTP;
     int ICQPortViaHTTP = 80;
-    TProxyType ProxyType = P_NONE;
-    QString ProxyHost;
-    quint16 ProxyPort = 0;
-    QString ProxyUserID;
-    QString ProxyPass;
-    bool ProxyAuth = false;
-    bool ProxyResolve = false;
+    TProxyType ProxyType = P_NONE; // with the proxy settings (ProxyHost ... ProxyResolve)
     bool SecureLogin = false;
     bool DisableDirectConnections = false;
     bool ConvertToPlaintext = true;
@@ -232,7 +227,8 @@ public:
         OnOfflineURLRecv;
     std::function<void(const QString& Source, const QString& Network, const QString& MsgId, bool Deliverable)>
         OnSMSAck;
-    std::function<void(const QString& Source, const QString& SmsSender, const QString& Time, const QString& Text)>
+    std::function<void(const QString& Source, const QString& SmsSender, const QString& Time,
+                       const QString& Text)>
         OnSMSReply;
     std::function<void()> OnSMSRefused;
     std::function<void(const QString& UIN, quint32 Status)> OnStatusChange;
@@ -255,6 +251,8 @@ private:
     void ScheduleConnect();
     void ConnectNow();
     void Send(const TRawPacket& Pkt) { FNet->Send(Pkt); }
+    // Builds one frame with Build(packet) and sends it, only while signed on.
+    template <class F> bool SendSignedOn(F&& Build);
 
     void HandleSignOnChannel(int Length);
     void HandleSNAC(TRawPacket& Pkt);

@@ -131,7 +131,9 @@ protected:
 } // namespace
 
 TEST(RemoteCommandRules, FirstMatchingRule) {
-    const auto kind = [](const char* Message) { return ParseRemoteCommand(QString::fromUtf8(Message)).Kind; };
+    const auto kind = [](const char* Message) {
+        return ParseRemoteCommand(QString::fromUtf8(Message)).Kind;
+    };
     EXPECT_EQ(kind("groups"), TRemoteCommandKind::Groups);
     EXPECT_EQ(kind("GROUPS"), TRemoteCommandKind::Groups);
     EXPECT_EQ(kind("groups "), TRemoteCommandKind::Help);
@@ -168,7 +170,8 @@ TEST(RemoteCommandRules, ReplyPieces) {
 
 TEST(RemoteCommandRules, GroupsInTreeOrder) {
     // Attach order puts a group stored before its parent later; the reply follows the tree.
-    const TGroupTree tree = {Node("Servers", "1"), Node("Printers", "3"), Node("Web", "2", 0), Node("Mail", "4", 2)};
+    const TGroupTree tree = {Node("Servers", "1"), Node("Printers", "3"), Node("Web", "2", 0),
+                             Node("Mail", "4", 2)};
     EXPECT_EQ(GroupsReply(tree), "Groups :\r\rServers\r- Web\r- Mail\rPrinters");
     EXPECT_EQ(GroupsReply({}), "Groups :\r");
 }
@@ -186,18 +189,20 @@ TEST_F(RemoteCommandsTest, StatusOfAGroupInAnyCase) {
     Host.AddHost("db2", "10.0.0.2", "OK", "1");
     Host.AddHost("www", "10.0.0.3", "Packet loss", "2");
     Host.AddHost("db3", "10.0.0.4", "Disabled", "1");
-    const QString header =
-        QStringLiteral("Not Up hosts:\rHost name, IP address, Status, Description, Last down state, Down time");
-    const QString expected = header + QStringLiteral("\rdb1, 10.0.0.1, Down, primary, 14.03.2024 09:00:00, 01:00:00"
-                                                     "\rdb3, 10.0.0.4, Disabled, , 14.03.2024 09:00:00, 01:00:00");
+    const QString header = QStringLiteral(
+        "Not Up hosts:\rHost name, IP address, Status, Description, Last down state, Down time");
+    const QString expected =
+        header + QStringLiteral("\rdb1, 10.0.0.1, Down, primary, 14.03.2024 09:00:00, 01:00:00"
+                                "\rdb3, 10.0.0.4, Disabled, , 14.03.2024 09:00:00, 01:00:00");
     for (const char* message : {"status|servers", "status|SERVERS", "status|Servers"})
         Commands.MessageReceived(QString::fromLatin1(message), "1");
     EXPECT_EQ(SentTexts(), (QStringList{expected, expected, expected}));
     Host.Sent.clear();
     Commands.MessageReceived("status|web", "1");
     Commands.MessageReceived("status|nothing", "1");
-    EXPECT_EQ(SentTexts(), (QStringList{header + "\rwww, 10.0.0.3, Packet loss, , 14.03.2024 09:00:00, 01:00:00",
-                                        header}));
+    EXPECT_EQ(
+        SentTexts(),
+        (QStringList{header + "\rwww, 10.0.0.3, Packet loss, , 14.03.2024 09:00:00, 01:00:00", header}));
 }
 
 TEST_F(RemoteCommandsTest, StatusFromTheOnlineGrid) {
@@ -213,9 +218,10 @@ TEST_F(RemoteCommandsTest, StatusFromTheOnlineGrid) {
     Commands.MessageReceived("stat", "7");
     ASSERT_EQ(Host.Sent.size(), 1u);
     // Sorted by the last down state, oldest first, while the reply is read.
-    EXPECT_EQ(Host.Sent[0].second, "Not Up hosts:\rHost name, IP address, Status, Description, Last down state, Down "
-                                   "time\rr1c0, r1c1, r1c4, r1c5, r1c18, 2024-03-14 08:00, r1c19"
-                                   "\rr0c0, r0c1, r0c4, r0c5, r0c18, 2024-03-15 09:00, r0c19");
+    EXPECT_EQ(Host.Sent[0].second,
+              "Not Up hosts:\rHost name, IP address, Status, Description, Last down state, Down "
+              "time\rr1c0, r1c1, r1c4, r1c5, r1c18, 2024-03-14 08:00, r1c19"
+              "\rr0c0, r0c1, r0c4, r0c5, r0c18, 2024-03-15 09:00, r0c19");
     EXPECT_EQ(Host.Calls, (QStringList{"log", "refresh", "wait 150", "wait 250", "send 7"}));
     // Sorted back afterwards.
     EXPECT_EQ(Host.Down.CellText(12, 0), "2024-03-15 09:00");
@@ -224,8 +230,9 @@ TEST_F(RemoteCommandsTest, StatusFromTheOnlineGrid) {
 TEST_F(RemoteCommandsTest, HelpEndsWithYesterday) {
     Commands.MessageReceived("hello", "9");
     ASSERT_EQ(Host.Sent.size(), 1u);
-    EXPECT_EQ(Host.Sent[0].second, LangText(350) + "\r" + LangText(351) + "\r" + LangText(352) + "\r" + LangText(353) +
-                                       "\r" + LangText(354) + "\r" + LangText(355) + "14.03.2024)");
+    EXPECT_EQ(Host.Sent[0].second, LangText(350) + "\r" + LangText(351) + "\r" + LangText(352) + "\r" +
+                                       LangText(353) + "\r" + LangText(354) + "\r" + LangText(355) +
+                                       "14.03.2024)");
     EXPECT_TRUE(Host.Sent[0].second.endsWith("(for example log|14.03.2024)"));
 }
 
@@ -269,7 +276,9 @@ TEST_F(RemoteCommandsTest, LogDateNeverReachesSQL) {
 TEST_F(RemoteCommandsTest, ACommandDuringAReplyWaitsForIt) {
     AddEvent(UnixAt(2024, 3, 14, 12, 0, 0), "event", 1);
     // The second message comes in while the first reply pumps messages.
-    Host.OnPump = [this] { Commands.MessageReceived("groups", "2"); };
+    Host.OnPump = [this] {
+        Commands.MessageReceived("groups", "2");
+    };
     Commands.MessageReceived("log|14.03.2024", "1");
     ASSERT_EQ(Host.Sent.size(), 2u);
     EXPECT_EQ(Host.Sent[0].first, 1);

@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
         TFlapHeader header;
         header.Marker = FlapMarker;
         header.Channel = Data[at];
-        const size_t length = std::min<size_t>(static_cast<size_t>(Data[at + 1]) << 8 | Data[at + 2], Size - at - 3);
+        const size_t length =
+            std::min<size_t>(static_cast<size_t>(Data[at + 1]) << 8 | Data[at + 2], Size - at - 3);
         header.Length = static_cast<quint16>(std::min<size_t>(length, MaxPacketSize));
         client.HandlePacket(header, Data + at + 3, header.Length);
         at += 3 + length;

@@ -41,7 +41,9 @@ QString U(const char* Utf8) {
 TEST(MessageText, CharsetsAndFallbacks) {
     EXPECT_EQ(DecodeUCS2BE(Hex("00 48 00 69")), "Hi");
     EXPECT_EQ(DecodeUCS2BE(Hex("04 1F 04 40 00")), U("Пр")); // odd last byte dropped
-    EXPECT_EQ(DecodeMessageText("Gr\xC3\xBC\xC3\x9F" "e"), U("Grüße"));
+    EXPECT_EQ(DecodeMessageText("Gr\xC3\xBC\xC3\x9F"
+                                "e"),
+              U("Grüße"));
     EXPECT_EQ(DecodeMessageText("\xF0\x9F\x98\x80"), U("😀"));
     // Bytes that start no valid sequence are Latin-1, the rest stays UTF-8.
     EXPECT_EQ(DecodeMessageText("\xE9t\xE9 \xC3\xA9"), U("été é"));
@@ -52,13 +54,16 @@ TEST(MessageText, CharsetsAndFallbacks) {
 
 TEST(RTFReduction, ParagraphsControlWordsAndGroups) {
     EXPECT_EQ(RTFToPlainText("{\\rtf1 Hello\\par World}"), "Hello\r\nWorld");
-    EXPECT_EQ(RTFToPlainText("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\r\n{\\colortbl ;\\red0\\green0\\blue0;}"
-                             "\\f0\\fs20 Hello\\par World\\line again\\tab end}"),
-              "Hello\r\nWorld\r\nagain\tend");
+    EXPECT_EQ(
+        RTFToPlainText(
+            "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\r\n{\\colortbl ;\\red0\\green0\\blue0;}"
+            "\\f0\\fs20 Hello\\par World\\line again\\tab end}"),
+        "Hello\r\nWorld\r\nagain\tend");
     // Escapes: a hex character, a non-breaking blank, escaped braces and backslash.
     EXPECT_EQ(RTFToPlainText("{\\rtf1 caf\\'e9\\~\\{x\\}\\\\}"), U("café {x}\\"));
     // "\*" skips its whole group; "\u" adds 65536 to a negative number and skips its delimiter.
-    EXPECT_EQ(RTFToPlainText("{\\rtf1{\\*\\generator Writer {nested} 1;}A\\u1055?B\\u-3937?}"), U("AПB\uF09F"));
+    EXPECT_EQ(RTFToPlainText("{\\rtf1{\\*\\generator Writer {nested} 1;}A\\u1055?B\\u-3937?}"),
+              U("AПB\uF09F"));
     // Plain nested groups keep their text.
     EXPECT_EQ(RTFToPlainText("{\\rtf1 a{b{c}d}e}"), "abcde");
     // Texts that do not qualify come back as they are.
@@ -104,8 +109,8 @@ TEST(SignOnDecoders, StatusClasses) {
 }
 
 TEST(SignOnDecoders, LoginReplyAndAddress) {
-    auto pkt = Loaded(TLV(1, "123") + TLV(5, "127.0.0.1:5191") + TLV(6, "cookie") + TLV(0x0E, "x") + TLV(2, "") +
-                      TLV(8, BE16(5)));
+    auto pkt = Loaded(TLV(1, "123") + TLV(5, "127.0.0.1:5191") + TLV(6, "cookie") + TLV(0x0E, "x") +
+                      TLV(2, "") + TLV(8, BE16(5)));
     const TLoginReply reply = ParseLoginReply(*pkt);
     EXPECT_EQ(reply.UIN, "123");
     EXPECT_EQ(reply.Address, "127.0.0.1:5191");
@@ -134,18 +139,22 @@ TEST(SignOnDecoders, LoginErrorTexts) {
         EXPECT_EQ(error.Text, "Connection failed. Your ICQ number or password was rejected.");
     }
     EXPECT_TRUE(LoginErrorText(0, "1").Text.isEmpty());
-    const auto text = [](int Code) { return LoginErrorText(Code, "4242").Text; };
+    const auto text = [](int Code) {
+        return LoginErrorText(Code, "4242").Text;
+    };
     for (const int code : {2, 16, 20, 21})
         EXPECT_EQ(text(code), "Connection failed. The server is temporally unavailable.");
     for (const int code : {8, 9, 10, 11, 13, 14, 17, 25, 26, 34, 42})
-        EXPECT_EQ(text(code), "Connection failed.\r\nDeleted or expired account OR\r\nNo access to database or "
-                              "resolver OR\r\nBad database or resolver status OR\r\nSuspended account OR\r\nUser to "
-                              "heavily warned OR\r\nReservation timeout OR\r\nAccount suspended due to your age "
-                              "OR\r\nBlocked account");
+        EXPECT_EQ(text(code),
+                  "Connection failed.\r\nDeleted or expired account OR\r\nNo access to database or "
+                  "resolver OR\r\nBad database or resolver status OR\r\nSuspended account OR\r\nUser to "
+                  "heavily warned OR\r\nReservation timeout OR\r\nAccount suspended due to your age "
+                  "OR\r\nBlocked account");
     EXPECT_EQ(text(12), "Connection failed. Secure (MD5) login is not supported on this account.");
     EXPECT_EQ(text(22), "Connection failed. Server has too many connections from your IP.");
-    EXPECT_EQ(text(29),
-              "Connection failed. You have connected too quickly, please wait and retry 10 to 20 minutes later.");
+    EXPECT_EQ(
+        text(29),
+        "Connection failed. You have connected too quickly, please wait and retry 10 to 20 minutes later.");
     EXPECT_EQ(text(27), "Connection failed. The server did not accept this client version.");
     EXPECT_EQ(text(28), "The server sent warning, this version is getting old. Try to look for a new one.");
     EXPECT_EQ(text(30), "Connection failed. You were rejected by the server for an unknown reason. This can "
@@ -163,7 +172,8 @@ TEST(MessageDecoders, ChannelOne) {
     EXPECT_EQ(m.Text, "Hi");
     EXPECT_TRUE(m.Acknowledgement.isEmpty());
     EXPECT_EQ(Decode(Channel1Message("1", 0, "{\\rtf1 Hello\\par World}")).Text, "Hello\r\nWorld");
-    EXPECT_EQ(Decode(Channel1Message("1", 0, "{\\rtf1 Hello\\par World}"), false).Text, "{\\rtf1 Hello\\par World}");
+    EXPECT_EQ(Decode(Channel1Message("1", 0, "{\\rtf1 Hello\\par World}"), false).Text,
+              "{\\rtf1 Hello\\par World}");
     EXPECT_EQ(Decode(Channel1Message("1", 3, "caf\xE9")).Text, U("café"));
     // An empty text is no message.
     EXPECT_EQ(Decode(Channel1Message("1", 0, "")).Kind, TMessageKind::None);
@@ -202,7 +212,10 @@ TEST(MessageDecoders, ChannelFour) {
     m = Decode(Channel4Message("555", 4, "d\xFEu"));
     EXPECT_EQ(m.Kind, TMessageKind::URL);
     EXPECT_EQ(m.URL, "u");
-    m = Decode(Channel4Message("555", 13, "Ann\xFE\xFE\xFE" "ann@example.org\xFE" "3\xFESender IP: 10.1.2.3\r\n\r\nhello"));
+    m = Decode(Channel4Message("555", 13,
+                               "Ann\xFE\xFE\xFE"
+                               "ann@example.org\xFE"
+                               "3\xFESender IP: 10.1.2.3\r\n\r\nhello"));
     EXPECT_EQ(m.Kind, TMessageKind::WebPager);
     EXPECT_EQ(m.Name, "Ann");
     EXPECT_EQ(m.Email, "ann@example.org");
@@ -222,7 +235,8 @@ TEST(MessageDecoders, TruncatedFramesStayInside) {
     // whole frame behind the prefix, and no text may take anything from there.
     const QByteArray text = "hello world";
     const QByteArray forms[] = {Channel1Message("4242", 0, text), Channel2Message("777", 1, 0, text),
-                                Channel4Message("555", 1, text), OfflineMessage(1, 2, 2024, 5, 6, 7, 8, 1, text)};
+                                Channel4Message("555", 1, text),
+                                OfflineMessage(1, 2, 2024, 5, 6, 7, 8, 1, text)};
     for (const QByteArray& form : forms) {
         const int textAt = static_cast<int>(form.indexOf(text));
         for (int size = 0; size <= form.size(); ++size) {
@@ -262,7 +276,8 @@ TEST(PresenceAndMeta, UserOnlineRecord) {
 }
 
 TEST(PresenceAndMeta, OfflineMessagesAndSMSAcknowledgements) {
-    TMetaReply reply = DecodeMetaReply(*AfterSnac(OfflineMessage(123, 456, 2024, 2, 29, 23, 59, 1, "late")), true);
+    TMetaReply reply =
+        DecodeMetaReply(*AfterSnac(OfflineMessage(123, 456, 2024, 2, 29, 23, 59, 1, "late")), true);
     EXPECT_EQ(reply.Kind, TMetaKind::OfflineMessage);
     EXPECT_EQ(reply.Message.Kind, TMessageKind::Plain);
     EXPECT_EQ(reply.Message.UIN, "456");
@@ -274,10 +289,11 @@ TEST(PresenceAndMeta, OfflineMessagesAndSMSAcknowledgements) {
 
     EXPECT_EQ(DecodeMetaReply(*AfterSnac(OfflineEnd(1)), true).Kind, TMetaKind::OfflineEnd);
 
-    reply = DecodeMetaReply(*AfterSnac(SMSAck(1, "<sms_response><source>airbornww.com</source><deliverable>Yes"
-                                                 "</deliverable><network>Net</network><message_id>id-7</message_id>"
-                                                 "</sms_response>")),
-                            true);
+    reply = DecodeMetaReply(
+        *AfterSnac(SMSAck(1, "<sms_response><source>airbornww.com</source><deliverable>Yes"
+                             "</deliverable><network>Net</network><message_id>id-7</message_id>"
+                             "</sms_response>")),
+        true);
     EXPECT_EQ(reply.Kind, TMetaKind::SMSAck);
     EXPECT_EQ(reply.Source, "airbornww.com");
     EXPECT_EQ(reply.Network, "Net");

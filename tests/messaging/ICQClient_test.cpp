@@ -31,9 +31,15 @@ protected:
         Client->ContactList = Options.Contacts;
         Client->InvisibleList = Options.Invisible;
         Client->TypingNotifications = Options.Typing;
-        Client->OnLogin = [this] { Events << "login"; };
-        Client->OnLogOff = [this] { Events << "logoff"; };
-        Client->OnConnectionFailed = [this] { Events << "failed"; };
+        Client->OnLogin = [this] {
+            Events << "login";
+        };
+        Client->OnLogOff = [this] {
+            Events << "logoff";
+        };
+        Client->OnConnectionFailed = [this] {
+            Events << "failed";
+        };
         Client->OnError = [this](TErrorType Type, const QString& Text) {
             Events << QStringLiteral("error %1: %2").arg(Type).arg(Text);
         };
@@ -124,7 +130,8 @@ TEST_F(ClientTest, LoginErrorCodesEndTheSignOn) {
     Start(options);
     Client->Login(ICQInitialStatus);
     ASSERT_TRUE(WaitEvents(2));
-    EXPECT_EQ(Events, (QStringList{QStringLiteral("error %1: ").arg(ERR_LOGIN_BAD_UINORPASSW) + BadPassword, "failed"}));
+    EXPECT_EQ(Events, (QStringList{QStringLiteral("error %1: ").arg(ERR_LOGIN_BAD_UINORPASSW) + BadPassword,
+                                   "failed"}));
     EXPECT_EQ(Client->LastError(), BadPassword);
     EXPECT_FALSE(Client->LoggedIn());
     EXPECT_TRUE(WaitFor([&] { return Server->LoginCloses() == 1; }));
@@ -148,8 +155,9 @@ TEST_F(ClientTest, RedirectWithoutAPortIsAMalformedLoginReply) {
     Start(options);
     Client->Login(ICQInitialStatus);
     ASSERT_TRUE(WaitEvents(2));
-    EXPECT_EQ(Events, (QStringList{QStringLiteral("error %1: Received malformed login packet").arg(ERR_PROTOCOL),
-                                   "failed"}));
+    EXPECT_EQ(Events,
+              (QStringList{QStringLiteral("error %1: Received malformed login packet").arg(ERR_PROTOCOL),
+                           "failed"}));
     EXPECT_TRUE(WaitFor([&] { return Server->LoginCloses() == 1; }));
     EXPECT_TRUE(Server->LoginSignOffSeen());
     EXPECT_EQ(Server->BosConnections(), 0);
@@ -170,7 +178,8 @@ TEST_F(ClientTest, TimeOutStaysArmedUntilSignedOn) {
     const qint64 took = clock.elapsed();
     EXPECT_GE(took, 4500);
     EXPECT_LE(took, 7000);
-    EXPECT_EQ(Events, (QStringList{QStringLiteral("error %1: Connection timed out").arg(ERR_CONNTIMEOUT), "failed"}));
+    EXPECT_EQ(Events,
+              (QStringList{QStringLiteral("error %1: Connection timed out").arg(ERR_CONNTIMEOUT), "failed"}));
     EXPECT_TRUE(WaitFor([&] { return Server->BosCloses() == 1; }));
     EXPECT_FALSE(Client->LoggedIn());
     EXPECT_TRUE(Server->Faults().isEmpty()) << Server->FaultText().toStdString();
@@ -204,7 +213,8 @@ TEST_F(ClientTest, ErrorLanguageReachesTheTimeOutText) {
     Client->ConnectionTimeout = 1;
     Client->Login(ICQInitialStatus);
     ASSERT_TRUE(WaitEvents(2, 5000));
-    EXPECT_EQ(Events.front(), QStringLiteral("error %1: ").arg(ERR_CONNTIMEOUT) + GetICQErrorText(LANG_DE, 9));
+    EXPECT_EQ(Events.front(),
+              QStringLiteral("error %1: ").arg(ERR_CONNTIMEOUT) + GetICQErrorText(LANG_DE, 9));
 }
 
 TEST_F(ClientTest, SignOffAtCloseLeavesNoConnectionAttempt) {
@@ -234,7 +244,8 @@ TEST_F(ClientTest, SendMessageKeepAliveAndOfflineRequest) {
     EXPECT_EQ(HexOf(sent), HexOf(ExpectedMessage(4242, text.toUtf8(), cookie)));
     EXPECT_EQ(Server->KeepAlives(), 1);
     // Meta request 60 with the meta sequence 2, from the UIN, little-endian inside TLV 1.
-    EXPECT_EQ(HexOf(Server->MetaRequests().front()), HexOf(TLV(1, LE16(8) + LE32(123456789) + LE16(60) + LE16(2))));
+    EXPECT_EQ(HexOf(Server->MetaRequests().front()),
+              HexOf(TLV(1, LE16(8) + LE32(123456789) + LE16(60) + LE16(2))));
     EXPECT_EQ(Client->MetaSequence(), 3);
     EXPECT_TRUE(Server->Faults().isEmpty()) << Server->FaultText().toStdString();
 
@@ -258,8 +269,8 @@ TEST_F(ClientTest, IncomingMessagesOnThreeChannels) {
     // Only the channel-2 message is acknowledged, byte for byte.
     ASSERT_TRUE(WaitFor([&] { return Server->Acks().size() == 1; }));
     EXPECT_EQ(HexOf(Server->Acks().front()),
-              HexOf(MessageCookie() + BE16(2) + ByteString("777") + BE16(3) + RendezvousHeader(1, 0) + BE32(0) +
-                    Hex("01 00000000 0000 FFFFFF00")));
+              HexOf(MessageCookie() + BE16(2) + ByteString("777") + BE16(3) + RendezvousHeader(1, 0) +
+                    BE32(0) + Hex("01 00000000 0000 FFFFFF00")));
 
     Client->ConvertToPlaintext = false;
     Events.clear();
@@ -281,21 +292,31 @@ TEST_F(ClientTest, OfflineMessagesThenTheirDeletion) {
     ASSERT_TRUE(WaitFor([&] { return Server->MetaRequests().size() == 1; }));
     EXPECT_EQ(offline, QStringList{"4242: while away @ 2024-03-01 12:30:00"});
     // The end resets the meta sequence to 2 and asks for deletion (type 62).
-    EXPECT_EQ(HexOf(Server->MetaRequests().front()), HexOf(TLV(1, LE16(8) + LE32(123456789) + LE16(62) + LE16(2))));
+    EXPECT_EQ(HexOf(Server->MetaRequests().front()),
+              HexOf(TLV(1, LE16(8) + LE32(123456789) + LE16(62) + LE16(2))));
     EXPECT_EQ(Client->MetaSequence(), 3);
 }
 
 TEST_F(ClientTest, PresenceAcknowledgementsAndSMS) {
     Start();
     QStringList seen;
-    Client->OnStatusChange = [&](const QString& UIN, quint32 Status) { seen << QStringLiteral("status %1 %2").arg(UIN).arg(Status, 0, 16); };
-    Client->OnUserOffline = [&](const QString& UIN) { seen << "offline " + UIN; };
-    Client->OnMsgAck = [&](const QString& UIN, quint16 ID) { seen << QStringLiteral("ack %1 %2").arg(UIN).arg(ID); };
-    Client->OnICBMError = [&](quint16 Code) { seen << QStringLiteral("icbm error %1").arg(Code); };
+    Client->OnStatusChange = [&](const QString& UIN, quint32 Status) {
+        seen << QStringLiteral("status %1 %2").arg(UIN).arg(Status, 0, 16);
+    };
+    Client->OnUserOffline = [&](const QString& UIN) {
+        seen << "offline " + UIN;
+    };
+    Client->OnMsgAck = [&](const QString& UIN, quint16 ID) {
+        seen << QStringLiteral("ack %1 %2").arg(UIN).arg(ID);
+    };
+    Client->OnICBMError = [&](quint16 Code) {
+        seen << QStringLiteral("icbm error %1").arg(Code);
+    };
     Client->OnTypingNotification = [&](const QString& UIN, quint16 Kind) {
         seen << QStringLiteral("typing %1 %2").arg(UIN).arg(Kind);
     };
-    Client->OnSMSAck = [&](const QString& Source, const QString& Network, const QString& MsgId, bool Deliverable) {
+    Client->OnSMSAck = [&](const QString& Source, const QString& Network, const QString& MsgId,
+                           bool Deliverable) {
         seen << QStringLiteral("sms %1 %2 %3 %4").arg(Source, Network, MsgId).arg(Deliverable ? 1 : 0);
     };
     ASSERT_TRUE(SignOn());
@@ -304,8 +325,9 @@ TEST_F(ClientTest, PresenceAcknowledgementsAndSMS) {
     Server->SendSnac(4, 0x0C, Hex("00000000 00001234 0001") + ByteString("31337"));
     Server->SendSnac(4, 1, BE16(4));
     Server->SendSnac(4, 0x14, MessageCookie() + BE16(1) + ByteString("31337") + BE16(2));
-    Server->SendFrame(2, SMSAck(123456789, "<source>src</source><network>net</network><message_id>m1</message_id>"
-                                           "<deliverable>No</deliverable>"));
+    Server->SendFrame(2, SMSAck(123456789,
+                                "<source>src</source><network>net</network><message_id>m1</message_id>"
+                                "<deliverable>No</deliverable>"));
     ASSERT_TRUE(WaitFor([&] { return seen.size() == 6; }));
     EXPECT_EQ(seen, (QStringList{"status 31337 20", "offline 31337", "ack 31337 4660", "icbm error 4",
                                  "typing 31337 2", "sms src net m1 0"}));
@@ -317,10 +339,11 @@ TEST_F(ClientTest, ServerDisconnectNotice) {
     Events.clear();
     Server->SendFrame(4, TLV(9, BE16(1)));
     ASSERT_TRUE(WaitEvents(3));
-    EXPECT_EQ(Events, (QStringList{QStringLiteral("server disconnect 9: ") + GetICQErrorText(LANG_EN, 26), "failed",
-                                   "logoff"}));
-    EXPECT_EQ(Events.front(), "server disconnect 9: You have been disconnected from the ICQ network because you "
-                              "logged on from another location using the same ICQ number");
+    EXPECT_EQ(Events, (QStringList{QStringLiteral("server disconnect 9: ") + GetICQErrorText(LANG_EN, 26),
+                                   "failed", "logoff"}));
+    EXPECT_EQ(Events.front(),
+              "server disconnect 9: You have been disconnected from the ICQ network because you "
+              "logged on from another location using the same ICQ number");
     EXPECT_FALSE(Client->LoggedIn());
     EXPECT_TRUE(WaitFor([&] { return Server->BosCloses() == 1; }));
     EXPECT_FALSE(Client->SendMessage(1, "after"));
@@ -345,17 +368,20 @@ TEST_F(ClientTest, BrokenFramesCloseAndGoOffline) {
     // A header announcing 8193 bytes ends the connection; the client goes offline.
     Server->SendRaw(Hex("2A 02 00 07 20 01"));
     ASSERT_TRUE(WaitEvents(3));
-    EXPECT_EQ(Events, (QStringList{QStringLiteral("error %1: Length of incoming packet exceeds maximum supported by protocol")
-                                       .arg(ERR_PROTOCOL),
-                                   "failed", "logoff"}));
+    EXPECT_EQ(Events,
+              (QStringList{
+                  QStringLiteral("error %1: Length of incoming packet exceeds maximum supported by protocol")
+                      .arg(ERR_PROTOCOL),
+                  "failed", "logoff"}));
     EXPECT_TRUE(WaitFor([&] { return Server->BosCloses() == 1; }));
 
     Events.clear();
     ASSERT_TRUE(SignOn());
     Server->SendRaw(Flap(2, 9, Snac(1, 1, 0, "x")).replace(0, 1, "\x2B"));
     ASSERT_TRUE(WaitEvents(4));
-    EXPECT_EQ(Events.mid(1), (QStringList{QStringLiteral("error %1: Received malformed packet").arg(ERR_PROTOCOL),
-                                          "failed", "logoff"}));
+    EXPECT_EQ(Events.mid(1),
+              (QStringList{QStringLiteral("error %1: Received malformed packet").arg(ERR_PROTOCOL), "failed",
+                           "logoff"}));
     EXPECT_FALSE(Client->LoggedIn());
 }
 
@@ -398,7 +424,9 @@ TEST_F(ClientTest, FailedConnectAndThrowingHandlers) {
     // A handler that throws does not take the connection down.
     Events.clear();
     Start();
-    Client->OnLogin = [] { throw std::runtime_error("handler failure"); };
+    Client->OnLogin = [] {
+        throw std::runtime_error("handler failure");
+    };
     Client->OnMessageRecv = [this](const QString& Msg, const QString&) {
         Events << Msg;
         throw std::runtime_error("handler failure");

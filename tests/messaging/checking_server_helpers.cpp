@@ -44,11 +44,12 @@ QByteArray MetaReply(quint32 Owner, quint16 Type, const QByteArray& Data) {
     return TLV(1, LE16(static_cast<quint16>(chunk.size())) + chunk);
 }
 
-const char* const FamilyVersionPairs =
-    "0022 0001 0001 0004 0013 0004 0002 0001 0003 0001 0015 0001 0004 0001 0006 0001 0009 0001 000A 0001 000B 0001";
-const char* const ClientReadyEntries = "0022 0001 0110 164F 0001 0004 0110 164F 0013 0004 0110 164F 0002 0001 0101 164F "
-                                       "0003 0001 0110 164F 0015 0001 0110 164F 0004 0001 0110 164F 0006 0001 0110 164F "
-                                       "0009 0001 0110 164F 000A 0001 0110 164F 000B 0001 0110 164F";
+const char* const FamilyVersionPairs = "0022 0001 0001 0004 0013 0004 0002 0001 0003 0001 0015 0001 0004 "
+                                       "0001 0006 0001 0009 0001 000A 0001 000B 0001";
+const char* const ClientReadyEntries =
+    "0022 0001 0110 164F 0001 0004 0110 164F 0013 0004 0110 164F 0002 0001 0101 164F "
+    "0003 0001 0110 164F 0015 0001 0110 164F 0004 0001 0110 164F 0006 0001 0110 164F "
+    "0009 0001 0110 164F 000A 0001 0110 164F 000B 0001 0110 164F";
 const char* const Capabilities = "0946134d4c7f11d18222444553540000 094600004c7f11d18222444553540000 "
                                  "094613494c7f11d18222444553540000 094613434c7f11d18222444553540000 "
                                  "094613444c7f11d18222444553540000 0946134e4c7f11d18222444553540000 "
@@ -56,7 +57,8 @@ const char* const Capabilities = "0946134d4c7f11d18222444553540000 094600004c7f1
                                  "1a093c6cd7fd4ec59d51a6474e34f5a0";
 // The direct-connection record without a proxy: addresses 0, type 4, version 11, cookie 0, 0, 3,
 // three time stamps 0, 0.
-const char* const DirectRecord = "00000000 00000000 04 000B 00000000 00000000 00000003 00000000 00000000 00000000 0000";
+const char* const DirectRecord =
+    "00000000 00000000 04 000B 00000000 00000000 00000003 00000000 00000000 00000000 0000";
 
 } // namespace
 
@@ -107,9 +109,10 @@ QByteArray MessageCookie() {
 }
 
 QByteArray Channel1Message(const QByteArray& UIN, quint16 Charset, const QByteArray& Text) {
-    const QByteArray fragments = Bytes("0501 0001 01") + Bytes("0101") + BE16(static_cast<quint16>(Text.size() + 4)) +
-                                 BE16(Charset) + BE16(0) + Text;
-    return Snac(4, 7, 0, MessageCookie() + BE16(1) + SenderRecord(UIN) + TLV(2, fragments) + TLV(0x16, BE32(0)));
+    const QByteArray fragments = Bytes("0501 0001 01") + Bytes("0101") +
+                                 BE16(static_cast<quint16>(Text.size() + 4)) + BE16(Charset) + BE16(0) + Text;
+    return Snac(4, 7, 0,
+                MessageCookie() + BE16(1) + SenderRecord(UIN) + TLV(2, fragments) + TLV(0x16, BE32(0)));
 }
 
 QByteArray RendezvousHeader(quint8 Type, quint8 Flags) {
@@ -119,14 +122,16 @@ QByteArray RendezvousHeader(quint8 Type, quint8 Flags) {
     return header;
 }
 
-QByteArray Channel2Message(const QByteArray& UIN, quint8 Type, quint8 Flags, const QByteArray& Text, bool WantsAck) {
-    const QByteArray block = RendezvousHeader(Type, Flags) + Bytes("0000 0100") + LEStringZ(Text) +
-                             Bytes("00000000 FFFFFF00");
+QByteArray Channel2Message(const QByteArray& UIN, quint8 Type, quint8 Flags, const QByteArray& Text,
+                           bool WantsAck) {
+    const QByteArray block =
+        RendezvousHeader(Type, Flags) + Bytes("0000 0100") + LEStringZ(Text) + Bytes("00000000 FFFFFF00");
     QByteArray inner = TLV(0x0A, BE16(1));
     if (!WantsAck)
         inner += TLV(0x0F, QByteArray());
     inner += TLV(0x2711, block);
-    const QByteArray request = BE16(0) + MessageCookie() + Bytes("09461349 4C7F11D1 82224445 53540000") + inner;
+    const QByteArray request =
+        BE16(0) + MessageCookie() + Bytes("09461349 4C7F11D1 82224445 53540000") + inner;
     return Snac(4, 7, 0, MessageCookie() + BE16(2) + SenderRecord(UIN) + TLV(5, request));
 }
 
@@ -320,7 +325,8 @@ void TCheckingServer::Receive(TPeer& Peer) {
     Peer.Buffer += Peer.Socket->readAll();
     while (Peer.Buffer.size() >= 6) {
         if (static_cast<quint8>(Peer.Buffer[0]) != 0x2A) {
-            Fault(QStringLiteral("frame marker %1").arg(static_cast<quint8>(Peer.Buffer[0]), 2, 16, QLatin1Char('0')));
+            Fault(QStringLiteral("frame marker %1")
+                      .arg(static_cast<quint8>(Peer.Buffer[0]), 2, 16, QLatin1Char('0')));
             Peer.Buffer.clear();
             return;
         }
@@ -329,7 +335,8 @@ void TCheckingServer::Receive(TPeer& Peer) {
             return;
         TClientFrame frame;
         frame.Channel = static_cast<quint8>(Peer.Buffer[1]);
-        frame.Seq = static_cast<quint16>(static_cast<quint8>(Peer.Buffer[2]) << 8 | static_cast<quint8>(Peer.Buffer[3]));
+        frame.Seq = static_cast<quint16>(static_cast<quint8>(Peer.Buffer[2]) << 8 |
+                                         static_cast<quint8>(Peer.Buffer[3]));
         frame.Payload = Peer.Buffer.mid(6, length);
         frame.Bos = Peer.Bos;
         Peer.Buffer.remove(0, 6 + length);
@@ -391,7 +398,9 @@ void TCheckingServer::Frame(TPeer& Peer, const TClientFrame& Frame) {
 }
 
 void TCheckingServer::AfterSignOn(const TClientFrame& Frame) {
-    const auto family = [&] { return Frame.Payload.size() >= 4 ? Frame.Payload.left(4) : QByteArray(); };
+    const auto family = [&] {
+        return Frame.Payload.size() >= 4 ? Frame.Payload.left(4) : QByteArray();
+    };
     if (Frame.Channel == 5 && Frame.Payload.isEmpty()) {
         ++FKeepAlives;
     } else if (Frame.Channel == 2 && family() == Bytes("0004 0006")) {
@@ -401,7 +410,9 @@ void TCheckingServer::AfterSignOn(const TClientFrame& Frame) {
     } else if (Frame.Channel == 2 && family() == Bytes("0015 0002")) {
         FMetaRequests.push_back(Frame.Payload.mid(10));
     } else {
-        Fault(QStringLiteral("unexpected frame after the sign-on: channel %1, %2").arg(Frame.Channel).arg(Hex(Frame.Payload)));
+        Fault(QStringLiteral("unexpected frame after the sign-on: channel %1, %2")
+                  .arg(Frame.Channel)
+                  .arg(Hex(Frame.Payload)));
     }
 }
 

@@ -66,8 +66,8 @@ public:
     struct TOptions {
         quint32 UIN = 123456789;
         QByteArray Password = "s3cret";
-        QByteArray Cookie;           // empty: 256 bytes of a fixed pattern
-        int LoginErrorCode = -1;     // 0 or more: the reply carries TLV 8 with this code
+        QByteArray Cookie;       // empty: 256 bytes of a fixed pattern
+        int LoginErrorCode = -1; // 0 or more: the reply carries TLV 8 with this code
         bool RedirectPortZero = false;
         bool StallBeforePrivacy = false; // SNAC(9,3) never comes
         quint32 Status = 0x10006000;     // expected in SNAC(1,0x1E)

@@ -18,13 +18,13 @@ class TSQLiteDatabase;
 // online grid leaves "status" with its header alone, no log page grid makes the commands use one of
 // their own.
 struct TMessagingParts {
-    std::function<const TGroupTree&()> GroupTree;   // TreeView1's nodes
-    std::function<TDataGrid*()> HostGrid;           // DataGrid1
-    std::function<TDataGrid*()> DownGrid;           // the online page's grid
-    std::function<void()> RefreshDownGrid;          // BitBtn35
-    std::function<TDataGrid*()> LogsGrid;           // Logs_grid
-    std::function<bool()> NotificationEnabled;      // ICQ_CheckBox
-    std::function<void(bool Online)> ShowOnline;    // Image1 takes Image3's (online) or Image2's picture
+    std::function<const TGroupTree&()> GroupTree;    // TreeView1's nodes
+    std::function<TDataGrid*()> HostGrid;            // DataGrid1
+    std::function<TDataGrid*()> DownGrid;            // the online page's grid
+    std::function<void()> RefreshDownGrid;           // BitBtn35
+    std::function<TDataGrid*()> LogsGrid;            // Logs_grid
+    std::function<bool()> NotificationEnabled;       // ICQ_CheckBox
+    std::function<void(bool Online)> ShowOnline;     // Image1 takes Image3's (online) or Image2's picture
     std::function<void(int Milliseconds)> PumpDelay; // TForm1.PumpDelay
     std::function<void(const QString& Text)> AddProgramLog;
     std::function<double()> Now;
@@ -43,7 +43,8 @@ public:
     void ICQ_keep_alive_TimerTimer();
     void ICQClient1Login();
     void ICQClient1LogOff();
-    void ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId, bool Deliverable);
+    void ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId,
+                          bool Deliverable);
 
     // The messaging channel of the alarm dispatcher. Login sets the client's UIN and password first;
     // SendMessage is true only when the text was handed to a signed-on client (a UIN outside 32 bits

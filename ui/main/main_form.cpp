@@ -341,17 +341,35 @@ void TForm1::AddProgramLog(const QString& text) {
 void TForm1::CreateMessaging() {
     ICQClient1 = new TICQClient(this);
     ICQClient1->setObjectName(QStringLiteral("ICQClient1"));
-    ICQClient1->OnMessageRecv = [this](const QString& Msg, const QString& UIN) { ICQClient1MessageRecv(Msg, UIN); };
-    ICQClient1->OnLogin = [this] { ICQClient1Login(); };
-    ICQClient1->OnLogOff = [this] { ICQClient1LogOff(); };
+    ICQClient1->OnMessageRecv = [this](const QString& Msg, const QString& UIN) {
+        ICQClient1MessageRecv(Msg, UIN);
+    };
+    ICQClient1->OnLogin = [this] {
+        ICQClient1Login();
+    };
+    ICQClient1->OnLogOff = [this] {
+        ICQClient1LogOff();
+    };
     ICQClient1->OnSMSAck = [this](const QString& Source, const QString& Network, const QString& MsgId,
-                                  bool Deliverable) { ICQClient1SMSAck(Source, Network, MsgId, Deliverable); };
+                                  bool Deliverable) {
+        ICQClient1SMSAck(Source, Network, MsgId, Deliverable);
+    };
     TMessagingParts parts;
-    parts.GroupTree = [this]() -> const TGroupTree& { return GroupNodes; };
-    parts.HostGrid = [this] { return DataGrid1.get(); };
-    parts.NotificationEnabled = [this] { return ICQ_CheckBox->isChecked(); };
-    parts.PumpDelay = [this](int Milliseconds) { PumpDelay(Milliseconds); };
-    parts.AddProgramLog = [this](const QString& Text) { AddProgramLog(Text); };
+    parts.GroupTree = [this]() -> const TGroupTree& {
+        return GroupNodes;
+    };
+    parts.HostGrid = [this] {
+        return DataGrid1.get();
+    };
+    parts.NotificationEnabled = [this] {
+        return ICQ_CheckBox->isChecked();
+    };
+    parts.PumpDelay = [this](int Milliseconds) {
+        PumpDelay(Milliseconds);
+    };
+    parts.AddProgramLog = [this](const QString& Text) {
+        AddProgramLog(Text);
+    };
     FMessaging = std::make_unique<TMessagingEvents>(*ICQClient1, std::move(parts));
     ICQ_keep_alive_Timer = new QTimer(this);
     ICQ_keep_alive_Timer->setObjectName(QStringLiteral("ICQ_keep_alive_Timer"));
@@ -377,6 +395,7 @@ void TForm1::ICQClient1LogOff() {
     FMessaging->ICQClient1LogOff();
 }
 
-void TForm1::ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId, bool Deliverable) {
+void TForm1::ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId,
+                              bool Deliverable) {
     FMessaging->ICQClient1SMSAck(Source, Network, MsgId, Deliverable);
 }

@@ -110,7 +110,8 @@ public:
     void ICQ_keep_alive_TimerTimer();
     void ICQClient1Login();
     void ICQClient1LogOff();
-    void ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId, bool Deliverable);
+    void ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId,
+                          bool Deliverable);
     TMessagingEvents& Messaging() { return *FMessaging; }
 
     QMenu* File1 = nullptr;

@@ -60,7 +60,9 @@ public:
     void ClearUpHostGrid() override {}
     bool SendNotificationMail(const QString&, const QString&, const QStringList&) override { return false; }
     bool IcqLoggedIn() const override { return FEvents.LoggedIn(); }
-    void IcqLogin(qint64 Uin, const QString& Password, quint32 Status) override { FEvents.Login(Uin, Password, Status); }
+    void IcqLogin(qint64 Uin, const QString& Password, quint32 Status) override {
+        FEvents.Login(Uin, Password, Status);
+    }
     bool IcqSendMessage(qint64 Uin, const QString& Text) override { return FEvents.SendMessage(Uin, Text); }
     void PlayUpSound(const QString&) override {}
     TDataGrid& SoundQueueGrid() override { return Sounds; }
@@ -89,14 +91,28 @@ protected:
         Client.UIN = Options.UIN;
         Client.Password = QString::fromLatin1(Options.Password);
         TMessagingParts parts;
-        parts.GroupTree = [this]() -> const TGroupTree& { return Tree; };
-        parts.NotificationEnabled = [this] { return Enabled; };
-        parts.ShowOnline = [this](bool Online) { Pictures << (Online ? "online" : "offline"); };
-        parts.PumpDelay = [](int Milliseconds) { Pump(Milliseconds); };
+        parts.GroupTree = [this]() -> const TGroupTree& {
+            return Tree;
+        };
+        parts.NotificationEnabled = [this] {
+            return Enabled;
+        };
+        parts.ShowOnline = [this](bool Online) {
+            Pictures << (Online ? "online" : "offline");
+        };
+        parts.PumpDelay = [](int Milliseconds) {
+            Pump(Milliseconds);
+        };
         Events = std::make_unique<TMessagingEvents>(Client, parts);
-        Client.OnMessageRecv = [this](const QString& Msg, const QString& UIN) { Events->ICQClient1MessageRecv(Msg, UIN); };
-        Client.OnLogin = [this] { Events->ICQClient1Login(); };
-        Client.OnLogOff = [this] { Events->ICQClient1LogOff(); };
+        Client.OnMessageRecv = [this](const QString& Msg, const QString& UIN) {
+            Events->ICQClient1MessageRecv(Msg, UIN);
+        };
+        Client.OnLogin = [this] {
+            Events->ICQClient1Login();
+        };
+        Client.OnLogOff = [this] {
+            Events->ICQClient1LogOff();
+        };
     }
     void TearDown() override {
         Events.reset();
@@ -179,7 +195,8 @@ TEST_F(MessagingEventsTest, MessagingChannelOfTheDispatcher) {
     ASSERT_TRUE(Client.LoggedIn());
     ASSERT_TRUE(WaitFor([&] { return Server->Messages().size() == 1; }));
     const QByteArray sent = Server->Messages().front();
-    EXPECT_EQ(HexOf(sent), HexOf(ExpectedMessage(4242, "10:00:00 - db1, 10.0.0.1 - Down", MessageCookieLo(sent))));
+    EXPECT_EQ(HexOf(sent),
+              HexOf(ExpectedMessage(4242, "10:00:00 - db1, 10.0.0.1 - Down", MessageCookieLo(sent))));
     EXPECT_EQ(ProgramLog(), QStringList{LangText(269) + "10:00:00 - db1, 10.0.0.1 - Down"});
     EXPECT_EQ(ProgramLog().front(), "ICQ alert: message sent: 10:00:00 - db1, 10.0.0.1 - Down");
 
