@@ -60,6 +60,8 @@ public:
     void SignOff();
 
     TRemoteCommands& Commands() { return FCommands; }
+    // Pages that join later (the online page, the log page, the status picture) plug their parts in.
+    TMessagingParts& Parts() { return FParts; }
 
 private:
     // IRemoteCommandHost
