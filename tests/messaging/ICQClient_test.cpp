@@ -176,7 +176,7 @@ TEST_F(ClientTest, TimeOutStaysArmedUntilSignedOn) {
     ASSERT_TRUE(WaitFor([&] { return Server->StartUpRequestsSeen(); }));
     ASSERT_TRUE(WaitEvents(2, 8000));
     const qint64 took = clock.elapsed();
-    EXPECT_GE(took, 4500);
+    EXPECT_GE(took, 4950);
     EXPECT_LE(took, 7000);
     EXPECT_EQ(Events,
               (QStringList{QStringLiteral("error %1: Connection timed out").arg(ERR_CONNTIMEOUT), "failed"}));
