@@ -12,6 +12,8 @@
 #include "core/SQLiteDb.h"
 #include "core/SoundQueue.h"
 #include "core/Synchronize.h"
+#include "messaging/ICQClient.h"
+#include "ui/main/MessagingEvents.h"
 #include "ui/main/SettingsBinding.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
@@ -62,6 +64,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
     CreateOptionControls();
     CreateStatusBar();
+    CreateMessaging();
     sound_timer = new QTimer(this);
     sound_timer->setObjectName(QStringLiteral("sound_timer"));
     sound_timer->setInterval(1000);
@@ -78,6 +81,7 @@ TForm1::~TForm1() {
     FServices->Controller().Shutdown(2000);
     FServices->Channels().SetStatusPanels(nullptr);
     FServices->Channels().SetSound(nullptr);
+    FServices->Channels().SetMessaging(nullptr);
     FServices->SetGroupTree(nullptr);
     FSound.reset();
 }
@@ -287,6 +291,7 @@ void TForm1::FormCreate(TMonitorServices& Services) {
             &QWidget::setEnabled);
     CreateSoundControls();
     Services.Channels().SetSound(FSound.get());
+    Services.Channels().SetMessaging(FMessaging.get());
     FSound->StartAudio();
     // The tray hint lines join here.
     LoadSettings();
@@ -372,7 +377,7 @@ void TForm1::SaveTreeExpansion() {
 }
 
 void TForm1::SignOffMessaging() {
-    // Stub until the messaging client lands.
+    FMessaging->SignOff();
 }
 
 void TForm1::PumpDelay(int ms) {
@@ -381,4 +386,66 @@ void TForm1::PumpDelay(int ms) {
 
 void TForm1::AddProgramLog(const QString& text) {
     ::AddProgramLog(text);
+}
+
+void TForm1::CreateMessaging() {
+    ICQClient1 = new TICQClient(this);
+    ICQClient1->setObjectName(QStringLiteral("ICQClient1"));
+    ICQClient1->OnMessageRecv = [this](const QString& Msg, const QString& UIN) {
+        ICQClient1MessageRecv(Msg, UIN);
+    };
+    ICQClient1->OnLogin = [this] {
+        ICQClient1Login();
+    };
+    ICQClient1->OnLogOff = [this] {
+        ICQClient1LogOff();
+    };
+    ICQClient1->OnSMSAck = [this](const QString& Source, const QString& Network, const QString& MsgId,
+                                  bool Deliverable) {
+        ICQClient1SMSAck(Source, Network, MsgId, Deliverable);
+    };
+    TMessagingParts parts;
+    parts.GroupTree = [this]() -> const TGroupTree& {
+        return GroupNodes;
+    };
+    parts.HostGrid = [this] {
+        return DataGrid1;
+    };
+    parts.NotificationEnabled = [this] {
+        return ICQ_CheckBox->isChecked();
+    };
+    parts.PumpDelay = [this](int Milliseconds) {
+        PumpDelay(Milliseconds);
+    };
+    parts.AddProgramLog = [this](const QString& Text) {
+        AddProgramLog(Text);
+    };
+    FMessaging = std::make_unique<TMessagingEvents>(*ICQClient1, std::move(parts));
+    ICQ_keep_alive_Timer = new QTimer(this);
+    ICQ_keep_alive_Timer->setObjectName(QStringLiteral("ICQ_keep_alive_Timer"));
+    ICQ_keep_alive_Timer->setInterval(100000);
+    connect(ICQ_keep_alive_Timer, &QTimer::timeout, this,
+            [this] { Guarded("TForm1.ICQ_keep_alive_TimerTimer", [this] { ICQ_keep_alive_TimerTimer(); }); });
+    ICQ_keep_alive_Timer->start();
+}
+
+void TForm1::ICQClient1MessageRecv(const QString& Msg, const QString& UIN) {
+    FMessaging->ICQClient1MessageRecv(Msg, UIN);
+}
+
+void TForm1::ICQ_keep_alive_TimerTimer() {
+    FMessaging->ICQ_keep_alive_TimerTimer();
+}
+
+void TForm1::ICQClient1Login() {
+    FMessaging->ICQClient1Login();
+}
+
+void TForm1::ICQClient1LogOff() {
+    FMessaging->ICQClient1LogOff();
+}
+
+void TForm1::ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId,
+                              bool Deliverable) {
+    FMessaging->ICQClient1SMSAck(Source, Network, MsgId, Deliverable);
 }

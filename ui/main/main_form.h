@@ -19,6 +19,8 @@ class QPushButton;
 class QSpinBox;
 class QTreeWidget;
 class TDataGrid;
+class TICQClient;
+class TMessagingEvents;
 class TMonitorController;
 class TMonitorServices;
 class TSoundControls;
@@ -107,6 +109,17 @@ public:
     TMonitorServices& Services() { return *FServices; }
     TMonitorController& Monitor();
 
+    // The messaging client, its keep-alive timer (100 s) and their handlers.
+    TICQClient* ICQClient1 = nullptr;
+    QTimer* ICQ_keep_alive_Timer = nullptr;
+    void ICQClient1MessageRecv(const QString& Msg, const QString& UIN);
+    void ICQ_keep_alive_TimerTimer();
+    void ICQClient1Login();
+    void ICQClient1LogOff();
+    void ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId,
+                          bool Deliverable);
+    TMessagingEvents& Messaging() { return *FMessaging; }
+
     QMenu* File1 = nullptr;
     QAction* Exit1 = nullptr; // main menu
     QAction* Exit2 = nullptr; // tray menu; the tray icon's menu shows this action
@@ -137,12 +150,14 @@ private:
     void CreateStatusBar();
     void CreateSoundControls();
     void BindOptionControls();
+    void CreateMessaging();
 
     bool closing_ = false;
     std::vector<QLabel*> FPanels;
     QLabel* FDatabaseWriteState = nullptr;
     TMonitorServices* FServices = nullptr;
     std::unique_ptr<TSoundControls> FSound;
+    std::unique_ptr<TMessagingEvents> FMessaging;
 };
 
 extern TForm1* Form1;

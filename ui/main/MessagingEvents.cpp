@@ -1,0 +1,140 @@
+// Messaging events of the main window. The commands' answers are core logic (core/RemoteCommands);
+// this unit finds the window's parts for them and drives the client.
+#include "ui/main/MessagingEvents.h"
+
+#include "core/ExceptionGuard.h"
+#include "core/LangTexts.h"
+#include "core/LogGrids.h"
+#include "core/ProgramLog.h"
+#include "core/PumpDelay.h"
+#include "core/SQLiteDb.h"
+#include "core/TextConversions.h"
+#include "grid/GxGrid.h"
+#include "messaging/ICQClient.h"
+
+namespace {
+
+bool IsUIN(qint64 UIN) {
+    return UIN > 0 && UIN <= 0xFFFFFFFFLL;
+}
+
+} // namespace
+
+TMessagingEvents::TMessagingEvents(TICQClient& Client, TMessagingParts Parts)
+    : FClient(Client), FParts(std::move(Parts)), FCommands(*this) {}
+
+TMessagingEvents::~TMessagingEvents() = default;
+
+void TMessagingEvents::ICQClient1MessageRecv(const QString& Msg, const QString& UIN) {
+    FCommands.MessageReceived(Msg, UIN);
+}
+
+void TMessagingEvents::ICQ_keep_alive_TimerTimer() {
+    if (!FParts.NotificationEnabled || !FParts.NotificationEnabled())
+        return;
+    if (!FClient.LoggedIn())
+        FClient.Login(ICQInitialStatus, true);
+    FClient.SendKeepAlive();
+}
+
+void TMessagingEvents::ICQClient1Login() {
+    if (FParts.ShowOnline)
+        FParts.ShowOnline(true);
+}
+
+void TMessagingEvents::ICQClient1LogOff() {
+    if (FParts.ShowOnline)
+        FParts.ShowOnline(false);
+}
+
+void TMessagingEvents::ICQClient1SMSAck(const QString&, const QString&, const QString&, bool) {}
+
+bool TMessagingEvents::LoggedIn() const {
+    return FClient.LoggedIn();
+}
+
+void TMessagingEvents::Login(qint64 UIN, const QString& Password, quint32 Status) {
+    FClient.UIN = IsUIN(UIN) ? static_cast<quint32>(UIN) : 0;
+    FClient.Password = Password;
+    FClient.Login(Status);
+}
+
+bool TMessagingEvents::SendMessage(qint64 UIN, const QString& Text) {
+    return IsUIN(UIN) && FClient.SendMessage(static_cast<quint32>(UIN), Text);
+}
+
+void TMessagingEvents::StartupSignOn(qint64 UIN, const QString& Password) {
+    if (!FParts.NotificationEnabled || !FParts.NotificationEnabled() || FClient.LoggedIn())
+        return;
+    AddProgramLog(LangText(380));
+    const bool started = Guarded("TMessagingEvents.StartupSignOn", [&] {
+        Login(UIN, Password, ICQInitialStatus);
+        // Sent only once signed on, so offline messages are not fetched here.
+        FClient.RequestOfflineMessages();
+    });
+    if (!started)
+        AddProgramLog(LangText(381));
+}
+
+void TMessagingEvents::SignOff() {
+    FClient.Login(ICQCloseStatus, false);
+    FClient.LogOff();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The remote commands' view of the window
+
+const TGroupTree& TMessagingEvents::GroupTree() {
+    return FParts.GroupTree ? FParts.GroupTree() : FNoGroups;
+}
+
+TDataGrid& TMessagingEvents::OwnGrid(std::unique_ptr<TDataGrid>& Grid, bool EventColumns) {
+    if (!Grid) {
+        Grid = std::make_unique<TDataGrid>();
+        if (EventColumns)
+            CreateEventLogGridColumns(*Grid);
+    }
+    return *Grid;
+}
+
+TDataGrid& TMessagingEvents::HostGrid() {
+    TDataGrid* grid = FParts.HostGrid ? FParts.HostGrid() : nullptr;
+    return grid ? *grid : OwnGrid(FOwnHosts, false);
+}
+
+TDataGrid& TMessagingEvents::DownGrid() {
+    TDataGrid* grid = FParts.DownGrid ? FParts.DownGrid() : nullptr;
+    return grid ? *grid : OwnGrid(FOwnDownGrid, false);
+}
+
+void TMessagingEvents::RefreshDownGrid() {
+    if (FParts.RefreshDownGrid)
+        FParts.RefreshDownGrid();
+}
+
+TDataGrid& TMessagingEvents::LogsGrid() {
+    TDataGrid* grid = FParts.LogsGrid ? FParts.LogsGrid() : nullptr;
+    return grid ? *grid : OwnGrid(FOwnLogs, true);
+}
+
+TSQLiteDatabase& TMessagingEvents::Database() {
+    return FParts.Database ? *FParts.Database : MonitorDatabase;
+}
+
+void TMessagingEvents::PumpDelay(int Milliseconds) {
+    if (FParts.PumpDelay)
+        FParts.PumpDelay(Milliseconds);
+    else
+        ::PumpDelay(Milliseconds);
+}
+
+double TMessagingEvents::Now() {
+    return FParts.Now ? FParts.Now() : NowDateTime();
+}
+
+void TMessagingEvents::AddProgramLog(const QString& Text) {
+    if (FParts.AddProgramLog)
+        FParts.AddProgramLog(Text);
+    else
+        ::AddProgramLog(Database(), Text);
+}
