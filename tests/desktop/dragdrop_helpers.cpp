@@ -1,0 +1,70 @@
+// Helpers of the drag-and-drop tests.
+#include "dragdrop_helpers.h"
+
+namespace ddtest {
+
+TFormatEtc Format(TClipFormat Id, uint32_t Tymed) {
+    return TFormatEtc{Id, nullptr, DVASPECT_CONTENT, -1, Tymed};
+}
+
+QByteArray Bytes(IDataObject& Object, TClipFormat Id, uint32_t Tymed, HRESULT* Result) {
+    TStgMedium medium;
+    const HRESULT result = Object.GetData(Format(Id, Tymed), medium);
+    if (Result)
+        *Result = result;
+    return Succeeded(result) ? MediumBytes(medium) : QByteArray();
+}
+
+std::vector<TClipFormat> Enumerated(IDataObject& Object, uint32_t Direction) {
+    std::vector<TClipFormat> ids;
+    std::unique_ptr<IEnumFormatEtc> formats;
+    if (Failed(Object.EnumFormatEtc(Direction, formats)) || !formats)
+        return ids;
+    TFormatEtc format;
+    uint32_t fetched = 0;
+    while (formats->Next(1, &format, &fetched) == S_OK && fetched == 1 && ids.size() < 1000)
+        ids.push_back(format.cfFormat);
+    return ids;
+}
+
+TClipFormat Named(const char* Name) {
+    return RegisterClipboardFormat(QString::fromLatin1(Name));
+}
+
+QByteArray Le32(uint32_t Value) {
+    QByteArray bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char((Value >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+HRESULT TRecordingTarget::DragEnter(IDataObject*, uint32_t KeyState, QPoint ScreenPoint, uint32_t* Effect) {
+    Calls.push_back("enter");
+    KeyStates.push_back(KeyState);
+    LastPoint = ScreenPoint;
+    *Effect = Answer;
+    return S_OK;
+}
+
+HRESULT TRecordingTarget::DragOver(uint32_t KeyState, QPoint ScreenPoint, uint32_t* Effect) {
+    Calls.push_back("over");
+    KeyStates.push_back(KeyState);
+    LastPoint = ScreenPoint;
+    *Effect = Answer;
+    return S_OK;
+}
+
+HRESULT TRecordingTarget::DragLeave() {
+    Calls.push_back("leave");
+    return S_OK;
+}
+
+HRESULT TRecordingTarget::Drop(IDataObject*, uint32_t KeyState, QPoint ScreenPoint, uint32_t* Effect) {
+    Calls.push_back("drop");
+    KeyStates.push_back(KeyState);
+    LastPoint = ScreenPoint;
+    *Effect = Answer;
+    return S_OK;
+}
+
+} // namespace ddtest
