@@ -197,7 +197,8 @@ TEST(DragDropFormats, FeedbackFormatNamesAndDirections) {
     Row rows[] = {
         {std::make_unique<TPreferredDropEffectClipboardFormat>(), "Preferred DropEffect", ddRead},
         {std::make_unique<TPerformedDropEffectClipboardFormat>(), "Performed DropEffect", ddWrite},
-        {std::make_unique<TLogicalPerformedDropEffectClipboardFormat>(), "Logical Performed DropEffect", ddRead},
+        {std::make_unique<TLogicalPerformedDropEffectClipboardFormat>(), "Logical Performed DropEffect",
+         ddRead},
         {std::make_unique<TPasteSucceededClipboardFormat>(), "Paste Succeeded", ddWrite},
         {std::make_unique<TInShellDragLoopClipboardFormat>(), "InShellDragLoop", ddRead},
         {std::make_unique<TTargetCLSIDClipboardFormat>(), "TargetCLSID", ddWrite},
@@ -252,7 +253,9 @@ TEST(DragDropFormats, FeedbackRendersItsValues) {
     TUnitReference unit{DragDropFormatsUnitStart, DragDropFormatsUnitStop};
     TFeedbackDataFormat feedback(csSource);
     int changes = 0;
-    feedback.OnChanging = [&](TCustomDataFormat*) { ++changes; };
+    feedback.OnChanging = [&](TCustomDataFormat*) {
+        ++changes;
+    };
     feedback.SetPreferredDropEffect(DROPEFFECT_MOVE);
     feedback.SetTargetCLSID(QUuid("{00000001-0002-0003-0405-060708090a0b}"));
     EXPECT_EQ(changes, 2);
@@ -325,7 +328,9 @@ TEST(DragDropFormats, StreamListsAndTheStreamDataFormat) {
     TUnitReference unit{DragDropFormatsUnitStart, DragDropFormatsUnitStop};
     TDataStreamDataFormat streams(csTarget);
     int changes = 0;
-    streams.OnChanging = [&](TCustomDataFormat*) { ++changes; };
+    streams.OnChanging = [&](TCustomDataFormat*) {
+        ++changes;
+    };
     EXPECT_TRUE(streams.NeedsData());
     streams.Streams().Add("first", std::make_unique<QBuffer>());
     streams.Streams().Add("second", std::make_unique<QBuffer>());

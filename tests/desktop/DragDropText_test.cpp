@@ -141,7 +141,8 @@ TEST_F(TextTest, TheSourceOffersItsTextInEveryFormat) {
     source.SetText("12|3");
     EXPECT_EQ(source.Locale(), LocaleEnglish);
     const TClipFormat rtf = Named("Rich Text Format");
-    EXPECT_EQ(Enumerated(source), (std::vector<TClipFormat>{CF_OEMTEXT, CF_LOCALE, CF_TEXT, rtf, CF_UNICODETEXT}));
+    EXPECT_EQ(Enumerated(source),
+              (std::vector<TClipFormat>{CF_OEMTEXT, CF_LOCALE, CF_TEXT, rtf, CF_UNICODETEXT}));
     EXPECT_EQ(Bytes(source, CF_TEXT), QByteArray("12|3\0", 5));
     EXPECT_EQ(Bytes(source, CF_OEMTEXT), QByteArray("12|3\0", 5));
     EXPECT_EQ(Bytes(source, CF_UNICODETEXT), Utf16("12|3") + QByteArray(2, '\0'));

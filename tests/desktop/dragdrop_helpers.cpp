@@ -59,8 +59,11 @@ HRESULT TRecordingTarget::DragLeave() {
     return S_OK;
 }
 
-HRESULT TRecordingTarget::Drop(IDataObject*, uint32_t KeyState, QPoint ScreenPoint, uint32_t* Effect) {
+HRESULT TRecordingTarget::Drop(IDataObject* DataObject, uint32_t KeyState, QPoint ScreenPoint,
+                               uint32_t* Effect) {
     Calls.push_back("drop");
+    if (OnDropData)
+        OnDropData(DataObject);
     KeyStates.push_back(KeyState);
     LastPoint = ScreenPoint;
     *Effect = Answer;

@@ -31,6 +31,8 @@ public:
     std::vector<std::string> Calls;
     std::vector<uint32_t> KeyStates;
     QPoint LastPoint;
+    // Runs inside Drop with the data object, as a target that writes feedback back would.
+    std::function<void(IDataObject*)> OnDropData;
 
     HRESULT DragEnter(IDataObject* DataObject, uint32_t KeyState, QPoint ScreenPoint,
                       uint32_t* Effect) override;
