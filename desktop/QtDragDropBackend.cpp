@@ -302,8 +302,10 @@ class TDropTargetFilter : public QObject {
 public:
     TDropTargetFilter(QWidget* Control, IDropTarget* Target)
         : QObject(Control), FTarget(Target), FControl(Control), FClient(ClientWidget(Control)) {
-        for (QWidget* widget : Widgets()) {
+        // Recorded before any is set: a scroll area passes the flag on to its viewport.
+        for (QWidget* widget : Widgets())
             FAcceptedDrops.push_back(widget->acceptDrops());
+        for (QWidget* widget : Widgets()) {
             widget->installEventFilter(this);
             widget->setAcceptDrops(true);
             connect(widget, &QObject::destroyed, this, [this] { FDead = true; });
@@ -314,7 +316,7 @@ public:
         if (FDead)
             return;
         const std::vector<QWidget*> widgets = Widgets();
-        for (size_t i = 0; i < widgets.size(); ++i) {
+        for (size_t i = widgets.size(); i-- > 0;) {
             widgets[i]->removeEventFilter(this);
             widgets[i]->setAcceptDrops(FAcceptedDrops[i]);
         }
