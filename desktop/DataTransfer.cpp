@@ -230,16 +230,6 @@ HRESULT TStaticDataObject::GetData(const TFormatEtc& Format, TStgMedium& Medium)
     return S_OK;
 }
 
-HRESULT TStaticDataObject::GetDataHere(const TFormatEtc&, TStgMedium&) {
-    return E_NOTIMPL;
-}
-
-HRESULT TStaticDataObject::GetCanonicalFormatEtc(const TFormatEtc& Format, TFormatEtc& Canonical) {
-    Canonical = Format;
-    Canonical.ptd = nullptr;
-    return DATA_S_SAMEFORMATETC;
-}
-
 HRESULT TStaticDataObject::SetData(const TFormatEtc& Format, TStgMedium& Medium, bool Release) {
     if (FReadOnly)
         return E_NOTIMPL;
@@ -259,27 +249,43 @@ HRESULT TStaticDataObject::EnumFormatEtc(uint32_t Direction, std::unique_ptr<IEn
     return S_OK;
 }
 
-HRESULT TStaticDataObject::DAdvise(const TFormatEtc&, uint32_t, uint32_t*) {
+HRESULT TDataObjectBase::GetDataHere(const TFormatEtc&, TStgMedium&) {
+    return E_NOTIMPL;
+}
+
+HRESULT TDataObjectBase::GetCanonicalFormatEtc(const TFormatEtc& Format, TFormatEtc& Canonical) {
+    Canonical = Format;
+    Canonical.ptd = nullptr;
+    return DATA_S_SAMEFORMATETC;
+}
+
+HRESULT TDataObjectBase::DAdvise(const TFormatEtc&, uint32_t, uint32_t*) {
     return OLE_E_ADVISENOTSUPPORTED;
 }
 
-HRESULT TStaticDataObject::DUnadvise(uint32_t) {
+HRESULT TDataObjectBase::DUnadvise(uint32_t) {
     return OLE_E_ADVISENOTSUPPORTED;
 }
 
-HRESULT TStaticDataObject::EnumDAdvise() {
+HRESULT TDataObjectBase::EnumDAdvise() {
     return OLE_E_ADVISENOTSUPPORTED;
+}
+
+std::vector<TFormatEtc> EnumeratedFormats(IDataObject& Object, uint32_t Direction) {
+    std::vector<TFormatEtc> formats;
+    std::unique_ptr<IEnumFormatEtc> enumerator;
+    if (Failed(Object.EnumFormatEtc(Direction, enumerator)) || !enumerator)
+        return formats;
+    TFormatEtc format;
+    uint32_t fetched = 0;
+    while (formats.size() < 0x10000 && enumerator->Next(1, &format, &fetched) == S_OK && fetched == 1)
+        formats.push_back(format);
+    return formats;
 }
 
 std::shared_ptr<TStaticDataObject> SnapshotDataObject(IDataObject& Source) {
     auto snapshot = std::make_shared<TStaticDataObject>();
-    std::unique_ptr<IEnumFormatEtc> formats;
-    if (Failed(Source.EnumFormatEtc(DATADIR_GET, formats)) || !formats)
-        return snapshot;
-    TFormatEtc format;
-    uint32_t fetched = 0;
-    for (int step = 0; step < 0x10000 && formats->Next(1, &format, &fetched) == S_OK && fetched == 1;
-         ++step) {
+    for (const TFormatEtc& format : EnumeratedFormats(Source, DATADIR_GET)) {
         TFormatEtc request = format;
         request.tymed = format.tymed & (TYMED_HGLOBAL | TYMED_ISTREAM);
         TStgMedium medium;

@@ -251,10 +251,25 @@ public:
                          uint32_t* Effect) = 0;
 };
 
+// The data object operations nothing here serves: data into a given medium, other target
+// devices and advise sinks.
+class TDataObjectBase : public IDataObject {
+public:
+    HRESULT GetDataHere(const TFormatEtc& Format, TStgMedium& Medium) override;
+    HRESULT GetCanonicalFormatEtc(const TFormatEtc& Format, TFormatEtc& Canonical) override;
+    HRESULT DAdvise(const TFormatEtc& Format, uint32_t Flags, uint32_t* Connection) override;
+    HRESULT DUnadvise(uint32_t Connection) override;
+    HRESULT EnumDAdvise() override;
+};
+
+// The formats a data object lists for a direction, taken one at a time as long as the
+// enumerator delivers exactly one (and never more than there are format ids).
+std::vector<TFormatEtc> EnumeratedFormats(IDataObject& Object, uint32_t Direction);
+
 // A data object of fixed media, as a flushed clipboard or a foreign program offers them: GetData
 // hands out copies in the media asked for (global memory or a stream over a copy), SetData
 // stores what it is given (a copy unless Release).
-class TStaticDataObject : public IDataObject {
+class TStaticDataObject : public TDataObjectBase {
 public:
     // Adds or replaces the bytes of one format.
     void Put(TClipFormat Format, const QByteArray& Bytes, uint32_t Media = TYMED_HGLOBAL);
@@ -268,14 +283,9 @@ public:
     void SetReadOnly(bool Value) { FReadOnly = Value; }
 
     HRESULT GetData(const TFormatEtc& Format, TStgMedium& Medium) override;
-    HRESULT GetDataHere(const TFormatEtc& Format, TStgMedium& Medium) override;
     HRESULT QueryGetData(const TFormatEtc& Format) override;
-    HRESULT GetCanonicalFormatEtc(const TFormatEtc& Format, TFormatEtc& Canonical) override;
     HRESULT SetData(const TFormatEtc& Format, TStgMedium& Medium, bool Release) override;
     HRESULT EnumFormatEtc(uint32_t Direction, std::unique_ptr<IEnumFormatEtc>& Enum) override;
-    HRESULT DAdvise(const TFormatEtc& Format, uint32_t Flags, uint32_t* Connection) override;
-    HRESULT DUnadvise(uint32_t Connection) override;
-    HRESULT EnumDAdvise() override;
 
 private:
     struct TEntry {

@@ -58,10 +58,9 @@ bool TCustomSimpleClipboardFormat::DoGetData(const TStgMedium& Medium) {
         return false;
     // Read in pieces up to the size Stat gave; a stream that ends early gives what it had.
     QByteArray data;
-    QByteArray piece(StreamPieceSize, '\0');
+    QByteArray piece(qsizetype(std::min<uint64_t>(StreamPieceSize, stat.cbSize)), '\0');
     while (uint64_t(data.size()) < stat.cbSize) {
-        const auto want =
-            static_cast<uint32_t>(std::min<uint64_t>(StreamPieceSize, stat.cbSize - data.size()));
+        const auto want = static_cast<uint32_t>(std::min<uint64_t>(piece.size(), stat.cbSize - data.size()));
         uint32_t got = 0;
         if (Failed(stream.Read(piece.data(), want, &got)) || got == 0)
             break;
@@ -378,7 +377,7 @@ HRESULT TFixedStreamAdapter::CopyTo(IStream& Dest, uint64_t Count, uint64_t* Rea
         if (all && device.pos() >= device.size())
             device.seek(0);
         uint64_t left = all ? uint64_t(device.size() - device.pos()) : Count;
-        QByteArray piece(StreamPieceSize, '\0');
+        QByteArray piece(qsizetype(std::min<uint64_t>(left, StreamPieceSize)), '\0');
         while (left > 0) {
             const qint64 got = device.read(piece.data(), qint64(std::min<uint64_t>(left, StreamPieceSize)));
             if (got <= 0)

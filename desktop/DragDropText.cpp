@@ -187,67 +187,112 @@ bool TTextDataFormat::AssignTo(TClipboardFormat& Format) {
 
 namespace {
 
-void AppendRTFByte(QByteArray& Out, char Byte) {
-    static const char hex[] = "0123456789abcdef";
-    const auto value = static_cast<uint8_t>(Byte);
-    if (Byte == '\t')
-        Out += "\\tab ";
-    else if (Byte == '\r')
-        Out += "\\par ";
-    else if (Byte == '\\' || Byte == '{' || Byte == '}') {
-        Out += '\\';
-        Out += Byte;
-    } else if (value < 32 || value == 127) {
-        Out += "\\'";
-        Out += hex[value >> 4];
-        Out += hex[value & 15];
-    } else
-        Out += Byte;
-}
+// Writes into a buffer sized for the worst case, so the loop never grows it.
+class TRTFWriter {
+public:
+    explicit TRTFWriter(qsizetype Capacity) : FOut(Capacity, Qt::Uninitialized), FAt(FOut.data()) {}
 
-void AppendUnicodeEscape(QByteArray& Out, char16_t Unit) {
-    Out += "\\u";
-    Out += QByteArray::number(int(int16_t(Unit)));
-}
+    void Append(const char* Text) {
+        while (*Text)
+            *FAt++ = *Text++;
+    }
+    void AppendByte(char Byte) { *FAt++ = Byte; }
+    // One byte below 128 with RTF's escapes.
+    void AppendText(char Byte) {
+        static const char hex[] = "0123456789abcdef";
+        const auto value = static_cast<uint8_t>(Byte);
+        if (value >= 32 && value != 127 && Byte != '\\' && Byte != '{' && Byte != '}') {
+            *FAt++ = Byte;
+            return;
+        }
+        if (Byte == '\t')
+            Append("\\tab ");
+        else if (Byte == '\r')
+            Append("\\par ");
+        else if (value >= 32 && value != 127) {
+            *FAt++ = '\\';
+            *FAt++ = Byte;
+        } else {
+            Append("\\'");
+            *FAt++ = hex[value >> 4];
+            *FAt++ = hex[value & 15];
+        }
+    }
+    // "\u" and the signed 16-bit code.
+    void AppendCode(char16_t Unit) {
+        Append("\\u");
+        int code = int16_t(Unit);
+        if (code < 0) {
+            *FAt++ = '-';
+            code = -code;
+        }
+        char digits[6];
+        int count = 0;
+        do {
+            digits[count++] = char('0' + code % 10);
+            code /= 10;
+        } while (code > 0);
+        while (count > 0)
+            *FAt++ = digits[--count];
+    }
+    QByteArray Take() {
+        FOut.truncate(FAt - FOut.constData());
+        return std::move(FOut);
+    }
+
+private:
+    QByteArray FOut;
+    char* FAt;
+};
+
+// The most one input character can become: "\u-32768" and its byte.
+constexpr qsizetype MaxRTFPerCharacter = 9;
 
 } // namespace
 
 QByteArray MakeRTF(QByteArrayView Text, unsigned CodePage) {
     if (Text.size() >= 5 && qstrnicmp(Text.data(), 5, "{\\rtf", 5) == 0)
         return Text.toByteArray();
-    QByteArray out;
-    out.reserve(Text.size() + Text.size() / 4 + 64);
-    out += "{\\rtf1\\ansi {\\*\\generator ";
-    out += RTFGenerator;
-    out += '}';
-    if (IsSingleByteCodePage(CodePage)) {
-        // One byte is one character: the byte itself follows its code.
-        const QString characters = MultiByteToWideChar(CodePage, Text);
+    const QByteArray generator = QByteArray("{\\rtf1\\ansi {\\*\\generator ") + RTFGenerator + "}";
+    const bool singleByte = IsSingleByteCodePage(CodePage);
+    // A single-byte text needs the code of each byte; other texts are read as characters.
+    const QString characters = MultiByteToWideChar(CodePage, singleByte ? QByteArrayView() : Text);
+    const qsizetype count = singleByte ? Text.size() : characters.size();
+    TRTFWriter out(generator.size() + MaxRTFPerCharacter * count + 1);
+    out.Append(generator.constData());
+    if (singleByte) {
+        QString table;
         for (qsizetype i = 0; i < Text.size(); ++i) {
-            if (static_cast<uint8_t>(Text[i]) < 128) {
-                AppendRTFByte(out, Text[i]);
+            const char byte = Text[i];
+            if (static_cast<uint8_t>(byte) < 128) {
+                out.AppendText(byte);
                 continue;
             }
-            AppendUnicodeEscape(out, characters[i].unicode());
-            out += Text[i];
+            if (table.isEmpty()) { // the codes of the upper 128 bytes, once
+                QByteArray upper(128, Qt::Uninitialized);
+                for (int b = 0; b < 128; ++b)
+                    upper[b] = char(128 + b);
+                table = MultiByteToWideChar(CodePage, upper);
+            }
+            out.AppendCode(table[static_cast<uint8_t>(byte) - 128].unicode());
+            out.AppendByte(byte);
         }
     } else {
-        const QString characters = MultiByteToWideChar(CodePage, Text);
         for (qsizetype i = 0; i < characters.size(); ++i) {
             const char16_t unit = characters[i].unicode();
             if (unit < 128) {
-                AppendRTFByte(out, char(unit));
+                out.AppendText(char(unit));
                 continue;
             }
-            AppendUnicodeEscape(out, unit);
+            out.AppendCode(unit);
             const bool surrogate = unit >= 0xD800 && unit < 0xE000;
             const QByteArray byte =
                 surrogate ? QByteArray() : WideCharToMultiByte(CodePage, QStringView(&unit, 1));
-            out += byte.size() == 1 ? byte : QByteArray("?");
+            out.AppendByte(byte.size() == 1 ? byte[0] : '?');
         }
     }
-    out += '}';
-    return out;
+    out.AppendByte('}');
+    return out.Take();
 }
 
 // ---- unit --------------------------------------------------------------------------------

@@ -148,18 +148,8 @@ HRESULT TCustomDropSource::GetData(const TFormatEtc& Format, TStgMedium& Medium)
     });
 }
 
-HRESULT TCustomDropSource::GetDataHere(const TFormatEtc&, TStgMedium&) {
-    return E_NOTIMPL;
-}
-
 HRESULT TCustomDropSource::QueryGetData(const TFormatEtc& Format) {
     return GuardedResult([&] { return HasFormat(Format) ? S_OK : DV_E_FORMATETC; });
-}
-
-HRESULT TCustomDropSource::GetCanonicalFormatEtc(const TFormatEtc& Format, TFormatEtc& Canonical) {
-    Canonical = Format;
-    Canonical.ptd = nullptr;
-    return DATA_S_SAMEFORMATETC;
 }
 
 HRESULT TCustomDropSource::SetData(const TFormatEtc& Format, TStgMedium& Medium, bool Release) {
@@ -179,18 +169,6 @@ HRESULT TCustomDropSource::EnumFormatEtc(uint32_t Direction, std::unique_ptr<IEn
         Enum = GetEnumFormatEtc(Direction);
         return Enum ? S_OK : E_NOTIMPL;
     });
-}
-
-HRESULT TCustomDropSource::DAdvise(const TFormatEtc&, uint32_t, uint32_t*) {
-    return OLE_E_ADVISENOTSUPPORTED;
-}
-
-HRESULT TCustomDropSource::DUnadvise(uint32_t) {
-    return OLE_E_ADVISENOTSUPPORTED;
-}
-
-HRESULT TCustomDropSource::EnumDAdvise() {
-    return OLE_E_ADVISENOTSUPPORTED;
 }
 
 HRESULT TCustomDropSource::RenderData(const TFormatEtc&, TStgMedium&) {

@@ -50,7 +50,7 @@ using TDropDataEvent =
 using TPasteEvent = std::function<void(QObject* Sender, TDragResult Action, bool DeleteOnPaste)>;
 using TGetDragImageEvent = std::function<void(QObject* Sender, TDragImage& Image, bool& Handled)>;
 
-class TCustomDropSource : public TDragDropComponent, public IDropSource, public IDataObject {
+class TCustomDropSource : public TDragDropComponent, public IDropSource, public TDataObjectBase {
     Q_OBJECT
 public:
     explicit TCustomDropSource(QObject* Owner = nullptr);
@@ -116,14 +116,9 @@ public:
 
     // IDataObject
     HRESULT GetData(const TFormatEtc& Format, TStgMedium& Medium) override;
-    HRESULT GetDataHere(const TFormatEtc& Format, TStgMedium& Medium) override;
     HRESULT QueryGetData(const TFormatEtc& Format) override;
-    HRESULT GetCanonicalFormatEtc(const TFormatEtc& Format, TFormatEtc& Canonical) override;
     HRESULT SetData(const TFormatEtc& Format, TStgMedium& Medium, bool Release) override;
     HRESULT EnumFormatEtc(uint32_t Direction, std::unique_ptr<IEnumFormatEtc>& Enum) override;
-    HRESULT DAdvise(const TFormatEtc& Format, uint32_t Flags, uint32_t* Connection) override;
-    HRESULT DUnadvise(uint32_t Connection) override;
-    HRESULT EnumDAdvise() override;
 
 protected:
     virtual HRESULT RenderData(const TFormatEtc& Format, TStgMedium& Medium);

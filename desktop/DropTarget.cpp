@@ -488,14 +488,7 @@ void TCustomDropMultiTarget::ClearData() {
 }
 
 bool TCustomDropMultiTarget::HasValidFormats(IDataObject& DataObject) {
-    std::unique_ptr<IEnumFormatEtc> formats;
-    if (Failed(DataObject.EnumFormatEtc(DATADIR_GET, formats)) || !formats)
-        return false;
-    TFormatEtc format;
-    uint32_t fetched = 0;
-    // Bounded by the number of format ids there can be.
-    for (int step = 0; step < 0x10000 && formats->Next(1, &format, &fetched) == S_OK && fetched == 1;
-         ++step) {
+    for (const TFormatEtc& format : EnumeratedFormats(DataObject, DATADIR_GET))
         for (TCustomDataFormat* dataFormat : DataFormats()) {
             if (!dataFormat->AcceptFormat(format) || !dataFormat->HasValidFormats(DataObject))
                 continue;
@@ -505,7 +498,6 @@ bool TCustomDropMultiTarget::HasValidFormats(IDataObject& DataObject) {
                 return true;
             break;
         }
-    }
     return false;
 }
 

@@ -172,13 +172,9 @@ void TDataObjectMimeData::Detach() {
 
 QStringList TDataObjectMimeData::formats() const {
     QStringList types;
-    std::unique_ptr<IEnumFormatEtc> formats;
-    if (!FDataObject || Failed(FDataObject->EnumFormatEtc(DATADIR_GET, formats)) || !formats)
+    if (!FDataObject)
         return types;
-    TFormatEtc format;
-    uint32_t fetched = 0;
-    for (int step = 0; step < 0x10000 && formats->Next(1, &format, &fetched) == S_OK && fetched == 1;
-         ++step) {
+    for (const TFormatEtc& format : EnumeratedFormats(*FDataObject, DATADIR_GET)) {
         const QString type = MimeTypeOfFormat(format.cfFormat);
         if (!type.isEmpty() && !types.contains(type))
             types.append(type);
@@ -257,16 +253,6 @@ HRESULT TMimeDataObject::GetData(const TFormatEtc& Format, TStgMedium& Medium) {
     });
 }
 
-HRESULT TMimeDataObject::GetDataHere(const TFormatEtc&, TStgMedium&) {
-    return E_NOTIMPL;
-}
-
-HRESULT TMimeDataObject::GetCanonicalFormatEtc(const TFormatEtc& Format, TFormatEtc& Canonical) {
-    Canonical = Format;
-    Canonical.ptd = nullptr;
-    return DATA_S_SAMEFORMATETC;
-}
-
 HRESULT TMimeDataObject::SetData(const TFormatEtc&, TStgMedium&, bool) {
     return E_NOTIMPL;
 }
@@ -279,18 +265,6 @@ HRESULT TMimeDataObject::EnumFormatEtc(uint32_t Direction, std::unique_ptr<IEnum
         formats.push_back({entry.first, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
     Enum = std::make_unique<TFormatEtcEnumerator>(std::move(formats));
     return S_OK;
-}
-
-HRESULT TMimeDataObject::DAdvise(const TFormatEtc&, uint32_t, uint32_t*) {
-    return OLE_E_ADVISENOTSUPPORTED;
-}
-
-HRESULT TMimeDataObject::DUnadvise(uint32_t) {
-    return OLE_E_ADVISENOTSUPPORTED;
-}
-
-HRESULT TMimeDataObject::EnumDAdvise() {
-    return OLE_E_ADVISENOTSUPPORTED;
 }
 
 // ---- the drop filter ---------------------------------------------------------------------

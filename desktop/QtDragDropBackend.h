@@ -66,21 +66,16 @@ private:
 };
 
 // A read-only data object over foreign MIME data: each MIME type as one format in global memory.
-class TMimeDataObject : public IDataObject {
+class TMimeDataObject : public TDataObjectBase {
 public:
     // Borrowed: valid while the drag that brought it lasts.
     explicit TMimeDataObject(const QMimeData* Data);
     explicit TMimeDataObject(std::unique_ptr<QMimeData> Data);
 
     HRESULT GetData(const TFormatEtc& Format, TStgMedium& Medium) override;
-    HRESULT GetDataHere(const TFormatEtc& Format, TStgMedium& Medium) override;
     HRESULT QueryGetData(const TFormatEtc& Format) override;
-    HRESULT GetCanonicalFormatEtc(const TFormatEtc& Format, TFormatEtc& Canonical) override;
     HRESULT SetData(const TFormatEtc& Format, TStgMedium& Medium, bool Release) override;
     HRESULT EnumFormatEtc(uint32_t Direction, std::unique_ptr<IEnumFormatEtc>& Enum) override;
-    HRESULT DAdvise(const TFormatEtc& Format, uint32_t Flags, uint32_t* Connection) override;
-    HRESULT DUnadvise(uint32_t Connection) override;
-    HRESULT EnumDAdvise() override;
 
 private:
     void ReadFormats();

@@ -146,18 +146,16 @@ bool IsLowSurrogate(char16_t Unit) {
 }
 
 QByteArray EncodeSingleByte(const TCodePage& Page, QStringView Text) {
-    QByteArray result;
-    result.reserve(Text.size());
+    QByteArray result(Text.size(), Qt::Uninitialized);
+    char* out = result.data();
     for (qsizetype i = 0; i < Text.size(); ++i) {
         const char16_t unit = Text[i].unicode();
-        if (IsHighSurrogate(unit) && i + 1 < Text.size() && IsLowSurrogate(Text[i + 1].unicode())) {
+        if (IsHighSurrogate(unit) && i + 1 < Text.size() && IsLowSurrogate(Text[i + 1].unicode()))
             ++i; // one character beyond the single-byte range: one "?"
-            result.append('?');
-            continue;
-        }
-        const int16_t byte = Page.FromUnicode[unit];
-        result.append(byte < 0 ? '?' : static_cast<char>(byte));
+        const int16_t byte = IsHighSurrogate(unit) ? -1 : Page.FromUnicode[unit];
+        *out++ = byte < 0 ? '?' : static_cast<char>(byte);
     }
+    result.truncate(out - result.constData());
     return result;
 }
 

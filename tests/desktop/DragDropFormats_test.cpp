@@ -26,13 +26,6 @@ public:
     TClipFormat GetClipboardFormat() override { return Named("Test Lines"); }
 };
 
-TStgMedium Global(const QByteArray& Bytes) {
-    TStgMedium medium;
-    medium.tymed = TYMED_HGLOBAL;
-    medium.hGlobal = std::make_shared<TGlobalMemory>(TGlobalMemory{Bytes});
-    return medium;
-}
-
 TStgMedium Stream(const QByteArray& Bytes) {
     TStgMedium medium;
     medium.tymed = TYMED_ISTREAM;

@@ -11,13 +11,6 @@ using namespace ddtest;
 
 namespace {
 
-TStgMedium Global(const QByteArray& Bytes) {
-    TStgMedium medium;
-    medium.tymed = TYMED_HGLOBAL;
-    medium.hGlobal = std::make_shared<TGlobalMemory>(TGlobalMemory{Bytes});
-    return medium;
-}
-
 QByteArray Utf16(const QString& Text) {
     return QByteArray(reinterpret_cast<const char*>(Text.utf16()), Text.size() * 2);
 }

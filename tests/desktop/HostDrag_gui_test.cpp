@@ -111,7 +111,7 @@ TEST_F(HostDragTest, ADropOffEveryNodeFindsNoNode) {
 }
 
 TEST_F(HostDragTest, AShortPressStartsNoDrag) {
-    backend->SetInput({{TScriptedInput::siButtonUp, 120}});
+    backend->SetInput({{TScriptedInput::siButtonUp, 120, QPoint()}});
     EXPECT_EQ(MouseDown(2), std::nullopt);
     EXPECT_TRUE(backend->Drags().empty());
     // Let go over the grid itself: nothing takes the drop.

@@ -17,14 +17,16 @@ QByteArray Bytes(IDataObject& Object, TClipFormat Id, uint32_t Tymed, HRESULT* R
 
 std::vector<TClipFormat> Enumerated(IDataObject& Object, uint32_t Direction) {
     std::vector<TClipFormat> ids;
-    std::unique_ptr<IEnumFormatEtc> formats;
-    if (Failed(Object.EnumFormatEtc(Direction, formats)) || !formats)
-        return ids;
-    TFormatEtc format;
-    uint32_t fetched = 0;
-    while (formats->Next(1, &format, &fetched) == S_OK && fetched == 1 && ids.size() < 1000)
+    for (const TFormatEtc& format : EnumeratedFormats(Object, Direction))
         ids.push_back(format.cfFormat);
     return ids;
+}
+
+TStgMedium Global(const QByteArray& Bytes) {
+    TStgMedium medium;
+    medium.tymed = TYMED_HGLOBAL;
+    medium.hGlobal = std::make_shared<TGlobalMemory>(TGlobalMemory{Bytes});
+    return medium;
 }
 
 TClipFormat Named(const char* Name) {

@@ -22,6 +22,8 @@ QByteArray Bytes(IDataObject& Object, TClipFormat Id, uint32_t Tymed = TYMED_HGL
 // The ids EnumFormatEtc lists, in order.
 std::vector<TClipFormat> Enumerated(IDataObject& Object, uint32_t Direction = DATADIR_GET);
 TClipFormat Named(const char* Name);
+// A global block holding Bytes.
+TStgMedium Global(const QByteArray& Bytes);
 QByteArray Le32(uint32_t Value);
 
 // A target that answers every enter and move with Answer and records what it was called with.
