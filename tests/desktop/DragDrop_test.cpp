@@ -212,7 +212,8 @@ TEST(DragDropMap, CompatibleFormatsFollowTheSide) {
 
 TEST(DragDropFormat, BaseFormatRecordAndRaisedTexts) {
     TBareFormat bare;
-    const TFormatEtc& record = TAnsiTextClipboardFormat().FormatEtc();
+    TAnsiTextClipboardFormat text;
+    const TFormatEtc& record = text.FormatEtc();
     EXPECT_EQ(record.cfFormat, CF_TEXT);
     EXPECT_EQ(record.ptd, nullptr);
     EXPECT_EQ(record.dwAspect, 1u);
