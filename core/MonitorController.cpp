@@ -103,6 +103,29 @@ bool TMonitorController::BitBtn7Click() {
     return true;
 }
 
+bool TMonitorController::RunWithMonitoringPaused(const std::function<void()>& Work) {
+    if (FShutDown) {
+        return false;
+    }
+    const bool wasOn = MonitoringActive.load() || FRestartPending;
+    if (MonitoringActive.load()) {
+        StopMonitoring();
+    }
+    Work();
+    if (!wasOn || FShutDown) {
+        return true;
+    }
+    if (ThreadsRunning()) {
+        // WatchWorkers starts again once the old threads have reported that they ended.
+        FRestartPending = true;
+        FWorkerWatch.start();
+    } else {
+        FRestartPending = false;
+        StartMonitoring();
+    }
+    return true;
+}
+
 template <class TBody> void TMonitorController::Launch(std::thread& Thread, bool Check, TBody Body) {
     FRunningThreads.fetch_add(1);
     if (Check) {
@@ -176,6 +199,12 @@ void TMonitorController::WatchWorkers() {
     }
     FWorkerWatch.stop();
     JoinEnded();
+    if (FRestartPending && !FShutDown) {
+        FRestartPending = false;
+        if (!MonitoringActive.load()) {
+            StartMonitoring();
+        }
+    }
     emit StartStopEnabledChanged(true);
 }
 
@@ -183,6 +212,7 @@ void TMonitorController::Shutdown(int LimitMs) {
     // Nothing starts again once the program closes: no first start, no countdown, no new
     // transaction after the close has committed.
     FShutDown = true;
+    FRestartPending = false;
     for (QTimer* timer : {&Timer4, &Timer_time_to_ping, &Timer10, &timer_pm}) {
         timer->stop();
     }

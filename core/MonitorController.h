@@ -48,6 +48,14 @@ public:
     int RunningCheckThreads() const { return FRunningCheckThreads.load(); }
     int RunningThreads() const { return FRunningThreads.load(); }
     bool IsDispatching() const { return FDispatching; }
+    // Work that must not run beside a pass (deleting hosts, saving options): stops monitoring when
+    // it runs, runs Work, and starts monitoring again once the stopped threads have ended (never a
+    // second check thread beside the first; the GUI is not blocked meanwhile). When monitoring was
+    // off Work just runs. Returns false when Work did not run (shut-down).
+    bool RunWithMonitoringPaused(const std::function<void()>& Work);
+    // A start is waiting for the old threads to end.
+    bool RestartPending() const { return FRestartPending; }
+
     // Runs Action now, or as soon as the dispatcher has finished.
     void RunWhenDispatcherIdle(std::function<void()> Action);
 
@@ -107,6 +115,7 @@ private:
     std::atomic<int> FRunningCheckThreads{0};
     bool FDispatching = false;
     bool FShutDown = false;
+    bool FRestartPending = false;
     bool FGaveUpOnWorkers = false;
     std::vector<std::function<void()>> FAfterDispatch;
     int FPassCountdownTag = 0;

@@ -187,3 +187,32 @@ TEST(MonitorController, WorkerStuckInAnUncancellableCallIsGivenUpOnAfterTheLimit
     SetProgramLogSink({});
     EXPECT_EQ(lines.size(), 1);
 }
+
+TEST(MonitorController, WorkWithMonitoringPausedRunsBetweenStopAndOneRestart) {
+    ControllerFixture f;
+    f.Settings.Update([](TSettings& s) { s.Delay_spin = 60; });
+    f.AddHost({});
+    ASSERT_TRUE(f.Controller->BitBtn7Click());
+    ASSERT_TRUE(f.WaitFor([&] { return f.Controller->PassCount() >= 1; }, 5000));
+    bool ranStopped = false;
+    ASSERT_TRUE(f.Controller->RunWithMonitoringPaused([&] { ranStopped = !MonitoringActive.load(); }));
+    EXPECT_TRUE(ranStopped);
+    int most = 0;
+    ASSERT_TRUE(f.WaitFor(
+        [&] {
+            most = std::max(most, f.Controller->RunningCheckThreads());
+            return MonitoringActive.load() && !f.Controller->RestartPending();
+        },
+        5000));
+    EXPECT_LE(most, 1);
+    EXPECT_EQ(f.Panels.Texts[TStatusPanel::MonitoringState], LangText(LangLine::MonitoringActiveText));
+
+    // Monitoring off: the work runs and nothing starts.
+    f.Controller->BitBtn7Click();
+    ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 5000));
+    bool ran = false;
+    ASSERT_TRUE(f.Controller->RunWithMonitoringPaused([&] { ran = true; }));
+    EXPECT_TRUE(ran);
+    f.WaitFor([] { return false; }, 200);
+    EXPECT_FALSE(MonitoringActive.load());
+}
