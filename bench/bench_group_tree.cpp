@@ -31,8 +31,9 @@ void FillGroups(TSQLiteDatabase& Db, bool Paired) {
     for (int row = 0; row < 40; ++row) {
         const int level = Paired ? row / 2 + 1 : row + 1;
         const QString parent = level == 1 ? QString() : QString::number(level - 1);
-        Db.ExecuteStatement(QStringLiteral("insert into list_group (Name, N_group, parent_id) values (?,?,?)"),
-                            {QStringLiteral("Group %1").arg(row), level, parent});
+        Db.ExecuteStatement(
+            QStringLiteral("insert into list_group (Name, N_group, parent_id) values (?,?,?)"),
+            {QStringLiteral("Group %1").arg(row), level, parent});
     }
 }
 
@@ -115,9 +116,11 @@ void BuilderAlone(bool Paired, const char* Label) {
 } // namespace
 
 int main() {
-    const fs::path built = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "zorvanite-tarnequill";
-    std::printf("both sides: the same build, a fresh Data folder with the nine tables and 40 list_group rows, "
-                "no hosts, offscreen, until the start message is stored\n");
+    const fs::path built =
+        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "zorvanite-tarnequill";
+    std::printf(
+        "both sides: the same build, a fresh Data folder with the nine tables and 40 list_group rows, "
+        "no hosts, offscreen, until the start message is stored\n");
     BuilderAlone(true, "40 rows in pairs sharing numbers:");
     BuilderAlone(false, "40 rows with their own numbers:");
     if (!fs::exists(built)) {

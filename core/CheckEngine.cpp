@@ -23,7 +23,9 @@ namespace {
 
 const char* const SysDescrOid = "1.3.6.1.2.1.1.1.0";
 
-QString CellText(TDataGrid& Grid, const char* Column, int Row) { return Grid.Cell(Column, Row).GetAsString(); }
+QString CellText(TDataGrid& Grid, const char* Column, int Row) {
+    return Grid.Cell(Column, Row).GetAsString();
+}
 
 qint64 CellNumber(TDataGrid& Grid, const char* Column, int Row) {
     return TextToInt64(Grid.Cell(Column, Row).GetAsString());
@@ -223,7 +225,8 @@ THostSnapshot TNewThread::ReadSnapshot(quint64 Handle) {
     return host;
 }
 
-void TNewThread::ReadAhead(const std::vector<quint64>& Handles, std::size_t From, std::deque<THostSnapshot>& Ahead) {
+void TNewThread::ReadAhead(const std::vector<quint64>& Handles, std::size_t From,
+                           std::deque<THostSnapshot>& Ahead) {
     constexpr std::size_t Block = 256;
     for (std::size_t i = From; i < Handles.size() && i - From < Block; ++i) {
         Ahead.push_back(ReadSnapshot(Handles[i]));

@@ -10,7 +10,9 @@ bool ContainsText(const QString& Cell, const QString& Word) {
     return !Word.isEmpty() && Cell.contains(Word);
 }
 
-bool IsHttpDown(const QString& Result) { return Result == QLatin1String("0 ") || Result == QLatin1String("500 "); }
+bool IsHttpDown(const QString& Result) {
+    return Result == QLatin1String("0 ") || Result == QLatin1String("500 ");
+}
 
 TLatencyVerdict JudgeLatency(const std::vector<qint64>& SampleMs, qint64 ThresholdMs) {
     TLatencyVerdict verdict;

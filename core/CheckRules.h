@@ -22,8 +22,8 @@ bool IsHttpDown(const QString& Result);
 // The latency rule over the newest samples of a host.
 struct TLatencyVerdict {
     int Samples = 0;
-    qint64 Average = 0;    // whole-number mean, 0 without samples
-    bool AllOver = false;  // every sample over the threshold (also when there are none)
+    qint64 Average = 0;   // whole-number mean, 0 without samples
+    bool AllOver = false; // every sample over the threshold (also when there are none)
 };
 TLatencyVerdict JudgeLatency(const std::vector<qint64>& SampleMs, qint64 ThresholdMs);
 

@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QHash>
 
-
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -94,10 +93,10 @@ bool FetchCandidate(const TDatabaseLoadContext& Context, const QString& Source, 
     if (Source.contains(QLatin1String("http"))) {
         const TDatabaseFetchFunction fetch =
             Context.Fetch ? Context.Fetch
-                          : TDatabaseFetchFunction([](const QString& Url, const QString& Path, int& Code,
-                                                      QString& Error) {
-                                return FetchDatabaseOverHttp(Url, Path, Code, Error);
-                            });
+                          : TDatabaseFetchFunction(
+                                [](const QString& Url, const QString& Path, int& Code, QString& Error) {
+                                    return FetchDatabaseOverHttp(Url, Path, Code, Error);
+                                });
         int resultCode = 0;
         if (!fetch(Source, Temporary, resultCode, Error))
             return false;

@@ -154,7 +154,8 @@ void CreateMissingTables(TSQLiteDatabase& Database) {
 void CreateMissingIndexes(TSQLiteDatabase& Database) {
     // A table of another shape (made by another program) keeps working without its index.
     for (const char* statement : IndexStatements)
-        RunDatabaseStep("creating an index", [&] { Database.ExecuteStatement(QString::fromLatin1(statement)); });
+        RunDatabaseStep("creating an index",
+                        [&] { Database.ExecuteStatement(QString::fromLatin1(statement)); });
 }
 
 QStringList HostsColumnNames() {

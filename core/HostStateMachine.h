@@ -38,9 +38,9 @@ void RecordHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, THostStore& Stor
 
 // What the checks of one host found in this pass.
 struct THostPassResults {
-    QString HttpResult; // empty when the probe failed
-    QString PingError;  // empty on success
-    QString SnmpReply;  // empty on failure
+    QString HttpResult;       // empty when the probe failed
+    QString PingError;        // empty on success
+    QString SnmpReply;        // empty on failure
     bool PingSkipped = false; // the echo could not be sent: the ICMP check is left out of this pass
 };
 

@@ -36,6 +36,7 @@ void TInstanceLock::Release() {
 }
 
 QString InstanceRunningText(const QString& DataFolder) {
-    return QStringLiteral("Zorvanite Tarnequill Pro is already running on the Data folder %1; this copy ends.")
+    return QStringLiteral(
+               "Zorvanite Tarnequill Pro is already running on the Data folder %1; this copy ends.")
         .arg(DataFolder);
 }

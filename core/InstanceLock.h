@@ -7,9 +7,9 @@
 class TInstanceLock {
 public:
     enum TResult {
-        Acquired,     // this copy holds the folder
+        Acquired,      // this copy holds the folder
         HeldElsewhere, // another process holds it: this copy must not touch the folder
-        Unavailable,  // no lock file could be made (a missing or read-only folder): nothing to compare
+        Unavailable,   // no lock file could be made (a missing or read-only folder): nothing to compare
     };
 
     TInstanceLock() = default;

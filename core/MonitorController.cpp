@@ -48,7 +48,8 @@ TMonitorController::TMonitorController(TDataGrid& Hosts, TDataGrid& DownHostGrid
     // The workers never post to the GUI themselves: this timer shows their progress text and
     // notices when they have ended.
     FWorkerWatch.setInterval(50);
-    connect(&FWorkerWatch, &QTimer::timeout, this, [this] { Guarded("worker watch", [this] { WatchWorkers(); }); });
+    connect(&FWorkerWatch, &QTimer::timeout, this,
+            [this] { Guarded("worker watch", [this] { WatchWorkers(); }); });
 }
 
 TMonitorController::~TMonitorController() {
@@ -224,7 +225,8 @@ void TMonitorController::Shutdown(int LimitMs) {
     if (ThreadsRunning() && !WaitServingSynchronize([this] { return !ThreadsRunning(); }, limit)) {
         // Release any worker still waiting for the GUI, then give it a last moment to finish.
         SetSynchronizeClosed(true);
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(FGaveUpOnWorkers ? 0 : 500);
+        const auto end =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(FGaveUpOnWorkers ? 0 : 500);
         while (ThreadsRunning() && std::chrono::steady_clock::now() < end) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
@@ -278,7 +280,8 @@ void TMonitorController::DispatchAlarms() {
     std::vector<std::function<void()>> after;
     after.swap(FAfterDispatch);
     for (auto& action : after) {
-        QMetaObject::invokeMethod(this, [action] { Guarded("deferred command", action); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [action] { Guarded("deferred command", action); }, Qt::QueuedConnection);
     }
 }
 

@@ -15,7 +15,9 @@ std::shared_ptr<TNetCancel> TNetHostProbes::CurrentCancel() {
     return FCancel;
 }
 
-void TNetHostProbes::CancelAll() { CurrentCancel()->Raise(); }
+void TNetHostProbes::CancelAll() {
+    CurrentCancel()->Raise();
+}
 
 void TNetHostProbes::ResetCancel() {
     // A fresh signal, so calls of the old run that still hold the raised one stay cancelled.
@@ -37,7 +39,8 @@ std::string TNetHostProbes::HttpProbe(const std::string& Host, int TimeoutMs) {
     return ::HttpProbe(Host, TimeoutMs, CurrentCancel());
 }
 
-std::string TNetHostProbes::SnmpGet(const std::string& Host, const std::string& Community, const std::string& OID) {
+std::string TNetHostProbes::SnmpGet(const std::string& Host, const std::string& Community,
+                                    const std::string& OID) {
     std::string result;
     SnmpQuery(Host, Community, OID, 160, result, FSnmpPort, 5000, CurrentCancel());
     return result;

@@ -15,7 +15,8 @@ public:
     ~TNetHostProbes() override;
     TPingOutcome Ping(const std::string& Host, int TimeoutMs) override;
     std::string HttpProbe(const std::string& Host, int TimeoutMs) override;
-    std::string SnmpGet(const std::string& Host, const std::string& Community, const std::string& OID) override;
+    std::string SnmpGet(const std::string& Host, const std::string& Community,
+                        const std::string& OID) override;
     void CancelAll() override;
     void ResetCancel() override;
     // The SNMP port (tests use an agent on a private port).

@@ -475,7 +475,8 @@ QString QuickCheckDatabaseFile(const QString& Path) {
 
 void ReportFailedStep(const char* Step, const char* What) noexcept {
     try {
-        WriteProgramLogSink(QStringLiteral("Error! %1 failed: %2").arg(QString::fromUtf8(Step), QString::fromUtf8(What)));
+        WriteProgramLogSink(
+            QStringLiteral("Error! %1 failed: %2").arg(QString::fromUtf8(Step), QString::fromUtf8(What)));
     } catch (...) {
         std::fprintf(stderr, "Error! %s failed\n", Step);
     }

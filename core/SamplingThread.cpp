@@ -16,7 +16,9 @@
 
 namespace {
 
-qint64 Now() { return UnixTimeFromDateTime(NowDateTime()); }
+qint64 Now() {
+    return UnixTimeFromDateTime(NowDateTime());
+}
 
 // A counter text that is a whole decimal number, else nothing.
 bool ParseCounter(const QString& Text, qint64& Value) {
@@ -31,14 +33,14 @@ bool ParseCounter(const QString& Text, qint64& Value) {
 
 } // namespace
 
-void InsertTrafficSample(TSQLiteDatabase& Database, const QString& PortId, qint64 InCounter, qint64 OutCounter,
-                         qint64 InRate, qint64 OutRate) {
+void InsertTrafficSample(TSQLiteDatabase& Database, const QString& PortId, qint64 InCounter,
+                         qint64 OutCounter, qint64 InRate, qint64 OutRate) {
     // A sample that cannot be stored is skipped.
     RunDatabaseStep("storing a traffic sample", [&] {
         Database.ExecuteStatement(QStringLiteral("insert into traf_p (ID_p,T_in,T_out,date_time,curr_traf_in,"
                                                  "curr_traf_out) values(?,?,?,?,?,?)"),
-                                  {PortId, Int64ToText(InCounter), Int64ToText(OutCounter), Int64ToText(Now()),
-                                   Int64ToText(InRate), Int64ToText(OutRate)});
+                                  {PortId, Int64ToText(InCounter), Int64ToText(OutCounter),
+                                   Int64ToText(Now()), Int64ToText(InRate), Int64ToText(OutRate)});
     });
 }
 
@@ -132,31 +134,36 @@ bool TPort_Monitoring_Thread::SampleHost(const TSampledHost& Host, bool RestartW
     int ms =
         outcome.ErrorDesc.empty() && outcome.TimeMs >= 0 ? outcome.TimeMs : FOwner.Settings()->Timeout_Spin;
     RunDatabaseStep("storing a latency sample", [&] {
-        FOwner.Database().ExecuteStatement(QStringLiteral("insert into Ping_data (ID_h,timeout,date_time) values(?,?,?)"),
-                                           {Host.Kod, QString::number(ms), Int64ToText(Now())});
+        FOwner.Database().ExecuteStatement(
+            QStringLiteral("insert into Ping_data (ID_h,timeout,date_time) values(?,?,?)"),
+            {Host.Kod, QString::number(ms), Int64ToText(Now())});
     });
     return true;
 }
 
-qint64 TPort_Monitoring_Thread::ReadCounter(const QString& Host, const QString& Community, const QString& Oid) {
-    std::string reply = FOwner.Probes().SnmpGet(Host.toStdString(), Community.toStdString(), Oid.toStdString());
+qint64 TPort_Monitoring_Thread::ReadCounter(const QString& Host, const QString& Community,
+                                            const QString& Oid) {
+    std::string reply =
+        FOwner.Probes().SnmpGet(Host.toStdString(), Community.toStdString(), Oid.toStdString());
     qint64 value = 0;
     return ParseCounter(QString::fromStdString(reply), value) ? value : 0;
 }
 
 qint64 TPort_Monitoring_Thread::PreviousRate(const QString& PortId, const char* Column) {
-    auto table = FOwner.Database().OpenResultTable(QStringLiteral("select ") + QLatin1String(Column) +
-                                                       QStringLiteral(" from traf_p where ID_p=? order by id desc limit 1"),
-                                                   {PortId});
+    auto table = FOwner.Database().OpenResultTable(
+        QStringLiteral("select ") + QLatin1String(Column) +
+            QStringLiteral(" from traf_p where ID_p=? order by id desc limit 1"),
+        {PortId});
     return table->AtEnd() ? 0 : TextToInt64(table->FieldTextOrEmpty(0));
 }
 
-void TPort_Monitoring_Thread::SampleInterface(const QString& Host, const QString& Community, const QString& PortId,
-                                              const QString& Index, qint64 SpeedMbit) {
+void TPort_Monitoring_Thread::SampleInterface(const QString& Host, const QString& Community,
+                                              const QString& PortId, const QString& Index, qint64 SpeedMbit) {
     const QString inOid = QStringLiteral("1.3.6.1.2.1.2.2.1.10.") + Index;
     const QString outOid = QStringLiteral("1.3.6.1.2.1.2.2.1.16.") + Index;
     TSQLiteDatabase& db = FOwner.Database();
-    const QString newest = QStringLiteral("select T_in,T_out,date_time from traf_p where ID_p=? order by id desc limit 1");
+    const QString newest =
+        QStringLiteral("select T_in,T_out,date_time from traf_p where ID_p=? order by id desc limit 1");
     if (db.OpenResultTable(newest, {PortId})->AtEnd()) {
         qint64 in = ReadCounter(Host, Community, inOid);
         qint64 out = ReadCounter(Host, Community, outOid);

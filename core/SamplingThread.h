@@ -12,8 +12,8 @@ class IEngineOwner;
 class TSQLiteDatabase;
 
 // Inserts one traffic sample; a failure is ignored.
-void InsertTrafficSample(TSQLiteDatabase& Database, const QString& PortId, qint64 InCounter, qint64 OutCounter,
-                         qint64 InRate, qint64 OutRate);
+void InsertTrafficSample(TSQLiteDatabase& Database, const QString& PortId, qint64 InCounter,
+                         qint64 OutCounter, qint64 InRate, qint64 OutRate);
 
 class TPort_Monitoring_Thread {
 public:

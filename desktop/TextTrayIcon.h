@@ -2,8 +2,8 @@
 // optionally framed and laid over a background icon.
 #pragma once
 
-#include "grid/widgets/GxSharedDraw.h"
 #include "desktop/NotifyTrayIcon.h"
+#include "grid/widgets/GxSharedDraw.h"
 
 #include <QFont>
 #include <QImage>

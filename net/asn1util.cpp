@@ -16,7 +16,6 @@ int BufferLen(const std::string& Buffer) {
     return Buffer.size() > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(Buffer.size());
 }
 
-
 bool IsUnsignedTag(int Tag) {
     return Tag == ASN1_COUNTER || Tag == ASN1_GAUGE || Tag == ASN1_TIMETICKS || Tag == ASN1_COUNTER64;
 }

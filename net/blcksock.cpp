@@ -446,10 +446,10 @@ int TBlockSocket::SetSin(TVarSin& Sin, const std::string& IP, const std::string&
     }
     DoStatus(HR_ResolvingBegin, IP + ":" + Port);
     // Bounded like a connect and cancelled like every wait of the socket.
-    FLastError = ResolveSockAddrWithin(Sin, IP, Port, PreferIP4, GetSocketType(), GetSocketProtocol(), af,
-                                       ConnectBound(),
-                                       {AbortFd, Owner != nullptr && Owner->Cancel ? Owner->Cancel->Handle() : -1,
-                                        CancelSignal != nullptr ? CancelSignal->Handle() : -1});
+    FLastError = ResolveSockAddrWithin(
+        Sin, IP, Port, PreferIP4, GetSocketType(), GetSocketProtocol(), af, ConnectBound(),
+        {AbortFd, Owner != nullptr && Owner->Cancel ? Owner->Cancel->Handle() : -1,
+         CancelSignal != nullptr ? CancelSignal->Handle() : -1});
     DoStatus(HR_ResolvingEnd, GetSinIP(Sin) + ":" + std::to_string(GetSinPort(Sin)));
     return FLastError;
 }
@@ -1782,7 +1782,8 @@ void PassOnlyEchoAnswers(int Handle, int AddressFamily) {
     }
     // The IPv4 filter is a mask of the types to drop.
     uint32_t drop = ~0u;
-    for (int type : {ICMP_ECHOREPLY, ICMP_DEST_UNREACH, ICMP_SOURCE_QUENCH, ICMP_TIME_EXCEEDED, ICMP_PARAMETERPROB})
+    for (int type :
+         {ICMP_ECHOREPLY, ICMP_DEST_UNREACH, ICMP_SOURCE_QUENCH, ICMP_TIME_EXCEEDED, ICMP_PARAMETERPROB})
         drop &= ~(1u << type);
     ::setsockopt(Handle, SOL_RAW, RawIcmpFilter, &drop, sizeof(drop));
 }

@@ -111,7 +111,8 @@ int AwaitLookup(TLookup& Lookup, int TimeoutMs, std::initializer_list<int> Cance
         if (fd >= 0)
             fds.push_back({fd, POLLIN, 0});
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         const int rc = ::poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(left, 0)));
         if (rc < 0 && errno == EINTR)
             continue;

@@ -9,9 +9,9 @@
 #include "net/netutil.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <atomic>
 #include <random>
 
 #include <arpa/inet.h>
@@ -368,7 +368,8 @@ TIcmpEchoResult IcmpEchoExchange(const TIcmpEchoParams& Params) {
         const uint16_t Port = static_cast<uint16_t>(Sock.DatagramEchoId());
         Request[4] = static_cast<char>(Port >> 8);
         Request[5] = static_cast<char>(Port & 0xFF);
-        Result.Id = static_cast<uint16_t>(static_cast<uint8_t>(Request[4]) | (static_cast<uint8_t>(Request[5]) << 8));
+        Result.Id =
+            static_cast<uint16_t>(static_cast<uint8_t>(Request[4]) | (static_cast<uint8_t>(Request[5]) << 8));
     }
     Result.Request = Request;
     AwaitAnswer(Sock, Signature(Request, IPv6), Params.TimeoutMs, Start, Result);

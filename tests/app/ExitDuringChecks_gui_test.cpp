@@ -73,7 +73,8 @@ TEST(ExitDuringChecks, HangingHttpCheckDoesNotHoldTheClose) {
     hosts.Cell("Http_check", row).SetAsBoolean(true);
     Form1->Timeout_Spin->setValue(10000); // the probe alone could wait 50 s
     MonitorDatabase.StartTransaction();
-    MonitorDatabase.ExecuteStatement("insert into syslog (Date_time,Status,IP) values ('1','before','127.0.0.1')");
+    MonitorDatabase.ExecuteStatement(
+        "insert into syslog (Date_time,Status,IP) values ('1','before','127.0.0.1')");
     Form1->BitBtn7Click();
     ASSERT_TRUE(MonitoringActive.load());
     // Let the check thread reach the HTTP probe.

@@ -5,8 +5,8 @@
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -35,7 +35,8 @@ TEST(ExitDuringResolve, ExitWhileTheCheckWaitsOnAnUnansweredNameTakesUnderTwoSec
     kill(pid, SIGTERM);
     bool ended = false;
     status = zt::apptest::Reap(pid, &ended, 30s);
-    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - signalled);
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - signalled);
     ASSERT_TRUE(ended);
     std::printf("Exit took %lld ms\n", static_cast<long long>(took.count()));
     EXPECT_LT(took.count(), 2000) << "Exit took " << took.count() << " ms";

@@ -17,20 +17,24 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kRefused =
-    "ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets can be opened. Echo checks are "
-    "skipped until echo requests can be sent (give the program cap_net_raw, or open net.ipv4.ping_group_range "
-    "to its group).";
+const std::string kRefused = "ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets can "
+                             "be opened. Echo checks are "
+                             "skipped until echo requests can be sent (give the program cap_net_raw, or open "
+                             "net.ipv4.ping_group_range "
+                             "to its group).";
 
 // The namespace of netns-noecho.sh for the lifetime of the object.
 class NoEchoNetns {
 public:
     NoEchoNetns() : name_("zt-noecho-" + std::to_string(::getpid())) {
         int rc = -1;
-        output_ = zt::test::RunCommand(zt::test::PeerScript("netns-noecho.sh") + " setup " + name_ + " 2>&1", &rc);
+        output_ =
+            zt::test::RunCommand(zt::test::PeerScript("netns-noecho.sh") + " setup " + name_ + " 2>&1", &rc);
         ready_ = rc == 0;
     }
-    ~NoEchoNetns() { zt::test::RunCommand(zt::test::PeerScript("netns-noecho.sh") + " teardown " + name_ + " 2>&1"); }
+    ~NoEchoNetns() {
+        zt::test::RunCommand(zt::test::PeerScript("netns-noecho.sh") + " teardown " + name_ + " 2>&1");
+    }
     bool ready_ = false;
     std::string name_;
     std::string output_;

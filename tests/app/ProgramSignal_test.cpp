@@ -105,7 +105,8 @@ TEST_F(ProgramSignalTest, EmptyDataFolderGetsTheNineTablesAndTheStartAndCloseLin
               "ID INTEGER\nDate_time TEXT\nL_Status TEXT\nStat_D TEXT\nID_h_d INTEGER\n");
     // An empty Data folder has no language file either: one line says so, English is used.
     const std::string lines = Sql(db, "select Status from program_log order by ID");
-    const std::string missing = "Language file \"" + dir_.path() + "/Data/lang_files/English\" could not be read "
+    const std::string missing = "Language file \"" + dir_.path() +
+                                "/Data/lang_files/English\" could not be read "
                                 "(the file does not exist); the built-in English texts are used.\n";
     EXPECT_EQ(lines, "Zorvanite Tarnequill Pro has been started\n" + missing +
                          "Zorvanite Tarnequill Pro has been closed\n");
@@ -123,7 +124,8 @@ TEST_F(ProgramSignalTest, StartedOnADatabaseOfHostsItMonitorsThemByItself) {
     ExpectCleanLog(RunAndSend(SIGTERM));
     Sql(db, "insert into list_group (Name,N_group,parent_id) values ('All',1,'');"
             "insert into hosts (id,host,IP,Status,Enabled,Ping_check,Alarm_en,N_group,Kol_vo_p,ICMP_kol_vo_p,"
-            "Http_check,Http_Kol_vo,SNMP_check) values (5,'loopback','127.0.0.1','Unknown','-1','-1','0',1,'0','0',"
+            "Http_check,Http_Kol_vo,SNMP_check) values "
+            "(5,'loopback','127.0.0.1','Unknown','-1','-1','0',1,'0','0',"
             "'0',0,'0')");
     // The first pass starts 5 s after start; give it time, then end the program.
     ExpectCleanLog(RunAndSend(SIGTERM, 8000ms));

@@ -16,9 +16,9 @@
 #include "ui/main/main_form.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QApplication>
 #include <QThread>
 #include <atomic>
 #include <gtest/gtest.h>

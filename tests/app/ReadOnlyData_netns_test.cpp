@@ -24,10 +24,12 @@ TEST(ReadOnlyData, FirstFailedWriteIsOneLineOnStandardError) {
     fs::copy_file(zt::apptest::BuiltProgram(), program);
     const fs::path data = fs::path(dir.path()) / "Data";
     zt::apptest::WriteHostDatabase(data, "127.0.0.1");
-    const std::string mount = "mount --bind '" + data.string() + "' '" + data.string() + "' && mount -o remount,bind,ro '" +
-                              data.string() + "' '" + data.string() + "' && exec \"$0\"";
+    const std::string mount = "mount --bind '" + data.string() + "' '" + data.string() +
+                              "' && mount -o remount,bind,ro '" + data.string() + "' '" + data.string() +
+                              "' && exec \"$0\"";
     const fs::path log = fs::path(dir.path()) / "output.log";
-    const pid_t pid = zt::apptest::Launch(program, log, {"unshare", "-m", "--propagation", "private", "sh", "-c", mount});
+    const pid_t pid =
+        zt::apptest::Launch(program, log, {"unshare", "-m", "--propagation", "private", "sh", "-c", mount});
     ASSERT_TRUE(zt::apptest::WaitUntil([&] { return zt::apptest::CatchesSigterm(pid); }, 30s));
     std::this_thread::sleep_for(1500ms);
     int status = 0;

@@ -51,8 +51,8 @@ TEST(SecondCopy, EndsWithItsMessageAndTheFirstKeepsRunning) {
     EXPECT_TRUE(ended) << "the second copy is still running";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     const std::string said = zt::test::ReadFile(secondLog.string());
-    EXPECT_NE(said.find("Message: Zorvanite Tarnequill Pro is already running on the Data folder " + data.string() +
-                        "/; this copy ends.\n"),
+    EXPECT_NE(said.find("Message: Zorvanite Tarnequill Pro is already running on the Data folder " +
+                        data.string() + "/; this copy ends.\n"),
               std::string::npos)
         << said;
     struct stat after {};

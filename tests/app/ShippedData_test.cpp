@@ -19,7 +19,8 @@ std::string Quoted(const fs::path& path) {
 bool BuildFixture(const fs::path& source, const fs::path& build, std::string& output) {
     int rc = 0;
     if (!fs::exists(build / "build.ninja")) {
-        output = zt::test::RunCommand("cmake -S " + Quoted(source) + " -B " + Quoted(build) + " -G Ninja 2>&1", &rc);
+        output = zt::test::RunCommand(
+            "cmake -S " + Quoted(source) + " -B " + Quoted(build) + " -G Ninja 2>&1", &rc);
         if (rc != 0) {
             return false;
         }
@@ -44,7 +45,8 @@ TEST(ShippedData, RepositoryShipsNoDatabaseAndNoSettingsFile) {
 }
 
 TEST(ShippedData, RebuildKeepsWhatTheProgramWroteAndRestoresMissingDefaults) {
-    if (!zt::test::HaveProgram("cmake") || !zt::test::HaveProgram("ninja") || !zt::test::HaveProgram("sqlite3")) {
+    if (!zt::test::HaveProgram("cmake") || !zt::test::HaveProgram("ninja") ||
+        !zt::test::HaveProgram("sqlite3")) {
         GTEST_SKIP() << "needs cmake, ninja and sqlite3";
     }
     zt::test::TempDir dir;
@@ -55,12 +57,15 @@ TEST(ShippedData, RebuildKeepsWhatTheProgramWroteAndRestoresMissingDefaults) {
     zt::test::WriteFile((source / "Data" / "lang_files" / "English").string(), "shipped text\n");
     zt::test::WriteFile((source / "Data" / "Types" / "server.png").string(), "picture");
     // The same helper the program's own build uses, on a target that is rebuilt every time.
-    zt::test::WriteFile((source / "CMakeLists.txt").string(),
-                        "cmake_minimum_required(VERSION 3.25)\n"
-                        "project(fixture LANGUAGES NONE)\n"
-                        "include(\"" + zt::test::SourcePath("cmake/ShippedData.cmake") + "\")\n"
-                        "add_custom_target(program ALL COMMAND ${CMAKE_COMMAND} -E true)\n"
-                        "zt_copy_shipped_data(program ${CMAKE_SOURCE_DIR}/Data ${CMAKE_BINARY_DIR}/Data)\n");
+    zt::test::WriteFile(
+        (source / "CMakeLists.txt").string(),
+        "cmake_minimum_required(VERSION 3.25)\n"
+        "project(fixture LANGUAGES NONE)\n"
+        "include(\"" +
+            zt::test::SourcePath("cmake/ShippedData.cmake") +
+            "\")\n"
+            "add_custom_target(program ALL COMMAND ${CMAKE_COMMAND} -E true)\n"
+            "zt_copy_shipped_data(program ${CMAKE_SOURCE_DIR}/Data ${CMAKE_BINARY_DIR}/Data)\n");
     std::string output;
     ASSERT_TRUE(BuildFixture(source, build, output)) << output;
     const fs::path data = build / "Data";
@@ -69,15 +74,17 @@ TEST(ShippedData, RebuildKeepsWhatTheProgramWroteAndRestoresMissingDefaults) {
 
     // The program writes its database, the operator edits a language file and loses a picture.
     const fs::path db = data / "dbm.db";
-    zt::test::RunCommand("sqlite3 " + Quoted(db) +
-                         " \"create table program_log (ID INTEGER PRIMARY KEY, Date_time TEXT, Status TEXT);"
-                         "insert into program_log (Date_time, Status) values ('1700000000', 'written row')\"");
+    zt::test::RunCommand(
+        "sqlite3 " + Quoted(db) +
+        " \"create table program_log (ID INTEGER PRIMARY KEY, Date_time TEXT, Status TEXT);"
+        "insert into program_log (Date_time, Status) values ('1700000000', 'written row')\"");
     zt::test::WriteFile((data / "lang_files" / "English").string(), "operator's text\n");
     fs::remove(data / "Types" / "server.png");
     zt::test::WriteFile((source / "Data" / "lang_files" / "English").string(), "newer shipped text\n");
 
     ASSERT_TRUE(BuildFixture(source, build, output)) << output;
-    EXPECT_EQ(zt::test::RunCommand("sqlite3 " + Quoted(db) + " \"select Status from program_log\""), "written row\n");
+    EXPECT_EQ(zt::test::RunCommand("sqlite3 " + Quoted(db) + " \"select Status from program_log\""),
+              "written row\n");
     EXPECT_EQ(zt::test::ReadFile((data / "lang_files" / "English").string()), "operator's text\n");
     EXPECT_EQ(zt::test::ReadFile((data / "Types" / "server.png").string()), "picture");
     EXPECT_FALSE(fs::exists(source / "Data" / "dbm.db"));

@@ -84,7 +84,8 @@ void WriteHostDatabase(const fs::path& DataFolder, const std::string& IP, bool H
     fs::create_directories(DataFolder);
     TSQLiteDatabase db(QString::fromStdString((DataFolder / "dbm.db").string()));
     CreateMissingTables(db);
-    db.ExecuteStatement(QStringLiteral("insert into list_group (Name,N_group,parent_id) values ('All',1,'')"));
+    db.ExecuteStatement(
+        QStringLiteral("insert into list_group (Name,N_group,parent_id) values ('All',1,'')"));
     db.ExecuteStatement(
         QStringLiteral("insert into hosts (id,host,IP,Status,Enabled,Ping_check,Alarm_en,N_group,Kol_vo_p,"
                        "ICMP_kol_vo_p,ICMP_Status,Http_check,Http_Kol_vo,Http_Status,SNMP_check) values "

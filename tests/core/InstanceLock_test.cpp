@@ -19,8 +19,9 @@ TEST(InstanceLock, OneHolderPerFolderUntilItLetsGo) {
     // Another folder is another lock.
     zt::test::TempDir other;
     EXPECT_EQ(first.Acquire(QString::fromStdString(other.path() + "/")), TInstanceLock::Acquired);
-    EXPECT_EQ(TInstanceLock().Acquire(QString::fromStdString(dir.path() + "/missing/")), TInstanceLock::Unavailable);
+    EXPECT_EQ(TInstanceLock().Acquire(QString::fromStdString(dir.path() + "/missing/")),
+              TInstanceLock::Unavailable);
     EXPECT_EQ(InstanceRunningText(folder),
-              QString::fromStdString("Zorvanite Tarnequill Pro is already running on the Data folder " + dir.path() +
-                                     "/; this copy ends."));
+              QString::fromStdString("Zorvanite Tarnequill Pro is already running on the Data folder " +
+                                     dir.path() + "/; this copy ends."));
 }

@@ -107,8 +107,8 @@ TEST_F(BackupTest, DamagedDatabaseNeverReplacesAGoodBackup) {
     ASSERT_TRUE(backup.Start(Q(Dir.path() + "/"), Live));
     const TBackupResult result = backup.Wait();
     EXPECT_FALSE(result.Ok);
-    EXPECT_TRUE(result.Error.startsWith(QStringLiteral("the copy of \"%1\" fails its check: ")
-                                            .arg(Q(Dir.file("dbm.db")))))
+    EXPECT_TRUE(result.Error.startsWith(
+        QStringLiteral("the copy of \"%1\" fails its check: ").arg(Q(Dir.file("dbm.db")))))
         << result.Error.toStdString();
     EXPECT_TRUE(zt::test::ReadFile(Dir.file("backup.db")) == good) << "the good backup was replaced";
     EXPECT_EQ(IntegrityOf(Q(Dir.file("backup.db"))), "ok");

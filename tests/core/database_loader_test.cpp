@@ -200,11 +200,14 @@ TEST_F(LoaderTest, DamagedDatabaseIsReportedToTheOperatorAtStart) {
     zt::dbtest::DamageTablePage(Dir.file("dbm.db"), "hosts");
     QStringList shown;
     TDatabaseLoadContext context = Context();
-    context.ShowMessage = [&](const QString& Text) { shown.append(Text); };
+    context.ShowMessage = [&](const QString& Text) {
+        shown.append(Text);
+    };
     const TDatabaseLoadResult result = LoadDatabaseAtStart(Db, context);
     EXPECT_EQ(result.OpenedFile, Q(Dir.file("dbm.db")));
     ASSERT_EQ(shown.size(), 1);
-    const QString expectedStart = QStringLiteral("Error! The database \"%1\" is damaged: ").arg(Q(Dir.file("dbm.db")));
+    const QString expectedStart =
+        QStringLiteral("Error! The database \"%1\" is damaged: ").arg(Q(Dir.file("dbm.db")));
     EXPECT_TRUE(shown[0].startsWith(expectedStart)) << shown[0].toStdString();
     EXPECT_GT(shown[0].size(), expectedStart.size()) << "SQLite's words follow";
     // The same line once in the program log, before the start message.
@@ -219,7 +222,9 @@ TEST_F(LoaderTest, SoundDatabaseShowsNoMessage) {
     MakeMarkedDatabase(Dir.file("dbm.db"), "marker");
     QStringList shown;
     TDatabaseLoadContext context = Context();
-    context.ShowMessage = [&](const QString& Text) { shown.append(Text); };
+    context.ShowMessage = [&](const QString& Text) {
+        shown.append(Text);
+    };
     LoadDatabaseAtStart(Db, context);
     EXPECT_TRUE(shown.isEmpty());
     EXPECT_EQ(ProgramLog(Db), (QStringList{"marker", "Zorvanite Tarnequill Pro has been started"}));
@@ -235,7 +240,8 @@ TEST_F(LoaderTest, UnopenableDatabaseLogsTheReasonAfterTheSystemsText) {
     EXPECT_TRUE(result.OpenedFile.isEmpty());
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], "Error! Failed to load database!");
-    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("The database \"%1\" could not be opened: ").arg(Q(Dir.file("dbm.db")))))
+    EXPECT_TRUE(lines[1].startsWith(
+        QStringLiteral("The database \"%1\" could not be opened: ").arg(Q(Dir.file("dbm.db")))))
         << lines[1].toStdString();
 }
 

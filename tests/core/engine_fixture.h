@@ -34,10 +34,16 @@ public:
     void SetHttp(const std::string& Host, const std::string& Result);
     void SetSnmp(const std::string& Host, const std::string& OID, const std::string& Value);
     // Every call on this host blocks until cancelled (or 30 s pass).
-    void SetHanging(const std::string& Host) { std::lock_guard g(FLock); FHanging[Host] = true; }
+    void SetHanging(const std::string& Host) {
+        std::lock_guard g(FLock);
+        FHanging[Host] = true;
+    }
     // Every echo of this host takes Ms, and cancelling does not shorten it (a call that cannot be
     // interrupted).
-    void SetStubborn(const std::string& Host, int Ms) { std::lock_guard g(FLock); FStubborn[Host] = Ms; }
+    void SetStubborn(const std::string& Host, int Ms) {
+        std::lock_guard g(FLock);
+        FStubborn[Host] = Ms;
+    }
     // The next echo of this host waits until Release (or a cancel); Waiting tells that it does.
     void SetLatched(const std::string& Host);
     bool Waiting(const std::string& Host);

@@ -175,8 +175,9 @@ TEST(MonitorController, WorkerStuckInAnUncancellableCallIsGivenUpOnAfterTheLimit
     {
         std::lock_guard g(linesLock);
         ASSERT_EQ(lines.size(), 1) << lines.join('|').toStdString();
-        EXPECT_EQ(lines[0], "Error! 1 monitoring thread(s) did not end within 800 ms; the program closes without "
-                            "waiting for them.");
+        EXPECT_EQ(lines[0],
+                  "Error! 1 monitoring thread(s) did not end within 800 ms; the program closes without "
+                  "waiting for them.");
     }
     // A second call gives up at once and says nothing more.
     clock.restart();

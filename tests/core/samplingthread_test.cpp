@@ -94,9 +94,8 @@ TEST_F(Sampling, LatencySampleIsEchoTimeOrTimeout) {
     ASSERT_TRUE(f.Start());
     ASSERT_TRUE(f.WaitFor([&] { return !f.Rows("select id from Ping_data").empty(); }, 5000));
     f.Probes.SetPing("127.0.0.5", "Timeout");
-    ASSERT_TRUE(f.WaitFor([&] {
-        return f.Rows("select id from Ping_data where timeout=2000").size() > 0;
-    }, 5000));
+    ASSERT_TRUE(
+        f.WaitFor([&] { return f.Rows("select id from Ping_data where timeout=2000").size() > 0; }, 5000));
     ASSERT_TRUE(f.WaitEnded(5000));
     auto rows = f.Rows("select ID_h, timeout from Ping_data order by id");
     EXPECT_EQ(rows[0], (std::vector<QString>{QString::number(latency), "17"}));

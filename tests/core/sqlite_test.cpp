@@ -278,7 +278,8 @@ TEST_F(SQLiteTest, StandardTypeNamesAreReportedInUpperCase) {
 TEST_F(SQLiteTest, FirstFailedWriteAndTheFirstWriteAfterItAreReportedOnceEach) {
     Db.ExecuteStatement("create table t (x INTEGER)");
     std::vector<std::pair<std::string, bool>> hooked;
-    Db.SetWriteStateHook([&](const QString& Line, bool Failing) { hooked.emplace_back(Line.toStdString(), Failing); });
+    Db.SetWriteStateHook(
+        [&](const QString& Line, bool Failing) { hooked.emplace_back(Line.toStdString(), Failing); });
     const std::string file = Dir.file("t.db");
     const std::string failed =
         "Error! The database \"" + file + "\" cannot be written: attempt to write a readonly database";

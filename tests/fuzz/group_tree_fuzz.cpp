@@ -24,8 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
             parentText = QStringLiteral("x");
         else if (parent % 17 != 0)
             parentText = QString::number(parent % 17 - 1);
-        db.ExecuteStatement(QStringLiteral("insert into list_group (Name, N_group, parent_id) values (?,?,?)"),
-                            {QString(QChar(u'A' + Data[at + 2] % 26)), group, parentText});
+        db.ExecuteStatement(
+            QStringLiteral("insert into list_group (Name, N_group, parent_id) values (?,?,?)"),
+            {QString(QChar(u'A' + Data[at + 2] % 26)), group, parentText});
     }
     const TGroupTree tree = BuildGroupTree(db);
     if (tree.size() > static_cast<size_t>(rows))

@@ -30,7 +30,8 @@ template <class TCall> long MillisecondsOf(TCall&& Call) {
     const auto start = std::chrono::steady_clock::now();
     Call();
     return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count());
 }
 
 } // namespace
@@ -53,7 +54,8 @@ TEST(ResolverNetnsChild, ChecksOfAnUnansweredName) {
     EXPECT_EQ(ping.LastError(), 10060);
 
     std::string value = "unchanged";
-    EXPECT_LT(MillisecondsOf([&] { SnmpQuery(kName, "public", "1.3.6.1.2.1.1.1.0", 160, value, "161", 300, nullptr); }),
+    EXPECT_LT(MillisecondsOf(
+                  [&] { SnmpQuery(kName, "public", "1.3.6.1.2.1.1.1.0", 160, value, "161", 300, nullptr); }),
               1300);
     EXPECT_EQ(value, "");
 
@@ -84,8 +86,8 @@ TEST(ResolverNetns, UnansweredNamesEndWithinTheirTimeOuts) {
     zt::test::SilentDnsNetns netns;
     ASSERT_TRUE(netns.Ready()) << netns.Output();
     int rc = -1;
-    const std::string out = zt::test::RunCommand("ZT_DNS_CHILD=1 ip netns exec " + netns.Name() + " " + SelfPath() +
-                                                     " --gtest_filter=ResolverNetnsChild.* 2>&1",
+    const std::string out = zt::test::RunCommand("ZT_DNS_CHILD=1 ip netns exec " + netns.Name() + " " +
+                                                     SelfPath() + " --gtest_filter=ResolverNetnsChild.* 2>&1",
                                                  &rc);
     EXPECT_EQ(rc, 0) << out;
     EXPECT_NE(out.find("CHILD done"), std::string::npos) << out;

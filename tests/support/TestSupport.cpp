@@ -3,10 +3,10 @@
 
 #include <arpa/inet.h>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
@@ -52,10 +52,16 @@ static int FreePort(int type) {
     return port;
 }
 
-int FreeTcpPort() { return FreePort(SOCK_STREAM); }
-int FreeUdpPort() { return FreePort(SOCK_DGRAM); }
+int FreeTcpPort() {
+    return FreePort(SOCK_STREAM);
+}
+int FreeUdpPort() {
+    return FreePort(SOCK_DGRAM);
+}
 
-bool IsRoot() { return geteuid() == 0; }
+bool IsRoot() {
+    return geteuid() == 0;
+}
 
 bool HaveProgram(const std::string& name) {
     int rc = 0;
@@ -96,8 +102,12 @@ std::string RunCommand(const std::string& command, int* rc) {
     return output;
 }
 
-std::string PeerScript(const std::string& name) { return std::string(ZT_PEERS_DIR) + "/" + name; }
-std::string SourcePath(const std::string& relative) { return std::string(ZT_SOURCE_DIR) + "/" + relative; }
+std::string PeerScript(const std::string& name) {
+    return std::string(ZT_PEERS_DIR) + "/" + name;
+}
+std::string SourcePath(const std::string& relative) {
+    return std::string(ZT_SOURCE_DIR) + "/" + relative;
+}
 
 PeerProcess::PeerProcess(const std::vector<std::string>& argv) {
     if (argv.empty()) {
@@ -121,9 +131,13 @@ PeerProcess::PeerProcess(const std::vector<std::string>& argv) {
     pid_ = pid;
 }
 
-PeerProcess::~PeerProcess() { stop(); }
+PeerProcess::~PeerProcess() {
+    stop();
+}
 
-PeerProcess::PeerProcess(PeerProcess&& other) noexcept : pid_(other.pid_) { other.pid_ = -1; }
+PeerProcess::PeerProcess(PeerProcess&& other) noexcept : pid_(other.pid_) {
+    other.pid_ = -1;
+}
 
 PeerProcess& PeerProcess::operator=(PeerProcess&& other) noexcept {
     if (this != &other) {
@@ -228,7 +242,6 @@ bool RunInNetns(const std::string& Name, const std::function<void()>& Body) {
     Worker.join();
     return Joined;
 }
-
 
 SilentDnsNetns::SilentDnsNetns() : name_("zt-dns-" + std::to_string(::getpid())) {
     int rc = -1;

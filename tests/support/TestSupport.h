@@ -5,8 +5,8 @@
 #include <chrono>
 #include <functional>
 #include <string>
-#include <vector>
 #include <sys/types.h>
+#include <vector>
 
 namespace zt::test {
 

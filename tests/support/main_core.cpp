@@ -1,8 +1,8 @@
 // Shared test entry for model and core tests: a QCoreApplication, so queued calls onto the
 // main thread have an event loop to run in, but no display and no widget library.
 #include <QCoreApplication>
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);

@@ -5,9 +5,9 @@
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
-#include <gtest/gtest.h>
 #include <csignal>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);

@@ -1,6 +1,6 @@
 // Shared test entry for folders that use no Qt at all (the protocol clients).
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);

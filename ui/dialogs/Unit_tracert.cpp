@@ -4,11 +4,11 @@
 #include "core/DataFolder.h"
 #include "core/DatabaseLoader.h"
 #include "core/ExceptionGuard.h"
-#include "core/MonitorServices.h"
 #include "core/HostLookup.h"
 #include "core/InterfaceSelection.h"
 #include "core/InterfaceWalk.h"
 #include "core/LangTexts.h"
+#include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
 #include "core/SQLiteDb.h"
 #include "core/SnmpUtility.h"
@@ -140,7 +140,9 @@ void TPing_tracert_form::LoadDatabase() {
     context.HostGrid = &FServices->DataGrid1();
     context.GroupTree = FServices->GroupTree();
     context.Progress = Progress_Form;
-    context.ShowMessage = [](const QString& Text) { ShowMessageBoxLater(Text); };
+    context.ShowMessage = [](const QString& Text) {
+        ShowMessageBoxLater(Text);
+    };
     LoadDatabaseAtStart(FServices->Database(), context);
     if (!IcmpEchoAvailable()) {
         const QString text = IcmpEchoRefusedText();

@@ -35,8 +35,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <cerrno>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <functional>
 #include <memory>

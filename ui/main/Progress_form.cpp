@@ -20,9 +20,21 @@ void TProgress_Form::FormCreate(TMonitorServices&) {
     // Nothing to load: the host load shows the window when it needs it.
 }
 
-void TProgress_Form::SetMaximum(int Maximum) { ProgressBar1->setRange(0, Maximum); }
-void TProgress_Form::ShowProgress() { show(); }
-void TProgress_Form::SetPosition(int Position) { ProgressBar1->setValue(Position); }
-void TProgress_Form::SetCaption(const QString& Caption) { setWindowTitle(Caption); }
-void TProgress_Form::ProcessMessages() { QCoreApplication::processEvents(); }
-void TProgress_Form::CloseProgress() { close(); }
+void TProgress_Form::SetMaximum(int Maximum) {
+    ProgressBar1->setRange(0, Maximum);
+}
+void TProgress_Form::ShowProgress() {
+    show();
+}
+void TProgress_Form::SetPosition(int Position) {
+    ProgressBar1->setValue(Position);
+}
+void TProgress_Form::SetCaption(const QString& Caption) {
+    setWindowTitle(Caption);
+}
+void TProgress_Form::ProcessMessages() {
+    QCoreApplication::processEvents();
+}
+void TProgress_Form::CloseProgress() {
+    close();
+}

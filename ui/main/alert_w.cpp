@@ -13,4 +13,6 @@ void TAlert_window::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
 }
 
-void TAlert_window::PopupHidden() { DownAlertVisible = false; }
+void TAlert_window::PopupHidden() {
+    DownAlertVisible = false;
+}

@@ -27,4 +27,6 @@ void TAlert_window_up::FormCreate(TMonitorServices& Services) {
     Services.Channels().SetPopups(FPopups.get());
 }
 
-void TAlert_window_up::PopupHidden() { UpAlertVisible = false; }
+void TAlert_window_up::PopupHidden() {
+    UpAlertVisible = false;
+}

@@ -34,6 +34,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -62,6 +63,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(Exit2, &QAction::triggered, this, &TForm1::Exit2Click);
 
+    CreatePages();
+    CreateHostPage();
     CreateOptionControls();
     CreateStatusBar();
     CreateMessaging();
@@ -128,15 +131,40 @@ void TForm1::Browse_BitBtnClick() {
     FSound->Browse_BitBtnClick();
 }
 
-void TForm1::CreateOptionControls() {
-    auto* central = new QWidget(this);
-    auto* layout = new QHBoxLayout(central);
-    TreeView1 = new QTreeWidget(central);
+void TForm1::CreatePages() {
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    auto page = [](QTabWidget* control, const char* name, int captionLine) {
+        auto* sheet = new QWidget(control);
+        sheet->setObjectName(QString::fromLatin1(name));
+        control->addTab(sheet, LangText(captionLine));
+        return sheet;
+    };
+    TabSheet1 = page(PageControl1, "TabSheet1", 10);
+    TabSheet7 = page(PageControl1, "TabSheet7", 11);
+    TabSheet3 = page(PageControl1, "TabSheet3", 12);
+    TabSheet2 = page(PageControl1, "TabSheet2", 13);
+    auto* logs = new QVBoxLayout(TabSheet2);
+    PageControl2 = new QTabWidget(TabSheet2);
+    PageControl2->setObjectName(QStringLiteral("PageControl2"));
+    logs->addWidget(PageControl2);
+    TabSheet4 = page(PageControl2, "TabSheet4", 21);
+    TabSheet5 = page(PageControl2, "TabSheet5", 22);
+    TabSheet6 = page(PageControl2, "TabSheet6", 23);
+    setCentralWidget(PageControl1);
+}
+
+void TForm1::CreateHostPage() {
+    auto* layout = new QHBoxLayout(TabSheet1);
+    TreeView1 = new QTreeWidget(TabSheet1);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
     layout->addWidget(TreeView1, 1);
+}
 
-    auto* options = new QWidget(central);
+void TForm1::CreateOptionControls() {
+    auto* layout = new QVBoxLayout(TabSheet3);
+    auto* options = new QWidget(TabSheet3);
     auto* form = new QFormLayout(options);
     // "Sound off" and "Mute"; the host page places them beside the host list.
     auto* soundButtons = new QHBoxLayout;
@@ -183,9 +211,10 @@ void TForm1::CreateOptionControls() {
     BitBtn7 = new QPushButton(QStringLiteral("Test now"), options);
     BitBtn7->setObjectName(QStringLiteral("BitBtn7"));
     BitBtn7->hide();
-    connect(BitBtn7, &QPushButton::clicked, this, [this] { Guarded("TForm1.BitBtn7Click", [this] { BitBtn7Click(); }); });
+    connect(BitBtn7, &QPushButton::clicked, this,
+            [this] { Guarded("TForm1.BitBtn7Click", [this] { BitBtn7Click(); }); });
     layout->addWidget(options);
-    setCentralWidget(central);
+    layout->addStretch(1);
 }
 
 void TForm1::BindOptionControls() {

@@ -17,6 +17,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QSpinBox;
+class QTabWidget;
 class QTreeWidget;
 class TDataGrid;
 class TICQClient;
@@ -120,6 +121,18 @@ public:
                           bool Deliverable);
     TMessagingEvents& Messaging() { return *FMessaging; }
 
+    // The pages: hosts, online monitoring, options, and the logs page holding the monitoring,
+    // syslog and program log pages. Each page's contents are built by its own Create...Page.
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr; // hosts
+    QWidget* TabSheet7 = nullptr; // online monitoring
+    QWidget* TabSheet3 = nullptr; // options
+    QWidget* TabSheet2 = nullptr; // logs
+    QTabWidget* PageControl2 = nullptr;
+    QWidget* TabSheet4 = nullptr; // monitoring logs
+    QWidget* TabSheet5 = nullptr; // syslog server
+    QWidget* TabSheet6 = nullptr; // program logs
+
     QMenu* File1 = nullptr;
     QAction* Exit1 = nullptr; // main menu
     QAction* Exit2 = nullptr; // tray menu; the tray icon's menu shows this action
@@ -146,6 +159,8 @@ private:
     void SaveTreeExpansion();
     void SignOffMessaging();
 
+    void CreatePages();
+    void CreateHostPage();
     void CreateOptionControls();
     void CreateStatusBar();
     void CreateSoundControls();

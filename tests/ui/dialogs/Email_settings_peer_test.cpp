@@ -163,7 +163,8 @@ TEST_F(EmailSettingsPeerTest, ShutDownAbandonsTheMailInFlight) {
     const TMailResult r = SendNotificationMail("ops@x.example", "s", {"b"});
     EXPECT_FALSE(r.Sent);
     EXPECT_EQ(r.Reason, "Cancelled: the mail was abandoned");
-    EXPECT_EQ(Log(), QStringList{"Email alert: not sent to ops@x.example: Cancelled: the mail was abandoned"});
+    EXPECT_EQ(Log(),
+              QStringList{"Email alert: not sent to ops@x.example: Cancelled: the mail was abandoned"});
     EXPECT_EQ(front.Connections(), 1);
     EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 2000);
 }

@@ -2,9 +2,9 @@
 // input-box seams answered by the test.
 #pragma once
 
-#include "core/MonitorServices.h"
 #include "core/DataFolder.h"
 #include "core/DatabaseSchema.h"
+#include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
 #include "platform/InputBox.h"
 #include "platform/MessageBox.h"

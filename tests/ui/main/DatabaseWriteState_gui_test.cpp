@@ -51,9 +51,10 @@ TEST(DatabaseWriteState, StatusBarShowsTheFailedWriteAndTheRecovery) {
         MonitorDatabase.ExecuteStatement(QStringLiteral("PRAGMA query_only = 1"));
         WriteFromWorker(QStringLiteral("insert into t values (1)"));
         WriteFromWorker(QStringLiteral("insert into t values (2)"));
-        EXPECT_TRUE(WaitForText(form, QStringLiteral("Error! The database \"%1\" cannot be written: attempt to "
-                                                     "write a readonly database")
-                                          .arg(file)))
+        EXPECT_TRUE(
+            WaitForText(form, QStringLiteral("Error! The database \"%1\" cannot be written: attempt to "
+                                             "write a readonly database")
+                                  .arg(file)))
             << form.DatabaseWriteState().toStdString();
         EXPECT_EQ(label->styleSheet(), QStringLiteral("color: red"));
         MonitorDatabase.ExecuteStatement(QStringLiteral("PRAGMA query_only = 0"));

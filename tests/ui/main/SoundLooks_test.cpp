@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -53,6 +54,12 @@ protected:
         SoundMuted = false;
         Form.FormCreate(Services);
         Form.resize(700, 420);
+        // The page holding the sound buttons is the one shown.
+        for (int i = 0; i < Form.PageControl1->count(); ++i) {
+            if (Form.PageControl1->widget(i)->isAncestorOf(Form.BitBtn3)) {
+                Form.PageControl1->setCurrentIndex(i);
+            }
+        }
         Form.show();
         QApplication::processEvents();
     }
