@@ -5,12 +5,13 @@
 #   2. the normal build in build/ and every CTest label (unit, gui, peer, netns);
 #   3. AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, labels unit, peer and gui;
 #   4. ThreadSanitizer build in build-tsan/, labels unit and peer;
-#   5. each fuzz target (clang, libFuzzer) for a short time on its seed corpus.
+#   5. each fuzz target (clang, libFuzzer) for a short time on its seed corpus, one per core at a time.
 # Options: --no-format, --no-asan, --no-tsan, --no-fuzz skip a stage. Each stage's time is printed
 # at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 format=1; asan=1; tsan=1; fuzz=1
+fuzz_seconds=15
 for arg in "$@"; do
   case "$arg" in
     --no-format) format=0 ;;
@@ -75,20 +76,33 @@ fuzz_stage() {
   fuzz_targets=$(for f in tests/fuzz/*_fuzz.cpp; do basename "$f" .cpp; done)
   # shellcheck disable=SC2086
   cmake --build build-fuzz -j "$jobs" --target $fuzz_targets
-  local passed=0 failed=0 target name work
-  for target in build-fuzz/tests/fuzz/*_fuzz; do
-    [ -x "$target" ] || continue
-    name=$(basename "$target" _fuzz)
-    work=$(mktemp -d)
-    [ -d "tests/fuzz/corpus/$name" ] && cp -r "tests/fuzz/corpus/$name/." "$work/"
-    if "$target" -max_total_time=15 -rss_limit_mb=2048 -artifact_prefix="$work/" "$work" >"$work.log" 2>&1; then
+  # Each target is single-threaded: run one per core at a time.
+  local results
+  results=$(mktemp -d)
+  # shellcheck disable=SC2016
+  find build-fuzz/tests/fuzz -maxdepth 1 -name '*_fuzz' -type f -executable | sort |
+    xargs -r -P "$jobs" -I{} bash -c '
+      target=$1; results=$2; seconds=$3
+      name=$(basename "$target" _fuzz)
+      work=$(mktemp -d)
+      [ -d "tests/fuzz/corpus/$name" ] && cp -r "tests/fuzz/corpus/$name/." "$work/"
+      if "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -artifact_prefix="$work/" "$work" \
+          >"$results/$name.log" 2>&1; then
+        touch "$results/$name.ok"
+      fi
+      rm -rf "$work"' _ {} "$results" "$fuzz_seconds"
+  local passed=0 failed=0 log name
+  for log in "$results"/*.log; do
+    [ -e "$log" ] || continue
+    name=$(basename "$log" .log)
+    if [ -e "$results/$name.ok" ]; then
       passed=$((passed + 1)); echo "fuzz $name: ok"
     else
       failed=$((failed + 1))
-      echo "fuzz $name: FAILED"; tail -n 40 "$work.log"
+      echo "fuzz $name: FAILED"; tail -n 40 "$log"
     fi
-    rm -rf "$work" "$work.log"
   done
+  rm -rf "$results"
   echo "fuzz: $passed passed, $failed failed"
   [ "$failed" -eq 0 ]
 }
@@ -100,7 +114,7 @@ stage "include rule" ./scripts/check-includes.sh
 stage "build, all labels" build_and_test
 [ "$asan" = 1 ] && stage "AddressSanitizer + UBSan: unit, peer, gui" asan_stage
 [ "$tsan" = 1 ] && stage "ThreadSanitizer: unit, peer" tsan_stage
-[ "$fuzz" = 1 ] && stage "fuzz targets, 15 s each" fuzz_stage
+[ "$fuzz" = 1 ] && stage "fuzz targets, $fuzz_seconds s each" fuzz_stage
 
 echo "== stage times"
 printf '%s\n' "${timings[@]}"
