@@ -64,6 +64,62 @@ std::unique_ptr<TSQLiteTable> THostStore::SelectGroupByNumber(const QString& NGr
     return FDatabase.OpenResultTable(QStringLiteral("select * from list_group where N_group=?"), {NGroup});
 }
 
+qint64 THostStore::MaxGroupNumber() {
+    try {
+        auto table = FDatabase.OpenResultTable(QStringLiteral("select max(N_group) from list_group"));
+        return table->AtEnd() ? 0 : table->FieldTextOrEmpty(0).toLongLong();
+    } catch (const std::exception& e) {
+        ReportFailedStep("select max(N_group)", e.what());
+        return 0;
+    }
+}
+
+void THostStore::InsertGroup(const QString& Name, qint64 NGroup, const QString& Parent) {
+    if (Parent.isEmpty()) {
+        FDatabase.ExecuteStatement(QStringLiteral("INSERT INTO list_group (Name, N_group) VALUES (?,?)"),
+                                   {Name, NGroup});
+    } else {
+        FDatabase.ExecuteStatement(
+            QStringLiteral("INSERT INTO list_group (Name, N_group, parent_id) VALUES (?,?,?)"),
+            {Name, NGroup, Parent});
+    }
+}
+
+void THostStore::RenameGroup(const QString& NGroup, const QString& Name) {
+    FDatabase.ExecuteStatement(QStringLiteral("Update list_group set Name=? where N_group=?"),
+                               {Name, NGroup});
+}
+
+void THostStore::DeleteGroup(const QString& NGroup) {
+    FDatabase.ExecuteStatement(QStringLiteral("Delete from list_group where N_group=?"), {NGroup});
+}
+
+void THostStore::SetGroupRow(qint64 Id, const QString& Name, const QString& NGroup, const QString& Parent) {
+    // A top-level group keeps no parent_id, as a new one is stored.
+    const QVariant parent = Parent.isEmpty() ? QVariant() : QVariant(Parent);
+    FDatabase.ExecuteStatement(
+        QStringLiteral("Update list_group set Name=?,N_group=?,parent_id=? where ID=?"),
+        {Name, NGroup, parent, Id});
+}
+
+void THostStore::DeleteHost(const QString& Id) {
+    FDatabase.ExecuteStatement(QStringLiteral("Delete from hosts where ID=?"), {Id});
+    static const char* const Later[] = {"Delete from m_port where ID_h=?", "Delete from log where ID_h_d=?",
+                                        "Delete from Ping_data where ID_h=?"};
+    for (const char* sql : Later) {
+        RunDatabaseStep(sql, [&] { FDatabase.ExecuteStatement(QString::fromLatin1(sql), {Id}); });
+    }
+}
+
+void THostStore::SetHostEnabled(const QString& Id, bool Enabled) {
+    FDatabase.ExecuteStatement(QStringLiteral("UPDATE hosts SET Enabled= ?  where ID=?"),
+                               {Enabled ? QStringLiteral("-1") : QStringLiteral("0"), Id});
+}
+
+void THostStore::SetHostGroup(const QString& Id, const QString& NGroup) {
+    FDatabase.ExecuteStatement(QStringLiteral("UPDATE hosts SET N_group=? where ID=?"), {NGroup, Id});
+}
+
 std::unique_ptr<TSQLiteTable> THostStore::SelectHostPorts(const QString& HostId) {
     return FDatabase.OpenResultTable(QStringLiteral("Select * From m_port where ID_h=?"), {HostId});
 }

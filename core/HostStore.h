@@ -34,6 +34,21 @@ public:
     // list_group.
     std::unique_ptr<TSQLiteTable> SelectGroups();
     std::unique_ptr<TSQLiteTable> SelectGroupByNumber(const QString& NGroup);
+    // The highest stored N_group; 0 when none is stored or the query fails.
+    qint64 MaxGroupNumber();
+    // A new group; an empty Parent stores a top-level group (no parent_id).
+    void InsertGroup(const QString& Name, qint64 NGroup, const QString& Parent = QString());
+    void RenameGroup(const QString& NGroup, const QString& Name);
+    void DeleteGroup(const QString& NGroup);
+    // Gives the list_group row Id the name, number and parent.
+    void SetGroupRow(qint64 Id, const QString& Name, const QString& NGroup, const QString& Parent);
+
+    // The host page's host statements.
+    // Deletes a host's rows of hosts, m_port, log and Ping_data (traf_p stays). Raises when the
+    // hosts row could not be deleted; a failure of the later tables is logged and passed over.
+    void DeleteHost(const QString& Id);
+    void SetHostEnabled(const QString& Id, bool Enabled);
+    void SetHostGroup(const QString& Id, const QString& NGroup);
 
     // m_port: every column of a host's interfaces (the traffic rule), and the columns the
     // sampler reads: ID, Nomer_p, Name_p, Enabled_p, speed.
