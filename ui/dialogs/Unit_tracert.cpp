@@ -19,6 +19,7 @@
 #include "net/SnmpQuery.h"
 #include "net/pingsend.h"
 #include "platform/MessageBox.h"
+#include "ui/dialogs/ToolChartPages.h"
 #include "ui/main/Progress_form.h"
 
 #include <QCheckBox>
@@ -196,6 +197,8 @@ void TPing_tracert_form::CreatePages() {
         field->installEventFilter(this);
     DataGrid1View->viewport()->installEventFilter(this);
     DataGrid2View->viewport()->installEventFilter(this);
+    FCharts = std::make_unique<TToolChartPages>(*this);
+    FCharts->Build();
 }
 
 QWidget* TPing_tracert_form::CreateTracePage() {
@@ -393,6 +396,8 @@ QWidget* TPing_tracert_form::CreateSnmpPage() {
 }
 
 void TPing_tracert_form::TranslateCaptions() {
+    if (FCharts)
+        FCharts->TranslateCaptions();
     setWindowTitle(LangText(188));
     GroupBox1->setTitle(LangText(189));
     Label1->setText(LangText(190));
@@ -480,6 +485,18 @@ void TPing_tracert_form::OpenInterfaceSelection(const QString& HostId, const QSt
     setWindowTitle(LangText(345) + QLatin1Char(' ') + HostName);
     Host_snmp_Edit2->setText(Address);
     com_snmp_Edit2->setText(Community);
+}
+
+void TPing_tracert_form::OpenTrafficMonitoring(const QString& HostId) {
+    FCharts->OpenTrafficMonitoring(HostId);
+}
+
+void TPing_tracert_form::OpenLatencyMonitoring(const QString& HostId) {
+    FCharts->OpenLatency(HostId);
+}
+
+void TPing_tracert_form::TrafficWindowTick(int Tag) {
+    Guarded("TrafficWindowTick", [&] { FCharts->TrafficWindowTick(Tag); });
 }
 
 void TPing_tracert_form::OpenTraceRouteTool(const QString& BoxCaption) {
@@ -748,6 +765,8 @@ void TPing_tracert_form::FormCloseQuery() {
     Guarded("FormCloseQuery", [this] {
         FWorkers.CancelAll();
         Timer1.stop();
+        if (FCharts)
+            FCharts->CloseSteps();
         Button3->setText(LangText(198));
         ToolsIdle();
     });

@@ -26,6 +26,7 @@ class TGxGridView;
 class TNetCancel;
 class TSQLiteDatabase;
 class TMonitorServices;
+class TToolChartPages;
 
 class TPing_tracert_form : public QDialog {
     Q_OBJECT
@@ -73,6 +74,15 @@ public:
     void OpenTraceRouteTool(const QString& BoxCaption);
     void OpenPingTool();
     void OpenSnmpTool();
+    // Host menu "Traffic monitoring" (the body of TForm1.Portmonitoring2Click) for host HostId (its
+    // Kod_): page 4 with its monitored interfaces, or page 2 to select them; shows the window.
+    void OpenTrafficMonitoring(const QString& HostId);
+    // The host dialog's latency "edit" button: page 5 for host HostId.
+    void OpenLatencyMonitoring(const QString& HostId);
+    // The traffic countdown's chart step (connect to TMonitorController::TrafficWindowTick).
+    void TrafficWindowTick(int Tag);
+    // Pages 4-8.
+    TToolChartPages& Charts() { return *FCharts; }
 
     // Where the selection is saved and whose row it updates (defaults: MonitorDatabase and the main
     // window's host table).
@@ -225,6 +235,8 @@ private:
     TDataGrid* FHostGrid = nullptr;
     QString FSelectionHostId;
     bool FClosing = false;
+    friend class TToolChartPages;
+    std::unique_ptr<TToolChartPages> FCharts;
     // Declared last: destroyed first, while the grids and widgets still exist.
     TToolWorkers FWorkers;
 };
