@@ -1,12 +1,102 @@
 // The about box.
 #include "ui/dialogs/About_form.h"
 
+#include "core/ExceptionGuard.h"
+#include "core/LangTexts.h"
+#include "platform/ShellOpen.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 TAbout_f* About_f = nullptr;
+
+namespace {
+
+// The program's own emblem, drawn here so no picture file is needed: a radar sweep over a disc.
+QPixmap AboutPicture() {
+    QPixmap picture(96, 96);
+    picture.fill(Qt::transparent);
+    QPainter canvas(&picture);
+    canvas.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient fill(0, 0, 0, 96);
+    fill.setColorAt(0, QColor(0x2a, 0x6f, 0xb0));
+    fill.setColorAt(1, QColor(0x12, 0x33, 0x5c));
+    canvas.setBrush(fill);
+    canvas.setPen(QPen(QColor(0x0b, 0x22, 0x40), 2));
+    canvas.drawEllipse(4, 4, 88, 88);
+    canvas.setBrush(Qt::NoBrush);
+    canvas.setPen(QPen(QColor(0x8f, 0xe3, 0x9a), 1.5));
+    for (int r : {14, 28, 40})
+        canvas.drawEllipse(QPointF(48, 48), r, r);
+    QPainterPath sweep;
+    sweep.moveTo(48, 48);
+    sweep.arcTo(QRectF(8, 8, 80, 80), 30, 60);
+    sweep.closeSubpath();
+    canvas.setBrush(QColor(0x8f, 0xe3, 0x9a, 120));
+    canvas.drawPath(sweep);
+    canvas.setBrush(QColor(0xff, 0x5a, 0x4e));
+    canvas.setPen(Qt::NoPen);
+    canvas.drawEllipse(QPointF(62, 32), 4, 4);
+    return picture;
+}
+
+} // namespace
 
 TAbout_f::TAbout_f(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("About_f"));
+    setWindowTitle(LangText(9));
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(AboutPicture());
+    Image1->setCursor(Qt::PointingHandCursor);
+    Image1->setToolTip(ProductPage().toString());
+    Image1->installEventFilter(this);
+    Label1 = new QLabel(QStringLiteral("Zorvanite Tarnequill Pro\nNetwork monitor"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    top->addWidget(Image1);
+    top->addWidget(Label1, 1);
+    layout->addLayout(top);
+    auto* row = new QHBoxLayout;
+    BitBtn1 = new QPushButton(LangText(136), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    row->addStretch(1);
+    row->addWidget(BitBtn1);
+    layout->addLayout(row);
+    connect(BitBtn1, &QPushButton::clicked, this,
+            [this] { Guarded("TAbout_f.BitBtn1Click", [this] { BitBtn1Click(); }); });
 }
 
 void TAbout_f::FormCreate(TMonitorServices&) {
-    // The window's start-up work joins here.
+    // Nothing to load.
+}
+
+QUrl TAbout_f::ProductPage() {
+    return QUrl(QStringLiteral("https://example.org/zorvanite-tarnequill-pro"));
+}
+
+bool TAbout_f::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Image1 && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        Guarded("TAbout_f.Image1Click", [this] { Image1Click(); });
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TAbout_f::Image1Click() {
+    ShellOpenUrl(ProductPage());
+}
+
+void TAbout_f::BitBtn1Click() {
+    accept();
 }

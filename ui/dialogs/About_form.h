@@ -2,7 +2,10 @@
 #pragma once
 
 #include <QDialog>
+#include <QUrl>
 
+class QLabel;
+class QPushButton;
 class TMonitorServices;
 
 class TAbout_f : public QDialog {
@@ -14,6 +17,20 @@ public:
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
     void FormCreate(TMonitorServices& Services);
+
+    // The product page the picture opens.
+    static QUrl ProductPage();
+    // A click on the picture: the product page in the default browser.
+    void Image1Click();
+    // "OK": closes.
+    void BitBtn1Click();
+
+    QLabel* Image1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 extern TAbout_f* About_f;

@@ -1,12 +1,74 @@
 // The day picker that reloads a log page for one day.
 #include "ui/dialogs/Calendar_f.h"
 
+#include "core/ExceptionGuard.h"
+#include "core/LangTexts.h"
+#include "core/LogPages.h"
+#include "core/TextConversions.h"
+
+#include <QCalendarWidget>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 TCalendar_form* Calendar_form = nullptr;
 
 TCalendar_form::TCalendar_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Calendar_form"));
+    setWindowTitle(QStringLiteral("Calendar"));
+    auto* layout = new QVBoxLayout(this);
+    GxMonthCalendar1 = new QCalendarWidget(this);
+    GxMonthCalendar1->setObjectName(QStringLiteral("GxMonthCalendar1"));
+    GxMonthCalendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    layout->addWidget(GxMonthCalendar1, 1);
+    auto* row = new QHBoxLayout;
+    BitBtn1 = new QPushButton(LangText(136), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn2 = new QPushButton(QStringLiteral("Close"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    row->addStretch(1);
+    row->addWidget(BitBtn1);
+    row->addWidget(BitBtn2);
+    layout->addLayout(row);
+    connect(BitBtn1, &QPushButton::clicked, this,
+            [this] { Guarded("TCalendar_form.BitBtn1Click", [this] { BitBtn1Click(); }); });
+    connect(BitBtn2, &QPushButton::clicked, this,
+            [this] { Guarded("TCalendar_form.BitBtn2Click", [this] { BitBtn2Click(); }); });
+    // Today selected, its month shown.
+    SetSelectedDate(QDate::currentDate());
 }
 
 void TCalendar_form::FormCreate(TMonitorServices&) {
-    // The window's start-up work joins here.
+    SetSelectedDate(QDate::currentDate());
+}
+
+void TCalendar_form::SetTargets(TDataGrid* Events, TDataGrid* Syslog, TDataGrid* ProgramLog) {
+    FTargets[lkEvents] = Events;
+    FTargets[lkSyslog] = Syslog;
+    FTargets[lkProgramLog] = ProgramLog;
+}
+
+QDate TCalendar_form::SelectedDate() const {
+    return GxMonthCalendar1->selectedDate();
+}
+
+void TCalendar_form::SetSelectedDate(const QDate& Day) {
+    GxMonthCalendar1->setSelectedDate(Day);
+    GxMonthCalendar1->setCurrentPage(Day.year(), Day.month());
+}
+
+void TCalendar_form::BitBtn1Click() {
+    const int mode = CalendarMode <= lkProgramLog ? int(CalendarMode) : int(lkEvents);
+    TDataGrid* grid = FTargets[mode];
+    const QDate day = SelectedDate();
+    // Errors are swallowed by the loaders; the window closes whatever happened.
+    if (grid && day.isValid())
+        Guarded("TCalendar_form.BitBtn1Click",
+                [&] { ShowLogDay(TLogKind(mode), QDateTimeToDateTime(QDateTime(day, QTime(0, 0))), *grid); });
+    accept();
+}
+
+void TCalendar_form::BitBtn2Click() {
+    reject();
 }

@@ -1,8 +1,12 @@
 // The day picker that reloads a log page for one day.
 #pragma once
 
+#include <QDate>
 #include <QDialog>
 
+class QCalendarWidget;
+class QPushButton;
+class TDataGrid;
 class TMonitorServices;
 
 class TCalendar_form : public QDialog {
@@ -14,6 +18,25 @@ public:
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
     void FormCreate(TMonitorServices& Services);
+
+    // The main window's grids that modes 0, 1 and 2 load.
+    void SetTargets(TDataGrid* Events, TDataGrid* Syslog, TDataGrid* ProgramLog);
+
+    // The month sheet stands behind these two, so another sheet can replace it.
+    QDate SelectedDate() const;
+    void SetSelectedDate(const QDate& Day);
+
+    // "OK": the day's rows of the log CalendarMode names into its grid; closes in every case.
+    void BitBtn1Click();
+    // "Close": closes without loading.
+    void BitBtn2Click();
+
+    QCalendarWidget* GxMonthCalendar1 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+
+private:
+    TDataGrid* FTargets[3] = {nullptr, nullptr, nullptr};
 };
 
 extern TCalendar_form* Calendar_form;

@@ -1,12 +1,82 @@
 // The per-host event log viewer.
 #include "ui/dialogs/Log_s.h"
 
+#include "core/ExceptionGuard.h"
+#include "core/LangTexts.h"
+#include "core/LogGrids.h"
+#include "core/LogPages.h"
+#include "core/MonitorServices.h"
+#include "grid/GxColumns.h"
+#include "grid/GxGrid.h"
+#include "grid/widgets/GxGridView.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 TLogs* Logs = nullptr;
 
-TLogs::TLogs(QWidget* parent) : QDialog(parent) {
+TLogs::TLogs(QWidget* parent) : QDialog(parent), FGrid(std::make_unique<TDataGrid>()) {
     setObjectName(QStringLiteral("Logs"));
+    setWindowTitle(QStringLiteral("Logs"));
+    resize(760, 420);
+    auto* layout = new QVBoxLayout(this);
+    GroupBox1 = new QGroupBox(QStringLiteral("View log"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    auto* box = new QVBoxLayout(GroupBox1);
+    FGrid->setObjectName(QStringLiteral("Logs_grid"));
+    CreateEventLogGridColumns(*FGrid);
+    const QString headers[] = {QStringLiteral("#"), QStringLiteral("Date\\Time"), QStringLiteral("Host Name"),
+                               QStringLiteral("IP or domain name"), QStringLiteral("Status")};
+    const int widths[] = {40, 140, 160, 150, 220, 0, 0};
+    for (int col = 0; col < FGrid->ColumnCount(); ++col) {
+        if (col < 5)
+            FGrid->Columns().GetColumn(col)->Header().SetCaption(headers[col]);
+        FGrid->Columns().GetColumn(col)->SetWidth(widths[col]);
+    }
+    FGrid->Columns().GetColumn(5)->SetVisible(false);
+    FGrid->Columns().GetColumn(6)->SetVisible(false);
+    FGrid->SetOptions(FGrid->Options() | goGrid | goSelectFullRow);
+    FGrid->SetReadOnly(true);
+    Logs_gridView = new TGxGridView(FGrid.get(), GroupBox1);
+    Logs_gridView->setObjectName(QStringLiteral("Logs_grid"));
+    box->addWidget(Logs_gridView);
+    layout->addWidget(GroupBox1, 1);
+    auto* row = new QHBoxLayout;
+    BitBtn1 = new QPushButton(LangText(147), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn2 = new QPushButton(LangText(136), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    row->addWidget(BitBtn1);
+    row->addStretch(1);
+    row->addWidget(BitBtn2);
+    layout->addLayout(row);
+    connect(BitBtn1, &QPushButton::clicked, this,
+            [this] { Guarded("TLogs.BitBtn1Click", [this] { BitBtn1Click(); }); });
+    connect(BitBtn2, &QPushButton::clicked, this,
+            [this] { Guarded("TLogs.BitBtn2Click", [this] { BitBtn2Click(); }); });
 }
 
-void TLogs::FormCreate(TMonitorServices&) {
-    // The window's start-up work joins here.
+TLogs::~TLogs() {
+    // The view goes before its grid.
+    delete Logs_gridView;
+}
+
+void TLogs::FormCreate(TMonitorServices& Services) {
+    FServices = &Services;
+}
+
+void TLogs::ShowOnlyHost(const QString& HostId) {
+    FHostId = HostId;
+    LoadLogGrid(lkEvents, HostEventsStatement(HostId), *FGrid);
+}
+
+void TLogs::BitBtn1Click() {
+    // The host this viewer shows, whichever host the host table has selected meanwhile.
+    ClearHostEvents(FHostId, *FGrid, FServices ? &FServices->DataGrid1() : nullptr);
+}
+
+void TLogs::BitBtn2Click() {
+    accept();
 }

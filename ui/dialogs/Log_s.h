@@ -2,7 +2,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
+#include <memory>
 
+class QGroupBox;
+class QPushButton;
+class TDataGrid;
+class TGxGridView;
 class TMonitorServices;
 
 class TLogs : public QDialog {
@@ -10,10 +16,32 @@ class TLogs : public QDialog {
 
 public:
     explicit TLogs(QWidget* parent = nullptr);
+    ~TLogs() override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
     void FormCreate(TMonitorServices& Services);
+
+    // Loads the events of the host whose Kod_ is HostId, newest first; "Clear" then works on it.
+    void ShowOnlyHost(const QString& HostId);
+    QString ShownHost() const { return FHostId; }
+
+    // "Clear": the shown host's events go from the grid and the database, and its Log cell in the
+    // host table is emptied.
+    void BitBtn1Click();
+    // "OK": closes.
+    void BitBtn2Click();
+
+    TDataGrid& Logs_grid() { return *FGrid; }
+    QGroupBox* GroupBox1 = nullptr;
+    TGxGridView* Logs_gridView = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+
+private:
+    std::unique_ptr<TDataGrid> FGrid;
+    TMonitorServices* FServices = nullptr;
+    QString FHostId;
 };
 
 extern TLogs* Logs;

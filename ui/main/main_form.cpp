@@ -13,6 +13,7 @@
 #include "core/SoundQueue.h"
 #include "core/Synchronize.h"
 #include "messaging/ICQClient.h"
+#include "ui/main/LogPagesView.h"
 #include "ui/main/MessagingEvents.h"
 #include "ui/main/SettingsBinding.h"
 #include "ui/main/SoundControls.h"
@@ -64,6 +65,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     connect(Exit2, &QAction::triggered, this, &TForm1::Exit2Click);
 
     CreatePages();
+    CreateLogPages();
     CreateHostPage();
     CreateOptionControls();
     CreateStatusBar();
@@ -322,6 +324,7 @@ void TForm1::FormCreate(TMonitorServices& Services) {
     Services.Channels().SetSound(FSound.get());
     Services.Channels().SetMessaging(FMessaging.get());
     FSound->StartAudio();
+    FLogPages->FormCreate(Services);
     // The tray hint lines join here.
     LoadSettings();
     // After the message loop starts: the first pass after 5 s, the first transaction after 7.5 s.
@@ -386,6 +389,7 @@ void TForm1::StopWorkerThreads() {
     if (FServices) {
         FServices->Controller().Shutdown(2000);
     }
+    FLogPages->StopSyslogServer();
     MonitoringActive = false;
     RequestShutdown();
     WaitServingSynchronize([] { return RunningWorkerThreads() == 0; }, workerStopLimitMs);

@@ -21,6 +21,7 @@ class QTabWidget;
 class QTreeWidget;
 class TDataGrid;
 class TICQClient;
+class TLogPagesView;
 class TMessagingEvents;
 class TMonitorController;
 class TMonitorServices;
@@ -133,6 +134,11 @@ public:
     QWidget* TabSheet5 = nullptr; // syslog server
     QWidget* TabSheet6 = nullptr; // program logs
 
+    // The three log pages and the syslog server.
+    TLogPagesView& LogPages() { return *FLogPages; }
+    // The settings loader's idempotent start (or stop) of the syslog server per the option.
+    void StartSyslogServer();
+
     QMenu* File1 = nullptr;
     QAction* Exit1 = nullptr; // main menu
     QAction* Exit2 = nullptr; // tray menu; the tray icon's menu shows this action
@@ -173,6 +179,8 @@ private:
     TMonitorServices* FServices = nullptr;
     std::unique_ptr<TSoundControls> FSound;
     std::unique_ptr<TMessagingEvents> FMessaging;
+    std::unique_ptr<TLogPagesView> FLogPages;
+    void CreateLogPages();
 };
 
 extern TForm1* Form1;
