@@ -12,7 +12,7 @@ PACKAGES=(
   fonts-dejavu-core fonts-liberation2
   # real peers started by the tests
   snmpd snmp snmpsim lighttpd microsocks tinyproxy dante-server openssh-server bsdutils iproute2 nftables
-  sqlite3 file
+  sqlite3 file desktop-file-utils
   python3 fping util-linux
   # a real X display for the window tests, driven and photographed from the test
   xvfb xdotool imagemagick

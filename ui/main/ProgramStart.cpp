@@ -204,11 +204,10 @@ void ApplyStartVisibility(bool trayAvailable) {
     if (!Form1) {
         return;
     }
-    if (trayAvailable) {
-        Form1->hide();
-        return;
+    // Only ever shows: a window the first start has shown stays shown with a tray too.
+    if (!trayAvailable) {
+        Form1->show();
     }
-    Form1->show();
 }
 
 void CloseProgram() {

@@ -18,6 +18,9 @@ public:
     // The start-up settings loader: language, settings lines, age clean-up of the log tables,
     // sound list, column visibility, syslog server and messaging sign-on. Runs from FormCreate.
     void LoadStartupSettings();
+
+private:
+    TMonitorServices* FServices = nullptr;
 };
 
 extern TColumn_Form* Column_Form;

@@ -1,6 +1,7 @@
 // The main window's skeleton: creation, the Exit command and the close sequence.
 #include "ui/main/main_form.h"
 
+#include "core/DataFolder.h"
 #include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
 #include "core/LangLines.h"
@@ -10,9 +11,12 @@
 #include "core/ProgramLog.h"
 #include "core/PumpDelay.h"
 #include "core/SQLiteDb.h"
+#include "core/SettingsFiles.h"
 #include "core/SoundQueue.h"
 #include "core/Synchronize.h"
+#include "grid/GxGrid.h"
 #include "messaging/ICQClient.h"
+#include "platform/Autostart.h"
 #include "ui/main/LogPagesView.h"
 #include "ui/main/MessagingEvents.h"
 #include "ui/main/SettingsBinding.h"
@@ -24,6 +28,7 @@
 #include <QCloseEvent>
 #include <QColor>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -70,6 +75,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     CreateOptionControls();
     CreateStatusBar();
     CreateMessaging();
+    InstallWindowPlacement();
     sound_timer = new QTimer(this);
     sound_timer->setObjectName(QStringLiteral("sound_timer"));
     sound_timer->setInterval(1000);
@@ -332,11 +338,40 @@ void TForm1::FormCreate(TMonitorServices& Services) {
 }
 
 void TForm1::LoadSettings() {
-    // Filled by the settings files.
+    if (!FServices) {
+        return;
+    }
+    QFile file(DataFolder() + QStringLiteral("Settings.cnfg"));
+    if (file.open(QIODevice::ReadOnly)) {
+        TSettings values = *FServices->Settings().Snapshot();
+        ApplySettingsLines(FileTextToLines(file.readAll()), EarlySettingsLines(), values);
+        FServices->Settings().Replace(values);
+    }
+    // The syslog server starts from the log page once it is built (it is idempotent there).
+    if (DataGrid1) {
+        for (int i = 0; i < DataGrid1->ColumnCount(); ++i) {
+            DataGrid1->Columns().GetColumn(i)->SetVisible(false);
+        }
+        QFile layout(DataFolder() + QStringLiteral("GSettings.cnfg"));
+        if (layout.open(QIODevice::ReadOnly)) {
+            Guarded("TForm1.LoadSettings", [&] { DataGrid1->LoadLayoutFromIniBytes(layout.readAll()); });
+        }
+    }
 }
 
 void TForm1::SaveSettings() {
-    // Filled by the settings files.
+    if (!FServices) {
+        return;
+    }
+    TSettings values = *FServices->Settings().Snapshot();
+    values.HostRowCount = DataGrid1 ? DataGrid1->RowCount() : 0;
+    const QString data = DataFolder();
+    WriteFileAtomic(data + QStringLiteral("Settings.cnfg"), LinesToFileText(SettingsFileLinesOf(values)));
+    if (DataGrid1) {
+        WriteFileAtomic(data + QStringLiteral("GSettings.cnfg"), DataGrid1->LayoutToIniBytes());
+    }
+    ApplyAutostart(values.CheckBox_start_with_system, RunningProgramPath());
+    SaveWindowPlacement();
 }
 
 void TForm1::Exit1Click() {

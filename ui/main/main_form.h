@@ -4,6 +4,7 @@
 
 #include "core/AlarmChannels.h"
 #include "core/DatabaseLoader.h"
+#include "core/SettingsFiles.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -56,6 +57,13 @@ public:
     // Settings, grid layout, autostart value and window placement.
     void LoadSettings();
     void SaveSettings();
+
+    // Window placement (win_pos.cnfg): restored at every activation, saved at every deactivation.
+    void FormActivate();
+    void FormDeactivate();
+    void SaveWindowPlacement();
+    TWindowPlacement CurrentWindowPlacement() const;
+    QString WindowStateCode = QStringLiteral("0"); // "0" normal, "1" minimised, "2" maximised
 
     // Start/stop of monitoring (the hidden "Test now" button), clicked from code.
     void BitBtn7Click();
@@ -172,6 +180,7 @@ private:
     void CreateSoundControls();
     void BindOptionControls();
     void CreateMessaging();
+    void InstallWindowPlacement();
 
     bool closing_ = false;
     std::vector<QLabel*> FPanels;

@@ -1,0 +1,198 @@
+// Settings.cnfg lines from and into the typed settings, win_pos.cnfg and the atomic writer.
+#include "core/SettingsFiles.h"
+
+#include "core/DatabaseLoader.h"
+#include "core/SQLiteDb.h"
+
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace {
+
+QString BoolText(bool Value) {
+    return Value ? QStringLiteral("-1") : QStringLiteral("0");
+}
+
+// A whole number in plain decimal (optional sign, blanks around), else nothing.
+std::optional<qint64> NumberText(const QString& Text) {
+    const QString trimmed = Text.trimmed();
+    bool ok = false;
+    const qint64 value = trimmed.toLongLong(&ok, 10);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::vector<int> Range(std::vector<int> Lines, int First, int Last) {
+    for (int i = First; i <= Last; ++i) {
+        Lines.push_back(i);
+    }
+    return Lines;
+}
+
+} // namespace
+
+bool WriteFileAtomic(const QString& FileName, const QByteArray& Bytes) {
+    // QSaveFile writes a temporary file in the same folder, syncs it and renames it over the old
+    // one on commit; any failure leaves the old file untouched and removes the temporary.
+    QSaveFile file(FileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    if (file.write(Bytes) != Bytes.size()) {
+        file.cancelWriting();
+        file.commit();
+        return false;
+    }
+    return file.commit();
+}
+
+QByteArray LinesToFileText(const QStringList& Lines) {
+    QByteArray bytes;
+    for (const QString& line : Lines) {
+        bytes += line.toUtf8();
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+QStringList FileTextToLines(const QByteArray& Bytes) {
+    QStringList lines;
+    QByteArray current;
+    for (qsizetype i = 0; i < Bytes.size(); ++i) {
+        const char c = Bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines << QString::fromUtf8(current);
+            current.clear();
+            if (c == '\r' && i + 1 < Bytes.size() && Bytes[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            current += c;
+        }
+    }
+    if (!current.isEmpty()) {
+        lines << QString::fromUtf8(current);
+    }
+    return lines;
+}
+
+QStringList SettingsFileLinesOf(const TSettings& Values) {
+    QStringList lines;
+    for (const TSettingsField& field : SettingsFileLines()) {
+        if (field.FixedText) {
+            lines << QString::fromLatin1(field.FixedText);
+        } else if (const auto* number = std::get_if<int TSettings::*>(&field.Member)) {
+            lines << QString::number(Values.*(*number));
+        } else if (const auto* flag = std::get_if<bool TSettings::*>(&field.Member)) {
+            lines << BoolText(Values.*(*flag));
+        } else if (const auto* text = std::get_if<QString TSettings::*>(&field.Member)) {
+            // A line break inside a value would shift every later line.
+            QString value = Values.*(*text);
+            value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            lines << value;
+        } else {
+            lines << QString();
+        }
+    }
+    return lines;
+}
+
+std::vector<int> EarlySettingsLines() {
+    std::vector<int> lines = Range({}, 0, 5);
+    lines = Range(std::move(lines), 9, 14);
+    lines.push_back(28);
+    return lines;
+}
+
+std::vector<int> StartupSettingsLines() {
+    std::vector<int> lines = Range({}, 0, 5);
+    lines = Range(std::move(lines), 9, 39);
+    lines = Range(std::move(lines), 41, 46);
+    lines.push_back(48);
+    return lines;
+}
+
+int ApplySettingsLines(const QStringList& Lines, const std::vector<int>& Which, TSettings& Values) {
+    const std::vector<TSettingsField>& fields = SettingsFileLines();
+    int taken = 0;
+    for (int line : Which) {
+        if (line < 0 || line >= int(fields.size()) || line >= Lines.size()) {
+            continue;
+        }
+        const TSettingsField& field = fields[line];
+        const QString& text = Lines[line];
+        if (const auto* number = std::get_if<int TSettings::*>(&field.Member)) {
+            const std::optional<qint64> value = NumberText(text);
+            if (!value) {
+                continue;
+            }
+            Values.*(*number) = int(std::clamp<qint64>(*value, field.Min, field.Max));
+        } else if (const auto* flag = std::get_if<bool TSettings::*>(&field.Member)) {
+            bool value = false;
+            if (!TextToBoolean(text, value)) {
+                continue;
+            }
+            Values.*(*flag) = value;
+        } else if (const auto* member = std::get_if<QString TSettings::*>(&field.Member)) {
+            Values.*(*member) = text;
+        } else {
+            continue;
+        }
+        ++taken;
+    }
+    return taken;
+}
+
+QByteArray WindowPlacementText(const TWindowPlacement& Placement) {
+    return LinesToFileText({QString::number(Placement.Left), QString::number(Placement.Top),
+                            QString::number(Placement.Height), QString::number(Placement.Width),
+                            Placement.WindowStateCode});
+}
+
+std::optional<TWindowPlacement> ParseWindowPlacement(const QByteArray& Bytes) {
+    const QStringList lines = FileTextToLines(Bytes);
+    if (lines.size() < 5) {
+        return std::nullopt;
+    }
+    int numbers[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const std::optional<qint64> value = NumberText(lines[i]);
+        if (!value || *value < -1000000 || *value > 1000000) {
+            return std::nullopt;
+        }
+        numbers[i] = int(*value);
+    }
+    TWindowPlacement placement;
+    placement.Left = numbers[0];
+    placement.Top = numbers[1];
+    placement.Height = numbers[2];
+    placement.Width = numbers[3];
+    const QString state = lines[4].trimmed();
+    placement.WindowStateCode =
+        state == QLatin1String("1") || state == QLatin1String("2") ? state : QStringLiteral("0");
+    return placement;
+}
+
+void DeleteAgedRows(TSQLiteDatabase& Database, const TSettings& Values, qint64 NowUnix) {
+    auto purge = [&](const char* Table, int Days) {
+        const QString limit = QString::number(NowUnix - qint64(Days) * 86400);
+        try {
+            Database.ExecuteStatement(
+                QStringLiteral("delete from %1 where date_time<?").arg(QLatin1String(Table)), {limit});
+        } catch (const std::exception&) {
+            // A missing table or a busy database leaves the rows for the next start.
+        }
+    };
+    if (Values.Delete_logs_CheckBox1) {
+        purge("program_log", Values.Logs_clear_SpinEdit);
+        purge("syslog", Values.Logs_clear_SpinEdit);
+        purge("log", Values.Logs_clear_SpinEdit);
+    }
+    if (Values.Delete_traff_mon_data_CheckBox) {
+        purge("traf_p", Values.traff_m_data_SpinEdit);
+        purge("ping_data", Values.traff_m_data_SpinEdit);
+    }
+}

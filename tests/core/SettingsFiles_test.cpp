@@ -1,0 +1,108 @@
+// Settings.cnfg lines, the atomic writer, win_pos.cnfg and the age clean-up.
+#include "core/SettingsFiles.h"
+
+#include "core/SQLiteDb.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+TEST(SettingsFiles, DefaultsGiveTheFortyNineLinesExactly) {
+    const QByteArray text = LinesToFileText(SettingsFileLinesOf(TSettings{}));
+    EXPECT_EQ(
+        text,
+        QByteArray("2\r\n2000\r\n10\r\n-1\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n-1\r\nmagic-wand-1.mp3\r\n0\r\n"
+                   "-1\r\n-1\r\n1\r\n-1\r\n-1\r\n-1\r\n-1\r\n0\r\n-1\r\n-1\r\n-1\r\n-1\r\n0\r\n0\r\n0\r\n"
+                   "158\r\n0\r\n-1\r\n192\r\n168\r\n0\r\n\r\n\r\n0\r\n-1\r\n30\r\n3\r\n\r\n0\r\n0\r\n-1\r\n"
+                   "-1\r\n5\r\n15\r\nEnglish\r\n0\r\n"));
+    EXPECT_EQ(FileTextToLines(text).size(), 49);
+}
+
+TEST(SettingsFiles, SaveLoadSaveIsByteIdenticalWithCyrillicText) {
+    TSettings values;
+    values.Delay_spin = 7;
+    values.CurrentGroupText = QString::fromUtf8("Группа 1");
+    values.Edit_db = QStringLiteral("/srv/db file.db");
+    values.ICQ_CheckBox = true;
+    values.Grid_Style_ComboBox = 0;
+    const QByteArray first = LinesToFileText(SettingsFileLinesOf(values));
+    TSettings loaded;
+    std::vector<int> all;
+    for (int i = 0; i < 49; ++i) {
+        all.push_back(i);
+    }
+    ApplySettingsLines(FileTextToLines(first), all, loaded);
+    EXPECT_EQ(loaded, values);
+    EXPECT_EQ(LinesToFileText(SettingsFileLinesOf(loaded)), first);
+}
+
+TEST(SettingsFiles, FortyLinesApplyWhatIsThereAndABadLineKeepsOnlyItsDefault) {
+    TSettings written;
+    written.check_spin = 9;
+    written.Delete_logs_CheckBox1 = false; // line 43, beyond the file
+    QStringList lines = SettingsFileLinesOf(written).mid(0, 40);
+    lines[9] = QStringLiteral("yes");   // bad Boolean: SysLog_CheckBox keeps its default
+    lines[1] = QStringLiteral("abc");   // bad number
+    lines[2] = QStringLiteral("99999"); // clamped into 2-10000
+    TSettings read;
+    ApplySettingsLines(lines, StartupSettingsLines(), read);
+    EXPECT_EQ(read.check_spin, 9);
+    EXPECT_FALSE(read.SysLog_CheckBox);
+    EXPECT_TRUE(read.Up_sound_CheckBox);
+    EXPECT_EQ(read.Timeout_Spin, 2000);
+    EXPECT_EQ(read.ploss_spin, 10000);
+    EXPECT_TRUE(read.Delete_logs_CheckBox1);
+    EXPECT_EQ(read.Lang_ComboBox_Index, 0);
+}
+
+TEST(SettingsFiles, EarlyReaderTakesOnlyItsLines) {
+    TSettings written;
+    written.Delay_spin = 5;
+    written.GroupBox2_Width = 300;
+    written.check_spin = 8;
+    TSettings read;
+    ApplySettingsLines(SettingsFileLinesOf(written), EarlySettingsLines(), read);
+    EXPECT_EQ(read.Delay_spin, 5);
+    EXPECT_EQ(read.GroupBox2_Width, 300);
+    EXPECT_EQ(read.check_spin, 3);
+}
+
+TEST(SettingsFiles, AtomicWriteReplacesAndLeavesNoTemporary) {
+    zt::test::TempDir dir;
+    const QString name = QString::fromStdString(dir.file("Settings.cnfg"));
+    ASSERT_TRUE(WriteFileAtomic(name, "old\r\n"));
+    ASSERT_TRUE(WriteFileAtomic(name, "new\r\n"));
+    EXPECT_EQ(zt::test::ReadFile(dir.file("Settings.cnfg")), "new\r\n");
+    EXPECT_EQ(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files).size(), 1);
+    EXPECT_FALSE(WriteFileAtomic(QString::fromStdString(dir.file("missing/x")), "x"));
+}
+
+TEST(SettingsFiles, WindowPlacementTextAndReader) {
+    TWindowPlacement placement{10, 20, 480, 640, QStringLiteral("2")};
+    EXPECT_EQ(WindowPlacementText(placement), QByteArray("10\r\n20\r\n480\r\n640\r\n2\r\n"));
+    EXPECT_EQ(ParseWindowPlacement(WindowPlacementText(placement)), placement);
+    EXPECT_FALSE(ParseWindowPlacement("10\r\n20\r\n480\r\n"));
+    EXPECT_FALSE(ParseWindowPlacement("10\r\nx\r\n480\r\n640\r\n0\r\n"));
+    EXPECT_EQ(ParseWindowPlacement("1\n2\n3\n4\n7\n")->WindowStateCode, QStringLiteral("0"));
+}
+
+TEST(SettingsFiles, AgeCleanUpKeepsRowsAtTheLimitAndNewer) {
+    zt::test::TempDir dir;
+    TSQLiteDatabase db(QString::fromStdString(dir.file("t.db")));
+    const qint64 now = 1700000000;
+    const qint64 limit = now - 5 * 86400;
+    for (const char* table : {"program_log", "syslog", "log", "traf_p", "ping_data"}) {
+        db.ExecuteStatement(QStringLiteral("create table %1 (date_time TEXT)").arg(QLatin1String(table)));
+        for (qint64 t : {limit - 1, limit, limit + 1}) {
+            db.ExecuteStatement(QStringLiteral("insert into %1 values (?)").arg(QLatin1String(table)),
+                                {QString::number(t)});
+        }
+    }
+    TSettings values;
+    values.traff_m_data_SpinEdit = 5;
+    DeleteAgedRows(db, values, now);
+    for (const char* table : {"program_log", "syslog", "log", "traf_p", "ping_data"}) {
+        auto rows = db.OpenResultTable(QStringLiteral("select count(*) from %1").arg(QLatin1String(table)));
+        EXPECT_EQ(rows->FieldText(0), QStringLiteral("2")) << table;
+    }
+}
