@@ -4,6 +4,7 @@
 
 #include "core/ExceptionGuard.h"
 #include "core/LangTexts.h"
+#include "ui/main/main_form.h"
 
 #include <QAction>
 #include <QApplication>
@@ -171,6 +172,11 @@ void TBig_hint_form::FormCreate(TMonitorServices&) {
     TextTrayIcon1->SetIcon(QIcon(StateIconPicture(TSummaryIcon::Image7)));
     FStateIcon = TSummaryIcon::Image7;
     TextTrayIcon1->SetIconVisible(true);
+    // The main window exists already (it is created first): the icon shows it and the menu ends it.
+    if (Form1) {
+        SetMainWindow(Form1, {});
+        SetExitAction(Form1->Exit2);
+    }
 }
 
 void TBig_hint_form::SetMainWindow(QWidget* Window, std::function<void()> ApplyWindowState) {

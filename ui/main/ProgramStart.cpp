@@ -254,7 +254,8 @@ int RunProgram(int argc, char** argv) {
     TerminationSignals terminationSignals;
     CreateForms();
     QObject::connect(Form1, &TForm1::ProgramClosed, &app, &QCoreApplication::quit);
-    ApplyStartVisibility(QSystemTrayIcon::isSystemTrayAvailable());
+    ApplyStartVisibility(Big_hint_form ? Big_hint_form->TrayAvailable()
+                                       : QSystemTrayIcon::isSystemTrayAvailable());
     QTimer::singleShot(0, &app, [] { TerminationSignals::MessageLoopStarted(); });
     const int rc = QApplication::exec();
     // However the loop ended, the workers stop and the close sequence runs before any window goes.
