@@ -29,6 +29,8 @@ public:
     // The popups' lists (ShowGrid), columns Host, ID_, Time_d, State_.
     virtual TDataGrid& DownPopupGrid() = 0;
     virtual TDataGrid& UpPopupGrid() = 0;
+    // The dispatcher has listed the pass's events in the popups' lists (row 0 the newest).
+    virtual void PopupRowsListed() {}
     // The down popup is on screen.
     virtual bool DownPopupShown() const = 0;
     // Places the popup just below the desktop's bottom right corner, shows it without taking the

@@ -161,6 +161,7 @@ void TAlarmDispatcher::DispatchAlarms() {
     for (const TQueuedEvent& e : events) {
         ListInPopup(down, e);
     }
+    popups.PopupRowsListed();
     if (settings->Email_checkbox) {
         dispatch.MailEvents(events);
     }

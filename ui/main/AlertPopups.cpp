@@ -11,7 +11,13 @@ TDataGrid& TAlertPopups::UpPopupGrid() {
     return *FUp.ShowGrid;
 }
 bool TAlertPopups::DownPopupShown() const {
-    return FDown.isVisible();
+    // A popup sliding out is not shown any more: new events slide it in again.
+    return FDown.Resting();
+}
+
+void TAlertPopups::PopupRowsListed() {
+    FDown.ListChanged();
+    FUp.ListChanged();
 }
 
 bool TAlertPopups::ShowDownPopup() {

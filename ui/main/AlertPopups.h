@@ -14,6 +14,7 @@ public:
     TDataGrid& DownPopupGrid() override;
     TDataGrid& UpPopupGrid() override;
     bool DownPopupShown() const override;
+    void PopupRowsListed() override;
     bool ShowDownPopup() override;
     bool ShowUpPopup() override;
 

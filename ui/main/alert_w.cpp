@@ -1,18 +1,25 @@
-// The down-alert popup: slides in at the bottom right of the desktop with the events of the last pass.
+// The down-alert popup: slides in at the bottom right of the screen with the events of the last pass.
 #include "ui/main/alert_w.h"
 
 #include "core/AlertFlags.h"
+#include "core/MonitorServices.h"
 
 TAlert_window* Alert_window = nullptr;
 
-TAlert_window::TAlert_window(QWidget* parent) : TSlidePopup(parent) {
+TAlert_window::TAlert_window(QWidget* parent) : TSlidePopup(true, parent) {
     setObjectName(QStringLiteral("Alert_window"));
+    setWindowTitle(QStringLiteral("Alert_window"));
 }
 
-void TAlert_window::FormCreate(TMonitorServices&) {
-    // The window's start-up work joins here.
+void TAlert_window::FormCreate(TMonitorServices& Services) {
+    HostTable = &Services.DataGrid1();
+}
+
+std::atomic<bool>& TAlert_window::VisibleFlag() const {
+    return DownAlertVisible;
 }
 
 void TAlert_window::PopupHidden() {
     DownAlertVisible = false;
+    DownAlertStacked = false;
 }

@@ -1,4 +1,4 @@
-// The down-alert popup: slides in at the bottom right of the desktop with the events of the last pass.
+// The down-alert popup: slides in at the bottom right of the screen with the events of the last pass.
 #pragma once
 
 #include "ui/main/SlidePopup.h"
@@ -16,6 +16,8 @@ public:
     void FormCreate(TMonitorServices& Services);
 
 protected:
+    bool& StackedFlag() const override { return DownAlertStacked; }
+    std::atomic<bool>& VisibleFlag() const override;
     void PopupHidden() override;
 };
 

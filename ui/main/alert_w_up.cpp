@@ -8,25 +8,37 @@
 
 TAlert_window_up* Alert_window_up = nullptr;
 
-TAlert_window_up::TAlert_window_up(QWidget* parent) : TSlidePopup(parent) {
+TAlert_window_up::TAlert_window_up(QWidget* parent) : TSlidePopup(false, parent) {
     setObjectName(QStringLiteral("Alert_window_up"));
+    setWindowTitle(QStringLiteral("Alert_window_up"));
 }
 
 TAlert_window_up::~TAlert_window_up() {
     if (FServices) {
         FServices->Channels().SetPopups(nullptr);
     }
+    if (Alert_window) {
+        Alert_window->SetOtherPopup(nullptr);
+    }
 }
 
 void TAlert_window_up::FormCreate(TMonitorServices& Services) {
+    HostTable = &Services.DataGrid1();
     if (!Alert_window) {
         return;
     }
     FServices = &Services;
+    SetOtherPopup(Alert_window);
+    Alert_window->SetOtherPopup(this);
     FPopups = std::make_unique<TAlertPopups>(*Alert_window, *this);
     Services.Channels().SetPopups(FPopups.get());
 }
 
+std::atomic<bool>& TAlert_window_up::VisibleFlag() const {
+    return UpAlertVisible;
+}
+
 void TAlert_window_up::PopupHidden() {
     UpAlertVisible = false;
+    UpAlertStacked = false;
 }

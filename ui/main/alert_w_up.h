@@ -20,6 +20,8 @@ public:
     void FormCreate(TMonitorServices& Services);
 
 protected:
+    bool& StackedFlag() const override { return UpAlertStacked; }
+    std::atomic<bool>& VisibleFlag() const override;
     void PopupHidden() override;
 
 private:

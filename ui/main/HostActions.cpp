@@ -1,0 +1,72 @@
+#include "ui/main/HostActions.h"
+
+#include "core/AlertPopupLogic.h"
+#include "ui/dialogs/Unit_tracert.h"
+#include "ui/main/main_form.h"
+
+#include <QDesktopServices>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QUrl>
+
+THostActions& HostActions() {
+    static THostActions actions;
+    return actions;
+}
+
+void InstallDefaultHostActions(TForm1& Form) {
+    THostActions& a = HostActions();
+    TForm1* form = &Form;
+    a.SoundOff = [form] {
+        if (form->BitBtn6) {
+            form->BitBtn6->click();
+        }
+    };
+    a.ShowHost = [form](const QString& Kod, bool SelectGroup) {
+        if (!form->DataGrid1) {
+            return false;
+        }
+        const std::optional<int> group = ShowOnlyHost(*form->DataGrid1, Kod);
+        if (!group) {
+            return false;
+        }
+        form->show();
+        form->raise();
+        form->activateWindow();
+        if (form->PageControl1) {
+            form->PageControl1->setCurrentIndex(0);
+        }
+        if (SelectGroup && HostActions().SetSelectedGroup) {
+            HostActions().SetSelectedGroup(*group);
+        }
+        return true;
+    };
+    a.PingHost = [](const QString& Address, const QString& HostName) {
+        if (Ping_tracert_form) {
+            Ping_tracert_form->OpenPing(Address, HostName);
+        }
+    };
+    a.TraceRoute = [](const QString& Address, const QString& HostName) {
+        if (Ping_tracert_form) {
+            Ping_tracert_form->OpenTraceRoute(Address, HostName);
+        }
+    };
+    a.SnmpCheck = [](const QString& Address, const QString& Community) {
+        if (Ping_tracert_form) {
+            Ping_tracert_form->OpenSnmpCheck(Address, Community);
+        }
+    };
+    a.OpenUrl = [](const QString& Url) {
+        if (!Url.isEmpty()) {
+            QDesktopServices::openUrl(QUrl(Url));
+        }
+    };
+    a.Telnet = [](const QString& Address) {
+        const QString host = SafeHostArgument(Address);
+        if (!host.isEmpty()) {
+            QProcess::startDetached(QStringLiteral("x-terminal-emulator"),
+                                    {QStringLiteral("-e"), QStringLiteral("telnet"), host});
+        }
+    };
+}
