@@ -132,6 +132,9 @@ TPing_tracert_form::~TPing_tracert_form() {
 void TPing_tracert_form::FormCreate(TMonitorServices& Services) {
     FServices = &Services;
     LoadDatabase();
+    // The sampling countdown's tick redraws the open traffic chart.
+    connect(&Services.Controller(), &TMonitorController::TrafficWindowTick, this,
+            &TPing_tracert_form::TrafficWindowTick);
     Timer6.start();
 }
 

@@ -17,6 +17,8 @@
 #include "grid/GxGrid.h"
 #include "messaging/ICQClient.h"
 #include "platform/Autostart.h"
+#include "ui/dialogs/Log_s.h"
+#include "ui/main/HostActions.h"
 #include "ui/main/LogPagesView.h"
 #include "ui/main/MessagingEvents.h"
 #include "ui/main/SettingsBinding.h"
@@ -84,6 +86,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+    // The hooks point at this window.
+    HostActions() = THostActions{};
     MonitorDatabase.SetWriteStateHook({});
     if (!FServices) {
         return;
@@ -331,6 +335,16 @@ void TForm1::FormCreate(TMonitorServices& Services) {
     Services.Channels().SetMessaging(FMessaging.get());
     FSound->StartAudio();
     FLogPages->FormCreate(Services);
+    InstallDefaultHostActions(*this);
+    HostActions().OpenLogs = [](const QString& Kod) {
+        if (Logs) {
+            Logs->ShowOnlyHost(Kod);
+            Logs->exec();
+        }
+    };
+    HostActions().ViewSyslog = [this](const QString& Address) {
+        FLogPages->ShowHostSyslog(Address);
+    };
     // The tray hint lines join here.
     LoadSettings();
     // After the message loop starts: the first pass after 5 s, the first transaction after 7.5 s.
