@@ -39,6 +39,10 @@ public:
     int SamplingTag() const override { return FSamplingTag; }
     void RestartSamplingWindow() override { FSamplingTag = 60; }
     void DispatchAlarms() override { FQueue.ClearRows(); }
+    int ProbeBound() const override { return Bound; }
+
+    // Hosts probed at once by the check thread.
+    int Bound = 1;
 
     // Starts the check thread and the sampling thread with the given echo time-out.
     void Start(int PingTimeoutMs) {

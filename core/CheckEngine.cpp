@@ -9,6 +9,7 @@
 #include "core/LangTexts.h"
 #include "core/MonitorInterfaces.h"
 #include "core/MonitorState.h"
+#include "core/ProbePool.h"
 #include "core/SQLiteDb.h"
 #include "core/Synchronize.h"
 #include "core/TextConversions.h"
@@ -16,8 +17,10 @@
 
 #include <QElapsedTimer>
 
+#include <condition_variable>
 #include <deque>
 #include <exception>
+#include <mutex>
 
 namespace {
 
@@ -93,7 +96,19 @@ bool MayChange(const THostSnapshot& Host, const THostPassResults& Results, bool 
 TNewThread::TNewThread(IEngineOwner& Owner, int PauseMs, int PingTimeoutMs)
     : FOwner(Owner), FStore(Owner.Database()), FPingTimeoutMs(PingTimeoutMs), FPauseMs(PauseMs) {}
 
+TNewThread::~TNewThread() = default;
+
 void TNewThread::Execute() {
+    FBound = std::max(1, FOwner.ProbeBound());
+    if (FBound > 1) {
+        FPool = std::make_unique<TProbePool>(std::size_t(FBound));
+    }
+    // The workers end with this call, whatever way it returns: their probes were cancelled by
+    // the stop that ended it.
+    struct TPoolEnd {
+        std::unique_ptr<TProbePool>& Pool;
+        ~TPoolEnd() { Pool.reset(); }
+    } poolEnd{FPool};
     while (MonitoringActive.load()) {
         if (!WaitForCountdown()) {
             return;
@@ -175,36 +190,98 @@ void TNewThread::RunWrites(const std::vector<THostWriteBack>& Writes) {
 }
 
 void TNewThread::ShowProgress(int Line, const QString& Host) {
-    FProgressText = (Line < 0 ? QStringLiteral("Traffic check") : LangText(Line)) + QLatin1Char(' ') + Host;
-    FOwner.ShowCheckProgress(FProgressText);
+    FOwner.ShowCheckProgress((Line < 0 ? QStringLiteral("Traffic check") : LangText(Line)) +
+                             QLatin1Char(' ') + Host);
 }
+
+namespace {
+
+// One host whose probes were started, waiting for its turn to be applied.
+struct TInFlightHost {
+    THostSnapshot Host;
+    THostProbeResults Results;
+    bool Done = false; // under the walk's lock
+};
+
+} // namespace
 
 bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     // Hosts are read ahead in blocks with one call onto the GUI thread each; a block older than
-    // a second is read again, so a host is never checked with settings much older than that.
+    // a second is read again, so a host is never probed with settings much older than that.
     constexpr qint64 FreshMs = 1000;
     std::deque<THostSnapshot> ahead;
     QElapsedTimer age;
-    for (std::size_t i = 0; i < Handles.size();) {
+    // The hosts in flight, in host order: only these wait for their turn, never the whole list.
+    std::deque<std::shared_ptr<TInFlightHost>> window;
+    // Shared with the jobs, which may finish after this walk has given up.
+    struct TDoneSignal {
+        std::mutex Lock;
+        std::condition_variable Changed;
+    };
+    auto signal = std::make_shared<TDoneSignal>();
+    std::size_t next = 0;
+    for (;;) {
         if (!MonitoringActive.load()) {
             return false;
         }
-        if (ahead.empty() || age.elapsed() > FreshMs) {
-            ahead.clear();
-            if (!OnGuiThread([&] { ReadAhead(Handles, i, ahead); })) {
-                return false;
+        // Start the probes of the hosts ahead until the bound is reached.
+        while (next < Handles.size() && window.size() < std::size_t(FBound)) {
+            if (ahead.empty() || age.elapsed() > FreshMs) {
+                ahead.clear();
+                if (!OnGuiThread([&] { ReadAhead(Handles, next, ahead); })) {
+                    return false;
+                }
+                age.start();
             }
-            age.start();
+            THostSnapshot host = std::move(ahead.front());
+            ahead.pop_front();
+            ++next;
+            if (!host.Present || !host.Enabled) {
+                continue;
+            }
+            auto slot = std::make_shared<TInFlightHost>();
+            slot->Host = std::move(host);
+            // One snapshot of the options for all of this host's steps: a change made meanwhile
+            // applies from the next host on.
+            slot->Results.Settings = FOwner.Settings();
+            window.push_back(slot);
+            if (!FPool) {
+                Guarded("probes of one host", [&] { ProbeHost(slot->Host, slot->Results); });
+                slot->Done = true;
+                break;
+            }
+            FPool->Submit([this, slot, signal] {
+                Guarded("probes of one host", [&] {
+                    if (MonitoringActive.load()) {
+                        ProbeHost(slot->Host, slot->Results);
+                    }
+                });
+                std::lock_guard<std::mutex> guard(signal->Lock);
+                slot->Done = true;
+                signal->Changed.notify_all();
+            });
         }
-        THostSnapshot host = std::move(ahead.front());
-        ahead.pop_front();
-        ++i;
-        if (!host.Present || !host.Enabled) {
-            continue;
+        if (window.empty()) {
+            break;
+        }
+        // Apply the first host as soon as its probes have ended.
+        std::shared_ptr<TInFlightHost> first = window.front();
+        if (FPool) {
+            std::unique_lock<std::mutex> lock(signal->Lock);
+            while (!first->Done) {
+                if (!MonitoringActive.load()) {
+                    return false;
+                }
+                signal->Changed.wait_for(lock, std::chrono::milliseconds(20));
+            }
+        }
+        window.pop_front();
+        if (!MonitoringActive.load()) {
+            return false;
         }
         bool goOn = true;
         // One bad row is reported and the pass goes on with the next host.
-        Guarded("check of one host", [&] { goOn = CheckHost(host); });
+        Guarded("check of one host", [&] { goOn = CheckHost(first->Host, first->Results); });
         if (!goOn) {
             return false;
         }
@@ -233,33 +310,32 @@ void TNewThread::ReadAhead(const std::vector<quint64>& Handles, std::size_t From
     }
 }
 
-bool TNewThread::CheckHost(const THostSnapshot& Host) {
-    const quint64 Handle = Host.Handle;
-    // One snapshot of the options for all of this host's steps: a change made meanwhile applies
-    // from the next host on.
-    FSettings = FOwner.Settings();
-    const int thresholdN = FSettings->ploss_spin;
-    // A check that is off this pass is never judged by the previous host's answer.
-    FHttpResult.clear();
-    FPingError.clear();
-    FPingSkipped = false;
-    FSnmpReply.clear();
-    FSnmpTarget.clear();
-    // The network parts of echo, HTTP and SNMP first; their grid steps then run in that order in
-    // one call onto the GUI thread, which keeps the engine's own cost per host small.
-    bool snmpAsked = false;
+void TNewThread::ProbeHost(const THostSnapshot& Host, THostProbeResults& Results) {
+    // The network parts of echo, HTTP and SNMP; their grid steps run later, in that order, in one
+    // call onto the GUI thread, which keeps the engine's own cost per host small.
     if (Host.PingCheck) {
-        ProbeIcmp(Host);
+        ProbeIcmp(Host, Results);
     }
     if (Host.HttpCheck && MonitoringActive.load()) {
-        ProbeHttp(Host);
+        ProbeHttp(Host, Results);
     }
     if (Host.SnmpCheck && MonitoringActive.load()) {
-        snmpAsked = ProbeSnmp(Host);
+        Results.SnmpAsked = ProbeSnmp(Host, Results);
     }
-    if (!MonitoringActive.load()) {
-        return false;
-    }
+}
+
+bool TNewThread::CheckHost(const THostSnapshot& Host, const THostProbeResults& Probed) {
+    const quint64 Handle = Host.Handle;
+    FSettings = Probed.Settings;
+    const int thresholdN = FSettings->ploss_spin;
+    // Every result starts empty for each host, so a check that is off this pass is never judged
+    // by the previous host's answer.
+    FHttpResult = Probed.HttpResult;
+    FHttpProbe = Probed.HttpProbe;
+    FPingError = Probed.PingError;
+    FPingSkipped = Probed.PingSkipped;
+    FSnmpReply = Probed.SnmpReply;
+    const bool snmpAsked = Probed.SnmpAsked;
     const bool lateChecks = Host.SPingAlarm || Host.PortCheck;
     std::vector<THostWriteBack> writes;
     std::optional<THostWriteBack> status;
@@ -337,13 +413,13 @@ void TNewThread::Record(int Row, const QString& Text, int Colour, const char* Co
     Writes.push_back(w.HostsUpdate);
 }
 
-void TNewThread::ProbeIcmp(const THostSnapshot& Host) {
+void TNewThread::ProbeIcmp(const THostSnapshot& Host, THostProbeResults& Results) {
     ShowProgress(LangLine::IcmpProgress, Host.Host);
     TPingOutcome outcome = FOwner.Probes().Ping(Host.IP.toStdString(), FPingTimeoutMs);
-    FPingSkipped = outcome.Skipped;
-    FPingError = QString::fromStdString(outcome.ErrorDesc);
-    if (FPingError == QLatin1String("Unknown error")) {
-        FPingError = LangText(LangLine::EchoUnknownError);
+    Results.PingSkipped = outcome.Skipped;
+    Results.PingError = QString::fromStdString(outcome.ErrorDesc);
+    if (Results.PingError == QLatin1String("Unknown error")) {
+        Results.PingError = LangText(LangLine::EchoUnknownError);
     }
 }
 
@@ -377,12 +453,12 @@ void TNewThread::ApplyIcmp(int Row, std::vector<THostWriteBack>& Writes) {
                       Writes);
 }
 
-void TNewThread::ProbeHttp(const THostSnapshot& Host) {
+void TNewThread::ProbeHttp(const THostSnapshot& Host, THostProbeResults& Results) {
     ShowProgress(LangLine::HttpProgress, Host.Host);
     // The HTTP time-out follows Timeout_Spin as it is for this host.
-    FHttpProbe =
-        QString::fromStdString(FOwner.Probes().HttpProbe(Host.IP.toStdString(), FSettings->Timeout_Spin * 5));
-    FHttpResult = IsHttpDown(FHttpProbe) ? QString() : FHttpProbe;
+    Results.HttpProbe = QString::fromStdString(
+        FOwner.Probes().HttpProbe(Host.IP.toStdString(), Results.Settings->Timeout_Spin * 5));
+    Results.HttpResult = IsHttpDown(Results.HttpProbe) ? QString() : Results.HttpProbe;
 }
 
 void TNewThread::ApplyHttp(int Row, std::vector<THostWriteBack>& Writes) {
@@ -395,14 +471,13 @@ void TNewThread::ApplyHttp(int Row, std::vector<THostWriteBack>& Writes) {
                       Writes);
 }
 
-bool TNewThread::ProbeSnmp(const THostSnapshot& Host) {
-    FSnmpTarget = Host.IP;
-    if (Host.Comunity.isEmpty() || FSnmpTarget.isEmpty()) {
+bool TNewThread::ProbeSnmp(const THostSnapshot& Host, THostProbeResults& Results) {
+    if (Host.Comunity.isEmpty() || Host.IP.isEmpty()) {
         return false;
     }
     ShowProgress(LangLine::SnmpProgress, Host.Host);
-    FSnmpReply = QString::fromStdString(
-        FOwner.Probes().SnmpGet(FSnmpTarget.toStdString(), Host.Comunity.toStdString(), SysDescrOid));
+    Results.SnmpReply = QString::fromStdString(
+        FOwner.Probes().SnmpGet(Host.IP.toStdString(), Host.Comunity.toStdString(), SysDescrOid));
     return true;
 }
 

@@ -14,6 +14,7 @@
 #include <QString>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class IEngineOwner;
@@ -43,11 +44,25 @@ struct THostSnapshot {
     QString Status;
 };
 
+// The network answers of one host's echo, HTTP and SNMP probes, with the options they ran under.
+struct THostProbeResults {
+    TSettingsSnapshot Settings;
+    QString HttpResult;
+    QString HttpProbe; // the probe's text even when it counted as down
+    QString PingError;
+    bool PingSkipped = false; // the echo could not be sent at all
+    QString SnmpReply;
+    bool SnmpAsked = false;
+};
+
+class TProbePool;
+
 class TNewThread {
 public:
     // PingTimeoutMs is the echo time-out for the whole run (Timeout_Spin at start); everything
     // else the checks read of the options comes from one settings snapshot per host.
     TNewThread(IEngineOwner& Owner, int PauseMs, int PingTimeoutMs);
+    ~TNewThread();
     // The check loop; returns when monitoring stops or the program closes.
     void Execute();
 
@@ -58,11 +73,14 @@ private:
     // On the GUI thread: the snapshot of one host, and of a block of hosts from From on.
     THostSnapshot ReadSnapshot(quint64 Handle);
     void ReadAhead(const std::vector<quint64>& Handles, std::size_t From, std::deque<THostSnapshot>& Ahead);
-    // The checks of one enabled host.
-    bool CheckHost(const THostSnapshot& Host);
+    // The network probes of one enabled host: any thread, touching no state of the engine.
+    void ProbeHost(const THostSnapshot& Host, THostProbeResults& Results);
+    // Applies one host's probe results and runs its remaining checks, on the check thread.
+    bool CheckHost(const THostSnapshot& Host, const THostProbeResults& Probed);
     // Runs Step on the host's current row; false when the host is gone or the GUI closed.
     bool OnHostRow(quint64 Handle, const std::function<void(int Row)>& Step);
     void RunWrites(const std::vector<THostWriteBack>& Writes);
+    // Any thread.
     void ShowProgress(int Line, const QString& Host);
     void Record(int Row, const QString& Text, int Colour, const char* Code,
                 std::vector<THostWriteBack>& Writes);
@@ -78,12 +96,12 @@ private:
         QString DownStatus; // the status and event text of the down edge
     };
     void ApplyCountedCheck(int Row, const TCountedCheck& Check, std::vector<THostWriteBack>& Writes);
-    void ProbeIcmp(const THostSnapshot& Host);
+    void ProbeIcmp(const THostSnapshot& Host, THostProbeResults& Results);
     void ApplyIcmp(int Row, std::vector<THostWriteBack>& Writes);
-    void ProbeHttp(const THostSnapshot& Host);
+    void ProbeHttp(const THostSnapshot& Host, THostProbeResults& Results);
     void ApplyHttp(int Row, std::vector<THostWriteBack>& Writes);
     // False when the SNMP check is skipped (no community or no address).
-    bool ProbeSnmp(const THostSnapshot& Host);
+    bool ProbeSnmp(const THostSnapshot& Host, THostProbeResults& Results);
     void ApplySnmp(int Row, const THostSnapshot& Host, std::vector<THostWriteBack>& Writes);
     bool CheckLatency(quint64 Handle, const THostSnapshot& Host);
     bool CheckTraffic(quint64 Handle, const THostSnapshot& Host);
@@ -101,9 +119,10 @@ private:
     QString FPingError;
     bool FPingSkipped = false; // the echo could not be sent at all
     QString FSnmpReply;
-    QString FSnmpTarget;
-    QString FProgressText;
     int FCurrentRow = -1;
     int FPingTimeoutMs;
     int FPauseMs;
+    // Hosts whose probes may be in flight at once; 1 probes on the check thread itself.
+    int FBound = 1;
+    std::unique_ptr<TProbePool> FPool;
 };

@@ -285,6 +285,11 @@ void TMonitorController::DispatchAlarms() {
     }
 }
 
+int TMonitorController::ProbeBound() const {
+    // Serial until a changed Timeout_Spin reaches the hosts already in flight.
+    return 1;
+}
+
 void TMonitorController::ShowCheckProgress(const QString& Text) {
     // Display only: the check thread leaves the text here and the worker watch shows the latest,
     // so a fast pass neither waits for the status bar nor floods it.

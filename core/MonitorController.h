@@ -72,6 +72,7 @@ public:
     int SamplingTag() const override { return FSamplingTag; }
     void RestartSamplingWindow() override;
     void DispatchAlarms() override;
+    int ProbeBound() const override;
 
     // The timers, named as the main window knows them.
     QTimer Timer4;             // 5000 ms, once: the first start

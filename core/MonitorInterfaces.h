@@ -61,4 +61,6 @@ public:
     virtual int SamplingTag() const = 0;
     virtual void RestartSamplingWindow() = 0;
     virtual void DispatchAlarms() = 0;
+    // Any thread: how many hosts the check thread may probe at once (1 probes one after another).
+    virtual int ProbeBound() const { return 1; }
 };

@@ -96,6 +96,7 @@ public:
     int SamplingTag() const override { return FSamplingTag; }
     void RestartSamplingWindow() override { FSamplingTag = RepeatSampling ? 0 : 60; }
     void DispatchAlarms() override;
+    int ProbeBound() const override { return Bound.load(); }
 
     void UseProbes(IHostProbes& Probes) { FProbes = &Probes; }
     // Any thread; the engine sees the change from its next host on.
@@ -107,6 +108,8 @@ public:
 
     // GUI thread only, like every call of the engine that reaches them.
     int PassCount = 0;
+    // Hosts the check thread probes at once; set before a start.
+    std::atomic<int> Bound{1};
     int PassesAllowed = 0;
     bool RepeatSampling = false;
     // Runs as the dispatcher; when empty the queue is recorded and cleared.

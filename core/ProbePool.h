@@ -1,0 +1,44 @@
+// A bounded pool of probe workers for the check thread: the blocking protocol clients run on
+// these threads, so the probes of many hosts wait for their answers side by side while the check
+// thread applies the results in host order.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// The most hosts whose probes the check thread keeps in flight.
+inline constexpr int MaxHostsInFlight = 256;
+
+// The hosts in flight this process allows: MaxHostsInFlight, kept below half of the open-file
+// limit (raised from its soft to its hard value on the first call), and at least 1.
+int HostsInFlightBound();
+
+class TProbePool {
+public:
+    // Workers start on demand, up to MaxWorkers.
+    explicit TProbePool(std::size_t MaxWorkers);
+    // Drops the jobs not yet started and joins the workers (their probes must have been cancelled
+    // for this to be prompt).
+    ~TProbePool();
+    TProbePool(const TProbePool&) = delete;
+    TProbePool& operator=(const TProbePool&) = delete;
+
+    void Submit(std::function<void()> Job);
+    std::size_t WorkerCount() const { return FWorkers.size(); }
+
+private:
+    void Run();
+
+    std::size_t FMaxWorkers;
+    std::mutex FLock;
+    std::condition_variable FWake;
+    std::deque<std::function<void()>> FJobs;
+    std::size_t FIdle = 0;
+    bool FClosing = false;
+    std::vector<std::thread> FWorkers; // check thread only
+};
