@@ -53,10 +53,6 @@ void AlternateRows(TDataGrid& Grid) {
 
 } // namespace
 
-void CopyWideTextToClipboard(const QString& Text) {
-    QGuiApplication::clipboard()->setText(Text);
-}
-
 TLogPagesView::TLogPagesView(TLogPagesParts Parts, QObject* parent)
     : QObject(parent), FParts(std::move(Parts)), FLogsGrid(std::make_unique<TDataGrid>()),
       FSyslogGrid(std::make_unique<TDataGrid>()), FProgramGrid(std::make_unique<TDataGrid>()),

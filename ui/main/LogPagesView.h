@@ -2,6 +2,8 @@
 // buttons, and the syslog server switched by the "Enable Syslog Server" option.
 #pragma once
 
+#include "ui/main/Clipboard.h"
+
 #include "core/LogPages.h"
 #include "core/SyslogServer.h"
 
@@ -121,6 +123,3 @@ private:
     std::string FAddress;
     int FPort = TSyslogServer::DefaultPort;
 };
-
-// Puts Text on the clipboard as Unicode text.
-void CopyWideTextToClipboard(const QString& Text);

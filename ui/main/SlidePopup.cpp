@@ -43,15 +43,6 @@ QScreen* PopupScreen() {
 
 } // namespace
 
-void CopyWideTextToClipboard(const QString& Text) {
-    if (Text.isEmpty()) {
-        return;
-    }
-    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
-        clipboard->setText(Text);
-    }
-}
-
 TSlidePopup::TSlidePopup(bool Down, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       ShowGrid(std::make_unique<TDataGrid>()), FDown(Down) {

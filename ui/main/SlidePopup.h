@@ -4,6 +4,8 @@
 // copy and the host actions of its context menu.
 #pragma once
 
+#include "ui/main/Clipboard.h"
+
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
@@ -92,6 +94,3 @@ private:
     TSlidePopup* FOther = nullptr;
     QString FLabelKod;
 };
-
-// Copies wide text to the clipboard; empty text is not copied.
-void CopyWideTextToClipboard(const QString& Text);

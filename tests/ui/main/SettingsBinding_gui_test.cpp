@@ -117,7 +117,8 @@ TEST_F(MainWindowServices, StatusPanelsByNameAndTheStartStopButton) {
     EXPECT_TRUE(Form1->BitBtn7->isEnabled());
     // The popups registered themselves as the dispatcher's popup channel.
     EXPECT_FALSE(services.Channels().Popups().DownPopupShown());
-    EXPECT_EQ(services.Channels().Popups().DownPopupGrid().ColumnCount(), 4);
+    // Eleven shown columns and the hidden Kod_.
+    EXPECT_EQ(services.Channels().Popups().DownPopupGrid().ColumnCount(), 12);
 }
 
 TEST_F(MainWindowServices, TheWindowShowsItsOptionsUncut) {
