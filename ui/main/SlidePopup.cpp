@@ -95,6 +95,8 @@ TSlidePopup::TSlidePopup(bool Down, QWidget* parent)
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     for (QPushButton* b : {BitBtn6, BitBtn1, BitBtn2}) {
         b->setFocusPolicy(Qt::NoFocus);
+        // Three captions side by side in 292 pixels: the style's wide padding would cut the last.
+        b->setStyleSheet(QStringLiteral("QPushButton { padding: 2px 4px; }"));
     }
     connect(BitBtn6, &QPushButton::clicked, this,
             [this] { Guarded("TAlert_window.BitBtn6Click", [this] { BitBtn6Click(); }); });
