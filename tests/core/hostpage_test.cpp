@@ -7,6 +7,7 @@
 #include "core/SQLiteDb.h"
 #include "grid/GxGrid.h"
 #include "grid/GxTypes.h"
+#include "tests/core/store_fixture.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +19,10 @@ struct THostSpec {
     int Type = 0;
 };
 
-class HostPageTest : public ::testing::Test {
+class HostPageTest : public StoreFixture {
 protected:
     void SetUp() override {
-        Db.Open(QString::fromStdString(Dir.file("dbm.db")));
-        CreateMissingTables(Db);
+        StoreFixture::SetUp();
         CreateHostGridColumns(Grid);
     }
     void Load(const std::vector<THostSpec>& Hosts) {
@@ -43,14 +43,6 @@ protected:
                 out << Text("host", r) + ":" + Text("number_", r);
         return out;
     }
-    QString One(const QString& SQL, const TSQLiteValues& Values = {}) {
-        auto t = Db.OpenResultTable(SQL, Values);
-        return t->AtEnd() ? QStringLiteral("<none>") : t->FieldTextOrEmpty(0);
-    }
-
-    zt::test::TempDir Dir;
-    TSQLiteDatabase Db;
-    THostStore Store{Db};
     TDataGrid Grid;
 };
 

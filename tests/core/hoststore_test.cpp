@@ -4,6 +4,7 @@
 #include "core/DatabaseSchema.h"
 #include "core/HostStore.h"
 #include "core/SQLiteDb.h"
+#include "tests/core/store_fixture.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,21 +15,7 @@
 
 namespace {
 
-class HostStoreTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        Db.Open(QString::fromStdString(Dir.file("dbm.db")));
-        CreateMissingTables(Db);
-    }
-    QString One(const QString& SQL, const TSQLiteValues& Values = {}) {
-        auto t = Db.OpenResultTable(SQL, Values);
-        return t->AtEnd() ? QStringLiteral("<none>") : t->FieldTextOrEmpty(0);
-    }
-
-    zt::test::TempDir Dir;
-    TSQLiteDatabase Db;
-    THostStore Store{Db};
-};
+using HostStoreTest = StoreFixture;
 
 } // namespace
 
