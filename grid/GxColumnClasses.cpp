@@ -214,12 +214,14 @@ void TGxCustomNumberColumn::SetTextBefore(const QString& value) {
 }
 
 void TGxCustomNumberColumn::GetDisplayText(const TCellInfo& info, QString& text) const {
-    if (FHideWhenEmpty && info.AsFloat == 0) {
+    // A column of integer cells carries its values in AsInteger; AsFloat stays 0 there.
+    const double value = CellKind() == ckInteger ? double(info.AsInteger) : info.AsFloat;
+    if (FHideWhenEmpty && value == 0) {
         text = FEmptyCaption;
         return;
     }
-    const QString body = FFormatMask.isEmpty() ? FloatToText(info.AsFloat, Locale())
-                                               : FormatFloatMask(FFormatMask, info.AsFloat, Locale());
+    const QString body =
+        FFormatMask.isEmpty() ? FloatToText(value, Locale()) : FormatFloatMask(FFormatMask, value, Locale());
     text = FTextBefore + body + FTextAfter;
 }
 

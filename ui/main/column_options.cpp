@@ -1,11 +1,13 @@
 // The column settings dialog; created last, it loads the start-up settings.
 #include "ui/main/column_options.h"
 
+#include "core/ColumnVisibility.h"
 #include "core/DataFolder.h"
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
 #include "core/SettingsFiles.h"
+#include "ui/main/main_form.h"
 
 #include <QFile>
 
@@ -41,5 +43,16 @@ void TColumn_Form::LoadStartupSettings() {
     }
     // The age clean-up runs whatever the file held.
     DeleteAgedRows(FServices->Database(), *FServices->Settings().Snapshot(), CurrentLocalUnixTime());
-    // Sounds, column visibility, syslog and messaging sign-on join here.
+    ApplyColumnVisibility();
+    // Idempotent: a server the options already started goes on.
+    if (Form1) {
+        Form1->StartSyslogServer();
+    }
+    // The sound list and messaging sign-on join here.
+}
+
+void TColumn_Form::ApplyColumnVisibility() {
+    if (FServices) {
+        ::ApplyColumnVisibility(FServices->DataGrid1(), *FServices->Settings().Snapshot());
+    }
 }

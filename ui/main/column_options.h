@@ -19,6 +19,9 @@ public:
     // sound list, column visibility, syslog server and messaging sign-on. Runs from FormCreate.
     void LoadStartupSettings();
 
+    // The twelve boxes' columns shown, every other host-table column hidden, the row height.
+    void ApplyColumnVisibility();
+
 private:
     TMonitorServices* FServices = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "core/DataFolder.h"
 #include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
+#include "core/HostGrid.h"
 #include "core/LangLines.h"
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
@@ -15,6 +16,7 @@
 #include "core/SoundQueue.h"
 #include "core/Synchronize.h"
 #include "grid/GxGrid.h"
+#include "grid/widgets/GxGridView.h"
 #include "messaging/ICQClient.h"
 #include "platform/Autostart.h"
 #include "ui/dialogs/Log_s.h"
@@ -172,6 +174,27 @@ void TForm1::CreateHostPage() {
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
     layout->addWidget(TreeView1, 1);
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+            [this] { Guarded("TForm1.TreeView1Change", [this] { TreeView1Change(); }); });
+}
+
+// The view needs the services' host table, so it is made in FormCreate.
+void TForm1::CreateHostGridView() {
+    HostGridView = new TGxGridView(DataGrid1, TabSheet1);
+    HostGridView->setObjectName(QStringLiteral("DataGrid1"));
+    static_cast<QHBoxLayout*>(TabSheet1->layout())->addWidget(HostGridView, 4);
+}
+
+// Choosing a group shows its hosts.
+void TForm1::TreeView1Change() {
+    QTreeWidgetItem* item = TreeView1->currentItem();
+    if (!item || !DataGrid1) {
+        return;
+    }
+    const int index = item->data(0, Qt::UserRole).toInt();
+    if (index >= 0 && index < int(GroupNodes.size()) && GroupNodes[index].Record) {
+        ShowGroupHosts(*DataGrid1, GroupNodes[index].Record->Group);
+    }
 }
 
 void TForm1::CreateOptionControls() {
@@ -307,6 +330,7 @@ void TForm1::ShowGroupTree(const TGroupTree& Nodes) {
                                     ? new QTreeWidgetItem(items[node.ParentIndex])
                                     : new QTreeWidgetItem(TreeView1);
         item->setText(0, node.Caption);
+        item->setData(0, Qt::UserRole, int(items.size()));
         items.push_back(item);
     }
     if (!items.empty()) {
@@ -325,6 +349,7 @@ void TForm1::FormCreate(TMonitorServices& Services) {
     DownHostGrid = &Services.DownHostGrid();
     UpHostGrid = &Services.UpHostGrid();
     Sound_down_grid = &Services.Sound_down_grid();
+    CreateHostGridView();
     BindOptionControls();
     Services.Channels().SetStatusPanels(this);
     Services.SetGroupTree(this);

@@ -21,6 +21,7 @@ class QSpinBox;
 class QTabWidget;
 class QTreeWidget;
 class TDataGrid;
+class TGxGridView;
 class TICQClient;
 class TLogPagesView;
 class TMessagingEvents;
@@ -88,6 +89,8 @@ public:
     TDataGrid* Sound_down_grid = nullptr;
     TGroupTree GroupNodes;
     QTreeWidget* TreeView1 = nullptr;
+    // The host list on the hosts page: the shown group's rows of DataGrid1.
+    TGxGridView* HostGridView = nullptr;
 
     // Options the check engine and the dispatcher read, bound to the services' settings model.
     QSpinBox* ploss_spin = nullptr;   // "Alarm when" ... "checks fail", 2-10000, default 10
@@ -175,6 +178,8 @@ private:
 
     void CreatePages();
     void CreateHostPage();
+    void CreateHostGridView();
+    void TreeView1Change();
     void CreateOptionControls();
     void CreateStatusBar();
     void CreateSoundControls();
