@@ -39,7 +39,6 @@ QByteArray AutostartEntryText(const QString& Program) {
     text += QStringLiteral("Comment=Network monitor\n");
     text += QStringLiteral("Exec=") + QuotedExecArgument(Program) + QLatin1Char('\n');
     text += QStringLiteral("Terminal=false\n");
-    text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
     return text.toUtf8();
 }
 
