@@ -106,7 +106,8 @@ void TToolChartPages::BuildInterfaceList() {
     DataGrid3->SetReadOnly(true);
     DataGrid3View = new TGxGridView(DataGrid3.get(), GroupBox6);
     DataGrid3View->setObjectName(QStringLiteral("DataGrid3"));
-    DataGrid3View->viewport()->installEventFilter(this);
+    DataGrid3Viewport = DataGrid3View->viewport();
+    DataGrid3Viewport->installEventFilter(this);
     BitBtn5 = MakeButton("BitBtn5", GroupBox6, QString());
     BitBtn6 = MakeButton("BitBtn6", GroupBox6, QStringLiteral("OK"));
     box->addWidget(DataGrid3View, 0, 0, 1, 3);
@@ -293,7 +294,8 @@ void TToolChartPages::OpenTrafficMonitoring(const QString& HostId, bool Show) {
 }
 
 bool TToolChartPages::eventFilter(QObject* Watched, QEvent* Event) {
-    if (DataGrid3View && Watched == DataGrid3View->viewport() && Event->type() == QEvent::MouseButtonPress) {
+    // Compared by address only: while the view is destroyed its viewport still sends events.
+    if (DataGrid3Viewport && Watched == DataGrid3Viewport && Event->type() == QEvent::MouseButtonPress) {
         bool handled = false;
         Guarded("DataGrid3", [&] { handled = DataGrid3Click(static_cast<QMouseEvent*>(Event)); });
         return handled;

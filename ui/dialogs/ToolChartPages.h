@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <atomic>
@@ -74,6 +75,7 @@ public:
     QGroupBox* GroupBox6 = nullptr;
     std::unique_ptr<TDataGrid> DataGrid3;
     TGxGridView* DataGrid3View = nullptr;
+    QPointer<QObject> DataGrid3Viewport;
     QPushButton* BitBtn5 = nullptr; // "Change settings"
     QPushButton* BitBtn6 = nullptr; // "OK"
     // Page 5.

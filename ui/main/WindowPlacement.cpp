@@ -39,7 +39,8 @@ private:
 } // namespace
 
 void TForm1::InstallWindowPlacement() {
-    installEventFilter(new TActivationFilter(this));
+    FActivationFilter = new TActivationFilter(this);
+    installEventFilter(FActivationFilter);
 }
 
 TWindowPlacement TForm1::CurrentWindowPlacement() const {

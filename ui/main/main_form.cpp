@@ -88,6 +88,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+    delete FActivationFilter;
     // The hooks point at this window.
     HostActions() = THostActions{};
     MonitorDatabase.SetWriteStateHook({});

@@ -186,6 +186,8 @@ private:
     void BindOptionControls();
     void CreateMessaging();
     void InstallWindowPlacement();
+    // Goes first in the destructor: the events of a window being destroyed reach no handler.
+    QObject* FActivationFilter = nullptr;
 
     bool closing_ = false;
     std::vector<QLabel*> FPanels;
