@@ -8,36 +8,6 @@
 
 namespace {
 
-constexpr const char* alwaysHidden[] = {"Alarm",
-                                        "Alarm_en",
-                                        "Comunity",
-                                        "Log",
-                                        "Loop_sound",
-                                        "Ping_check",
-                                        "SNMP_check",
-                                        "N_group",
-                                        "Avarage_Latency",
-                                        "Port_check",
-                                        "SPing_alarm",
-                                        "SPing_check",
-                                        "Sping_kol_vo",
-                                        "SNMP_kol_vo_p",
-                                        "Latency_kol_vo_p",
-                                        "P_lost_kol_vo_p",
-                                        "ICMP_kol_vo_p",
-                                        "ICMP_Status",
-                                        "SNMP_Status",
-                                        "Latency_Status",
-                                        "P_lost_Status",
-                                        "Email_alarm_enabled",
-                                        "Email_contacts_list",
-                                        "ICQ_alarm_enabled",
-                                        "ICQ_contacts_list",
-                                        "Sound_alarm_enabled",
-                                        "Http_Check",
-                                        "Http_Kol_vo",
-                                        "Http_Status"};
-
 void SetColumnVisible(TDataGrid& Grid, const char* Name, bool Visible) {
     if (TGxCustomColumn* column = Grid.Columns().ColumnByName(QLatin1String(Name))) {
         column->SetVisible(Visible);
@@ -46,11 +16,16 @@ void SetColumnVisible(TDataGrid& Grid, const char* Name, bool Visible) {
 
 } // namespace
 
+void HideEveryColumn(TDataGrid& Grid) {
+    for (int c = 0; c < Grid.ColumnCount(); ++c) {
+        Grid.Columns().GetColumn(c)->SetVisible(false);
+    }
+}
+
 void ApplyColumnVisibility(TDataGrid& Grid, const TSettings& S) {
     Grid.BeginUpdate();
-    for (const char* name : alwaysHidden) {
-        SetColumnVisible(Grid, name, false);
-    }
+    // Every column outside the twelve is always hidden.
+    HideEveryColumn(Grid);
     const std::pair<const char*, bool> chosen[] = {
         {"number_", S.CheckBox_Nomer},      {"Kod_", S.CheckBox_ID},
         {"Host", S.CheckBox_Host_Name},     {"Htype2", S.CheckBox_host_type2},

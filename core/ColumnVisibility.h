@@ -9,5 +9,8 @@ class TDataGrid;
 inline constexpr int PictureRowHeight = 85;
 inline constexpr int PlainRowHeight = 18;
 
+// Hides every column of Grid.
+void HideEveryColumn(TDataGrid& Grid);
+
 // Applies the boxes of Settings to the host table Grid; columns the grid lacks are passed over.
 void ApplyColumnVisibility(TDataGrid& Grid, const TSettings& Settings);

@@ -1,6 +1,7 @@
 // The main window's skeleton: creation, the Exit command and the close sequence.
 #include "ui/main/main_form.h"
 
+#include "core/ColumnVisibility.h"
 #include "core/DataFolder.h"
 #include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
@@ -389,9 +390,7 @@ void TForm1::LoadSettings() {
     }
     // The syslog server starts from the log page once it is built (it is idempotent there).
     if (DataGrid1) {
-        for (int i = 0; i < DataGrid1->ColumnCount(); ++i) {
-            DataGrid1->Columns().GetColumn(i)->SetVisible(false);
-        }
+        HideEveryColumn(*DataGrid1);
         QFile layout(DataFolder() + QStringLiteral("GSettings.cnfg"));
         if (layout.open(QIODevice::ReadOnly)) {
             Guarded("TForm1.LoadSettings", [&] { DataGrid1->LoadLayoutFromIniBytes(layout.readAll()); });
