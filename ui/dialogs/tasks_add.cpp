@@ -1,6 +1,8 @@
 // The add/edit host dialog.
 #include "ui/dialogs/tasks_add.h"
 
+#include "core/HostDialogPreset.h"
+
 TTasks_form* Tasks_form = nullptr;
 
 TTasks_form::TTasks_form(QWidget* parent) : QDialog(parent) {
@@ -9,4 +11,8 @@ TTasks_form::TTasks_form(QWidget* parent) : QDialog(parent) {
 
 void TTasks_form::FormCreate(TMonitorServices&) {
     // The window's start-up work joins here.
+}
+
+void TTasks_form::OpenHost(const THostDialogPreset&) {
+    // The dialog's controls join here.
 }

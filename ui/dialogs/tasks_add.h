@@ -4,6 +4,7 @@
 #include <QDialog>
 
 class TMonitorServices;
+struct THostDialogPreset;
 
 class TTasks_form : public QDialog {
     Q_OBJECT
@@ -14,6 +15,9 @@ public:
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
     void FormCreate(TMonitorServices& Services);
+
+    // Opens the dialog for the host page's Add or Edit with the values it gathered.
+    void OpenHost(const THostDialogPreset& Preset);
 };
 
 extern TTasks_form* Tasks_form;

@@ -6,12 +6,12 @@
 #include "core/ExceptionGuard.h"
 #include "core/LangTexts.h"
 #include "core/ProgramLogSink.h"
+#include "platform/FileDialog.h"
 #include "platform/SoundChannel.h"
 #include "ui/dialogs/DisableSoundForm.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -32,7 +32,7 @@ public:
 };
 
 QString RealOpenDialog(const QString& Folder, const QString& Filter) {
-    return QFileDialog::getOpenFileName(nullptr, QString(), Folder, Filter);
+    return OpenFileDialog(nullptr, Folder, Filter);
 }
 
 } // namespace
