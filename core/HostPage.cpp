@@ -11,6 +11,14 @@
 
 #include <QList>
 
+THostViewState HostView;
+
+void SetHostViewFromLoad(const TDatabaseLoadResult& Result) {
+    HostView.ShowAllHosts = !Result.HasGroups;
+    HostView.SelectedGroup = Result.SelectedGroup;
+    HostView.CurrentGroupText = Result.HasGroups ? Result.FirstGroup : QString();
+}
+
 QString LowerCaseCyr(const QString& Text) {
     QString result = Text;
     for (QChar& c : result) {
@@ -304,4 +312,58 @@ bool SwapGroupRows(THostStore& Store, const QString& GroupA, const QString& Grou
 
 QString GroupPath(const QStringList& CaptionsFromTop) {
     return CaptionsFromTop.join(u'\\');
+}
+
+int HostMenuRow(const TDataGrid& Grid) {
+    const int current = Grid.SelectedRow();
+    if (current >= 0 && current < Grid.RowCount() && Grid.GetRowVisible(current)) {
+        return current;
+    }
+    for (int row = 0; row < Grid.RowCount(); ++row) {
+        if (Grid.GetRowVisible(row)) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+const QStringList& HostDialogFieldColumns() {
+    static const QStringList columns = {QStringLiteral("Host"),
+                                        QStringLiteral("IP"),
+                                        QStringLiteral("HType"),
+                                        QStringLiteral("Alarm"),
+                                        QStringLiteral("Alarm_en"),
+                                        QStringLiteral("Loop_sound"),
+                                        QStringLiteral("Enabled"),
+                                        QStringLiteral("Comunity"),
+                                        QStringLiteral("Ping_check"),
+                                        QStringLiteral("SNMP_check"),
+                                        QStringLiteral("SPing_check"),
+                                        QStringLiteral("Port_check"),
+                                        QStringLiteral("Http_Check"),
+                                        QStringLiteral("Note_"),
+                                        QStringLiteral("Sound_alarm_enabled"),
+                                        QStringLiteral("Email_alarm_enabled"),
+                                        QStringLiteral("Email_contacts_list"),
+                                        QStringLiteral("ICQ_alarm_enabled"),
+                                        QStringLiteral("ICQ_contacts_list")};
+    return columns;
+}
+
+QHash<QString, QString> HostDialogFields(const TDataGrid& Grid, int Row) {
+    QHash<QString, QString> fields;
+    if (Row < 0 || Row >= Grid.RowCount()) {
+        return fields;
+    }
+    for (const QString& name : HostDialogFieldColumns()) {
+        const int column = Grid.ColumnIndex(name);
+        if (column >= 0) {
+            fields.insert(name, Grid.CellText(column, Row));
+        }
+    }
+    return fields;
+}
+
+int NoteColumnWidth(int NoteWidth, int VisibleWidths, int GridWidth, int MinWidth) {
+    return std::max(MinWidth, NoteWidth + GridWidth - VisibleWidths - 20);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,20 @@
 
 class TDataGrid;
 class THostStore;
+struct TDatabaseLoadResult;
+
+// The host page's view state, named as the window knows it; Settings.cnfg keeps the last three
+// (lines 34-36). GUI thread only.
+struct THostViewState {
+    int SelectedGroup = 0;    // N_group of the chosen group
+    QString CurrentGroupText; // the same number as text; rows compare their N_group with it
+    bool ShowAllHosts = false;
+    QString StatusFilterWord; // item index of the status filter, as text
+};
+extern THostViewState HostView;
+
+// After the start-up load: the first group is chosen, or every host is shown when there is none.
+void SetHostViewFromLoad(const TDatabaseLoadResult& Result);
 
 // Lower-cases A-Z and the capital Cyrillic letters А-Я; every other character stays.
 QString LowerCaseCyr(const QString& Text);
@@ -82,6 +97,17 @@ QByteArray GroupListText(const std::vector<TGroupListLine>& Nodes);
 // Swaps the stored identities (name, number, parent) of two groups, found by their numbers. False
 // when either is not stored or a statement fails.
 bool SwapGroupRows(THostStore& Store, const QString& GroupA, const QString& GroupB);
+
+// The row the host menu acts on: the current row while it is shown, else the first shown row; -1
+// when no row is shown.
+int HostMenuRow(const TDataGrid& Grid);
+
+// The 19 columns the edit dialog takes from a host row, in dialog order, and their values.
+const QStringList& HostDialogFieldColumns();
+QHash<QString, QString> HostDialogFields(const TDataGrid& Grid, int Row);
+
+// Width of Note_ so that the visible columns fill the grid less 20 pixels, never under MinWidth.
+int NoteColumnWidth(int NoteWidth, int VisibleWidths, int GridWidth, int MinWidth);
 
 // The group path of a node given its captions from the top down: "A\B\C".
 QString GroupPath(const QStringList& CaptionsFromTop);

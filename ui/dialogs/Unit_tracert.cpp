@@ -5,6 +5,7 @@
 #include "core/DatabaseLoader.h"
 #include "core/ExceptionGuard.h"
 #include "core/HostLookup.h"
+#include "core/HostPage.h"
 #include "core/InterfaceSelection.h"
 #include "core/InterfaceWalk.h"
 #include "core/LangTexts.h"
@@ -147,7 +148,7 @@ void TPing_tracert_form::LoadDatabase() {
     context.ShowMessage = [](const QString& Text) {
         ShowMessageBoxLater(Text);
     };
-    LoadDatabaseAtStart(FServices->Database(), context);
+    SetHostViewFromLoad(LoadDatabaseAtStart(FServices->Database(), context));
     if (!IcmpEchoAvailable()) {
         const QString text = IcmpEchoRefusedText();
         AddProgramLog(text);

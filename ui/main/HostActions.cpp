@@ -1,11 +1,10 @@
 #include "ui/main/HostActions.h"
 
 #include "core/AlertPopupLogic.h"
+#include "platform/ShellOpen.h"
 #include "ui/dialogs/Unit_tracert.h"
 #include "ui/main/main_form.h"
 
-#include <QDesktopServices>
-#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QUrl>
@@ -59,14 +58,13 @@ void InstallDefaultHostActions(TForm1& Form) {
     };
     a.OpenUrl = [](const QString& Url) {
         if (!Url.isEmpty()) {
-            QDesktopServices::openUrl(QUrl(Url));
+            ShellOpenUrl(QUrl(Url));
         }
     };
     a.Telnet = [](const QString& Address) {
-        const QString host = SafeHostArgument(Address);
+        const QString host = TerminalHostArgument(Address);
         if (!host.isEmpty()) {
-            QProcess::startDetached(QStringLiteral("x-terminal-emulator"),
-                                    {QStringLiteral("-e"), QStringLiteral("telnet"), host});
+            RunInTerminal(QStringLiteral("telnet"), {host});
         }
     };
 }

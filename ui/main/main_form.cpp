@@ -6,6 +6,7 @@
 #include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
 #include "core/HostGrid.h"
+#include "core/HostPage.h"
 #include "core/LangLines.h"
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
@@ -22,6 +23,7 @@
 #include "platform/Autostart.h"
 #include "ui/dialogs/Log_s.h"
 #include "ui/main/HostActions.h"
+#include "ui/main/HostPageView.h"
 #include "ui/main/LogPagesView.h"
 #include "ui/main/MessagingEvents.h"
 #include "ui/main/SettingsBinding.h"
@@ -171,32 +173,20 @@ void TForm1::CreatePages() {
 }
 
 void TForm1::CreateHostPage() {
-    auto* layout = new QHBoxLayout(TabSheet1);
-    TreeView1 = new QTreeWidget(TabSheet1);
-    TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1->setHeaderHidden(true);
-    layout->addWidget(TreeView1, 1);
-    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
-            [this] { Guarded("TForm1.TreeView1Change", [this] { TreeView1Change(); }); });
+    THostPageView::TParts parts;
+    parts.Page = TabSheet1;
+    parts.MenuBar = menuBar();
+    parts.GroupTreeChanged = [this](const TGroupTree& Nodes) {
+        GroupNodes = Nodes;
+    };
+    FHostPage = std::make_unique<THostPageView>(parts);
+    TreeView1 = FHostPage->TreeView1;
 }
 
 // The view needs the services' host table, so it is made in FormCreate.
 void TForm1::CreateHostGridView() {
-    HostGridView = new TGxGridView(DataGrid1, TabSheet1);
-    HostGridView->setObjectName(QStringLiteral("DataGrid1"));
-    static_cast<QHBoxLayout*>(TabSheet1->layout())->addWidget(HostGridView, 4);
-}
-
-// Choosing a group shows its hosts.
-void TForm1::TreeView1Change() {
-    QTreeWidgetItem* item = TreeView1->currentItem();
-    if (!item || !DataGrid1) {
-        return;
-    }
-    const int index = item->data(0, Qt::UserRole).toInt();
-    if (index >= 0 && index < int(GroupNodes.size()) && GroupNodes[index].Record) {
-        ShowGroupHosts(*DataGrid1, GroupNodes[index].Record->Group);
-    }
+    FHostPage->FormCreate(*FServices, BitBtn3, BitBtn6, &FLogPages->Logs_grid());
+    HostGridView = FHostPage->HostGridView;
 }
 
 void TForm1::CreateOptionControls() {
@@ -325,24 +315,11 @@ void TForm1::BitBtn7Click() {
 
 void TForm1::ShowGroupTree(const TGroupTree& Nodes) {
     GroupNodes = Nodes;
-    TreeView1->clear();
-    std::vector<QTreeWidgetItem*> items;
-    for (const TGroupTreeNode& node : Nodes) {
-        QTreeWidgetItem* item = node.ParentIndex >= 0 && node.ParentIndex < int(items.size())
-                                    ? new QTreeWidgetItem(items[node.ParentIndex])
-                                    : new QTreeWidgetItem(TreeView1);
-        item->setText(0, node.Caption);
-        item->setData(0, Qt::UserRole, int(items.size()));
-        items.push_back(item);
-    }
-    if (!items.empty()) {
-        TreeView1->setCurrentItem(items.front());
-    }
+    FHostPage->ShowGroupTree(Nodes);
 }
 
 void TForm1::RestoreTreeExpansion() {
-    // The saved expansion flags join with the settings files; until then every group is open.
-    TreeView1->expandAll();
+    FHostPage->RestoreTreeExpansion();
 }
 
 void TForm1::FormCreate(TMonitorServices& Services) {
@@ -404,6 +381,9 @@ void TForm1::SaveSettings() {
     }
     TSettings values = *FServices->Settings().Snapshot();
     values.HostRowCount = DataGrid1 ? DataGrid1->RowCount() : 0;
+    values.StatusFilterWord = HostView.StatusFilterWord;
+    values.CurrentGroupText = HostView.CurrentGroupText;
+    values.ShowAllHosts = HostView.ShowAllHosts;
     const QString data = DataFolder();
     WriteFileAtomic(data + QStringLiteral("Settings.cnfg"), LinesToFileText(SettingsFileLinesOf(values)));
     if (DataGrid1) {
@@ -480,7 +460,7 @@ void TForm1::CommitOpenTransaction() {
 }
 
 void TForm1::SaveTreeExpansion() {
-    // Stub until the group tree lands.
+    FHostPage->SaveTreeExpansion();
 }
 
 void TForm1::SignOffMessaging() {

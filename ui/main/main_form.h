@@ -22,6 +22,7 @@ class QTabWidget;
 class QTreeWidget;
 class TDataGrid;
 class TGxGridView;
+class THostPageView;
 class TICQClient;
 class TLogPagesView;
 class TMessagingEvents;
@@ -179,7 +180,6 @@ private:
     void CreatePages();
     void CreateHostPage();
     void CreateHostGridView();
-    void TreeView1Change();
     void CreateOptionControls();
     void CreateStatusBar();
     void CreateSoundControls();
@@ -197,6 +197,12 @@ private:
     std::unique_ptr<TMessagingEvents> FMessaging;
     std::unique_ptr<TLogPagesView> FLogPages;
     void CreateLogPages();
+    // Last: it goes first, while the grids and buttons it hooks into still exist.
+    std::unique_ptr<THostPageView> FHostPage;
+
+public:
+    // The hosts page: group tree, host list, filters, host and Tools menus.
+    THostPageView& HostPage() { return *FHostPage; }
 };
 
 extern TForm1* Form1;

@@ -1,0 +1,1112 @@
+// The hosts page: widgets, menus and handlers over core/HostPage's table work.
+#include "ui/main/HostPageView.h"
+
+#include "core/AlertPopupLogic.h"
+#include "core/DataFolder.h"
+#include "core/ExceptionGuard.h"
+#include "core/HostDialogPreset.h"
+#include "core/HostGrid.h"
+#include "core/HostGridColumns.h"
+#include "core/HostPage.h"
+#include "core/HostStore.h"
+#include "core/LangLines.h"
+#include "core/LangTexts.h"
+#include "core/MonitorServices.h"
+#include "core/ProgramLog.h"
+#include "core/SQLiteDb.h"
+#include "core/SettingsFiles.h"
+#include "core/TextConversions.h"
+#include "desktop/DragDropText.h"
+#include "grid/GxColumnClasses.h"
+#include "grid/GxGrid.h"
+#include "grid/widgets/GxGridView.h"
+#include "platform/InputBox.h"
+#include "platform/MessageBox.h"
+#include "platform/ShellOpen.h"
+#include "ui/dialogs/About_form.h"
+#include "ui/dialogs/Unit_tracert.h"
+#include "ui/dialogs/m_tasks_add.h"
+#include "ui/dialogs/tasks_add.h"
+#include "ui/main/HostActions.h"
+#include "ui/main/Progress_form.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QUrl>
+#include <QVBoxLayout>
+
+Q_DECLARE_METATYPE(std::shared_ptr<TGroupNodeRecord>)
+
+namespace {
+
+// The help page of Reference2Click.
+const char* const HelpPage = "https://example.org/zorvanite-tarnequill/help";
+
+// Host types shipped with the program, in type order; the filter's last item is "All".
+const char* const ShippedTypes[] = {"Server", "Router", "Switch", "Printer", "Workstation"};
+
+QPushButton* MakeButton(const char* Name, const QString& Caption, QWidget* Parent) {
+    auto* button = new QPushButton(Caption, Parent);
+    button->setObjectName(QLatin1String(Name));
+    return button;
+}
+
+QAction* MakeAction(QMenu* Menu, const char* Name, const QString& Caption) {
+    QAction* action = Menu->addAction(Caption);
+    action->setObjectName(QLatin1String(Name));
+    return action;
+}
+
+template <class T> T* Make(const char* Name, QWidget* Parent) {
+    auto* widget = new T(Parent);
+    widget->setObjectName(QLatin1String(Name));
+    return widget;
+}
+
+// The handler's work, guarded under the handler's name.
+template <class F> auto Handler(const char* Name, F&& Body) {
+    return [Name, Body = std::forward<F>(Body)] {
+        Guarded(Name, Body);
+    };
+}
+
+int DepthOf(const QTreeWidgetItem* Item) {
+    int depth = 0;
+    for (const QTreeWidgetItem* p = Item->parent(); p; p = p->parent()) {
+        ++depth;
+    }
+    return depth;
+}
+
+} // namespace
+
+THostPageView::THostPageView(const TParts& Parts, QObject* Parent)
+    : QObject(Parent), FParts(Parts), FGroupList(std::make_unique<TDataGrid>()) {
+    setObjectName(QStringLiteral("HostPage"));
+    FGroupList->AddColumn<TGxNumberColumn>(QStringLiteral("N_group"));
+    FGroupList->AddColumn<TGxTextColumn>(QStringLiteral("Name"));
+    FGroupList->AddColumn<TGxTextColumn>(QStringLiteral("parent_id"));
+    auto* layout = new QHBoxLayout(FParts.Page);
+    CreateGroupBox();
+    layout->addWidget(GroupBox2, 1);
+    GroupBox3 = Make<QGroupBox>("GroupBox3", FParts.Page);
+    GroupBox3->setTitle(LangText(10));
+    layout->addWidget(GroupBox3, 4);
+    CreateHostMenu();
+    if (FParts.MenuBar) {
+        CreateMainMenu(FParts.MenuBar);
+    }
+    FDropSource = new TDropTextSource(this);
+    FDropSource->setObjectName(QStringLiteral("DropTextSource"));
+    FDropSource->SetDragTypes({dtCopy});
+    FDropTarget = new TDropTextTarget(this);
+    FDropTarget->setObjectName(QStringLiteral("DropTextTarget"));
+    FDropTarget->SetDragTypes({dtCopy, dtLink});
+    FDropTarget->SetTarget(TreeView1);
+    FDropTarget->OnDrop = [this](QObject*, TShiftState, QPoint APoint, uint32_t&) {
+        Guarded("TForm1.DropTextTargetDrop", [&] { DropTextTargetDrop(APoint); });
+    };
+}
+
+THostPageView::~THostPageView() {
+    // The grids outlive the page: their hooks must not reach it any more.
+    if (FServices) {
+        TDataGrid& hosts = FServices->DataGrid1();
+        hosts.OnCellClick = {};
+        hosts.OnCellDblClick = {};
+        hosts.OnColumnResize = {};
+    }
+    if (FLogsGrid) {
+        FLogsGrid->OnCellDblClick = {};
+    }
+    // The view goes before the grids it shows; the tree's drop registration before the tree.
+    delete FDropTarget;
+    FDropTarget = nullptr;
+    delete HostGridView;
+    HostGridView = nullptr;
+}
+
+void THostPageView::CreateGroupBox() {
+    GroupBox2 = Make<QGroupBox>("GroupBox2", FParts.Page);
+    GroupBox2->setTitle(LangText(15));
+    auto* layout = new QVBoxLayout(GroupBox2);
+    TreeView1 = Make<QTreeWidget>("TreeView1", GroupBox2);
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    layout->addWidget(TreeView1, 1);
+    Label12 = Make<QLabel>("Label12", GroupBox2);
+    Label12->hide();
+    auto* buttons = new QGridLayout;
+    BitBtn9 = MakeButton("BitBtn9", LangText(24), GroupBox2);
+    BitBtn10 = MakeButton("BitBtn10", LangText(25), GroupBox2);
+    BitBtn11 = MakeButton("BitBtn11", LangText(26), GroupBox2);
+    BitBtn28 = MakeButton("BitBtn28", LangText(27), GroupBox2);
+    BitBtn29 = MakeButton("BitBtn29", LangText(28), GroupBox2);
+    BitBtn12 = MakeButton("BitBtn12", LangText(29), GroupBox2);
+    buttons->addWidget(BitBtn9, 0, 0, 1, 2);
+    buttons->addWidget(BitBtn11, 1, 0, 1, 2);
+    buttons->addWidget(BitBtn10, 2, 0, 1, 2);
+    buttons->addWidget(BitBtn28, 3, 0);
+    buttons->addWidget(BitBtn29, 3, 1);
+    buttons->addWidget(BitBtn12, 4, 0, 1, 2);
+    layout->addLayout(buttons);
+
+    PopupMenu3 = new QMenu(TreeView1);
+    PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
+    Createnewgroup1 = MakeAction(PopupMenu3, "Createnewgroup1", LangText(24));
+    Createsubgroup1 = MakeAction(PopupMenu3, "Createsubgroup1", LangText(382));
+    Renamegroup1 = MakeAction(PopupMenu3, "Renamegroup1", LangText(26));
+    Deletegroup1 = MakeAction(PopupMenu3, "Deletegroup1", LangText(25));
+    connect(TreeView1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& Point) { PopupMenu3->popup(TreeView1->viewport()->mapToGlobal(Point)); });
+}
+
+void THostPageView::CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButton* BitBtn6) {
+    auto* layout = new QVBoxLayout(Box);
+    auto* filters = new QHBoxLayout;
+    auto filter = [&](QWidget* Control, int Line) {
+        auto* label = new QLabel(LangText(Line), Box);
+        filters->addWidget(label);
+        filters->addWidget(Control, 1);
+    };
+    Edit1 = Make<QLineEdit>("Edit1", Box);
+    Edit2 = Make<QLineEdit>("Edit2", Box);
+    ComboBox1 = Make<QComboBox>("ComboBox1", Box);
+    Edit4 = Make<QLineEdit>("Edit4", Box);
+    ComboBox2 = Make<QComboBox>("ComboBox2", Box);
+    for (const char* type : ShippedTypes) {
+        ComboBox1->addItem(QString::fromLatin1(type));
+    }
+    ComboBox1->addItem(QStringLiteral("All"));
+    ComboBox1->setCurrentIndex(ComboBox1->count() - 1);
+    for (int line : {277, 278, 279, 280, 281, 282, 283}) {
+        ComboBox2->addItem(LangText(line));
+    }
+    ComboBox2->setCurrentIndex(6);
+    filter(Edit1, 39);
+    filter(Edit2, 40);
+    filter(ComboBox1, 41);
+    filter(Edit4, 42);
+    filter(ComboBox2, 43);
+    layout->addLayout(filters);
+
+    HostGridView = new TGxGridView(&Hosts(), Box);
+    HostGridView->setObjectName(QStringLiteral("DataGrid1"));
+    HostGridView->setContextMenuPolicy(Qt::CustomContextMenu);
+    layout->addWidget(HostGridView, 1);
+
+    auto* buttons = new QHBoxLayout;
+    Add_b = MakeButton("Add_b", LangText(30), Box);
+    BitBtn1 = MakeButton("BitBtn1", LangText(31), Box);
+    Edit_b = MakeButton("Edit_b", LangText(32), Box);
+    Delete_b = MakeButton("Delete_b", LangText(33), Box);
+    DeleteAll_b = MakeButton("DeleteAll_b", LangText(35), Box);
+    BitBtn8 = MakeButton("BitBtn8", LangText(46), Box);
+    BitBtn2 = MakeButton("BitBtn2", LangText(37), Box);
+    for (QPushButton* button : {Add_b, BitBtn1, Edit_b, Delete_b, DeleteAll_b, BitBtn8}) {
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    buttons->addWidget(BitBtn2);
+    for (QPushButton* button : {BitBtn3, BitBtn6}) {
+        if (button) {
+            button->setParent(Box);
+            buttons->addWidget(button);
+        }
+    }
+    layout->addLayout(buttons);
+}
+
+void THostPageView::CreateHostMenu() {
+    PopupMenu2 = new QMenu(FParts.Page);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    Edit3 = MakeAction(PopupMenu2, "Edit3", LangText(251));
+    Explorehost1 = MakeAction(PopupMenu2, "Explorehost1", LangText(252));
+    CMDPing1 = MakeAction(PopupMenu2, "CMDPing1", LangText(253));
+    N1 = MakeAction(PopupMenu2, "N1", LangText(254));
+    raceroute1 = MakeAction(PopupMenu2, "raceroute1", LangText(255));
+    Checknow1 = MakeAction(PopupMenu2, "Checknow1", LangText(256));
+    Portmonitoring2 = MakeAction(PopupMenu2, "Portmonitoring2", LangText(257));
+    Latencymonitoring1 = MakeAction(PopupMenu2, "Latencymonitoring1", LangText(258));
+    elnet1 = MakeAction(PopupMenu2, "elnet1", LangText(259));
+    Logs1 = MakeAction(PopupMenu2, "Logs1", LangText(260));
+    LookSyslog1 = MakeAction(PopupMenu2, "LookSyslog1", LangText(261));
+    connect(PopupMenu2, &QMenu::aboutToShow, this,
+            Handler("TForm1.PopupMenu2Popup", [this] { PopupMenu2Popup(); }));
+}
+
+void THostPageView::CreateMainMenu(QMenuBar* MenuBar) {
+    ools1 = MenuBar->addMenu(LangText(3));
+    ools1->setObjectName(QStringLiteral("ools1"));
+    Pingtool1 = MakeAction(ools1, "Pingtool1", LangText(4));
+    raceroutetool1 = MakeAction(ools1, "raceroutetool1", LangText(5));
+    SNMP1 = MakeAction(ools1, "SNMP1", LangText(6));
+    Help1 = MenuBar->addMenu(LangText(7));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    Reference2 = MakeAction(Help1, "Reference2", LangText(8));
+    Reference1 = MakeAction(Help1, "Reference1", LangText(9));
+    connect(ools1, &QMenu::aboutToShow, this, [this] { UpdateToolItems(); });
+}
+
+void THostPageView::FormCreate(TMonitorServices& Services, QPushButton* BitBtn3, QPushButton* BitBtn6,
+                               TDataGrid* Logs_grid) {
+    FServices = &Services;
+    FLogsGrid = Logs_grid;
+    CreateHostBox(GroupBox3, BitBtn3, BitBtn6);
+    Hosts().SetOptions(Hosts().Options() | goMultiSelect);
+    ConnectHandlers();
+    UpdateToolItems();
+    HostActions().SetSelectedGroup = [](int Group) {
+        HostView.SelectedGroup = Group;
+    };
+    HostActions().EditHost = [this](const QString& Kod) {
+        const int row = FindHostRowByKod(Hosts(), Kod);
+        if (row >= 0 && Hosts().GetRowVisible(row)) {
+            for (int r = 0; r < Hosts().RowCount(); ++r) {
+                Hosts().SetRowSelected(r, r == row);
+            }
+            Hosts().SetSelectedRow(row);
+            Edit_bClick();
+        }
+    };
+    if (FLogsGrid) {
+        FLogsGrid->OnCellDblClick = [this](QObject*, int Col, int Row) {
+            Guarded("TForm1.Logs_gridCellDblClick", [&] { Logs_gridCellDblClick(Col, Row); });
+        };
+    }
+}
+
+TDataGrid& THostPageView::Hosts() {
+    return FServices->DataGrid1();
+}
+
+void THostPageView::ConnectHandlers() {
+    auto click = [this](QPushButton* Button, const char* Name, void (THostPageView::*Method)()) {
+        connect(Button, &QPushButton::clicked, this, Handler(Name, [this, Method] { (this->*Method)(); }));
+    };
+    auto trigger = [this](QAction* Action, const char* Name, void (THostPageView::*Method)()) {
+        if (Action) {
+            connect(Action, &QAction::triggered, this, Handler(Name, [this, Method] { (this->*Method)(); }));
+        }
+    };
+    click(Add_b, "TForm1.Add_bClick", &THostPageView::Add_bClick);
+    click(Edit_b, "TForm1.Edit_bClick", &THostPageView::Edit_bClick);
+    click(Delete_b, "TForm1.Delete_bClick", &THostPageView::Delete_bClick);
+    click(DeleteAll_b, "TForm1.DeleteAll_bClick", &THostPageView::DeleteAll_bClick);
+    click(BitBtn1, "TForm1.BitBtn1Click", &THostPageView::BitBtn1Click);
+    click(BitBtn8, "TForm1.BitBtn8Click", &THostPageView::BitBtn8Click);
+    click(BitBtn9, "TForm1.Createnewgroup1Click", &THostPageView::Createnewgroup1Click);
+    click(BitBtn10, "TForm1.Deletegroup1Click", &THostPageView::Deletegroup1Click);
+    click(BitBtn11, "TForm1.Renamegroup1Click", &THostPageView::Renamegroup1Click);
+    click(BitBtn28, "TForm1.BitBtn28Click", &THostPageView::BitBtn28Click);
+    click(BitBtn29, "TForm1.BitBtn29Click", &THostPageView::BitBtn29Click);
+    click(BitBtn12, "TForm1.BitBtn12Click", &THostPageView::BitBtn12Click);
+    trigger(Createnewgroup1, "TForm1.Createnewgroup1Click", &THostPageView::Createnewgroup1Click);
+    trigger(Createsubgroup1, "TForm1.Createsubgroup1Click", &THostPageView::Createsubgroup1Click);
+    trigger(Renamegroup1, "TForm1.Renamegroup1Click", &THostPageView::Renamegroup1Click);
+    trigger(Deletegroup1, "TForm1.Deletegroup1Click", &THostPageView::Deletegroup1Click);
+    trigger(Edit3, "TForm1.Edit3Click", &THostPageView::Edit3Click);
+    trigger(Explorehost1, "TForm1.Explorehost1Click", &THostPageView::Explorehost1Click);
+    trigger(CMDPing1, "TForm1.CMDPing1Click", &THostPageView::CMDPing1Click);
+    trigger(N1, "TForm1.N1Click", &THostPageView::N1Click);
+    trigger(raceroute1, "TForm1.raceroute1Click", &THostPageView::raceroute1Click);
+    trigger(Checknow1, "TForm1.Checknow1Click", &THostPageView::Checknow1Click);
+    trigger(Portmonitoring2, "TForm1.Portmonitoring2Click", &THostPageView::Portmonitoring2Click);
+    trigger(Latencymonitoring1, "TForm1.Latencymonitoring1Click", &THostPageView::Latencymonitoring1Click);
+    trigger(elnet1, "TForm1.elnet1Click", &THostPageView::elnet1Click);
+    trigger(Logs1, "TForm1.Logs1Click", &THostPageView::Logs1Click);
+    trigger(LookSyslog1, "TForm1.LookSyslog1Click", &THostPageView::LookSyslog1Click);
+    trigger(raceroutetool1, "TForm1.raceroutetool1Click", &THostPageView::raceroutetool1Click);
+    trigger(Pingtool1, "TForm1.Pingtool1Click", &THostPageView::Pingtool1Click);
+    trigger(SNMP1, "TForm1.SNMP1Click", &THostPageView::SNMP1Click);
+    trigger(Reference1, "TForm1.Reference1Click", &THostPageView::Reference1Click);
+    trigger(Reference2, "TForm1.Reference2Click", &THostPageView::Reference2Click);
+
+    connect(Edit1, &QLineEdit::textChanged, this, Handler("TForm1.Edit1Change", [this] { Edit1Change(); }));
+    connect(Edit2, &QLineEdit::textChanged, this, Handler("TForm1.Edit2Change", [this] { Edit2Change(); }));
+    connect(Edit4, &QLineEdit::textChanged, this, Handler("TForm1.Edit4Change", [this] { Edit4Change(); }));
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this,
+            Handler("TForm1.ComboBox1Change", [this] { ComboBox1Change(); }));
+    connect(ComboBox2, &QComboBox::currentIndexChanged, this,
+            Handler("TForm1.ComboBox2Change", [this] { ComboBox2Change(); }));
+    // A click on the chosen node chooses it again (after "Show all hosts"); keys choose too.
+    connect(TreeView1, &QTreeWidget::itemClicked, this,
+            Handler("TForm1.TreeView1Click", [this] { TreeView1Click(); }));
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+            Handler("TForm1.TreeView1Click", [this] { TreeView1Click(); }));
+
+    TDataGrid& hosts = Hosts();
+    hosts.OnCellClick = [this](QObject*, int Col, int Row) {
+        Guarded("TForm1.DataGrid1CellClick", [&] { DataGrid1CellClick(Col, Row); });
+    };
+    hosts.OnCellDblClick = [this](QObject*, int, int) {
+        Guarded("TForm1.DataGrid1DblClick", [this] { Edit_bClick(); });
+    };
+    hosts.OnColumnResize = [this](QObject*, int) {
+        Guarded("TForm1.DataGrid1ColumnResize", [this] { DataGrid1ColumnResize(); });
+    };
+    connect(HostGridView, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& Point) { PopupMenu2->popup(HostGridView->viewport()->mapToGlobal(Point)); });
+    HostGridView->installEventFilter(this);
+    HostGridView->viewport()->installEventFilter(this);
+}
+
+bool THostPageView::eventFilter(QObject* Watched, QEvent* Event) {
+    if (HostGridView && Watched == HostGridView && Event->type() == QEvent::Resize) {
+        Guarded("TForm1.DataGrid1Resize", [this] { DataGrid1Resize(); });
+        return false;
+    }
+    if (HostGridView && Watched == HostGridView->viewport() && Event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton) {
+        bool dragged = false;
+        const QPoint point = static_cast<QMouseEvent*>(Event)->position().toPoint();
+        Guarded("TForm1.DataGrid1MouseDown", [&] { dragged = DataGrid1MouseDown(point); });
+        // A press that became a drag is done; any other goes on to the list.
+        return dragged;
+    }
+    return QObject::eventFilter(Watched, Event);
+}
+
+// ---- the group tree -----------------------------------------------------------------------------
+
+std::shared_ptr<TGroupNodeRecord> THostPageView::NodeRecord(const QTreeWidgetItem* Item) {
+    if (!Item) {
+        return {};
+    }
+    return Item->data(0, Qt::UserRole).value<std::shared_ptr<TGroupNodeRecord>>();
+}
+
+QTreeWidgetItem* THostPageView::AddNode(QTreeWidgetItem* Parent, std::shared_ptr<TGroupNodeRecord> Record) {
+    auto* item = Parent ? new QTreeWidgetItem(Parent) : new QTreeWidgetItem(TreeView1);
+    item->setText(0, Record->Name);
+    item->setData(0, Qt::UserRole, QVariant::fromValue(std::move(Record)));
+    return item;
+}
+
+void THostPageView::ShowGroupTree(const TGroupTree& Nodes) {
+    QSignalBlocker blocker(TreeView1);
+    TreeView1->clear();
+    std::vector<QTreeWidgetItem*> items;
+    for (const TGroupTreeNode& node : Nodes) {
+        auto record = node.Record ? node.Record : std::make_shared<TGroupNodeRecord>();
+        QTreeWidgetItem* parent =
+            node.ParentIndex >= 0 && node.ParentIndex < int(items.size()) ? items[node.ParentIndex] : nullptr;
+        QTreeWidgetItem* item = AddNode(parent, record);
+        item->setText(0, node.Caption);
+        items.push_back(item);
+    }
+    if (!items.empty()) {
+        TreeView1->setCurrentItem(items.front());
+    }
+    blocker.unblock();
+    // The loader shows the first group's hosts; the view state follows it.
+    if (!items.empty() && FServices) {
+        TreeView1Click();
+    }
+}
+
+TGroupTree THostPageView::GroupTree() const {
+    TGroupTree nodes;
+    std::vector<const QTreeWidgetItem*> items;
+    for (QTreeWidgetItemIterator it(TreeView1); *it; ++it) {
+        const QTreeWidgetItem* item = *it;
+        TGroupTreeNode node;
+        node.Caption = item->text(0);
+        node.Record = NodeRecord(item);
+        for (int i = 0; i < int(items.size()); ++i) {
+            if (items[i] == item->parent()) {
+                node.ParentIndex = i;
+            }
+        }
+        items.push_back(item);
+        nodes.push_back(std::move(node));
+    }
+    return nodes;
+}
+
+QTreeWidgetItem* THostPageView::NodeOfGroup(const QString& Group) const {
+    for (QTreeWidgetItemIterator it(TreeView1); *it; ++it) {
+        const auto record = NodeRecord(*it);
+        if (record && record->Group == Group) {
+            return *it;
+        }
+    }
+    return nullptr;
+}
+
+QString THostPageView::NodePath(const QTreeWidgetItem* Item) const {
+    QStringList captions;
+    for (; Item; Item = Item->parent()) {
+        captions.prepend(Item->text(0));
+    }
+    return GroupPath(captions);
+}
+
+void THostPageView::RestoreTreeExpansion() {
+    QFile file(DataFolder() + QStringLiteral("tr_ex.cnfg"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    const std::vector<bool> flags = ParseTreeExpansion(file.readAll());
+    size_t index = 0;
+    for (QTreeWidgetItemIterator it(TreeView1); *it && index < flags.size(); ++it, ++index) {
+        (*it)->setExpanded(flags[index]);
+    }
+}
+
+void THostPageView::SaveTreeExpansion() {
+    std::vector<bool> flags;
+    for (QTreeWidgetItemIterator it(TreeView1); *it; ++it) {
+        flags.push_back((*it)->isExpanded());
+    }
+    WriteFileAtomic(DataFolder() + QStringLiteral("tr_ex.cnfg"), TreeExpansionText(flags));
+}
+
+void THostPageView::SaveGroupList() {
+    WriteFileAtomic(DataFolder() + QStringLiteral("lg_2.cnfg"), FGroupList->TextFileBytes(u',', 1, u'|'));
+    SaveGroupTree();
+}
+
+void THostPageView::SaveGroupTree() {
+    std::vector<TGroupListLine> lines;
+    for (QTreeWidgetItemIterator it(TreeView1); *it; ++it) {
+        lines.push_back({DepthOf(*it), (*it)->text(0)});
+    }
+    WriteFileAtomic(DataFolder() + QStringLiteral("group_list.cnfg"), GroupListText(lines));
+}
+
+void THostPageView::RebuildGroupList() {
+    FGroupList->ClearRows();
+    for (QTreeWidgetItemIterator it(TreeView1); *it; ++it) {
+        const auto record = NodeRecord(*it);
+        const int row = FGroupList->AddRow();
+        FGroupList->GetCellObject(0, row).SetAsInteger(record ? TextToInt64(record->Group) : 0);
+        FGroupList->SetCellText(1, row, (*it)->text(0));
+        FGroupList->SetCellText(2, row, record ? record->ParentGroup : QString());
+    }
+}
+
+void THostPageView::TreeChanged() {
+    if (FParts.GroupTreeChanged) {
+        FParts.GroupTreeChanged(GroupTree());
+    }
+}
+
+void THostPageView::SaveViewState() {
+    if (!FServices) {
+        return;
+    }
+    FServices->Settings().Update([](TSettings& S) {
+        S.StatusFilterWord = HostView.StatusFilterWord;
+        S.CurrentGroupText = HostView.CurrentGroupText;
+        S.ShowAllHosts = HostView.ShowAllHosts;
+    });
+}
+
+void THostPageView::ShowGroupBoxCaption(const QString& Path) {
+    GroupBox3->setTitle(LangText(10) + QStringLiteral(": ") + Path);
+}
+
+void THostPageView::TreeView1Click() {
+    QTreeWidgetItem* item = TreeView1->currentItem();
+    const auto record = NodeRecord(item);
+    if (!record || !FServices) {
+        return;
+    }
+    HostView.ShowAllHosts = false;
+    HostView.SelectedGroup = int(TextToInt64(record->Group));
+    HostView.CurrentGroupText = QString::number(HostView.SelectedGroup);
+    int index = 0;
+    for (QTreeWidgetItemIterator it(TreeView1); *it && *it != item; ++it) {
+        ++index;
+    }
+    Label12->setText(record->Group + u' ' + record->Name + u' ' + QString::number(index));
+    ShowGroupBoxCaption(NodePath(item));
+    TDataGrid& hosts = Hosts();
+    ShowGroupHosts(hosts, HostView.CurrentGroupText);
+    hosts.SetSelectedRow(-1);
+    const int first = HostMenuRow(hosts);
+    if (first >= 0 && HostGridView) {
+        HostGridView->ScrollToRow(first);
+    }
+    SaveViewState();
+}
+
+void THostPageView::BitBtn12Click() {
+    if (!FServices) {
+        return;
+    }
+    ShowAllHosts(Hosts());
+    GroupBox3->setTitle(LangText(329));
+    HostView.ShowAllHosts = true;
+    SaveViewState();
+}
+
+void THostPageView::Createnewgroup1Click() {
+    const std::optional<QString> name =
+        InputQuery(QStringLiteral("Input name of new group"), QStringLiteral("Name of new group"),
+                   QStringLiteral("New group"));
+    if (!name || name->isEmpty() || !FServices) {
+        return;
+    }
+    THostStore& store = FServices->HostStore();
+    const qint64 number = store.MaxGroupNumber() + 1;
+    if (!RunDatabaseStep("New group", [&] { store.InsertGroup(*name, number); })) {
+        return;
+    }
+    auto record =
+        std::make_shared<TGroupNodeRecord>(TGroupNodeRecord{*name, QString(), QString::number(number)});
+    AddNode(nullptr, record);
+    const int row = FGroupList->AddRow();
+    FGroupList->GetCellObject(0, row).SetAsInteger(number);
+    FGroupList->SetCellText(1, row, *name);
+    SaveGroupList();
+    TreeChanged();
+}
+
+void THostPageView::Createsubgroup1Click() {
+    QTreeWidgetItem* parent = TreeView1->currentItem();
+    const auto parentRecord = NodeRecord(parent);
+    if (!parentRecord || !FServices) {
+        return;
+    }
+    const std::optional<QString> name = InputQuery(LangText(326), LangText(327), LangText(328));
+    if (!name || name->isEmpty()) {
+        return;
+    }
+    THostStore& store = FServices->HostStore();
+    const qint64 number = store.MaxGroupNumber() + 1;
+    if (!RunDatabaseStep("New sub-group", [&] { store.InsertGroup(*name, number, parentRecord->Group); })) {
+        return;
+    }
+    AddNode(parent, std::make_shared<TGroupNodeRecord>(
+                        TGroupNodeRecord{*name, parentRecord->Group, QString::number(number)}));
+    parent->setExpanded(true);
+    const int row = FGroupList->AddRow();
+    FGroupList->GetCellObject(0, row).SetAsInteger(number);
+    FGroupList->SetCellText(1, row, *name);
+    FGroupList->SetCellText(2, row, parentRecord->Group);
+    SaveGroupList();
+    TreeChanged();
+}
+
+void THostPageView::Renamegroup1Click() {
+    QTreeWidgetItem* item = TreeView1->currentItem();
+    const auto record = NodeRecord(item);
+    if (!record || !FServices) {
+        return;
+    }
+    const std::optional<QString> name = InputQuery(LangText(326), LangText(327), item->text(0));
+    if (!name || name->isEmpty()) {
+        return;
+    }
+    if (!RunDatabaseStep("Rename group", [&] { FServices->HostStore().RenameGroup(record->Group, *name); })) {
+        return;
+    }
+    item->setText(0, *name);
+    record->Name = *name;
+    SaveGroupTree();
+    TreeChanged();
+}
+
+void THostPageView::Deletegroup1Click() {
+    QTreeWidgetItem* item = TreeView1->currentItem();
+    const auto record = NodeRecord(item);
+    if (!record || !FServices) {
+        return;
+    }
+    // Refused before monitoring is touched.
+    if (item->childCount() > 0) {
+        ShowMessageBox(LangText(325));
+        return;
+    }
+    int nodes = 0;
+    for (QTreeWidgetItemIterator it(TreeView1); *it; ++it) {
+        ++nodes;
+    }
+    if (nodes < 2) {
+        ShowMessageBox(LangText(324));
+        return;
+    }
+    const QString group = record->Group;
+    FServices->Controller().RunWithMonitoringPaused([&] {
+        TDataGrid& hosts = Hosts();
+        const std::vector<int> rows = RowsOfGroup(hosts, group);
+        if (Progress_Form) {
+            Progress_Form->SetCaption(QStringLiteral("Deleting... "));
+            Progress_Form->SetMaximum(std::max(0, hosts.RowCount() - 1));
+            Progress_Form->ShowProgress();
+        }
+        int step = 0;
+        const int deleted = DeleteHostRows(hosts, FServices->HostStore(), rows, [&] {
+            if (Progress_Form) {
+                Progress_Form->SetPosition(step++);
+            }
+        });
+        RenumberShownRows(hosts);
+        if (Progress_Form) {
+            Progress_Form->CloseProgress();
+        }
+        // A group keeps its row while any of its hosts could not go.
+        if (deleted != int(rows.size())) {
+            return;
+        }
+        if (!RunDatabaseStep("Delete group", [&] { FServices->HostStore().DeleteGroup(group); })) {
+            return;
+        }
+        delete item;
+        SaveGroupTree();
+        TreeChanged();
+    });
+}
+
+void THostPageView::BitBtn28Click() {
+    QTreeWidgetItem* item = TreeView1->currentItem();
+    const auto record = NodeRecord(item);
+    if (!record || !FServices) {
+        return;
+    }
+    QTreeWidgetItem* parent = item->parent();
+    const int index = parent ? parent->indexOfChild(item) : TreeView1->indexOfTopLevelItem(item);
+    // The stored rows swap with the sibling the node passes, so the next load shows this order.
+    if (index > 0) {
+        QTreeWidgetItem* before = parent ? parent->child(index - 1) : TreeView1->topLevelItem(index - 1);
+        const auto other = NodeRecord(before);
+        if (other && SwapGroupRows(FServices->HostStore(), record->Group, other->Group)) {
+            const QSignalBlocker blocker(TreeView1);
+            const bool expanded = item->isExpanded();
+            if (parent) {
+                parent->insertChild(index - 1, parent->takeChild(index));
+            } else {
+                TreeView1->insertTopLevelItem(index - 1, TreeView1->takeTopLevelItem(index));
+            }
+            item->setExpanded(expanded);
+            TreeView1->setCurrentItem(item);
+        }
+    }
+    RebuildGroupList();
+    SaveGroupList();
+    TreeChanged();
+}
+
+void THostPageView::BitBtn29Click() {
+    QTreeWidgetItem* item = TreeView1->currentItem();
+    const auto record = NodeRecord(item);
+    if (!record || !FServices) {
+        return;
+    }
+    QTreeWidgetItem* parent = item->parent();
+    const int count = parent ? parent->childCount() : TreeView1->topLevelItemCount();
+    const int index = parent ? parent->indexOfChild(item) : TreeView1->indexOfTopLevelItem(item);
+    if (index + 1 < count) {
+        QTreeWidgetItem* after = parent ? parent->child(index + 1) : TreeView1->topLevelItem(index + 1);
+        const auto other = NodeRecord(after);
+        if (other && SwapGroupRows(FServices->HostStore(), record->Group, other->Group)) {
+            const QSignalBlocker blocker(TreeView1);
+            const bool expanded = item->isExpanded();
+            // In front of the sibling after the next one, or last.
+            if (parent) {
+                parent->insertChild(index + 1, parent->takeChild(index));
+            } else {
+                TreeView1->insertTopLevelItem(index + 1, TreeView1->takeTopLevelItem(index));
+            }
+            item->setExpanded(expanded);
+            TreeView1->setCurrentItem(item);
+        }
+    }
+    RebuildGroupList();
+    SaveGroupList();
+    TreeChanged();
+}
+
+// ---- the host list ------------------------------------------------------------------------------
+
+QString THostPageView::SoundFiles() const {
+    const QStringList entries =
+        QDir(DataFolder() + QStringLiteral("Sounds"))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    return entries.isEmpty() ? QString() : entries.front();
+}
+
+void THostPageView::Add_bClick() {
+    if (!FServices) {
+        return;
+    }
+    THostDialogPreset preset;
+    preset.Mode = THostDialogPreset::TMode::Add;
+    preset.Caption = LangText(285);
+    QTreeWidgetItem* node = TreeView1->currentItem();
+    preset.GroupPath = NodePath(node);
+    preset.GroupNumber = HostView.SelectedGroup;
+    preset.DownSound = SoundFiles();
+    preset.Fields.insert(QStringLiteral("Host"), LangText(284));
+    preset.Fields.insert(QStringLiteral("IP"), QString());
+    preset.Fields.insert(QStringLiteral("Note_"), QString());
+    if (Tasks_form) {
+        Tasks_form->OpenHost(preset);
+    }
+}
+
+void THostPageView::Edit_bClick() {
+    if (!FServices) {
+        return;
+    }
+    TDataGrid& hosts = Hosts();
+    const std::vector<int> rows = RowsToDelete(hosts, true);
+    if (rows.empty()) {
+        return;
+    }
+    THostDialogPreset preset;
+    preset.Mode = THostDialogPreset::TMode::Edit;
+    preset.SelectedRows = rows;
+    preset.GroupNumber = HostView.SelectedGroup;
+    if (rows.size() == 1) {
+        const int row = rows.front();
+        preset.Row = row;
+        preset.GroupPath = NodePath(TreeView1->currentItem());
+        preset.Caption = LangText(287) + u' ' + hosts.CellText(hosts.ColumnIndex(HostColumn::Host), row);
+        preset.Fields = HostDialogFields(hosts, row);
+        preset.DownSound = preset.Fields.value(QStringLiteral("Alarm"));
+    } else {
+        preset.Caption = LangText(288);
+    }
+    if (Tasks_form) {
+        Tasks_form->OpenHost(preset);
+    }
+}
+
+void THostPageView::DeleteRows(const std::vector<int>& Rows, bool Renumber) {
+    if (!FServices || Rows.empty()) {
+        return;
+    }
+    FServices->Controller().RunWithMonitoringPaused([&] {
+        TDataGrid& hosts = Hosts();
+        if (Progress_Form) {
+            Progress_Form->SetCaption(LangText(286));
+            Progress_Form->SetMaximum(int(Rows.size()) - 1);
+            Progress_Form->ShowProgress();
+        }
+        int step = 0;
+        DeleteHostRows(hosts, FServices->HostStore(), Rows, [&] {
+            if (Progress_Form) {
+                Progress_Form->SetPosition(step++);
+            }
+        });
+        if (Renumber) {
+            RenumberShownRows(hosts);
+        }
+        if (Progress_Form) {
+            Progress_Form->CloseProgress();
+        }
+    });
+}
+
+void THostPageView::Delete_bClick() {
+    if (FServices) {
+        DeleteRows(RowsToDelete(Hosts(), true), true);
+    }
+}
+
+void THostPageView::DeleteAll_bClick() {
+    // A row that could not go stays shown, so the rest are numbered as well.
+    if (FServices) {
+        DeleteRows(RowsToDelete(Hosts(), false), true);
+    }
+}
+
+void THostPageView::BitBtn1Click() {
+    if (Add_M_hosts) {
+        Add_M_hosts->exec();
+    }
+}
+
+void THostPageView::BitBtn8Click() {
+    if (FServices) {
+        FlipEnabledOfSelected(Hosts(), FServices->HostStore());
+    }
+}
+
+void THostPageView::DataGrid1CellClick(int Col, int Row) {
+    if (!FServices) {
+        return;
+    }
+    TDataGrid& hosts = Hosts();
+    if (Col != hosts.ColumnIndex(HostColumn::Enabled) || Row < 0 || Row != hosts.SelectedRow()) {
+        return;
+    }
+    ApplyEnabledClick(hosts, FServices->HostStore(), Row, LangText(LangLine::StatusUnknown),
+                      LangText(LangLine::StatusDisabled));
+}
+
+void THostPageView::Edit1Change() {
+    if (FServices) {
+        ApplyTextFilter(Hosts(), QString::fromLatin1(HostColumn::Host), Edit1->text(),
+                        HostView.CurrentGroupText);
+    }
+}
+
+void THostPageView::Edit4Change() {
+    if (FServices) {
+        ApplyTextFilter(Hosts(), QStringLiteral("Note_"), Edit4->text(), HostView.CurrentGroupText);
+    }
+}
+
+void THostPageView::Edit2Change() {
+    if (FServices) {
+        ApplyIpFilter(Hosts(), Edit2->text(), HostView.ShowAllHosts, HostView.CurrentGroupText);
+    }
+}
+
+void THostPageView::ComboBox1Change() {
+    if (FServices) {
+        ApplyHostTypeFilter(Hosts(), ComboBox1->currentIndex(), ComboBox1->currentText());
+    }
+}
+
+void THostPageView::ComboBox2Change() {
+    if (!FServices) {
+        return;
+    }
+    ApplyStatusFilter(Hosts(), ComboBox2->currentText(), HostView.ShowAllHosts, HostView.CurrentGroupText,
+                      {LangText(LangLine::StatusOk), LangText(282), LangText(283)});
+    HostView.StatusFilterWord = QString::number(ComboBox2->currentIndex());
+    SaveViewState();
+}
+
+bool THostPageView::DataGrid1MouseDown(QPoint Point) {
+    if (!FServices || !HostGridView || FDropSource->Dragging()) {
+        return false;
+    }
+    TDataGrid& hosts = Hosts();
+    const int row = HostGridView->GetRowAtPos(Point.x(), Point.y());
+    if (row < 0 || HostGridView->GetRegionAt(Point) != grBody) {
+        return false;
+    }
+    if (!DetectDragStart(HostGridView->viewport(), Point)) {
+        return false;
+    }
+    hosts.SetSelectedRow(row);
+    FDropSource->SetText(HostDragText(hosts, row));
+    FDropSource->PerformDrag(false);
+    return true;
+}
+
+void THostPageView::DropTextTargetDrop(QPoint Point) {
+    if (!FServices) {
+        return;
+    }
+    const auto record = NodeRecord(TreeView1->itemAt(Point));
+    if (!record) {
+        return;
+    }
+    DropHostOnGroup(Hosts(), FServices->HostStore(), FDropTarget->Text(), record->Group,
+                    HostView.ShowAllHosts);
+}
+
+void THostPageView::DataGrid1Resize() {
+    if (!FServices || !HostGridView) {
+        return;
+    }
+    TDataGrid& hosts = Hosts();
+    TGxCustomColumn* note = hosts.Columns().ColumnByName(u"Note_");
+    if (!note || !note->Visible()) {
+        return;
+    }
+    int sum = 0;
+    for (int i = 0; i < hosts.ColumnCount(); ++i) {
+        const TGxCustomColumn* column = hosts.Columns().GetColumn(i);
+        if (column && column->Visible()) {
+            sum += column->Width();
+        }
+    }
+    note->SetWidth(NoteColumnWidth(note->Width(), sum, HostGridView->viewport()->width(), note->MinWidth()));
+}
+
+void THostPageView::DataGrid1ColumnResize() {
+    if (HostGridView) {
+        HostGridView->viewport()->update();
+    }
+}
+
+// ---- the host menu and the Tools menu ------------------------------------------------------------
+
+QString THostPageView::MenuCell(const char* Column) const {
+    if (!FServices || FMenuRow < 0) {
+        return {};
+    }
+    TDataGrid& hosts = FServices->DataGrid1();
+    if (FMenuRow >= hosts.RowCount()) {
+        return {};
+    }
+    return hosts.CellText(hosts.ColumnIndex(QLatin1StringView(Column)), FMenuRow);
+}
+
+void THostPageView::UpdateToolItems() {
+    const bool tools = Ping_tracert_form != nullptr;
+    for (QAction* action :
+         {N1, raceroute1, Checknow1, Portmonitoring2, Latencymonitoring1, raceroutetool1, Pingtool1, SNMP1}) {
+        if (action) {
+            action->setEnabled(tools);
+        }
+    }
+    if (Edit3) {
+        Edit3->setEnabled(Tasks_form != nullptr);
+    }
+    if (Reference1) {
+        Reference1->setEnabled(About_f != nullptr);
+    }
+}
+
+void THostPageView::PopupMenu2Popup() {
+    UpdateToolItems();
+    FMenuRow = FServices ? HostMenuRow(Hosts()) : -1;
+    if (FMenuRow < 0) {
+        N1->setText(LangText(332));
+        raceroute1->setText(LangText(333));
+        return;
+    }
+    TDataGrid& hosts = Hosts();
+    if (hosts.SelectedRow() != FMenuRow) {
+        hosts.SetSelectedRow(FMenuRow);
+    }
+    const QString host = MenuCell(HostColumn::Host);
+    N1->setText(LangText(330) + u' ' + host);
+    raceroute1->setText(LangText(331) + u' ' + host);
+}
+
+void THostPageView::Edit3Click() {
+    Edit_bClick();
+}
+
+void THostPageView::Explorehost1Click() {
+    const QString url = ExploreUrl(MenuCell(HostColumn::IP));
+    if (!url.isEmpty()) {
+        ShellOpenUrl(QUrl(url));
+    }
+}
+
+namespace {
+
+void RunHostCommand(const QString& Command, const QString& Address) {
+    const QString host = TerminalHostArgument(Address);
+    if (host.isEmpty()) {
+        ShowMessageBox(QStringLiteral("\"%1\" is not an address a command can be given.").arg(Address));
+        return;
+    }
+    if (!RunInTerminal(Command, {host})) {
+        ShowMessageBox(QStringLiteral("No terminal could be started (%1). Install a terminal emulator.")
+                           .arg(QString::fromLatin1(TerminalProgram)));
+    }
+}
+
+} // namespace
+
+void THostPageView::CMDPing1Click() {
+    if (FMenuRow >= 0) {
+        RunHostCommand(QStringLiteral("ping"), MenuCell(HostColumn::IP));
+    }
+}
+
+void THostPageView::elnet1Click() {
+    if (FMenuRow >= 0) {
+        RunHostCommand(QStringLiteral("telnet"), MenuCell(HostColumn::IP));
+    }
+}
+
+void THostPageView::N1Click() {
+    if (Ping_tracert_form && FMenuRow >= 0) {
+        Ping_tracert_form->OpenPing(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
+        Ping_tracert_form->exec();
+    }
+}
+
+void THostPageView::raceroute1Click() {
+    if (Ping_tracert_form && FMenuRow >= 0) {
+        Ping_tracert_form->OpenTraceRoute(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
+        Ping_tracert_form->exec();
+    }
+}
+
+void THostPageView::Checknow1Click() {
+    if (Ping_tracert_form && FMenuRow >= 0) {
+        Ping_tracert_form->OpenSnmpCheck(MenuCell(HostColumn::IP), MenuCell("Comunity"));
+        Ping_tracert_form->exec();
+    }
+}
+
+void THostPageView::Portmonitoring2Click() {
+    if (Ping_tracert_form && FMenuRow >= 0) {
+        Ping_tracert_form->OpenTrafficMonitoring(MenuCell(HostColumn::Kod_));
+    }
+}
+
+void THostPageView::Latencymonitoring1Click() {
+    if (Ping_tracert_form && FMenuRow >= 0) {
+        Ping_tracert_form->OpenLatencyMonitoring(MenuCell(HostColumn::Kod_));
+        Ping_tracert_form->show();
+    }
+}
+
+void THostPageView::Logs1Click() {
+    if (FMenuRow >= 0 && HostActions().OpenLogs) {
+        HostActions().OpenLogs(MenuCell(HostColumn::Kod_));
+    }
+}
+
+void THostPageView::LookSyslog1Click() {
+    if (FMenuRow >= 0 && HostActions().ViewSyslog) {
+        HostActions().ViewSyslog(MenuCell(HostColumn::IP));
+    }
+}
+
+void THostPageView::raceroutetool1Click() {
+    if (Ping_tracert_form) {
+        Ping_tracert_form->OpenTraceRouteTool(raceroute1->text());
+        Ping_tracert_form->exec();
+    }
+}
+
+void THostPageView::Pingtool1Click() {
+    if (Ping_tracert_form) {
+        Ping_tracert_form->OpenPingTool();
+        Ping_tracert_form->exec();
+    }
+}
+
+void THostPageView::SNMP1Click() {
+    if (Ping_tracert_form) {
+        Ping_tracert_form->OpenSnmpTool();
+        Ping_tracert_form->exec();
+    }
+}
+
+void THostPageView::Reference1Click() {
+    if (About_f) {
+        About_f->exec();
+    }
+}
+
+void THostPageView::Reference2Click() {
+    ShellOpenUrl(QUrl(QString::fromLatin1(HelpPage)));
+}
+
+void THostPageView::Logs_gridCellDblClick(int, int Row) {
+    TDataGrid* events = FLogsGrid;
+    if (!events || Row < 0 || Row >= events->RowCount() || !HostActions().ShowHost) {
+        return;
+    }
+    HostActions().ShowHost(events->CellText(events->ColumnIndex(u"ID_h_d"), Row), true);
+}

@@ -1,0 +1,201 @@
+// The hosts page of the main window: the group tree with its buttons and menu, the host list with
+// its buttons, filters and host menu, the main menu's Tools and Help items, and dragging a host onto
+// a group. The table work lives in core/HostPage; this unit binds it to the widgets.
+#pragma once
+
+#include "core/DatabaseLoader.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+class TDataGrid;
+class TDropTextSource;
+class TDropTextTarget;
+class TGxGridView;
+class TMonitorServices;
+
+class THostPageView : public QObject {
+    Q_OBJECT
+public:
+    struct TParts {
+        QWidget* Page = nullptr; // TabSheet1
+        QMenuBar* MenuBar = nullptr;
+        // Told after every change of the group tree, with its nodes in tree order.
+        std::function<void(const TGroupTree&)> GroupTreeChanged;
+    };
+
+    THostPageView(const TParts& Parts, QObject* Parent = nullptr);
+    ~THostPageView() override;
+
+    // The host list over the services' host table; the handlers work from here on. "Mute" and
+    // "Sound off" go beside the host list; a double click on an event of Logs_grid shows its host.
+    void FormCreate(TMonitorServices& Services, QPushButton* BitBtn3, QPushButton* BitBtn6,
+                    TDataGrid* Logs_grid);
+
+    // The loaded tree: one node per group, each carrying its group's shared record.
+    void ShowGroupTree(const TGroupTree& Nodes);
+    // tr_ex.cnfg: line i expands node i; a missing file or line leaves the rest as it is.
+    void RestoreTreeExpansion();
+    // tr_ex.cnfg with the expanded flags of every node, in tree order.
+    void SaveTreeExpansion();
+    // lg_2.cnfg (the group list grid), then group_list.cnfg.
+    void SaveGroupList();
+    // group_list.cnfg: one node per line, indented by depth.
+    void SaveGroupTree();
+    // The tree's nodes in tree order.
+    TGroupTree GroupTree() const;
+    // The record of a node; none for an item that carries none.
+    static std::shared_ptr<TGroupNodeRecord> NodeRecord(const QTreeWidgetItem* Item);
+    // The node of a group number, or none.
+    QTreeWidgetItem* NodeOfGroup(const QString& Group) const;
+
+    // Handlers under the window's names.
+    void Add_bClick();
+    void Edit_bClick();
+    void Delete_bClick();
+    void DeleteAll_bClick();
+    void BitBtn1Click();
+    void BitBtn8Click();
+    void DataGrid1CellClick(int Col, int Row);
+    void Edit1Change();
+    void Edit2Change();
+    void ComboBox1Change();
+    void Edit4Change();
+    void ComboBox2Change();
+    void Createnewgroup1Click();
+    void Createsubgroup1Click();
+    void Renamegroup1Click();
+    void Deletegroup1Click();
+    void BitBtn28Click();
+    void BitBtn29Click();
+    void TreeView1Click();
+    void BitBtn12Click();
+    // A press at Point (viewport coordinates of the host list) that becomes a drag; true when it did.
+    bool DataGrid1MouseDown(QPoint Point);
+    // A text dropped at Point (client coordinates of the tree).
+    void DropTextTargetDrop(QPoint Point);
+    void DataGrid1Resize();
+    void DataGrid1ColumnResize();
+    void PopupMenu2Popup();
+    void Edit3Click();
+    void Explorehost1Click();
+    void CMDPing1Click();
+    void elnet1Click();
+    void N1Click();
+    void raceroute1Click();
+    void Checknow1Click();
+    void Portmonitoring2Click();
+    void Latencymonitoring1Click();
+    void Logs1Click();
+    void LookSyslog1Click();
+    void raceroutetool1Click();
+    void Pingtool1Click();
+    void SNMP1Click();
+    void Reference1Click();
+    void Reference2Click();
+    // The log page's double click on an event: only that host is shown.
+    void Logs_gridCellDblClick(int Col, int Row);
+
+    // The widgets, under their names.
+    QGroupBox* GroupBox2 = nullptr;
+    QTreeWidget* TreeView1 = nullptr;
+    QPushButton* BitBtn9 = nullptr;  // Create new group
+    QPushButton* BitBtn10 = nullptr; // Delete group
+    QPushButton* BitBtn11 = nullptr; // Rename group
+    QPushButton* BitBtn28 = nullptr; // Move up
+    QPushButton* BitBtn29 = nullptr; // Move down
+    QPushButton* BitBtn12 = nullptr; // Show all hosts
+    QLabel* Label12 = nullptr;
+    QMenu* PopupMenu3 = nullptr; // the group menu
+    QAction* Createnewgroup1 = nullptr;
+    QAction* Createsubgroup1 = nullptr;
+    QAction* Renamegroup1 = nullptr;
+    QAction* Deletegroup1 = nullptr;
+
+    QGroupBox* GroupBox3 = nullptr;
+    TGxGridView* HostGridView = nullptr; // DataGrid1's view
+    QPushButton* Add_b = nullptr;
+    QPushButton* BitBtn1 = nullptr; // Add Many Hosts
+    QPushButton* Edit_b = nullptr;
+    QPushButton* Delete_b = nullptr;
+    QPushButton* DeleteAll_b = nullptr;
+    QPushButton* BitBtn8 = nullptr; // Enable/Disable
+    QPushButton* BitBtn2 = nullptr; // Start/Stop; its handler belongs to the status bar
+    QLineEdit* Edit1 = nullptr;     // host name filter
+    QLineEdit* Edit2 = nullptr;     // IP filter
+    QComboBox* ComboBox1 = nullptr; // host type filter
+    QLineEdit* Edit4 = nullptr;     // description filter
+    QComboBox* ComboBox2 = nullptr; // status filter
+
+    QMenu* PopupMenu2 = nullptr; // the host menu
+    QAction* Edit3 = nullptr;
+    QAction* Explorehost1 = nullptr;
+    QAction* CMDPing1 = nullptr;
+    QAction* N1 = nullptr; // Ping the host
+    QAction* raceroute1 = nullptr;
+    QAction* Checknow1 = nullptr;
+    QAction* Portmonitoring2 = nullptr;
+    QAction* Latencymonitoring1 = nullptr;
+    QAction* elnet1 = nullptr;
+    QAction* Logs1 = nullptr;
+    QAction* LookSyslog1 = nullptr;
+
+    QMenu* ools1 = nullptr; // Tools
+    QAction* raceroutetool1 = nullptr;
+    QAction* Pingtool1 = nullptr;
+    QAction* SNMP1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* Reference2 = nullptr; // Reference
+    QAction* Reference1 = nullptr; // About...
+
+    // The hidden group list grid written to lg_2.cnfg.
+    TDataGrid& DataGrid_3() { return *FGroupList; }
+    TDropTextSource& DropTextSource() { return *FDropSource; }
+    TDropTextTarget& DropTextTarget() { return *FDropTarget; }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+    void CreateGroupBox();
+    void CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButton* BitBtn6);
+    void CreateHostMenu();
+    void CreateMainMenu(QMenuBar* MenuBar);
+    void ConnectHandlers();
+    TDataGrid& Hosts();
+    QTreeWidgetItem* AddNode(QTreeWidgetItem* Parent, std::shared_ptr<TGroupNodeRecord> Record);
+    QString NodePath(const QTreeWidgetItem* Item) const;
+    void ShowGroupBoxCaption(const QString& Path);
+    // Runs Work with monitoring stopped; the progress window shows Maximum steps.
+    void DeleteRows(const std::vector<int>& Rows, bool Renumber);
+    void RebuildGroupList();
+    void TreeChanged();
+    void SaveViewState();
+    void UpdateToolItems();
+    QString MenuCell(const char* Column) const;
+    QString SoundFiles() const;
+
+    TParts FParts;
+    TMonitorServices* FServices = nullptr;
+    TDataGrid* FLogsGrid = nullptr;
+    std::unique_ptr<TDataGrid> FGroupList;
+    TDropTextSource* FDropSource = nullptr;
+    TDropTextTarget* FDropTarget = nullptr;
+    int FMenuRow = -1;
+    bool FDragging = false;
+};
