@@ -741,6 +741,14 @@ QString THostPageView::SoundFiles() const {
     return entries.isEmpty() ? QString() : entries.front();
 }
 
+void THostPageView::OpenHost(const THostDialogPreset& Preset) {
+    if (OpenHostDialog) {
+        OpenHostDialog(Preset);
+    } else if (Tasks_form) {
+        Tasks_form->OpenHost(Preset);
+    }
+}
+
 void THostPageView::Add_bClick() {
     if (!FServices) {
         return;
@@ -755,9 +763,7 @@ void THostPageView::Add_bClick() {
     preset.Fields.insert(QStringLiteral("Host"), LangText(284));
     preset.Fields.insert(QStringLiteral("IP"), QString());
     preset.Fields.insert(QStringLiteral("Note_"), QString());
-    if (Tasks_form) {
-        Tasks_form->OpenHost(preset);
-    }
+    OpenHost(preset);
 }
 
 void THostPageView::Edit_bClick() {
@@ -783,9 +789,7 @@ void THostPageView::Edit_bClick() {
     } else {
         preset.Caption = LangText(288);
     }
-    if (Tasks_form) {
-        Tasks_form->OpenHost(preset);
-    }
+    OpenHost(preset);
 }
 
 void THostPageView::DeleteRows(const std::vector<int>& Rows, bool Renumber) {

@@ -28,6 +28,7 @@ class TDropTextSource;
 class TDropTextTarget;
 class TGxGridView;
 class TMonitorServices;
+struct THostDialogPreset;
 
 class THostPageView : public QObject {
     Q_OBJECT
@@ -163,6 +164,9 @@ public:
     QAction* Reference2 = nullptr; // Reference
     QAction* Reference1 = nullptr; // About...
 
+    // Where Add and Edit hand their preset: the add/edit host dialog unless set.
+    std::function<void(const THostDialogPreset&)> OpenHostDialog;
+
     // The hidden group list grid written to lg_2.cnfg.
     TDataGrid& DataGrid_3() { return *FGroupList; }
     TDropTextSource& DropTextSource() { return *FDropSource; }
@@ -189,6 +193,7 @@ private:
     void UpdateToolItems();
     QString MenuCell(const char* Column) const;
     QString SoundFiles() const;
+    void OpenHost(const THostDialogPreset& Preset);
 
     TParts FParts;
     TMonitorServices* FServices = nullptr;
