@@ -1,5 +1,6 @@
 // The host page's table work without a display: the five filters and the running number,
 // LowerCaseCyr, the drop text, the Enabled column and the tree files' formats.
+#include "core/DatabaseLoader.h"
 #include "core/DatabaseSchema.h"
 #include "core/HostGrid.h"
 #include "core/HostPage.h"
@@ -180,4 +181,54 @@ TEST(HostPageFiles, TreeExpansionAndGroupListFormats) {
     EXPECT_EQ(GroupListText({{0, "A"}, {1, QString::fromUtf8("Б")}, {2, "C"}, {0, "D"}}),
               QByteArray("A\r\n  ") + QString::fromUtf8("Б").toUtf8() + "\r\n    C\r\nD\r\n");
     EXPECT_EQ(GroupPath({"A", "B", "C"}), "A\\B\\C");
+}
+
+TEST_F(HostPageTest, TheHostMenuRowIsTheShownCurrentRowElseTheFirstShown) {
+    EXPECT_EQ(HostMenuRow(Grid), -1); // an empty table
+    Load({{"a", "127.0.0.1", "1"}, {"b", "127.0.0.2", "2"}, {"c", "127.0.0.3", "2"}});
+    ApplyIpFilter(Grid, "127.0.0.", false, "2"); // group 1 keeps its flag
+    Grid.SetRowVisible(0, false);
+    EXPECT_EQ(HostMenuRow(Grid), 1); // row 0 is hidden
+    Grid.SetSelectedRow(2);
+    EXPECT_EQ(HostMenuRow(Grid), 2);
+    Grid.SetRowVisible(2, false); // a current row that was filtered away
+    EXPECT_EQ(HostMenuRow(Grid), 1);
+    Grid.SetRowVisible(1, false);
+    EXPECT_EQ(HostMenuRow(Grid), -1);
+}
+
+TEST_F(HostPageTest, TheEditDialogTakesNineteenFieldsOfTheRow) {
+    Load({{"He said \"hi\"", "fe80::1", "2", "OK", "IP", 3}});
+    const QHash<QString, QString> fields = HostDialogFields(Grid, 0);
+    EXPECT_EQ(fields.size(), 19);
+    EXPECT_EQ(HostDialogFieldColumns().size(), 19);
+    EXPECT_EQ(fields.value("Host"), "He said \"hi\"");
+    EXPECT_EQ(fields.value("IP"), "fe80::1");
+    EXPECT_EQ(fields.value("HType"), "3");
+    EXPECT_EQ(fields.value("Note_"), "IP");
+    EXPECT_TRUE(fields.contains("Http_Check"));
+    EXPECT_FALSE(fields.contains("N_group"));
+    EXPECT_TRUE(HostDialogFields(Grid, 1).isEmpty());
+    EXPECT_TRUE(HostDialogFields(Grid, -1).isEmpty());
+}
+
+TEST(HostPageLayout, NoteFillsTheRestButKeepsItsMinimum) {
+    // Own width plus the grid width minus the visible widths minus 20.
+    EXPECT_EQ(NoteColumnWidth(100, 600, 800, 30), 280);
+    EXPECT_EQ(NoteColumnWidth(100, 900, 800, 30), 30);
+    EXPECT_EQ(NoteColumnWidth(100, 780, 800, 8), 100);
+}
+
+TEST(HostViewState, TheLoadChoosesTheFirstGroupOrShowsEveryHost) {
+    TDatabaseLoadResult result;
+    result.HasGroups = true;
+    result.FirstGroup = "7";
+    result.SelectedGroup = 7;
+    SetHostViewFromLoad(result);
+    EXPECT_FALSE(HostView.ShowAllHosts);
+    EXPECT_EQ(HostView.SelectedGroup, 7);
+    EXPECT_EQ(HostView.CurrentGroupText, "7");
+    SetHostViewFromLoad(TDatabaseLoadResult{});
+    EXPECT_TRUE(HostView.ShowAllHosts);
+    EXPECT_EQ(HostView.CurrentGroupText, "");
 }
