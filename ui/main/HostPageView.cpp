@@ -266,7 +266,7 @@ void THostPageView::FormCreate(TMonitorServices& Services, QPushButton* BitBtn3,
     FServices = &Services;
     FLogsGrid = Logs_grid;
     CreateHostBox(GroupBox3, BitBtn3, BitBtn6);
-    Hosts().SetOptions(Hosts().Options() | goMultiSelect);
+    Hosts().SetOptions(Hosts().Options() | goMultiSelect | goSelectFullRow);
     ConnectHandlers();
     UpdateToolItems();
     HostActions().SetSelectedGroup = [](int Group) {

@@ -31,6 +31,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -613,5 +614,30 @@ TEST_F(HostPageTest, ThePageShownWithItsControls) {
     if (const char* dir = std::getenv("ZT_SCREENSHOTS")) {
         Form->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/HostPage.png"));
     }
+    Form->hide();
+}
+
+TEST_F(HostPageTest, ClickAndCtrlClickSelectTheRowsADeleteTakes) {
+    Form->PageControl1->setCurrentWidget(Form->TabSheet1);
+    Choose("2");
+    Form->show();
+    QApplication::processEvents();
+    TGxGridView& view = *Page().HostGridView;
+    const int host = Hosts().ColumnIndex(u"Host");
+    // Each press is let go at 100 ms: a click, never a drag.
+    auto click = [&](const char* Name, Qt::KeyboardModifiers Keys) {
+        Backend->SetTime(0);
+        Backend->SetInput({{TScriptedInput::siButtonUp, 100, QPoint()}});
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, Keys, view.CellRect(host, RowOf(Name)).center());
+    };
+    click("h2", {});
+    click("h5", Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_TRUE(Hosts().GetRowSelected(RowOf("h2")));
+    EXPECT_TRUE(Hosts().GetRowSelected(RowOf("h5")));
+    EXPECT_FALSE(Hosts().GetRowSelected(RowOf("h3")));
+    EXPECT_TRUE(Backend->Drags().empty());
+    Page().Delete_b->click();
+    EXPECT_EQ(Shown(), (QStringList{"h0#1", "h1#2", "h3#3", "h4#4", "h6#5", "h7#6", "h8#7", "h9#8"}));
     Form->hide();
 }
