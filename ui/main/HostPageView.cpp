@@ -135,8 +135,14 @@ THostPageView::~THostPageView() {
     // The view goes before the grids it shows; the tree's drop registration before the tree.
     delete FDropTarget;
     FDropTarget = nullptr;
-    delete HostGridView;
-    HostGridView = nullptr;
+    // No event of the list's own end may reach the filter.
+    if (TGxGridView* view = HostGridView) {
+        HostGridView = nullptr;
+        FGridViewport = nullptr;
+        view->removeEventFilter(this);
+        view->viewport()->removeEventFilter(this);
+        delete view;
+    }
 }
 
 void THostPageView::CreateGroupBox() {
@@ -360,8 +366,9 @@ void THostPageView::ConnectHandlers() {
     };
     connect(HostGridView, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& Point) { PopupMenu2->popup(HostGridView->viewport()->mapToGlobal(Point)); });
+    FGridViewport = HostGridView->viewport();
     HostGridView->installEventFilter(this);
-    HostGridView->viewport()->installEventFilter(this);
+    FGridViewport->installEventFilter(this);
 }
 
 bool THostPageView::eventFilter(QObject* Watched, QEvent* Event) {
@@ -369,7 +376,7 @@ bool THostPageView::eventFilter(QObject* Watched, QEvent* Event) {
         Guarded("TForm1.DataGrid1Resize", [this] { DataGrid1Resize(); });
         return false;
     }
-    if (HostGridView && Watched == HostGridView->viewport() && Event->type() == QEvent::MouseButtonPress &&
+    if (FGridViewport && Watched == FGridViewport && Event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton) {
         bool dragged = false;
         const QPoint point = static_cast<QMouseEvent*>(Event)->position().toPoint();

@@ -198,6 +198,7 @@ private:
     TParts FParts;
     TMonitorServices* FServices = nullptr;
     TDataGrid* FLogsGrid = nullptr;
+    QObject* FGridViewport = nullptr;
     std::unique_ptr<TDataGrid> FGroupList;
     TDropTextSource* FDropSource = nullptr;
     TDropTextTarget* FDropTarget = nullptr;
