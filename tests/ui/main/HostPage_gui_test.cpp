@@ -272,6 +272,14 @@ TEST_F(HostPageTest, GroupsAreNumberedFromTheMaximumAndNamesRoundTrip) {
     Page().Renamegroup1Click();
     EXPECT_EQ(One("select Name from list_group where N_group=6"), "He said \"hi\"");
     EXPECT_EQ(Node("6")->text(0), "He said \"hi\"");
+    answers = {QStringLiteral("Принтеры «A»")};
+    Page().TreeView1->setCurrentItem(Node("7"));
+    Page().Renamegroup1Click();
+    EXPECT_EQ(One("select Name from list_group where N_group=7"), QStringLiteral("Принтеры «A»"));
+    answers = {QStringLiteral("Серверы")};
+    Page().Renamegroup1Click();
+    EXPECT_EQ(One("select Name from list_group where N_group=7"), QStringLiteral("Серверы"));
+    Page().TreeView1->setCurrentItem(Node("6"));
     // Cancel and an empty name change nothing.
     Page().Renamegroup1Click();
     answers = {QString()};
@@ -298,6 +306,20 @@ TEST_F(HostPageTest, DeletingAGroupTakesItsHostsThenTheGroup) {
     EXPECT_EQ(One("select count(*) from hosts where N_group='5'"), "0");
     EXPECT_EQ(RowOf("p0"), -1);
     EXPECT_EQ(One("select count(*) from hosts"), "11");
+
+    // Down to the only group: refused with 324, nothing changes.
+    SetMessageBoxHandler([this](const QString&, const QString& Text) { Boxes << Text; });
+    for (const char* group : {"2", "3"}) {
+        Page().TreeView1->setCurrentItem(Node(group));
+        Page().Deletegroup1Click();
+    }
+    EXPECT_TRUE(Boxes.isEmpty());
+    Page().TreeView1->setCurrentItem(Node("1"));
+    Page().Deletegroup1Click();
+    EXPECT_EQ(Boxes, QStringList{LangText(324)});
+    EXPECT_EQ(One("select group_concat(Name) from list_group"), "Servers");
+    EXPECT_EQ(One("select group_concat(Host) from hosts"), "s0");
+    EXPECT_NE(Node("1"), nullptr);
 }
 
 TEST_F(HostPageTest, MovingGroupsSwapsTheirRowsSoAReloadKeepsOrderAndHosts) {
