@@ -633,9 +633,18 @@ TEST_F(HostPageTest, ThePageShownWithItsControls) {
     EXPECT_EQ(Page().ComboBox2->currentIndex(), 6);
     EXPECT_NE(Form->findChild<QMenu*>("ools1"), nullptr);
     EXPECT_NE(Form->findChild<QMenu*>("Help1"), nullptr);
+    // The host menu opens where the list was right-clicked, with the host's captions.
+    const QPoint at = Page().HostGridView->viewport()->mapToGlobal(QPoint(60, 30));
+    emit Page().HostGridView->customContextMenuRequested(QPoint(60, 30));
+    QApplication::processEvents();
+    EXPECT_TRUE(Page().PopupMenu2->isVisible());
+    EXPECT_EQ(Page().PopupMenu2->pos(), at);
+    EXPECT_EQ(Page().N1->text(), LangText(330) + QStringLiteral(" h0"));
     if (const char* dir = std::getenv("ZT_SCREENSHOTS")) {
         Form->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/HostPage.png"));
+        Page().PopupMenu2->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/HostMenu.png"));
     }
+    Page().PopupMenu2->hide();
     Form->hide();
 }
 
