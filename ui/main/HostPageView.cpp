@@ -760,10 +760,14 @@ void THostPageView::Add_bClick() {
     if (!FServices) {
         return;
     }
+    // A host always goes into a group: without a chosen node there is nothing to add to.
+    QTreeWidgetItem* node = TreeView1->currentItem();
+    if (!NodeRecord(node)) {
+        return;
+    }
     THostDialogPreset preset;
     preset.Mode = THostDialogPreset::TMode::Add;
     preset.Caption = LangText(285);
-    QTreeWidgetItem* node = TreeView1->currentItem();
     preset.GroupPath = NodePath(node);
     preset.GroupNumber = HostView.SelectedGroup;
     preset.DownSound = SoundFiles();

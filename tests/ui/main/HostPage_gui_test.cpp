@@ -420,6 +420,9 @@ TEST_F(HostPageTest, EnabledIsStoredPerFlippedRowAndAClickSetsTheStatus) {
 }
 
 TEST_F(HostPageTest, AddAndEditHandTheDialogItsPreset) {
+    Page().TreeView1->setCurrentItem(nullptr);
+    Page().Add_bClick();
+    EXPECT_TRUE(Presets.empty()); // no chosen group: nothing opens
     Choose("3");
     Page().Add_bClick();
     ASSERT_EQ(Presets.size(), 1u);
