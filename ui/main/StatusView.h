@@ -4,6 +4,7 @@
 
 #include "core/StatusPanels.h"
 #include "core/StatusSummary.h"
+#include "ui/main/BigHint.h"
 
 #include <QObject>
 #include <QPixmap>
@@ -16,7 +17,6 @@
 class QAbstractButton;
 class QPushButton;
 class QWidget;
-class TBig_hint_form;
 class TDataGrid;
 class TMonitorController;
 class TStatusBarPro;
