@@ -199,13 +199,17 @@ void TBig_hint_form::SetExitAction(QAction* Action) {
     if (FExitAction)
         PopupMenu1->removeAction(FExitAction);
     FExitAction = Action;
-    if (Action)
+    if (Action) {
+        Action->setText(LangText(2));
         PopupMenu1->addAction(Action);
+    }
 }
 
 void TBig_hint_form::TranslateCaptions() {
     Showmainwindow1->setText(LangText(393));
     About1->setText(LangText(394));
+    if (FExitAction)
+        FExitAction->setText(LangText(2));
 }
 
 void TBig_hint_form::SetTrayHintLines(const QStringList& Lines) {
