@@ -125,8 +125,14 @@ QString TStatusView::DatabaseWriteState() const {
 
 void TStatusView::ShowStartStopState() {
     const bool running = MonitoringActive.load();
-    BitBtn2->setIcon(QIcon(running ? Image2 : Image1));
-    BitBtn2->setText(LangText(running ? 37 : 38));
+    // Every summary tick asks; the button is repainted only on a change.
+    if (FGlyphRunning != running) {
+        FGlyphRunning = running;
+        BitBtn2->setIcon(QIcon(running ? Image2 : Image1));
+    }
+    const QString caption = LangText(running ? 37 : 38);
+    if (BitBtn2->text() != caption)
+        BitBtn2->setText(caption);
     // While the old threads end, a click would be refused anyway.
     BitBtn2->setEnabled(running || !FController || !FController->ThreadsRunning());
 }

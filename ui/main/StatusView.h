@@ -84,4 +84,5 @@ private:
     TStatusSummary FSummary;
     QStringList FTrayHintLines;
     std::optional<TSummaryIcon> FApplicationIcon;
+    std::optional<bool> FGlyphRunning;
 };
