@@ -160,7 +160,8 @@ TEST_F(TrayProgramTest, HiddenAtStartClickShowsDoubleClickHidesHoverHintsMenuExi
 
     X("xdotool mousemove --sync " + At(icon) + " click 1");
     EXPECT_TRUE(WaitUntil([&] { return MainWindowShown(); }, 5s)) << "a click did not show the window";
-    X("xdotool mousemove --sync " + At(icon) + " click --repeat 2 --delay 80 1");
+    // The pointer is still on the icon (a synchronous move to where it is would wait for nothing).
+    X("xdotool click --repeat 2 --delay 80 1");
     EXPECT_TRUE(WaitUntil([&] { return !MainWindowShown(); }, 5s)) << "a double click did not hide it";
 
     // Hovering: the hint's bottom edge 17 px above the pointer, its right edge at the pointer.
@@ -179,7 +180,17 @@ TEST_F(TrayProgramTest, HiddenAtStartClickShowsDoubleClickHidesHoverHintsMenuExi
 
     // The menu's last line (Exit) by keyboard: code 0 and the closing line in the program log.
     X("xdotool mousemove --sync " + At(icon) + " click 3");
-    std::this_thread::sleep_for(700ms);
+    // The menu: three lines, taller than the one-line hint that hovering may bring.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            for (const TWindow& w : ProgramWindows())
+                if (w.Id != icon.Id && w.Height >= 50 && w.Height < 300)
+                    return true;
+            return false;
+        },
+        5s))
+        << "no menu";
+    std::this_thread::sleep_for(200ms);
     X("xdotool key Up Return");
     bool ended = false;
     const int status = zt::apptest::Reap(Pid, &ended, 20s);
