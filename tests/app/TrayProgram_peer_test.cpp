@@ -52,6 +52,9 @@ protected:
             kill(Pid, SIGKILL);
             waitpid(Pid, nullptr, 0);
         }
+        const std::string log = ztt::ReadFile(Log.string());
+        for (const char* bad : {"AddressSanitizer", "LeakSanitizer", "runtime error:"})
+            EXPECT_EQ(log.find(bad), std::string::npos) << "found \"" << bad << "\" in:\n" << log;
     }
 
     std::string X(const std::string& Command, int* Rc = nullptr) {

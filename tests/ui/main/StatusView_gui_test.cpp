@@ -77,7 +77,7 @@ protected:
         TDataGrid& grid = Hosts();
         const int row = grid.AddRow();
         grid.Cell("Host", row).SetAsString(QStringLiteral("host%1").arg(row));
-        grid.Cell("IP", row).SetAsString(QStringLiteral("10.0.0.%1").arg(row));
+        grid.Cell("IP", row).SetAsString(QStringLiteral("127.0.0.%1").arg(row + 1));
         grid.Cell("Status", row).SetAsString(Status);
         grid.Cell("Enabled", row).SetAsBoolean(Enabled);
         grid.Cell("Date_Pod", row).SetAsString(DateTimeToDisplayText(NowDateTime()));
