@@ -25,6 +25,8 @@ namespace {
 constexpr int panelWidths[StatusPanelCount] = {1, 220, 165, 150, 170, 155, 150};
 // Until the first tick sets it from the row count.
 constexpr int firstSummaryMs = 2000;
+// How soon the button looks again at a toggle deferred by the dispatcher.
+constexpr int stateCheckMs = 100;
 
 QPixmap Glyph(const std::function<void(QPainter&)>& Draw) {
     QPixmap picture(16, 16);
@@ -65,6 +67,10 @@ TStatusView::TStatusView(QWidget* Owner) : Image1(StartGlyphPicture()), Image2(S
     Timer9.setInterval(GateFirstMs);
     connect(&Timer9, &QTimer::timeout, this,
             [this] { Guarded("TForm1.Timer9Timer", [this] { Timer9Timer(); }); });
+    FStateCheck.setSingleShot(true);
+    FStateCheck.setInterval(stateCheckMs);
+    connect(&FStateCheck, &QTimer::timeout, this,
+            [this] { Guarded("TStatusView.StateCheck", [this] { StateCheckTimer(); }); });
     Timer22.setObjectName(QStringLiteral("Timer22"));
     Timer22.setInterval(firstSummaryMs);
     connect(&Timer22, &QTimer::timeout, this,
@@ -148,6 +154,16 @@ void TStatusView::BitBtn2Click() {
         SetStatusPanel(TStatusPanel::MonitoringState, LangText(304), PanelColourRed);
     if (FController && FController->Timer_time_to_ping.isActive())
         FController->Timer_time_to_ping.stop();
+    // Inside the end-of-pass dispatcher the toggle waits until it has finished; the button
+    // follows then.
+    if (FController && FController->IsDispatching())
+        FStateCheck.start();
+}
+
+void TStatusView::StateCheckTimer() {
+    ShowStartStopState();
+    if (FController && FController->IsDispatching())
+        FStateCheck.start();
 }
 
 void TStatusView::Timer9Timer() {

@@ -76,11 +76,13 @@ private:
     void CreatePanels();
     void ApplyPanel(TStatusPanel Panel, const TSummaryPanel& Look);
     TBig_hint_form* Tray() const;
+    void StateCheckTimer();
 
     TDataGrid* FHosts = nullptr;
     QPointer<TMonitorController> FController;
     QPointer<QAbstractButton> FBitBtn7;
     QPointer<TBig_hint_form> FTray;
+    QTimer FStateCheck;
     TStatusSummary FSummary;
     QStringList FTrayHintLines;
     std::optional<TSummaryIcon> FApplicationIcon;

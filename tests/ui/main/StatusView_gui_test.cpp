@@ -223,6 +223,17 @@ TEST_F(StatusViewTest, ARefusedToggleLeavesTheCaptionWithTheState) {
     EXPECT_EQ(View->StatusPanel(TStatusPanel::MonitoringState), "Monitoring is NOT active");
 }
 
+TEST_F(StatusViewTest, AToggleDeferredByTheDispatcherShowsOnTheButtonOnceItRuns) {
+    AddHost(QStringLiteral("Unknown"));
+    Services.Settings().Update([](TSettings& s) { s.Delay_spin = 60; });
+    Controller().SetDispatcher([this] { View->BitBtn2Click(); });
+    Controller().DispatchAlarms();
+    EXPECT_FALSE(MonitoringActive.load()); // not inside the dispatcher
+    ASSERT_TRUE(ProcessEventsUntil([] { return MonitoringActive.load(); }, 2000));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return View->BitBtn2->text() == "Stop"; }, 2000));
+    Controller().SetDispatcher({});
+}
+
 TEST_F(StatusViewTest, TheFirstStartShowsStopOnTheButton) {
     AddHost(QStringLiteral("Unknown"));
     Services.Settings().Update([](TSettings& s) { s.Delay_spin = 60; });
