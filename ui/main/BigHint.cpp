@@ -4,6 +4,7 @@
 
 #include "core/ExceptionGuard.h"
 #include "core/LangTexts.h"
+#include "ui/dialogs/About_form.h"
 #include "ui/main/main_form.h"
 
 #include <QAction>
@@ -115,6 +116,12 @@ QRect BigHintRect(QPoint Pointer, QSize Size, const QRect& Screen) {
     return QRect(left, top, w, h);
 }
 
+void ApplyWindowStateCode(QWidget& Window, const QString& Code) {
+    // A saved "1" (minimised) comes back as normal: a click on the icon must show the window.
+    const Qt::WindowStates kept = Window.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+    Window.setWindowState(Code == QLatin1String("2") ? kept | Qt::WindowMaximized : kept);
+}
+
 TBig_hint_form::TBig_hint_form(QWidget* parent)
     : TBig_hint_form(std::make_unique<TQtTrayIconBackend>(), parent) {}
 
@@ -174,9 +181,13 @@ void TBig_hint_form::FormCreate(TMonitorServices&) {
     TextTrayIcon1->SetIconVisible(true);
     // The main window exists already (it is created first): the icon shows it and the menu ends it.
     if (Form1) {
-        SetMainWindow(Form1, {});
+        SetMainWindow(Form1, [] { ApplyWindowStateCode(*Form1, Form1->WindowStateCode); });
         SetExitAction(Form1->Exit2);
     }
+    SetAboutHandler([] {
+        if (About_f)
+            About_f->exec();
+    });
 }
 
 void TBig_hint_form::SetMainWindow(QWidget* Window, std::function<void()> ApplyWindowState) {
@@ -188,13 +199,17 @@ void TBig_hint_form::SetExitAction(QAction* Action) {
     if (FExitAction)
         PopupMenu1->removeAction(FExitAction);
     FExitAction = Action;
-    if (Action)
+    if (Action) {
+        Action->setText(LangText(2));
         PopupMenu1->addAction(Action);
+    }
 }
 
 void TBig_hint_form::TranslateCaptions() {
     Showmainwindow1->setText(LangText(393));
     About1->setText(LangText(394));
+    if (FExitAction)
+        FExitAction->setText(LangText(2));
 }
 
 void TBig_hint_form::SetTrayHintLines(const QStringList& Lines) {

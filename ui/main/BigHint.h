@@ -34,6 +34,9 @@ QRect BigHintRect(QPoint Pointer, QSize Size, const QRect& Screen);
 // count line is never lost on a small screen.
 QStringList FitHintLines(const QStringList& Lines, int MaxLines);
 
+// The main window's saved state code after a click on the icon: "2" maximised, "0" and "1" normal.
+void ApplyWindowStateCode(QWidget& Window, const QString& Code);
+
 class TBig_hint_form : public QWidget {
     Q_OBJECT
 

@@ -17,11 +17,13 @@
 #include "core/SettingsFiles.h"
 #include "core/SoundQueue.h"
 #include "core/Synchronize.h"
+#include "desktop/StatusBarEx.h"
 #include "grid/GxGrid.h"
 #include "grid/widgets/GxGridView.h"
 #include "messaging/ICQClient.h"
 #include "platform/Autostart.h"
 #include "ui/dialogs/Log_s.h"
+#include "ui/main/BigHint.h"
 #include "ui/main/HostActions.h"
 #include "ui/main/HostPageView.h"
 #include "ui/main/LogPagesView.h"
@@ -29,6 +31,7 @@
 #include "ui/main/SettingsBinding.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
+#include "ui/main/StatusView.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -45,7 +48,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
@@ -258,18 +260,25 @@ void TForm1::BindOptionControls() {
 }
 
 void TForm1::CreateStatusBar() {
-    auto* bar = new QStatusBar(this);
-    bar->setObjectName(QStringLiteral("StatusBar1"));
-    for (int i = 0; i < StatusPanelCount; ++i) {
-        auto* panel = new QLabel(bar);
-        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        bar->addWidget(panel, i == 6 ? 1 : 0);
-        FPanels.push_back(panel);
+    FStatus = std::make_unique<TStatusView>(this);
+    StatusBar1 = FStatus->StatusBar1;
+    BitBtn2 = FStatus->BitBtn2;
+    // The bar sits under the pages.
+    auto* body = new QWidget(this);
+    body->setObjectName(QStringLiteral("MainBody"));
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(takeCentralWidget(), 1);
+    column->addWidget(StatusBar1);
+    setCentralWidget(body);
+    // Start/Stop belongs in the host page's button box; beside the host list until that exists.
+    if (auto* box = findChild<QWidget*>(QStringLiteral("GroupBox3")); box && box->layout()) {
+        box->layout()->addWidget(BitBtn2);
+    } else {
+        TabSheet1->layout()->addWidget(BitBtn2);
+        TabSheet1->layout()->setAlignment(BitBtn2, Qt::AlignTop);
     }
-    FDatabaseWriteState = new QLabel(bar);
-    FDatabaseWriteState->setObjectName(QStringLiteral("DatabaseWriteState"));
-    bar->addPermanentWidget(FDatabaseWriteState);
-    setStatusBar(bar);
     // Reported on the writing thread; shown on this one, while the window still exists.
     MonitorDatabase.SetWriteStateHook([form = QPointer<TForm1>(this)](const QString& Line, bool Failing) {
         QMetaObject::invokeMethod(
@@ -284,29 +293,31 @@ void TForm1::CreateStatusBar() {
 }
 
 void TForm1::ShowDatabaseWriteState(const QString& Line, bool Failing) {
-    FDatabaseWriteState->setText(Line);
-    FDatabaseWriteState->setStyleSheet(Failing ? QStringLiteral("color: red") : QString());
+    FStatus->ShowDatabaseWriteState(Line, Failing);
 }
 
 QString TForm1::DatabaseWriteState() const {
-    return FDatabaseWriteState->text();
+    return FStatus->DatabaseWriteState();
 }
 
 void TForm1::SetPanelText(TStatusPanel Panel, const QString& Text, int Colour) {
-    const int index = int(Panel);
-    if (index < 0 || index >= int(FPanels.size())) {
-        return;
-    }
-    FPanels[index]->setText(Text);
-    // Colours are blue-green-red values.
-    const QColor colour(Colour & 0xFF, (Colour >> 8) & 0xFF, (Colour >> 16) & 0xFF);
-    FPanels[index]->setStyleSheet(
-        Colour == PanelColourBlack ? QString() : QStringLiteral("color: %1").arg(colour.name()));
+    FStatus->SetStatusPanel(Panel, Text, Colour);
 }
 
 QString TForm1::StatusPanel(TStatusPanel Panel) const {
-    const int index = int(Panel);
-    return index >= 0 && index < int(FPanels.size()) ? FPanels[index]->text() : QString();
+    return FStatus->StatusPanel(Panel);
+}
+
+void TForm1::BitBtn2Click() {
+    FStatus->BitBtn2Click();
+}
+
+void TForm1::Timer9Timer() {
+    FStatus->Timer9Timer();
+}
+
+void TForm1::Timer22Timer() {
+    FStatus->Timer22Timer();
 }
 
 void TForm1::BitBtn7Click() {
@@ -334,6 +345,7 @@ void TForm1::FormCreate(TMonitorServices& Services) {
     Services.SetGroupTree(this);
     connect(&Services.Controller(), &TMonitorController::StartStopEnabledChanged, BitBtn7,
             &QWidget::setEnabled);
+    FStatus->FormCreate(*DataGrid1, Services.Controller(), *BitBtn7);
     CreateSoundControls();
     Services.Channels().SetSound(FSound.get());
     Services.Channels().SetMessaging(FMessaging.get());
@@ -411,9 +423,14 @@ void TForm1::ExitProgram() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     if (!closing_) {
-        // The close box sends the window to the notification area; the program goes on.
+        // The close box sends the window to the notification area; the program goes on. With no
+        // notification area to come back from, it is minimised instead.
         event->ignore();
-        hide();
+        if (Big_hint_form && !Big_hint_form->TrayAvailable()) {
+            showMinimized();
+        } else {
+            hide();
+        }
         return;
     }
     Guarded("TForm1.FormCloseQuery", [this] { FormCloseQuery(); });

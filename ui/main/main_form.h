@@ -29,6 +29,8 @@ class TMessagingEvents;
 class TMonitorController;
 class TMonitorServices;
 class TSoundControls;
+class TStatusBarPro;
+class TStatusView;
 
 class TForm1 : public QMainWindow, public IGroupTreeSink, public IStatusPanels {
     Q_OBJECT
@@ -155,6 +157,14 @@ public:
     QAction* Exit1 = nullptr; // main menu
     QAction* Exit2 = nullptr; // tray menu; the tray icon's menu shows this action
 
+    // The status bar, the Start/Stop button, the start gate and the status summary.
+    TStatusBarPro* StatusBar1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+    TStatusView& StatusView() { return *FStatus; }
+    void BitBtn2Click();
+    void Timer9Timer();
+    void Timer22Timer();
+
 signals:
     // The close sequence has run: the message loop ends.
     void ProgramClosed();
@@ -190,8 +200,7 @@ private:
     QObject* FActivationFilter = nullptr;
 
     bool closing_ = false;
-    std::vector<QLabel*> FPanels;
-    QLabel* FDatabaseWriteState = nullptr;
+    std::unique_ptr<TStatusView> FStatus;
     TMonitorServices* FServices = nullptr;
     std::unique_ptr<TSoundControls> FSound;
     std::unique_ptr<TMessagingEvents> FMessaging;

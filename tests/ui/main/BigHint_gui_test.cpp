@@ -308,3 +308,16 @@ TEST(BigHintTip, WithoutAnIconPlaceTheLinesGoIntoTheTipCountLineFirst) {
     fake->Available = false;
     EXPECT_FALSE(form.TrayAvailable());
 }
+
+TEST(BigHintWindowState, TheSavedCodeAfterAClickAndAMinimisedOneComesBackNormal) {
+    QWidget window;
+    window.showMinimized();
+    ApplyWindowStateCode(window, QStringLiteral("1"));
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_FALSE(window.isMaximized());
+    ApplyWindowStateCode(window, QStringLiteral("2"));
+    EXPECT_TRUE(window.isMaximized());
+    ApplyWindowStateCode(window, QStringLiteral("0"));
+    EXPECT_FALSE(window.isMaximized());
+    EXPECT_FALSE(window.isMinimized());
+}

@@ -1,14 +1,14 @@
 // The main window shows in its status bar when the database cannot be written, as reported by the
 // database layer from any thread, and again when writing works.
 #include "core/SQLiteDb.h"
+#include "desktop/StatusBarEx.h"
+#include "ui/main/StatusView.h"
 #include "ui/main/main_form.h"
 
 #include "tests/support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QStatusBar>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -44,8 +44,9 @@ TEST(DatabaseWriteState, StatusBarShowsTheFailedWriteAndTheRecovery) {
     MonitorDatabase.ExecuteStatement(QStringLiteral("create table t (x INTEGER)"));
     {
         TForm1 form;
-        auto* label = form.statusBar()->findChild<QLabel*>(QStringLiteral("DatabaseWriteState"));
-        ASSERT_NE(label, nullptr);
+        auto* bar = form.findChild<TStatusBarPro*>(QStringLiteral("StatusBar1"));
+        ASSERT_NE(bar, nullptr);
+        TStatusPanelPro& panel = bar->Panels()[DatabaseWriteStatePanel];
         EXPECT_EQ(form.DatabaseWriteState(), QString());
         zt::test::StderrCapture quiet;
         MonitorDatabase.ExecuteStatement(QStringLiteral("PRAGMA query_only = 1"));
@@ -56,11 +57,12 @@ TEST(DatabaseWriteState, StatusBarShowsTheFailedWriteAndTheRecovery) {
                                              "write a readonly database")
                                   .arg(file)))
             << form.DatabaseWriteState().toStdString();
-        EXPECT_EQ(label->styleSheet(), QStringLiteral("color: red"));
+        EXPECT_EQ(panel.Text(), form.DatabaseWriteState());
+        EXPECT_EQ(panel.FontColor(), clRed);
         MonitorDatabase.ExecuteStatement(QStringLiteral("PRAGMA query_only = 0"));
         WriteFromWorker(QStringLiteral("insert into t values (3)"));
         EXPECT_TRUE(WaitForText(form, QStringLiteral("The database \"%1\" can be written again.").arg(file)));
-        EXPECT_EQ(label->styleSheet(), QString());
+        EXPECT_EQ(panel.FontColor(), clBlack);
     }
     // The window has gone: a report now reaches nobody and harms nothing.
     MonitorDatabase.ExecuteStatement(QStringLiteral("PRAGMA query_only = 1"));

@@ -8,6 +8,7 @@
 #include "core/MonitorState.h"
 #include "core/ProgramLogSink.h"
 #include "core/SQLiteDb.h"
+#include "desktop/StatusBarEx.h"
 #include "tests/support/TestSupport.h"
 #include "ui/main/ProgramStart.h"
 #include "ui/main/SettingsBinding.h"
@@ -106,11 +107,12 @@ TEST_F(MainWindowServices, StatusPanelsByNameAndTheStartStopButton) {
     TMonitorServices& services = Form1->Services();
     services.Channels().StatusPanels().SetPanelText(TStatusPanel::MonitoringState, "off", PanelColourRed);
     EXPECT_EQ(Form1->StatusPanel(TStatusPanel::MonitoringState), "off");
-    auto* label = Form1->findChild<QLabel*>(QStringLiteral("StatusPanel2"));
-    ASSERT_NE(label, nullptr);
-    EXPECT_EQ(label->styleSheet(), "color: #ff0000");
+    auto* bar = Form1->findChild<TStatusBarPro*>(QStringLiteral("StatusBar1"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->Panels()[int(TStatusPanel::MonitoringState)].Text(), "off");
+    EXPECT_EQ(bar->Panels()[int(TStatusPanel::MonitoringState)].FontColor(), clRed);
     services.Channels().StatusPanels().SetPanelText(TStatusPanel::MonitoringState, "on");
-    EXPECT_EQ(label->styleSheet(), "");
+    EXPECT_EQ(bar->Panels()[int(TStatusPanel::MonitoringState)].FontColor(), clBlack);
     emit services.Controller().StartStopEnabledChanged(false);
     EXPECT_FALSE(Form1->BitBtn7->isEnabled());
     emit services.Controller().StartStopEnabledChanged(true);

@@ -4,6 +4,7 @@
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
+#include "desktop/StatusBarEx.h"
 #include "grid/GxGrid.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/main_form.h"
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -64,7 +64,8 @@ protected:
         QApplication::processEvents();
     }
     void TearDown() override { SoundMuted = false; }
-    QLabel* Panel1() { return Form.findChild<QLabel*>(QStringLiteral("StatusPanel1")); }
+    // What the bar paints of panel 1.
+    QImage Panel1Shot() { return Form.StatusBar1->grab(Form.StatusBar1->PanelDrawRect(1)).toImage(); }
     TMonitorServices Services{MonitorDatabase, QString()};
     TForm1 Form;
 };
@@ -72,11 +73,11 @@ protected:
 } // namespace
 
 TEST_F(SoundLooks, SoundsOnAtStartThenMutedThenOnAgain) {
-    ASSERT_NE(Panel1(), nullptr);
+    ASSERT_NE(Form.StatusBar1, nullptr);
     // A new window: sounds on.
     EXPECT_EQ(Form.BitBtn3->text(), LangText(342));
     EXPECT_EQ(Form.StatusPanel(TStatusPanel::SoundState), QStringLiteral("Sound: on"));
-    const QImage onPanel = Panel1()->grab().toImage();
+    const QImage onPanel = Panel1Shot();
     EXPECT_EQ(InkOf(onPanel).Red, 0);
     EXPECT_GT(InkOf(onPanel).Black, 10);
 
@@ -84,7 +85,7 @@ TEST_F(SoundLooks, SoundsOnAtStartThenMutedThenOnAgain) {
     QApplication::processEvents();
     EXPECT_EQ(Form.BitBtn3->text(), QStringLiteral("Unmute"));
     EXPECT_EQ(Form.StatusPanel(TStatusPanel::SoundState), QStringLiteral("Sound: off"));
-    const QImage mutedPanel = Panel1()->grab().toImage();
+    const QImage mutedPanel = Panel1Shot();
     EXPECT_GT(InkOf(mutedPanel).Red, 10);
     EXPECT_EQ(InkOf(mutedPanel).Black, 0);
     const QImage mutedButton = Form.BitBtn3->grab().toImage();
@@ -94,7 +95,7 @@ TEST_F(SoundLooks, SoundsOnAtStartThenMutedThenOnAgain) {
     Form.CheckBox_soundalarm->click();
     QApplication::processEvents();
     EXPECT_EQ(Form.BitBtn3->text(), QStringLiteral("Mute"));
-    const QImage backOn = Panel1()->grab().toImage();
+    const QImage backOn = Panel1Shot();
     EXPECT_EQ(InkOf(backOn).Red, 0);
     EXPECT_GT(InkOf(backOn).Black, 10);
     const QImage onButton = Form.BitBtn3->grab().toImage();
