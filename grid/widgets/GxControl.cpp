@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QStyleOptionSlider>
 #include <cmath>
 
@@ -115,28 +116,45 @@ void TGxVertScrollBar::Paint(QPainter& canvas) const {
         if (!enabled)
             option.state &= ~QStyle::State_Enabled;
         option.state &= ~(QStyle::State_MouseOver | QStyle::State_Sunken | QStyle::State_HasFocus);
-        auto part = [&](QStyle::ControlElement element, const QRect& rect, int state) {
-            if (rect.isEmpty())
-                return;
-            QStyleOptionSlider one = option;
-            one.rect = rect;
-            if (state & psHot)
-                one.state |= QStyle::State_MouseOver;
-            if (state & psPressed)
-                one.state |= QStyle::State_Sunken;
-            canvas.save();
-            canvas.setClipRect(rect);
-            owner->style()->drawControl(element, &one, &canvas, owner);
-            canvas.restore();
-        };
-        canvas.fillRect(track, palette.color(QPalette::Window));
-        part(QStyle::CE_ScrollBarSubPage, thumb.isEmpty() ? track : QRect(track.topLeft(), thumb.topRight()),
-             0);
-        if (!thumb.isEmpty())
-            part(QStyle::CE_ScrollBarAddPage, QRect(thumb.bottomLeft(), track.bottomRight()), 0);
-        part(QStyle::CE_ScrollBarSubLine, back, FBackState);
-        part(QStyle::CE_ScrollBarAddLine, forward, FForwardState);
-        part(QStyle::CE_ScrollBarSlider, thumb, FThumbState);
+        // Track and arrows through the style's scroll bar (its buttons are as long as ours:
+        // the scroll bar extent); the pressed or hot arrow is the active sub-control.
+        QStyleOptionSlider bar = option;
+        bar.rect = FBounds;
+        bar.subControls = QStyle::SC_ScrollBarAddLine | QStyle::SC_ScrollBarSubLine |
+                          QStyle::SC_ScrollBarGroove | QStyle::SC_ScrollBarAddPage |
+                          QStyle::SC_ScrollBarSubPage;
+        bar.activeSubControls = QStyle::SC_None;
+        if (FBackState) {
+            bar.activeSubControls = QStyle::SC_ScrollBarSubLine;
+            bar.state |= FBackState & psPressed ? QStyle::State_Sunken : QStyle::State_MouseOver;
+        } else if (FForwardState) {
+            bar.activeSubControls = QStyle::SC_ScrollBarAddLine;
+            bar.state |= FForwardState & psPressed ? QStyle::State_Sunken : QStyle::State_MouseOver;
+        }
+        canvas.save();
+        canvas.setClipRect(FBounds);
+        canvas.fillRect(FBounds, palette.color(QPalette::Window));
+        owner->style()->drawComplexControl(QStyle::CC_ScrollBar, &bar, &canvas, owner);
+        // Styles that leave the arrows out still show where the buttons are.
+        for (const auto& [rect, up] : {std::pair{back, true}, std::pair{forward, false}}) {
+            QStyleOption arrow;
+            arrow.initFrom(owner);
+            arrow.rect = rect.adjusted(3, 3, -3, -3);
+            owner->style()->drawPrimitive(up ? QStyle::PE_IndicatorArrowUp : QStyle::PE_IndicatorArrowDown,
+                                          &arrow, &canvas, owner);
+        }
+        // The thumb is ours (PageSize pixels high), drawn as the style's raised panel.
+        if (!thumb.isEmpty()) {
+            QStyleOptionButton face;
+            face.initFrom(owner);
+            face.rect = thumb;
+            face.state &= ~(QStyle::State_MouseOver | QStyle::State_HasFocus);
+            face.state |= FThumbState & psPressed ? QStyle::State_Sunken : QStyle::State_Raised;
+            if (FThumbState & psHot)
+                face.state |= QStyle::State_MouseOver;
+            owner->style()->drawPrimitive(QStyle::PE_PanelButtonCommand, &face, &canvas, owner);
+        }
+        canvas.restore();
         return;
     }
     // Classic: a checkered track, arrow buttons and a raised thumb.
@@ -177,10 +195,12 @@ TGxControl::TGxControl(QWidget* parent)
 }
 
 QRect TGxControl::ContentRect() const {
-    int width = viewport()->width() - 4;
+    // No frame and no window scroll bars: the client area is the whole window, also before a
+    // hidden window's viewport has followed a resize.
+    int width = this->width() - 4;
     if (FVertScrollBar.Visible())
         width -= FVertScrollBar.ButtonSize();
-    return QRect(2, 2, std::max(width, 0), std::max(viewport()->height() - 4, 0));
+    return QRect(2, 2, std::max(width, 0), std::max(height() - 4, 0));
 }
 
 void TGxControl::UpdateBarBounds() {
@@ -233,7 +253,7 @@ void TGxControl::PaintContent(QPainter& canvas) {
 
 void TGxControl::PaintFrame(QPainter& canvas) {
     // A black frame round the client area and one in the control's colour inside it.
-    const QRect outer = viewport()->rect();
+    const QRect outer = rect();
     Draw3DFrame(canvas, outer, Qt::black, Qt::black);
     const QColor inner = palette().color(QPalette::Base);
     Draw3DFrame(canvas, outer.adjusted(1, 1, -1, -1), inner, inner);

@@ -532,17 +532,19 @@ void TGxDatePopup::SetSelectedDate(double value) {
 
 void TGxDatePopup::SetShowNoneButton(bool value) {
     FShowNone = value;
-    FButtons.Place(FSheet.Width, value);
+    FButtons.Place(width(), value);
 }
 
 void TGxDatePopup::resizeEvent(QResizeEvent* event) {
     TGxPopupControl::resizeEvent(event);
-    FSheet.Width = viewport()->width();
-    FSheet.Height = viewport()->height();
+    FSheet.Width = width();
+    FSheet.Height = height();
     FButtons.Place(FSheet.Width, FShowNone);
 }
 
 void TGxDatePopup::PaintContent(QPainter& canvas) {
+    FSheet.Width = width();
+    FSheet.Height = height();
     const QDate shown = FDragging && FHotDate.isValid()
                             ? FHotDate
                             : (FSelectedDate != 0 ? DateOfDateTime(FSelectedDate) : QDate());
@@ -559,6 +561,8 @@ void TGxDatePopup::SetHotDate(const QDate& value) {
 }
 
 void TGxDatePopup::PopupPress(const QPoint& point) {
+    FSheet.Width = width();
+    FSheet.Height = height();
     if (FButtons.Press(point))
         return;
     if (FSheet.PrevArrowArea().contains(point) || FSheet.NextArrowArea().contains(point)) {
