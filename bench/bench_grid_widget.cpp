@@ -223,6 +223,14 @@ void PrintInteraction(TGxGridView& view, TDataGrid& grid) {
 
 } // namespace
 
+// Paints the whole window into an image, as the window system's first paint would.
+void PaintPopup(QWidget& window) {
+    static QImage canvas;
+    if (canvas.size() != window.size())
+        canvas = QImage(window.size(), QImage::Format_ARGB32_Premultiplied);
+    window.render(&canvas);
+}
+
 // The drop-down list of a combo box holding 10,000 strings, and its typing search.
 void PrintPopups() {
     constexpr int Items = 10000;
@@ -244,18 +252,21 @@ void PrintPopups() {
         for (int i = 0; i < 21; ++i) {
             const auto t0 = Clock::now();
             combo->DropDown();
-            combo->PopupList()->viewport()->repaint();
+            PaintPopup(*combo->PopupList());
             times.push_back(Ms(t0, Clock::now()));
+            if (!combo->DroppedDown())
+                std::printf("the list did not open\n");
             combo->CloseUp();
         }
         return Median(times);
     };
     const double opened = openAndPaint(items, Items / 2);
     const double small = openAndPaint(items.mid(0, 8), 3);
-    std::printf(
-        "combo list of 10,000 strings, row %d selected, 8 rows of 16 px shown: opening and first paint "
-        "median %.3f ms; anchor: the same list holding 8 strings %.3f ms\n",
-        Items / 2, opened, small);
+    std::printf("combo list of 10,000 strings, row %d selected, 8 rows of 16 px shown, painted into an "
+                "image: opening "
+                "and first paint "
+                "median %.3f ms; anchor: the same list holding 8 strings %.3f ms\n",
+                Items / 2, opened, small);
 
     combo->SetItems(items);
     combo->SetItemIndex(0);
@@ -267,10 +278,10 @@ void PrintPopups() {
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         const auto t0 = Clock::now();
         QApplication::sendEvent(combo, &event);
-        list->viewport()->repaint();
+        PaintPopup(*list);
         wheel.push_back(Ms(t0, Clock::now()));
         const auto t1 = Clock::now();
-        list->viewport()->repaint();
+        PaintPopup(*list);
         repaint.push_back(Ms(t1, Clock::now()));
     }
     std::printf(
