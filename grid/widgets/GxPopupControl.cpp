@@ -29,8 +29,8 @@ int ItemIndent(const QStringList& items, int index) {
     const QString name = ItemDisplayText(items, index, dmNameList);
     bool ok = false;
     const int units = name.trimmed().toInt(&ok);
-    // Painting never raises: what is no count indents nothing.
-    return ok && units > 0 && units < 1000 ? units * 10 : 0;
+    // Painting never raises: what is no count indents nothing, and no count overflows.
+    return ok && units > 0 ? std::min(units, 100000) * 10 : 0;
 }
 
 // ---- mini button --------------------------------------------------------------------------

@@ -277,3 +277,31 @@ TEST(ComboBox, ListStyleTextsAndTheDropDownEdit) {
     QTest::keyClick(combo, Qt::Key_Tab);
     EXPECT_FALSE(combo->DroppedDown());
 }
+
+TEST(ComboBox, AFocusedEditableListStyleBoxShowsTheHighlight) {
+    Window<TGxComboBox> w;
+    TGxComboBox* combo = w.Edit;
+    combo->SetItems(QStringList{"Alpha", "Beta"});
+    combo->SetItemIndex(0);
+    const QColor plain = combo->palette().color(QPalette::Base);
+    w.Other->setFocus();
+    combo->SetStyle(dsDropDownList);
+    combo->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(combo->palette().color(QPalette::Base), ColorToQColor(clHighlight, combo->palette()));
+    SaveShot(combo->grab().toImage(), "combo_list_style_focused");
+    w.Other->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(combo->palette().color(QPalette::Base), plain);
+    // Read-only boxes and the editable style keep their colour.
+    combo->SetReadOnly(true);
+    combo->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(combo->palette().color(QPalette::Base), plain);
+    combo->SetReadOnly(false);
+    combo->SetStyle(dsDropDown);
+    w.Other->setFocus();
+    combo->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(combo->palette().color(QPalette::Base), plain);
+}

@@ -391,3 +391,29 @@ TEST(DatePicker, DateAndListColumnsEditInPlace) {
     EXPECT_FALSE(grid->Editing());
     EXPECT_EQ(grid->Cell(0, 1).GetAsDateTime(), Day(2024, 4, 15));
 }
+
+TEST(MonthCalendar, SettersStoreWhatTheyMayAndRepaint) {
+    TGxMonthCalendar calendar;
+    calendar.SelectDate(Day(2024, 3, 15));
+    calendar.SetMonth(13);
+    EXPECT_EQ(calendar.Month(), 3);
+    calendar.SetMonth(5);
+    calendar.SetYear(99);
+    EXPECT_EQ(calendar.Year(), 2024);
+    calendar.SetYear(2030);
+    calendar.SetDay(31); // only stored
+    EXPECT_EQ(calendar.Day(), 31);
+    EXPECT_EQ(calendar.Sheet().CellDate(0).month(), 4); // May 2030 starts on a Wednesday
+    EXPECT_EQ(calendar.SelectedDate(), Day(2024, 3, 15));
+    calendar.SetDayNames(QStringList{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"});
+    calendar.SetMonthNames(
+        QStringList{"I", "II", "III", "IV", "V", "VI", "VII", "VIII", "IX", "X", "XI", "XII"});
+    calendar.SetStartDay(dwSunday);
+    EXPECT_EQ(calendar.Sheet().Title(), "V 2030");
+    EXPECT_EQ(calendar.Sheet().DayLetter(1), "M");
+    calendar.SetTodayCaption("Heute");
+    EXPECT_EQ(calendar.Buttons().Today().Caption(), "Heute");
+    calendar.SelectDate(0);
+    EXPECT_EQ(calendar.SelectedDate(), 0);
+    EXPECT_EQ(calendar.Month(), 5); // no date keeps the month
+}
