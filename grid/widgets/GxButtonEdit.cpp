@@ -636,6 +636,9 @@ void TGxComboBox::ApplySetup(const TEditorSetup& setup) {
     SetListWidth(setup.ListWidth);
     SetShowPreview(setup.ShowPreview);
     SetAutoDropDown(setup.AutoDropDown);
+    // A list cell starts editing with a key that begins an item (the column checks it): the
+    // search has to pick that item, or the key would be lost.
+    SetAutoComplete(setup.Style == dsDropDownList);
 }
 
 void TGxComboBox::SyncSetup(const TEditorSetup& setup) {

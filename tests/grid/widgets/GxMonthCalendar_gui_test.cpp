@@ -377,6 +377,13 @@ TEST(DatePicker, DateAndListColumnsEditInPlace) {
     QTest::keyClick(combo, Qt::Key_Return);
     EXPECT_FALSE(grid->Editing());
     EXPECT_EQ(grid->Cell(1, 1).GetAsInteger(), 2);
+    // A key that begins an item starts the edit on that item.
+    ASSERT_TRUE(grid->EditCellByKey(1, 2, u'r'));
+    combo = dynamic_cast<TGxComboBox*>(view->EditorWidget());
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->text(), "Router");
+    QTest::keyClick(combo, Qt::Key_Return);
+    EXPECT_EQ(grid->Cell(1, 2).GetAsInteger(), 1);
 
     ASSERT_TRUE(grid->EditCell(0, 1));
     auto* picker = dynamic_cast<TGxDatePicker*>(view->EditorWidget());
