@@ -117,7 +117,6 @@ std::unique_ptr<TColumnPlay> TGxGridView::CreatePlay(TGxCustomColumn& column, TP
 }
 
 std::unique_ptr<TGxCustomEdit> TGxGridView::CreateEditor(TGxCustomColumn& column, TEditorClass cls) {
-    Q_UNUSED(column);
     // Made without a parent: the column owns its editor, the view borrows it while editing.
     std::unique_ptr<TGxEdit> editor;
     switch (cls) {
@@ -137,6 +136,18 @@ std::unique_ptr<TGxCustomEdit> TGxGridView::CreateEditor(TGxCustomColumn& column
     default:
         return nullptr;
     }
+    // A pop-up column hears its drop-down close and choose; the column owns the editor.
+    if (auto* popup = dynamic_cast<TGxPopupEdit*>(editor.get()))
+        if (auto* owner = dynamic_cast<TGxPopupColumn*>(&column)) {
+            popup->OnCloseUp = [owner](TGxPopupEdit*) {
+                if (owner->OnCloseUp)
+                    owner->OnCloseUp(owner);
+            };
+            popup->OnSelect = [owner](TGxPopupEdit*) {
+                if (owner->OnSelect)
+                    owner->OnSelect(owner);
+            };
+        }
     editor->hide();
     return editor;
 }

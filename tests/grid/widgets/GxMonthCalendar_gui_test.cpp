@@ -354,6 +354,13 @@ TEST(DatePicker, DateAndListColumnsEditInPlace) {
     for (TGxCustomColumn* column :
          {static_cast<TGxCustomColumn*>(&date), static_cast<TGxCustomColumn*>(&list)})
         column->SetOptions(column->Options() | coEditing);
+    QStringList heard;
+    list.OnCloseUp = [&](TGxCustomColumn* sender) {
+        heard << "close " + sender->Name();
+    };
+    list.OnSelect = [&](TGxCustomColumn* sender) {
+        heard << "select " + sender->Name();
+    };
     grid->AddRow(3);
     grid->Cell(0, 1).SetAsDateTime(Day(2024, 3, 15));
     grid->Cell(1, 1).SetAsInteger(1);
@@ -374,6 +381,7 @@ TEST(DatePicker, DateAndListColumnsEditInPlace) {
     EXPECT_FALSE(combo->DroppedDown());
     EXPECT_TRUE(grid->Editing());
     EXPECT_EQ(combo->text(), "Switch");
+    EXPECT_EQ(heard, (QStringList{"select Kind", "close Kind"}));
     QTest::keyClick(combo, Qt::Key_Return);
     EXPECT_FALSE(grid->Editing());
     EXPECT_EQ(grid->Cell(1, 1).GetAsInteger(), 2);
