@@ -366,11 +366,10 @@ int TGxPopupList::VisibleRowCount() const {
 
 void TGxPopupList::UpdateScrollBar() {
     TGxVertScrollBar& bar = VertScrollBar();
-    bar.SetVisible(FItems.size() > FDropDownCount);
-    UpdateBarBounds();
     const int visible = VisibleRowCount();
     bar.SetLargeChange(std::max(visible, 1));
     bar.SetMax(std::max(int(FItems.size()) - visible, 0));
+    // Shown by the list's own rule, not the bar's page rule.
     bar.SetVisible(FItems.size() > FDropDownCount);
     UpdateBarBounds();
     KeepInView(FItemIndex);
@@ -507,10 +506,6 @@ void TGxPopupList::wheelEvent(QWheelEvent* event) {
 void TGxPopupList::resizeEvent(QResizeEvent* event) {
     TGxPopupControl::resizeEvent(event);
     UpdateScrollBar();
-}
-
-void TGxPopupList::leaveEvent(QEvent* event) {
-    TGxPopupControl::leaveEvent(event);
 }
 
 // ---- calendar -----------------------------------------------------------------------------

@@ -174,7 +174,6 @@ protected:
     void PopupRelease(const QPoint& point) override;
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
     void PaintRow(QPainter& canvas, int index, const QRect& rect, bool selected);
