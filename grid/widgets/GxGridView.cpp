@@ -2,6 +2,7 @@
 #include "grid/widgets/GxGridView.h"
 
 #include "grid/widgets/GxEdit.h"
+#include "grid/widgets/GxMonthCalendar.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -116,9 +117,7 @@ std::unique_ptr<TColumnPlay> TGxGridView::CreatePlay(TGxCustomColumn& column, TP
 }
 
 std::unique_ptr<TGxCustomEdit> TGxGridView::CreateEditor(TGxCustomColumn& column, TEditorClass cls) {
-    Q_UNUSED(column);
     // Made without a parent: the column owns its editor, the view borrows it while editing.
-    // The drop-down editors (combo box, date picker, pop-up edit) join later on TGxEdit.
     std::unique_ptr<TGxEdit> editor;
     switch (cls) {
     case TEditorClass::TGxEdit:
@@ -127,9 +126,28 @@ std::unique_ptr<TGxCustomEdit> TGxGridView::CreateEditor(TGxCustomColumn& column
     case TEditorClass::TGxSpinEdit:
         editor = std::make_unique<TGxSpinEdit>();
         break;
+    case TEditorClass::TGxComboBox:
+    case TEditorClass::TGxPopupEdit:
+        editor = std::make_unique<TGxComboBox>();
+        break;
+    case TEditorClass::TGxDatePicker:
+        editor = std::make_unique<TGxDatePicker>();
+        break;
     default:
         return nullptr;
     }
+    // A pop-up column hears its drop-down close and choose; the column owns the editor.
+    if (auto* popup = dynamic_cast<TGxPopupEdit*>(editor.get()))
+        if (auto* owner = dynamic_cast<TGxPopupColumn*>(&column)) {
+            popup->OnCloseUp = [owner](TGxPopupEdit*) {
+                if (owner->OnCloseUp)
+                    owner->OnCloseUp(owner);
+            };
+            popup->OnSelect = [owner](TGxPopupEdit*) {
+                if (owner->OnSelect)
+                    owner->OnSelect(owner);
+            };
+        }
     editor->hide();
     return editor;
 }
@@ -2507,6 +2525,10 @@ void TGxGridView::ShowEditError(const QString& message) {
 bool TGxGridView::EditorKeyDown(QKeyEvent* event) {
     TGxCustomEdit* editor = FGrid->Editor();
     if (!editor)
+        return false;
+    // An open drop-down has the editor's keys (Enter, Esc and the page keys included); Tab
+    // still ends the edit.
+    if (editor->PopupOpen() && event->key() != Qt::Key_Tab && event->key() != Qt::Key_Backtab)
         return false;
     const int key = event->key();
     switch (key) {

@@ -5,8 +5,9 @@
 #include "core/LangTexts.h"
 #include "core/LogPages.h"
 #include "core/TextConversions.h"
+#include "grid/widgets/GxCalendarSheet.h"
+#include "grid/widgets/GxMonthCalendar.h"
 
-#include <QCalendarWidget>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -18,9 +19,12 @@ TCalendar_form::TCalendar_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Calendar_form"));
     setWindowTitle(QStringLiteral("Calendar"));
     auto* layout = new QVBoxLayout(this);
-    GxMonthCalendar1 = new QCalendarWidget(this);
+    resize(158, 206);
+    GxMonthCalendar1 = new TGxMonthCalendar(this);
     GxMonthCalendar1->setObjectName(QStringLiteral("GxMonthCalendar1"));
-    GxMonthCalendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+    GxMonthCalendar1->setMinimumSize(CalendarWidth, CalendarHeight);
+    GxMonthCalendar1->SetTodayCaption(QStringLiteral("Today"));
+    GxMonthCalendar1->SetNoneCaption(QStringLiteral("None"));
     layout->addWidget(GxMonthCalendar1, 1);
     auto* row = new QHBoxLayout;
     BitBtn1 = new QPushButton(LangText(136), this);
@@ -50,12 +54,14 @@ void TCalendar_form::SetTargets(TDataGrid* Events, TDataGrid* Syslog, TDataGrid*
 }
 
 QDate TCalendar_form::SelectedDate() const {
-    return GxMonthCalendar1->selectedDate();
+    const double day = GxMonthCalendar1->SelectedDate();
+    return day != 0 ? DateOfDateTime(day) : QDate();
 }
 
 void TCalendar_form::SetSelectedDate(const QDate& Day) {
-    GxMonthCalendar1->setSelectedDate(Day);
-    GxMonthCalendar1->setCurrentPage(Day.year(), Day.month());
+    // The month of the day is shown and the day selected.
+    if (Day.isValid())
+        GxMonthCalendar1->SelectDate(DateTimeOfDate(Day));
 }
 
 void TCalendar_form::BitBtn1Click() {

@@ -4,9 +4,9 @@
 #include <QDate>
 #include <QDialog>
 
-class QCalendarWidget;
 class QPushButton;
 class TDataGrid;
+class TGxMonthCalendar;
 class TMonitorServices;
 
 class TCalendar_form : public QDialog {
@@ -31,7 +31,7 @@ public:
     // "Close": closes without loading.
     void BitBtn2Click();
 
-    QCalendarWidget* GxMonthCalendar1 = nullptr;
+    TGxMonthCalendar* GxMonthCalendar1 = nullptr;
     QPushButton* BitBtn1 = nullptr;
     QPushButton* BitBtn2 = nullptr;
 

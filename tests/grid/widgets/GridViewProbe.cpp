@@ -2,12 +2,18 @@
 // environment names and writes "x y width height" of the view's client area in screen
 // coordinates to the file given as its argument once it has been painted. The probe scene is
 // the painting one; with --interactive the grid takes clicks, drags, keys and the wheel and
-// writes one line per event to a log file, for a test that drives it with xdotool.
+// writes one line per event to a log file, for a test that drives it with xdotool. With
+// --popups it shows a combo box in the screen's bottom-right corner and a month calendar on
+// March 2024 instead, and logs the drop-down's place, choices and the calendar's selection.
+#include "grid/widgets/GxButtonEdit.h"
+#include "grid/widgets/GxMonthCalendar.h"
 #include "widget_helpers.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 
@@ -62,9 +68,102 @@ std::unique_ptr<TDataGrid> MakeInteractiveGrid(QFile& log) {
     return grid;
 }
 
+// The drop-down scene: writes "comboX comboY comboW comboH calendarX calendarY" (screen
+// coordinates) to the ready file and one line per event to the log.
+int RunPopups(QApplication& app, const QString& readyFile, QFile& log) {
+    auto write = [&log](const QString& line) {
+        log.write((line + u'\n').toUtf8());
+        log.flush();
+    };
+    QWidget comboWindow;
+    comboWindow.setWindowTitle(QStringLiteral("ZtComboProbe"));
+    auto* combo = new TGxComboBox(&comboWindow);
+    combo->setGeometry(5, 5, 190, 22);
+    combo->SetItems(QStringList{"Alpha", "Beta", "Gamma", "Delta", "Echo"});
+    // The window's bottom-right corner at the screen's.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    comboWindow.setGeometry(screen.right() + 1 - 200, screen.bottom() + 1 - 32, 200, 32);
+    combo->OnButtonDown = [&](TGxCustomButtonEdit*) {
+        QTimer::singleShot(200, &app, [&] {
+            const QRect list = combo->PopupList()->frameGeometry();
+            write(QStringLiteral("list %1 %2 %3 %4 %5")
+                      .arg(list.x())
+                      .arg(list.y())
+                      .arg(list.width())
+                      .arg(list.height())
+                      .arg(combo->DroppedDown() ? "open" : "closed"));
+        });
+    };
+    combo->OnSelect = [&](TGxPopupEdit*) {
+        write(QStringLiteral("select %1 %2").arg(combo->text()).arg(combo->ItemIndex()));
+    };
+
+    QWidget calendarWindow;
+    calendarWindow.setWindowTitle(QStringLiteral("ZtCalendarProbe"));
+    auto* calendar = new TGxMonthCalendar(&calendarWindow);
+    calendar->setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    calendar->SetStartDay(dwSunday);
+    calendar->SelectDate(DateTimeOfDate(QDate(2024, 3, 15)));
+    calendarWindow.setGeometry(20, 30, CalendarWidth, CalendarHeight);
+    auto dateText = [calendar] {
+        return DateOfDateTime(calendar->SelectedDate()).toString(Qt::ISODate);
+    };
+    calendar->OnChange = [&](TGxMonthCalendar*) {
+        write(QStringLiteral("change ") + dateText());
+    };
+    struct ReleaseLog : QObject {
+        std::function<void(const QPoint&)> Logged;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::MouseButtonRelease)
+                Logged(static_cast<QMouseEvent*>(event)->position().toPoint());
+            return QObject::eventFilter(watched, event);
+        }
+    } releases;
+    releases.Logged = [&](const QPoint& at) {
+        write(QStringLiteral("release %1 %2 selected %3 month %4")
+                  .arg(at.x())
+                  .arg(at.y())
+                  .arg(dateText())
+                  .arg(calendar->Month()));
+    };
+    calendar->installEventFilter(&releases);
+
+    comboWindow.show();
+    calendarWindow.show();
+    QTimer::singleShot(700, &app, [&] {
+        const QPoint c = combo->mapToGlobal(QPoint(0, 0));
+        const QPoint k = calendar->mapToGlobal(QPoint(0, 0));
+        QFile out(readyFile + QStringLiteral(".part"));
+        if (!out.open(QIODevice::WriteOnly))
+            QCoreApplication::exit(3);
+        out.write(QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+                      .arg(c.x())
+                      .arg(c.y())
+                      .arg(combo->width())
+                      .arg(combo->height())
+                      .arg(k.x())
+                      .arg(k.y())
+                      .toUtf8());
+        out.close();
+        QFile::rename(readyFile + QStringLiteral(".part"), readyFile);
+    });
+    QTimer::singleShot(60000, &app, [] { QCoreApplication::exit(0); }); // never outlives its test
+    const int rc = app.exec();
+    calendar->removeEventFilter(&releases);
+    return rc;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 4 && QByteArray(argv[1]) == "--popups") {
+        QApplication app(argc, argv);
+        widgettest::UseTestLook();
+        QFile log(QString::fromLocal8Bit(argv[3]));
+        if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 3;
+        return RunPopups(app, QString::fromLocal8Bit(argv[2]), log);
+    }
     const bool interactive = argc >= 4 && QByteArray(argv[1]) == "--interactive";
     if (argc < 2 || (QByteArray(argv[1]) == "--interactive" && !interactive)) {
         std::fprintf(stderr, "usage: grid_view_probe <ready-file> | --interactive <ready-file> <log-file>\n");
