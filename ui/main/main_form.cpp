@@ -24,6 +24,7 @@
 #include "ui/main/HostActions.h"
 #include "ui/main/LogPagesView.h"
 #include "ui/main/MessagingEvents.h"
+#include "ui/main/OnlinePage.h"
 #include "ui/main/SettingsBinding.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
@@ -362,6 +363,10 @@ void TForm1::FormCreate(TMonitorServices& Services) {
     Services.Channels().SetMessaging(FMessaging.get());
     FSound->StartAudio();
     FLogPages->FormCreate(Services);
+    FOnline = std::make_unique<TOnlinePage>(
+        *TabSheet7,
+        TOnlinePage::TParts{DataGrid1, [this]() -> const TGroupTree& { return GroupNodes; }, TreeView1, {}});
+    FOnline->FormCreate(Services.Settings());
     InstallDefaultHostActions(*this);
     HostActions().OpenLogs = [](const QString& Kod) {
         if (Logs) {
@@ -517,6 +522,13 @@ void TForm1::CreateMessaging() {
     };
     parts.HostGrid = [this] {
         return DataGrid1;
+    };
+    parts.DownGrid = [this]() -> TDataGrid* {
+        return FOnline ? FOnline->DownGrid.get() : nullptr;
+    };
+    parts.RefreshDownGrid = [this] {
+        if (FOnline)
+            FOnline->BitBtn35->click();
     };
     parts.NotificationEnabled = [this] {
         return ICQ_CheckBox->isChecked();

@@ -24,6 +24,7 @@ class TDataGrid;
 class TGxGridView;
 class TICQClient;
 class TLogPagesView;
+class TOnlinePage;
 class TMessagingEvents;
 class TMonitorController;
 class TMonitorServices;
@@ -147,6 +148,8 @@ public:
 
     // The three log pages and the syslog server.
     TLogPagesView& LogPages() { return *FLogPages; }
+    // The online monitoring page (TabSheet7), made in FormCreate.
+    TOnlinePage* OnlinePage() const { return FOnline.get(); }
     // The settings loader's idempotent start (or stop) of the syslog server per the option.
     void StartSyslogServer();
 
@@ -196,6 +199,7 @@ private:
     std::unique_ptr<TSoundControls> FSound;
     std::unique_ptr<TMessagingEvents> FMessaging;
     std::unique_ptr<TLogPagesView> FLogPages;
+    std::unique_ptr<TOnlinePage> FOnline;
     void CreateLogPages();
 };
 
