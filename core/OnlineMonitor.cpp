@@ -9,6 +9,8 @@
 
 #include <QHash>
 
+#include <memory>
+
 namespace {
 
 // Hidden in the online grid, as in the host table's first 20 columns.
@@ -29,10 +31,24 @@ bool OnlineColumnShown(int Column) {
     }
 }
 
-// A last-down text as a number to sort by; text that is no date sorts before every date.
-double LastDownKey(TCell& Cell) {
-    return DisplayTextToDateTime(Cell.GetAsString()).value_or(-1e18);
-}
+// Last-down texts as numbers to sort by, parsed once each: parsing a locale date is slow, and a
+// refresh meets the same texts again. Text that is no date sorts before every date.
+class TLastDownKeys {
+public:
+    double Key(const QString& Text) {
+        const auto found = FKeys.constFind(Text);
+        if (found != FKeys.cend())
+            return *found;
+        if (FKeys.size() > 100000)
+            FKeys.clear();
+        const double key = DisplayTextToDateTime(Text).value_or(-1e18);
+        FKeys.insert(Text, key);
+        return key;
+    }
+
+private:
+    QHash<QString, double> FKeys;
+};
 
 } // namespace
 
@@ -45,11 +61,12 @@ void CreateDownGridColumns(TDataGrid& Grid) {
     Grid.Columns().GetColumn(OnlineColumn::Kod)->Header().SetCaption(QStringLiteral("ID"));
     // The stored text is the display date; ordering it as text would put 10.01 before 09.02.
     Grid.Columns().GetColumn(OnlineColumn::LastDown)->SetSortType(stCustom);
-    Grid.OnCompare = [&Grid](QObject*, TCell& A, TCell& B, int& Compare) {
+    auto keys = std::make_shared<TLastDownKeys>();
+    Grid.OnCompare = [&Grid, keys](QObject*, TCell& A, TCell& B, int& Compare) {
         if (Grid.SortedColumn() != Grid.Columns().GetColumn(OnlineColumn::LastDown))
             return;
-        const double a = LastDownKey(A);
-        const double b = LastDownKey(B);
+        const double a = keys->Key(A.GetAsString());
+        const double b = keys->Key(B.GetAsString());
         Compare = a < b ? -1 : (a > b ? 1 : 0);
     };
     Grid.SetOptions(Grid.Options() | goMultiSelect | goSelectFullRow | goUseDefaultValues);
