@@ -58,7 +58,8 @@ TOnlinePage::TOnlinePage(QWidget& Page, TParts Parts) : FParts(std::move(Parts))
     DownGridView->setObjectName(QStringLiteral("DownGrid"));
     DownGridView->setContextMenuPolicy(Qt::CustomContextMenu);
     // The viewport's own resize: its width is final by then.
-    DownGridView->viewport()->installEventFilter(this);
+    FViewport = DownGridView->viewport();
+    FViewport->installEventFilter(this);
     box->addWidget(DownGridView, 1);
     DownGrid->OnSelectCell = [this](QObject*, int Col, int Row) {
         Guarded("TForm1.DownGridSelectCell", [&] { DownGridSelectCell(Col, Row); });
@@ -214,14 +215,15 @@ void TOnlinePage::DownGridCellDblClick(int, int Row) {
 }
 
 bool TOnlinePage::eventFilter(QObject* Watched, QEvent* Event) {
-    if (DownGridView && Watched == DownGridView->viewport() && Event->type() == QEvent::Resize)
+    // Compared by address only: while the view is destroyed its viewport still sends events.
+    if (FViewport && Watched == FViewport && Event->type() == QEvent::Resize)
         Guarded("TForm1.DownGridResize", [this] { DownGridResize(); });
     return QObject::eventFilter(Watched, Event);
 }
 
 void TOnlinePage::DownGridResize() {
     TGxCustomColumn* description = DownGrid->Columns().GetColumn(OnlineColumn::Description);
-    const int width = OnlineDescriptionWidth(description->Width(), DownGridView->viewport()->width(),
+    const int width = OnlineDescriptionWidth(description->Width(), FViewport->width(),
                                              DownGrid->Columns().TotalVisibleWidth());
     description->SetWidth(std::max(width, description->MinWidth()));
 }

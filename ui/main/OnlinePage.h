@@ -95,5 +95,6 @@ private:
     TParts FParts;
     // The widgets go before the grid model they show.
     QPointer<QWidget> FBox;
+    QPointer<QWidget> FViewport;
     std::vector<int> FImages;
 };
