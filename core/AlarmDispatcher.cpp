@@ -158,9 +158,12 @@ void TAlarmDispatcher::DispatchAlarms() {
         up.ClearRows();
     }
     const std::vector<TQueuedEvent> events = ReadQueue(FDownHostGrid);
+    // One update of the popup's view for the whole pass, not one per event.
+    down.BeginUpdate();
     for (const TQueuedEvent& e : events) {
         ListInPopup(down, e);
     }
+    down.EndUpdate();
     popups.PopupRowsListed();
     if (settings->Email_checkbox) {
         dispatch.MailEvents(events);

@@ -15,7 +15,7 @@ PACKAGES=(
   sqlite3 file desktop-file-utils
   python3 fping util-linux
   # a real X display for the window tests, driven and photographed from the test
-  xvfb xdotool imagemagick
+  xvfb xdotool imagemagick xclip
   # the notification area and the window inspector of the end-to-end tray tests
   trayer x11-utils
   # test tones and the tools/ script that makes the program's sounds

@@ -1,3 +1,4 @@
+// The tools window's chart pages 4-8: their controls, timers and handlers.
 #include "ui/dialogs/ToolChartPages.h"
 
 #include "core/ExceptionGuard.h"
@@ -11,6 +12,7 @@
 #include "grid/widgets/GxGridView.h"
 #include "net/blcksock.h"
 #include "ui/dialogs/Unit_tracert.h"
+#include "ui/dialogs/date_time_select_form.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -141,7 +143,7 @@ void TToolChartPages::BuildLatencyPage() {
     box->setRowStretch(0, 1);
     Bind(BitBtn11, "BitBtn11", this, [this] { BitBtn11Click(); });
     Bind(BitBtn20, "BitBtn20", this, [this] { BitBtn11Click(); });
-    Bind(BitBtn19, "BitBtn19", this, [this] { SelectDate(0); });
+    Bind(BitBtn19, "BitBtn19", this, [this] { BitBtn19Click(); });
 }
 
 void TToolChartPages::BuildTrafficPage() {
@@ -180,7 +182,7 @@ void TToolChartPages::BuildTrafficPage() {
     Bind(BitBtn13, "BitBtn13", this, [this] { BitBtn13Click(); });
     Bind(BitBtn14, "BitBtn14", this, [this] { BitBtn14Click(); });
     Bind(BitBtn17, "BitBtn17", this, [this] { BitBtn17Click(); });
-    Bind(BitBtn18, "BitBtn18", this, [this] { SelectDate(1); });
+    Bind(BitBtn18, "BitBtn18", this, [this] { BitBtn18Click(); });
 }
 
 void TToolChartPages::BuildRealtimePage() {
@@ -541,6 +543,22 @@ void TToolChartPages::SpinEdit2Change() {
     Timer_online_grafs.setInterval(60000);
 }
 
+TSelect_date_Form& TToolChartPages::DateDialog() {
+    if (Select_date_Form)
+        return *Select_date_Form;
+    if (!FOwnDateDialog)
+        FOwnDateDialog = std::make_unique<TSelect_date_Form>(&FForm);
+    return *FOwnDateDialog;
+}
+
 void TToolChartPages::SelectDate(int Mode) {
-    ChartDateMode = quint8(Mode);
+    if (Mode >= 0)
+        ChartDateMode = quint8(Mode);
+    TSelect_date_Form& dialog = DateDialog();
+    dialog.SetChartPages(this);
+    dialog.Preset(QDateTime::currentDateTime());
+    // Modal, yet not a nested loop: the charts' timers go on while it shows.
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.show();
+    dialog.raise();
 }

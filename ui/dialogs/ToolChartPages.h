@@ -25,6 +25,7 @@ class TDataGrid;
 class TGxGridView;
 class TNetCancel;
 class TPing_tracert_form;
+class TSelect_date_Form;
 
 class TToolChartPages : public QObject {
     Q_OBJECT
@@ -62,6 +63,13 @@ public:
     void Timer_online_grafsTimer();
     void ComboBox1Select(int Item);
     void SpinEdit2Change();
+    // "Select date": BitBtn18 (mode 1, traffic), BitBtn19 and BitBtn22 (mode 0, latency); Image1Click
+    // keeps the mode. Each presets the date dialog to the last hour and shows it modally.
+    void BitBtn18Click() { SelectDate(1); }
+    void BitBtn19Click() { SelectDate(0); }
+    void Image1Click() { SelectDate(-1); }
+    // The date dialog these pages use (the program's, else one of their own).
+    TSelect_date_Form& DateDialog();
     // True while the last real-time tick's reads are running.
     bool RealtimeInFlight() const { return FInFlight.load(); }
     // Waits for a running real-time tick (tests), serving its completion.
@@ -137,4 +145,5 @@ private:
     std::atomic<bool> FInFlight{false};
     std::shared_ptr<TNetCancel> FCancel;
     std::thread FRealtimeThread;
+    std::unique_ptr<TSelect_date_Form> FOwnDateDialog;
 };

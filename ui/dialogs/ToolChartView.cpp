@@ -1,3 +1,4 @@
+// The tools window's line chart, painted with QPainter: value axis with unit labels, time axis.
 #include "ui/dialogs/ToolChartView.h"
 
 #include <QFontMetrics>
@@ -81,6 +82,12 @@ QPointF TToolChartView::PointPosition(qint64 WallSeconds, double Value) const {
     double x = area.left() + area.width() * double(WallSeconds - FFrom) / double(FTo - FFrom);
     double y = area.bottom() - area.height() * std::min(Value, axis) / axis;
     return {x, y};
+}
+
+QDateTime TToolChartView::AxisTimeAt(double X) const {
+    const QRectF area = PlotArea();
+    const double share = (X - area.left()) / area.width();
+    return ChartWallTime(FFrom + qint64(std::llround(share * double(FTo - FFrom))));
 }
 
 void TToolChartView::paintEvent(QPaintEvent*) {

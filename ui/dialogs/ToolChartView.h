@@ -38,6 +38,8 @@ public:
 
     // Where a point is drawn in widget coordinates (tests).
     QPointF PointPosition(qint64 WallSeconds, double Value) const;
+    // The local date-time the time axis shows at widget column X (its labels read the same).
+    QDateTime AxisTimeAt(double X) const;
 
 protected:
     void paintEvent(QPaintEvent* Event) override;

@@ -28,6 +28,7 @@
 #include "ui/main/HostPageView.h"
 #include "ui/main/LogPagesView.h"
 #include "ui/main/MessagingEvents.h"
+#include "ui/main/OnlinePage.h"
 #include "ui/main/SettingsBinding.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
@@ -351,6 +352,13 @@ void TForm1::FormCreate(TMonitorServices& Services) {
     Services.Channels().SetMessaging(FMessaging.get());
     FSound->StartAudio();
     FLogPages->FormCreate(Services);
+    FOnline = std::make_unique<TOnlinePage>(
+        *TabSheet7,
+        TOnlinePage::TParts{DataGrid1, [this]() -> const TGroupTree& { return GroupNodes; }, TreeView1,
+                            [this] {
+                                FHostPage->PopupMenu2Popup();
+                            }});
+    FOnline->FormCreate(Services.Settings());
     InstallDefaultHostActions(*this);
     HostActions().OpenLogs = [](const QString& Kod) {
         if (Logs) {
@@ -514,6 +522,13 @@ void TForm1::CreateMessaging() {
     };
     parts.HostGrid = [this] {
         return DataGrid1;
+    };
+    parts.DownGrid = [this]() -> TDataGrid* {
+        return FOnline ? FOnline->DownGrid.get() : nullptr;
+    };
+    parts.RefreshDownGrid = [this] {
+        if (FOnline)
+            FOnline->BitBtn35->click();
     };
     parts.NotificationEnabled = [this] {
         return ICQ_CheckBox->isChecked();

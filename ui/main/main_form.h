@@ -25,6 +25,7 @@ class TGxGridView;
 class THostPageView;
 class TICQClient;
 class TLogPagesView;
+class TOnlinePage;
 class TMessagingEvents;
 class TMonitorController;
 class TMonitorServices;
@@ -150,6 +151,8 @@ public:
 
     // The three log pages and the syslog server.
     TLogPagesView& LogPages() { return *FLogPages; }
+    // The online monitoring page (TabSheet7), made in FormCreate.
+    TOnlinePage* OnlinePage() const { return FOnline.get(); }
     // The settings loader's idempotent start (or stop) of the syslog server per the option.
     void StartSyslogServer();
 
@@ -205,6 +208,7 @@ private:
     std::unique_ptr<TSoundControls> FSound;
     std::unique_ptr<TMessagingEvents> FMessaging;
     std::unique_ptr<TLogPagesView> FLogPages;
+    std::unique_ptr<TOnlinePage> FOnline;
     void CreateLogPages();
     // Last: it goes first, while the grids and buttons it hooks into still exist.
     std::unique_ptr<THostPageView> FHostPage;
