@@ -21,6 +21,7 @@
 #include "messaging/ICQClient.h"
 #include "platform/Autostart.h"
 #include "ui/dialogs/Log_s.h"
+#include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/HostActions.h"
 #include "ui/main/LogPagesView.h"
 #include "ui/main/MessagingEvents.h"
@@ -32,6 +33,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QColor>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFormLayout>
@@ -175,7 +177,14 @@ void TForm1::CreateHostPage() {
     TreeView1 = new QTreeWidget(TabSheet1);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
-    layout->addWidget(TreeView1, 1);
+    // The host type filter above the tree; the types dialog fills it ("All" last).
+    auto* left = new QVBoxLayout;
+    ComboBox1 = new QComboBox(TabSheet1);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    TTypes_form::SetMainTypeCombo(ComboBox1);
+    left->addWidget(ComboBox1);
+    left->addWidget(TreeView1, 1);
+    layout->addLayout(left, 1);
     connect(TreeView1, &QTreeWidget::currentItemChanged, this,
             [this] { Guarded("TForm1.TreeView1Change", [this] { TreeView1Change(); }); });
 }
