@@ -177,6 +177,7 @@ void TAdd_M_hosts::BuildRangePage() {
         grid->addWidget(start[i], 0, 1 + i);
         grid->addWidget(end[i], 1, 1 + i);
     }
+    grid->setColumnStretch(5, 1);
     page->addStretch();
 }
 
