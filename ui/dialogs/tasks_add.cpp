@@ -84,10 +84,11 @@ QHash<QString, QString> RowFields(TDataGrid& Grid, int Row) {
     return fields;
 }
 
-template <class T> T* FindInWindows(const char* Name) {
+// A control of the main window by its name; the dialog does not know the window's class.
+template <class T> T* FindInMainWindow(const char* Name) {
     for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (auto* found = window->findChild<T*>(QString::fromLatin1(Name))) {
-            return found;
+        if (window->objectName() == QLatin1String("Form1")) {
+            return window->findChild<T*>(QString::fromLatin1(Name));
         }
     }
     return nullptr;
@@ -218,8 +219,8 @@ void TTasks_form::BuildAlerts() {
 void TTasks_form::FormCreate(TMonitorServices& Services) {
     FServices = &Services;
     Guarded("TTasks_form.FormCreate", [] {
-        auto* frame = FindInWindows<QGroupBox>("GroupBox3");
-        auto* tree = FindInWindows<QTreeWidget>("TreeView1");
+        auto* frame = FindInMainWindow<QGroupBox>("GroupBox3");
+        auto* tree = FindInMainWindow<QTreeWidget>("TreeView1");
         if (frame && tree && tree->topLevelItemCount() > 0) {
             frame->setTitle(LangText(123) + QLatin1Char(' ') + tree->topLevelItem(0)->text(0));
         }

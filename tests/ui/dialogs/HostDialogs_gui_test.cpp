@@ -6,6 +6,7 @@
 #include "core/HostDialogPreset.h"
 #include "core/HostRecords.h"
 #include "core/HostStore.h"
+#include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/MonitorState.h"
 #include "core/SQLiteDb.h"
@@ -29,7 +30,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -502,4 +505,24 @@ TEST_F(HostDialogsTest, TypesSpreadToTheCombosAndAddEditDeleteKeepPicturesAndHos
     EXPECT_EQ(form.TypeNames().value(Text("HType", 0).toInt()), "Router");
     EXPECT_FALSE(QFile::exists(form.TypesFolder + "/Host server.bmp"));
     EXPECT_EQ(form.ImageList1->Count(), 6);
+}
+
+TEST_F(HostDialogsTest, FormCreateCaptionsTheMainWindowsHostFrameWithTheFirstGroup) {
+    LangTexts::UseBuiltInEnglish();
+    QMainWindow main;
+    main.setObjectName("Form1");
+    auto* frame = new QGroupBox(&main);
+    frame->setObjectName("GroupBox3");
+    auto* tree = new QTreeWidget(frame);
+    tree->setObjectName("TreeView1");
+    new QTreeWidgetItem(tree, QStringList({"Servers"}));
+    new QTreeWidgetItem(tree, QStringList({"Office"}));
+    // A frame of the same name in another window is not the main window's.
+    QWidget other;
+    auto* foreign = new QGroupBox(&other);
+    foreign->setObjectName("GroupBox3");
+    foreign->setTitle("Ping");
+    Tasks_form->FormCreate(*Services);
+    EXPECT_EQ(frame->title(), "Hosts: Servers");
+    EXPECT_EQ(foreign->title(), "Ping");
 }
