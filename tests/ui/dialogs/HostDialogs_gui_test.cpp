@@ -526,3 +526,22 @@ TEST_F(HostDialogsTest, FormCreateCaptionsTheMainWindowsHostFrameWithTheFirstGro
     EXPECT_EQ(frame->title(), "Hosts: Servers");
     EXPECT_EQ(foreign->title(), "Ping");
 }
+
+TEST_F(HostDialogsTest, AddManyAfterAFailureStillClosesTheProgressAndRestartsMonitoring) {
+    AddThroughDialog("shown", "127.0.0.1");
+    TMonitorController& monitor = Services->Controller();
+    ASSERT_TRUE(monitor.BitBtn7Click());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return monitor.RunningCheckThreads() == 1; }, 5000));
+    MonitorDatabase.ExecuteStatement("create trigger refuse before insert on hosts "
+                                     "begin select raise(abort, 'refused'); end");
+    TAdd_M_hosts& form = *Add_M_hosts;
+    form.ShowPage(1, 1);
+    form.RichEdit1->setPlainText("127.0.0.2\n127.0.0.3");
+    EXPECT_EQ(form.BitBtn1Click(), 0);
+    EXPECT_EQ(Hosts().RowCount(), 1);
+    EXPECT_FALSE(Progress_Form->isVisible());
+    EXPECT_TRUE(
+        ProcessEventsUntil([&] { return !monitor.RestartPending() && MonitoringActive.load(); }, 10000));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return monitor.RunningCheckThreads() == 1; }, 5000));
+    monitor.Shutdown(2000);
+}
