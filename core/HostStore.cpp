@@ -56,6 +56,38 @@ qint64 THostStore::InsertHost(const QStringList& Columns, const TSQLiteValues& V
                                    Values);
 }
 
+void THostStore::UpdateHost(const QStringList& Columns, const TSQLiteValues& Values, const QString& Id) {
+    if (Columns.isEmpty() || Columns.size() != Values.size()) {
+        throw ESQLiteException(QStringLiteral("A host update needs one value per column"));
+    }
+    QStringList assignments;
+    for (const QString& column : Columns) {
+        assignments << StoredHostsColumn(column) + QStringLiteral("=?");
+    }
+    TSQLiteValues values = Values;
+    values << Id;
+    const QString sql = QStringLiteral("UPDATE hosts SET ") + assignments.join(QStringLiteral(", ")) +
+                        QStringLiteral(" where ID=?");
+    // The count is read under the same hold of the lock: another thread's write cannot change it.
+    FDatabase.RunInSavepoint([&](TSQLiteBatch& Batch) {
+        Batch.ExecuteStatement(sql, values);
+        auto changed = Batch.OpenResultTable(QStringLiteral("select changes()"));
+        if (changed->AtEnd() || changed->FieldInt64(0) == 0) {
+            throw ESQLiteException(QStringLiteral("No host row with id ") + Id);
+        }
+    });
+}
+
+void THostStore::ShiftHostTypesDown(int Index) {
+    // HType is declared TEXT: compared as text, "10" would sort before "2".
+    FDatabase.ExecuteStatement(
+        QStringLiteral("UPDATE hosts SET HType=CAST(HType AS INTEGER)-1 where CAST(HType AS INTEGER)>?"),
+        {Index});
+    FDatabase.ExecuteStatement(
+        QStringLiteral("UPDATE hosts SET HType2=CAST(HType2 AS INTEGER)-1 where CAST(HType2 AS INTEGER)>?"),
+        {Index});
+}
+
 std::unique_ptr<TSQLiteTable> THostStore::SelectGroups() {
     return FDatabase.OpenResultTable(QStringLiteral("select * from list_group"));
 }

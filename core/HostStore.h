@@ -30,6 +30,12 @@ public:
     // returns its new id. Raises ESQLiteException for a name that is no hosts column, for
     // differing counts, and for a failed insert.
     qint64 InsertHost(const QStringList& Columns, const TSQLiteValues& Values);
+    // Stores the given columns of the host row Id; raises as InsertHost does, and when no row of
+    // that id exists.
+    void UpdateHost(const QStringList& Columns, const TSQLiteValues& Values, const QString& Id);
+    // After the type at Index was deleted: hosts of later types move down one index (HType and
+    // HType2 compared as numbers).
+    void ShiftHostTypesDown(int Index);
 
     // list_group.
     std::unique_ptr<TSQLiteTable> SelectGroups();

@@ -38,10 +38,13 @@ TEST(ShippedData, RepositoryShipsNoDatabaseAndNoSettingsFile) {
         const std::string name = entry.path().filename().string();
         const std::string extension = entry.path().extension().string();
         EXPECT_NE(extension, ".db") << entry.path();
-        EXPECT_NE(extension, ".cnfg") << entry.path();
+        // The type list is shipped data, not a settings file the program writes for the operator.
+        if (entry.path() != data / "Types" / "t_config.cnfg")
+            EXPECT_NE(extension, ".cnfg") << entry.path();
         EXPECT_EQ(name.find("-journal"), std::string::npos) << entry.path();
     }
     EXPECT_TRUE(fs::is_regular_file(data / "lang_files" / "English"));
+    EXPECT_TRUE(fs::is_regular_file(data / "Types" / "t_config.cnfg"));
 }
 
 TEST(ShippedData, RebuildKeepsWhatTheProgramWroteAndRestoresMissingDefaults) {

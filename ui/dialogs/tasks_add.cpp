@@ -1,18 +1,391 @@
-// The add/edit host dialog.
+// The add/edit host dialog: its controls, the save of OK and the buttons around it.
 #include "ui/dialogs/tasks_add.h"
 
+#include "core/DatabaseLoader.h"
+#include "core/DatabaseTransaction.h"
+#include "core/ExceptionGuard.h"
+#include "core/GroupPickerTree.h"
 #include "core/HostDialogPreset.h"
+#include "core/HostGrid.h"
+#include "core/HostGridColumns.h"
+#include "core/LangTexts.h"
+#include "core/MonitorServices.h"
+#include "core/ProgramLog.h"
+#include "core/SoundQueue.h"
+#include "grid/GxGrid.h"
+#include "platform/MessageBox.h"
+#include "ui/dialogs/GroupSelectForm.h"
+#include "ui/dialogs/HostDialogParts.h"
+#include "ui/dialogs/Multi_Host_edit.h"
+#include "ui/dialogs/Unit_tracert.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
 
 TTasks_form* Tasks_form = nullptr;
+unsigned char TasksFormMode = 1;
+
+namespace {
+
+const char* const EmptyAddressText = "Enter the ip address or domain name!";
+
+template <class F> void Connect(QPushButton* Button, TTasks_form* Form, const char* Where, F Handler) {
+    QObject::connect(Button, &QPushButton::clicked, Form,
+                     [Form, Where, Handler] { Guarded(Where, [&] { (Form->*Handler)(); }); });
+}
+
+bool FieldBoolean(const QHash<QString, QString>& Fields, const char* Name, bool Default) {
+    const auto it = Fields.constFind(QLatin1String(Name));
+    bool value = Default;
+    if (it == Fields.constEnd() || !TextToBoolean(*it, value)) {
+        return Default;
+    }
+    return value;
+}
+
+QString Field(const QHash<QString, QString>& Fields, const char* Name) {
+    // The host page names the columns as the grid does; a differently cased key still matches.
+    const auto it = Fields.constFind(QLatin1String(Name));
+    if (it != Fields.constEnd()) {
+        return *it;
+    }
+    for (auto i = Fields.constBegin(); i != Fields.constEnd(); ++i) {
+        if (i.key().compare(QLatin1String(Name), Qt::CaseInsensitive) == 0) {
+            return i.value();
+        }
+    }
+    return {};
+}
+
+// The fields of a grid row by column name, for a caller that gave the row but no values.
+QHash<QString, QString> RowFields(TDataGrid& Grid, int Row) {
+    QHash<QString, QString> fields;
+    for (int column = 0; column < Grid.ColumnCount(); ++column) {
+        TCell& cell = Grid.GetCellObject(column, Row);
+        const QString name = Grid.Columns().GetColumn(column)->Name();
+        fields.insert(name, Grid.Columns().GetColumn(column)->CellKind() == ckBoolean
+                                ? (cell.GetAsBoolean() ? QStringLiteral("-1") : QStringLiteral("0"))
+                                : cell.GetAsString());
+    }
+    return fields;
+}
+
+// A control of the main window by its name; the dialog does not know the window's class.
+template <class T> T* FindInMainWindow(const char* Name) {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("Form1")) {
+            return window->findChild<T*>(QString::fromLatin1(Name));
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
 
 TTasks_form::TTasks_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Tasks_form"));
+    setWindowTitle(QStringLiteral("Add Host"));
+    auto* layout = new QVBoxLayout(this);
+    PageControl1 = MakeNamed<QTabWidget>("PageControl1", this);
+    layout->addWidget(PageControl1);
+    BuildHostInfo();
+    BuildAlerts();
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    BitBtn1 = MakeButton("BitBtn1", QStringLiteral("OK"), this);
+    BitBtn1->setDefault(true);
+    BitBtn2 = MakeButton("BitBtn2", QStringLiteral("Cancel"), this);
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    layout->addLayout(buttons);
+
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(315);
+    connect(Timer2, &QTimer::timeout, Timer2, &QTimer::stop);
+
+    Connect(BitBtn1, this, "TTasks_form.BitBtn1Click", &TTasks_form::BitBtn1Click);
+    Connect(BitBtn2, this, "TTasks_form.BitBtn2Click", &TTasks_form::BitBtn2Click);
+    Connect(BitBtn3, this, "TTasks_form.BitBtn3Click", &TTasks_form::BitBtn3Click);
+    Connect(BitBtn4, this, "TTasks_form.BitBtn4Click", &TTasks_form::BitBtn4Click);
+    Connect(BitBtn5, this, "TTasks_form.BitBtn5Click", &TTasks_form::BitBtn5Click);
+    Connect(BitBtn6, this, "TTasks_form.BitBtn6Click", &TTasks_form::BitBtn6Click);
+    Connect(Play_sound_button, this, "TTasks_form.Play_sound_buttonClick",
+            &TTasks_form::Play_sound_buttonClick);
+    OpenMultiEdit = [] {
+        if (Multiple_hosts_edit_form) {
+            Multiple_hosts_edit_form->exec();
+        }
+    };
 }
 
-void TTasks_form::FormCreate(TMonitorServices&) {
-    // The window's start-up work joins here.
+void TTasks_form::BuildHostInfo() {
+    TabSheet1 = MakeNamed<QWidget>("TabSheet1", PageControl1);
+    PageControl1->addTab(TabSheet1, QStringLiteral("Host info:"));
+    auto* form = new QFormLayout(TabSheet1);
+    Edit1 = MakeNamed<QLineEdit>("Edit1", TabSheet1);
+    Edit2 = MakeNamed<QLineEdit>("Edit2", TabSheet1);
+    Edit3 = MakeNamed<QComboBox>("Edit3", TabSheet1);
+    Edit6 = MakeNamed<QPlainTextEdit>("Edit6", TabSheet1);
+    Edit6->setFixedHeight(60);
+    Group_Edit = MakeNamed<QLineEdit>("Group_Edit", TabSheet1);
+    Group_Edit->setReadOnly(true);
+    BitBtn6 = MakeButton("BitBtn6", QStringLiteral("Select"), TabSheet1);
+    Edit5 = MakeNamed<QLineEdit>("Edit5", TabSheet1);
+    form->addRow(MakeLabel("Label1", QStringLiteral("Host name:"), TabSheet1), Edit1);
+    form->addRow(MakeLabel("Label2", QStringLiteral("IP address or domain name:"), TabSheet1), Edit2);
+    form->addRow(MakeLabel("Label3", QStringLiteral("Type of host:"), TabSheet1), Edit3);
+    form->addRow(MakeLabel("Label6", QStringLiteral("Description:"), TabSheet1), Edit6);
+    auto* group = new QHBoxLayout;
+    group->addWidget(Group_Edit);
+    group->addWidget(BitBtn6);
+    form->addRow(MakeLabel("Label7", QStringLiteral("Group:"), TabSheet1), group);
+    form->addRow(MakeLabel("Label5", QStringLiteral("Community:"), TabSheet1), Edit5);
+
+    auto* checks = MakeNamed<QGroupBox>("GroupBox1", TabSheet1);
+    auto* grid = new QGridLayout(checks);
+    CheckBox_SNMP_check = MakeCheck("CheckBox_SNMP_check", QStringLiteral("SNMP check"), false, checks);
+    CheckBox_Ping_check = MakeCheck("CheckBox_Ping_check", QStringLiteral("ICMP check"), true, checks);
+    Enable_CheckBox = MakeCheck("Enable_CheckBox", QStringLiteral("Enable monitoring"), true, checks);
+    Http_CheckBox = MakeCheck("Http_CheckBox", QStringLiteral("HTTP check"), false, checks);
+    CheckBox_port_monitor =
+        MakeCheck("CheckBox_port_monitor", QStringLiteral("Traffic monitoring"), false, checks);
+    BitBtn5 = MakeButton("BitBtn5", QStringLiteral("edit"), checks);
+    CheckBox_sping = MakeCheck("CheckBox_sping", QStringLiteral("Latency monitoring"), false, checks);
+    BitBtn4 = MakeButton("BitBtn4", QStringLiteral("edit"), checks);
+    CheckBox_snmp_monitoring =
+        MakeCheck("CheckBox_snmp_monitoring", QStringLiteral("SNMP monitoring"), false, checks);
+    CheckBox_snmp_monitoring->hide();
+    BitBtn7 = MakeButton("BitBtn7", QStringLiteral("edit"), checks);
+    BitBtn7->hide();
+    grid->addWidget(Enable_CheckBox, 0, 0);
+    grid->addWidget(CheckBox_Ping_check, 0, 1);
+    grid->addWidget(CheckBox_SNMP_check, 1, 0);
+    grid->addWidget(Http_CheckBox, 1, 1);
+    grid->addWidget(CheckBox_port_monitor, 2, 0);
+    grid->addWidget(BitBtn5, 2, 1, Qt::AlignLeft);
+    grid->addWidget(CheckBox_sping, 3, 0);
+    grid->addWidget(BitBtn4, 3, 1, Qt::AlignLeft);
+    form->addRow(checks);
 }
 
-void TTasks_form::OpenHost(const THostDialogPreset&) {
-    // The dialog's controls join here.
+void TTasks_form::BuildAlerts() {
+    TabSheet2 = MakeNamed<QWidget>("TabSheet2", PageControl1);
+    PageControl1->addTab(TabSheet2, QStringLiteral("Alerts"));
+    auto* form = new QFormLayout(TabSheet2);
+    CheckBox_Alarm = MakeCheck("CheckBox_Alarm", QStringLiteral("Enable alerts"), true, TabSheet2);
+    form->addRow(CheckBox_Alarm);
+    Edit4 = MakeNamed<QComboBox>("Edit4", TabSheet2);
+    Edit4->setEditable(true);
+    Edit4->setMinimumWidth(180);
+    BitBtn3 = MakeButton("BitBtn3", QStringLiteral("Browse"), TabSheet2);
+    Play_sound_button = MakeButton("Play_sound_button", QString(), TabSheet2);
+    Play_sound_button->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    Play_sound_button->setToolTip(QStringLiteral("Play"));
+    auto* sound = new QHBoxLayout;
+    sound->addWidget(Edit4, 1);
+    sound->addWidget(BitBtn3);
+    sound->addWidget(Play_sound_button);
+    form->addRow(MakeLabel("Label8", QStringLiteral("Sound file:"), TabSheet2), sound);
+    CheckBox_loops = MakeCheck("CheckBox_loops", QStringLiteral("Loop sound"), false, TabSheet2);
+    Sound_alarm_en = MakeCheck("Sound_alarm_en", QStringLiteral("Enable sound alert"), true, TabSheet2);
+    form->addRow(CheckBox_loops);
+    form->addRow(Sound_alarm_en);
+    ICQ_CheckBox = MakeCheck("ICQ_CheckBox", QStringLiteral("Enable ICQ notification"), false, TabSheet2);
+    ICQ_UIN_Edit = MakeNamed<QLineEdit>("ICQ_UIN_Edit", TabSheet2);
+    form->addRow(ICQ_CheckBox);
+    form->addRow(MakeLabel("Label9", QStringLiteral("UIN:"), TabSheet2), ICQ_UIN_Edit);
+    Email_alarm_en =
+        MakeCheck("Email_alarm_en", QStringLiteral("Enable email notification"), false, TabSheet2);
+    Email_Edit = MakeNamed<QLineEdit>("Email_Edit", TabSheet2);
+    form->addRow(Email_alarm_en);
+    form->addRow(MakeLabel("Label10", QStringLiteral("Email(s):"), TabSheet2), Email_Edit);
+}
+
+void TTasks_form::FormCreate(TMonitorServices& Services) {
+    FServices = &Services;
+    Guarded("TTasks_form.FormCreate", [] {
+        auto* frame = FindInMainWindow<QGroupBox>("GroupBox3");
+        auto* tree = FindInMainWindow<QTreeWidget>("TreeView1");
+        if (frame && tree && tree->topLevelItemCount() > 0) {
+            frame->setTitle(LangText(123) + QLatin1Char(' ') + tree->topLevelItem(0)->text(0));
+        }
+    });
+}
+
+TDataGrid* TTasks_form::Hosts() const {
+    return FServices ? &FServices->DataGrid1() : nullptr;
+}
+
+void TTasks_form::OpenHost(const THostDialogPreset& Preset) {
+    PrepareHost(Preset);
+    exec();
+}
+
+void TTasks_form::PrepareHost(const THostDialogPreset& Preset) {
+    const bool add = Preset.Mode == THostDialogPreset::TMode::Add;
+    TasksFormMode = add ? 1 : 0;
+    setWindowTitle(Preset.Caption.isEmpty() ? QStringLiteral("Add Host") : Preset.Caption);
+    SelectedGroup = Preset.GroupNumber < 0 ? 0 : Preset.GroupNumber;
+    Group_Edit->setText(Preset.GroupPath);
+    FEditRow = Preset.Row;
+    QHash<QString, QString> fields = Preset.Fields;
+    TDataGrid* hosts = Hosts();
+    if (!add && fields.isEmpty() && hosts && Preset.Row >= 0 && Preset.Row < hosts->RowCount()) {
+        fields = RowFields(*hosts, Preset.Row);
+    }
+    const QString sound = Preset.DownSound.isEmpty() ? QString::fromLatin1(DefaultUpSound) : Preset.DownSound;
+    if (add) {
+        Edit1->setText(QStringLiteral("New Host"));
+        Edit2->clear();
+        Edit3->setCurrentIndex(-1);
+        Edit6->clear();
+        Edit5->clear();
+        Edit4->setEditText(sound);
+        ICQ_UIN_Edit->clear();
+        Email_Edit->clear();
+    } else {
+        Edit1->setText(Field(fields, HostColumn::Host));
+        Edit2->setText(Field(fields, HostColumn::IP));
+        bool ok = false;
+        const int type = Field(fields, "HType").toInt(&ok);
+        Edit3->setCurrentIndex(ok && type < Edit3->count() ? type : -1);
+        Edit6->setPlainText(Field(fields, HostColumn::Note_));
+        Edit5->setText(Field(fields, HostColumn::Comunity));
+        Edit4->setEditText(Field(fields, HostColumn::Alarm));
+        ICQ_UIN_Edit->setText(Field(fields, HostColumn::ICQ_contacts_list));
+        Email_Edit->setText(Field(fields, HostColumn::Email_contacts_list));
+    }
+    CheckBox_SNMP_check->setChecked(FieldBoolean(fields, HostColumn::SNMP_check, false));
+    CheckBox_Ping_check->setChecked(FieldBoolean(fields, HostColumn::Ping_check, true));
+    Enable_CheckBox->setChecked(FieldBoolean(fields, HostColumn::Enabled, true));
+    CheckBox_port_monitor->setChecked(FieldBoolean(fields, HostColumn::Port_check, false));
+    CheckBox_sping->setChecked(FieldBoolean(fields, HostColumn::SPing_check, false));
+    Http_CheckBox->setChecked(FieldBoolean(fields, HostColumn::Http_check, false));
+    CheckBox_Alarm->setChecked(FieldBoolean(fields, HostColumn::Alarm_en, true));
+    CheckBox_loops->setChecked(FieldBoolean(fields, HostColumn::Loop_sound, false));
+    Sound_alarm_en->setChecked(FieldBoolean(fields, HostColumn::Sound_alarm_enabled, true));
+    ICQ_CheckBox->setChecked(FieldBoolean(fields, HostColumn::ICQ_alarm_enabled, false));
+    Email_alarm_en->setChecked(FieldBoolean(fields, HostColumn::Email_alarm_enabled, false));
+    PageControl1->setCurrentIndex(0);
+}
+
+THostDialogValues TTasks_form::DialogValues() const {
+    THostDialogValues v;
+    v.Host = Edit1->text();
+    v.IP = Edit2->text().trimmed();
+    v.TypeIndex = Edit3->currentIndex();
+    v.Note = Edit6->toPlainText();
+    v.Group = SelectedGroup;
+    v.Comunity = Edit5->text();
+    v.SNMP_check = CheckBox_SNMP_check->isChecked();
+    v.Ping_check = CheckBox_Ping_check->isChecked();
+    v.Enabled = Enable_CheckBox->isChecked();
+    v.Port_check = CheckBox_port_monitor->isChecked();
+    v.SPing_check = CheckBox_sping->isChecked();
+    v.Http_check = Http_CheckBox->isChecked();
+    v.Alarm_en = CheckBox_Alarm->isChecked();
+    v.Alarm = Edit4->currentText();
+    v.Loop_sound = CheckBox_loops->isChecked();
+    v.Sound_alarm_enabled = Sound_alarm_en->isChecked();
+    v.ICQ_alarm_enabled = ICQ_CheckBox->isChecked();
+    v.ICQ_contacts_list = ICQ_UIN_Edit->text();
+    v.Email_alarm_enabled = Email_alarm_en->isChecked();
+    v.Email_contacts_list = Email_Edit->text();
+    return v;
+}
+
+void TTasks_form::BitBtn1Click() {
+    TDataGrid* hosts = Hosts();
+    if (!hosts) {
+        return;
+    }
+    const bool add = TasksFormMode == 1;
+    if (add && Edit2->text().trimmed().isEmpty()) {
+        ShowMessageBox(QString::fromLatin1(EmptyAddressText));
+        return;
+    }
+    THostStore& store = FServices->HostStore();
+    if (add) {
+        try {
+            AddHostRow(*hosts, store, DialogValues());
+        } catch (const std::exception& e) {
+            const QString why =
+                QStringLiteral("The host could not be stored: ") + QString::fromUtf8(e.what());
+            AddProgramLog(why);
+            ShowMessageBox(why);
+        }
+    } else {
+        const std::vector<int> selected = ShownSelectedRows(*hosts);
+        if (selected.size() == 1) {
+            EditHostRow(*hosts, store, selected.front(), DialogValues());
+        } else if (selected.size() > 1 && OpenMultiEdit) {
+            OpenMultiEdit();
+        }
+    }
+    ShowGroupHosts(*hosts, QString::number(SelectedGroup));
+    accept();
+    TSQLiteDatabase& database = FServices->Database();
+    if (database.IsOpen() && database.InTransaction()) {
+        CycleLongTransaction(database);
+    }
+}
+
+void TTasks_form::BitBtn2Click() {
+    reject();
+}
+
+void TTasks_form::BitBtn3Click() {
+    BrowseHostSound(this, Edit4);
+}
+
+void TTasks_form::Play_sound_buttonClick() {
+    PlayOrStopHostSound(Edit4->currentText());
+}
+
+QString TTasks_form::EditedHostId() const {
+    TDataGrid* hosts = Hosts();
+    if (!hosts || FEditRow < 0 || FEditRow >= hosts->RowCount() || TasksFormMode == 1) {
+        return {};
+    }
+    return hosts->CellText(hosts->ColumnIndex(QLatin1String(HostColumn::Kod_)), FEditRow);
+}
+
+void TTasks_form::BitBtn4Click() {
+    const QString id = EditedHostId();
+    if (Ping_tracert_form && !id.isEmpty()) {
+        Ping_tracert_form->OpenLatencyMonitoring(id);
+    }
+}
+
+void TTasks_form::BitBtn5Click() {
+    const QString id = EditedHostId();
+    if (Ping_tracert_form && !id.isEmpty()) {
+        Ping_tracert_form->OpenTrafficMonitoring(id);
+    }
+}
+
+void TTasks_form::BitBtn6Click() {
+    if (!Group_Select_Form || !FServices) {
+        return;
+    }
+    Group_Select_Form->ShowTree(BuildGroupPickerTree(FServices->HostStore()));
+    if (Group_Select_Form->exec() == QDialog::Accepted && Group_Select_Form->HasSelection()) {
+        SelectedGroup = Group_Select_Form->SelectedGroup;
+        Group_Edit->setText(Group_Select_Form->SelectedPath);
+    }
 }

@@ -23,6 +23,7 @@
 #include "messaging/ICQClient.h"
 #include "platform/Autostart.h"
 #include "ui/dialogs/Log_s.h"
+#include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/BigHint.h"
 #include "ui/main/HostActions.h"
 #include "ui/main/HostPageView.h"
@@ -38,6 +39,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QColor>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFormLayout>
@@ -184,6 +186,9 @@ void TForm1::CreateHostPage() {
     };
     FHostPage = std::make_unique<THostPageView>(parts);
     TreeView1 = FHostPage->TreeView1;
+    // The types dialog fills the host type filter ("All" last).
+    ComboBox1 = FHostPage->ComboBox1;
+    TTypes_form::SetMainTypeCombo(ComboBox1);
 }
 
 // The view needs the services' host table, so it is made in FormCreate.

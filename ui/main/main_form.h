@@ -12,6 +12,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
@@ -93,6 +94,7 @@ public:
     TDataGrid* Sound_down_grid = nullptr;
     TGroupTree GroupNodes;
     QTreeWidget* TreeView1 = nullptr;
+    QComboBox* ComboBox1 = nullptr; // host type filter
     // The host list on the hosts page: the shown group's rows of DataGrid1.
     TGxGridView* HostGridView = nullptr;
 
