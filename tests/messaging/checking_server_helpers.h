@@ -74,6 +74,7 @@ public:
         bool Typing = false;
         QStringList Contacts;  // expected in SNAC(3,4); none: no such frame
         QStringList Invisible; // expected in SNAC(9,7)
+        bool DirectConnections = false; // the client under test makes its direct-connection manager
     };
 
     explicit TCheckingServer(TOptions Options);
