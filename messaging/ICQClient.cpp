@@ -924,8 +924,12 @@ void TICQClient::HandleDirectInfo(const TOnlineInfo& Info) {
         ReportError(ERR_WARNING, GetICQErrorText(FDirect->Language(), 8));
         return;
     }
-    FDirect->AddOrUpdatePeer(static_cast<quint32>(TextToInt64(Info.UIN)), Info.ExternalIP, Info.InternalIP,
-                             static_cast<quint16>(Info.Port), Info.ProtocolVersion);
+    bool number = false;
+    const quint32 peer = Info.UIN.toUInt(&number);
+    // Only numbered accounts take direct connections.
+    if (number)
+        FDirect->AddOrUpdatePeer(peer, Info.ExternalIP, Info.InternalIP, static_cast<quint16>(Info.Port),
+                                 Info.ProtocolVersion);
 }
 
 void TICQClient::LogOff() {

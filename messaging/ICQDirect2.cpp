@@ -249,7 +249,11 @@ void TicqDCnormal::Disconnect() {
 void TicqDCnormal::SendPacket(const QByteArray& Frame) {
     if (FState == TDCState::Closed)
         return;
-    if (!FSocket || !FSocket->Connected()) {
+    if (!FSocket) {
+        Dump(reinterpret_cast<const quint8*>(Frame.constData()), static_cast<int>(Frame.size()), false);
+        return;
+    }
+    if (!FSocket->Connected()) {
         FOwner.CloseConnection(FHandle);
         return;
     }
@@ -384,8 +388,8 @@ TicqDCM::TicqDCM(const TDCSettings& Settings, QObject* Parent) : QObject(Parent)
     FOwn.UIN = FSettings.UIN;
     FOwn.Created = Now();
     FOwn.LastActivity = FOwn.Created;
-    RefreshLocalAddress();
     if (FSettings.Listen) {
+        RefreshLocalAddress();
         FPort = FindFreePort();
         FOwn.Port = FPort;
         FServer = std::make_unique<TSrvSocket>();

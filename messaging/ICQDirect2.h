@@ -154,7 +154,7 @@ protected:
 enum class TDCState { Waiting, Initialised, Closed };
 
 // A normal connection: frames of at most DCMaxFrame bytes, the initialisation exchange and normal
-// packets. The socket may be null (the fuzz target feeds Receive directly; sends then close it).
+// packets. The socket may be null (the fuzz target feeds Receive directly; its sends are dropped).
 class TicqDCnormal : public TicqBaseDC {
 public:
     TicqDCnormal(TicqDCM& Owner, TPeerRecord* Peer, int Handle, std::unique_ptr<TMySocket> Socket);
@@ -189,7 +189,7 @@ struct TDCSettings {
     TProxyType ProxyType = P_NONE;
     TProxySettings Proxy; // handed to each connection
     TICQLangType Language = LANG_EN;
-    bool Listen = true; // false: no listening server (the fuzz target)
+    bool Listen = true; // false: no listening server and no address lookup (the fuzz target)
 };
 
 // The direct-connection manager. Everything runs on the GUI thread; it takes no lock. Connections are
