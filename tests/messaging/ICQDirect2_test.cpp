@@ -547,6 +547,24 @@ TEST_F(DirectTest, HandlesStayWithTheirConnectionsWhenAnotherCloses) {
     EXPECT_EQ(c->Frames().size(), beforeC);
 }
 
+TEST_F(DirectTest, SendingOnAConnectionNoLongerConnectedClosesIt) {
+    int handle = -1;
+    auto peer = Peer(650, &handle);
+    TicqDCnormal* connection = Manager->Connection(handle);
+    ASSERT_NE(connection, nullptr);
+    const qint64 activity = connection->Peer()->LastActivity;
+    Now += 10;
+    connection->SendPacket(DCInitAck());
+    EXPECT_EQ(connection->Peer()->LastActivity, activity + 10);
+    // The socket went away behind the connection's back: the next send closes the connection.
+    connection->Socket()->Socket().Disconnect();
+    connection->SendPacket(DCInitAck());
+    EXPECT_EQ(Manager->Connection(handle), nullptr);
+    EXPECT_EQ(Manager->ConnectionCount(), 0);
+    EXPECT_EQ(Manager->OwnRecord().Slots[DCS_NORMAL], -1);
+    EXPECT_TRUE(peer->WaitEnded());
+}
+
 TEST_F(DirectTest, IdleConnectionsCloseAfter324000ms) {
     std::vector<std::unique_ptr<TTestPeer>> peers;
     for (quint32 uin = 701; uin <= 703; ++uin)
