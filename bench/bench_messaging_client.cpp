@@ -138,6 +138,7 @@ void SignOn() {
     icq.ICQPort = server.LoginPort();
     icq.UIN = server.Options().UIN;
     icq.Password = QString::fromLatin1(server.Options().Password);
+    icq.DisableDirectConnections = true;
     for (int round = 0; round < 20; ++round) {
         const std::size_t first = server.Frames().size();
         const int before = server.SignOns();

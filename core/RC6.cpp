@@ -1,6 +1,8 @@
 // RC6-32/20 with the settings file's own key fold; all arithmetic is modulo 2^32.
 #include "core/RC6.h"
 
+#include <bit>
+
 namespace {
 
 constexpr uint32_t P32 = 0xB7E15163u;
@@ -19,10 +21,6 @@ void StoreWord(uint8_t* p, uint32_t w) {
     p[3] = uint8_t(w >> 24);
 }
 
-uint32_t Mix(uint32_t X) {
-    return Rc6RotateLeft(X * (2 * X + 1), 5);
-}
-
 void PrepareState(TRc6State& State, const QByteArray& Key) {
     Rc6SetKey(State, Key);
     Rc6KeySchedule(State);
@@ -31,13 +29,11 @@ void PrepareState(TRc6State& State, const QByteArray& Key) {
 } // namespace
 
 uint32_t Rc6RotateLeft(uint32_t X, uint32_t N) {
-    N &= 31;
-    return N == 0 ? X : (X << N) | (X >> (32 - N));
+    return std::rotl(X, int(N & 31));
 }
 
 uint32_t Rc6RotateRight(uint32_t X, uint32_t N) {
-    N &= 31;
-    return N == 0 ? X : (X >> N) | (X << (32 - N));
+    return std::rotr(X, int(N & 31));
 }
 
 void Rc6SetKey(TRc6State& State, const QByteArray& Key) {
@@ -79,21 +75,34 @@ void Rc6KeySchedule(TRc6State& State) {
     }
 }
 
+// The rounds are written out four at a time with the word roles rotated in the names, so no
+// per-round call or word shuffle is left, and the rotations compile to single instructions.
+#define RC6_ENC_ROUND(A, B, C, D, K)                                                                         \
+    do {                                                                                                     \
+        const uint32_t t = std::rotl(B * (2 * B + 1), 5);                                                    \
+        const uint32_t u = std::rotl(D * (2 * D + 1), 5);                                                    \
+        A = std::rotl(A ^ t, int(u & 31)) + S[K];                                                            \
+        C = std::rotl(C ^ u, int(t & 31)) + S[(K) + 1];                                                      \
+    } while (0)
+
+#define RC6_DEC_ROUND(A, B, C, D, K)                                                                         \
+    do {                                                                                                     \
+        const uint32_t u = std::rotl(D * (2 * D + 1), 5);                                                    \
+        const uint32_t t = std::rotl(B * (2 * B + 1), 5);                                                    \
+        C = std::rotr(C - S[(K) + 1], int(t & 31)) ^ u;                                                      \
+        A = std::rotr(A - S[K], int(u & 31)) ^ t;                                                            \
+    } while (0)
+
 void Rc6EncryptBlock(const TRc6State& State, uint8_t* Block) {
-    const auto& S = State.S;
+    const uint32_t* S = State.S.data();
     uint32_t A = LoadWord(Block), B = LoadWord(Block + 4), C = LoadWord(Block + 8), D = LoadWord(Block + 12);
     B += S[0];
     D += S[1];
-    for (int i = 1; i <= Rounds; ++i) {
-        const uint32_t t = Mix(B);
-        const uint32_t u = Mix(D);
-        A = Rc6RotateLeft(A ^ t, u) + S[size_t(2 * i)];
-        C = Rc6RotateLeft(C ^ u, t) + S[size_t(2 * i + 1)];
-        const uint32_t oldA = A;
-        A = B;
-        B = C;
-        C = D;
-        D = oldA;
+    for (int k = 2; k < 2 * Rounds + 2; k += 8) {
+        RC6_ENC_ROUND(A, B, C, D, k);
+        RC6_ENC_ROUND(B, C, D, A, k + 2);
+        RC6_ENC_ROUND(C, D, A, B, k + 4);
+        RC6_ENC_ROUND(D, A, B, C, k + 6);
     }
     A += S[42];
     C += S[43];
@@ -104,20 +113,17 @@ void Rc6EncryptBlock(const TRc6State& State, uint8_t* Block) {
 }
 
 void Rc6DecryptBlock(const TRc6State& State, uint8_t* Block) {
-    const auto& S = State.S;
+    const uint32_t* S = State.S.data();
     uint32_t A = LoadWord(Block), B = LoadWord(Block + 4), C = LoadWord(Block + 8), D = LoadWord(Block + 12);
     C -= S[43];
     A -= S[42];
-    for (int i = Rounds; i >= 1; --i) {
-        const uint32_t oldD = D;
-        D = C;
-        C = B;
-        B = A;
-        A = oldD;
-        const uint32_t u = Mix(D);
-        const uint32_t t = Mix(B);
-        C = Rc6RotateRight(C - S[size_t(2 * i + 1)], t) ^ u;
-        A = Rc6RotateRight(A - S[size_t(2 * i)], u) ^ t;
+    // Round i undoes with the roles (D, A, B, C) of the word names before it; four rounds bring the
+    // names back to where they started.
+    for (int k = 2 * Rounds; k >= 2; k -= 8) {
+        RC6_DEC_ROUND(D, A, B, C, k);
+        RC6_DEC_ROUND(C, D, A, B, k - 2);
+        RC6_DEC_ROUND(B, C, D, A, k - 4);
+        RC6_DEC_ROUND(A, B, C, D, k - 6);
     }
     D -= S[1];
     B -= S[0];
@@ -126,6 +132,9 @@ void Rc6DecryptBlock(const TRc6State& State, uint8_t* Block) {
     StoreWord(Block + 8, C);
     StoreWord(Block + 12, D);
 }
+
+#undef RC6_ENC_ROUND
+#undef RC6_DEC_ROUND
 
 bool Rc6EncryptStreamInPlace(QIODevice& Stream, const QByteArray& Key, qint64 Count) {
     if (Count < 0) {

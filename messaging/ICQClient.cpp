@@ -2,6 +2,8 @@
 // Every decoder reads through the packet's bounded readers and never past the received frame.
 #include "messaging/ICQClient.h"
 
+#include "messaging/ICQDirect2.h"
+
 #include <QDate>
 #include <QRandomGenerator>
 #include <algorithm>
@@ -653,8 +655,10 @@ TOnlineInfo DecodeUserOnline(TRawPacket& Pkt) {
             break;
         case 0x0A:
             info.ExternalIP = PktGetBE(Pkt, std::min(length, 4));
+            info.HasDirectInfo = true;
             break;
         case 0x0C:
+            info.HasDirectInfo = true;
             info.InternalIP = PktGetBE(Pkt, 4);
             info.Port = PktGetBE(Pkt, 4);
             info.ConnectionType = static_cast<quint8>(PktGetBE(Pkt, 1));
@@ -814,6 +818,7 @@ TICQClient::TICQClient(QObject* Parent) : QObject(Parent) {
 }
 
 TICQClient::~TICQClient() {
+    ReleaseDirectControl();
     // Nothing fires while the connection goes.
     FNet->OnError = nullptr;
     FNet->OnConnectError = nullptr;
@@ -865,12 +870,66 @@ void TICQClient::Login(quint32 Status, bool Flag) {
     FNet->CloseSockets();
     if (wasLoggedIn)
         Fire("TICQClient.OnLogOff", OnLogOff);
+    RenewDirectControl();
     CopySettings();
     FHost = ICQServer;
     FPort = ICQPort != 0 ? ICQPort : 5190;
     FTimeoutTimer->SetInterval(ConnectionTimeout * 1000);
     FTimeoutTimer->SetEnabled(ConnectionTimeout != 0);
     ScheduleConnect();
+}
+
+void TICQClient::ReleaseDirectControl() {
+    if (!FDirect)
+        return;
+    TDirectControl* old = FDirect;
+    FDirect = nullptr;
+    old->Unhook();
+    old->Shutdown();
+    // A Login from inside one of its events must not free it under that event.
+    old->deleteLater();
+}
+
+void TICQClient::RenewDirectControl() {
+    ReleaseDirectControl();
+    if (DisableDirectConnections)
+        return;
+    TDCSettings settings;
+    settings.UIN = UIN;
+    settings.ProxyType = ProxyType;
+    settings.Proxy = *this;
+    settings.Language = FErrorLanguage;
+    FDirect = new TDirectControl(settings, this);
+    FDirect->AutoAwayMessage = AutoAwayMessage;
+    FDirect->ConvertToPlaintext = ConvertToPlaintext;
+    FDirect->ConnectionCookie = FConnectionCookie;
+    FDirect->OnError = [this](TErrorType Type, const QString& Text) {
+        ReportError(Type, Text);
+    };
+    FDirect->OnPktDump = [this](const QString& Host, quint16 Port, const quint8* Buffer, int Length,
+                                bool Incoming) {
+        Fire("TICQClient.OnPktParse", OnPktParse, Host, Port, Buffer, Length, Incoming);
+    };
+    FDirect->OnMessageRecv = [this](const QString& Msg, const QString& PeerUIN) {
+        Fire("TICQClient.OnMessageRecv", OnMessageRecv, Msg, PeerUIN);
+    };
+    if (!FDirect->StartError().isEmpty())
+        ReportError(ERR_SOCKET, FDirect->StartError());
+}
+
+void TICQClient::HandleDirectInfo(const TOnlineInfo& Info) {
+    if (!FDirect || !Info.HasDirectInfo)
+        return;
+    if (Info.ConnectionType != 2 && Info.ConnectionType != 4) {
+        ReportError(ERR_WARNING, GetICQErrorText(FDirect->Language(), 8));
+        return;
+    }
+    bool number = false;
+    const quint32 peer = Info.UIN.toUInt(&number);
+    // Only numbered accounts take direct connections.
+    if (number)
+        FDirect->AddOrUpdatePeer(peer, Info.ExternalIP, Info.InternalIP, static_cast<quint16>(Info.Port),
+                                 Info.ProtocolVersion);
 }
 
 void TICQClient::LogOff() {
@@ -1047,6 +1106,7 @@ void TICQClient::HandleSNAC(TRawPacket& Pkt) {
         break;
     case 0x0003000B: {
         const TOnlineInfo info = DecodeUserOnline(Pkt);
+        HandleDirectInfo(info);
         Fire("TICQClient.OnStatusChange", OnStatusChange, info.UIN, info.Status);
         Fire("TICQClient.OnOnlineInfo", OnOnlineInfo, info);
         break;
@@ -1126,6 +1186,10 @@ void TICQClient::CompleteSignOn() {
     BuildIdle(pkt, statusClass == 1 || statusClass == 5, FSeq);
     Send(pkt);
     FConnectionCookie = Random(0x7FFFFFFF);
+    if (FDirect) {
+        FDirect->ConnectionCookie = FConnectionCookie;
+        FDirect->RefreshLocalAddress();
+    }
     BuildSetStatus(pkt, FStatus, ProxyType, FSeq);
     Send(pkt);
     BuildClientReady(pkt, FSeq);

@@ -15,6 +15,8 @@
 #include "messaging/ICQSock.h"
 #include "messaging/ICQWorks.h"
 
+class TDirectControl;
+
 // ---------------------------------------------------------------------------------------------------
 // Text conversions of incoming messages
 
@@ -103,6 +105,9 @@ struct TOnlineInfo {
     quint32 ConnectionCookie = 0;
     QByteArray Capabilities;
     QString Mood;
+    // The notice carried the peer's external address (TLV 0x0A) or its direct-connection record
+    // (TLV 0x0C).
+    bool HasDirectInfo = false;
 };
 // SNAC(3,0x0B): byte-string UIN, the warning level, then TLVs up to the end of the frame.
 TOnlineInfo DecodeUserOnline(TRawPacket& Pkt);
@@ -198,6 +203,8 @@ public:
     quint16 MetaSequence() const { return FMetaSeq; }
     quint32 ConnectionCookie() const { return FConnectionCookie; }
     const QString& LastError() const { return FLastError; }
+    // The direct-connection manager of the last Login; null before it and with DisableDirectConnections.
+    TDirectControl* DirectControl() const { return FDirect; }
     // A connection to a server is under way or open (or about to be started).
     bool Connecting() const;
 
@@ -272,11 +279,17 @@ private:
     void GoOffline();
     void ReportError(TErrorType Type, const QString& Text);
     void TimeoutFired();
+    // Frees the manager (its callbacks unhooked, its peers closed) and, unless DisableDirectConnections,
+    // makes a new one.
+    void RenewDirectControl();
+    void ReleaseDirectControl();
+    void HandleDirectInfo(const TOnlineInfo& Info);
 
     template <class F, class... A> void Fire(const char* Where, const F& Event, A&&... Args);
 
     TICQNet* FNet = nullptr;
     TMyTimer* FTimeoutTimer = nullptr;
+    TDirectControl* FDirect = nullptr;
     QTimer* FConnectTimer = nullptr;
     TICQLangType FErrorLanguage = LANG_EN;
     bool FLoggedIn = false;

@@ -5,10 +5,12 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <netinet/in.h>
@@ -1085,4 +1087,167 @@ void THTTPSocket::Deliver() {
         OnDataAvailable(body.constData(), static_cast<int>(body.size()));
     if (generation == Generation() && OnDisconnect)
         OnDisconnect();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Listening server
+
+namespace {
+
+// Accepts taken per readiness, so a flood of peers never starves the event loop.
+constexpr int AcceptsPerWake = 64;
+
+// Errors of one accepted connection that leave the listening socket usable.
+bool TransientAcceptError(int Errno) {
+    return Errno == EAGAIN || Errno == EWOULDBLOCK || Errno == EINTR || Errno == ECONNABORTED ||
+           Errno == EPROTO || Errno == ENETDOWN || Errno == ENOPROTOOPT || Errno == EHOSTDOWN ||
+           Errno == ENONET || Errno == EHOSTUNREACH || Errno == EOPNOTSUPP || Errno == ENETUNREACH;
+}
+
+} // namespace
+
+TTCPServer::TTCPServer(QObject* Parent) : QObject(Parent) {}
+
+TTCPServer::~TTCPServer() {
+    Stop();
+}
+
+void TTCPServer::Fail(int Errno, int TextNumber) {
+    Stop();
+    FLastError = SocketErrorFromErrno(Errno);
+    FLastErrorText = GetICQErrorText(Language, TextNumber);
+    DoError(FLastError, FLastErrorText);
+}
+
+bool TTCPServer::Start() {
+    Stop();
+    FLastError = 0;
+    FLastErrorText.clear();
+    FFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (FFd < 0) {
+        Fail(errno, 14);
+        return false;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(Port);
+    if (::bind(FFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        Fail(errno, 22);
+        return false;
+    }
+    if (::listen(FFd, 5) != 0) {
+        Fail(errno, 23);
+        return false;
+    }
+    FNotifier = new QSocketNotifier(FFd, QSocketNotifier::Read, this);
+    connect(FNotifier, &QSocketNotifier::activated, this, &TTCPServer::Readable);
+    return true;
+}
+
+void TTCPServer::Stop() {
+    if (FNotifier) {
+        FNotifier->setEnabled(false);
+        FNotifier->deleteLater();
+        FNotifier = nullptr;
+    }
+    if (FFd >= 0) {
+        ::close(FFd);
+        FFd = -1;
+    }
+}
+
+void TTCPServer::Readable() {
+    for (int i = 0; i < AcceptsPerWake && FFd >= 0; ++i) {
+        const int fd = ::accept4(FFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) {
+            DoAccept(fd);
+            continue;
+        }
+        const int error = errno;
+        if (TransientAcceptError(error)) {
+            if (error == EAGAIN || error == EWOULDBLOCK)
+                return;
+            continue;
+        }
+        Fail(error, 21);
+        return;
+    }
+}
+
+void TTCPServer::DoAccept(qintptr Handle) {
+    ::close(static_cast<int>(Handle));
+}
+
+void TTCPServer::DoError(int, const QString&) {}
+
+void TServerSocket::DoAccept(qintptr Handle) {
+    if (OnAccept)
+        OnAccept(Handle);
+    else
+        TTCPServer::DoAccept(Handle);
+}
+
+void TServerSocket::DoError(int Code, const QString& Text) {
+    if (OnError)
+        OnError(Code, Text);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// TMySocket and TSrvSocket
+
+TMySocket::TMySocket() : FSocket(std::make_unique<TEventSocket>()) {}
+
+TMySocket::~TMySocket() {
+    FSocket->OnConnect = nullptr;
+    FSocket->OnError = nullptr;
+    FSocket->OnDisconnect = nullptr;
+    FSocket->OnConnectError = nullptr;
+    FSocket->OnDataAvailable = nullptr;
+    FSocket->OnDataSent = nullptr;
+    FSocket->OnThreadException = nullptr;
+}
+
+bool TMySocket::Adopt(qintptr Handle) {
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    if (::getpeername(static_cast<int>(Handle), reinterpret_cast<sockaddr*>(&peer), &size) == 0 &&
+        peer.sin_family == AF_INET) {
+        FPeerAddress = ntohl(peer.sin_addr.s_addr);
+        FPeerPort = ntohs(peer.sin_port);
+    }
+    if (FSocket->Adopt(Handle))
+        return true;
+    ::close(static_cast<int>(Handle));
+    return false;
+}
+
+TSrvSocket::TSrvSocket() : FServer(std::make_unique<TServerSocket>()) {
+    FServer->OnAccept = [this](qintptr Handle) {
+        auto socket = std::make_unique<TMySocket>();
+        if (!socket->Adopt(Handle))
+            return;
+        if (OnClientConnected)
+            OnClientConnected(std::move(socket));
+    };
+    FServer->OnError = [this](int Code, const QString& Text) {
+        if (OnError)
+            OnError(Code, Text);
+    };
+}
+
+TSrvSocket::~TSrvSocket() {
+    FServer->OnAccept = nullptr;
+    FServer->OnError = nullptr;
+    FServer->Stop();
+}
+
+bool TSrvSocket::Start(quint16 Port, TICQLangType Language) {
+    FServer->Port = Port;
+    FServer->Language = Language;
+    return FServer->Start();
+}
+
+void TSrvSocket::Stop() {
+    FServer->Stop();
 }

@@ -514,3 +514,103 @@ private:
     THttpReply FReply;
     bool FDelivered = false;
 };
+
+// ---------------------------------------------------------------------------------------------------
+// Listening server and the socket wrappers
+
+class QSocketNotifier;
+
+// A listening TCP socket on every IPv4 address, served by the GUI thread's event loop: each accepted
+// descriptor goes to DoAccept there. A failed accept ends the server with text 21 and the error
+// event, unless it was stopped.
+class TTCPServer : public QObject {
+    Q_OBJECT
+public:
+    explicit TTCPServer(QObject* Parent = nullptr);
+    ~TTCPServer() override;
+
+    quint16 Port = 0;
+    TICQLangType Language = LANG_EN;
+
+    // Creates the socket (text 14), binds any address at Port (text 22) and listens with a backlog
+    // of 5 (text 23); a failure raises the error event and gives false.
+    bool Start();
+    // Closes the listening socket; no event follows.
+    void Stop();
+    bool Active() const { return FFd >= 0; }
+    int LastError() const { return FLastError; }
+    const QString& LastErrorText() const { return FLastErrorText; }
+
+protected:
+    // Takes ownership of an accepted descriptor; the base closes it.
+    virtual void DoAccept(qintptr Handle);
+    virtual void DoError(int Code, const QString& Text);
+
+private:
+    void Fail(int Errno, int TextNumber);
+    void Readable();
+    int FFd = -1;
+    QSocketNotifier* FNotifier = nullptr;
+    int FLastError = 0;
+    QString FLastErrorText;
+};
+
+class TServerSocket : public TTCPServer {
+    Q_OBJECT
+public:
+    using TTCPServer::TTCPServer;
+
+    std::function<void(qintptr Handle)> OnAccept;
+    std::function<void(int Code, const QString& Text)> OnError;
+
+protected:
+    void DoAccept(qintptr Handle) override;
+    void DoError(int Code, const QString& Text) override;
+};
+
+// Owns one TEventSocket: an outgoing connection, or an accepted one adopted in direct mode. Not to be
+// destroyed from inside one of its socket's events.
+class TMySocket {
+public:
+    TMySocket();
+    ~TMySocket();
+    TMySocket(const TMySocket&) = delete;
+    TMySocket& operator=(const TMySocket&) = delete;
+
+    TEventSocket& Socket() { return *FSocket; }
+    // Takes an accepted descriptor (closed here when it is not usable).
+    bool Adopt(qintptr Handle);
+    void Send(const char* Data, int Length) { FSocket->Send(Data, Length); }
+    void Disconnect() { FSocket->Disconnect(); }
+    // Connected, or adopted and not closed since (its connected event may still be on its way).
+    bool Connected() const { return FSocket->Connected() || (FSocket->Active() && !FSocket->Connecting()); }
+    // The peer's IPv4 address (host order) and port of an adopted connection; 0 when unknown.
+    quint32 PeerAddress() const { return FPeerAddress; }
+    quint16 PeerPort() const { return FPeerPort; }
+
+private:
+    std::unique_ptr<TEventSocket> FSocket;
+    quint32 FPeerAddress = 0;
+    quint16 FPeerPort = 0;
+};
+
+// Owns the listening server and turns each accepted descriptor into a TMySocket for its owner.
+class TSrvSocket {
+public:
+    TSrvSocket();
+    ~TSrvSocket();
+    TSrvSocket(const TSrvSocket&) = delete;
+    TSrvSocket& operator=(const TSrvSocket&) = delete;
+
+    bool Start(quint16 Port, TICQLangType Language);
+    void Stop();
+    bool Active() const { return FServer->Active(); }
+    quint16 Port() const { return FServer->Port; }
+    TServerSocket& Server() { return *FServer; }
+
+    std::function<void(std::unique_ptr<TMySocket> Socket)> OnClientConnected;
+    std::function<void(int Code, const QString& Text)> OnError;
+
+private:
+    std::unique_ptr<TServerSocket> FServer;
+};

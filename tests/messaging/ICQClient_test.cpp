@@ -31,6 +31,8 @@ protected:
         Client->ContactList = Options.Contacts;
         Client->InvisibleList = Options.Invisible;
         Client->TypingNotifications = Options.Typing;
+        // Direct connections have their own tests; the local address lookup stays out of these.
+        Client->DisableDirectConnections = !Options.DirectConnections;
         Client->OnLogin = [this] {
             Events << "login";
         };

@@ -72,8 +72,9 @@ public:
         bool StallBeforePrivacy = false; // SNAC(9,3) never comes
         quint32 Status = 0x10006000;     // expected in SNAC(1,0x1E)
         bool Typing = false;
-        QStringList Contacts;  // expected in SNAC(3,4); none: no such frame
-        QStringList Invisible; // expected in SNAC(9,7)
+        QStringList Contacts;           // expected in SNAC(3,4); none: no such frame
+        QStringList Invisible;          // expected in SNAC(9,7)
+        bool DirectConnections = false; // the client under test makes its direct-connection manager
     };
 
     explicit TCheckingServer(TOptions Options);
