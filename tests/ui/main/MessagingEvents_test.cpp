@@ -48,6 +48,8 @@ protected:
         Server = std::make_unique<TCheckingServer>(Options);
         // Never the service's own server.
         Client.ICQServer = QStringLiteral("127.0.0.1");
+        // No listener and no look-up of the machine's own name: these tests are about the server.
+        Client.DisableDirectConnections = true;
         Client.ICQPort = Server->LoginPort();
         Client.UIN = Options.UIN;
         Client.Password = QString::fromLatin1(Options.Password);
