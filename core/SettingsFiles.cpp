@@ -4,6 +4,8 @@
 #include "core/DatabaseLoader.h"
 #include "core/SQLiteDb.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -144,6 +146,19 @@ int ApplySettingsLines(const QStringList& Lines, const std::vector<int>& Which, 
         ++taken;
     }
     return taken;
+}
+
+QStringList ListFolderFiles(const QString& Folder) {
+    QDir dir(Folder);
+    QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    // A link counts as what it points to; only regular files are sounds or languages.
+    QStringList files;
+    for (const QString& name : names) {
+        if (QFileInfo(dir.filePath(name)).isFile()) {
+            files << name;
+        }
+    }
+    return files;
 }
 
 QByteArray WindowPlacementText(const TWindowPlacement& Placement) {

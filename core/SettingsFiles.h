@@ -34,6 +34,10 @@ std::vector<int> StartupSettingsLines(); // 0-5, 9-39, 41-46, 48
 // are clamped into their field's range. Returns how many lines were taken.
 int ApplySettingsLines(const QStringList& Lines, const std::vector<int>& Which, TSettings& Values);
 
+// The names of the regular files of Folder (no folders, links to folders or other entries),
+// sorted by name; empty when the folder cannot be read.
+QStringList ListFolderFiles(const QString& Folder);
+
 // The main window's placement as kept in win_pos.cnfg.
 struct TWindowPlacement {
     int Left = 0;

@@ -27,6 +27,8 @@ class TLogPagesView;
 class TMessagingEvents;
 class TMonitorController;
 class TMonitorServices;
+class TOptionsPage;
+struct TOptionsPageParts;
 class TSoundControls;
 
 class TForm1 : public QMainWindow, public IGroupTreeSink, public IStatusPanels {
@@ -119,6 +121,15 @@ public:
     void Browse_BitBtnClick();
     TSoundControls& SoundControls() { return *FSound; }
 
+    // The options page (TabSheet3) and its handlers.
+    TOptionsPage& OptionsPage() { return *FOptions; }
+    void BitBtn23Click();
+    void Grid_show_CheckBoxClick();
+    void Grid_Style_ComboBoxClick();
+    void BitBtn30Click();
+    void BitBtn36Click();
+    void Button3Click();
+
     TMonitorServices& Services() { return *FServices; }
     TMonitorController& Monitor();
 
@@ -184,6 +195,8 @@ private:
     void CreateStatusBar();
     void CreateSoundControls();
     void BindOptionControls();
+    TOptionsPageParts OptionsPageParts();
+    TOptionsPage* FOptions = nullptr;
     void CreateMessaging();
     void InstallWindowPlacement();
     // Goes first in the destructor: the events of a window being destroyed reach no handler.
