@@ -107,6 +107,8 @@ TEST_F(ProgramStartTest, CreatesTheEighteenWindowsInTheirFixedOrder) {
 }
 
 TEST_F(ProgramStartTest, MainWindowStartsHiddenUnlessThereIsNoTray) {
+    // Not a first start: a first start shows the window.
+    zt::test::WriteFile(data_.path() + "/Settings.cnfg", "2\r\n");
     CreateForms();
     for (QWidget* w : QApplication::topLevelWidgets()) {
         EXPECT_FALSE(w->isVisible()) << w->metaObject()->className();
