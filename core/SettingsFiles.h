@@ -15,8 +15,11 @@
 class TSQLiteDatabase;
 
 // Writes Bytes to FileName through a temporary file beside it, flushed to disk and renamed over
-// the old file, so a reader (or a crash) sees either the old or the new contents in full.
+// the old file, so a reader (or a crash) sees either the old or the new contents in full. False
+// (the old file untouched, no temporary left) when any step fails.
 bool WriteFileAtomic(const QString& FileName, const QByteArray& Bytes);
+// The temporary file of FileName's saves: FileName with ".saving" appended.
+QString AtomicTemporaryName(const QString& FileName);
 
 // Lines as CR LF text (each line ended, UTF-8), and back: CR LF, LF or a lone CR end a line.
 QByteArray LinesToFileText(const QStringList& Lines);
