@@ -43,7 +43,20 @@ QString AtomicTemporaryName(const QString& FileName) {
     return FileName + QStringLiteral(".saving");
 }
 
+// The file holds exactly Bytes already.
+static bool FileHolds(const QString& FileName, const QByteArray& Bytes) {
+    QFile file(FileName);
+    if (file.size() != Bytes.size() || !file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    return file.readAll() == Bytes;
+}
+
 bool WriteFileAtomic(const QString& FileName, const QByteArray& Bytes) {
+    // Most saves (one at every deactivation) change nothing; those cost no disk flush.
+    if (FileHolds(FileName, Bytes)) {
+        return true;
+    }
     // One fixed temporary name beside the file: a save killed half-way leaves that one file, which
     // the next save truncates and renames away, so no stale temporaries pile up.
     const QByteArray temporary = QFile::encodeName(AtomicTemporaryName(FileName));

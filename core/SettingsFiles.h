@@ -16,7 +16,8 @@ class TSQLiteDatabase;
 
 // Writes Bytes to FileName through a temporary file beside it, flushed to disk and renamed over
 // the old file, so a reader (or a crash) sees either the old or the new contents in full. False
-// (the old file untouched, no temporary left) when any step fails.
+// (the old file untouched, no temporary left) when any step fails. A file that already holds
+// exactly Bytes is left as it is.
 bool WriteFileAtomic(const QString& FileName, const QByteArray& Bytes);
 // The temporary file of FileName's saves: FileName with ".saving" appended.
 QString AtomicTemporaryName(const QString& FileName);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 
@@ -101,4 +102,22 @@ TEST(SettingsFilesKill, AFailedSaveLeavesTheOldFileAndNoTemporary) {
     EXPECT_FALSE(WriteFileAtomic(blocked, "new\r\n"));
     EXPECT_FALSE(QFile::exists(AtomicTemporaryName(blocked)));
     EXPECT_EQ(ReadBytes(file), "old\r\n");
+}
+
+TEST(SettingsFilesKill, AnUnchangedFileIsNotRewritten) {
+    zt::test::TempDir dir;
+    const QString file = QString::fromStdString(dir.file("win_pos.cnfg"));
+    auto inode = [&] {
+        struct stat info {};
+        ::stat(QFile::encodeName(file).constData(), &info);
+        return info.st_ino;
+    };
+    ASSERT_TRUE(WriteFileAtomic(file, "0\r\n0\r\n600\r\n800\r\n0\r\n"));
+    const auto first = inode();
+    ASSERT_TRUE(WriteFileAtomic(file, "0\r\n0\r\n600\r\n800\r\n0\r\n"));
+    EXPECT_EQ(inode(), first);
+    // Same size, other bytes: a new file is renamed in.
+    ASSERT_TRUE(WriteFileAtomic(file, "0\r\n0\r\n600\r\n800\r\n2\r\n"));
+    EXPECT_NE(inode(), first);
+    EXPECT_EQ(ReadBytes(file), "0\r\n0\r\n600\r\n800\r\n2\r\n");
 }
