@@ -180,6 +180,8 @@ TEST_F(ProgramStartTest, ExitWhileMonitoringLogsTheCloseAndCommits) {
 }
 
 TEST_F(ProgramStartTest, TrayExitRunsTheSameSequenceOnAHiddenWindow) {
+    // Not a first start: a first start shows the window.
+    zt::test::WriteFile(data_.path() + "/Settings.cnfg", "2\r\n");
     CreateForms();
     ClearStartupTrace();
     ASSERT_FALSE(Form1->isVisible());

@@ -22,6 +22,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <vector>
+
 TColumn_Form* Column_Form = nullptr;
 
 namespace {
@@ -157,6 +159,9 @@ void TColumn_Form::LoadStartupSettings() {
     if (!lines.isEmpty()) {
         TSettings values = *model.Snapshot();
         std::vector<int> which = StartupSettingsLines();
+        // Lines 35 and 36 describe the group on show, which the database load has chosen already;
+        // taken from the file they would make the filters act on a group nobody chose.
+        std::erase_if(which, [](int Line) { return Line == 35 || Line == 36; });
         which.push_back(40);
         which.push_back(47);
         ApplySettingsLines(lines, which, values);
