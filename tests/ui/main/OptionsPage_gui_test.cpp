@@ -21,9 +21,11 @@
 #include "ui/main/column_options.h"
 #include "ui/main/main_form.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -119,7 +121,17 @@ protected:
 } // namespace
 
 TEST_F(OptionsProgram, ControlsSitOnTheOptionsPageUnderTheirNamesWithRangesAndDefaults) {
+    QDir().mkpath(DataFolder() + QStringLiteral("Sounds/old"));
+    for (const char* name : {"magic-wand-1.mp3", "beep.wav", "Alarm.wav"}) {
+        zt::test::WriteFile((DataFolder() + QStringLiteral("Sounds/") + QLatin1String(name)).toStdString(),
+                            "x");
+    }
     Start();
+    // The sound files drop down from the up sound's field; a folder among them is no sound.
+    EXPECT_EQ(Page().UpSoundList(), (QStringList{"Alarm.wav", "beep.wav", "magic-wand-1.mp3"}));
+    ASSERT_NE(Page().Up_Sound_Edit->completer(), nullptr);
+    EXPECT_EQ(Page().Up_Sound_Edit->completer()->model()->rowCount(), 3);
+    EXPECT_EQ(Page().Up_Sound_Edit->text(), "magic-wand-1.mp3");
     struct TSpin {
         const char* Name;
         int Min, Max, Value;
