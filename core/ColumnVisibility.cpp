@@ -44,3 +44,28 @@ void ApplyColumnVisibility(TDataGrid& Grid, const TSettings& S) {
     }
     Grid.EndUpdate();
 }
+
+bool GridLinesStyleOfIndex(int Index, TGridLinesStyle& Style) {
+    switch (Index) {
+    case 0:
+        Style = lsVerticalOnly;
+        return true;
+    case 1:
+        Style = lsHorizontalOnly;
+        return true;
+    case 2:
+        Style = lsNormal;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ApplyGridLines(TDataGrid& Grid, const TSettings& Settings) {
+    const TGridOptions options = Grid.Options();
+    Grid.SetOptions(Settings.Grid_show_CheckBox ? options | goGrid : options & ~TGridOptions(goGrid));
+    TGridLinesStyle style;
+    if (GridLinesStyleOfIndex(Settings.Grid_Style_ComboBox, style)) {
+        Grid.SetGridLinesStyle(style);
+    }
+}

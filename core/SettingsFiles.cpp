@@ -4,9 +4,14 @@
 #include "core/DatabaseLoader.h"
 #include "core/SQLiteDb.h"
 
-#include <QSaveFile>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,19 +39,49 @@ std::vector<int> Range(std::vector<int> Lines, int First, int Last) {
 
 } // namespace
 
+QString AtomicTemporaryName(const QString& FileName) {
+    return FileName + QStringLiteral(".saving");
+}
+
+// The file holds exactly Bytes already.
+static bool FileHolds(const QString& FileName, const QByteArray& Bytes) {
+    QFile file(FileName);
+    if (file.size() != Bytes.size() || !file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    return file.readAll() == Bytes;
+}
+
 bool WriteFileAtomic(const QString& FileName, const QByteArray& Bytes) {
-    // QSaveFile writes a temporary file in the same folder, syncs it and renames it over the old
-    // one on commit; any failure leaves the old file untouched and removes the temporary.
-    QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Most saves (one at every deactivation) change nothing; those cost no disk flush.
+    if (FileHolds(FileName, Bytes)) {
+        return true;
+    }
+    // One fixed temporary name beside the file: a save killed half-way leaves that one file, which
+    // the next save truncates and renames away, so no stale temporaries pile up.
+    const QByteArray temporary = QFile::encodeName(AtomicTemporaryName(FileName));
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
         return false;
     }
-    if (file.write(Bytes) != Bytes.size()) {
-        file.cancelWriting();
-        file.commit();
-        return false;
+    qsizetype done = 0;
+    bool ok = true;
+    while (ok && done < Bytes.size()) {
+        const ssize_t n = ::write(fd, Bytes.constData() + done, size_t(Bytes.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        ok = n > 0;
+        done += ok ? n : 0;
     }
-    return file.commit();
+    // On disk before the rename, so a crash after it finds the whole new file.
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temporary.constData(), QFile::encodeName(FileName).constData()) == 0;
+    if (!ok) {
+        ::unlink(temporary.constData());
+    }
+    return ok;
 }
 
 QByteArray LinesToFileText(const QStringList& Lines) {
@@ -144,6 +179,19 @@ int ApplySettingsLines(const QStringList& Lines, const std::vector<int>& Which, 
         ++taken;
     }
     return taken;
+}
+
+QStringList ListFolderFiles(const QString& Folder) {
+    QDir dir(Folder);
+    QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    // A link counts as what it points to; only regular files are sounds or languages.
+    QStringList files;
+    for (const QString& name : names) {
+        if (QFileInfo(dir.filePath(name)).isFile()) {
+            files << name;
+        }
+    }
+    return files;
 }
 
 QByteArray WindowPlacementText(const TWindowPlacement& Placement) {

@@ -15,8 +15,12 @@
 class TSQLiteDatabase;
 
 // Writes Bytes to FileName through a temporary file beside it, flushed to disk and renamed over
-// the old file, so a reader (or a crash) sees either the old or the new contents in full.
+// the old file, so a reader (or a crash) sees either the old or the new contents in full. False
+// (the old file untouched, no temporary left) when any step fails. A file that already holds
+// exactly Bytes is left as it is.
 bool WriteFileAtomic(const QString& FileName, const QByteArray& Bytes);
+// The temporary file of FileName's saves: FileName with ".saving" appended.
+QString AtomicTemporaryName(const QString& FileName);
 
 // Lines as CR LF text (each line ended, UTF-8), and back: CR LF, LF or a lone CR end a line.
 QByteArray LinesToFileText(const QStringList& Lines);
@@ -33,6 +37,10 @@ std::vector<int> StartupSettingsLines(); // 0-5, 9-39, 41-46, 48
 // that is no Boolean text and a number line that is no number keep the value Values had; numbers
 // are clamped into their field's range. Returns how many lines were taken.
 int ApplySettingsLines(const QStringList& Lines, const std::vector<int>& Which, TSettings& Values);
+
+// The names of the regular files of Folder (no folders, links to folders or other entries),
+// sorted by name; empty when the folder cannot be read.
+QStringList ListFolderFiles(const QString& Folder);
 
 // The main window's placement as kept in win_pos.cnfg.
 struct TWindowPlacement {

@@ -26,9 +26,75 @@ QString QuotedExecArgument(const QString& Program) {
         quoted += c;
     }
     quoted = QLatin1Char('"') + quoted + QLatin1Char('"');
-    // The value is a string value first: its own escape level doubles every backslash.
+    // The value is a string value first: its own escape level doubles every backslash and spells
+    // out line breaks and tabs, which would otherwise end the line or be taken as blanks.
     quoted.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+    quoted.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    quoted.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    quoted.replace(QLatin1Char('\t'), QLatin1String("\\t"));
     return quoted;
+}
+
+std::optional<QString> ExecArgumentProgram(const QString& Value) {
+    // The string level first: \s \n \t \r \\ and nothing else.
+    QString text;
+    for (qsizetype i = 0; i < Value.size(); ++i) {
+        if (Value[i] != QLatin1Char('\\')) {
+            text += Value[i];
+            continue;
+        }
+        if (++i >= Value.size()) {
+            return std::nullopt;
+        }
+        const char16_t next = Value[i].unicode();
+        const char16_t plain = next == u's'    ? u' '
+                               : next == u'n'  ? u'\n'
+                               : next == u't'  ? u'\t'
+                               : next == u'r'  ? u'\r'
+                               : next == u'\\' ? u'\\'
+                                               : 0;
+        if (!plain) {
+            return std::nullopt;
+        }
+        text += QChar(plain);
+    }
+    // Then the one quoted argument: \" \` \$ \\ escaped, %% for a percent sign.
+    if (text.size() < 2 || !text.startsWith(QLatin1Char('"')) || !text.endsWith(QLatin1Char('"'))) {
+        return std::nullopt;
+    }
+    QString program;
+    for (qsizetype i = 1; i + 1 < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\\')) {
+            if (i + 2 >= text.size() || !QStringLiteral("\"`$\\").contains(text[i + 1])) {
+                return std::nullopt;
+            }
+            program += text[++i];
+        } else if (c == QLatin1Char('%')) {
+            if (i + 2 >= text.size() || text[i + 1] != QLatin1Char('%')) {
+                return std::nullopt;
+            }
+            program += text[++i];
+        } else if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')) {
+            return std::nullopt;
+        } else {
+            program += c;
+        }
+    }
+    return program;
+}
+
+std::optional<QString> AutostartEntryProgram(const QByteArray& Entry) {
+    bool inMainGroup = false;
+    for (const QByteArray& rawLine : Entry.split('\n')) {
+        const QString line = QString::fromUtf8(rawLine.endsWith('\r') ? rawLine.chopped(1) : rawLine);
+        if (line.startsWith(QLatin1Char('['))) {
+            inMainGroup = line == QLatin1String("[Desktop Entry]");
+        } else if (inMainGroup && line.startsWith(QLatin1String("Exec="))) {
+            return ExecArgumentProgram(line.mid(5));
+        }
+    }
+    return std::nullopt;
 }
 
 QByteArray AutostartEntryText(const QString& Program) {
@@ -49,8 +115,12 @@ bool ApplyAutostart(bool On, const QString& Program) {
     }
     const QByteArray wanted = AutostartEntryText(Program);
     QFile current(path);
-    if (current.open(QIODevice::ReadOnly) && current.readAll() == wanted) {
-        return true;
+    // Ours and current: it starts this program, in exactly our words.
+    if (current.open(QIODevice::ReadOnly)) {
+        const QByteArray text = current.readAll();
+        if (AutostartEntryProgram(text) == Program && text == wanted) {
+            return true;
+        }
     }
     current.close();
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {

@@ -108,6 +108,8 @@ TEST_F(ProgramStartTest, CreatesTheEighteenWindowsInTheirFixedOrder) {
 }
 
 TEST_F(ProgramStartTest, MainWindowStartsHiddenUnlessThereIsNoTray) {
+    // Not a first start: a first start shows the window.
+    zt::test::WriteFile(data_.path() + "/Settings.cnfg", "2\r\n");
     CreateForms();
     for (QWidget* w : QApplication::topLevelWidgets()) {
         EXPECT_FALSE(w->isVisible()) << w->metaObject()->className();
@@ -184,6 +186,8 @@ TEST_F(ProgramStartTest, ExitWhileMonitoringLogsTheCloseAndCommits) {
 }
 
 TEST_F(ProgramStartTest, TrayExitRunsTheSameSequenceOnAHiddenWindow) {
+    // Not a first start: a first start shows the window.
+    zt::test::WriteFile(data_.path() + "/Settings.cnfg", "2\r\n");
     CreateForms();
     ClearStartupTrace();
     ASSERT_FALSE(Form1->isVisible());

@@ -52,3 +52,31 @@ TEST(ColumnVisibility, EveryBoxShowsItsColumnAndThePictureColumnMakesTallRows) {
     grid.AddRow();
     EXPECT_EQ(grid.GetRowHeight(2), 18);
 }
+
+TEST(ColumnVisibility, LineStyleIndexesAndTheGridLinesBox) {
+    TGridLinesStyle style = lsFramed;
+    ASSERT_TRUE(GridLinesStyleOfIndex(0, style));
+    EXPECT_EQ(style, lsVerticalOnly);
+    ASSERT_TRUE(GridLinesStyleOfIndex(1, style));
+    EXPECT_EQ(style, lsHorizontalOnly);
+    ASSERT_TRUE(GridLinesStyleOfIndex(2, style));
+    EXPECT_EQ(style, lsNormal);
+    for (int other : {-1, 3, 99}) {
+        style = lsFramed;
+        EXPECT_FALSE(GridLinesStyleOfIndex(other, style));
+        EXPECT_EQ(style, lsFramed) << other;
+    }
+    TDataGrid grid;
+    grid.SetOptions(goHeader | goGrid | goSelectFullRow);
+    TSettings s;
+    s.Grid_show_CheckBox = false;
+    s.Grid_Style_ComboBox = 0;
+    ApplyGridLines(grid, s);
+    EXPECT_EQ(grid.Options(), TGridOptions(goHeader | goSelectFullRow));
+    EXPECT_EQ(grid.GridLinesStyle(), lsVerticalOnly);
+    s.Grid_show_CheckBox = true;
+    s.Grid_Style_ComboBox = 2;
+    ApplyGridLines(grid, s);
+    EXPECT_EQ(grid.Options(), TGridOptions(goHeader | goSelectFullRow | goGrid));
+    EXPECT_EQ(grid.GridLinesStyle(), lsNormal);
+}

@@ -5,6 +5,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 TEST(SettingsFiles, DefaultsGiveTheFortyNineLinesExactly) {
@@ -105,4 +106,19 @@ TEST(SettingsFiles, AgeCleanUpKeepsRowsAtTheLimitAndNewer) {
         auto rows = db.OpenResultTable(QStringLiteral("select count(*) from %1").arg(QLatin1String(table)));
         EXPECT_EQ(rows->FieldText(0), QStringLiteral("2")) << table;
     }
+}
+
+TEST(SettingsFiles, FolderListHoldsRegularFilesOnlySortedByName) {
+    zt::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path());
+    for (const char* name : {"zeta.wav", "Alpha.mp3", "beep.wav", ".hidden.wav"}) {
+        zt::test::WriteFile(dir.file(name), "x");
+    }
+    ASSERT_TRUE(QDir().mkpath(folder + "/sub folder"));
+    ASSERT_TRUE(QFile::link(folder + "/sub folder", folder + "/link to folder"));
+    ASSERT_TRUE(QFile::link(folder + "/beep.wav", folder + "/link to beep.wav"));
+    ASSERT_TRUE(QFile::link(folder + "/gone.wav", folder + "/broken link"));
+    EXPECT_EQ(ListFolderFiles(folder),
+              (QStringList{".hidden.wav", "Alpha.mp3", "beep.wav", "link to beep.wav", "zeta.wav"}));
+    EXPECT_EQ(ListFolderFiles(folder + "/missing"), QStringList{});
 }

@@ -1,6 +1,8 @@
-// Fuzz target for the Settings.cnfg and win_pos.cnfg readers: any bytes read without crashing,
-// every number stays in its range and a read set writes back as 49 lines.
+// Fuzz target for the Settings.cnfg, win_pos.cnfg and autostart entry readers: any bytes read
+// without crashing, every number stays in its range, a read set writes back as 49 lines, and any
+// program path survives the autostart entry's quoting on one line.
 #include "core/SettingsFiles.h"
+#include "platform/Autostart.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (ParseWindowPlacement(WindowPlacementText(*placement)) != placement) {
             std::abort();
         }
+    }
+    AutostartEntryProgram(bytes);
+    const QString program = QString::fromUtf8(bytes);
+    const QByteArray entry = AutostartEntryText(program);
+    if (AutostartEntryProgram(entry) != program || entry.count('\n') != 6) {
+        std::abort();
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
 #include "core/SQLiteDb.h"
+#include "core/SettingsFiles.h"
 #include "core/SnmpUtility.h"
 #include "core/ToolPing.h"
 #include "core/TraceRoute.h"
@@ -25,6 +26,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -148,7 +150,17 @@ void TPing_tracert_form::LoadDatabase() {
     context.ShowMessage = [](const QString& Text) {
         ShowMessageBoxLater(Text);
     };
-    SetHostViewFromLoad(LoadDatabaseAtStart(FServices->Database(), context));
+    // Lines 40 and 41 choose the database's source; the options page shows what the load used.
+    QFile settings(context.DataFolder + QStringLiteral("Settings.cnfg"));
+    if (settings.open(QIODevice::ReadOnly)) {
+        context.Settings = FileTextToLines(settings.readAll());
+    }
+    const TDatabaseLoadResult result = LoadDatabaseAtStart(FServices->Database(), context);
+    FServices->Settings().Update([&result](TSettings& s) {
+        s.Synchronize_db_Check = result.SynchronizeDb;
+        s.Edit_db = result.EditDb;
+    });
+    SetHostViewFromLoad(result);
     if (!IcmpEchoAvailable()) {
         const QString text = IcmpEchoRefusedText();
         AddProgramLog(text);

@@ -1,20 +1,113 @@
-// The column settings dialog; created last, it loads the start-up settings.
+// The column settings dialog and the start-up settings loader it runs when created.
 #include "ui/main/column_options.h"
 
 #include "core/ColumnVisibility.h"
 #include "core/DataFolder.h"
+#include "core/ExceptionGuard.h"
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
 #include "core/SettingsFiles.h"
+#include "core/TextConversions.h"
+#include "ui/main/MessagingEvents.h"
+#include "ui/main/OptionsPage.h"
+#include "ui/main/SoundControls.h"
 #include "ui/main/main_form.h"
 
+#include <QCheckBox>
 #include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <vector>
 
 TColumn_Form* Column_Form = nullptr;
 
+namespace {
+
+QCheckBox* MakeBox(const char* Name, const char* Caption, QWidget* Parent) {
+    auto* box = new QCheckBox(QString::fromUtf8(Caption), Parent);
+    box->setObjectName(QLatin1String(Name));
+    return box;
+}
+
+QStringList ReadSettingsFile() {
+    QFile file(DataFolder() + QStringLiteral("Settings.cnfg"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return FileTextToLines(file.readAll());
+}
+
+} // namespace
+
 TColumn_Form::TColumn_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Column_Form"));
+    setWindowTitle(QStringLiteral("Select columns in main grid"));
+    auto* layout = new QVBoxLayout(this);
+    GroupBox1 = new QGroupBox(QStringLiteral("Columns settings"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    auto* boxes = new QVBoxLayout(GroupBox1);
+    // Captions and defaults of the dialog; the settings model shows its values in them when bound.
+    CheckBox_Nomer = MakeBox("CheckBox_Nomer", "Number", GroupBox1);
+    CheckBox_ID = MakeBox("CheckBox_ID", "ID", GroupBox1);
+    CheckBox_Host_Name = MakeBox("CheckBox_Host_Name", "Host name", GroupBox1);
+    CheckBox_host_type2 = MakeBox("CheckBox_host_type2", "Type of host", GroupBox1);
+    CheckBox_HostIP = MakeBox("CheckBox_HostIP", "IP or domain name", GroupBox1);
+    CheckBox_Status = MakeBox("CheckBox_Status", "Status", GroupBox1);
+    CheckBox_Enabled = MakeBox("CheckBox_Enabled", "Enable\\Disable host", GroupBox1);
+    CheckBox_Tiks = MakeBox("CheckBox_Tiks", "Event counter", GroupBox1);
+    CheckBox_last_down = MakeBox("CheckBox_last_down", "Last down state date and time", GroupBox1);
+    CheckBox_note = MakeBox("CheckBox_note", "Description", GroupBox1);
+    CheckBox_DownTime = MakeBox("CheckBox_DownTime", "Down time", GroupBox1);
+    CheckBox_host_type = MakeBox("CheckBox_host_type", "Image type of host", GroupBox1);
+    for (const TBox& box : Boxes()) {
+        boxes->addWidget(box.Box);
+    }
+    ShowSettingsInBoxes();
+    layout->addWidget(GroupBox1);
+    auto* buttons = new QHBoxLayout;
+    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn2 =
+        new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Cancel"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    buttons->addStretch(1);
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    layout->addLayout(buttons);
+    connect(BitBtn1, &QPushButton::clicked, this,
+            [this] { Guarded("TColumn_Form.BitBtn1Click", [this] { BitBtn1Click(); }); });
+    connect(BitBtn2, &QPushButton::clicked, this,
+            [this] { Guarded("TColumn_Form.BitBtn2Click", [this] { BitBtn2Click(); }); });
+}
+
+std::vector<TColumn_Form::TBox> TColumn_Form::Boxes() const {
+    return {
+        {CheckBox_Nomer, &TSettings::CheckBox_Nomer},
+        {CheckBox_ID, &TSettings::CheckBox_ID},
+        {CheckBox_Host_Name, &TSettings::CheckBox_Host_Name},
+        {CheckBox_host_type2, &TSettings::CheckBox_host_type2},
+        {CheckBox_HostIP, &TSettings::CheckBox_HostIP},
+        {CheckBox_Status, &TSettings::CheckBox_Status},
+        {CheckBox_Enabled, &TSettings::CheckBox_Enabled},
+        {CheckBox_Tiks, &TSettings::CheckBox_Tiks},
+        {CheckBox_last_down, &TSettings::CheckBox_last_down},
+        {CheckBox_note, &TSettings::CheckBox_note},
+        {CheckBox_DownTime, &TSettings::CheckBox_DownTime},
+        {CheckBox_host_type, &TSettings::CheckBox_host_type},
+    };
+}
+
+void TColumn_Form::ShowSettingsInBoxes() {
+    const TSettings defaults;
+    const TSettings& values = FServices ? *FServices->Settings().Snapshot() : defaults;
+    for (const TBox& box : Boxes()) {
+        box.Box->setChecked(values.*box.Member);
+    }
 }
 
 void TColumn_Form::FormCreate(TMonitorServices& Services) {
@@ -22,37 +115,112 @@ void TColumn_Form::FormCreate(TMonitorServices& Services) {
     LoadStartupSettings();
 }
 
+void TColumn_Form::ApplyLanguage(const QString& Name) {
+    const QStringList names = ListFolderFiles(DataFolder() + QStringLiteral("lang_files"));
+    if (Form1) {
+        Form1->OptionsPage().FillLanguages(names);
+    }
+    QString name = Name;
+    if (name.isEmpty()) {
+        const QStringList lines = ReadSettingsFile();
+        if (lines.size() <= 47) {
+            // No language saved yet: the texts stay as they are.
+            return;
+        }
+        name = lines[47];
+    }
+    // The captions of the windows follow the texts once every window reads them by line.
+    LangTexts::Load(DataFolder(), name);
+}
+
 void TColumn_Form::LoadStartupSettings() {
-    // The language first. No settings file names one yet, so the system's language chooses it; a
-    // missing file leaves the built-in English texts and one program-log line.
-    LangTexts::Load(DataFolder(), FirstLanguageName());
+    ApplyLanguage(QString());
     if (!FServices) {
         return;
+    }
+    TSettingsModel& model = FServices->Settings();
+    // A first start shows the window, in the system's language.
+    if (!QFile::exists(DataFolder() + QStringLiteral("Settings.cnfg"))) {
+        if (Form1) {
+            Form1->show();
+        }
+        const QString name = FirstLanguageName();
+        const int index = ListFolderFiles(DataFolder() + QStringLiteral("lang_files")).indexOf(name);
+        model.Update([&](TSettings& s) {
+            s.Lang_ComboBox_Text = name;
+            s.Lang_ComboBox_Index = index;
+        });
+        ApplyLanguage(name);
     }
     // Each line is read on its own: a missing or bad line keeps its default and the rest still
     // apply. Lines 40 and 47 belong to the database and language loaders; the settings model
     // holds them too so the next save writes them back.
-    QFile file(DataFolder() + QStringLiteral("Settings.cnfg"));
-    TSettings values = *FServices->Settings().Snapshot();
-    if (file.open(QIODevice::ReadOnly)) {
-        std::vector<int> lines = StartupSettingsLines();
-        lines.push_back(40);
-        lines.push_back(47);
-        ApplySettingsLines(FileTextToLines(file.readAll()), lines, values);
-        FServices->Settings().Replace(values);
+    const QStringList lines = ReadSettingsFile();
+    if (!lines.isEmpty()) {
+        TSettings values = *model.Snapshot();
+        std::vector<int> which = StartupSettingsLines();
+        // Lines 35 and 36 describe the group on show, which the database load has chosen already;
+        // taken from the file they would make the filters act on a group nobody chose.
+        std::erase_if(which, [](int Line) { return Line == 35 || Line == 36; });
+        which.push_back(40);
+        which.push_back(47);
+        ApplySettingsLines(lines, which, values);
+        model.Replace(values);
     }
-    // The age clean-up runs whatever the file held.
-    DeleteAgedRows(FServices->Database(), *FServices->Settings().Snapshot(), CurrentLocalUnixTime());
+    ShowSettingsInBoxes();
+    // The grid-line style applies once line 15 is read.
+    if (Form1) {
+        Form1->OptionsPage().ApplyGridLines();
+    }
+    // The clean-up, the sound list and the mute run whatever the file held.
+    DeleteAgedRows(FServices->Database(), *model.Snapshot(), CurrentLocalUnixTime());
+    if (Form1) {
+        Form1->OptionsPage().SetUpSoundList(ListFolderFiles(DataFolder() + QStringLiteral("Sounds")));
+        Form1->SoundControls().ApplyStartupState();
+    }
     ApplyColumnVisibility();
     // Idempotent: a server the options already started goes on.
     if (Form1) {
         Form1->StartSyslogServer();
     }
-    // The sound list and messaging sign-on join here.
+    const TSettingsSnapshot values = model.Snapshot();
+    if (Form1 && values->ICQ_CheckBox) {
+        Form1->Messaging().StartupSignOn(TextToInt64(values->ICQ_UIN_Edit), values->ICQ_Password_Edit);
+    }
 }
 
 void TColumn_Form::ApplyColumnVisibility() {
     if (FServices) {
         ::ApplyColumnVisibility(FServices->DataGrid1(), *FServices->Settings().Snapshot());
     }
+}
+
+int TColumn_Form::Execute() {
+    ShowSettingsInBoxes();
+    return exec();
+}
+
+void TColumn_Form::BitBtn1Click() {
+    if (FServices) {
+        FServices->Settings().Update([this](TSettings& s) {
+            for (const TBox& box : Boxes()) {
+                s.*box.Member = box.Box->isChecked();
+            }
+        });
+    }
+    ApplyColumnVisibility();
+    if (Form1) {
+        Form1->SaveSettings();
+    }
+    accept();
+}
+
+void TColumn_Form::BitBtn2Click() {
+    reject();
+}
+
+void TColumn_Form::reject() {
+    // A cancelled choice is no choice: the next start must not apply it either.
+    ShowSettingsInBoxes();
+    QDialog::reject();
 }

@@ -1,9 +1,15 @@
-// The column settings dialog; created last, it loads the start-up settings.
+// The column settings dialog ("Select columns in main grid"): twelve boxes choosing the host
+// table's columns. Created last, it is also the start-up settings loader.
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
+class QCheckBox;
+class QGroupBox;
+class QPushButton;
 class TMonitorServices;
+struct TSettings;
 
 class TColumn_Form : public QDialog {
     Q_OBJECT
@@ -15,14 +21,54 @@ public:
     // creation order of the program's windows.
     void FormCreate(TMonitorServices& Services);
 
-    // The start-up settings loader: language, settings lines, age clean-up of the log tables,
-    // sound list, column visibility, syslog server and messaging sign-on. Runs from FormCreate.
+    // The start-up settings loader: language, first start, settings lines, grid lines, age
+    // clean-up of the log tables, sound list, mute, column visibility, syslog server and messaging
+    // sign-on. Runs from FormCreate.
     void LoadStartupSettings();
 
     // The twelve boxes' columns shown, every other host-table column hidden, the row height.
     void ApplyColumnVisibility();
 
+    // Reads the language file Name (empty: settings line 47) into the shared texts, after listing
+    // the language folder into the options page's "Language:" box.
+    void ApplyLanguage(const QString& Name);
+
+    // Shows the dialog modally with the boxes as the settings hold them.
+    int Execute();
+
+    // Handlers.
+    void BitBtn1Click(); // "OK": the boxes into the settings, columns applied, settings saved
+    void BitBtn2Click(); // "Cancel": the boxes back as the settings hold them
+    void GroupBox1Click() {}
+
+    // The dialog's closing box cancels too.
+    void reject() override;
+
+    QGroupBox* GroupBox1 = nullptr;
+    QCheckBox* CheckBox_Nomer = nullptr;
+    QCheckBox* CheckBox_ID = nullptr;
+    QCheckBox* CheckBox_Host_Name = nullptr;
+    QCheckBox* CheckBox_host_type2 = nullptr;
+    QCheckBox* CheckBox_HostIP = nullptr;
+    QCheckBox* CheckBox_Status = nullptr;
+    QCheckBox* CheckBox_Enabled = nullptr;
+    QCheckBox* CheckBox_Tiks = nullptr;
+    QCheckBox* CheckBox_last_down = nullptr;
+    QCheckBox* CheckBox_note = nullptr;
+    QCheckBox* CheckBox_DownTime = nullptr;
+    QCheckBox* CheckBox_host_type = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+
 private:
+    // The boxes and the settings fields they stand for, in the dialog's order.
+    struct TBox {
+        QCheckBox* Box;
+        bool TSettings::*Member;
+    };
+    std::vector<TBox> Boxes() const;
+    void ShowSettingsInBoxes();
+
     TMonitorServices* FServices = nullptr;
 };
 

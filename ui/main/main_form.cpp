@@ -30,6 +30,7 @@
 #include "ui/main/LogPagesView.h"
 #include "ui/main/MessagingEvents.h"
 #include "ui/main/OnlinePage.h"
+#include "ui/main/OptionsPage.h"
 #include "ui/main/SettingsBinding.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
@@ -210,59 +211,29 @@ void TForm1::CreateOptionControls() {
     soundButtons->addWidget(BitBtn6);
     soundButtons->addWidget(BitBtn3);
     form->addRow(soundButtons);
-    // Ranges and values come from the settings model once the window is bound to it.
-    auto spin = [&](const char* name, const QString& label) {
-        auto* box = new QSpinBox(options);
-        box->setObjectName(QString::fromLatin1(name));
-        form->addRow(label, box);
-        return box;
-    };
-    ploss_spin = spin("ploss_spin", QStringLiteral("Alarm when checks fail:"));
-    Delay_spin = spin("Delay_spin", QStringLiteral("Test delay:"));
-    Timeout_Spin = spin("Timeout_Spin", QStringLiteral("Ping timeout:"));
-    auto check = [&](const char* name, const QString& text) {
-        auto* box = new QCheckBox(text, options);
-        box->setObjectName(QString::fromLatin1(name));
-        form->addRow(box);
-        return box;
-    };
-    Alert_CheckBox = check("Alert_CheckBox", QStringLiteral("Show Alert window"));
-    CheckBox_soundalarm = check("CheckBox_soundalarm", QStringLiteral("Sound alert"));
-    Up_sound_CheckBox = check("Up_sound_CheckBox", QStringLiteral("Play a sound when a host UP "));
-    Up_Sound_Edit = new QLineEdit(QString::fromLatin1(DefaultUpSound), options);
-    Up_Sound_Edit->setObjectName(QStringLiteral("Up_Sound_Edit"));
-    Play_sound_button = new QPushButton(options);
-    Play_sound_button->setObjectName(QStringLiteral("Play_sound_button"));
-    Play_sound_button->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
-    Browse_BitBtn = new QPushButton(LangText(68), options);
-    Browse_BitBtn->setObjectName(QStringLiteral("Browse_BitBtn"));
-    auto* upSound = new QHBoxLayout;
-    upSound->addWidget(Up_Sound_Edit, 1);
-    upSound->addWidget(Play_sound_button);
-    upSound->addWidget(Browse_BitBtn);
-    form->addRow(upSound);
-    Email_checkbox = check("Email_checkbox", QStringLiteral("Enable email notification"));
-    ICQ_CheckBox = check("ICQ_CheckBox", QStringLiteral("Enable ICQ notification"));
+    layout->addWidget(options);
+    // The page's own controls; ranges and values come from the settings model once bound.
+    FOptions = new TOptionsPage(*TabSheet3);
+    ploss_spin = FOptions->ploss_spin;
+    Delay_spin = FOptions->Delay_spin;
+    Timeout_Spin = FOptions->Timeout_Spin;
+    Alert_CheckBox = FOptions->Alert_CheckBox;
+    CheckBox_soundalarm = FOptions->CheckBox_soundalarm;
+    Up_sound_CheckBox = FOptions->Up_sound_CheckBox;
+    Up_Sound_Edit = FOptions->Up_Sound_Edit;
+    Play_sound_button = FOptions->Play_sound_button;
+    Browse_BitBtn = FOptions->Browse_BitBtn;
+    Email_checkbox = FOptions->Email_checkbox;
+    ICQ_CheckBox = FOptions->ICQ_CheckBox;
     BitBtn7 = new QPushButton(QStringLiteral("Test now"), options);
     BitBtn7->setObjectName(QStringLiteral("BitBtn7"));
     BitBtn7->hide();
     connect(BitBtn7, &QPushButton::clicked, this,
             [this] { Guarded("TForm1.BitBtn7Click", [this] { BitBtn7Click(); }); });
-    layout->addWidget(options);
-    layout->addStretch(1);
 }
 
 void TForm1::BindOptionControls() {
-    TSettingsModel& model = FServices->Settings();
-    BindSpinBox(*ploss_spin, model, &TSettings::ploss_spin);
-    BindSpinBox(*Delay_spin, model, &TSettings::Delay_spin);
-    BindSpinBox(*Timeout_Spin, model, &TSettings::Timeout_Spin);
-    BindCheckBox(*Alert_CheckBox, model, &TSettings::Alert_CheckBox);
-    BindCheckBox(*Up_sound_CheckBox, model, &TSettings::Up_sound_CheckBox);
-    BindLineEdit(*Up_Sound_Edit, model, &TSettings::Up_Sound_Edit);
-    BindCheckBox(*Email_checkbox, model, &TSettings::Email_checkbox);
-    BindCheckBox(*ICQ_CheckBox, model, &TSettings::ICQ_CheckBox);
-    BindCheckBox(*CheckBox_soundalarm, model, &TSettings::CheckBox_soundalarm);
+    FOptions->Bind(OptionsPageParts());
 }
 
 void TForm1::CreateStatusBar() {

@@ -30,6 +30,8 @@ class TOnlinePage;
 class TMessagingEvents;
 class TMonitorController;
 class TMonitorServices;
+class TOptionsPage;
+struct TOptionsPageParts;
 class TSoundControls;
 class TStatusBarPro;
 class TStatusView;
@@ -125,6 +127,15 @@ public:
     void Browse_BitBtnClick();
     TSoundControls& SoundControls() { return *FSound; }
 
+    // The options page (TabSheet3) and its handlers.
+    TOptionsPage& OptionsPage() { return *FOptions; }
+    void BitBtn23Click();
+    void Grid_show_CheckBoxClick();
+    void Grid_Style_ComboBoxClick();
+    void BitBtn30Click();
+    void BitBtn36Click();
+    void Button3Click();
+
     TMonitorServices& Services() { return *FServices; }
     TMonitorController& Monitor();
 
@@ -199,6 +210,8 @@ private:
     void CreateStatusBar();
     void CreateSoundControls();
     void BindOptionControls();
+    TOptionsPageParts OptionsPageParts();
+    TOptionsPage* FOptions = nullptr;
     void CreateMessaging();
     void InstallWindowPlacement();
     // Goes first in the destructor: the events of a window being destroyed reach no handler.
