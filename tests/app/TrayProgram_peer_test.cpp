@@ -41,6 +41,8 @@ protected:
         Program = fs::path(Dir.path()) / "zorvanite-tarnequill";
         fs::copy_file(built, Program);
         fs::create_directory(fs::path(Dir.path()) / "Data");
+        // Not a first start, which shows the window whatever the notification area.
+        ztt::WriteFile(Dir.file("Data/Settings.cnfg"), "2\r\n");
         Log = fs::path(Dir.path()) / "output.log";
         Server = ztt::PeerProcess({"sh", ztt::PeerScript("xvfb.sh"), Dir.file("x")});
         ASSERT_TRUE(WaitUntil([&] { return !ztt::ReadFile(Dir.file("x/display")).empty(); }, 10s))

@@ -202,6 +202,11 @@ void THostPageView::CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButto
         ComboBox2->addItem(LangText(line));
     }
     ComboBox2->setCurrentIndex(6);
+    // The filters share the row's width rather than widening the page to their longest item.
+    for (QComboBox* combo : {ComboBox1, ComboBox2}) {
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(6);
+    }
     filter(Edit1, 39);
     filter(Edit2, 40);
     filter(ComboBox1, 41);
@@ -214,6 +219,7 @@ void THostPageView::CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButto
     HostGridView->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(HostGridView, 1);
 
+    // Two rows, so the page fits a narrow screen: the host buttons, then the monitoring ones.
     auto* buttons = new QHBoxLayout;
     Add_b = MakeButton("Add_b", LangText(30), Box);
     BitBtn1 = MakeButton("BitBtn1", LangText(31), Box);
@@ -221,19 +227,27 @@ void THostPageView::CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButto
     Delete_b = MakeButton("Delete_b", LangText(33), Box);
     DeleteAll_b = MakeButton("DeleteAll_b", LangText(35), Box);
     BitBtn8 = MakeButton("BitBtn8", LangText(46), Box);
-    BitBtn2 = MakeButton("BitBtn2", LangText(37), Box);
     for (QPushButton* button : {Add_b, BitBtn1, Edit_b, Delete_b, DeleteAll_b, BitBtn8}) {
         buttons->addWidget(button);
     }
     buttons->addStretch(1);
-    buttons->addWidget(BitBtn2);
+    layout->addLayout(buttons);
+    FMonitorButtons = new QHBoxLayout;
+    FMonitorButtons->addStretch(1);
     for (QPushButton* button : {BitBtn3, BitBtn6}) {
         if (button) {
             button->setParent(Box);
-            buttons->addWidget(button);
+            FMonitorButtons->addWidget(button);
         }
     }
-    layout->addLayout(buttons);
+    layout->addLayout(FMonitorButtons);
+}
+
+void THostPageView::PlaceStartStop(QPushButton* BitBtn2) {
+    if (!BitBtn2 || !FMonitorButtons)
+        return;
+    BitBtn2->setParent(FMonitorButtons->parentWidget());
+    FMonitorButtons->insertWidget(1, BitBtn2);
 }
 
 void THostPageView::CreateHostMenu() {

@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
+class QHBoxLayout;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -82,6 +83,9 @@ public:
     void Createsubgroup1Click();
     void Renamegroup1Click();
     void Deletegroup1Click();
+    // Puts the status bar's Start/Stop button (BitBtn2) first in the monitoring row.
+    void PlaceStartStop(QPushButton* BitBtn2);
+
     void BitBtn28Click();
     void BitBtn29Click();
     void TreeView1Click();
@@ -136,7 +140,6 @@ public:
     QPushButton* Delete_b = nullptr;
     QPushButton* DeleteAll_b = nullptr;
     QPushButton* BitBtn8 = nullptr; // Enable/Disable
-    QPushButton* BitBtn2 = nullptr; // Start/Stop; its handler belongs to the status bar
     QLineEdit* Edit1 = nullptr;     // host name filter
     QLineEdit* Edit2 = nullptr;     // IP filter
     QComboBox* ComboBox1 = nullptr; // host type filter
@@ -178,6 +181,7 @@ protected:
 private:
     void CreateGroupBox();
     void CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButton* BitBtn6);
+    QHBoxLayout* FMonitorButtons = nullptr; // Start/Stop, Mute, Sound off
     void CreateHostMenu();
     void CreateMainMenu(QMenuBar* MenuBar);
     void ConnectHandlers();

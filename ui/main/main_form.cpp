@@ -249,13 +249,7 @@ void TForm1::CreateStatusBar() {
     column->addWidget(takeCentralWidget(), 1);
     column->addWidget(StatusBar1);
     setCentralWidget(body);
-    // Start/Stop belongs in the host page's button box; beside the host list until that exists.
-    if (auto* box = findChild<QWidget*>(QStringLiteral("GroupBox3")); box && box->layout()) {
-        box->layout()->addWidget(BitBtn2);
-    } else {
-        TabSheet1->layout()->addWidget(BitBtn2);
-        TabSheet1->layout()->setAlignment(BitBtn2, Qt::AlignTop);
-    }
+    FHostPage->PlaceStartStop(BitBtn2);
     // Reported on the writing thread; shown on this one, while the window still exists.
     MonitorDatabase.SetWriteStateHook([form = QPointer<TForm1>(this)](const QString& Line, bool Failing) {
         QMetaObject::invokeMethod(

@@ -11,6 +11,7 @@
 #include "core/SQLiteDb.h"
 #include "core/SettingsFiles.h"
 #include "core/Synchronize.h"
+#include "desktop/StatusBarEx.h"
 #include "grid/GxColumns.h"
 #include "grid/GxGrid.h"
 #include "platform/MessageBox.h"
@@ -260,9 +261,8 @@ TEST_F(ProgramWindows, ManuallyTurnItOnWhileMutedWritesLine30AndARestartStaysMut
     EXPECT_FALSE(Form1->CheckBox_soundalarm->isChecked());
     EXPECT_EQ(Form1->BitBtn3->text(), LangText(341));
     EXPECT_EQ(Form1->StatusPanel(TStatusPanel::SoundState), LangText(322));
-    auto* panel = Form1->findChild<QLabel*>(QStringLiteral("StatusPanel1"));
-    ASSERT_NE(panel, nullptr);
-    EXPECT_EQ(panel->styleSheet(), "color: #ff0000");
+    ASSERT_NE(Form1->StatusBar1, nullptr);
+    EXPECT_EQ(Form1->StatusBar1->Panels().Items(1).FontColor(), clRed);
     EXPECT_EQ(Form1->BitBtn3->icon().cacheKey(), Form1->SoundControls().Image3.cacheKey());
 }
 

@@ -4,6 +4,7 @@
 #include "core/AlertFlags.h"
 #include "core/ColumnVisibility.h"
 #include "core/DataFolder.h"
+#include "core/HostPage.h"
 #include "core/LangTexts.h"
 #include "core/MonitorController.h"
 #include "core/MonitorServices.h"
@@ -317,10 +318,10 @@ TEST_F(OptionsProgram, FortyLinesApplyWhatIsThereWhileCleanUpAndMuteStillRun) {
     const QStringList saved = SettingsLines();
     ASSERT_EQ(saved.size(), 49);
     EXPECT_EQ(saved[31], "10");
-    EXPECT_EQ(saved[34], "3");
-    // The group on show is the one the database load chose, not line 35's.
-    EXPECT_EQ(saved[35], "");
-    EXPECT_EQ(saved[36], "0");
+    // Lines 34-36 hold the host view on show, which the database load chose, not what they read.
+    EXPECT_EQ(saved[34], HostView.StatusFilterWord);
+    EXPECT_EQ(saved[35], HostView.CurrentGroupText);
+    EXPECT_EQ(saved[36], HostView.ShowAllHosts ? "-1" : "0");
     EXPECT_EQ(saved[9], "0");
 }
 
