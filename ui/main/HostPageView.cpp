@@ -241,13 +241,26 @@ void THostPageView::CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButto
         }
     }
     layout->addLayout(FMonitorButtons);
+    PlaceStartStop(FStartStop);
 }
 
 void THostPageView::PlaceStartStop(QPushButton* BitBtn2) {
-    if (!BitBtn2 || !FMonitorButtons)
+    // The button box is made in FormCreate; a button handed over before waits for it.
+    FStartStop = BitBtn2;
+    if (!FStartStop || !FMonitorButtons)
         return;
-    BitBtn2->setParent(FMonitorButtons->parentWidget());
-    FMonitorButtons->insertWidget(1, BitBtn2);
+    FStartStop->setParent(FMonitorButtons->parentWidget());
+    FMonitorButtons->insertWidget(1, FStartStop);
+}
+
+void THostPageView::SetHostHeaderCaptions() {
+    const std::pair<const char*, int> headers[] = {{"Host", 47},   {"HType", 48},    {"Htype2", 48},
+                                                   {"IP", 49},     {"Kol_vo_p", 50}, {"Note_", 51},
+                                                   {"Status", 52}, {"TimeDown", 53}, {"Date_Pod", 95}};
+    for (const auto& [name, line] : headers) {
+        if (TGxCustomColumn* column = Hosts().Columns().ColumnByName(QLatin1String(name)))
+            column->Header().SetCaption(LangText(line));
+    }
 }
 
 void THostPageView::CreateHostMenu() {
@@ -286,6 +299,7 @@ void THostPageView::FormCreate(TMonitorServices& Services, QPushButton* BitBtn3,
     FServices = &Services;
     FLogsGrid = Logs_grid;
     CreateHostBox(GroupBox3, BitBtn3, BitBtn6);
+    SetHostHeaderCaptions();
     Hosts().SetOptions(Hosts().Options() | goMultiSelect | goSelectFullRow);
     ConnectHandlers();
     UpdateToolItems();

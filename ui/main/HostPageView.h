@@ -182,6 +182,9 @@ private:
     void CreateGroupBox();
     void CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButton* BitBtn6);
     QHBoxLayout* FMonitorButtons = nullptr; // Start/Stop, Mute, Sound off
+    QPushButton* FStartStop = nullptr;
+    // The host list's column captions in the current language.
+    void SetHostHeaderCaptions();
     void CreateHostMenu();
     void CreateMainMenu(QMenuBar* MenuBar);
     void ConnectHandlers();

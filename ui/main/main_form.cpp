@@ -89,6 +89,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     CreateStatusBar();
     CreateMessaging();
     InstallWindowPlacement();
+    // Room for every status panel until a saved placement says otherwise.
+    resize(1100, 720);
     sound_timer = new QTimer(this);
     sound_timer->setObjectName(QStringLiteral("sound_timer"));
     sound_timer->setInterval(1000);
