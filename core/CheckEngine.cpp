@@ -101,7 +101,9 @@ TNewThread::~TNewThread() = default;
 void TNewThread::Execute() {
     FBound = std::max(1, FOwner.ProbeBound());
     if (FBound > 1) {
-        FPool = std::make_unique<TProbePool>(std::size_t(FBound));
+        // Up to three probes of each host in flight run side by side.
+        FPool = std::make_unique<TProbePool>(std::size_t(FBound) * 3);
+        FWindow = std::size_t(FBound) * WindowPerHostInFlight;
     }
     // The workers end with this call, whatever way it returns: their probes were cancelled by
     // the stop that ended it.
@@ -194,16 +196,63 @@ void TNewThread::ShowProgress(int Line, const QString& Host) {
                              QLatin1Char(' ') + Host);
 }
 
-namespace {
-
 // One host whose probes were started, waiting for its turn to be applied.
 struct TInFlightHost {
     THostSnapshot Host;
     THostProbeResults Results;
-    bool Done = false; // under the walk's lock
+    int Pending = 0; // probes not yet ended, under the walk's lock
 };
 
-} // namespace
+// Shared with the probe jobs, which may finish after the walk has given up.
+struct TProbesDone {
+    std::mutex Lock;
+    std::condition_variable Changed;
+};
+
+void TNewThread::StartProbes(const std::shared_ptr<TInFlightHost>& Slot,
+                             const std::shared_ptr<TProbesDone>& Done) {
+    const THostSnapshot& host = Slot->Host;
+    Slot->Results.SnmpAsked = host.SnmpCheck && !host.Comunity.isEmpty() && !host.IP.isEmpty();
+    std::vector<TProbeKind> kinds;
+    if (host.PingCheck) {
+        kinds.push_back(TProbeKind::Echo);
+    }
+    if (host.HttpCheck) {
+        kinds.push_back(TProbeKind::Http);
+    }
+    if (Slot->Results.SnmpAsked) {
+        kinds.push_back(TProbeKind::Snmp);
+    }
+    // Each job only writes its own fields of the results; the count tells when all have ended.
+    Slot->Pending = int(kinds.size());
+    for (TProbeKind kind : kinds) {
+        FPool->Submit([this, kind, Slot, Done] {
+            Guarded("probe of one host", [&] {
+                if (MonitoringActive.load()) {
+                    RunProbe(kind, *Slot);
+                }
+            });
+            std::lock_guard<std::mutex> guard(Done->Lock);
+            if (--Slot->Pending == 0) {
+                Done->Changed.notify_all();
+            }
+        });
+    }
+}
+
+void TNewThread::RunProbe(TProbeKind Kind, TInFlightHost& Slot) {
+    switch (Kind) {
+    case TProbeKind::Echo:
+        ProbeIcmp(Slot.Host, Slot.Results);
+        break;
+    case TProbeKind::Http:
+        ProbeHttp(Slot.Host, Slot.Results);
+        break;
+    case TProbeKind::Snmp:
+        ProbeSnmp(Slot.Host, Slot.Results);
+        break;
+    }
+}
 
 bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     // Hosts are read ahead in blocks with one call onto the GUI thread each; a block older than
@@ -213,19 +262,15 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     QElapsedTimer age;
     // The hosts in flight, in host order: only these wait for their turn, never the whole list.
     std::deque<std::shared_ptr<TInFlightHost>> window;
-    // Shared with the jobs, which may finish after this walk has given up.
-    struct TDoneSignal {
-        std::mutex Lock;
-        std::condition_variable Changed;
-    };
-    auto signal = std::make_shared<TDoneSignal>();
+    auto done = std::make_shared<TProbesDone>();
     std::size_t next = 0;
     for (;;) {
         if (!MonitoringActive.load()) {
             return false;
         }
-        // Start the probes of the hosts ahead until the bound is reached.
-        while (next < Handles.size() && window.size() < std::size_t(FBound)) {
+        // Start the probes of the hosts ahead until the window is full; the pool runs at most
+        // the bound's worth of them at once, in host order.
+        while (next < Handles.size() && window.size() < FWindow) {
             if (ahead.empty() || age.elapsed() > FreshMs) {
                 ahead.clear();
                 if (!OnGuiThread([&] { ReadAhead(Handles, next, ahead); })) {
@@ -241,25 +286,15 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
             }
             auto slot = std::make_shared<TInFlightHost>();
             slot->Host = std::move(host);
-            // One snapshot of the options for all of this host's steps: a change made meanwhile
-            // applies from the next host on.
+            // One snapshot of the options for all of this host's steps, taken as its probes start:
+            // a change made meanwhile applies to every host whose probes start after it.
             slot->Results.Settings = FOwner.Settings();
             window.push_back(slot);
             if (!FPool) {
                 Guarded("probes of one host", [&] { ProbeHost(slot->Host, slot->Results); });
-                slot->Done = true;
                 break;
             }
-            FPool->Submit([this, slot, signal] {
-                Guarded("probes of one host", [&] {
-                    if (MonitoringActive.load()) {
-                        ProbeHost(slot->Host, slot->Results);
-                    }
-                });
-                std::lock_guard<std::mutex> guard(signal->Lock);
-                slot->Done = true;
-                signal->Changed.notify_all();
-            });
+            StartProbes(slot, done);
         }
         if (window.empty()) {
             break;
@@ -267,12 +302,12 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
         // Apply the first host as soon as its probes have ended.
         std::shared_ptr<TInFlightHost> first = window.front();
         if (FPool) {
-            std::unique_lock<std::mutex> lock(signal->Lock);
-            while (!first->Done) {
+            std::unique_lock<std::mutex> lock(done->Lock);
+            while (first->Pending > 0) {
                 if (!MonitoringActive.load()) {
                     return false;
                 }
-                signal->Changed.wait_for(lock, std::chrono::milliseconds(20));
+                done->Changed.wait_for(lock, std::chrono::milliseconds(20));
             }
         }
         window.pop_front();

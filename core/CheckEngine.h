@@ -56,6 +56,8 @@ struct THostProbeResults {
 };
 
 class TProbePool;
+struct TInFlightHost;
+struct TProbesDone;
 
 class TNewThread {
 public:
@@ -75,6 +77,11 @@ private:
     void ReadAhead(const std::vector<quint64>& Handles, std::size_t From, std::deque<THostSnapshot>& Ahead);
     // The network probes of one enabled host: any thread, touching no state of the engine.
     void ProbeHost(const THostSnapshot& Host, THostProbeResults& Results);
+    // The same on the pool: the echo, HTTP and SNMP probes side by side, each on a worker of its
+    // own with its own time-out and sockets; the host is done when the last of them ends.
+    void StartProbes(const std::shared_ptr<TInFlightHost>& Slot, const std::shared_ptr<TProbesDone>& Done);
+    enum class TProbeKind { Echo, Http, Snmp };
+    void RunProbe(TProbeKind Kind, TInFlightHost& Slot);
     // Applies one host's probe results and runs its remaining checks, on the check thread.
     bool CheckHost(const THostSnapshot& Host, const THostProbeResults& Probed);
     // Runs Step on the host's current row; false when the host is gone or the GUI closed.
@@ -124,5 +131,7 @@ private:
     int FPauseMs;
     // Hosts whose probes may be in flight at once; 1 probes on the check thread itself.
     int FBound = 1;
+    // Hosts started and not yet applied.
+    std::size_t FWindow = 1;
     std::unique_ptr<TProbePool> FPool;
 };

@@ -7,24 +7,31 @@
 
 #include <algorithm>
 
+unsigned long RaiseOpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 0;
+    }
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+            limit = raised;
+        }
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? ~0ul : static_cast<unsigned long>(limit.rlim_cur);
+}
+
 int HostsInFlightBound() {
     static const int bound = [] {
-        rlimit limit{};
-        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        const unsigned long limit = RaiseOpenFileLimit();
+        if (limit == 0) {
             return 1;
         }
-        if (limit.rlim_cur < limit.rlim_max) {
-            rlimit raised = limit;
-            raised.rlim_cur = limit.rlim_max;
-            if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) {
-                limit = raised;
-            }
-        }
-        // A host's probes hold one socket at a time; the rest of the program keeps its share.
-        const rlim_t half =
-            limit.rlim_cur == RLIM_INFINITY ? rlim_t(MaxHostsInFlight) * 4 : limit.rlim_cur / 2;
-        const rlim_t below = half > 1 ? half - 1 : 1;
-        return int(std::max<rlim_t>(1, std::min<rlim_t>(MaxHostsInFlight, below)));
+        // The rest of the program keeps the other half of the descriptors.
+        const unsigned long half = limit / 2;
+        const unsigned long hosts = half > SocketsPerHostInFlight ? (half - 1) / SocketsPerHostInFlight : 1;
+        return int(std::max(1ul, std::min<unsigned long>(MaxHostsInFlight, hosts)));
     }();
     return bound;
 }
