@@ -388,7 +388,8 @@ bool TNewThread::CheckHost(const THostSnapshot& Host, const THostProbeResults& P
     bool present = false;
     if (!OnGuiThread([&] {
             int row = FOwner.Hosts().RowByHandle(Handle);
-            if (row >= 0) {
+            // A host disabled while its probes ran is skipped at its turn, as one read then would be.
+            if (row >= 0 && FOwner.Hosts().Cell(HostColumn::Enabled, row).GetAsBoolean()) {
                 present = true;
                 FCurrentRow = row;
                 if (pingAsked) {

@@ -228,3 +228,37 @@ TEST(CheckEngineScale, OneHostAtATimeAndManyInFlightStoreTheSameRowsAndEvents) {
     }
     EXPECT_GT(quoted, 20);
 }
+
+// A host whose probes have ended waits behind a slower one; when it is deleted or disabled
+// meanwhile, its turn skips it, and the host after it is applied as usual.
+TEST(CheckEngineScale, HostDeletedOrDisabledWhileWaitingForItsTurnIsSkipped) {
+    EngineFixture f;
+    f.Owner.Bound = 16;
+    f.SetThreshold(2);
+    HostSpec slow;
+    slow.IP = QStringLiteral("127.0.60.1");
+    const int slowId = f.AddHost(slow);
+    std::vector<int> failing;
+    for (int i = 2; i <= 4; ++i) {
+        HostSpec spec;
+        spec.IP = QStringLiteral("127.0.60.%1").arg(i);
+        failing.push_back(f.AddHost(spec));
+        f.Probes.SetPing(spec.IP.toStdString(), "Request timed out");
+    }
+    f.Probes.SetLatched("127.0.60.1");
+    f.Owner.PassesAllowed = 1;
+    ASSERT_TRUE(f.Start());
+    // The hosts behind the slow one have been probed and wait for their turn.
+    ASSERT_TRUE(f.WaitFor(
+        [&] { return f.Probes.Waiting("127.0.60.1") && f.Probes.PingCalls("127.0.60.4") == 1; }, 5000));
+    f.Hosts.Cell("Enabled", f.RowOf(failing[0])).SetAsBoolean(false);
+    f.Hosts.DeleteRow(f.RowOf(failing[1]));
+    f.Probes.Release("127.0.60.1");
+    ASSERT_TRUE(f.WaitFor([&] { return f.PassCount() >= 1; }, 5000));
+    ASSERT_TRUE(f.WaitEnded());
+    EXPECT_EQ(f.Cell(slowId, "ICMP_kol_vo_p"), "0");
+    EXPECT_EQ(f.Cell(failing[0], "ICMP_kol_vo_p"), "0");
+    EXPECT_EQ(f.Cell(failing[0], "Status"), "OK");
+    EXPECT_EQ(f.Cell(failing[2], "ICMP_kol_vo_p"), "1");
+    EXPECT_EQ(f.Cell(failing[2], "Status"), "Packet loss");
+}
