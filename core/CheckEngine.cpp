@@ -207,6 +207,8 @@ struct TInFlightHost {
 struct TProbesDone {
     std::mutex Lock;
     std::condition_variable Changed;
+    // The host the walk waits for: only its last probe wakes the walk.
+    const TInFlightHost* Awaited = nullptr;
 };
 
 void TNewThread::StartProbes(const std::shared_ptr<TInFlightHost>& Slot,
@@ -233,8 +235,8 @@ void TNewThread::StartProbes(const std::shared_ptr<TInFlightHost>& Slot,
                 }
             });
             std::lock_guard<std::mutex> guard(Done->Lock);
-            if (--Slot->Pending == 0) {
-                Done->Changed.notify_all();
+            if (--Slot->Pending == 0 && Done->Awaited == Slot.get()) {
+                Done->Changed.notify_one();
             }
         });
     }
@@ -303,6 +305,7 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
         std::shared_ptr<TInFlightHost> first = window.front();
         if (FPool) {
             std::unique_lock<std::mutex> lock(done->Lock);
+            done->Awaited = first.get();
             while (first->Pending > 0) {
                 if (!MonitoringActive.load()) {
                     return false;

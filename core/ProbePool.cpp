@@ -52,22 +52,38 @@ TProbePool::~TProbePool() {
 
 void TProbePool::Submit(std::function<void()> Job) {
     bool grow = false;
+    bool wake = false;
     {
         std::lock_guard<std::mutex> guard(FLock);
         FJobs.push_back(std::move(Job));
-        grow = FJobs.size() > FIdle && FWorkers.size() < FMaxWorkers;
+        // A job that a worker already told to wake will take costs no second wake-up; a busy
+        // worker takes the next job itself.
+        const bool uncovered = FJobs.size() > FWaking;
+        wake = uncovered && FIdle > FWaking;
+        if (wake) {
+            ++FWaking;
+        }
+        grow = uncovered && !wake && FWorkers.size() < FMaxWorkers;
     }
     if (grow) {
         FWorkers.emplace_back([this] { Run(); });
     }
-    FWake.notify_one();
+    if (wake) {
+        FWake.notify_one();
+    }
 }
 
 void TProbePool::Run() {
     std::unique_lock<std::mutex> lock(FLock);
     for (;;) {
         ++FIdle;
-        FWake.wait(lock, [&] { return FClosing || !FJobs.empty(); });
+        while (!FClosing && FJobs.empty()) {
+            FWake.wait(lock);
+            // Any wake-up ends one told to come (a spurious one at worst costs a later extra wake).
+            if (FWaking > 0) {
+                --FWaking;
+            }
+        }
         --FIdle;
         if (FClosing) {
             return;
@@ -76,6 +92,7 @@ void TProbePool::Run() {
         FJobs.pop_front();
         lock.unlock();
         Guarded("probe worker", job);
+        job = nullptr;
         lock.lock();
     }
 }

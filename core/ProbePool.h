@@ -51,6 +51,7 @@ private:
     std::condition_variable FWake;
     std::deque<std::function<void()>> FJobs;
     std::size_t FIdle = 0;
+    std::size_t FWaking = 0; // idle workers told to wake and not yet awake
     bool FClosing = false;
     std::vector<std::thread> FWorkers; // check thread only
 };
