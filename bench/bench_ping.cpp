@@ -355,7 +355,7 @@ double EnginePass(const std::string& Path, const std::vector<std::string>& Addre
     owner.Stop();
     Down = 0;
     for (int r = 0; r < hosts.RowCount(); ++r) {
-        Down += hosts.Cell("Kol_vo_p", r).GetAsString() != "0" ? 1 : 0;
+        Down += hosts.Cell("Kol_vo_p", r).GetAsString().toInt() > 0 ? 1 : 0;
     }
     db.CommitTransaction();
     return ok ? seconds : -1;

@@ -130,8 +130,9 @@ std::string AddressOf(int Index) {
 
 // ScalePasses passes over the same hosts and answers with Bound hosts in flight.
 TStoredRun RunScripted(int Bound) {
-    EngineFixture f;
+    // The probes outlive the fixture, which stops the threads when it goes.
     ScriptedProbes probes;
+    EngineFixture f;
     f.Owner.UseProbes(probes);
     f.Owner.Bound = Bound;
     f.SetThreshold(3);

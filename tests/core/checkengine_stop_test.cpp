@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <netinet/in.h>
@@ -19,6 +21,13 @@
 #include <unistd.h>
 
 namespace {
+
+#if defined(__SANITIZE_THREAD__)
+// Threads start slowly under ThreadSanitizer: fewer probes in flight, the same contract.
+constexpr int InFlight = 100;
+#else
+constexpr int InFlight = 500;
+#endif
 
 using Rows = std::vector<std::vector<QString>>;
 
@@ -95,33 +104,38 @@ HostSpec HttpOnly(int Index, const QString& Address) {
 
 } // namespace
 
-TEST(CheckEngineStop, StopWithFiveHundredProbesInFlightEndsBothThreadsAndLeavesNoWorkerOrSocket) {
+TEST(CheckEngineStop, StopWithHundredsOfProbesInFlightEndsBothThreadsAndLeavesNoWorkerOrSocket) {
     // The probes outlive the fixture, which stops the threads when it goes.
     TNetHostProbes probes;
     EngineFixture f;
     SilentListener silent;
     f.Owner.UseProbes(probes);
-    f.Owner.Bound = 512;
+    f.Owner.Bound = InFlight + 12;
     f.SetPingTimeout(2000); // HTTP waits 10 s: only the stop ends these probes
     f.Database.StartTransaction();
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < InFlight; ++i) {
         f.AddHost(HttpOnly(i, silent.Address()));
     }
     f.Database.CommitTransaction();
+    // Helper threads of the runtime (a sanitizer's) start with the first thread, not with ours.
+    std::thread([] {}).join();
     const int threadsBefore = Threads();
     const int descriptorsBefore = Descriptors();
     f.Owner.PassesAllowed = 1;
     ASSERT_TRUE(f.Start());
     // Every host's probe runs on a worker of its own, its connection open, waiting for the answer.
     ASSERT_TRUE(f.WaitFor(
-        [&] { return Threads() >= threadsBefore + 502 && Descriptors() >= descriptorsBefore + 500; }, 10000))
+        [&] {
+            return Threads() >= threadsBefore + InFlight + 2 && Descriptors() >= descriptorsBefore + InFlight;
+        },
+        20000))
         << Threads() - threadsBefore << " threads, " << Descriptors() - descriptorsBefore << " descriptors";
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(f.WaitEnded(5000));
     const qint64 ended = clock.elapsed();
     EXPECT_LT(ended, 1000);
-    std::printf("stop with 500 probes in flight: threads ended after %lld ms\n",
+    std::printf("stop with %d probes in flight: threads ended after %lld ms\n", InFlight,
                 static_cast<long long>(ended));
     EXPECT_EQ(Threads(), threadsBefore);
     EXPECT_EQ(Descriptors(), descriptorsBefore);
@@ -146,10 +160,11 @@ TEST(CheckEngineStop, ShutdownDuringAPassWithSilentHostsEndsWithinTwoSecondsWith
     // Refused hosts first (down in the second pass), then hosts that never answer.
     const QString refusing = RefusingAddress();
     f.Database.StartTransaction();
-    for (int i = 0; i < 100; ++i) {
+    const int refused = InFlight / 5;
+    for (int i = 0; i < refused; ++i) {
         f.AddHost(HttpOnly(i, refusing));
     }
-    for (int i = 100; i < 400; ++i) {
+    for (int i = refused; i < refused + InFlight * 3 / 5; ++i) {
         f.AddHost(HttpOnly(i, silent.Address()));
     }
     f.Database.CommitTransaction();
@@ -164,13 +179,17 @@ TEST(CheckEngineStop, ShutdownDuringAPassWithSilentHostsEndsWithinTwoSecondsWith
         // The second pass has recorded the refused hosts' events; the silent hosts' probes of
         // that pass have just started.
         ASSERT_TRUE(f.WaitFor(
-            [&] { return f.Rows(QStringLiteral("select count(*) from log")) == Rows{{"100"}}; }, 20000));
+            [&] {
+                return f.Rows(QStringLiteral("select count(*) from log")) == Rows{{QString::number(refused)}};
+            },
+            20000));
         QElapsedTimer clock;
         clock.start();
         controller.Shutdown(2000);
         const qint64 ended = clock.elapsed();
         EXPECT_LT(ended, 2000);
-        std::printf("shut-down with 300 silent hosts in flight: %lld ms\n", static_cast<long long>(ended));
+        std::printf("shut-down with %d silent hosts in flight: %lld ms\n", InFlight * 3 / 5,
+                    static_cast<long long>(ended));
         EXPECT_FALSE(controller.ThreadsRunning());
         ASSERT_TRUE(CommitLongTransaction(f.Database));
     }
@@ -178,10 +197,10 @@ TEST(CheckEngineStop, ShutdownDuringAPassWithSilentHostsEndsWithinTwoSecondsWith
     // Another connection sees the committed events and host rows.
     TSQLiteDatabase reader(f.Database.FileName());
     auto table = reader.OpenResultTable(QStringLiteral("select count(*), min(Stat_D), max(Stat_D) from log"));
-    EXPECT_EQ(table->FieldText(0), "100");
+    EXPECT_EQ(table->FieldText(0), QString::number(refused));
     EXPECT_EQ(table->FieldText(1), "ID");
     EXPECT_EQ(table->FieldText(2), "ID");
     table = reader.OpenResultTable(
         QStringLiteral("select count(*) from hosts where Status='Down' and Kol_vo_p='2'"));
-    EXPECT_EQ(table->FieldText(0), "100");
+    EXPECT_EQ(table->FieldText(0), QString::number(refused));
 }

@@ -165,8 +165,9 @@ TextRows AsText(const std::vector<std::vector<QString>>& Rows) {
 // One sampling walk over 100 hosts with Bound hosts in flight: the traffic rows and the latency
 // rows in the order they were stored.
 std::pair<TextRows, TextRows> SampleOnce(int Bound) {
-    EngineFixture f;
+    // The probes outlive the fixture, which stops the threads when it goes.
     RisingCounters probes;
+    EngineFixture f;
     f.Owner.UseProbes(probes);
     f.Owner.Bound = Bound;
     int ports = 0;
