@@ -196,6 +196,17 @@ void TNewThread::ShowProgress(int Line, const QString& Host) {
                              QLatin1Char(' ') + Host);
 }
 
+namespace {
+
+// Hosts applied together in one call onto the GUI thread, at most.
+constexpr std::size_t ApplyBatch = 64;
+
+bool HasLateChecks(const THostSnapshot& Host) {
+    return Host.SPingAlarm || Host.PortCheck;
+}
+
+} // namespace
+
 // One host whose probes were started, waiting for its turn to be applied.
 struct TInFlightHost {
     THostSnapshot Host;
@@ -317,9 +328,24 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
         if (!MonitoringActive.load()) {
             return false;
         }
+        // The hosts right behind it whose probes have ended too, and that need no step beyond the
+        // grid, are applied with it in one call onto the GUI thread.
+        std::vector<std::shared_ptr<TInFlightHost>> ready{first};
+        if (FPool && !HasLateChecks(first->Host)) {
+            std::lock_guard<std::mutex> guard(done->Lock);
+            while (!window.empty() && ready.size() < ApplyBatch && window.front()->Pending == 0 &&
+                   !HasLateChecks(window.front()->Host)) {
+                ready.push_back(window.front());
+                window.pop_front();
+            }
+        }
         bool goOn = true;
-        // One bad row is reported and the pass goes on with the next host.
-        Guarded("check of one host", [&] { goOn = CheckHost(first->Host, first->Results); });
+        if (ready.size() > 1) {
+            goOn = ApplyReadyHosts(ready);
+        } else {
+            // One bad row is reported and the pass goes on with the next host.
+            Guarded("check of one host", [&] { goOn = CheckHost(first->Host, first->Results); });
+        }
         if (!goOn) {
             return false;
         }
@@ -362,10 +388,8 @@ void TNewThread::ProbeHost(const THostSnapshot& Host, THostProbeResults& Results
     }
 }
 
-bool TNewThread::CheckHost(const THostSnapshot& Host, const THostProbeResults& Probed) {
-    const quint64 Handle = Host.Handle;
+bool TNewThread::TakeResults(const THostSnapshot& Host, const THostProbeResults& Probed) {
     FSettings = Probed.Settings;
-    const int thresholdN = FSettings->ploss_spin;
     // Every result starts empty for each host, so a check that is off this pass is never judged
     // by the previous host's answer.
     FHttpResult = Probed.HttpResult;
@@ -373,42 +397,100 @@ bool TNewThread::CheckHost(const THostSnapshot& Host, const THostProbeResults& P
     FPingError = Probed.PingError;
     FPingSkipped = Probed.PingSkipped;
     FSnmpReply = Probed.SnmpReply;
-    const bool snmpAsked = Probed.SnmpAsked;
-    const bool lateChecks = Host.SPingAlarm || Host.PortCheck;
-    std::vector<THostWriteBack> writes;
-    std::optional<THostWriteBack> status;
-    THostPassResults results{FHttpResult, FPingError, FSnmpReply, FPingSkipped};
-    // An echo that could not be sent is neither an answer nor a failure.
-    const bool pingAsked = Host.PingCheck && !FPingSkipped;
-    THostSnapshot asked = Host;
-    asked.PingCheck = pingAsked;
-    const bool nothingAsked = !pingAsked && !Host.HttpCheck && !Host.SnmpCheck && Host.PingCheck;
-    // A host that answered everything and was already OK in every respect changes nothing: its
-    // grid steps are left out, so a healthy host costs no call onto the GUI thread.
-    if (!lateChecks && (nothingAsked || !MayChange(asked, results, snmpAsked))) {
+    return NeedsGridSteps(Host, Probed);
+}
+
+bool TNewThread::NeedsGridSteps(const THostSnapshot& Host, const THostProbeResults& Probed) {
+    if (Host.SPingAlarm || Host.PortCheck) {
         return true;
     }
-    bool present = false;
+    THostPassResults results{Probed.HttpResult, Probed.PingError, Probed.SnmpReply, Probed.PingSkipped};
+    // An echo that could not be sent is neither an answer nor a failure.
+    THostSnapshot asked = Host;
+    asked.PingCheck = Host.PingCheck && !Probed.PingSkipped;
+    const bool nothingAsked = !asked.PingCheck && !Host.HttpCheck && !Host.SnmpCheck && Host.PingCheck;
+    // A host that answered everything and was already OK in every respect changes nothing: its
+    // grid steps are left out, so a healthy host costs no call onto the GUI thread.
+    return !nothingAsked && MayChange(asked, results, Probed.SnmpAsked);
+}
+
+bool TNewThread::ApplyGridSteps(const THostSnapshot& Host, std::vector<THostWriteBack>& Writes,
+                                std::optional<THostWriteBack>& Status) {
+    int row = FOwner.Hosts().RowByHandle(Host.Handle);
+    // A host disabled while its probes ran is skipped at its turn, as one read then would be.
+    if (row < 0 || !FOwner.Hosts().Cell(HostColumn::Enabled, row).GetAsBoolean()) {
+        return false;
+    }
+    FCurrentRow = row;
+    if (Host.PingCheck && !FPingSkipped) {
+        ApplyIcmp(row, Writes);
+    }
+    if (Host.HttpCheck) {
+        ApplyHttp(row, Writes);
+    }
+    if (FSnmpAsked) {
+        ApplySnmp(row, Host, Writes);
+    }
+    if (!Host.SPingAlarm && !Host.PortCheck) {
+        THostPassResults results{FHttpResult, FPingError, FSnmpReply, FPingSkipped};
+        Status = UpdateHostStatus(FOwner.Hosts(), row, results, FSettings->ploss_spin);
+    }
+    return true;
+}
+
+bool TNewThread::ApplyReadyHosts(const std::vector<std::shared_ptr<TInFlightHost>>& Ready) {
+    struct TApplied {
+        const TInFlightHost* Slot;
+        bool Present = false;
+        std::vector<THostWriteBack> Writes;
+        std::optional<THostWriteBack> Status;
+    };
+    std::vector<TApplied> applied;
+    for (const auto& slot : Ready) {
+        if (NeedsGridSteps(slot->Host, slot->Results)) {
+            applied.push_back({slot.get()});
+        }
+    }
+    if (applied.empty()) {
+        return true;
+    }
+    // One call onto the GUI thread for the grid steps of all of them, in host order; no grid step
+    // reads the database, so their SQL can follow in the same order.
     if (!OnGuiThread([&] {
-            int row = FOwner.Hosts().RowByHandle(Handle);
-            // A host disabled while its probes ran is skipped at its turn, as one read then would be.
-            if (row >= 0 && FOwner.Hosts().Cell(HostColumn::Enabled, row).GetAsBoolean()) {
-                present = true;
-                FCurrentRow = row;
-                if (pingAsked) {
-                    ApplyIcmp(row, writes);
-                }
-                if (Host.HttpCheck) {
-                    ApplyHttp(row, writes);
-                }
-                if (snmpAsked) {
-                    ApplySnmp(row, Host, writes);
-                }
-                if (!lateChecks) {
-                    status = UpdateHostStatus(FOwner.Hosts(), row, results, thresholdN);
-                }
+            for (TApplied& host : applied) {
+                Guarded("check of one host", [&] {
+                    TakeResults(host.Slot->Host, host.Slot->Results);
+                    FSnmpAsked = host.Slot->Results.SnmpAsked;
+                    host.Present = ApplyGridSteps(host.Slot->Host, host.Writes, host.Status);
+                });
             }
         })) {
+        return false;
+    }
+    for (TApplied& host : applied) {
+        Guarded("check of one host", [&] {
+            RunWrites(host.Writes);
+            if (host.Present && host.Status) {
+                FStore.Run(*host.Status);
+            }
+        });
+    }
+    return MonitoringActive.load();
+}
+
+bool TNewThread::CheckHost(const THostSnapshot& Host, const THostProbeResults& Probed) {
+    const quint64 Handle = Host.Handle;
+    const bool lateChecks = Host.SPingAlarm || Host.PortCheck;
+    if (!TakeResults(Host, Probed)) {
+        return true;
+    }
+    FSnmpAsked = Probed.SnmpAsked;
+    const int thresholdN = FSettings->ploss_spin;
+    THostPassResults results{FHttpResult, FPingError, FSnmpReply, FPingSkipped};
+    std::vector<THostWriteBack> writes;
+    std::optional<THostWriteBack> status;
+    bool present = false;
+    if (!OnGuiThread([&] { present = ApplyGridSteps(Host, writes, status); })) {
         return false;
     }
     RunWrites(writes);

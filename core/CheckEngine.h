@@ -84,6 +84,16 @@ private:
     void RunProbe(TProbeKind Kind, TInFlightHost& Slot);
     // Applies one host's probe results and runs its remaining checks, on the check thread.
     bool CheckHost(const THostSnapshot& Host, const THostProbeResults& Probed);
+    // Takes a host's results into the thread's fields; false when its grid steps change nothing.
+    bool TakeResults(const THostSnapshot& Host, const THostProbeResults& Probed);
+    static bool NeedsGridSteps(const THostSnapshot& Host, const THostProbeResults& Probed);
+    // On the GUI thread: the echo, HTTP and SNMP steps and (without a latency or traffic rule) the
+    // overall state of the host's row; false when the host is gone or disabled.
+    bool ApplyGridSteps(const THostSnapshot& Host, std::vector<THostWriteBack>& Writes,
+                        std::optional<THostWriteBack>& Status);
+    // Hosts without a latency or traffic rule whose probes have ended, in host order: their grid
+    // steps in one call onto the GUI thread, then their SQL in the same order.
+    bool ApplyReadyHosts(const std::vector<std::shared_ptr<TInFlightHost>>& Ready);
     // Runs Step on the host's current row; false when the host is gone or the GUI closed.
     bool OnHostRow(quint64 Handle, const std::function<void(int Row)>& Step);
     void RunWrites(const std::vector<THostWriteBack>& Writes);
@@ -126,6 +136,7 @@ private:
     QString FPingError;
     bool FPingSkipped = false; // the echo could not be sent at all
     QString FSnmpReply;
+    bool FSnmpAsked = false;
     int FCurrentRow = -1;
     int FPingTimeoutMs;
     int FPauseMs;
