@@ -20,7 +20,7 @@ inline constexpr int SocketsPerHostInFlight = 5;
 // Hosts whose probes have ended may wait behind a slow host ahead of them for their turn to be
 // applied: up to this many times the bound, so one silent host does not stall the probes of the
 // hosts after it, and the results held stay bounded whatever the length of the list.
-inline constexpr int WindowPerHostInFlight = 4;
+inline constexpr int WindowPerHostInFlight = 8;
 
 // Raises the soft limit of open files to the hard one (start-up does this before anything opens);
 // returns the soft limit now in force, 0 when it cannot be read.
