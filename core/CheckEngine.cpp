@@ -101,7 +101,9 @@ TNewThread::~TNewThread() = default;
 void TNewThread::Execute() {
     FBound = std::max(1, FOwner.ProbeBound());
     if (FBound > 1) {
-        FPool = std::make_unique<TProbePool>(std::size_t(FBound));
+        // Up to three probes of each host in flight run side by side.
+        FPool = std::make_unique<TProbePool>(std::size_t(FBound) * 3);
+        FWindow = std::size_t(FBound) * WindowPerHostInFlight;
     }
     // The workers end with this call, whatever way it returns: their probes were cancelled by
     // the stop that ended it.
@@ -196,14 +198,74 @@ void TNewThread::ShowProgress(int Line, const QString& Host) {
 
 namespace {
 
+// Hosts applied together in one call onto the GUI thread, at most.
+constexpr std::size_t ApplyBatch = 64;
+
+bool HasLateChecks(const THostSnapshot& Host) {
+    return Host.SPingAlarm || Host.PortCheck;
+}
+
+} // namespace
+
 // One host whose probes were started, waiting for its turn to be applied.
 struct TInFlightHost {
     THostSnapshot Host;
     THostProbeResults Results;
-    bool Done = false; // under the walk's lock
+    int Pending = 0; // probes not yet ended, under the walk's lock
 };
 
-} // namespace
+// Shared with the probe jobs, which may finish after the walk has given up.
+struct TProbesDone {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    // The host the walk waits for: only its last probe wakes the walk.
+    const TInFlightHost* Awaited = nullptr;
+};
+
+void TNewThread::StartProbes(const std::shared_ptr<TInFlightHost>& Slot,
+                             const std::shared_ptr<TProbesDone>& Done) {
+    const THostSnapshot& host = Slot->Host;
+    Slot->Results.SnmpAsked = host.SnmpCheck && !host.Comunity.isEmpty() && !host.IP.isEmpty();
+    std::vector<TProbeKind> kinds;
+    if (host.PingCheck) {
+        kinds.push_back(TProbeKind::Echo);
+    }
+    if (host.HttpCheck) {
+        kinds.push_back(TProbeKind::Http);
+    }
+    if (Slot->Results.SnmpAsked) {
+        kinds.push_back(TProbeKind::Snmp);
+    }
+    // Each job only writes its own fields of the results; the count tells when all have ended.
+    Slot->Pending = int(kinds.size());
+    for (TProbeKind kind : kinds) {
+        FPool->Submit([this, kind, Slot, Done] {
+            Guarded("probe of one host", [&] {
+                if (MonitoringActive.load()) {
+                    RunProbe(kind, *Slot);
+                }
+            });
+            std::lock_guard<std::mutex> guard(Done->Lock);
+            if (--Slot->Pending == 0 && Done->Awaited == Slot.get()) {
+                Done->Changed.notify_one();
+            }
+        });
+    }
+}
+
+void TNewThread::RunProbe(TProbeKind Kind, TInFlightHost& Slot) {
+    switch (Kind) {
+    case TProbeKind::Echo:
+        ProbeIcmp(Slot.Host, Slot.Results);
+        break;
+    case TProbeKind::Http:
+        ProbeHttp(Slot.Host, Slot.Results);
+        break;
+    case TProbeKind::Snmp:
+        ProbeSnmp(Slot.Host, Slot.Results);
+        break;
+    }
+}
 
 bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     // Hosts are read ahead in blocks with one call onto the GUI thread each; a block older than
@@ -213,19 +275,15 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     QElapsedTimer age;
     // The hosts in flight, in host order: only these wait for their turn, never the whole list.
     std::deque<std::shared_ptr<TInFlightHost>> window;
-    // Shared with the jobs, which may finish after this walk has given up.
-    struct TDoneSignal {
-        std::mutex Lock;
-        std::condition_variable Changed;
-    };
-    auto signal = std::make_shared<TDoneSignal>();
+    auto done = std::make_shared<TProbesDone>();
     std::size_t next = 0;
     for (;;) {
         if (!MonitoringActive.load()) {
             return false;
         }
-        // Start the probes of the hosts ahead until the bound is reached.
-        while (next < Handles.size() && window.size() < std::size_t(FBound)) {
+        // Start the probes of the hosts ahead until the window is full; the pool runs at most
+        // the bound's worth of them at once, in host order.
+        while (next < Handles.size() && window.size() < FWindow) {
             if (ahead.empty() || age.elapsed() > FreshMs) {
                 ahead.clear();
                 if (!OnGuiThread([&] { ReadAhead(Handles, next, ahead); })) {
@@ -241,25 +299,15 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
             }
             auto slot = std::make_shared<TInFlightHost>();
             slot->Host = std::move(host);
-            // One snapshot of the options for all of this host's steps: a change made meanwhile
-            // applies from the next host on.
+            // One snapshot of the options for all of this host's steps, taken as its probes start:
+            // a change made meanwhile applies to every host whose probes start after it.
             slot->Results.Settings = FOwner.Settings();
             window.push_back(slot);
             if (!FPool) {
                 Guarded("probes of one host", [&] { ProbeHost(slot->Host, slot->Results); });
-                slot->Done = true;
                 break;
             }
-            FPool->Submit([this, slot, signal] {
-                Guarded("probes of one host", [&] {
-                    if (MonitoringActive.load()) {
-                        ProbeHost(slot->Host, slot->Results);
-                    }
-                });
-                std::lock_guard<std::mutex> guard(signal->Lock);
-                slot->Done = true;
-                signal->Changed.notify_all();
-            });
+            StartProbes(slot, done);
         }
         if (window.empty()) {
             break;
@@ -267,21 +315,37 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
         // Apply the first host as soon as its probes have ended.
         std::shared_ptr<TInFlightHost> first = window.front();
         if (FPool) {
-            std::unique_lock<std::mutex> lock(signal->Lock);
-            while (!first->Done) {
+            std::unique_lock<std::mutex> lock(done->Lock);
+            done->Awaited = first.get();
+            while (first->Pending > 0) {
                 if (!MonitoringActive.load()) {
                     return false;
                 }
-                signal->Changed.wait_for(lock, std::chrono::milliseconds(20));
+                done->Changed.wait_for(lock, std::chrono::milliseconds(20));
             }
         }
         window.pop_front();
         if (!MonitoringActive.load()) {
             return false;
         }
+        // The hosts right behind it whose probes have ended too, and that need no step beyond the
+        // grid, are applied with it in one call onto the GUI thread.
+        std::vector<std::shared_ptr<TInFlightHost>> ready{first};
+        if (FPool && !HasLateChecks(first->Host)) {
+            std::lock_guard<std::mutex> guard(done->Lock);
+            while (!window.empty() && ready.size() < ApplyBatch && window.front()->Pending == 0 &&
+                   !HasLateChecks(window.front()->Host)) {
+                ready.push_back(window.front());
+                window.pop_front();
+            }
+        }
         bool goOn = true;
-        // One bad row is reported and the pass goes on with the next host.
-        Guarded("check of one host", [&] { goOn = CheckHost(first->Host, first->Results); });
+        if (ready.size() > 1) {
+            goOn = ApplyReadyHosts(ready);
+        } else {
+            // One bad row is reported and the pass goes on with the next host.
+            Guarded("check of one host", [&] { goOn = CheckHost(first->Host, first->Results); });
+        }
         if (!goOn) {
             return false;
         }
@@ -324,10 +388,8 @@ void TNewThread::ProbeHost(const THostSnapshot& Host, THostProbeResults& Results
     }
 }
 
-bool TNewThread::CheckHost(const THostSnapshot& Host, const THostProbeResults& Probed) {
-    const quint64 Handle = Host.Handle;
+bool TNewThread::TakeResults(const THostSnapshot& Host, const THostProbeResults& Probed) {
     FSettings = Probed.Settings;
-    const int thresholdN = FSettings->ploss_spin;
     // Every result starts empty for each host, so a check that is off this pass is never judged
     // by the previous host's answer.
     FHttpResult = Probed.HttpResult;
@@ -335,41 +397,100 @@ bool TNewThread::CheckHost(const THostSnapshot& Host, const THostProbeResults& P
     FPingError = Probed.PingError;
     FPingSkipped = Probed.PingSkipped;
     FSnmpReply = Probed.SnmpReply;
-    const bool snmpAsked = Probed.SnmpAsked;
-    const bool lateChecks = Host.SPingAlarm || Host.PortCheck;
-    std::vector<THostWriteBack> writes;
-    std::optional<THostWriteBack> status;
-    THostPassResults results{FHttpResult, FPingError, FSnmpReply, FPingSkipped};
-    // An echo that could not be sent is neither an answer nor a failure.
-    const bool pingAsked = Host.PingCheck && !FPingSkipped;
-    THostSnapshot asked = Host;
-    asked.PingCheck = pingAsked;
-    const bool nothingAsked = !pingAsked && !Host.HttpCheck && !Host.SnmpCheck && Host.PingCheck;
-    // A host that answered everything and was already OK in every respect changes nothing: its
-    // grid steps are left out, so a healthy host costs no call onto the GUI thread.
-    if (!lateChecks && (nothingAsked || !MayChange(asked, results, snmpAsked))) {
+    return NeedsGridSteps(Host, Probed);
+}
+
+bool TNewThread::NeedsGridSteps(const THostSnapshot& Host, const THostProbeResults& Probed) {
+    if (Host.SPingAlarm || Host.PortCheck) {
         return true;
     }
-    bool present = false;
+    THostPassResults results{Probed.HttpResult, Probed.PingError, Probed.SnmpReply, Probed.PingSkipped};
+    // An echo that could not be sent is neither an answer nor a failure.
+    THostSnapshot asked = Host;
+    asked.PingCheck = Host.PingCheck && !Probed.PingSkipped;
+    const bool nothingAsked = !asked.PingCheck && !Host.HttpCheck && !Host.SnmpCheck && Host.PingCheck;
+    // A host that answered everything and was already OK in every respect changes nothing: its
+    // grid steps are left out, so a healthy host costs no call onto the GUI thread.
+    return !nothingAsked && MayChange(asked, results, Probed.SnmpAsked);
+}
+
+bool TNewThread::ApplyGridSteps(const THostSnapshot& Host, std::vector<THostWriteBack>& Writes,
+                                std::optional<THostWriteBack>& Status) {
+    int row = FOwner.Hosts().RowByHandle(Host.Handle);
+    // A host disabled while its probes ran is skipped at its turn, as one read then would be.
+    if (row < 0 || !FOwner.Hosts().Cell(HostColumn::Enabled, row).GetAsBoolean()) {
+        return false;
+    }
+    FCurrentRow = row;
+    if (Host.PingCheck && !FPingSkipped) {
+        ApplyIcmp(row, Writes);
+    }
+    if (Host.HttpCheck) {
+        ApplyHttp(row, Writes);
+    }
+    if (FSnmpAsked) {
+        ApplySnmp(row, Host, Writes);
+    }
+    if (!Host.SPingAlarm && !Host.PortCheck) {
+        THostPassResults results{FHttpResult, FPingError, FSnmpReply, FPingSkipped};
+        Status = UpdateHostStatus(FOwner.Hosts(), row, results, FSettings->ploss_spin);
+    }
+    return true;
+}
+
+bool TNewThread::ApplyReadyHosts(const std::vector<std::shared_ptr<TInFlightHost>>& Ready) {
+    struct TApplied {
+        const TInFlightHost* Slot;
+        bool Present = false;
+        std::vector<THostWriteBack> Writes;
+        std::optional<THostWriteBack> Status;
+    };
+    std::vector<TApplied> applied;
+    for (const auto& slot : Ready) {
+        if (NeedsGridSteps(slot->Host, slot->Results)) {
+            applied.push_back({slot.get()});
+        }
+    }
+    if (applied.empty()) {
+        return true;
+    }
+    // One call onto the GUI thread for the grid steps of all of them, in host order; no grid step
+    // reads the database, so their SQL can follow in the same order.
     if (!OnGuiThread([&] {
-            int row = FOwner.Hosts().RowByHandle(Handle);
-            if (row >= 0) {
-                present = true;
-                FCurrentRow = row;
-                if (pingAsked) {
-                    ApplyIcmp(row, writes);
-                }
-                if (Host.HttpCheck) {
-                    ApplyHttp(row, writes);
-                }
-                if (snmpAsked) {
-                    ApplySnmp(row, Host, writes);
-                }
-                if (!lateChecks) {
-                    status = UpdateHostStatus(FOwner.Hosts(), row, results, thresholdN);
-                }
+            for (TApplied& host : applied) {
+                Guarded("check of one host", [&] {
+                    TakeResults(host.Slot->Host, host.Slot->Results);
+                    FSnmpAsked = host.Slot->Results.SnmpAsked;
+                    host.Present = ApplyGridSteps(host.Slot->Host, host.Writes, host.Status);
+                });
             }
         })) {
+        return false;
+    }
+    for (TApplied& host : applied) {
+        Guarded("check of one host", [&] {
+            RunWrites(host.Writes);
+            if (host.Present && host.Status) {
+                FStore.Run(*host.Status);
+            }
+        });
+    }
+    return MonitoringActive.load();
+}
+
+bool TNewThread::CheckHost(const THostSnapshot& Host, const THostProbeResults& Probed) {
+    const quint64 Handle = Host.Handle;
+    const bool lateChecks = Host.SPingAlarm || Host.PortCheck;
+    if (!TakeResults(Host, Probed)) {
+        return true;
+    }
+    FSnmpAsked = Probed.SnmpAsked;
+    const int thresholdN = FSettings->ploss_spin;
+    THostPassResults results{FHttpResult, FPingError, FSnmpReply, FPingSkipped};
+    std::vector<THostWriteBack> writes;
+    std::optional<THostWriteBack> status;
+    bool present = false;
+    if (!OnGuiThread([&] { present = ApplyGridSteps(Host, writes, status); })) {
         return false;
     }
     RunWrites(writes);

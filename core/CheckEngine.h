@@ -56,6 +56,8 @@ struct THostProbeResults {
 };
 
 class TProbePool;
+struct TInFlightHost;
+struct TProbesDone;
 
 class TNewThread {
 public:
@@ -75,8 +77,23 @@ private:
     void ReadAhead(const std::vector<quint64>& Handles, std::size_t From, std::deque<THostSnapshot>& Ahead);
     // The network probes of one enabled host: any thread, touching no state of the engine.
     void ProbeHost(const THostSnapshot& Host, THostProbeResults& Results);
+    // The same on the pool: the echo, HTTP and SNMP probes side by side, each on a worker of its
+    // own with its own time-out and sockets; the host is done when the last of them ends.
+    void StartProbes(const std::shared_ptr<TInFlightHost>& Slot, const std::shared_ptr<TProbesDone>& Done);
+    enum class TProbeKind { Echo, Http, Snmp };
+    void RunProbe(TProbeKind Kind, TInFlightHost& Slot);
     // Applies one host's probe results and runs its remaining checks, on the check thread.
     bool CheckHost(const THostSnapshot& Host, const THostProbeResults& Probed);
+    // Takes a host's results into the thread's fields; false when its grid steps change nothing.
+    bool TakeResults(const THostSnapshot& Host, const THostProbeResults& Probed);
+    static bool NeedsGridSteps(const THostSnapshot& Host, const THostProbeResults& Probed);
+    // On the GUI thread: the echo, HTTP and SNMP steps and (without a latency or traffic rule) the
+    // overall state of the host's row; false when the host is gone or disabled.
+    bool ApplyGridSteps(const THostSnapshot& Host, std::vector<THostWriteBack>& Writes,
+                        std::optional<THostWriteBack>& Status);
+    // Hosts without a latency or traffic rule whose probes have ended, in host order: their grid
+    // steps in one call onto the GUI thread, then their SQL in the same order.
+    bool ApplyReadyHosts(const std::vector<std::shared_ptr<TInFlightHost>>& Ready);
     // Runs Step on the host's current row; false when the host is gone or the GUI closed.
     bool OnHostRow(quint64 Handle, const std::function<void(int Row)>& Step);
     void RunWrites(const std::vector<THostWriteBack>& Writes);
@@ -119,10 +136,13 @@ private:
     QString FPingError;
     bool FPingSkipped = false; // the echo could not be sent at all
     QString FSnmpReply;
+    bool FSnmpAsked = false;
     int FCurrentRow = -1;
     int FPingTimeoutMs;
     int FPauseMs;
     // Hosts whose probes may be in flight at once; 1 probes on the check thread itself.
     int FBound = 1;
+    // Hosts started and not yet applied.
+    std::size_t FWindow = 1;
     std::unique_ptr<TProbePool> FPool;
 };

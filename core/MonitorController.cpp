@@ -9,6 +9,7 @@
 #include "core/LangLines.h"
 #include "core/LangTexts.h"
 #include "core/MonitorState.h"
+#include "core/ProbePool.h"
 #include "core/ProgramLogSink.h"
 #include "core/SQLiteDb.h"
 #include "core/SamplingThread.h"
@@ -286,8 +287,7 @@ void TMonitorController::DispatchAlarms() {
 }
 
 int TMonitorController::ProbeBound() const {
-    // Serial until a changed Timeout_Spin reaches the hosts already in flight.
-    return 1;
+    return FProbeBound > 0 ? FProbeBound : HostsInFlightBound();
 }
 
 void TMonitorController::ShowCheckProgress(const QString& Text) {

@@ -73,6 +73,8 @@ public:
     void RestartSamplingWindow() override;
     void DispatchAlarms() override;
     int ProbeBound() const override;
+    // Hosts in flight for the next start; 0 (the default) takes the process's bound.
+    void SetProbeBound(int Bound) { FProbeBound = Bound; }
 
     // The timers, named as the main window knows them.
     QTimer Timer4;             // 5000 ms, once: the first start
@@ -122,6 +124,7 @@ private:
     int FPassCountdownTag = 0;
     int FSamplingTag = 0;
     int FPassCount = 0;
+    int FProbeBound = 0;
     std::mutex FProgressLock;
     QString FProgressText;
     bool FProgressChanged = false;

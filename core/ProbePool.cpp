@@ -7,24 +7,31 @@
 
 #include <algorithm>
 
+unsigned long RaiseOpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 0;
+    }
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+            limit = raised;
+        }
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? ~0ul : static_cast<unsigned long>(limit.rlim_cur);
+}
+
 int HostsInFlightBound() {
     static const int bound = [] {
-        rlimit limit{};
-        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        const unsigned long limit = RaiseOpenFileLimit();
+        if (limit == 0) {
             return 1;
         }
-        if (limit.rlim_cur < limit.rlim_max) {
-            rlimit raised = limit;
-            raised.rlim_cur = limit.rlim_max;
-            if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) {
-                limit = raised;
-            }
-        }
-        // A host's probes hold one socket at a time; the rest of the program keeps its share.
-        const rlim_t half =
-            limit.rlim_cur == RLIM_INFINITY ? rlim_t(MaxHostsInFlight) * 4 : limit.rlim_cur / 2;
-        const rlim_t below = half > 1 ? half - 1 : 1;
-        return int(std::max<rlim_t>(1, std::min<rlim_t>(MaxHostsInFlight, below)));
+        // The rest of the program keeps the other half of the descriptors.
+        const unsigned long half = limit / 2;
+        const unsigned long hosts = half > SocketsPerHostInFlight ? (half - 1) / SocketsPerHostInFlight : 1;
+        return int(std::max(1ul, std::min<unsigned long>(MaxHostsInFlight, hosts)));
     }();
     return bound;
 }
@@ -45,22 +52,38 @@ TProbePool::~TProbePool() {
 
 void TProbePool::Submit(std::function<void()> Job) {
     bool grow = false;
+    bool wake = false;
     {
         std::lock_guard<std::mutex> guard(FLock);
         FJobs.push_back(std::move(Job));
-        grow = FJobs.size() > FIdle && FWorkers.size() < FMaxWorkers;
+        // A job that a worker already told to wake will take costs no second wake-up; a busy
+        // worker takes the next job itself.
+        const bool uncovered = FJobs.size() > FWaking;
+        wake = uncovered && FIdle > FWaking;
+        if (wake) {
+            ++FWaking;
+        }
+        grow = uncovered && !wake && FWorkers.size() < FMaxWorkers;
     }
     if (grow) {
         FWorkers.emplace_back([this] { Run(); });
     }
-    FWake.notify_one();
+    if (wake) {
+        FWake.notify_one();
+    }
 }
 
 void TProbePool::Run() {
     std::unique_lock<std::mutex> lock(FLock);
     for (;;) {
         ++FIdle;
-        FWake.wait(lock, [&] { return FClosing || !FJobs.empty(); });
+        while (!FClosing && FJobs.empty()) {
+            FWake.wait(lock);
+            // Any wake-up ends one told to come (a spurious one at worst costs a later extra wake).
+            if (FWaking > 0) {
+                --FWaking;
+            }
+        }
         --FIdle;
         if (FClosing) {
             return;
@@ -69,6 +92,7 @@ void TProbePool::Run() {
         FJobs.pop_front();
         lock.unlock();
         Guarded("probe worker", job);
+        job = nullptr;
         lock.lock();
     }
 }

@@ -11,11 +11,23 @@
 #include <thread>
 #include <vector>
 
-// The most hosts whose probes the check thread keeps in flight.
-inline constexpr int MaxHostsInFlight = 256;
+// The most hosts whose probes the check thread (and the sampler) keep in flight.
+inline constexpr int MaxHostsInFlight = 1024;
+// Sockets one host in flight may hold at once: the check's echo, HTTP and SNMP side by side, and
+// the sampler's echo beside its counter read.
+inline constexpr int SocketsPerHostInFlight = 5;
 
-// The hosts in flight this process allows: MaxHostsInFlight, kept below half of the open-file
-// limit (raised from its soft to its hard value on the first call), and at least 1.
+// Hosts whose probes have ended may wait behind a slow host ahead of them for their turn to be
+// applied: up to this many times the bound, so one silent host does not stall the probes of the
+// hosts after it, and the results held stay bounded whatever the length of the list.
+inline constexpr int WindowPerHostInFlight = 8;
+
+// Raises the soft limit of open files to the hard one (start-up does this before anything opens);
+// returns the soft limit now in force, 0 when it cannot be read.
+unsigned long RaiseOpenFileLimit();
+
+// The hosts in flight this process allows: MaxHostsInFlight, kept so that their sockets stay below
+// half of the open-file limit (raised on the first call), and at least 1.
 int HostsInFlightBound();
 
 class TProbePool {
@@ -39,6 +51,7 @@ private:
     std::condition_variable FWake;
     std::deque<std::function<void()>> FJobs;
     std::size_t FIdle = 0;
+    std::size_t FWaking = 0; // idle workers told to wake and not yet awake
     bool FClosing = false;
     std::vector<std::thread> FWorkers; // check thread only
 };

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <utility>
 
 TSQLiteDatabase MonitorDatabase;
 
@@ -331,6 +332,7 @@ void TSQLiteDatabase::Open(const QString& FileName) {
 void TSQLiteDatabase::CloseLocked() {
     if (!FHandle)
         return;
+    DropStatementsLocked();
     if (FInTransaction)
         sqlite3_exec(FHandle, "ROLLBACK;", nullptr, nullptr, nullptr);
     FInTransaction = false;
@@ -370,29 +372,67 @@ void TSQLiteDatabase::RaiseSqlError(const QString& Context, const QString& SQL) 
     throw ESQLiteException(Context);
 }
 
-sqlite3_stmt* TSQLiteDatabase::PrepareLocked(const QString& SQL, const TSQLiteValues& Values) {
+TSQLiteDatabase::TStatementLease::~TStatementLease() {
+    if (FStatement)
+        FDatabase->ReleaseLocked(FKey, FStatement);
+}
+
+TSQLiteDatabase::TStatementLease TSQLiteDatabase::PrepareLocked(const QString& SQL,
+                                                                const TSQLiteValues& Values) {
     RequireOpen();
-    const QByteArray text = SQL.toUtf8();
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(FHandle, text.constData(), -1, &statement, nullptr) != SQLITE_OK)
-        RaiseSqlError(QStringLiteral("Error executing SQL"), SQL);
-    if (!statement)
-        RaiseSqlError(QStringLiteral("Could not prepare SQL statement"), SQL);
-    TStatementGuard guard{statement};
+    // Taken out while in use, so a second use of the same text meanwhile prepares its own.
+    sqlite3_stmt* statement = FStatements.take(SQL);
+    if (!statement) {
+        const QByteArray text = SQL.toUtf8();
+        if (sqlite3_prepare_v2(FHandle, text.constData(), -1, &statement, nullptr) != SQLITE_OK)
+            RaiseSqlError(QStringLiteral("Error executing SQL"), SQL);
+        if (!statement)
+            RaiseSqlError(QStringLiteral("Could not prepare SQL statement"), SQL);
+    }
+    TStatementLease lease(*this, SQL, statement);
     for (int i = 0; i < Values.size(); ++i)
         if (BindValue(statement, i + 1, Values[i]) != SQLITE_OK)
             RaiseSqlError(QStringLiteral("Error executing SQL"), SQL);
-    guard.Statement = nullptr;
-    return statement;
+    return lease;
+}
+
+void TSQLiteDatabase::ReleaseLocked(const QString& Key, sqlite3_stmt* Statement) noexcept {
+    sqlite3_reset(Statement);
+    sqlite3_clear_bindings(Statement);
+    if (!FHandle || FStatements.contains(Key)) {
+        sqlite3_finalize(Statement);
+        return;
+    }
+    // Texts built from changing parts would fill the cache for good: a full cache starts over,
+    // and the statements in steady use come back at their next call.
+    if (FStatements.size() >= MaxCachedStatements)
+        DropStatementsLocked();
+    FStatements.insert(Key, Statement);
+}
+
+void TSQLiteDatabase::DropStatementsLocked() noexcept {
+    for (sqlite3_stmt* statement : std::as_const(FStatements))
+        sqlite3_finalize(statement);
+    FStatements.clear();
+}
+
+int TSQLiteDatabase::CachedStatementCount() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return int(FStatements.size());
 }
 
 void TSQLiteDatabase::ExecuteLocked(const QString& SQL, const TSQLiteValues& Values) {
     // A statement that cannot even be prepared may be a write that meets a damaged file.
     FLastWasWrite = true;
-    TStatementGuard guard{PrepareLocked(SQL, Values)};
-    FLastWasWrite = sqlite3_stmt_readonly(guard.Statement) == 0;
-    if (sqlite3_step(guard.Statement) != SQLITE_DONE)
-        RaiseSqlError(QStringLiteral("Error executing SQL statement"), SQL);
+    try {
+        TStatementLease lease = PrepareLocked(SQL, Values);
+        FLastWasWrite = sqlite3_stmt_readonly(lease.Statement()) == 0;
+        if (sqlite3_step(lease.Statement()) != SQLITE_DONE)
+            RaiseSqlError(QStringLiteral("Error executing SQL statement"), SQL);
+    } catch (...) {
+        DropStatementsLocked();
+        throw;
+    }
 }
 
 bool TSQLiteDatabase::NoteWriteLocked(bool Ok, TWriteTransition& Transition) {
@@ -484,20 +524,25 @@ void ReportFailedStep(const char* Step, const char* What) noexcept {
 
 std::unique_ptr<TSQLiteTable> TSQLiteDatabase::OpenResultTableLocked(const QString& SQL,
                                                                      const TSQLiteValues& Values) {
-    TStatementGuard guard{PrepareLocked(SQL, Values)};
-    std::unique_ptr<TSQLiteTable> table(new TSQLiteTable);
-    for (;;) {
-        const int rc = sqlite3_step(guard.Statement);
-        if (rc == SQLITE_DONE)
-            break;
-        if (rc == SQLITE_BUSY)
-            throw ESQLiteException(QStringLiteral("Could not prepare SQL statement"));
-        if (rc != SQLITE_ROW)
-            RaiseSqlError(QStringLiteral("Could not retrieve data"), SQL);
-        table->ReadRow(guard.Statement);
+    try {
+        TStatementLease lease = PrepareLocked(SQL, Values);
+        std::unique_ptr<TSQLiteTable> table(new TSQLiteTable);
+        for (;;) {
+            const int rc = sqlite3_step(lease.Statement());
+            if (rc == SQLITE_DONE)
+                break;
+            if (rc == SQLITE_BUSY)
+                throw ESQLiteException(QStringLiteral("Could not prepare SQL statement"));
+            if (rc != SQLITE_ROW)
+                RaiseSqlError(QStringLiteral("Could not retrieve data"), SQL);
+            table->ReadRow(lease.Statement());
+        }
+        table->FCursor = 0;
+        return table;
+    } catch (...) {
+        DropStatementsLocked();
+        throw;
     }
-    table->FCursor = 0;
-    return table;
 }
 
 std::unique_ptr<TSQLiteTable> TSQLiteDatabase::OpenResultTable(const QString& SQL,

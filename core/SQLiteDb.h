@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -126,6 +127,10 @@ public:
     // when the statement inserted no row.
     qint64 ExecuteInsert(const QString& SQL, const TSQLiteValues& Values = {});
 
+    // Statements kept prepared for reuse (at most MaxCachedStatements).
+    int CachedStatementCount() const;
+    static constexpr int MaxCachedStatements = 64;
+
     // The engine's quick check of the open database: empty when it passes, else the engine's words.
     QString QuickCheck();
 
@@ -165,11 +170,39 @@ private:
     void RequireOpen() const;
     void ExecuteLocked(const QString& SQL, const TSQLiteValues& Values);
     std::unique_ptr<TSQLiteTable> OpenResultTableLocked(const QString& SQL, const TSQLiteValues& Values);
-    sqlite3_stmt* PrepareLocked(const QString& SQL, const TSQLiteValues& Values);
+    // A statement in use; when the lease ends it goes back to the cache, reset and unbound.
+    class TStatementLease {
+    public:
+        TStatementLease(TSQLiteDatabase& Database, const QString& Key, sqlite3_stmt* Statement)
+            : FDatabase(&Database), FKey(Key), FStatement(Statement) {}
+        TStatementLease(TStatementLease&& Other) noexcept
+            : FDatabase(Other.FDatabase), FKey(std::move(Other.FKey)), FStatement(Other.FStatement) {
+            Other.FStatement = nullptr;
+        }
+        TStatementLease(const TStatementLease&) = delete;
+        TStatementLease& operator=(const TStatementLease&) = delete;
+        TStatementLease& operator=(TStatementLease&&) = delete;
+        ~TStatementLease();
+        sqlite3_stmt* Statement() const { return FStatement; }
+
+    private:
+        TSQLiteDatabase* FDatabase;
+        QString FKey;
+        sqlite3_stmt* FStatement;
+    };
+    // The cached statement of this text (prepared on first use), bound to Values.
+    TStatementLease PrepareLocked(const QString& SQL, const TSQLiteValues& Values);
+    void ReleaseLocked(const QString& Key, sqlite3_stmt* Statement) noexcept;
+    // Finalizes every kept statement: at close and after any failure, so a statement never
+    // outlives its connection and no failed step's state reaches the next call.
+    void DropStatementsLocked() noexcept;
     void CloseLocked();
 
     mutable std::mutex FLock;
     sqlite3* FHandle = nullptr;
+    // Prepared statements kept by their text, so the engine's repeated statements are prepared
+    // once per connection instead of on every call.
+    QHash<QString, sqlite3_stmt*> FStatements;
     bool FInTransaction = false;
     QString FFileName;
     bool FWritesFailing = false;

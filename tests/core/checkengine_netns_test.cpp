@@ -47,6 +47,41 @@ private:
     bool FReady = false;
 };
 
+// The loopback namespace of tests/peers/netns-engine.sh: every 127.x address answers echo except
+// the silent range 127.2.0.0/16 and what the test drops meanwhile. Deleted on destruction.
+class LoopbackNamespace {
+public:
+    LoopbackNamespace() : FPrefix("ztl" + std::to_string(getpid())) {
+        int rc = -1;
+        std::string out = zt::test::RunCommand(Script() + " loopback " + FPrefix + " 2>&1", &rc);
+        FReady = rc == 0 && out.find("ready") != std::string::npos;
+        if (!FReady) {
+            ADD_FAILURE() << "namespace setup failed: " << out;
+        }
+    }
+    ~LoopbackNamespace() { zt::test::RunCommand(Script() + " teardown " + FPrefix); }
+    LoopbackNamespace(const LoopbackNamespace&) = delete;
+    LoopbackNamespace& operator=(const LoopbackNamespace&) = delete;
+
+    bool Ready() const { return FReady; }
+    std::string Name() const { return FPrefix + "-l"; }
+    bool Drop(const std::string& Address) { return Run("drop", Address); }
+    bool Undrop(const std::string& Address) { return Run("undrop", Address); }
+
+private:
+    static std::string Script() { return "bash " + zt::test::PeerScript("netns-engine.sh"); }
+    bool Run(const char* Mode, const std::string& Address) {
+        int rc = -1;
+        std::string out =
+            zt::test::RunCommand(Script() + " " + Mode + " " + FPrefix + " " + Address + " 2>&1", &rc);
+        EXPECT_EQ(rc, 0) << out;
+        return rc == 0;
+    }
+
+    std::string FPrefix;
+    bool FReady = false;
+};
+
 // Moves the calling thread into a named network namespace and back on destruction. Threads it
 // creates meanwhile (the monitor's workers) start inside the namespace.
 class ThreadInNamespace {
@@ -206,4 +241,77 @@ TEST(EngineNetns, StopDuringTheSamplersEchoStoresNoLatencySample) {
     f.WaitFor([] { return false; }, 1000);
     ASSERT_TRUE(f.WaitEnded(10000));
     EXPECT_EQ(f.Rows("select ID_h,timeout from Ping_data"), (std::vector<std::vector<QString>>{}));
+}
+
+// Two thousand hosts in flight at once: the host that stops answering goes down on its third
+// failing pass and up on its first answer, exactly once each, as with one host at a time; the
+// silent range goes down once, and no answering host records anything.
+TEST(EngineNetns, ThirdFailingPassRecordsDownOnceAmongTwoThousandHostsInFlight) {
+    if (!zt::test::IsRoot() || !zt::test::HaveProgram("ip") || !zt::test::HaveProgram("nft")) {
+        GTEST_SKIP() << "needs root, iproute2 and nftables";
+    }
+    LoopbackNamespace space;
+    ASSERT_TRUE(space.Ready());
+    PeerEngineFixture f;
+    f.Owner.Bound = 2000;
+    f.SetThreshold(3);
+    f.SetPingTimeout(300);
+    constexpr int Total = 2000;
+    constexpr int Silent = 100;
+    std::vector<int> silent;
+    int flaky = 0;
+    f.Database.StartTransaction();
+    for (int i = 0; i < Total; ++i) {
+        QString address = QStringLiteral("127.1.%1.%2").arg(i / 250).arg(1 + i % 250);
+        if (i % (Total / Silent) == 7) {
+            address = QStringLiteral("127.2.0.%1").arg(1 + int(silent.size()));
+        }
+        if (i == Total / 2) {
+            address = QStringLiteral("127.3.0.1");
+        }
+        const int id = f.AddHost(EchoHost(QStringLiteral("host %1").arg(i), address));
+        if (address.startsWith(QStringLiteral("127.2."))) {
+            silent.push_back(id);
+        }
+        if (i == Total / 2) {
+            flaky = id;
+        }
+    }
+    f.Database.CommitTransaction();
+    ASSERT_EQ(int(silent.size()), Silent);
+
+    ThreadInNamespace inside(space.Name());
+    ASSERT_TRUE(inside.Entered());
+    ASSERT_EQ(NewThreadNamespace(), NamedNamespace(space.Name()));
+    ASSERT_TRUE(f.RunPasses(1, 20000));
+    EXPECT_EQ(f.Cell(flaky, "ICMP_kol_vo_p"), "0");
+    EXPECT_EQ(f.Cell(silent.front(), "ICMP_kol_vo_p"), "1");
+
+    ASSERT_TRUE(space.Drop("127.3.0.1"));
+    ASSERT_TRUE(f.RunPasses(2, 20000));
+    EXPECT_TRUE(f.EventCodes(flaky).empty());
+    EXPECT_EQ(f.Cell(flaky, "ICMP_kol_vo_p"), "2");
+    EXPECT_EQ(f.Cell(flaky, "Status"), "Packet loss");
+    ASSERT_TRUE(f.RunPasses(1, 20000));
+    EXPECT_EQ(f.EventCodes(flaky), (std::vector<QString>{"ID"}));
+    EXPECT_EQ(f.Cell(flaky, "Status"), "Down");
+    ASSERT_TRUE(f.RunPasses(1, 20000));
+    EXPECT_EQ(f.EventCodes(flaky), (std::vector<QString>{"ID"}));
+
+    ASSERT_TRUE(space.Undrop("127.3.0.1"));
+    ASSERT_TRUE(f.RunPasses(1, 20000));
+    EXPECT_EQ(f.EventCodes(flaky), (std::vector<QString>{"ID", "IU"}));
+    EXPECT_EQ(
+        f.Rows(QStringLiteral("select ICMP_Status,ICMP_kol_vo_p,Status from hosts where id=%1").arg(flaky)),
+        (std::vector<std::vector<QString>>{{"ICMP check OK", "0", "OK"}}));
+    // Each silent host went down once, on the third pass; nobody else recorded anything.
+    EXPECT_EQ(
+        f.Rows(QStringLiteral("select count(*), count(distinct ID_h_d) from log where Stat_D='ID'")),
+        (std::vector<std::vector<QString>>{{QString::number(Silent + 1), QString::number(Silent + 1)}}));
+    EXPECT_EQ(f.Rows(QStringLiteral("select count(*) from log")),
+              (std::vector<std::vector<QString>>{{QString::number(Silent + 2)}}));
+    for (int id : {silent.front(), silent.back()}) {
+        EXPECT_EQ(f.EventCodes(id), (std::vector<QString>{"ID"})) << id;
+        EXPECT_EQ(f.Cell(id, "ICMP_kol_vo_p"), "6") << id;
+    }
 }

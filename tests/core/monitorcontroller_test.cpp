@@ -5,6 +5,7 @@
 #include "core/LangTexts.h"
 #include "core/MonitorController.h"
 #include "core/MonitorState.h"
+#include "core/ProbePool.h"
 #include "core/ProgramLogSink.h"
 #include "core/SettingsModel.h"
 #include "core/Synchronize.h"
@@ -105,38 +106,55 @@ TEST(MonitorController, ShutdownCancelsHangingCheckWithinLimit) {
     EXPECT_FALSE(MonitoringActive.load());
 }
 
-TEST(MonitorController, TimeoutSpinChangedInTheModelIsSeenByTheNextHostsProbe) {
+// The options a host's steps use are taken when its probes start: a host already in flight when
+// the operator changes them keeps the old ones, every host whose probes start later takes the new.
+TEST(MonitorController, TimeoutSpinChangedInTheModelIsSeenByEveryProbeStartedAfterTheChange) {
     ControllerFixture f;
     f.Settings.Update([](TSettings& s) { s.Timeout_Spin = 100; });
-    HostSpec first;
-    first.IP = QStringLiteral("127.0.0.30");
-    first.Http = true;
-    f.AddHost(first);
-    HostSpec second = first;
-    second.IP = QStringLiteral("127.0.0.31");
-    f.AddHost(second);
+    // A small bound keeps the test light; the contract is the same for the program's own.
+    EXPECT_GE(f.Controller->ProbeBound(), 256);
+    f.Controller->SetProbeBound(16);
+    const int window = 16 * WindowPerHostInFlight;
+    // One window of hosts started at once and two more, whose probes can only start once the
+    // first host has been applied.
+    std::vector<std::string> addresses;
+    for (int i = 0; i < window + 2; ++i) {
+        HostSpec spec;
+        spec.IP = QStringLiteral("127.0.%1.%2").arg(30 + i / 200).arg(1 + i % 200);
+        spec.Http = true;
+        f.AddHost(spec);
+        addresses.push_back(spec.IP.toStdString());
+    }
     // The operator changes the option while the first host's HTTP probe runs.
     f.Probes.OnHttp = [&](const std::string& Host) {
-        if (Host == "127.0.0.30") {
+        if (Host == addresses.front()) {
             Synchronize([&] { f.Settings.Update([](TSettings& s) { s.Timeout_Spin = 300; }); });
         }
     };
     ASSERT_TRUE(f.Controller->BitBtn7Click());
-    ASSERT_TRUE(f.WaitFor([&] { return f.Controller->PassCount() >= 1; }, 5000));
+    ASSERT_TRUE(f.WaitFor([&] { return f.Controller->PassCount() >= 1; }, 10000));
     f.Controller->BitBtn7Click();
     ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 5000));
     f.Probes.OnHttp = nullptr;
-    // HTTP waits 5 x Timeout_Spin as it is for the host; the echo keeps the run's time-out.
-    EXPECT_EQ(f.Probes.HttpTimeout("127.0.0.30"), 500);
-    EXPECT_EQ(f.Probes.HttpTimeout("127.0.0.31"), 1500);
-    EXPECT_EQ(f.Probes.LastPingTimeout("127.0.0.30"), 100);
-    EXPECT_EQ(f.Probes.LastPingTimeout("127.0.0.31"), 100);
+    // HTTP waits 5 x Timeout_Spin as it was when the host's probes started; the echo keeps the
+    // run's time-out.
+    EXPECT_EQ(f.Probes.HttpTimeout(addresses.front()), 500);
+    for (int i = 1; i < window; ++i) {
+        const int timeout = f.Probes.HttpTimeout(addresses[i]);
+        EXPECT_TRUE(timeout == 500 || timeout == 1500) << addresses[i] << " " << timeout;
+    }
+    for (int i = window; i < window + 2; ++i) {
+        EXPECT_EQ(f.Probes.HttpTimeout(addresses[i]), 1500) << addresses[i];
+    }
+    for (const std::string& address : addresses) {
+        EXPECT_EQ(f.Probes.LastPingTimeout(address), 100) << address;
+    }
     // The next start takes the new echo time-out.
     ASSERT_TRUE(f.WaitFor([&] { return f.Controller->BitBtn7Click(); }, 2000));
-    ASSERT_TRUE(f.WaitFor([&] { return f.Controller->PassCount() >= 2; }, 5000));
+    ASSERT_TRUE(f.WaitFor([&] { return f.Controller->PassCount() >= 2; }, 10000));
     f.Controller->BitBtn7Click();
     ASSERT_TRUE(f.WaitFor([&] { return !f.Controller->ThreadsRunning(); }, 5000));
-    EXPECT_EQ(f.Probes.LastPingTimeout("127.0.0.31"), 300);
+    EXPECT_EQ(f.Probes.LastPingTimeout(addresses.back()), 300);
 }
 
 TEST(MonitorController, CountdownAndSoundStateGoToTheirPanels) {

@@ -317,3 +317,62 @@ TEST(SQLiteSteps, FailedStepWritesOneProgramLogLineAndReturnsFalse) {
     EXPECT_EQ(lines, (QStringList{"Error! storing a sample failed: Database is not open",
                                   "Error! reading the log failed: bad row"}));
 }
+
+// Statements are kept prepared by their text; a kept statement starts every call reset and
+// unbound, a failure drops them all, and closing finalizes them before the connection goes.
+TEST_F(SQLiteTest, PreparedStatementsAreKeptByTextResetOnCloseAndAfterAFailure) {
+    Db.ExecuteStatement(Q("create table t (a INTEGER, b TEXT)"));
+    const QString insert = Q("insert into t (a,b) values(?,?)");
+    const QString select = Q("select a,b from t where a>=? order by a");
+    const int before = Db.CachedStatementCount();
+    Db.ExecuteStatement(insert, {1, Q("one")});
+    Db.ExecuteStatement(insert, {2, Q("two")});
+    // Fewer values than parameters: the missing one is NULL, not the last call's value.
+    Db.ExecuteStatement(insert, {3});
+    EXPECT_EQ(Db.CachedStatementCount(), before + 1);
+    auto table = Db.OpenResultTable(select, {2});
+    ASSERT_EQ(table->RowCount(), 2);
+    EXPECT_EQ(table->FieldText(1), "two");
+    table->NextRow();
+    EXPECT_TRUE(table->FieldIsNull(1));
+    // The kept query starts from its first row again, with the new value bound.
+    table = Db.OpenResultTable(select, {1});
+    EXPECT_EQ(table->RowCount(), 3);
+    EXPECT_EQ(Db.CachedStatementCount(), before + 2);
+
+    // A failing step drops every kept statement; the same texts work again afterwards.
+    Db.ExecuteStatement(Q("create unique index t_a on t (a)"));
+    EXPECT_THAT(RaisedText([&] {
+                    Db.ExecuteStatement(insert, {1, Q("again")});
+                }),
+                StartsWith("Error executing SQL statement \"insert into t (a,b) values(?,?)\" : "));
+    EXPECT_EQ(Db.CachedStatementCount(), 0);
+    Db.ExecuteStatement(insert, {4, Q("four")});
+    EXPECT_EQ(Db.OpenResultTable(select, {4})->FieldText(1), "four");
+    EXPECT_EQ(Db.CachedStatementCount(), 2);
+    // A statement kept while its table changes is prepared again by the engine, not misread.
+    const QString all = Q("select * from t where a=?");
+    EXPECT_EQ(Db.OpenResultTable(all, {4})->ColumnCount(), 2);
+    Db.ExecuteStatement(Q("alter table t add column c TEXT"));
+    EXPECT_EQ(Db.OpenResultTable(all, {4})->ColumnCount(), 3);
+
+    // Closing inside a transaction with kept statements rolls back and closes for real.
+    Db.StartTransaction();
+    Db.ExecuteStatement(insert, {5, Q("five")});
+    Db.Close();
+    EXPECT_EQ(Db.CachedStatementCount(), 0);
+    EXPECT_FALSE(Db.IsOpen());
+    Db.Open(Q(Dir.file("t.db")));
+    EXPECT_EQ(Db.OpenResultTable(Q("select count(*) from t"))->FieldText(0), "4");
+}
+
+// Texts built from changing parts never grow the cache past its bound; the statements in steady
+// use still give their right answers.
+TEST_F(SQLiteTest, ManyDifferentTextsKeepTheCacheBounded) {
+    Db.ExecuteStatement(Q("create table t (a INTEGER)"));
+    for (int i = 0; i < 3 * TSQLiteDatabase::MaxCachedStatements; ++i) {
+        Db.ExecuteStatement(Q("insert into t (a) values(%1)").arg(i));
+        EXPECT_LE(Db.CachedStatementCount(), TSQLiteDatabase::MaxCachedStatements);
+        EXPECT_EQ(Db.OpenResultTable(Q("select count(*) from t"))->FieldText(0), QString::number(i + 1));
+    }
+}

@@ -6,6 +6,12 @@
 #   netns-engine.sh teardown PREFIX         delete them (missing ones are ignored)
 #   netns-engine.sh silence PREFIX ADDRESS  the target stops answering from ADDRESS (its replies vanish)
 #   netns-engine.sh answer PREFIX ADDRESS   the target answers from ADDRESS again
+#   netns-engine.sh loopback PREFIX         create PREFIX-l alone: all of 127.0.0.0/8 answers,
+#                                           except what the nft set "silent" holds (starts with
+#                                           127.2.0.0/16), whose packets vanish on the way in;
+#                                           datagram echo sockets are allowed
+#   netns-engine.sh drop PREFIX ADDRESS     packets to ADDRESS (127.x.y.z) vanish from now on
+#   netns-engine.sh undrop PREFIX ADDRESS   and answered again
 #
 # Addresses exist only inside the namespaces:
 #   client PREFIX-c  198.18.40.1/24; 198.18.41.0/24 routed to the target
@@ -16,14 +22,16 @@ set -euo pipefail
 mode=${1:-}
 prefix=${2:-}
 if [[ -z "$mode" || -z "$prefix" || ! "$prefix" =~ ^[A-Za-z0-9_-]{1,20}$ ]]; then
-    echo "usage: $0 setup|teardown|silence|answer PREFIX [ADDRESS]" >&2
+    echo "usage: $0 setup|loopback|teardown|silence|answer|drop|undrop PREFIX [ADDRESS]" >&2
     exit 2
 fi
 C="$prefix-c"
 T="$prefix-t"
 
+L="$prefix-l"
+
 teardown() {
-    for ns in "$C" "$T"; do
+    for ns in "$C" "$T" "$L"; do
         ip netns del "$ns" 2>/dev/null || true
     done
 }
@@ -67,9 +75,54 @@ setup() {
     echo "ready"
 }
 
+# A loopback address of the loopback namespace, nothing else.
+check_loopback() {
+    if [[ ! "$1" =~ ^127\.[0-9]{1,3}\.[0-9]{1,3}\.[0-9]{1,3}$ ]]; then
+        echo "not a loopback address: $1" >&2
+        exit 2
+    fi
+}
+
+loopback() {
+    trap 'teardown' EXIT
+    ip netns add "$L"
+    ip -n "$L" link set lo up
+    ip netns exec "$L" sysctl -qw net.ipv4.icmp_ratelimit=0
+    ip netns exec "$L" sysctl -qw net.ipv4.ping_group_range="0 2147483647"
+    ip netns exec "$L" nft -f - <<'NFT'
+table ip zte {
+    set silent {
+        type ipv4_addr
+        flags interval
+        elements = { 127.2.0.0/16 }
+    }
+    # Dropped on the way in: the sender's request leaves and no answer ever comes back.
+    chain in {
+        type filter hook input priority 0; policy accept;
+        ip daddr @silent drop
+    }
+}
+NFT
+    trap - EXIT
+    echo "ready"
+}
+
 case "$mode" in
 setup)
     setup
+    ;;
+loopback)
+    loopback
+    ;;
+drop)
+    address=${3:?address}
+    check_loopback "$address"
+    ip netns exec "$L" nft add element ip zte silent "{ $address }"
+    ;;
+undrop)
+    address=${3:?address}
+    check_loopback "$address"
+    ip netns exec "$L" nft delete element ip zte silent "{ $address }"
     ;;
 teardown)
     teardown
