@@ -139,6 +139,8 @@ void CreateHostGridColumns(TDataGrid& Grid) {
         const TLoad load = StoredColumns[stored].Load;
         if (IsBooleanLoad(load))
             Grid.AddColumn<TGxCheckBoxColumn>(name);
+        else if (name == QLatin1String("HType2"))
+            Grid.AddColumn<TGxListColumn>(name); // the type's name by its index
         else if (load == TLoad::Integer)
             Grid.AddColumn<TGxImageColumn>(name);
         else

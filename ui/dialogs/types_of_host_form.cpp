@@ -176,6 +176,16 @@ void TTypes_form::LoadHostTypes() {
         MainTypeCombo->addItem(QStringLiteral("All"));
         MainTypeCombo->setCurrentIndex(MainTypeCombo->count() - 1);
     }
+    // The host list shows each host's type picture and name by the type's index.
+    if (FServices) {
+        TDataGrid& hosts = FServices->DataGrid1();
+        if (auto* pictures = dynamic_cast<TGxImageColumn*>(hosts.Columns().ColumnByName(u"HType")))
+            pictures->SetImages(ImageList1->Ref());
+        if (auto* typeNames = dynamic_cast<TGxListColumn*>(hosts.Columns().ColumnByName(u"HType2")))
+            typeNames->SetItems(names);
+        hosts.BeginUpdate();
+        hosts.EndUpdate();
+    }
     DataGrid1View->viewport()->update();
 }
 

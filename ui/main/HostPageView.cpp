@@ -34,6 +34,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -254,13 +255,21 @@ void THostPageView::PlaceStartStop(QPushButton* BitBtn2) {
 }
 
 void THostPageView::SetHostHeaderCaptions() {
-    const std::pair<const char*, int> headers[] = {{"Host", 47},   {"HType", 48},    {"Htype2", 48},
-                                                   {"IP", 49},     {"Kol_vo_p", 50}, {"Note_", 51},
-                                                   {"Status", 52}, {"TimeDown", 53}, {"Date_Pod", 95}};
+    const std::pair<const char*, int> headers[] = {
+        {"Host", 47},  {"HType", 48},  {"Htype2", 48},   {"IP", 49},       {"Kol_vo_p", 50},
+        {"Note_", 51}, {"Status", 52}, {"TimeDown", 53}, {"Date_Pod", 95}, {"Enabled", 46}};
+    const QFontMetrics metrics(HostGridView->font());
+    auto caption = [&metrics](TGxCustomColumn* Column, const QString& Text) {
+        Column->Header().SetCaption(Text);
+        // Wide enough for its caption; a saved layout may still narrow it.
+        Column->SetWidth(std::max(Column->Width(), metrics.horizontalAdvance(Text) + 16));
+    };
     for (const auto& [name, line] : headers) {
         if (TGxCustomColumn* column = Hosts().Columns().ColumnByName(QLatin1String(name)))
-            column->Header().SetCaption(LangText(line));
+            caption(column, LangText(line));
     }
+    if (TGxCustomColumn* column = Hosts().Columns().ColumnByName(u"Kod_"))
+        caption(column, QStringLiteral("ID"));
 }
 
 void THostPageView::CreateHostMenu() {
