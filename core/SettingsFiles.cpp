@@ -55,6 +55,8 @@ static bool FileHolds(const QString& FileName, const QByteArray& Bytes) {
 bool WriteFileAtomic(const QString& FileName, const QByteArray& Bytes) {
     // Most saves (one at every deactivation) change nothing; those cost no disk flush.
     if (FileHolds(FileName, Bytes)) {
+        // A save killed half-way may have left its temporary; the file itself is whole.
+        ::unlink(QFile::encodeName(AtomicTemporaryName(FileName)).constData());
         return true;
     }
     // One fixed temporary name beside the file: a save killed half-way leaves that one file, which

@@ -59,17 +59,6 @@ bool CatchesSigterm(pid_t Pid) {
     return false;
 }
 
-bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds Limit) {
-    const auto end = std::chrono::steady_clock::now() + Limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (Condition()) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return Condition();
-}
-
 int Reap(pid_t Pid, bool* Ended, std::chrono::milliseconds Limit) {
     int status = 0;
     *Ended = WaitUntil([&] { return waitpid(Pid, &status, WNOHANG) == Pid; }, Limit);

@@ -3,6 +3,8 @@
 // and reaping it.
 #pragma once
 
+#include "tests/support/TestSupport.h"
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -23,7 +25,7 @@ pid_t Launch(const std::filesystem::path& Program, const std::filesystem::path& 
 // True once the process catches SIGTERM, i.e. its handler is in place.
 bool CatchesSigterm(pid_t Pid);
 
-bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds Limit);
+using zt::test::WaitUntil;
 
 // A Data folder database with the nine tables, group 1 and one enabled host (id 5) in state Unknown
 // with the echo check and, when asked, the HTTP check on.

@@ -76,6 +76,11 @@ TEST(SettingsFiles, AtomicWriteReplacesAndLeavesNoTemporary) {
     EXPECT_EQ(zt::test::ReadFile(dir.file("Settings.cnfg")), "new\r\n");
     EXPECT_EQ(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files).size(), 1);
     EXPECT_FALSE(WriteFileAtomic(QString::fromStdString(dir.file("missing/x")), "x"));
+    // A temporary left by a save killed half-way goes with the next save, also when that save
+    // finds the file unchanged and writes nothing.
+    zt::test::WriteFile(AtomicTemporaryName(name).toStdString(), "ne");
+    ASSERT_TRUE(WriteFileAtomic(name, "new\r\n"));
+    EXPECT_EQ(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files), QStringList{"Settings.cnfg"});
 }
 
 TEST(SettingsFiles, WindowPlacementTextAndReader) {

@@ -19,21 +19,11 @@ namespace ztt = ::zt::test;
 namespace {
 
 std::string ProbePath() {
-    return QFileInfo(QStringLiteral("/proc/self/exe"))
-               .canonicalFilePath()
-               .section(u'/', 0, -2)
-               .toStdString() +
-           "/drag_drop_probe";
+    return ztt::SiblingProgram("drag_drop_probe");
 }
 
 bool WaitFor(const std::function<bool()>& Done, std::chrono::milliseconds Limit) {
-    const auto end = std::chrono::steady_clock::now() + Limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (Done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return Done();
+    return ztt::WaitUntil(Done, Limit);
 }
 
 QStringList Lines(const std::string& Path) {

@@ -105,6 +105,22 @@ std::string RunCommand(const std::string& command, int* rc) {
 std::string PeerScript(const std::string& name) {
     return std::string(ZT_PEERS_DIR) + "/" + name;
 }
+bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds Limit) {
+    const auto end = std::chrono::steady_clock::now() + Limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (Condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return Condition();
+}
+
+std::string SiblingProgram(const std::string& name) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (self.parent_path() / name).string();
+}
+
 std::string SourcePath(const std::string& relative) {
     return std::string(ZT_SOURCE_DIR) + "/" + relative;
 }

@@ -100,6 +100,12 @@ private:
     pid_t pid_ = -1;
 };
 
+// Polls Condition every 20 ms until it holds (true) or Limit has passed (its last answer).
+bool WaitUntil(const std::function<bool()>& Condition, std::chrono::milliseconds Limit);
+
+// A program built into the same folder as the running test binary (a probe of the window tests).
+std::string SiblingProgram(const std::string& name);
+
 // Polls until a TCP connect to host:port succeeds; false after the time limit.
 bool WaitForTcpPort(const std::string& host, int port,
                     std::chrono::milliseconds limit = std::chrono::milliseconds(5000));

@@ -19,21 +19,11 @@ namespace ztt = ::zt::test;
 namespace {
 
 std::string ProbePath() {
-    return QFileInfo(QStringLiteral("/proc/self/exe"))
-               .canonicalFilePath()
-               .section(u'/', 0, -2)
-               .toStdString() +
-           "/grid_view_probe";
+    return ztt::SiblingProgram("grid_view_probe");
 }
 
 bool WaitForFile(const std::string& path, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (!ztt::ReadFile(path).empty())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return ztt::WaitUntil([&] { return !ztt::ReadFile(path).empty(); }, limit);
 }
 
 // Starts a private X server; returns its display (":N"), empty with the server's log in

@@ -16,18 +16,11 @@ namespace ztt = ::zt::test;
 namespace {
 
 bool WaitUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit) {
-    const auto end = std::chrono::steady_clock::now() + Limit;
-    while (!Done() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return Done();
+    return ztt::WaitUntil(Done, Limit);
 }
 
 std::string ProbePath() {
-    return QFileInfo(QStringLiteral("/proc/self/exe"))
-               .canonicalFilePath()
-               .section(u'/', 0, -2)
-               .toStdString() +
-           "/host_dialog_probe";
+    return ztt::SiblingProgram("host_dialog_probe");
 }
 
 } // namespace

@@ -17,21 +17,11 @@ namespace ztt = ::zt::test;
 namespace {
 
 std::string ProbePath() {
-    return QFileInfo(QStringLiteral("/proc/self/exe"))
-               .canonicalFilePath()
-               .section(u'/', 0, -2)
-               .toStdString() +
-           "/alert_popup_probe";
+    return ztt::SiblingProgram("alert_popup_probe");
 }
 
 bool WaitForFile(const std::string& Path, std::chrono::milliseconds Limit) {
-    const auto end = std::chrono::steady_clock::now() + Limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (!ztt::ReadFile(Path).empty())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return ztt::WaitUntil([&] { return !ztt::ReadFile(Path).empty(); }, Limit);
 }
 
 class PopupsOnXvfb : public ::testing::Test {

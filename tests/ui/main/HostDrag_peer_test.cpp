@@ -20,21 +20,11 @@ namespace ztt = ::zt::test;
 namespace {
 
 std::string ProbePath() {
-    return QFileInfo(QStringLiteral("/proc/self/exe"))
-               .canonicalFilePath()
-               .section(u'/', 0, -2)
-               .toStdString() +
-           "/host_page_probe";
+    return ztt::SiblingProgram("host_page_probe");
 }
 
 bool WaitFor(const std::function<bool()>& Done, std::chrono::milliseconds Limit) {
-    const auto end = std::chrono::steady_clock::now() + Limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (Done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return Done();
+    return ztt::WaitUntil(Done, Limit);
 }
 
 struct TPoint {
