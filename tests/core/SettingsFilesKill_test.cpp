@@ -62,7 +62,7 @@ TEST(SettingsFilesKill, KilledSavesLeaveTheOldOrTheNewFile) {
     std::uniform_int_distribution<int> delayUs(0, 20000);
     int sawA = 0;
     int sawB = 0;
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     const int rounds = 50; // each child starts slowly under the sanitizer
 #else
     const int rounds = 200;
