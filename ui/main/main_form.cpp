@@ -43,7 +43,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -201,19 +200,11 @@ void TForm1::CreateHostGridView() {
 }
 
 void TForm1::CreateOptionControls() {
-    auto* layout = new QVBoxLayout(TabSheet3);
-    auto* options = new QWidget(TabSheet3);
-    auto* form = new QFormLayout(options);
     // "Sound off" and "Mute"; the host page places them beside the host list.
-    auto* soundButtons = new QHBoxLayout;
-    BitBtn6 = new QPushButton(LangText(34), options);
+    BitBtn6 = new QPushButton(LangText(34), TabSheet1);
     BitBtn6->setObjectName(QStringLiteral("BitBtn6"));
-    BitBtn3 = new QPushButton(LangText(36), options);
+    BitBtn3 = new QPushButton(LangText(36), TabSheet1);
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-    soundButtons->addWidget(BitBtn6);
-    soundButtons->addWidget(BitBtn3);
-    form->addRow(soundButtons);
-    layout->addWidget(options);
     // The page's own controls; ranges and values come from the settings model once bound.
     FOptions = new TOptionsPage(*TabSheet3);
     ploss_spin = FOptions->ploss_spin;
@@ -227,7 +218,7 @@ void TForm1::CreateOptionControls() {
     Browse_BitBtn = FOptions->Browse_BitBtn;
     Email_checkbox = FOptions->Email_checkbox;
     ICQ_CheckBox = FOptions->ICQ_CheckBox;
-    BitBtn7 = new QPushButton(QStringLiteral("Test now"), options);
+    BitBtn7 = new QPushButton(QStringLiteral("Test now"), TabSheet3);
     BitBtn7->setObjectName(QStringLiteral("BitBtn7"));
     BitBtn7->hide();
     connect(BitBtn7, &QPushButton::clicked, this,
