@@ -2,6 +2,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -176,19 +177,23 @@ void PeerProcess::stop() {
     if (pid_ <= 0) {
         return;
     }
-    kill(-pid_, SIGTERM);
-    for (int i = 0; i < 50; ++i) {
+    const pid_t group = pid_;
+    kill(-group, SIGTERM);
+    bool reaped = false;
+    for (int i = 0; i < 50 && !reaped; ++i) {
         int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) != 0) {
-            kill(-pid_, SIGKILL);
-            pid_ = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        reaped = waitpid(group, &status, WNOHANG) != 0;
+        if (!reaped)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    kill(-pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
+    kill(-group, SIGKILL);
+    if (!reaped)
+        waitpid(group, nullptr, 0);
     pid_ = -1;
+    // The rest of the group (a pipeline's other programs) may still hold files and locks for a
+    // moment after the leader went: wait until every member is gone.
+    for (int i = 0; i < 100 && !(kill(-group, 0) != 0 && errno == ESRCH); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 bool WaitForTcpPort(const std::string& host, int port, std::chrono::milliseconds limit) {
