@@ -149,10 +149,20 @@ std::vector<int> RowsOfGroup(const TDataGrid& Grid, const QString& Group) {
     return rows;
 }
 
+// SQLite's negative form: 128 MiB.
+constexpr qint64 BatchPageCacheKiB = -131072;
+
 int DeleteHostRows(TDataGrid& Grid, THostStore& Store, const std::vector<int>& Rows,
                    const std::function<void()>& Step) {
     const int kod = Column(Grid, HostColumn::Kod_);
     int deleted = 0;
+    // Many hosts' sample rows lie all over Ping_data and log: a larger page cache for the batch
+    // halves its time; the usual size comes back after it.
+    qint64 usualCache = 0;
+    const bool bigCache = Rows.size() > 1 && RunDatabaseStep("Page cache", [&] {
+                              usualCache = Store.PageCacheKiB();
+                              Store.SetPageCacheKiB(BatchPageCacheKiB);
+                          });
     Grid.BeginUpdate();
     // From the last row down, so the indexes still to come stay valid.
     for (auto it = Rows.rbegin(); it != Rows.rend(); ++it) {
@@ -170,6 +180,8 @@ int DeleteHostRows(TDataGrid& Grid, THostStore& Store, const std::vector<int>& R
         }
     }
     Grid.EndUpdate();
+    if (bigCache)
+        RunDatabaseStep("Page cache", [&] { Store.SetPageCacheKiB(usualCache); });
     return deleted;
 }
 

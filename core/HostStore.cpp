@@ -143,6 +143,15 @@ void THostStore::DeleteHost(const QString& Id) {
     }
 }
 
+qint64 THostStore::PageCacheKiB() {
+    return FDatabase.OpenResultTable(QStringLiteral("PRAGMA cache_size"))->FieldInt64(0);
+}
+
+void THostStore::SetPageCacheKiB(qint64 KiB) {
+    // A number of our own, never text from outside; the statement takes no bound value.
+    FDatabase.ExecuteStatement(QStringLiteral("PRAGMA cache_size = %1").arg(KiB));
+}
+
 void THostStore::SetHostEnabled(const QString& Id, bool Enabled) {
     FDatabase.ExecuteStatement(QStringLiteral("UPDATE hosts SET Enabled= ?  where ID=?"),
                                {Enabled ? QStringLiteral("-1") : QStringLiteral("0"), Id});

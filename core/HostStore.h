@@ -53,6 +53,11 @@ public:
     // Deletes a host's rows of hosts, m_port, log and Ping_data (traf_p stays). Raises when the
     // hosts row could not be deleted; a failure of the later tables is logged and passed over.
     void DeleteHost(const QString& Id);
+    // The connection's page cache setting as SQLite states it (negative: KiB, positive: pages),
+    // read and set around a batch of deletes, whose scattered sample rows would otherwise be read
+    // from disk again and again.
+    qint64 PageCacheKiB();
+    void SetPageCacheKiB(qint64 KiB);
     void SetHostEnabled(const QString& Id, bool Enabled);
     void SetHostGroup(const QString& Id, const QString& NGroup);
 

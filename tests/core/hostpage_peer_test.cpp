@@ -58,8 +58,11 @@ TEST_F(HostPagePeerTest, DeletingSelectedShownHostsTakesTheirRowsButNotTraffic) 
         Grid.SetRowSelected(row, true);
     Grid.SetRowSelected(10, true); // selected but hidden: stays
     int steps = 0;
+    const qint64 usualCache = Store.PageCacheKiB();
     EXPECT_EQ(DeleteHostRows(Grid, Store, RowsToDelete(Grid, true), [&] { ++steps; }), 3);
     EXPECT_EQ(steps, 3);
+    // The batch's larger page cache is given back.
+    EXPECT_EQ(Store.PageCacheKiB(), usualCache);
     RenumberShownRows(Grid);
     ASSERT_EQ(Grid.RowCount(), 8);
     QStringList numbers;
