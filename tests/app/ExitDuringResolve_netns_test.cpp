@@ -1,7 +1,7 @@
 // The real program monitoring a host by a name whose DNS server never answers (in a namespace of
 // tests/peers/netns-dns.sh): Exit (SIGTERM) while the check waits on the name still ends the program
 // within 2 s, cleanly. Needs root.
-#include "tests/app/program_helpers.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
@@ -21,12 +21,11 @@ TEST(ExitDuringResolve, ExitWhileTheCheckWaitsOnAnUnansweredNameTakesUnderTwoSec
     zt::test::SilentDnsNetns netns;
     ASSERT_TRUE(netns.Ready()) << netns.Output();
     zt::test::TempDir dir;
-    const fs::path program = fs::path(dir.path()) / "zorvanite-tarnequill";
-    fs::copy_file(zt::apptest::BuiltProgram(), program);
-    zt::apptest::WriteHostDatabase(fs::path(dir.path()) / "Data", "never-answered.example", true);
+    const fs::path program = zt::test::CopyProgram(dir.path());
+    zt::test::WriteHostDatabase(fs::path(dir.path()) / "Data", "never-answered.example", true);
     const fs::path log = fs::path(dir.path()) / "output.log";
-    const pid_t pid = zt::apptest::Launch(program, log, {"ip", "netns", "exec", netns.Name()});
-    ASSERT_TRUE(zt::apptest::WaitUntil([&] { return zt::apptest::CatchesSigterm(pid); }, 30s));
+    const pid_t pid = zt::test::Launch(program, log, {"ip", "netns", "exec", netns.Name()});
+    ASSERT_TRUE(zt::test::WaitUntil([&] { return zt::test::CatchesSigterm(pid); }, 30s));
     // The first pass starts 5 s after the start; its echo check then waits on the name.
     std::this_thread::sleep_for(6500ms);
     int status = 0;
@@ -34,15 +33,15 @@ TEST(ExitDuringResolve, ExitWhileTheCheckWaitsOnAnUnansweredNameTakesUnderTwoSec
     const auto signalled = std::chrono::steady_clock::now();
     kill(pid, SIGTERM);
     bool ended = false;
-    status = zt::apptest::Reap(pid, &ended, 30s);
+    status = zt::test::Reap(pid, &ended, 30s);
     const auto took =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - signalled);
     ASSERT_TRUE(ended);
     std::printf("Exit took %lld ms\n", static_cast<long long>(took.count()));
     EXPECT_LT(took.count(), 2000) << "Exit took " << took.count() << " ms";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    const auto lines = zt::apptest::QueryRows(fs::path(dir.path()) / "Data" / "dbm.db",
-                                              "select Status from program_log order by ID");
+    const auto lines = zt::test::QueryRows(fs::path(dir.path()) / "Data" / "dbm.db",
+                                           "select Status from program_log order by ID");
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "Zorvanite Tarnequill Pro has been closed") << zt::test::ReadFile(log.string());
 }

@@ -1,7 +1,7 @@
 // The real program without the right to send ICMP echo (no CAP_NET_RAW, and unprivileged echo closed
 // in a namespace of tests/peers/netns-noecho.sh): the operator is told once at start, and the echo
 // checks are skipped, so no host counts as failing. Needs root, setpriv and sysctl.
-#include "tests/app/program_helpers.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
@@ -48,29 +48,28 @@ TEST(NoEchoRights, OperatorIsToldAndNoHostCountsAsFailing) {
     NoEchoNetns netns;
     ASSERT_TRUE(netns.ready_) << netns.output_;
     zt::test::TempDir dir;
-    const fs::path program = fs::path(dir.path()) / "zorvanite-tarnequill";
-    fs::copy_file(zt::apptest::BuiltProgram(), program);
+    const fs::path program = zt::test::CopyProgram(dir.path());
     const fs::path data = fs::path(dir.path()) / "Data";
-    zt::apptest::WriteHostDatabase(data, "127.0.0.1");
+    zt::test::WriteHostDatabase(data, "127.0.0.1");
     const fs::path log = fs::path(dir.path()) / "output.log";
-    const pid_t pid = zt::apptest::Launch(
+    const pid_t pid = zt::test::Launch(
         program, log,
         {"ip", "netns", "exec", netns.name_, "setpriv", "--inh-caps=-net_raw", "--bounding-set=-net_raw"});
-    ASSERT_TRUE(zt::apptest::WaitUntil([&] { return zt::apptest::CatchesSigterm(pid); }, 30s));
+    ASSERT_TRUE(zt::test::WaitUntil([&] { return zt::test::CatchesSigterm(pid); }, 30s));
     // Two passes: the first starts 5 s after the start, the next 2 s after it.
     std::this_thread::sleep_for(9000ms);
     kill(pid, SIGTERM);
     bool ended = false;
-    const int status = zt::apptest::Reap(pid, &ended);
+    const int status = zt::test::Reap(pid, &ended);
     ASSERT_TRUE(ended);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     const std::string output = zt::test::ReadFile(log.string());
     // Offscreen, the message box's text goes to standard error.
     EXPECT_NE(output.find("Message: " + kRefused + "\n"), std::string::npos) << output;
     const fs::path db = data / "dbm.db";
-    const auto lines = zt::apptest::QueryRows(db, "select Status from program_log order by ID");
+    const auto lines = zt::test::QueryRows(db, "select Status from program_log order by ID");
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kRefused), 1);
-    EXPECT_EQ(zt::apptest::QueryRows(db, "select Status, Kol_vo_p, ICMP_kol_vo_p, ICMP_Status from hosts"),
+    EXPECT_EQ(zt::test::QueryRows(db, "select Status, Kol_vo_p, ICMP_kol_vo_p, ICMP_Status from hosts"),
               std::vector<std::string>{"Unknown|0|0|"});
-    EXPECT_TRUE(zt::apptest::QueryRows(db, "select Stat_D from log").empty());
+    EXPECT_TRUE(zt::test::QueryRows(db, "select Stat_D from log").empty());
 }

@@ -1,7 +1,7 @@
 // The real executable, run from a temporary copy on the offscreen platform: it starts, stays up
 // and ends cleanly with exit code 0 on SIGTERM or SIGINT.
 #include "net/pingsend.h"
-#include "tests/app/program_helpers.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
@@ -22,11 +22,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using zt::apptest::BuiltProgram;
-using zt::apptest::CatchesSigterm;
-using zt::apptest::Launch;
-using zt::apptest::Reap;
-using zt::apptest::WaitUntil;
+using zt::test::BuiltProgram;
+using zt::test::CatchesSigterm;
+using zt::test::Launch;
+using zt::test::Reap;
+using zt::test::WaitUntil;
 
 void ExpectCleanLog(const std::string& log) {
     for (const char* bad :
@@ -38,10 +38,8 @@ void ExpectCleanLog(const std::string& log) {
 class ProgramSignalTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const fs::path built = BuiltProgram();
-        ASSERT_TRUE(fs::exists(built)) << built << " is not built";
-        program_ = fs::path(dir_.path()) / "zorvanite-tarnequill";
-        fs::copy_file(built, program_);
+        ASSERT_TRUE(fs::exists(BuiltProgram())) << BuiltProgram() << " is not built";
+        program_ = zt::test::CopyProgram(dir_.path());
         log_ = fs::path(dir_.path()) / "output.log";
     }
 

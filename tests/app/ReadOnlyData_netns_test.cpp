@@ -1,7 +1,7 @@
 // The real program on a Data folder mounted read-only (a mount namespace of its own, so root too
 // meets the read-only file system): the first write that fails says so in one clear line on
 // standard error, naming the file and the error, and the program runs on. Needs root and unshare.
-#include "tests/app/program_helpers.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
 
 #include <algorithm>
@@ -20,23 +20,22 @@ TEST(ReadOnlyData, FirstFailedWriteIsOneLineOnStandardError) {
     if (!zt::test::IsRoot() || !zt::test::HaveProgram("unshare"))
         GTEST_SKIP() << "needs root and unshare";
     zt::test::TempDir dir;
-    const fs::path program = fs::path(dir.path()) / "zorvanite-tarnequill";
-    fs::copy_file(zt::apptest::BuiltProgram(), program);
+    const fs::path program = zt::test::CopyProgram(dir.path());
     const fs::path data = fs::path(dir.path()) / "Data";
-    zt::apptest::WriteHostDatabase(data, "127.0.0.1");
+    zt::test::WriteHostDatabase(data, "127.0.0.1");
     const std::string mount = "mount --bind '" + data.string() + "' '" + data.string() +
                               "' && mount -o remount,bind,ro '" + data.string() + "' '" + data.string() +
                               "' && exec \"$0\"";
     const fs::path log = fs::path(dir.path()) / "output.log";
     const pid_t pid =
-        zt::apptest::Launch(program, log, {"unshare", "-m", "--propagation", "private", "sh", "-c", mount});
-    ASSERT_TRUE(zt::apptest::WaitUntil([&] { return zt::apptest::CatchesSigterm(pid); }, 30s));
+        zt::test::Launch(program, log, {"unshare", "-m", "--propagation", "private", "sh", "-c", mount});
+    ASSERT_TRUE(zt::test::WaitUntil([&] { return zt::test::CatchesSigterm(pid); }, 30s));
     std::this_thread::sleep_for(1500ms);
     int status = 0;
     EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the program did not run on";
     kill(pid, SIGTERM);
     bool ended = false;
-    status = zt::apptest::Reap(pid, &ended);
+    status = zt::test::Reap(pid, &ended);
     ASSERT_TRUE(ended);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     const std::string output = zt::test::ReadFile(log.string());
@@ -52,5 +51,5 @@ TEST(ReadOnlyData, FirstFailedWriteIsOneLineOnStandardError) {
     EXPECT_EQ(found, 1) << output;
     EXPECT_EQ(mentions, 1) << output;
     // Nothing was written.
-    EXPECT_TRUE(zt::apptest::QueryRows(data / "dbm.db", "select Status from program_log").empty());
+    EXPECT_TRUE(zt::test::QueryRows(data / "dbm.db", "select Status from program_log").empty());
 }

@@ -1,6 +1,6 @@
 // Two real copies of the program on one Data folder: the second shows its message and ends within
 // 5 s without touching the database, and the first goes on monitoring until it is closed.
-#include "tests/app/program_helpers.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
 
 #include <algorithm>
@@ -17,18 +17,17 @@ using namespace std::chrono_literals;
 
 TEST(SecondCopy, EndsWithItsMessageAndTheFirstKeepsRunning) {
     zt::test::TempDir dir;
-    const fs::path program = fs::path(dir.path()) / "zorvanite-tarnequill";
-    fs::copy_file(zt::apptest::BuiltProgram(), program);
+    const fs::path program = zt::test::CopyProgram(dir.path());
     const fs::path data = fs::path(dir.path()) / "Data";
     fs::create_directory(data);
-    const pid_t first = zt::apptest::Launch(program, fs::path(dir.path()) / "first.log");
-    ASSERT_TRUE(zt::apptest::WaitUntil([&] { return zt::apptest::CatchesSigterm(first); }, 30s));
+    const pid_t first = zt::test::Launch(program, fs::path(dir.path()) / "first.log");
+    ASSERT_TRUE(zt::test::WaitUntil([&] { return zt::test::CatchesSigterm(first); }, 30s));
     const fs::path db = data / "dbm.db";
     // The start-up writes are over once the file stops changing (no hosts: nothing more is written).
     // Reading it meanwhile would take a lock that makes the program's own writes fail at once.
     struct stat seen {};
     auto lastChange = std::chrono::steady_clock::now();
-    ASSERT_TRUE(zt::apptest::WaitUntil(
+    ASSERT_TRUE(zt::test::WaitUntil(
         [&] {
             struct stat now {};
             if (::stat(db.c_str(), &now) != 0 || now.st_size == 0)
@@ -45,9 +44,9 @@ TEST(SecondCopy, EndsWithItsMessageAndTheFirstKeepsRunning) {
     ::stat(db.c_str(), &before);
 
     const fs::path secondLog = fs::path(dir.path()) / "second.log";
-    const pid_t second = zt::apptest::Launch(program, secondLog);
+    const pid_t second = zt::test::Launch(program, secondLog);
     bool ended = false;
-    const int status = zt::apptest::Reap(second, &ended, 5s);
+    const int status = zt::test::Reap(second, &ended, 5s);
     EXPECT_TRUE(ended) << "the second copy is still running";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     const std::string said = zt::test::ReadFile(secondLog.string());
@@ -65,10 +64,10 @@ TEST(SecondCopy, EndsWithItsMessageAndTheFirstKeepsRunning) {
     int firstStatus = 0;
     EXPECT_EQ(waitpid(first, &firstStatus, WNOHANG), 0);
     kill(first, SIGTERM);
-    firstStatus = zt::apptest::Reap(first, &ended);
+    firstStatus = zt::test::Reap(first, &ended);
     EXPECT_TRUE(ended);
     EXPECT_TRUE(WIFEXITED(firstStatus) && WEXITSTATUS(firstStatus) == 0) << firstStatus;
-    const auto lines = zt::apptest::QueryRows(db, "select Status from program_log order by ID");
+    const auto lines = zt::test::QueryRows(db, "select Status from program_log order by ID");
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Zorvanite Tarnequill Pro has been started"), 1);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "Zorvanite Tarnequill Pro has been closed");

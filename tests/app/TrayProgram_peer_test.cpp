@@ -2,16 +2,15 @@
 // on the docked icon shows the main window and a double click hides it, hovering shows the big
 // hint 17 px above the pointer, the menu's last line ends the program, the icon docks again after
 // the notification area restarts, and without one the main window is shown at start.
-#include "tests/app/program_helpers.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TestSupport.h"
-
-#include <QString>
-#include <QStringList>
+#include "tests/support/XDisplay.h"
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <sys/wait.h>
 #include <thread>
@@ -20,34 +19,25 @@
 namespace fs = std::filesystem;
 namespace ztt = ::zt::test;
 using namespace std::chrono_literals;
-using zt::apptest::WaitUntil;
+using ztt::WaitUntil;
+using ztt::XWindow;
 
 namespace {
-
-struct TWindow {
-    std::string Id;
-    int X = 0, Y = 0, Width = 0, Height = 0;
-};
 
 class TrayProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* program : {"Xvfb", "trayer", "xdotool", "xwininfo"})
-            if (!ztt::HaveProgram(program))
-                GTEST_SKIP() << program << " is missing: install xvfb trayer xdotool x11-utils "
-                             << "(scripts/install-deps.sh)";
-        const fs::path built = zt::apptest::BuiltProgram();
-        ASSERT_TRUE(fs::exists(built)) << built << " is not built";
-        Program = fs::path(Dir.path()) / "zorvanite-tarnequill";
-        fs::copy_file(built, Program);
+        if (const std::string missing = ztt::XDisplay::MissingPrograms(); !missing.empty())
+            GTEST_SKIP() << missing << " missing: install xvfb trayer xdotool x11-utils imagemagick "
+                         << "(scripts/install-deps.sh)";
+        ASSERT_TRUE(fs::exists(ztt::BuiltProgram())) << ztt::BuiltProgram() << " is not built";
+        Program = ztt::CopyProgram(Dir.path());
         fs::create_directory(fs::path(Dir.path()) / "Data");
         // Not a first start, which shows the window whatever the notification area.
         ztt::WriteFile(Dir.file("Data/Settings.cnfg"), "2\r\n");
         Log = fs::path(Dir.path()) / "output.log";
-        Server = ztt::PeerProcess({"sh", ztt::PeerScript("xvfb.sh"), Dir.file("x")});
-        ASSERT_TRUE(WaitUntil([&] { return !ztt::ReadFile(Dir.file("x/display")).empty(); }, 10s))
-            << ztt::ReadFile(Dir.file("x/xvfb.log"));
-        Display = ":" + QString::fromStdString(ztt::ReadFile(Dir.file("x/display"))).trimmed().toStdString();
+        Screen = std::make_unique<ztt::XDisplay>(Dir.file("x"));
+        ASSERT_TRUE(Screen->Ready()) << Screen->ServerLog();
     }
     void TearDown() override {
         if (Pid > 0) {
@@ -59,83 +49,34 @@ protected:
             EXPECT_EQ(log.find(bad), std::string::npos) << "found \"" << bad << "\" in:\n" << log;
     }
 
-    std::string X(const std::string& Command, int* Rc = nullptr) {
-        return ztt::RunCommand("DISPLAY=" + Display + " " + Command + " 2>/dev/null", Rc);
-    }
+    std::string X(const std::string& Command) { return Screen->Run(Command); }
 
-    void StartTray() {
-        Tray = ztt::PeerProcess({"env", "DISPLAY=" + Display, "sh", ztt::PeerScript("trayer.sh"), "bottom"});
-        ASSERT_TRUE(WaitUntil([&] { return !X("xdotool search --classname '^trayer$'").empty(); }, 10s))
-            << "the notification area did not come up";
-    }
+    void StartTray() { ASSERT_TRUE(Screen->StartTray()) << "the notification area did not come up"; }
 
     void Launch() {
-        Pid = zt::apptest::Launch(Program, Log,
-                                  {"env", "-u", "DBUS_SESSION_BUS_ADDRESS", "-u", "QT_QPA_PLATFORMTHEME",
-                                   "QT_QPA_PLATFORM=xcb", "DISPLAY=" + Display});
+        Pid = ztt::Launch(Program, Log, Screen->LaunchPrefix());
         ASSERT_GT(Pid, 0);
     }
 
-    // The program's mapped windows with their places on the screen.
-    std::vector<TWindow> ProgramWindows() {
-        std::vector<TWindow> windows;
-        const QStringList ids =
-            QString::fromStdString(X("xdotool search --onlyvisible --pid " + std::to_string(Pid)))
-                .split(u'\n', Qt::SkipEmptyParts);
-        for (const QString& id : ids) {
-            TWindow w;
-            w.Id = id.trimmed().toStdString();
-            const QStringList lines =
-                QString::fromStdString(X("xdotool getwindowgeometry --shell " + w.Id)).split(u'\n');
-            for (const QString& line : lines) {
-                const QString value = line.section(u'=', 1);
-                if (line.startsWith(u"X="))
-                    w.X = value.toInt();
-                else if (line.startsWith(u"Y="))
-                    w.Y = value.toInt();
-                else if (line.startsWith(u"WIDTH="))
-                    w.Width = value.toInt();
-                else if (line.startsWith(u"HEIGHT="))
-                    w.Height = value.toInt();
-            }
-            if (w.Width > 0)
-                windows.push_back(w);
-        }
-        return windows;
-    }
-    // The docked icon: a small square window of the program inside the notification area.
-    std::optional<TWindow> Icon() {
-        for (const TWindow& w : ProgramWindows())
-            if (w.Width <= 24 && w.Height <= 24 && w.Width >= 16 && w.Y > 700)
-                return w;
-        return std::nullopt;
-    }
-    bool MainWindowShown() {
-        for (const TWindow& w : ProgramWindows())
-            if (w.Width >= 400 && w.Height >= 300)
-                return true;
-        return false;
-    }
-    std::optional<TWindow> HintWindow(const TWindow& Icon) {
-        for (const TWindow& w : ProgramWindows())
+    std::vector<XWindow> ProgramWindows() { return Screen->ProgramWindows(Pid); }
+    std::optional<XWindow> Icon() { return Screen->TrayIcon(Pid); }
+    bool MainWindowShown() { return Screen->MainWindow(Pid).has_value(); }
+    std::optional<XWindow> HintWindow(const XWindow& Icon) {
+        for (const XWindow& w : ProgramWindows())
             if (w.Id != Icon.Id && w.Width < 400 && w.Height < 300 && w.Width > 24)
                 return w;
         return std::nullopt;
     }
-    std::string At(const TWindow& W) {
-        return std::to_string(W.X + W.Width / 2) + " " + std::to_string(W.Y + W.Height / 2);
-    }
-    TWindow WaitForIcon() {
-        std::optional<TWindow> icon;
-        EXPECT_TRUE(WaitUntil([&] { return (icon = Icon()).has_value(); }, 30s))
-            << "the icon never docked:\n"
-            << ztt::ReadFile(Log.string());
-        return icon.value_or(TWindow{});
+    std::string At(const XWindow& W) { return ztt::XDisplay::Centre(W); }
+    XWindow WaitForIcon() {
+        const std::optional<XWindow> icon = Screen->WaitForTrayIcon(Pid, 30s);
+        EXPECT_TRUE(icon.has_value()) << "the icon never docked:\n" << ztt::ReadFile(Log.string());
+        return icon.value_or(XWindow{});
     }
     int EndWithSigterm() {
         kill(Pid, SIGTERM);
         bool ended = false;
-        const int status = zt::apptest::Reap(Pid, &ended);
+        const int status = ztt::Reap(Pid, &ended);
         Pid = -1;
         EXPECT_TRUE(ended);
         return status;
@@ -144,9 +85,7 @@ protected:
     ztt::TempDir Dir;
     fs::path Program;
     fs::path Log;
-    ztt::PeerProcess Server;
-    ztt::PeerProcess Tray;
-    std::string Display;
+    std::unique_ptr<ztt::XDisplay> Screen;
     pid_t Pid = -1;
 };
 
@@ -155,7 +94,7 @@ protected:
 TEST_F(TrayProgramTest, HiddenAtStartClickShowsDoubleClickHidesHoverHintsMenuExits) {
     StartTray();
     Launch();
-    const TWindow icon = WaitForIcon();
+    const XWindow icon = WaitForIcon();
     ASSERT_GT(icon.Width, 0);
     EXPECT_EQ(icon.Width, 22);
     EXPECT_EQ(icon.Height, 22);
@@ -175,7 +114,7 @@ TEST_F(TrayProgramTest, HiddenAtStartClickShowsDoubleClickHidesHoverHintsMenuExi
     X("xdotool mousemove --sync 500 300");
     std::this_thread::sleep_for(200ms);
     X("xdotool mousemove --sync " + std::to_string(px) + " " + std::to_string(py));
-    std::optional<TWindow> hint;
+    std::optional<XWindow> hint;
     ASSERT_TRUE(WaitUntil([&] { return (hint = HintWindow(icon)).has_value(); }, 5s)) << "no hint";
     EXPECT_EQ(hint->Y + hint->Height, py - 17);
     EXPECT_EQ(hint->X + hint->Width, px);
@@ -188,7 +127,7 @@ TEST_F(TrayProgramTest, HiddenAtStartClickShowsDoubleClickHidesHoverHintsMenuExi
     // The menu: three lines, taller than the one-line hint that hovering may bring.
     EXPECT_TRUE(WaitUntil(
         [&] {
-            for (const TWindow& w : ProgramWindows())
+            for (const XWindow& w : ProgramWindows())
                 if (w.Id != icon.Id && w.Height >= 50 && w.Height < 300)
                     return true;
             return false;
@@ -198,13 +137,13 @@ TEST_F(TrayProgramTest, HiddenAtStartClickShowsDoubleClickHidesHoverHintsMenuExi
     std::this_thread::sleep_for(200ms);
     X("xdotool key Up Return");
     bool ended = false;
-    const int status = zt::apptest::Reap(Pid, &ended, 20s);
+    const int status = ztt::Reap(Pid, &ended, 20s);
     Pid = -1;
     ASSERT_TRUE(ended) << "Exit from the tray menu did not end the program";
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    const auto rows = zt::apptest::QueryRows(fs::path(Dir.path()) / "Data" / "dbm.db",
-                                             "select Status from program_log order by rowid");
+    const auto rows = ztt::QueryRows(fs::path(Dir.path()) / "Data" / "dbm.db",
+                                     "select Status from program_log order by rowid");
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows.back(), "Zorvanite Tarnequill Pro has been closed");
 }
@@ -213,7 +152,7 @@ TEST_F(TrayProgramTest, TheIconDocksAgainAfterTheNotificationAreaRestarts) {
     StartTray();
     Launch();
     ASSERT_GT(WaitForIcon().Width, 0);
-    Tray = ztt::PeerProcess();
+    Screen->StopTray();
     ASSERT_TRUE(WaitUntil([&] { return !Icon().has_value(); }, 5s)) << "the icon outlived its tray";
     StartTray();
     const auto restarted = std::chrono::steady_clock::now();

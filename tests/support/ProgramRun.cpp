@@ -1,5 +1,5 @@
-// Starting and reaping the real program for the program tests.
-#include "tests/app/program_helpers.h"
+// Copying, starting and reaping the real program for the end-to-end tests and benchmarks.
+#include "tests/support/ProgramRun.h"
 
 #include "core/DatabaseSchema.h"
 #include "core/SQLiteDb.h"
@@ -14,10 +14,26 @@
 
 namespace fs = std::filesystem;
 
-namespace zt::apptest {
+namespace zt::test {
 
 fs::path BuiltProgram() {
     return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "zorvanite-tarnequill";
+}
+
+fs::path CopyProgram(const fs::path& Folder) {
+    const fs::path program = Folder / "zorvanite-tarnequill";
+    fs::copy_file(BuiltProgram(), program);
+    return program;
+}
+
+fs::path CopyShippedData(const fs::path& Folder) {
+    const fs::path data = Folder / "Data";
+    fs::create_directories(data);
+    // Only the sub-folders: the files beside them are what earlier runs of the build wrote.
+    for (const fs::directory_entry& entry : fs::directory_iterator(BuiltProgram().parent_path() / "Data"))
+        if (entry.is_directory())
+            fs::copy(entry.path(), data / entry.path().filename(), fs::copy_options::recursive);
+    return data;
 }
 
 pid_t Launch(const fs::path& Program, const fs::path& Log, const std::vector<std::string>& Prefix) {
@@ -96,4 +112,4 @@ std::vector<std::string> QueryRows(const fs::path& Database, const std::string& 
     return rows;
 }
 
-} // namespace zt::apptest
+} // namespace zt::test

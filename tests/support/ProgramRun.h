@@ -1,31 +1,36 @@
-// Running the real executable from a temporary copy in the program tests: starting it (optionally
-// under a prefix such as "ip netns exec NAME"), waiting until its termination handler is in place,
-// and reaping it.
+// Running the real executable from a temporary copy in the end-to-end tests and benchmarks:
+// copying it with its Data folder, starting it (optionally under a prefix such as "ip netns exec
+// NAME"), waiting until its termination handler is in place, reaping it, and reading its database.
 #pragma once
 
 #include "tests/support/TestSupport.h"
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
-namespace zt::apptest {
+namespace zt::test {
 
-// The program as built: tests live in <build>/tests/, the program in <build>/.
+// The program as built: tests and benchmarks live in <build>/<folder>/, the program in <build>/.
 std::filesystem::path BuiltProgram();
 
+// Copies the built program into Folder; returns the copy's path.
+std::filesystem::path CopyProgram(const std::filesystem::path& Folder);
+
+// Creates Folder/Data with the shipped sub-folders of the build's Data folder (language files,
+// sounds, type pictures) and none of the files a run of the program wrote there; returns it.
+std::filesystem::path CopyShippedData(const std::filesystem::path& Folder);
+
 // Starts Program (after Prefix, when given) on the offscreen platform in English, with standard
-// output and standard error going to Log; returns the child's pid.
+// output and standard error going to Log; returns the child's pid. A Prefix of "env NAME=VALUE"
+// overrides these settings.
 pid_t Launch(const std::filesystem::path& Program, const std::filesystem::path& Log,
              const std::vector<std::string>& Prefix = {});
 
 // True once the process catches SIGTERM, i.e. its handler is in place.
 bool CatchesSigterm(pid_t Pid);
-
-using zt::test::WaitUntil;
 
 // A Data folder database with the nine tables, group 1 and one enabled host (id 5) in state Unknown
 // with the echo check and, when asked, the HTTP check on.
@@ -37,4 +42,4 @@ std::vector<std::string> QueryRows(const std::filesystem::path& Database, const 
 // Waits up to Limit for the child to end; kills it when it does not. Returns the wait status.
 int Reap(pid_t Pid, bool* Ended, std::chrono::milliseconds Limit = std::chrono::seconds(30));
 
-} // namespace zt::apptest
+} // namespace zt::test
