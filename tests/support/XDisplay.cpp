@@ -35,8 +35,8 @@ std::string XDisplay::MissingPrograms() {
     return missing;
 }
 
-XDisplay::XDisplay(const std::string& Folder)
-    : folder_(Folder), server_({"sh", PeerScript("xvfb.sh"), Folder}) {
+XDisplay::XDisplay(const std::string& Folder, const std::string& Screen)
+    : folder_(Folder), server_({"sh", PeerScript("xvfb.sh"), Folder, Screen}) {
     const std::string file = Folder + "/display";
     if (WaitUntil([&] { return !Trimmed(ReadFile(file)).empty(); }, std::chrono::seconds(10)))
         display_ = ":" + Trimmed(ReadFile(file));

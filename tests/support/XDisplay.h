@@ -25,8 +25,9 @@ public:
     // are there.
     static std::string MissingPrograms();
 
-    // Starts the server with its files in Folder; Ready() tells whether it came up.
-    explicit XDisplay(const std::string& Folder);
+    // Starts the server with its files in Folder and a screen of Screen ("WIDTHxHEIGHTxDEPTH");
+    // Ready() tells whether it came up.
+    explicit XDisplay(const std::string& Folder, const std::string& Screen = "1024x768x24");
     XDisplay(const XDisplay&) = delete;
     XDisplay& operator=(const XDisplay&) = delete;
 
