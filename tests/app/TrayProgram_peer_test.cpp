@@ -51,7 +51,9 @@ protected:
 
     std::string X(const std::string& Command) { return Screen->Run(Command); }
 
-    void StartTray() { ASSERT_TRUE(Screen->StartTray()) << "the notification area did not come up"; }
+    void StartTray() {
+        ASSERT_TRUE(Screen->StartTray()) << "the notification area did not come up:\n" << Screen->TrayLog();
+    }
 
     void Launch() {
         Pid = ztt::Launch(Program, Log, Screen->LaunchPrefix());

@@ -68,7 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     // keep the old texts, and a readable file writes no log line.
     LangTexts::Install(TaggedTable());
     logLines = 0;
-    if (!LangTexts::Load(folder.path(), QStringLiteral("Language")) || logLines != 0)
+    int lineCount = -1;
+    if (!LangTexts::Load(folder.path(), QStringLiteral("Language"), &lineCount) || logLines != 0 ||
+        lineCount != content.lines.size())
         __builtin_trap();
     const std::shared_ptr<const LangTextTable> loaded = LangTexts::Snapshot();
     for (int line = 0; line < LangTextCount; ++line) {
@@ -82,12 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     }
 
     // The first line taken as a stored language name: it stays a plain name, and a name that
-    // names no file is refused with one log line.
+    // names no file is refused with one log line and keeps the current texts.
     const QString name = QString::fromUtf8(bytes.left(bytes.indexOf('\n') < 0 ? 256 : bytes.indexOf('\n')));
     CheckNameStaysInside(folder.path(), name);
     if (name != QLatin1String("Language")) {
         logLines = 0;
-        if (LangTexts::Load(folder.path(), name) || logLines != 1)
+        if (LangTexts::Load(folder.path(), name) || logLines != 1 || LangTexts::Snapshot() != loaded)
             __builtin_trap();
     }
     return 0;

@@ -46,6 +46,10 @@ std::string XDisplay::ServerLog() const {
     return ReadFile(folder_ + "/xvfb.log");
 }
 
+std::string XDisplay::TrayLog() const {
+    return ReadFile(folder_ + "/trayer.log");
+}
+
 std::string XDisplay::Run(const std::string& Command, int* Rc) const {
     return RunCommand("DISPLAY=" + display_ + " " + Command + " 2>/dev/null", Rc);
 }
@@ -63,9 +67,10 @@ std::vector<std::string> XDisplay::LaunchPrefix(const std::vector<std::string>& 
 }
 
 bool XDisplay::StartTray() {
-    tray_ = PeerProcess({"env", "DISPLAY=" + display_, "sh", PeerScript("trayer.sh"), "bottom"});
+    tray_ = PeerProcess({"env", "DISPLAY=" + display_, "sh", "-c", "exec sh \"$0\" bottom >\"$1\" 2>&1",
+                         PeerScript("trayer.sh"), folder_ + "/trayer.log"});
     return WaitUntil([&] { return !Run("xdotool search --classname '^trayer$'").empty(); },
-                     std::chrono::seconds(10));
+                     std::chrono::seconds(20));
 }
 
 void XDisplay::StopTray() {

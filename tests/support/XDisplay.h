@@ -44,8 +44,10 @@ public:
     // docks over XEmbed), for Launch's prefix; Environment adds "NAME=VALUE" words.
     std::vector<std::string> LaunchPrefix(const std::vector<std::string>& Environment = {}) const;
 
-    // Starts the notification area at the bottom edge and waits until it is mapped (up to 10 s).
+    // Starts the notification area at the bottom edge and waits until it is mapped (up to 20 s);
+    // its output goes to TrayLog().
     bool StartTray();
+    std::string TrayLog() const;
     void StopTray();
 
     // The program's mapped windows.
