@@ -29,7 +29,7 @@ std::string Trimmed(std::string Text) {
 
 std::string XDisplay::MissingPrograms() {
     std::string missing;
-    for (const char* program : {"Xvfb", "trayer", "xdotool", "xwininfo", "import"})
+    for (const char* program : {"Xvfb", "trayer", "xdotool", "xwininfo", "import", "compare"})
         if (!HaveProgram(program))
             missing += std::string(missing.empty() ? "" : " ") + program;
     return missing;
