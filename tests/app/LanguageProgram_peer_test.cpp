@@ -156,6 +156,31 @@ protected:
         ExitByFileMenu(*moved);
     }
 
+    // A start without a notification area after line 47 was set to Language: the window shows
+    // (Shot is its screenshot) and File > Exit ends it.
+    void RunWithLanguage(const std::string& Language, const std::string& Shot) {
+        std::vector<std::string> settings = FileLines(Data / "Settings.cnfg");
+        ASSERT_EQ(settings.size(), 49u);
+        settings[47] = Language;
+        WriteLines(Data / "Settings.cnfg", settings);
+        Launch();
+        const std::optional<XWindow> window = WaitForMainWindow();
+        ASSERT_TRUE(window.has_value()) << "without a notification area the window shows:\n" << Output();
+        std::this_thread::sleep_for(300ms);
+        Screenshot(window->Id, Shot);
+        ExitByFileMenu(*window);
+    }
+
+    // Whether the menu bar and the page tabs of two window screenshots differ.
+    static bool CaptionsDiffer(const std::string& A, const std::string& B) {
+        int rc = -1;
+        const std::string strip = "[420x46+0+0]";
+        ztt::RunCommand("compare -metric AE '" + (ScreenshotFolder() / A).string() + strip + "' '" +
+                            (ScreenshotFolder() / B).string() + strip + "' null: 2>/dev/null",
+                        &rc);
+        return rc == 1;
+    }
+
     // Groups for the tree, so its expansion file has lines to write.
     void AddGroups() {
         ztt::RunCommand("sqlite3 '" + (Data / "dbm.db").string() +
@@ -222,7 +247,7 @@ protected:
 
 } // namespace
 
-TEST_F(LanguageProgramTest, FirstStartUnderAGermanLocaleShowsTheWindowAndExitSavesGerman) {
+TEST_F(LanguageProgramTest, FirstStartUnderAGermanLocaleShowsGermanCaptionsAndExitSavesGerman) {
     ASSERT_FALSE(fs::exists(Data / "Settings.cnfg"));
     ASSERT_FALSE(fs::exists(Data / "dbm.db"));
     FirstRun("first-start-german.png");
@@ -232,6 +257,10 @@ TEST_F(LanguageProgramTest, FirstStartUnderAGermanLocaleShowsTheWindowAndExitSav
     const auto rows = ztt::QueryRows(Data / "dbm.db", "select Status from program_log order by ID");
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows.back(), FileLines(Data / "lang_files" / "German").at(334));
+    // The same window in English, for the captions to compare with.
+    ASSERT_NO_FATAL_FAILURE(RunWithLanguage("English", "second-start-english.png"));
+    EXPECT_TRUE(CaptionsDiffer("first-start-german.png", "second-start-english.png"))
+        << "the German captions look like the English ones";
 }
 
 TEST_F(LanguageProgramTest, SecondStartInTheTrayIsHiddenComesBackInPlaceAndEndsByTheTrayMenu) {
@@ -272,25 +301,10 @@ TEST_F(LanguageProgramTest, SigtermWithTheWindowShownEndsLikeExit) {
 
 TEST_F(LanguageProgramTest, RussianOnLineFortySevenBetweenRunsGivesRussian) {
     ASSERT_NO_FATAL_FAILURE(FirstRun("before-russian-german.png"));
-    std::vector<std::string> settings = FileLines(Data / "Settings.cnfg");
-    ASSERT_EQ(settings.size(), 49u);
-    settings[47] = "Russian";
-    WriteLines(Data / "Settings.cnfg", settings);
     // The locale stays German: the saved name decides.
-    Launch();
-    const std::optional<XWindow> window = WaitForMainWindow();
-    ASSERT_TRUE(window.has_value()) << "without a notification area the window shows:\n" << Output();
-    std::this_thread::sleep_for(300ms);
-    Screenshot(window->Id, "second-start-russian.png");
-    // The menu bar and the page tabs read differently from the German run's: the captions changed.
-    int rc = -1;
-    const std::string strip = "[420x46+0+0]";
-    const std::string differing = ztt::RunCommand(
-        "compare -metric AE '" + (ScreenshotFolder() / "before-russian-german.png").string() + strip + "' '" +
-            (ScreenshotFolder() / "second-start-russian.png").string() + strip + "' null: 2>&1",
-        &rc);
-    EXPECT_EQ(rc, 1) << "the German and the Russian captions look alike: " << differing;
-    ExitByFileMenu(*window);
+    ASSERT_NO_FATAL_FAILURE(RunWithLanguage("Russian", "second-start-russian.png"));
+    EXPECT_TRUE(CaptionsDiffer("before-russian-german.png", "second-start-russian.png"))
+        << "the German and the Russian captions look alike";
     const auto rows = ztt::QueryRows(Data / "dbm.db", "select Status from program_log order by ID");
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows.back(), FileLines(Data / "lang_files" / "Russian").at(334));
