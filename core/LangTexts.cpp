@@ -147,7 +147,7 @@ std::shared_ptr<const LangTextTable> LangTexts::Snapshot() {
     return current.table;
 }
 
-bool LangTexts::Load(const QString& dataFolder, const QString& languageName) {
+bool LangTexts::Load(const QString& dataFolder, const QString& languageName, int* LineCount) {
     const QString path = LangFilePath(dataFolder, languageName);
     LangFileContent content;
     if (path.isEmpty())
@@ -155,14 +155,16 @@ bool LangTexts::Load(const QString& dataFolder, const QString& languageName) {
     else
         content = ReadLangFile(path);
 
+    // The current texts stay: captions set from them and from the last file keep one language.
     if (!content.ok) {
-        UseBuiltInEnglish();
         WriteProgramLogSink(QStringLiteral("Language file \"%1\" could not be read (%2); the "
-                                           "built-in English texts are used.")
+                                           "current texts are kept.")
                                 .arg(path.isEmpty() ? languageName : path, content.error));
         return false;
     }
 
+    if (LineCount)
+        *LineCount = static_cast<int>(std::min<qsizetype>(content.lines.size(), LangTextCount));
     CurrentTable& current = Current();
     std::unique_lock lock(current.mutex);
     current.table = std::make_shared<const LangTextTable>(current.table->WithLines(content.lines));

@@ -69,9 +69,10 @@ public:
 
     // Reads <dataFolder>/lang_files/<languageName> and makes it current. Every line the file has
     // replaces the current text of that line; lines a short file lacks keep their current text.
-    // A missing, unreadable or unsafe file makes the built-in English texts current and writes
-    // one program-log line. Returns whether the file was read.
-    static bool Load(const QString& dataFolder, const QString& languageName);
+    // A missing, unreadable or unsafe file keeps the current texts and writes one program-log
+    // line. Returns whether the file was read; LineCount, when given, receives the number of
+    // lines it held (at most 408).
+    static bool Load(const QString& dataFolder, const QString& languageName, int* LineCount = nullptr);
 
     // Makes the built-in English texts current (the state at program start).
     static void UseBuiltInEnglish();

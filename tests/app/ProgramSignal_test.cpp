@@ -103,11 +103,11 @@ TEST_F(ProgramSignalTest, EmptyDataFolderGetsTheNineTablesAndTheStartAndCloseLin
               "Ping_data\nhosts\nlist_group\nlog\nm_port\nprogram_log\nrealtime_traf_p\nsyslog\ntraf_p\n");
     EXPECT_EQ(Sql(db, "select name||' '||type from pragma_table_info('log')"),
               "ID INTEGER\nDate_time TEXT\nL_Status TEXT\nStat_D TEXT\nID_h_d INTEGER\n");
-    // An empty Data folder has no language file either: one line says so, English is used.
+    // An empty Data folder has no language file either: one line says so, the built-in English stays.
     const std::string lines = Sql(db, "select Status from program_log order by ID");
     const std::string missing = "Language file \"" + dir_.path() +
                                 "/Data/lang_files/English\" could not be read "
-                                "(the file does not exist); the built-in English texts are used.\n";
+                                "(the file does not exist); the current texts are kept.\n";
     EXPECT_EQ(lines, "Zorvanite Tarnequill Pro has been started\n" + missing +
                          "Zorvanite Tarnequill Pro has been closed\n");
     EXPECT_EQ(Sql(db, "pragma integrity_check"), "ok\n");

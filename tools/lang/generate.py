@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the language files and the built-in English table from tools/lang/master.tsv.
 
-    generate.py           write Data/lang_files/{English,German,Russian} and core/LangTextsEnglish.inc
+    generate.py           write Data/lang_files/{English,German,Russian}, core/LangTextsEnglish.inc
+                          and ui/main/LangTargets.inc
     generate.py --check   write nothing; exit 1 when a generated file differs from the master table
 
 The language files are UTF-8 without a byte-order mark, one text per line, every line ended by
@@ -20,6 +21,12 @@ ROOT = pathlib.Path(__file__).resolve().parents[2]
 MASTER = ROOT / "tools" / "lang" / "master.tsv"
 LANG_FOLDER = ROOT / "Data" / "lang_files"
 ENGLISH_INC = ROOT / "core" / "LangTextsEnglish.inc"
+TARGETS_INC = ROOT / "ui" / "main" / "LangTargets.inc"
+
+# Properties a target may name: the control's caption, its pop-up hint, the text of the tab that
+# shows it, the window's title, a grid column's header caption, a combo box item.
+PROPERTIES = {"text": "lpText", "hint": "lpHint", "tab": "lpTab", "title": "lpTitle"}
+NAME_CHARS = set("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_")
 
 
 class MasterError(Exception):
@@ -37,10 +44,41 @@ def unmark(text, where):
     return " " * lead + core + " " * trail
 
 
+def is_name(text):
+    return bool(text) and set(text) <= NAME_CHARS and not text[0].isdigit()
+
+
+def parse_targets(field, where):
+    """'-' or 'Window.Object:property; ...' -> [(window, object, property, column, item)]."""
+    if field == "-":
+        return []
+    targets = []
+    for entry in field.split("; "):
+        control, _, prop = entry.partition(":")
+        window, _, obj = control.partition(".")
+        column, item = "", -1
+        if prop.startswith("header="):
+            prop, column = "header", prop[len("header="):]
+            if not is_name(column):
+                raise MasterError(f"{where}: bad column name in {entry!r}")
+        elif prop.startswith("item="):
+            prop, number = "item", prop[len("item="):]
+            if not number.isdigit():
+                raise MasterError(f"{where}: bad item index in {entry!r}")
+            item = int(number)
+        elif prop not in PROPERTIES:
+            raise MasterError(f"{where}: unknown property in {entry!r}")
+        if not is_name(window) or (obj and not is_name(obj)) or (not obj and prop != "title"):
+            raise MasterError(f"{where}: expected Window.Object:property, found {entry!r}")
+        targets.append((window, obj, prop, column, item))
+    return targets
+
+
 def read_master(path):
-    """Returns {language: [408 texts]} and the list of (line, used_by)."""
+    """Returns {language: [408 texts]}, the list of (line, used_by) and the list of targets."""
     texts = {language: [] for language in LANGUAGES}
     roles = []
+    targets = []
     header_seen = False
     for number, raw in enumerate(path.read_text(encoding="utf-8").split("\n"), start=1):
         where = f"{path.name}:{number}"
@@ -50,17 +88,21 @@ def read_master(path):
             raise MasterError(f"{where}: carriage return in the table")
         fields = raw.split("\t")
         if not header_seen:
-            if fields != ["line", "used_by", *LANGUAGES]:
+            if fields != ["line", "used_by", "targets", *LANGUAGES]:
                 raise MasterError(f"{where}: expected the header line")
             header_seen = True
             continue
-        if len(fields) != 2 + len(LANGUAGES):
-            raise MasterError(f"{where}: expected {2 + len(LANGUAGES)} tab-separated fields")
+        if len(fields) != 3 + len(LANGUAGES):
+            raise MasterError(f"{where}: expected {3 + len(LANGUAGES)} tab-separated fields")
         line, used_by = fields[0], fields[1].strip()
         if line != str(len(roles)):
             raise MasterError(f"{where}: expected line {len(roles)}, found {line!r}")
-        values = [unmark(value, where) for value in fields[2:]]
+        values = [unmark(value, where) for value in fields[3:]]
         unused = used_by == "unused"
+        line_targets = parse_targets(fields[2].strip(), where)
+        if unused and line_targets:
+            raise MasterError(f"{where}: an unused line has no targets")
+        targets.extend((int(line), *target) for target in line_targets)
         if not used_by:
             raise MasterError(f"{where}: the used_by column is empty")
         for language, value in zip(LANGUAGES, values):
@@ -72,7 +114,7 @@ def read_master(path):
         roles.append((int(line), used_by))
     if len(roles) != LINE_COUNT:
         raise MasterError(f"{path.name}: {len(roles)} lines, expected {LINE_COUNT}")
-    return texts, roles
+    return texts, roles, targets
 
 
 def language_file_bytes(lines):
@@ -106,10 +148,26 @@ def english_inc_bytes(lines, roles):
     return ("\n".join(out) + "\n").encode("utf-8")
 
 
+def targets_inc_bytes(targets):
+    out = [
+        "// The controls each language line is shown in: line, window, control (empty: the window",
+        "// itself), property, column of a header, index of a combo item. Generated by",
+        "// tools/lang/generate.py from tools/lang/master.tsv; do not edit.",
+        "",
+        "const TLangTarget LangTargetRows[] = {",
+    ]
+    for line, window, obj, prop, column, item in targets:
+        kind = {"header": "lpHeader", "item": "lpItem"}.get(prop) or PROPERTIES[prop]
+        out.append(f'    {{{line}, "{window}", "{obj}", {kind}, "{column}", {item}}},')
+    out.append("};")
+    return ("\n".join(out) + "\n").encode("utf-8")
+
+
 def outputs():
-    texts, roles = read_master(MASTER)
+    texts, roles, targets = read_master(MASTER)
     files = {LANG_FOLDER / language: language_file_bytes(texts[language]) for language in LANGUAGES}
     files[ENGLISH_INC] = english_inc_bytes(texts["English"], roles)
+    files[TARGETS_INC] = targets_inc_bytes(targets)
     return files
 
 

@@ -44,6 +44,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QUrl>
@@ -184,9 +185,14 @@ void THostPageView::CreateGroupBox() {
 void THostPageView::CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButton* BitBtn6) {
     auto* layout = new QVBoxLayout(Box);
     auto* filters = new QHBoxLayout;
-    auto filter = [&](QWidget* Control, int Line) {
-        auto* label = new QLabel(LangText(Line), Box);
-        filters->addWidget(label);
+    auto label = [Box](const char* Name, int Line) {
+        auto* caption = Make<QLabel>(Name, Box);
+        caption->setTextFormat(Qt::PlainText);
+        caption->setText(LangText(Line));
+        return caption;
+    };
+    auto filter = [&](QWidget* Control, const char* Name, int Line) {
+        filters->addWidget(label(Name, Line));
         filters->addWidget(Control, 1);
     };
     Edit1 = Make<QLineEdit>("Edit1", Box);
@@ -208,11 +214,12 @@ void THostPageView::CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButto
         combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         combo->setMinimumContentsLength(6);
     }
-    filter(Edit1, 39);
-    filter(Edit2, 40);
-    filter(ComboBox1, 41);
-    filter(Edit4, 42);
-    filter(ComboBox2, 43);
+    filters->addWidget(label("Label18", 44));
+    filter(Edit1, "Label1", 39);
+    filter(Edit2, "Label9", 40);
+    filter(ComboBox1, "Label11", 41);
+    filter(Edit4, "Label17", 42);
+    filter(ComboBox2, "Label21", 43);
     layout->addLayout(filters);
 
     HostGridView = new TGxGridView(&Hosts(), Box);
@@ -561,7 +568,25 @@ void THostPageView::SaveViewState() {
 }
 
 void THostPageView::ShowGroupBoxCaption(const QString& Path) {
+    FCaptionPath = Path;
     GroupBox3->setTitle(LangText(10) + QStringLiteral(": ") + Path);
+}
+
+void THostPageView::LanguageApplied() {
+    // The box caption is made from a language line and what it shows, so it is made again.
+    if (!FCaptionPath.isNull())
+        ShowGroupBoxCaption(FCaptionPath);
+    else if (FCaptionAllHosts)
+        GroupBox3->setTitle(LangText(329));
+    {
+        const QSignalBlocker block(ComboBox2);
+        ComboBox2->clear();
+        for (int line : {277, 278, 279, 280, 281, 282, 283})
+            ComboBox2->addItem(LangText(line));
+        ComboBox2->setCurrentIndex(6);
+    }
+    // "All" is chosen: the rows follow the box, as if the operator had chosen it.
+    ComboBox2Change();
 }
 
 void THostPageView::TreeView1Click() {
@@ -594,6 +619,8 @@ void THostPageView::BitBtn12Click() {
         return;
     }
     ShowAllHosts(Hosts());
+    FCaptionPath = QString();
+    FCaptionAllHosts = true;
     GroupBox3->setTitle(LangText(329));
     HostView.ShowAllHosts = true;
     SaveViewState();

@@ -79,6 +79,9 @@ public:
     void ComboBox1Change();
     void Edit4Change();
     void ComboBox2Change();
+    // After a language file was read: the captions made from language lines and the status
+    // filter's words again; the filter goes back to "All".
+    void LanguageApplied();
     void Createnewgroup1Click();
     void Createsubgroup1Click();
     void Renamegroup1Click();
@@ -192,6 +195,9 @@ private:
     QTreeWidgetItem* AddNode(QTreeWidgetItem* Parent, std::shared_ptr<TGroupNodeRecord> Record);
     QString NodePath(const QTreeWidgetItem* Item) const;
     void ShowGroupBoxCaption(const QString& Path);
+    // What the host box caption shows: a group's path, or all hosts.
+    QString FCaptionPath;
+    bool FCaptionAllHosts = false;
     // Runs Work with monitoring stopped; the progress window shows Maximum steps.
     void DeleteRows(const std::vector<int>& Rows, bool Renumber);
     void RebuildGroupList();

@@ -60,6 +60,10 @@ TOnlinePage::TOnlinePage(QWidget& Page, TParts Parts) : FParts(std::move(Parts))
     // The viewport's own resize: its width is final by then.
     FViewport = DownGridView->viewport();
     FViewport->installEventFilter(this);
+    Label20 = new QLabel(GroupBox5);
+    Label20->setObjectName(QStringLiteral("Label20"));
+    Label20->setTextFormat(Qt::PlainText);
+    box->addWidget(Label20);
     box->addWidget(DownGridView, 1);
     DownGrid->OnSelectCell = [this](QObject*, int Col, int Row) {
         Guarded("TForm1.DownGridSelectCell", [&] { DownGridSelectCell(Col, Row); });
@@ -146,6 +150,7 @@ void TOnlinePage::TranslateCaptions() {
     GroupBox5->setTitle(LangText(17));
     AutoUpdate_CheckBox1->setText(LangText(54));
     Label19->setText(LangText(55));
+    Label20->setText(LangText(57));
     BitBtn35->setText(LangText(56));
     MenuItem2->setText(LangText(252));
     MenuItem3->setText(LangText(254));

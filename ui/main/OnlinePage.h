@@ -50,6 +50,7 @@ public:
     TGxGridView* DownGridView = nullptr;
     QCheckBox* AutoUpdate_CheckBox1 = nullptr;
     QSpinBox* SpinEdit1 = nullptr;
+    QLabel* Label20 = nullptr;
     QLabel* Label19 = nullptr;       // "seconds"
     QPushButton* BitBtn35 = nullptr; // "Refresh now"
     QMenu* PopupMenu1 = nullptr;

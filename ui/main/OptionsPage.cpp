@@ -55,21 +55,31 @@ QPushButton* MakeButton(const char* Name, const char* Text, QWidget* Parent) {
     return button;
 }
 
+// A caption the language file names; its text is never read as markup.
+QLabel* MakeLabel(const char* Name, const char* Text, QWidget* Parent) {
+    auto* label = Make<QLabel>(Name, Parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(QString::fromUtf8(Text));
+    return label;
+}
+
 // A spin box between two captions ("Alarm when" [10] "checks fail").
-QHBoxLayout* SpinRow(const char* Before, QSpinBox* Spin, const char* After) {
+QHBoxLayout* SpinRow(QLabel* Before, QSpinBox* Spin, QLabel* After) {
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QString::fromUtf8(Before)));
+    row->addWidget(Before);
     row->addWidget(Spin);
-    if (After) {
-        row->addWidget(new QLabel(QString::fromUtf8(After)));
-    }
+    row->addWidget(After);
     row->addStretch(1);
     return row;
 }
 
-// The "Language:" box shows settings line 48's item; choosing one stores its index and name.
+// The "Language:" box shows the language named on settings line 47, or line 48's item when no file
+// of that name is listed; choosing one stores its index and name.
 void ShowLanguage(QComboBox& Box, const TSettings& Values) {
-    const int index = Values.Lang_ComboBox_Index;
+    int index = Box.findText(Values.Lang_ComboBox_Text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0) {
+        index = Values.Lang_ComboBox_Index;
+    }
     if (index >= -1 && index < Box.count() && Box.currentIndex() != index) {
         Box.setCurrentIndex(index);
     }
@@ -120,7 +130,7 @@ TOptionsPage::TOptionsPage(QWidget& Page) : QObject(&Page) {
 }
 
 void TOptionsPage::CreateGeneral(QWidget& Page) {
-    GroupBox_general = Make<QGroupBox>("GroupBox_general", &Page);
+    GroupBox_general = Make<QGroupBox>("GroupBox1", &Page);
     GroupBox_general->setTitle(QStringLiteral("General options"));
     QWidget* box = GroupBox_general;
     auto* form = new QVBoxLayout(box);
@@ -128,10 +138,14 @@ void TOptionsPage::CreateGeneral(QWidget& Page) {
     Delay_spin = Make<QSpinBox>("Delay_spin", box);
     Timeout_Spin = Make<QSpinBox>("Timeout_Spin", box);
     check_spin = Make<QSpinBox>("check_spin", box);
-    form->addLayout(SpinRow("Alarm when", ploss_spin, "checks fail"));
-    form->addLayout(SpinRow("Test delay:", Delay_spin, "s"));
-    form->addLayout(SpinRow("Ping timeout:", Timeout_Spin, "ms"));
-    form->addLayout(SpinRow("Check count", check_spin, "in one test"));
+    form->addLayout(
+        SpinRow(MakeLabel("Label2", "Alarm when", box), ploss_spin, MakeLabel("Label4", "checks fail", box)));
+    form->addLayout(
+        SpinRow(MakeLabel("Label5", "Test delay:", box), Delay_spin, MakeLabel("Label3", "seconds", box)));
+    form->addLayout(
+        SpinRow(MakeLabel("Label7", "Ping timeout:", box), Timeout_Spin, MakeLabel("Label15", "ms", box)));
+    form->addLayout(SpinRow(MakeLabel("Label22", "Check count", box), check_spin,
+                            MakeLabel("Label23", "in one test", box)));
     CheckBox_start_with_system = MakeCheck("CheckBox_start_with_system", "Start with the system", box);
     form->addWidget(CheckBox_start_with_system);
     Synchronize_db_Check = MakeCheck("Synchronize_db_Check", "Synchronize database", box);
@@ -139,7 +153,7 @@ void TOptionsPage::CreateGeneral(QWidget& Page) {
     Edit_db = Make<QLineEdit>("Edit_db", box);
     BitBtn36 = MakeButton("BitBtn36", "Browse", box);
     auto* db = new QHBoxLayout;
-    db->addWidget(new QLabel(QStringLiteral("Database:")));
+    db->addWidget(MakeLabel("Label26", "Database:", box));
     db->addWidget(Edit_db, 1);
     db->addWidget(BitBtn36);
     form->addLayout(db);
@@ -148,7 +162,7 @@ void TOptionsPage::CreateGeneral(QWidget& Page) {
     auto* logs = new QHBoxLayout;
     logs->addWidget(Delete_logs_CheckBox1);
     logs->addWidget(Logs_clear_SpinEdit);
-    logs->addWidget(new QLabel(QStringLiteral("days")));
+    logs->addWidget(MakeLabel("Label27", "days", box));
     logs->addStretch(1);
     form->addLayout(logs);
     Delete_traff_mon_data_CheckBox =
@@ -157,7 +171,7 @@ void TOptionsPage::CreateGeneral(QWidget& Page) {
     auto* traffic = new QHBoxLayout;
     traffic->addWidget(Delete_traff_mon_data_CheckBox);
     traffic->addWidget(traff_m_data_SpinEdit);
-    traffic->addWidget(new QLabel(QStringLiteral("days")));
+    traffic->addWidget(MakeLabel("Label30", "days", box));
     traffic->addStretch(1);
     form->addLayout(traffic);
     // Key presses of these two save at once; the filter sees them before the spin box does.
@@ -166,7 +180,7 @@ void TOptionsPage::CreateGeneral(QWidget& Page) {
 }
 
 void TOptionsPage::CreateAlarm(QWidget& Page) {
-    GroupBox_alarm = Make<QGroupBox>("GroupBox_alarm", &Page);
+    GroupBox_alarm = Make<QGroupBox>("GroupBox7", &Page);
     GroupBox_alarm->setTitle(QStringLiteral("Alarm options"));
     QWidget* box = GroupBox_alarm;
     auto* form = new QVBoxLayout(box);
@@ -195,6 +209,7 @@ void TOptionsPage::CreateAlarm(QWidget& Page) {
     Play_sound_button->setIcon(QApplication::style()->standardIcon(QStyle::SP_MediaPlay));
     Browse_BitBtn = MakeButton("Browse_BitBtn", "Browse", box);
     auto* sound = new QHBoxLayout;
+    sound->addWidget(MakeLabel("Label14", "Sound file:", box));
     sound->addWidget(Up_Sound_Edit, 1);
     sound->addWidget(Play_sound_button);
     sound->addWidget(Browse_BitBtn);
@@ -216,7 +231,7 @@ void TOptionsPage::CreateAlarm(QWidget& Page) {
 }
 
 void TOptionsPage::CreateView(QWidget& Page) {
-    GroupBox_view = Make<QGroupBox>("GroupBox_view", &Page);
+    GroupBox_view = Make<QGroupBox>("GroupBox4", &Page);
     GroupBox_view->setTitle(QStringLiteral("View options"));
     QWidget* box = GroupBox_view;
     auto* grid = new QGridLayout(box);
@@ -225,10 +240,13 @@ void TOptionsPage::CreateView(QWidget& Page) {
     Grid_Style_ComboBox->addItems({QStringLiteral("Vertical lines"), QStringLiteral("Horisontal lines"),
                                    QStringLiteral("Vertical and horisontal lines")});
     Grid_Style_ComboBox->setCurrentIndex(1);
+    auto* style = new QHBoxLayout;
+    style->addWidget(MakeLabel("Label8", "Lines style:", box));
+    style->addWidget(Grid_Style_ComboBox, 1);
     grid->addWidget(Grid_show_CheckBox, 0, 0);
-    grid->addWidget(Grid_Style_ComboBox, 0, 1);
+    grid->addLayout(style, 0, 1);
     Lang_ComboBox = Make<QComboBox>("Lang_ComboBox", box);
-    grid->addWidget(new QLabel(QStringLiteral("Language:")), 1, 0);
+    grid->addWidget(MakeLabel("Label32", "Language:", box), 1, 0);
     grid->addWidget(Lang_ComboBox, 1, 1);
     BitBtn30 = MakeButton("BitBtn30", "Column settings", box);
     BitBtn31 = MakeButton("BitBtn31", "Edit host types", box);

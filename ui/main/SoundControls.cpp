@@ -106,6 +106,13 @@ void TSoundControls::ApplyStartupState() {
     }
 }
 
+void TSoundControls::ShowLook() {
+    if (SoundMuted.load())
+        ShowMutedLook();
+    else
+        ShowSoundsOnLook();
+}
+
 void TSoundControls::ShowMutedLook() {
     if (FParts.BitBtn3) {
         FParts.BitBtn3->setIcon(Image3);

@@ -75,6 +75,8 @@ public:
 
     // The looks of the Mute button and status panel 1.
     void ShowMutedLook();
+    // The muted or the sounds-on look, as the sound is now.
+    void ShowLook();
     void ShowSoundsOnLook();
 
     // The pictures of the Mute button: muted, and sounds on.

@@ -9,6 +9,7 @@
 #include "core/ProgramLog.h"
 #include "core/SettingsFiles.h"
 #include "core/TextConversions.h"
+#include "ui/main/LanguageTargets.h"
 #include "ui/main/MessagingEvents.h"
 #include "ui/main/OptionsPage.h"
 #include "ui/main/SoundControls.h"
@@ -123,14 +124,30 @@ void TColumn_Form::ApplyLanguage(const QString& Name) {
     QString name = Name;
     if (name.isEmpty()) {
         const QStringList lines = ReadSettingsFile();
-        if (lines.size() <= 47) {
-            // No language saved yet: the texts stay as they are.
-            return;
+        // No settings yet, or too short to name one: the language a first start would choose.
+        if (lines.size() >= static_cast<int>(SettingsFileLines().size()) && !lines[47].isEmpty()) {
+            name = lines[47];
+        } else {
+            name = FirstLanguageName();
+            if (FServices) {
+                FServices->Settings().Update([&](TSettings& s) {
+                    s.Lang_ComboBox_Text = name;
+                    s.Lang_ComboBox_Index = names.indexOf(name);
+                });
+            }
         }
-        name = lines[47];
     }
-    // The captions of the windows follow the texts once every window reads them by line.
-    LangTexts::Load(DataFolder(), name);
+    // A file that cannot be read changes nothing: every text stays in the language it was.
+    const std::shared_ptr<const LangTextTable> old = LangTexts::Snapshot();
+    int lineCount = 0;
+    if (!LangTexts::Load(DataFolder(), name, &lineCount)) {
+        return;
+    }
+    const std::shared_ptr<const LangTextTable> texts = LangTexts::Snapshot();
+    ApplyLangTargetsToAllWindows(*texts, lineCount);
+    if (Form1) {
+        Form1->LanguageApplied(*old, *texts);
+    }
 }
 
 void TColumn_Form::LoadStartupSettings() {
@@ -139,18 +156,11 @@ void TColumn_Form::LoadStartupSettings() {
         return;
     }
     TSettingsModel& model = FServices->Settings();
-    // A first start shows the window, in the system's language.
+    // A first start shows the window; the language loader chose the system's language for it.
     if (!QFile::exists(DataFolder() + QStringLiteral("Settings.cnfg"))) {
         if (Form1) {
             Form1->show();
         }
-        const QString name = FirstLanguageName();
-        const int index = ListFolderFiles(DataFolder() + QStringLiteral("lang_files")).indexOf(name);
-        model.Update([&](TSettings& s) {
-            s.Lang_ComboBox_Text = name;
-            s.Lang_ComboBox_Index = index;
-        });
-        ApplyLanguage(name);
     }
     // Each line is read on its own: a missing or bad line keeps its default and the rest still
     // apply. Lines 40 and 47 belong to the database and language loaders; the settings model
@@ -165,6 +175,13 @@ void TColumn_Form::LoadStartupSettings() {
         which.push_back(40);
         which.push_back(47);
         ApplySettingsLines(lines, which, values);
+        // The name on line 47 chooses the language; an index saved when other files were there
+        // must not choose another one at the next save.
+        const int listed =
+            ListFolderFiles(DataFolder() + QStringLiteral("lang_files")).indexOf(values.Lang_ComboBox_Text);
+        if (listed >= 0) {
+            values.Lang_ComboBox_Index = listed;
+        }
         model.Replace(values);
     }
     ShowSettingsInBoxes();

@@ -35,6 +35,7 @@ struct TOptionsPageParts;
 class TSoundControls;
 class TStatusBarPro;
 class TStatusView;
+class LangTextTable;
 
 class TForm1 : public QMainWindow, public IGroupTreeSink, public IStatusPanels {
     Q_OBJECT
@@ -65,6 +66,11 @@ public:
     // Settings, grid layout, autostart value and window placement.
     void LoadSettings();
     void SaveSettings();
+
+    // After a language file was read and its lines set in the windows: what is made from language
+    // lines and state (box caption, status filter, Mute and Start/Stop captions, the chart period
+    // box) is made again, and the host table's status words follow the new language.
+    void LanguageApplied(const LangTextTable& Old, const LangTextTable& New);
 
     // Window placement (win_pos.cnfg): restored at every activation, saved at every deactivation.
     void FormActivate();

@@ -1,0 +1,39 @@
+// What a language switch makes again in the main window besides the table's captions.
+#include "core/LangTexts.h"
+#include "core/LanguageSwitch.h"
+#include "core/MonitorServices.h"
+#include "core/SQLiteDb.h"
+#include "ui/dialogs/ToolChartPages.h"
+#include "ui/dialogs/Unit_tracert.h"
+#include "ui/main/HostPageView.h"
+#include "ui/main/SoundControls.h"
+#include "ui/main/StatusView.h"
+#include "ui/main/main_form.h"
+
+#include <QComboBox>
+#include <QSignalBlocker>
+
+void TForm1::LanguageApplied(const LangTextTable& Old, const LangTextTable& New) {
+    if (FHostPage)
+        FHostPage->LanguageApplied();
+    if (FSound)
+        FSound->ShowLook();
+    if (FStatus)
+        FStatus->ShowStartStopState();
+    if (Ping_tracert_form) {
+        QComboBox* period = Ping_tracert_form->Charts().ComboBox1;
+        const QSignalBlocker block(period);
+        period->clear();
+        for (int line = 361; line <= 367; ++line)
+            period->addItem(LangText(line));
+        period->setCurrentIndex(0);
+    }
+    if (!FServices)
+        return;
+    // Stored too, so the next start in this language finds the words it compares with.
+    const std::vector<TTranslatedCell> cells = TranslateHostStatusWords(FServices->DataGrid1(), Old, New);
+    RunDatabaseStep("Translating the status words", [&] {
+        for (const TTranslatedCell& cell : cells)
+            FServices->HostStore().UpdateHost({cell.Column}, {cell.Text}, cell.Kod);
+    });
+}
