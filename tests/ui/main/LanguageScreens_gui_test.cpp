@@ -21,6 +21,7 @@
 #include "ui/main/BigHint.h"
 #include "ui/main/HostPageView.h"
 #include "ui/main/OnlinePage.h"
+#include "ui/main/OptionsPage.h"
 #include "ui/main/ProgramStart.h"
 #include "ui/main/StatusView.h"
 #include "ui/main/column_options.h"
@@ -29,6 +30,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -42,6 +44,7 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace ztt = ::zt::test;
@@ -188,6 +191,10 @@ protected:
         ASSERT_NE(Big_hint_form, nullptr);
         // Pictures of a still program: no pass starts meanwhile.
         Form1->Monitor().Timer4.stop();
+        // Chosen as the operator does: the "Language:" box, then the loader with its text.
+        QComboBox* languages = Form1->OptionsPage().Lang_ComboBox;
+        languages->setCurrentIndex(languages->findText(Language));
+        ASSERT_EQ(languages->currentText(), Language);
         Column_Form->ApplyLanguage(Language);
         Shots = ScreensFolder(Language);
         ASSERT_TRUE(QDir().mkpath(Shots));
@@ -231,10 +238,25 @@ protected:
 } // namespace
 
 TEST_P(LanguageScreens, EveryWindowIsShotAndEveryCaptionFitsAtTheDefaultSize) {
-    // The window at the size it has before any placement is saved.
+    // The pictures show the language's own words.
+    const QStringList words = ReadLangFile(LangFilePath(DataFolder(), Language)).lines;
+    ASSERT_EQ(words.size(), LangTextCount);
+    EXPECT_EQ(Form1->File1->title(), words[0]);
+    EXPECT_EQ(Form1->PageControl1->tabText(0), words[10]);
+    EXPECT_EQ(Form1->PageControl2->tabText(2), words[23]);
+    EXPECT_EQ(Form1->HostPage().Add_b->text(), words[30]);
+    EXPECT_EQ(Column_Form->CheckBox_Host_Name->text(), words[47]);
+    EXPECT_EQ(Big_hint_form->Showmainwindow1->text(), words[393]);
+    EXPECT_EQ(Form1->OptionsPage().Lang_ComboBox->currentText(), Language);
+
+    // The window at the size it has before any placement is saved; how much narrower its layout
+    // could go is printed for the record.
     Form1->show();
     ProcessEvents();
     EXPECT_EQ(Form1->size(), QSize(1100, 720));
+    const QSize least = Form1->minimumSizeHint();
+    std::printf("%s: default size 1100x720, least size of the layout %dx%d\n", GetParam(), least.width(),
+                least.height());
     // The summary's panels, words and tray lines of the loaded hosts; the other panels as they read
     // between two passes.
     MonitoringActive = true;
