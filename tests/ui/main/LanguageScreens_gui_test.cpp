@@ -173,6 +173,10 @@ class LanguageScreens : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         Language = QString::fromLatin1(GetParam());
+        // The autostart entry written at each save stays in the test's folder, also outside ctest.
+        HadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        SavedConfigHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Data.file("config")));
         SetDataFolder(QString::fromStdString(Data.path()));
         QDir().mkpath(DataFolder() + QStringLiteral("lang_files"));
         for (const char* name : {"English", "German", "Russian"}) {
@@ -212,6 +216,11 @@ protected:
         ResetShutdownRequest();
         LangTexts::UseBuiltInEnglish();
         SoundMuted = false;
+        if (HadConfigHome) {
+            qputenv("XDG_CONFIG_HOME", SavedConfigHome);
+        } else {
+            qunsetenv("XDG_CONFIG_HOME");
+        }
     }
 
     void Save(const QImage& Shot, const char* Name) {
@@ -231,6 +240,8 @@ protected:
 
     QString Language;
     QString Shots;
+    bool HadConfigHome = false;
+    QByteArray SavedConfigHome;
     ztt::TempDir Data;
     std::vector<ztt::TMisfit> Misfits;
 };
