@@ -94,10 +94,10 @@ std::vector<ztt::TMisfit> PanelMisfits(const TStatusBarPro& Bar) {
         {TStatusPanel::Progress, {LangText(377) + QStringLiteral(" 10 ") + LangText(347)}},
     };
     std::vector<ztt::TMisfit> out;
-    const QFontMetrics metrics(Bar.font());
     for (const auto& [panel, texts] : panels) {
         const int index = int(panel);
         const TStatusPanelPro& item = Bar.Panels()[index];
+        const QFontMetrics metrics(item.Font());
         // Left-aligned text starts after the indent, one pixel and two more; centred text has the
         // whole panel.
         const int lead = item.Alignment() == Qt::AlignLeft ? item.Indent() + 3 : 0;
