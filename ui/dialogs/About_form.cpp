@@ -6,6 +6,7 @@
 #include "platform/ShellOpen.h"
 
 #include <QEvent>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLinearGradient>
@@ -52,20 +53,23 @@ QPixmap AboutPicture() {
 
 TAbout_f::TAbout_f(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("About_f"));
-    setWindowTitle(LangText(9));
+    // The title and the frame show the tray menu's "About..." line.
+    setWindowTitle(LangText(394));
     auto* layout = new QVBoxLayout(this);
-    auto* top = new QHBoxLayout;
-    Image1 = new QLabel(this);
+    GroupBox1 = new QGroupBox(LangText(394), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    auto* top = new QHBoxLayout(GroupBox1);
+    Image1 = new QLabel(GroupBox1);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(AboutPicture());
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->setToolTip(ProductPage().toString());
     Image1->installEventFilter(this);
-    Label1 = new QLabel(QStringLiteral("Zorvanite Tarnequill Pro\nNetwork monitor"), this);
+    Label1 = new QLabel(QStringLiteral("Zorvanite Tarnequill Pro\nNetwork monitor"), GroupBox1);
     Label1->setObjectName(QStringLiteral("Label1"));
     top->addWidget(Image1);
     top->addWidget(Label1, 1);
-    layout->addLayout(top);
+    layout->addWidget(GroupBox1);
     auto* row = new QHBoxLayout;
     BitBtn1 = new QPushButton(LangText(136), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));

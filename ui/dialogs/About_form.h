@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QUrl>
 
+class QGroupBox;
 class QLabel;
 class QPushButton;
 class TMonitorServices;
@@ -25,6 +26,7 @@ public:
     // "OK": closes.
     void BitBtn1Click();
 
+    QGroupBox* GroupBox1 = nullptr; // frames the picture and the program's name
     QLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;
     QPushButton* BitBtn1 = nullptr;

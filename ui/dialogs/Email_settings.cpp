@@ -90,6 +90,13 @@ QLabel* NewNote(QWidget* Parent, const char* Name, const QString& Text, const ch
     return note;
 }
 
+// A field's caption, named after the field so the language loader finds it.
+QLabel* NewCaption(QWidget* Parent, const char* Name, const QString& Text) {
+    auto* label = new QLabel(Text, Parent);
+    label->setObjectName(QString::fromLatin1(Name));
+    return label;
+}
+
 QPushButton* NewButton(QWidget* Parent, const char* Name, const QString& Text) {
     auto* button = new QPushButton(Text, Parent);
     button->setObjectName(QString::fromLatin1(Name));
@@ -122,7 +129,8 @@ void TEmail_settings_form::BuildPages() {
     TabSheet1 = new QWidget(PageControl1);
     TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
     auto* mail = new QVBoxLayout(TabSheet1);
-    mail->addWidget(new QLabel(QStringLiteral("Email address for alert messages"), TabSheet1));
+    mail->addWidget(
+        NewCaption(TabSheet1, "Label_Email_Edit", QStringLiteral("Email address for alert messages")));
     Email_Edit = NewEdit(TabSheet1, "Email_Edit");
     Email_Edit->setText(PlaceholderEmail());
     Email_Edit->installEventFilter(this);
@@ -145,10 +153,10 @@ void TEmail_settings_form::BuildPages() {
     Edit_port->setObjectName(QStringLiteral("Edit_port"));
     Edit_port->setRange(1, 65535);
     Edit_port->setValue(25);
-    form->addRow(QStringLiteral("User name"), Edit_user_email);
-    form->addRow(QStringLiteral("Password"), Pass_Edit);
-    form->addRow(QStringLiteral("Smtp server"), Smtp_Edit);
-    form->addRow(QStringLiteral("Port"), Edit_port);
+    form->addRow(NewCaption(server, "Label_Edit_user_email", QStringLiteral("User name")), Edit_user_email);
+    form->addRow(NewCaption(server, "Label_Pass_Edit", QStringLiteral("Password")), Pass_Edit);
+    form->addRow(NewCaption(server, "Label_Smtp_Edit", QStringLiteral("Smtp server")), Smtp_Edit);
+    form->addRow(NewCaption(server, "Label_Edit_port", QStringLiteral("Port")), Edit_port);
     CheckBox_SMTP_auth =
         NewCheck(server, "CheckBox_SMTP_auth", QStringLiteral("SMTP server requires authentication"), false);
     CheckBox_SSL = NewCheck(server, "CheckBox_SSL", QStringLiteral("SSL support"), false);
@@ -187,8 +195,10 @@ void TEmail_settings_form::BuildPages() {
     auto* messaging = new QFormLayout(TabSheet3);
     ICQ_UIN_Edit = NewEdit(TabSheet3, "ICQ_UIN_Edit");
     ICQ_Password_Edit = NewEdit(TabSheet3, "ICQ_Password_Edit", true);
-    messaging->addRow(QStringLiteral("ICQ UIN"), ICQ_UIN_Edit);
-    messaging->addRow(QStringLiteral("Password"), ICQ_Password_Edit);
+    messaging->addRow(NewCaption(TabSheet3, "Label_ICQ_UIN_Edit", QStringLiteral("ICQ number (UIN):")),
+                      ICQ_UIN_Edit);
+    messaging->addRow(NewCaption(TabSheet3, "Label_ICQ_Password_Edit", QStringLiteral("ICQ password:")),
+                      ICQ_Password_Edit);
     Test_message_Button = NewButton(TabSheet3, "Test_message_Button", QStringLiteral("Test message"));
     messaging->addRow(Test_message_Button);
     Memo4 =

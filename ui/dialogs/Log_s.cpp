@@ -22,7 +22,9 @@ TLogs::TLogs(QWidget* parent) : QDialog(parent), FGrid(std::make_unique<TDataGri
     setWindowTitle(QStringLiteral("Logs"));
     resize(760, 420);
     auto* layout = new QVBoxLayout(this);
-    GroupBox1 = new QGroupBox(QStringLiteral("View log"), this);
+    // The frame and the clear button show the language lines of the main window's "View Log" and
+    // "Clear all logs", so their English captions are those texts.
+    GroupBox1 = new QGroupBox(QStringLiteral("View Log"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto* box = new QVBoxLayout(GroupBox1);
     FGrid->setObjectName(QStringLiteral("Logs_grid"));
@@ -44,13 +46,13 @@ TLogs::TLogs(QWidget* parent) : QDialog(parent), FGrid(std::make_unique<TDataGri
     box->addWidget(Logs_gridView);
     layout->addWidget(GroupBox1, 1);
     auto* row = new QHBoxLayout;
-    BitBtn1 = new QPushButton(LangText(147), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn2 = new QPushButton(LangText(136), this);
+    BitBtn2 = new QPushButton(QStringLiteral("Clear all logs"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    row->addWidget(BitBtn1);
-    row->addStretch(1);
+    BitBtn1 = new QPushButton(LangText(136), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     row->addWidget(BitBtn2);
+    row->addStretch(1);
+    row->addWidget(BitBtn1);
     layout->addLayout(row);
     connect(BitBtn1, &QPushButton::clicked, this,
             [this] { Guarded("TLogs.BitBtn1Click", [this] { BitBtn1Click(); }); });
@@ -73,10 +75,10 @@ void TLogs::ShowOnlyHost(const QString& HostId) {
 }
 
 void TLogs::BitBtn1Click() {
-    // The host this viewer shows, whichever host the host table has selected meanwhile.
-    ClearHostEvents(FHostId, *FGrid, FServices ? &FServices->DataGrid1() : nullptr);
+    accept();
 }
 
 void TLogs::BitBtn2Click() {
-    accept();
+    // The host this viewer shows, whichever host the host table has selected meanwhile.
+    ClearHostEvents(FHostId, *FGrid, FServices ? &FServices->DataGrid1() : nullptr);
 }

@@ -26,17 +26,17 @@ public:
     void ShowOnlyHost(const QString& HostId);
     QString ShownHost() const { return FHostId; }
 
+    // "OK": closes.
+    void BitBtn1Click();
     // "Clear": the shown host's events go from the grid and the database, and its Log cell in the
     // host table is emptied.
-    void BitBtn1Click();
-    // "OK": closes.
     void BitBtn2Click();
 
     TDataGrid& Logs_grid() { return *FGrid; }
     QGroupBox* GroupBox1 = nullptr;
     TGxGridView* Logs_gridView = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QPushButton* BitBtn2 = nullptr;
+    QPushButton* BitBtn1 = nullptr; // OK
+    QPushButton* BitBtn2 = nullptr; // Clear
 
 private:
     std::unique_ptr<TDataGrid> FGrid;

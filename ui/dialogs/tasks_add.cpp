@@ -160,8 +160,12 @@ void TTasks_form::BuildHostInfo() {
     auto* grid = new QGridLayout(checks);
     CheckBox_SNMP_check = MakeCheck("CheckBox_SNMP_check", QStringLiteral("SNMP check"), false, checks);
     CheckBox_Ping_check = MakeCheck("CheckBox_Ping_check", QStringLiteral("ICMP check"), true, checks);
+    CheckBox_Ping_check->setToolTip(QStringLiteral("Send ICMP echo requests to the host"));
+    CheckBox_SNMP_check->setToolTip(
+        QStringLiteral("Read the device description over SNMP (needs the community)"));
     Enable_CheckBox = MakeCheck("Enable_CheckBox", QStringLiteral("Enable monitoring"), true, checks);
     Http_CheckBox = MakeCheck("Http_CheckBox", QStringLiteral("HTTP check"), false, checks);
+    Http_CheckBox->setToolTip(QStringLiteral("Request the host's web page over HTTP"));
     CheckBox_port_monitor =
         MakeCheck("CheckBox_port_monitor", QStringLiteral("Traffic monitoring"), false, checks);
     BitBtn5 = MakeButton("BitBtn5", QStringLiteral("edit"), checks);

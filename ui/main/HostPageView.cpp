@@ -587,6 +587,15 @@ void THostPageView::LanguageApplied() {
     }
     // "All" is chosen: the rows follow the box, as if the operator had chosen it.
     ComboBox2Change();
+    // The status words of the new language fit their column.
+    TGxCustomColumn* status = FServices && HostGridView ? Hosts().Columns().ColumnByName(u"Status") : nullptr;
+    if (status) {
+        const QFontMetrics metrics(HostGridView->font());
+        int needed = status->Width();
+        for (int line : {277, 278, 279, 280, 281, 399})
+            needed = std::max(needed, metrics.horizontalAdvance(LangText(line)) + 16);
+        status->SetWidth(needed);
+    }
 }
 
 void THostPageView::TreeView1Click() {

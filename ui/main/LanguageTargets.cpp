@@ -88,9 +88,10 @@ void SetHeader(TGxGridView& View, const char* Column, const QString& Text) {
     if (column->Header().Caption() == Text)
         return;
     column->Header().SetCaption(Text);
-    // A caption longer than its column gets room; one that got shorter leaves the width alone.
+    // A caption longer than its column gets room, also in a column shown only later; one that
+    // got shorter leaves the width alone.
     const int needed = View.fontMetrics().horizontalAdvance(Text) + 16;
-    if (column->Visible() && column->Width() < needed)
+    if (column->Width() < needed)
         column->SetWidth(needed);
 }
 

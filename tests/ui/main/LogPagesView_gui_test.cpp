@@ -324,11 +324,11 @@ TEST_F(LogPagesTest, LogViewerClearsTheHostItShows) {
     viewer.ShowOnlyHost("2");
     EXPECT_EQ(Column(viewer.Logs_grid(), "L_Status"), QStringList({"beta up", "beta down"}));
     Shot(viewer, "LogViewer");
-    viewer.BitBtn1->click();
+    viewer.BitBtn2->click();
     EXPECT_EQ(viewer.Logs_grid().RowCount(), 0);
     EXPECT_EQ(Count("select count(*) from log where ID_h_d = '2'"), 0);
     EXPECT_EQ(Count("select count(*) from log where ID_h_d = '1'"), 1);
-    viewer.BitBtn2->click();
+    viewer.BitBtn1->click();
     EXPECT_FALSE(viewer.isVisible());
 }
 
