@@ -6,6 +6,7 @@
 #include "core/DatabaseSchema.h"
 #include "core/LangTexts.h"
 #include "core/SQLiteDb.h"
+#include "tests/support/TestSupport.h"
 #include "ui/main/LanguageTargets.h"
 #include "ui/main/ProgramStart.h"
 #include "ui/main/column_options.h"
@@ -24,7 +25,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -37,10 +37,9 @@ double Ms(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
-// The language files the build ships: <build>/Data/lang_files.
+// The language files as shipped, from the source tree (the build's copy may be older).
 QString ShippedLanguages() {
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
-    return QString::fromStdString((self.parent_path().parent_path() / "Data" / "lang_files").string());
+    return QString::fromStdString(zt::test::SourcePath("Data/lang_files"));
 }
 
 // A Data folder with the shipped language files and a database of Hosts hosts, every fourth down.

@@ -29,8 +29,8 @@ fs::path CopyProgram(const fs::path& Folder) {
 fs::path CopyShippedData(const fs::path& Folder) {
     const fs::path data = Folder / "Data";
     fs::create_directories(data);
-    // Only the sub-folders: the files beside them are what earlier runs of the build wrote.
-    for (const fs::directory_entry& entry : fs::directory_iterator(BuiltProgram().parent_path() / "Data"))
+    // From the source tree: the build's copy keeps what a run changed and misses later changes.
+    for (const fs::directory_entry& entry : fs::directory_iterator(SourcePath("Data")))
         if (entry.is_directory())
             fs::copy(entry.path(), data / entry.path().filename(), fs::copy_options::recursive);
     return data;

@@ -19,8 +19,8 @@ std::filesystem::path BuiltProgram();
 // Copies the built program into Folder; returns the copy's path.
 std::filesystem::path CopyProgram(const std::filesystem::path& Folder);
 
-// Creates Folder/Data with the shipped sub-folders of the build's Data folder (language files,
-// sounds, type pictures) and none of the files a run of the program wrote there; returns it.
+// Creates Folder/Data with the shipped sub-folders of the source tree's Data folder (language
+// files, sounds, type pictures) and no settings file or database; returns it.
 std::filesystem::path CopyShippedData(const std::filesystem::path& Folder);
 
 // Starts Program (after Prefix, when given) on the offscreen platform in English, with standard
