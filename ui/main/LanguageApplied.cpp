@@ -32,8 +32,19 @@ void TForm1::LanguageApplied(const LangTextTable& Old, const LangTextTable& New)
         return;
     // Stored too, so the next start in this language finds the words it compares with.
     const std::vector<TTranslatedCell> cells = TranslateHostStatusWords(FServices->DataGrid1(), Old, New);
+    if (cells.empty())
+        return;
+    // One commit for all of them when the long transaction is not open (monitoring stopped):
+    // a commit per cell would take seconds with many hosts down.
+    TSQLiteDatabase& database = FServices->Database();
+    const bool own = database.IsOpen() && !database.InTransaction();
     RunDatabaseStep("Translating the status words", [&] {
+        if (own)
+            database.StartTransaction();
         for (const TTranslatedCell& cell : cells)
             FServices->HostStore().UpdateHost({cell.Column}, {cell.Text}, cell.Kod);
     });
+    // What was written stays, also when a later write failed.
+    if (own && database.InTransaction())
+        RunDatabaseStep("Translating the status words", [&] { database.CommitTransaction(); });
 }
