@@ -12,9 +12,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <random>
 
 #include <arpa/inet.h>
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
@@ -232,6 +234,52 @@ bool SendRequest(TICMPBlockSocket& Sock, const TIcmpEchoParams& Params, std::str
     return true;
 }
 
+// A raw ICMP socket takes a copy of every ICMP packet the host receives. With many echoes at once
+// its queue would fill with the other exchanges' answers and drop its own, so the kernel is told to
+// queue only echo answers that carry this exchange's identifier, and the errors that quote requests.
+// What was queued before that cannot answer the request, which has not been sent yet.
+void PassOnlyAnswersTo(int Handle, bool IPv6, uint16_t Id) {
+    // The identifier as the filter reads it: two bytes in network order, written little-endian.
+    const uint32_t wireId = static_cast<uint32_t>(((Id & 0xFF) << 8) | (Id >> 8));
+    constexpr uint32_t Accept = 0xFFFFFFFF;
+    // IPv4 raw sockets see the IP header first (X := its length); IPv6 ones start at the ICMP header.
+    sock_filter v4[] = {
+        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, EchoReplyType(false), 0, 2),
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, wireId, 5, 4),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 3, 4, 0),  // destination unreachable
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 4, 3, 0),  // source quench
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 11, 2, 0), // time exceeded
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 12, 1, 0), // parameter problem
+        BPF_STMT(BPF_RET | BPF_K, 0),
+        BPF_STMT(BPF_RET | BPF_K, Accept),
+    };
+    sock_filter v6[] = {
+        BPF_STMT(BPF_LD | BPF_B | BPF_ABS, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, EchoReplyType(true), 0, 2),
+        BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 4),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, wireId, 5, 4),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 1, 4, 0), // destination unreachable
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 2, 3, 0), // packet too big
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 3, 2, 0), // time exceeded
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 4, 1, 0), // parameter problem
+        BPF_STMT(BPF_RET | BPF_K, 0),
+        BPF_STMT(BPF_RET | BPF_K, Accept),
+    };
+    sock_fprog program{};
+    program.len = static_cast<unsigned short>(IPv6 ? std::size(v6) : std::size(v4));
+    program.filter = IPv6 ? v6 : v4;
+    // Without the filter the exchange still works, as it did, only less well with many at once.
+    ::setsockopt(Handle, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+    char byte;
+    for (int i = 0; i < 65536; ++i) {
+        if (::recv(Handle, &byte, sizeof byte, MSG_DONTWAIT | MSG_TRUNC) < 0)
+            return;
+    }
+}
+
 // The socket for the exchange: bound to the source when one is given, the target as its peer.
 bool OpenExchangeSocket(TICMPBlockSocket& Sock, const TIcmpEchoParams& Params, TIcmpEchoResult& Result) {
     const int Family = SinFamily(Params.Target);
@@ -358,6 +406,8 @@ TIcmpEchoResult IcmpEchoExchange(const TIcmpEchoParams& Params) {
         return Result;
     const bool IPv6 = Family == AF_INET6;
     Result.Id = NextIcmpId();
+    if (Result.Kind == ISK_Raw)
+        PassOnlyAnswersTo(Sock.Socket(), IPv6, Result.Id);
     std::string Request = BuildRequest(IPv6, Params.PacketSize, Result.Id, Params.Seq, Params.PayloadFill);
     if (!SendRequest(Sock, Params, Request, Result))
         return Result;
