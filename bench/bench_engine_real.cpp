@@ -31,6 +31,7 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -240,6 +241,21 @@ void FillHosts(TDataGrid& Hosts) {
     Hosts.EndUpdate();
 }
 
+// The CPU time this process has used so far, all threads.
+struct TCpu {
+    double UserMs = 0;
+    double SystemMs = 0;
+};
+
+TCpu ProcessCpu() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto ms = [](const timeval& T) {
+        return double(T.tv_sec) * 1e3 + double(T.tv_usec) / 1e3;
+    };
+    return {ms(usage.ru_utime), ms(usage.ru_stime)};
+}
+
 struct TPassFigures {
     double PassMs = 0;
     double SumMs = 0;
@@ -296,8 +312,10 @@ TPassFigures RunPasses(const std::string& Path, const TPeerSet& Peers, int Bound
     first = {double(clock.nsecsElapsed()) / 1e6, probes.SumMs(), probes.Calls(), probes.Failures()};
     probes.SpanSince(std::chrono::steady_clock::now());
     const auto secondStart = std::chrono::steady_clock::now();
+    const TCpu cpuBefore = ProcessCpu();
     clock.restart();
     ok = ok && owner.WaitPasses(2, 120000);
+    const TCpu cpuAfter = ProcessCpu();
     const TTimedProbes::TSpan span = probes.SpanSince(secondStart);
     second = {double(clock.nsecsElapsed()) / 1e6, probes.SumMs() - first.SumMs, probes.Calls() - first.Calls,
               probes.Failures() - first.Failures};
@@ -326,6 +344,9 @@ TPassFigures RunPasses(const std::string& Path, const TPeerSet& Peers, int Bound
                         firstFailure[k].c_str());
         }
     }
+    std::printf("pass 2: this process used %.1f ms of CPU (user %.1f, system %.1f)\n",
+                cpuAfter.UserMs + cpuAfter.SystemMs - cpuBefore.UserMs - cpuBefore.SystemMs,
+                cpuAfter.UserMs - cpuBefore.UserMs, cpuAfter.SystemMs - cpuBefore.SystemMs);
     std::printf("pass 2: requests started from %.1f ms to %.1f ms, the last ended at %.1f ms\n",
                 span.FirstStart, span.LastStart, span.LastEnd);
     const int requests = 2 * kHosts;
