@@ -17,6 +17,37 @@ std::shared_ptr<TNetCancel> TNetHostProbes::CurrentCancel() {
 
 void TNetHostProbes::CancelAll() {
     CurrentCancel()->Raise();
+    // A GET waiting for its agent ends as well.
+    std::lock_guard<std::mutex> guard(FAgentLock);
+    FAgentFree.notify_all();
+}
+
+bool TNetHostProbes::TakeAgentSlot(const std::string& Agent, const TNetCancel& Cancel) {
+    std::unique_lock<std::mutex> lock(FAgentLock);
+    auto busy = [&] {
+        auto it = FAgentGets.find(Agent);
+        return it != FAgentGets.end() && it->second >= SnmpGetsPerAgent;
+    };
+    ++FAgentWaiters;
+    // Each GET in flight ends within its time-out, and a cancel wakes this wait at once.
+    FAgentFree.wait(lock, [&] { return !busy() || Cancel.Raised(); });
+    --FAgentWaiters;
+    if (busy()) {
+        return false;
+    }
+    ++FAgentGets[Agent];
+    return true;
+}
+
+void TNetHostProbes::GiveAgentSlot(const std::string& Agent) {
+    std::lock_guard<std::mutex> guard(FAgentLock);
+    auto it = FAgentGets.find(Agent);
+    if (--it->second == 0) {
+        FAgentGets.erase(it);
+    }
+    if (FAgentWaiters > 0) {
+        FAgentFree.notify_all();
+    }
 }
 
 void TNetHostProbes::ResetCancel() {
@@ -41,7 +72,17 @@ std::string TNetHostProbes::HttpProbe(const std::string& Host, int TimeoutMs) {
 
 std::string TNetHostProbes::SnmpGet(const std::string& Host, const std::string& Community,
                                     const std::string& OID) {
+    std::shared_ptr<TNetCancel> cancel = CurrentCancel();
+    const std::string agent = Host + " " + FSnmpPort;
+    if (!TakeAgentSlot(agent, *cancel)) {
+        return {};
+    }
+    struct TSlot {
+        TNetHostProbes& Probes;
+        const std::string& Agent;
+        ~TSlot() { Probes.GiveAgentSlot(Agent); }
+    } slot{*this, agent};
     std::string result;
-    SnmpQuery(Host, Community, OID, 160, result, FSnmpPort, 5000, CurrentCancel());
+    SnmpQuery(Host, Community, OID, 160, result, FSnmpPort, 5000, std::move(cancel));
     return result;
 }

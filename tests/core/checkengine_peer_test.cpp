@@ -493,3 +493,36 @@ TEST(EnginePeerEcho, AThousandEchoesAtOnceEachGetTheirOwnAnswer) {
         }
     }
 }
+
+// Many hosts of one address ask one agent at once: every GET is answered, none is lost in a burst
+// the agent's receive queue cannot hold (the one-shot GET never repeats its request).
+TEST_F(EnginePeer, ManyGetsAtOnceToOneAgentAreAllAnswered) {
+#if defined(__SANITIZE_THREAD__)
+    constexpr int gets = 200; // threads start slowly under ThreadSanitizer
+#else
+    constexpr int gets = 1000;
+#endif
+    CounterAgent agent(f.Dir.file("agent"), FreeUdpPort());
+    ASSERT_TRUE(agent.Start());
+    RaiseOpenFileLimit();
+    TNetHostProbes probes;
+    probes.SetSnmpPort(agent.Port());
+    std::vector<std::string> replies(gets);
+    std::latch start(1);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < gets; ++i) {
+        threads.emplace_back([&, i] {
+            start.wait();
+            replies[std::size_t(i)] = probes.SnmpGet("127.0.0.1", "public", "1.3.6.1.2.1.1.1.0");
+        });
+    }
+    start.count_down();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    int unanswered = 0;
+    for (const std::string& reply : replies) {
+        unanswered += reply.empty() ? 1 : 0;
+    }
+    EXPECT_EQ(unanswered, 0);
+}
