@@ -17,36 +17,43 @@ std::shared_ptr<TNetCancel> TNetHostProbes::CurrentCancel() {
 
 void TNetHostProbes::CancelAll() {
     CurrentCancel()->Raise();
-    // A GET waiting for its agent ends as well.
+    // GETs waiting for their agent end as well.
     std::lock_guard<std::mutex> guard(FAgentLock);
-    FAgentFree.notify_all();
+    for (auto& [name, agent] : FAgents) {
+        agent.Free.notify_all();
+    }
 }
 
 bool TNetHostProbes::TakeAgentSlot(const std::string& Agent, const TNetCancel& Cancel) {
     std::unique_lock<std::mutex> lock(FAgentLock);
-    auto busy = [&] {
-        auto it = FAgentGets.find(Agent);
-        return it != FAgentGets.end() && it->second >= SnmpGetsPerAgent;
-    };
-    ++FAgentWaiters;
+    // The entry stays while anyone counts on it: it goes when its last GET ends and nobody waits.
+    TAgent& agent = FAgents[Agent];
+    ++agent.Waiting;
     // Each GET in flight ends within its time-out, and a cancel wakes this wait at once.
-    FAgentFree.wait(lock, [&] { return !busy() || Cancel.Raised(); });
-    --FAgentWaiters;
-    if (busy()) {
+    agent.Free.wait(lock, [&] { return agent.Gets < SnmpGetsPerAgent || Cancel.Raised(); });
+    --agent.Waiting;
+    if (agent.Gets >= SnmpGetsPerAgent) {
         return false;
     }
-    ++FAgentGets[Agent];
+    if (Cancel.Raised()) {
+        if (agent.Gets == 0 && agent.Waiting == 0) {
+            FAgents.erase(Agent);
+        }
+        return false;
+    }
+    ++agent.Gets;
     return true;
 }
 
 void TNetHostProbes::GiveAgentSlot(const std::string& Agent) {
     std::lock_guard<std::mutex> guard(FAgentLock);
-    auto it = FAgentGets.find(Agent);
-    if (--it->second == 0) {
-        FAgentGets.erase(it);
-    }
-    if (FAgentWaiters > 0) {
-        FAgentFree.notify_all();
+    auto it = FAgents.find(Agent);
+    TAgent& agent = it->second;
+    --agent.Gets;
+    if (agent.Waiting > 0) {
+        agent.Free.notify_one();
+    } else if (agent.Gets == 0) {
+        FAgents.erase(it);
     }
 }
 

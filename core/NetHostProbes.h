@@ -39,9 +39,13 @@ private:
     std::mutex FLock;
     std::shared_ptr<TNetCancel> FCancel;
     std::string FSnmpPort = "161";
-    // GETs in flight per agent address and port, under FAgentLock.
+    // Per agent address and port with GETs in flight, under FAgentLock: a GET that ends hands its
+    // place to one GET waiting for the same agent.
+    struct TAgent {
+        int Gets = 0;
+        int Waiting = 0;
+        std::condition_variable Free;
+    };
     std::mutex FAgentLock;
-    std::condition_variable FAgentFree;
-    std::map<std::string, int> FAgentGets;
-    int FAgentWaiters = 0;
+    std::map<std::string, TAgent> FAgents;
 };
