@@ -275,8 +275,8 @@ void TNewThread::RunProbeJob(TProbeKind Kind, TInFlightHost& Slot) {
             RunProbe(Kind, Slot);
         }
     });
-    // The walk reads Awaited after publishing it and before it sleeps, so one of the two sides
-    // always sees the other: no wake-up is lost, and none is sent for a host nobody waits for.
+    // The walk publishes Awaited before it reads Pending and sleeps, so one of the two sides always
+    // sees the other: no wake-up is lost, and none is sent for a host nobody waits for.
     if (Slot.Pending.fetch_sub(1) == 1 && FDone->Awaited.load() == &Slot) {
         std::lock_guard<std::mutex> guard(FDone->Lock);
         FDone->Changed.notify_one();
