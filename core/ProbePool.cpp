@@ -56,7 +56,7 @@ TProbePool::~TProbePool() {
         FClosing = true;
         FJobs.clear();
         // A worker being started elsewhere is stored before the pool lets go of its threads.
-        FStarted.wait(lock, [this] { return FStarting == 0; });
+        FStarted.wait(lock, [this] { return FUnstored == 0; });
         workers.swap(FWorkers);
     }
     FWake.notify_all();
@@ -73,8 +73,9 @@ void TProbePool::Spread(std::size_t& Wake, std::size_t& Start, std::size_t Width
         if (FIdle > FWaking) {
             ++FWaking;
             ++Wake;
-        } else if (FWorkers.size() + FStarting < FMaxWorkers) {
+        } else if (FWorkers.size() + FUnstored < FMaxWorkers) {
             ++FStarting;
+            ++FUnstored;
             ++Start;
         } else {
             return;
@@ -91,9 +92,11 @@ void TProbePool::Wake(std::size_t Wake, std::size_t Start) {
         Guarded("probe worker start", [&] { worker = std::thread([this] { Run(); }); });
         {
             std::lock_guard<std::mutex> guard(FLock);
-            --FStarting;
+            --FUnstored;
             if (worker.joinable()) {
                 FWorkers.push_back(std::move(worker));
+            } else {
+                --FStarting;
             }
         }
         FStarted.notify_all();
@@ -153,6 +156,8 @@ std::size_t TProbePool::WorkerCount() {
 
 void TProbePool::Run() {
     std::unique_lock<std::mutex> lock(FLock);
+    // From here on this worker takes jobs itself: no longer one to count on as coming.
+    --FStarting;
     for (;;) {
         while (!FClosing && FJobs.empty()) {
             ++FIdle;

@@ -71,7 +71,8 @@ private:
     std::deque<TPoolJob> FJobs;
     std::size_t FIdle = 0;
     std::size_t FWaking = 0;   // idle workers told to wake and not yet awake
-    std::size_t FStarting = 0; // workers being created, not yet stored in FWorkers
+    std::size_t FStarting = 0; // workers started that have not yet looked for a job
+    std::size_t FUnstored = 0; // workers started whose thread object is not yet in FWorkers
     bool FClosing = false;
     std::vector<std::thread> FWorkers;
 };
