@@ -97,8 +97,9 @@ bool MayChange(const THostSnapshot& Host, const THostPassResults& Results, bool 
 void TNewThread::Execute() {
     FBound = std::max(1, FOwner.ProbeBound());
     if (FBound > 1) {
-        // Up to three probes of each host in flight run side by side.
-        FPool = std::make_unique<TProbePool>(std::size_t(FBound) * 3);
+        // Up to three probes of each host in flight run side by side; the check thread itself runs
+        // one while it would wait for it, so the pool keeps one worker fewer.
+        FPool = std::make_unique<TProbePool>(std::size_t(FBound) * 3 - 1);
         FWindow = std::size_t(FBound) * WindowPerHostInFlight;
     }
     // The workers end with this call, whatever way it returns: their probes were cancelled by
