@@ -90,6 +90,11 @@ double Run(int HostCount, bool Fail, int Bound) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     LangTexts::UseBuiltInEnglish();
+    // "bench_engine HOSTS answering|failing BOUND" runs that one configuration (for profiling).
+    if (argc == 4) {
+        Run(std::atoi(argv[1]), std::string(argv[2]) == "failing", std::atoi(argv[3]));
+        return 0;
+    }
     std::printf("echo, HTTP and SNMP on, instant fake probes, N = 3, passes back to back inside one "
                 "transaction; bound 1 probes on the check thread, bound %d on the probe pool\n",
                 HostsInFlightBound());

@@ -27,20 +27,28 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <netinet/in.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 constexpr int kHosts = 1000;
 
 std::string PeerScript(const char* Name) {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "tests/peers" / Name).string();
+    std::filesystem::path source(__FILE__);
+    // A path relative to the build folder, which holds this program's folder.
+    if (source.is_relative()) {
+        source = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / source;
+    }
+    return (source.parent_path().parent_path() / "tests/peers" / Name).string();
 }
 
 // A free loopback port of the given socket type.
@@ -70,7 +78,7 @@ bool TcpPortOpen(int Port) {
 // A peer script in its own process group, stopped with it on destruction.
 class TPeer {
 public:
-    TPeer(const char* Script, const std::string& Dir, int Port) {
+    TPeer(const char* Script, const std::string& Dir, int Port, const std::string& Address = "127.0.0.1") {
         const std::string script = PeerScript(Script);
         const std::string port = std::to_string(Port);
         const std::string log = Dir + ".log";
@@ -83,7 +91,7 @@ public:
                 dup2(out, 1);
                 dup2(out, 2);
             }
-            execl("/bin/sh", "sh", script.c_str(), Dir.c_str(), port.c_str(), nullptr);
+            execl("/bin/sh", "sh", script.c_str(), Dir.c_str(), port.c_str(), Address.c_str(), nullptr);
             _exit(127);
         }
     }
@@ -100,30 +108,41 @@ private:
     pid_t FPid = -1;
 };
 
+// The peers that answer HTTP and SNMP for all hosts: web servers on 127.0.0.1 (one port each) and
+// agents on 127.0.0.1, .2, ... (one port for all).
+struct TPeerSet {
+    std::vector<int> WebPorts;
+    std::vector<std::string> AgentAddresses;
+    int AgentPort = 0;
+};
+
 // The real probes, each call timed. The hosts are 127.0.x.y; echo goes to each host's own
-// address, HTTP and SNMP to the one web server and agent, which listen on 127.0.0.1 only.
+// address, HTTP and SNMP to the host's web server and agent, host i to peer i modulo their number.
 class TTimedProbes : public IHostProbes {
 public:
-    TTimedProbes(TNetHostProbes& Inner, std::string HttpHost)
-        : FInner(Inner), FHttpHost(std::move(HttpHost)) {}
+    TTimedProbes(TNetHostProbes& Inner, const TPeerSet& Peers) : FInner(Inner), FPeers(Peers) {}
 
     enum TKind { kEcho, kHttp, kSnmp, kKinds };
 
     TPingOutcome Ping(const std::string& Host, int TimeoutMs) override {
         auto start = Clock::now();
         TPingOutcome outcome = FInner.Ping(Host, TimeoutMs);
-        Account(kEcho, start, !outcome.ErrorDesc.empty());
+        Account(kEcho, start, !outcome.ErrorDesc.empty(), outcome.ErrorDesc);
         return outcome;
     }
-    std::string HttpProbe(const std::string&, int TimeoutMs) override {
+    std::string HttpProbe(const std::string& Host, int TimeoutMs) override {
+        const int port = FPeers.WebPorts[HostIndex(Host) % FPeers.WebPorts.size()];
+        const std::string target = "127.0.0.1:" + std::to_string(port);
         auto start = Clock::now();
-        std::string result = FInner.HttpProbe(FHttpHost, TimeoutMs);
-        Account(kHttp, start, result != "200 OK");
+        std::string result = FInner.HttpProbe(target, TimeoutMs);
+        Account(kHttp, start, result != "200 OK", result);
         return result;
     }
-    std::string SnmpGet(const std::string&, const std::string& Community, const std::string& OID) override {
+    std::string SnmpGet(const std::string& Host, const std::string& Community,
+                        const std::string& OID) override {
+        const std::string& agent = FPeers.AgentAddresses[HostIndex(Host) % FPeers.AgentAddresses.size()];
         auto start = Clock::now();
-        std::string result = FInner.SnmpGet("127.0.0.1", Community, OID);
+        std::string result = FInner.SnmpGet(agent, Community, OID);
         Account(kSnmp, start, result.empty());
         return result;
     }
@@ -133,17 +152,42 @@ public:
     double SumMs() const { return double(FSumNs.load()) / 1e6; }
     int Calls() const { return FCalls.load(); }
     int Failures() const { return FFailures.load(); }
+    int KindFailures(TKind Kind) const { return FKindFailures[Kind].load(); }
+    std::string FirstFailure(TKind Kind) {
+        std::lock_guard<std::mutex> guard(FLastLock);
+        return FFirstFailure[Kind];
+    }
     // Per kind: the requests' own time, and the engine's time from the previous request's end to
     // this one's start (before an echo: the work between two hosts).
     double KindMs(TKind Kind) const { return double(FKindNs[Kind].load()) / 1e6; }
+    // When the requests since the last call began and ended, in ms after Since: the first start,
+    // the last start and the last end.
+    struct TSpan {
+        double FirstStart = 0, LastStart = 0, LastEnd = 0;
+    };
+    TSpan SpanSince(std::chrono::steady_clock::time_point Since) {
+        std::lock_guard<std::mutex> guard(FLastLock);
+        auto ms = [&](Clock::time_point T) {
+            return T == Clock::time_point{} ? 0.0 : double(Ns(T - Since)) / 1e6;
+        };
+        TSpan span{ms(FSpanFirst), ms(FSpanLastStart), ms(FLastEnd)};
+        FSpanFirst = FSpanLastStart = Clock::time_point{};
+        return span;
+    }
     double GapMs(TKind Kind) const { return double(FGapNs[Kind].load()) / 1e6; }
 
 private:
     using Clock = std::chrono::steady_clock;
+    // 127.0.x.y is host x * 250 + y - 1.
+    static std::size_t HostIndex(const std::string& Host) {
+        const std::size_t dot = Host.rfind('.');
+        const std::size_t before = Host.rfind('.', dot - 1);
+        return std::size_t(std::stoi(Host.substr(before + 1)) * 250 + std::stoi(Host.substr(dot + 1)) - 1);
+    }
     static long long Ns(Clock::duration D) {
         return std::chrono::duration_cast<std::chrono::nanoseconds>(D).count();
     }
-    void Account(TKind Kind, Clock::time_point Start, bool Failed) {
+    void Account(TKind Kind, Clock::time_point Start, bool Failed, const std::string& Why = "no answer") {
         const auto end = Clock::now();
         FSumNs += Ns(end - Start);
         FKindNs[Kind] += Ns(end - Start);
@@ -153,19 +197,31 @@ private:
             FGapNs[Kind] += Ns(Start - FLastEnd);
         }
         FLastEnd = std::max(FLastEnd, end);
+        if (FSpanFirst == Clock::time_point{} || Start < FSpanFirst) {
+            FSpanFirst = Start;
+        }
+        FSpanLastStart = std::max(FSpanLastStart, Start);
         ++FCalls;
         FFailures += Failed ? 1 : 0;
+        FKindFailures[Kind] += Failed ? 1 : 0;
+        if (Failed && FFirstFailure[Kind].empty()) {
+            FFirstFailure[Kind] = Why + " after " + std::to_string(Ns(end - Start) / 1000000) + " ms";
+        }
     }
 
     TNetHostProbes& FInner;
-    std::string FHttpHost;
+    const TPeerSet& FPeers;
     std::atomic<long long> FSumNs{0};
     std::atomic<long long> FKindNs[kKinds]{};
     std::atomic<long long> FGapNs[kKinds]{};
     std::mutex FLastLock;
     Clock::time_point FLastEnd{};
+    Clock::time_point FSpanFirst{};
+    Clock::time_point FSpanLastStart{};
     std::atomic<int> FCalls{0};
     std::atomic<int> FFailures{0};
+    std::atomic<int> FKindFailures[kKinds]{};
+    std::string FFirstFailure[kKinds]; // under FLastLock
 };
 
 void FillHosts(TDataGrid& Hosts) {
@@ -183,6 +239,21 @@ void FillHosts(TDataGrid& Hosts) {
         Hosts.Cell("Comunity", r).SetAsString("public");
     }
     Hosts.EndUpdate();
+}
+
+// The CPU time this process has used so far, all threads.
+struct TCpu {
+    double UserMs = 0;
+    double SystemMs = 0;
+};
+
+TCpu ProcessCpu() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto ms = [](const timeval& T) {
+        return double(T.tv_sec) * 1e3 + double(T.tv_usec) / 1e3;
+    };
+    return {ms(usage.ru_utime), ms(usage.ru_stime)};
 }
 
 struct TPassFigures {
@@ -218,15 +289,15 @@ double SynchronizeRoundTripUs() {
 }
 
 // Two passes with Bound hosts in flight on a database of their own; the steady (second) pass.
-TPassFigures RunPasses(const std::string& Path, int WebPort, int SnmpPort, int Bound) {
+TPassFigures RunPasses(const std::string& Path, const TPeerSet& Peers, int Bound) {
     TSQLiteDatabase db(QString::fromStdString(Path));
     CreateMissingTables(db);
     TDataGrid hosts, queue;
     FillHosts(hosts);
     CreateDownHostGridColumns(queue);
     TNetHostProbes net;
-    net.SetSnmpPort(std::to_string(SnmpPort));
-    TTimedProbes probes(net, "127.0.0.1:" + std::to_string(WebPort));
+    net.SetSnmpPort(std::to_string(Peers.AgentPort));
+    TTimedProbes probes(net, Peers);
     TBenchEngineOwner owner(hosts, queue, db, probes, 3);
     owner.Bound = Bound;
     db.StartTransaction();
@@ -239,10 +310,22 @@ TPassFigures RunPasses(const std::string& Path, int WebPort, int SnmpPort, int B
     owner.Start(2000);
     bool ok = owner.WaitPasses(1, 120000);
     first = {double(clock.nsecsElapsed()) / 1e6, probes.SumMs(), probes.Calls(), probes.Failures()};
+    probes.SpanSince(std::chrono::steady_clock::now());
+    const auto secondStart = std::chrono::steady_clock::now();
+    const TCpu cpuBefore = ProcessCpu();
     clock.restart();
     ok = ok && owner.WaitPasses(2, 120000);
+    const TCpu cpuAfter = ProcessCpu();
+    const TTimedProbes::TSpan span = probes.SpanSince(secondStart);
     second = {double(clock.nsecsElapsed()) / 1e6, probes.SumMs() - first.SumMs, probes.Calls() - first.Calls,
               probes.Failures() - first.Failures};
+    // Before the stop, whose cancelled requests of the next pass are no failures of these two.
+    int failed[TTimedProbes::kKinds];
+    std::string firstFailure[TTimedProbes::kKinds];
+    for (int k = 0; k < TTimedProbes::kKinds; ++k) {
+        failed[k] = probes.KindFailures(TTimedProbes::TKind(k));
+        firstFailure[k] = probes.FirstFailure(TTimedProbes::TKind(k));
+    }
     owner.Stop();
     db.CommitTransaction();
     if (!ok) {
@@ -252,9 +335,20 @@ TPassFigures RunPasses(const std::string& Path, int WebPort, int SnmpPort, int B
     std::printf("check pass over %d loopback hosts, echo + HTTP (lighttpd) + SNMP GET (snmpd) each, "
                 "bound %d:\n",
                 kHosts, Bound);
+    const char* names[] = {"echo", "HTTP GET", "SNMP GET"};
     Print("pass 1 (from the start)", first);
     Print("pass 2 (steady state)", second);
-    const char* names[] = {"echo", "HTTP GET", "SNMP GET"};
+    for (int k = 0; k < TTimedProbes::kKinds; ++k) {
+        if (failed[k] > 0) {
+            std::printf("failed %s requests in both passes: %d, the first: %s\n", names[k], failed[k],
+                        firstFailure[k].c_str());
+        }
+    }
+    std::printf("pass 2: this process used %.1f ms of CPU (user %.1f, system %.1f)\n",
+                cpuAfter.UserMs + cpuAfter.SystemMs - cpuBefore.UserMs - cpuBefore.SystemMs,
+                cpuAfter.UserMs - cpuBefore.UserMs, cpuAfter.SystemMs - cpuBefore.SystemMs);
+    std::printf("pass 2: requests started from %.1f ms to %.1f ms, the last ended at %.1f ms\n",
+                span.FirstStart, span.LastStart, span.LastEnd);
     const int requests = 2 * kHosts;
     std::printf("both passes, per request: ");
     for (int k = 0; k < TTimedProbes::kKinds; ++k) {
@@ -271,18 +365,33 @@ TPassFigures RunPasses(const std::string& Path, int WebPort, int SnmpPort, int B
     return second;
 }
 
-int Run(const std::string& Folder) {
-    std::filesystem::create_directories(Folder + "/web/www");
-    std::ofstream(Folder + "/web/www/index.html") << "<html><body>up</body></html>\n";
-    const int webPort = FreePort(SOCK_STREAM);
-    const int snmpPort = FreePort(SOCK_DGRAM);
-    TPeer web("lighttpd.sh", Folder + "/web", webPort);
-    TPeer agent("snmpd.sh", Folder + "/agent", snmpPort);
+int Run(const std::string& Folder, int WebServers, int Agents) {
+    TPeerSet peers;
+    peers.AgentPort = FreePort(SOCK_DGRAM);
+    std::vector<std::unique_ptr<TPeer>> running;
+    for (int i = 0; i < WebServers; ++i) {
+        const std::string dir = Folder + "/web" + std::to_string(i);
+        std::filesystem::create_directories(dir + "/www");
+        std::ofstream(dir + "/www/index.html") << "<html><body>up</body></html>\n";
+        peers.WebPorts.push_back(FreePort(SOCK_STREAM));
+        running.push_back(std::make_unique<TPeer>("lighttpd.sh", dir, peers.WebPorts.back()));
+    }
+    for (int i = 0; i < Agents; ++i) {
+        peers.AgentAddresses.push_back("127.0.0." + std::to_string(i + 1));
+        running.push_back(std::make_unique<TPeer>("snmpd.sh", Folder + "/agent" + std::to_string(i),
+                                                  peers.AgentPort, peers.AgentAddresses.back()));
+    }
     bool up = false;
     for (int i = 0; i < 100 && !up; ++i) {
-        std::string reply;
-        SnmpQuery("127.0.0.1", "public", "1.3.6.1.2.1.1.1.0", 160, reply, std::to_string(snmpPort), 100);
-        up = TcpPortOpen(webPort) && !reply.empty();
+        up = true;
+        for (int port : peers.WebPorts) {
+            up = up && TcpPortOpen(port);
+        }
+        for (const std::string& agent : peers.AgentAddresses) {
+            std::string reply;
+            SnmpQuery(agent, "public", "1.3.6.1.2.1.1.1.0", 160, reply, std::to_string(peers.AgentPort), 100);
+            up = up && !reply.empty();
+        }
         if (!up) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
@@ -291,15 +400,17 @@ int Run(const std::string& Folder) {
         std::fprintf(stderr, "the peers did not come up\n");
         return 1;
     }
-
-    const TPassFigures serial = RunPasses(Folder + "/serial.db", webPort, snmpPort, 1);
-    const TPassFigures wide = RunPasses(Folder + "/wide.db", webPort, snmpPort, HostsInFlightBound());
+    std::printf(
+        "== %d hosts; HTTP: %d lighttpd on 127.0.0.1 (own port each), SNMP: %d snmpd on 127.0.0.1..%d; "
+        "host i asks peer i mod their number ==\n",
+        kHosts, WebServers, Agents, Agents);
+    const TPassFigures serial = RunPasses(Folder + "/serial.db", peers, 1);
+    const TPassFigures wide = RunPasses(Folder + "/wide.db", peers, HostsInFlightBound());
     if (serial.PassMs <= 0 || wide.PassMs <= 0) {
         return 1;
     }
-    std::printf("speed-up of the steady pass, bound %d against bound 1: %.1f x\n", HostsInFlightBound(),
-                serial.PassMs / wide.PassMs);
-    std::printf("one empty synchronous call onto the GUI thread: %.1f us\n", SynchronizeRoundTripUs());
+    std::printf("speed-up of the steady pass, bound %d against bound 1 (%d web servers, %d agents): %.1f x\n",
+                HostsInFlightBound(), WebServers, Agents, serial.PassMs / wide.PassMs);
     return 0;
 }
 
@@ -311,7 +422,18 @@ int main(int argc, char** argv) {
     LangTexts::UseBuiltInEnglish();
     const std::string folder =
         std::filesystem::temp_directory_path() / ("bench_engine_real." + std::to_string(getpid()));
-    int rc = Run(folder);
+    // "bench_engine_real WEB AGENTS" runs one set of peers; by default one web server and one agent
+    // for all hosts, then several of each, as hosts of a real network each answer for themselves.
+    std::vector<std::pair<int, int>> sets{{1, 1}, {4, 4}};
+    if (argc == 3) {
+        sets = {{std::atoi(argv[1]), std::atoi(argv[2])}};
+    }
+    int rc = 0;
+    for (auto [web, agents] : sets) {
+        rc = rc != 0 ? rc
+                     : Run(folder + "/" + std::to_string(web) + "-" + std::to_string(agents), web, agents);
+    }
+    std::printf("one empty synchronous call onto the GUI thread: %.1f us\n", SynchronizeRoundTripUs());
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     return rc;

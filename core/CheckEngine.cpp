@@ -17,6 +17,7 @@
 
 #include <QElapsedTimer>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -93,24 +94,24 @@ bool MayChange(const THostSnapshot& Host, const THostPassResults& Results, bool 
 
 } // namespace
 
-TNewThread::TNewThread(IEngineOwner& Owner, int PauseMs, int PingTimeoutMs)
-    : FOwner(Owner), FStore(Owner.Database()), FPingTimeoutMs(PingTimeoutMs), FPauseMs(PauseMs) {}
-
-TNewThread::~TNewThread() = default;
-
 void TNewThread::Execute() {
     FBound = std::max(1, FOwner.ProbeBound());
     if (FBound > 1) {
-        // Up to three probes of each host in flight run side by side.
-        FPool = std::make_unique<TProbePool>(std::size_t(FBound) * 3);
+        // Up to three probes of each host in flight run side by side; the check thread itself runs
+        // one while it would wait for it, so the pool keeps one worker fewer.
+        FPool = std::make_unique<TProbePool>(std::size_t(FBound) * 3 - 1);
         FWindow = std::size_t(FBound) * WindowPerHostInFlight;
     }
     // The workers end with this call, whatever way it returns: their probes were cancelled by
-    // the stop that ended it.
+    // the stop that ended it. The records their jobs refer to go after them.
     struct TPoolEnd {
-        std::unique_ptr<TProbePool>& Pool;
-        ~TPoolEnd() { Pool.reset(); }
-    } poolEnd{FPool};
+        TNewThread& Thread;
+        ~TPoolEnd() {
+            Thread.FPool.reset();
+            Thread.FInFlight.clear();
+            Thread.FSpareSlots.clear();
+        }
+    } poolEnd{*this};
     while (MonitoringActive.load()) {
         if (!WaitForCountdown()) {
             return;
@@ -209,47 +210,77 @@ bool HasLateChecks(const THostSnapshot& Host) {
 
 // One host whose probes were started, waiting for its turn to be applied.
 struct TInFlightHost {
+    TNewThread* Engine = nullptr;
     THostSnapshot Host;
     THostProbeResults Results;
-    int Pending = 0; // probes not yet ended, under the walk's lock
+    // Probes not yet ended; the walk reads the results once it is 0.
+    std::atomic<int> Pending{0};
 };
 
-// Shared with the probe jobs, which may finish after the walk has given up.
+// How the last probe of the host the walk waits for wakes it.
 struct TProbesDone {
     std::mutex Lock;
     std::condition_variable Changed;
-    // The host the walk waits for: only its last probe wakes the walk.
-    const TInFlightHost* Awaited = nullptr;
+    // Only the last probe of this host wakes the walk.
+    std::atomic<const TInFlightHost*> Awaited{nullptr};
 };
 
-void TNewThread::StartProbes(const std::shared_ptr<TInFlightHost>& Slot,
-                             const std::shared_ptr<TProbesDone>& Done) {
-    const THostSnapshot& host = Slot->Host;
-    Slot->Results.SnmpAsked = host.SnmpCheck && !host.Comunity.isEmpty() && !host.IP.isEmpty();
-    std::vector<TProbeKind> kinds;
+TNewThread::TNewThread(IEngineOwner& Owner, int PauseMs, int PingTimeoutMs)
+    : FOwner(Owner), FStore(Owner.Database()), FPingTimeoutMs(PingTimeoutMs), FPauseMs(PauseMs),
+      FDone(std::make_unique<TProbesDone>()) {}
+
+TNewThread::~TNewThread() {
+    FPool.reset();
+}
+
+std::unique_ptr<TInFlightHost> TNewThread::TakeSlot() {
+    if (FSpareSlots.empty()) {
+        auto slot = std::make_unique<TInFlightHost>();
+        slot->Engine = this;
+        return slot;
+    }
+    std::unique_ptr<TInFlightHost> slot = std::move(FSpareSlots.back());
+    FSpareSlots.pop_back();
+    return slot;
+}
+
+void TNewThread::QueueProbes(TInFlightHost& Slot, std::vector<TPoolJob>& Jobs) {
+    const THostSnapshot& host = Slot.Host;
+    Slot.Results.SnmpAsked = host.SnmpCheck && !host.Comunity.isEmpty() && !host.IP.isEmpty();
+    TProbeKind kinds[3];
+    int count = 0;
     if (host.PingCheck) {
-        kinds.push_back(TProbeKind::Echo);
+        kinds[count++] = TProbeKind::Echo;
     }
     if (host.HttpCheck) {
-        kinds.push_back(TProbeKind::Http);
+        kinds[count++] = TProbeKind::Http;
     }
-    if (Slot->Results.SnmpAsked) {
-        kinds.push_back(TProbeKind::Snmp);
+    if (Slot.Results.SnmpAsked) {
+        kinds[count++] = TProbeKind::Snmp;
     }
     // Each job only writes its own fields of the results; the count tells when all have ended.
-    Slot->Pending = int(kinds.size());
-    for (TProbeKind kind : kinds) {
-        FPool->Submit([this, kind, Slot, Done] {
-            Guarded("probe of one host", [&] {
-                if (MonitoringActive.load()) {
-                    RunProbe(kind, *Slot);
-                }
-            });
-            std::lock_guard<std::mutex> guard(Done->Lock);
-            if (--Slot->Pending == 0 && Done->Awaited == Slot.get()) {
-                Done->Changed.notify_one();
-            }
-        });
+    Slot.Pending.store(count);
+    for (int i = 0; i < count; ++i) {
+        // Two words, so the job is stored without an allocation of its own.
+        TInFlightHost* slot = &Slot;
+        const TProbeKind kind = kinds[i];
+        Jobs.push_back({slot, [slot, kind] {
+                            slot->Engine->RunProbeJob(kind, *slot);
+                        }});
+    }
+}
+
+void TNewThread::RunProbeJob(TProbeKind Kind, TInFlightHost& Slot) {
+    Guarded("probe of one host", [&] {
+        if (MonitoringActive.load()) {
+            RunProbe(Kind, Slot);
+        }
+    });
+    // The walk publishes Awaited before it reads Pending and sleeps, so one of the two sides always
+    // sees the other: no wake-up is lost, and none is sent for a host nobody waits for.
+    if (Slot.Pending.fetch_sub(1) == 1 && FDone->Awaited.load() == &Slot) {
+        std::lock_guard<std::mutex> guard(FDone->Lock);
+        FDone->Changed.notify_one();
     }
 }
 
@@ -267,6 +298,26 @@ void TNewThread::RunProbe(TProbeKind Kind, TInFlightHost& Slot) {
     }
 }
 
+bool TNewThread::AwaitProbes(TInFlightHost& Slot) {
+    if (Slot.Pending.load() == 0) {
+        return true;
+    }
+    // Its probes that no worker has taken yet run here: the walk would only wait for them.
+    FPool->RunQueued(&Slot);
+    std::unique_lock<std::mutex> lock(FDone->Lock);
+    FDone->Awaited.store(&Slot);
+    bool active = true;
+    while (Slot.Pending.load() > 0) {
+        if (!MonitoringActive.load()) {
+            active = false;
+            break;
+        }
+        FDone->Changed.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    FDone->Awaited.store(nullptr);
+    return active;
+}
+
 bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     // Hosts are read ahead in blocks with one call onto the GUI thread each; a block older than
     // a second is read again, so a host is never probed with settings much older than that.
@@ -274,8 +325,12 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     std::deque<THostSnapshot> ahead;
     QElapsedTimer age;
     // The hosts in flight, in host order: only these wait for their turn, never the whole list.
-    std::deque<std::shared_ptr<TInFlightHost>> window;
-    auto done = std::make_shared<TProbesDone>();
+    std::deque<std::unique_ptr<TInFlightHost>>& window = FInFlight;
+    // New hosts are started a quarter of the window at a time, so the pool is told of a batch of
+    // probes at once instead of being woken for each.
+    const std::size_t refill = FPool ? std::max<std::size_t>(1, FWindow / 4) : 1;
+    std::vector<TPoolJob> jobs;
+    std::vector<TInFlightHost*> ready;
     std::size_t next = 0;
     for (;;) {
         if (!MonitoringActive.load()) {
@@ -283,7 +338,8 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
         }
         // Start the probes of the hosts ahead until the window is full; the pool runs at most
         // the bound's worth of them at once, in host order.
-        while (next < Handles.size() && window.size() < FWindow) {
+        const bool roomForBatch = window.empty() || FWindow - window.size() >= refill;
+        while (roomForBatch && next < Handles.size() && window.size() < FWindow) {
             if (ahead.empty() || age.elapsed() > FreshMs) {
                 ahead.clear();
                 if (!OnGuiThread([&] { ReadAhead(Handles, next, ahead); })) {
@@ -297,46 +353,43 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
             if (!host.Present || !host.Enabled) {
                 continue;
             }
-            auto slot = std::make_shared<TInFlightHost>();
+            std::unique_ptr<TInFlightHost> slot = TakeSlot();
             slot->Host = std::move(host);
+            slot->Results = THostProbeResults();
             // One snapshot of the options for all of this host's steps, taken as its probes start:
             // a change made meanwhile applies to every host whose probes start after it.
             slot->Results.Settings = FOwner.Settings();
-            window.push_back(slot);
+            TInFlightHost& started = *slot;
+            window.push_back(std::move(slot));
             if (!FPool) {
-                Guarded("probes of one host", [&] { ProbeHost(slot->Host, slot->Results); });
+                Guarded("probes of one host", [&] { ProbeHost(started.Host, started.Results); });
                 break;
             }
-            StartProbes(slot, done);
+            QueueProbes(started, jobs);
+        }
+        if (FPool) {
+            FPool->SubmitAll(jobs);
         }
         if (window.empty()) {
             break;
         }
         // Apply the first host as soon as its probes have ended.
-        std::shared_ptr<TInFlightHost> first = window.front();
-        if (FPool) {
-            std::unique_lock<std::mutex> lock(done->Lock);
-            done->Awaited = first.get();
-            while (first->Pending > 0) {
-                if (!MonitoringActive.load()) {
-                    return false;
-                }
-                done->Changed.wait_for(lock, std::chrono::milliseconds(20));
-            }
+        TInFlightHost& first = *window.front();
+        if (FPool && !AwaitProbes(first)) {
+            return false;
         }
-        window.pop_front();
         if (!MonitoringActive.load()) {
             return false;
         }
         // The hosts right behind it whose probes have ended too, and that need no step beyond the
         // grid, are applied with it in one call onto the GUI thread.
-        std::vector<std::shared_ptr<TInFlightHost>> ready{first};
-        if (FPool && !HasLateChecks(first->Host)) {
-            std::lock_guard<std::mutex> guard(done->Lock);
-            while (!window.empty() && ready.size() < ApplyBatch && window.front()->Pending == 0 &&
-                   !HasLateChecks(window.front()->Host)) {
-                ready.push_back(window.front());
-                window.pop_front();
+        ready.assign(1, &first);
+        std::size_t taken = 1;
+        if (FPool && !HasLateChecks(first.Host)) {
+            while (taken < window.size() && ready.size() < ApplyBatch && window[taken]->Pending.load() == 0 &&
+                   !HasLateChecks(window[taken]->Host)) {
+                ready.push_back(window[taken].get());
+                ++taken;
             }
         }
         bool goOn = true;
@@ -344,7 +397,12 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
             goOn = ApplyReadyHosts(ready);
         } else {
             // One bad row is reported and the pass goes on with the next host.
-            Guarded("check of one host", [&] { goOn = CheckHost(first->Host, first->Results); });
+            Guarded("check of one host", [&] { goOn = CheckHost(first.Host, first.Results); });
+        }
+        // Applied: their records serve the next hosts.
+        for (std::size_t i = 0; i < taken; ++i) {
+            FSpareSlots.push_back(std::move(window.front()));
+            window.pop_front();
         }
         if (!goOn) {
             return false;
@@ -438,17 +496,17 @@ bool TNewThread::ApplyGridSteps(const THostSnapshot& Host, std::vector<THostWrit
     return true;
 }
 
-bool TNewThread::ApplyReadyHosts(const std::vector<std::shared_ptr<TInFlightHost>>& Ready) {
+bool TNewThread::ApplyReadyHosts(const std::vector<TInFlightHost*>& Ready) {
     struct TApplied {
-        const TInFlightHost* Slot;
+        const TInFlightHost* Slot = nullptr;
         bool Present = false;
         std::vector<THostWriteBack> Writes;
         std::optional<THostWriteBack> Status;
     };
     std::vector<TApplied> applied;
-    for (const auto& slot : Ready) {
+    for (const TInFlightHost* slot : Ready) {
         if (NeedsGridSteps(slot->Host, slot->Results)) {
-            applied.push_back({slot.get()});
+            applied.emplace_back().Slot = slot;
         }
     }
     if (applied.empty()) {

@@ -56,6 +56,7 @@ struct THostProbeResults {
 };
 
 class TProbePool;
+struct TPoolJob;
 struct TInFlightHost;
 struct TProbesDone;
 
@@ -78,10 +79,17 @@ private:
     // The network probes of one enabled host: any thread, touching no state of the engine.
     void ProbeHost(const THostSnapshot& Host, THostProbeResults& Results);
     // The same on the pool: the echo, HTTP and SNMP probes side by side, each on a worker of its
-    // own with its own time-out and sockets; the host is done when the last of them ends.
-    void StartProbes(const std::shared_ptr<TInFlightHost>& Slot, const std::shared_ptr<TProbesDone>& Done);
+    // own with its own time-out and sockets; the host is done when the last of them ends. Adds
+    // the host's jobs to Jobs, which the walk hands to the pool a batch at a time.
+    void QueueProbes(TInFlightHost& Slot, std::vector<TPoolJob>& Jobs);
     enum class TProbeKind { Echo, Http, Snmp };
+    void RunProbeJob(TProbeKind Kind, TInFlightHost& Slot);
     void RunProbe(TProbeKind Kind, TInFlightHost& Slot);
+    // Waits until the host's probes have ended; false when monitoring stopped meanwhile.
+    bool AwaitProbes(TInFlightHost& Slot);
+    // A record for one more host in flight: a used one when there is one, so a pass allocates
+    // records only up to the window, not per host.
+    std::unique_ptr<TInFlightHost> TakeSlot();
     // Applies one host's probe results and runs its remaining checks, on the check thread.
     bool CheckHost(const THostSnapshot& Host, const THostProbeResults& Probed);
     // Takes a host's results into the thread's fields; false when its grid steps change nothing.
@@ -93,7 +101,7 @@ private:
                         std::optional<THostWriteBack>& Status);
     // Hosts without a latency or traffic rule whose probes have ended, in host order: their grid
     // steps in one call onto the GUI thread, then their SQL in the same order.
-    bool ApplyReadyHosts(const std::vector<std::shared_ptr<TInFlightHost>>& Ready);
+    bool ApplyReadyHosts(const std::vector<TInFlightHost*>& Ready);
     // Runs Step on the host's current row; false when the host is gone or the GUI closed.
     bool OnHostRow(quint64 Handle, const std::function<void(int Row)>& Step);
     void RunWrites(const std::vector<THostWriteBack>& Writes);
@@ -144,5 +152,10 @@ private:
     int FBound = 1;
     // Hosts started and not yet applied.
     std::size_t FWindow = 1;
+    // The hosts in flight in host order, and used records to reuse. Jobs of the pool refer to
+    // these records, so they stay until the pool has ended its workers.
+    std::deque<std::unique_ptr<TInFlightHost>> FInFlight;
+    std::vector<std::unique_ptr<TInFlightHost>> FSpareSlots;
+    std::unique_ptr<TProbesDone> FDone;
     std::unique_ptr<TProbePool> FPool;
 };

@@ -17,6 +17,44 @@ std::shared_ptr<TNetCancel> TNetHostProbes::CurrentCancel() {
 
 void TNetHostProbes::CancelAll() {
     CurrentCancel()->Raise();
+    // GETs waiting for their agent end as well.
+    std::lock_guard<std::mutex> guard(FAgentLock);
+    for (auto& [name, agent] : FAgents) {
+        agent.Free.notify_all();
+    }
+}
+
+bool TNetHostProbes::TakeAgentSlot(const std::string& Agent, const TNetCancel& Cancel) {
+    std::unique_lock<std::mutex> lock(FAgentLock);
+    // The entry stays while anyone counts on it: it goes when its last GET ends and nobody waits.
+    TAgent& agent = FAgents[Agent];
+    ++agent.Waiting;
+    // Each GET in flight ends within its time-out, and a cancel wakes this wait at once.
+    agent.Free.wait(lock, [&] { return agent.Gets < SnmpGetsPerAgent || Cancel.Raised(); });
+    --agent.Waiting;
+    if (agent.Gets >= SnmpGetsPerAgent) {
+        return false;
+    }
+    if (Cancel.Raised()) {
+        if (agent.Gets == 0 && agent.Waiting == 0) {
+            FAgents.erase(Agent);
+        }
+        return false;
+    }
+    ++agent.Gets;
+    return true;
+}
+
+void TNetHostProbes::GiveAgentSlot(const std::string& Agent) {
+    std::lock_guard<std::mutex> guard(FAgentLock);
+    auto it = FAgents.find(Agent);
+    TAgent& agent = it->second;
+    --agent.Gets;
+    if (agent.Waiting > 0) {
+        agent.Free.notify_one();
+    } else if (agent.Gets == 0) {
+        FAgents.erase(it);
+    }
 }
 
 void TNetHostProbes::ResetCancel() {
@@ -41,7 +79,17 @@ std::string TNetHostProbes::HttpProbe(const std::string& Host, int TimeoutMs) {
 
 std::string TNetHostProbes::SnmpGet(const std::string& Host, const std::string& Community,
                                     const std::string& OID) {
+    std::shared_ptr<TNetCancel> cancel = CurrentCancel();
+    const std::string agent = Host + " " + FSnmpPort;
+    if (!TakeAgentSlot(agent, *cancel)) {
+        return {};
+    }
+    struct TSlot {
+        TNetHostProbes& Probes;
+        const std::string& Agent;
+        ~TSlot() { Probes.GiveAgentSlot(Agent); }
+    } slot{*this, agent};
     std::string result;
-    SnmpQuery(Host, Community, OID, 160, result, FSnmpPort, 5000, CurrentCancel());
+    SnmpQuery(Host, Community, OID, 160, result, FSnmpPort, 5000, std::move(cancel));
     return result;
 }

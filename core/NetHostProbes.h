@@ -4,8 +4,11 @@
 
 #include "core/MonitorInterfaces.h"
 
+#include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 class TNetCancel;
 
@@ -22,10 +25,27 @@ public:
     // The SNMP port (tests use an agent on a private port).
     void SetSnmpPort(const std::string& Port) { FSnmpPort = Port; }
 
+    // GETs one agent is asked at once, at most: an agent takes requests from a receive queue of a
+    // few hundred datagrams and drops the rest, and the one-shot GET never repeats a request, so a
+    // burst at one agent (many hosts of one address) would count answering hosts as failed.
+    static constexpr int SnmpGetsPerAgent = 64;
+
 private:
     std::shared_ptr<TNetCancel> CurrentCancel();
+    // False when the probes were cancelled while the agent was busy.
+    bool TakeAgentSlot(const std::string& Agent, const TNetCancel& Cancel);
+    void GiveAgentSlot(const std::string& Agent);
 
     std::mutex FLock;
     std::shared_ptr<TNetCancel> FCancel;
     std::string FSnmpPort = "161";
+    // Per agent address and port with GETs in flight, under FAgentLock: a GET that ends hands its
+    // place to one GET waiting for the same agent.
+    struct TAgent {
+        int Gets = 0;
+        int Waiting = 0;
+        std::condition_variable Free;
+    };
+    std::mutex FAgentLock;
+    std::map<std::string, TAgent> FAgents;
 };

@@ -36,63 +36,150 @@ int HostsInFlightBound() {
     return bound;
 }
 
+namespace {
+
+// Wake-ups the submitter pays for one submission; the rest come from the workers.
+constexpr std::size_t SubmitterSpread = 1;
+// Workers told to wake (or being started) at once while jobs wait: enough that a batch of
+// blocking probes reaches its workers quickly, few enough that instant jobs, which one awake
+// worker drains, do not wake the whole pool.
+constexpr std::size_t WorkerSpread = 8;
+
+} // namespace
+
 TProbePool::TProbePool(std::size_t MaxWorkers) : FMaxWorkers(std::max<std::size_t>(1, MaxWorkers)) {}
 
 TProbePool::~TProbePool() {
+    std::vector<std::thread> workers;
     {
-        std::lock_guard<std::mutex> guard(FLock);
+        std::unique_lock<std::mutex> lock(FLock);
         FClosing = true;
         FJobs.clear();
+        // A worker being started elsewhere is stored before the pool lets go of its threads.
+        FStarted.wait(lock, [this] { return FUnstored == 0; });
+        workers.swap(FWorkers);
     }
     FWake.notify_all();
-    for (std::thread& worker : FWorkers) {
+    for (std::thread& worker : workers) {
         worker.join();
     }
 }
 
-void TProbePool::Submit(std::function<void()> Job) {
-    bool grow = false;
-    bool wake = false;
-    {
-        std::lock_guard<std::mutex> guard(FLock);
-        FJobs.push_back(std::move(Job));
-        // A job that a worker already told to wake will take costs no second wake-up; a busy
-        // worker takes the next job itself.
-        const bool uncovered = FJobs.size() > FWaking;
-        wake = uncovered && FIdle > FWaking;
-        if (wake) {
+void TProbePool::Spread(std::size_t& Wake, std::size_t& Start, std::size_t Width) {
+    const std::size_t wanted = std::min(FJobs.size(), Width);
+    // Workers already told to come take the next jobs themselves; a busy worker may be blocked in
+    // a probe for its whole time-out, so it is never counted on.
+    for (std::size_t coming = FWaking + FStarting; coming < wanted; ++coming) {
+        if (FIdle > FWaking) {
             ++FWaking;
+            ++Wake;
+        } else if (FWorkers.size() + FUnstored < FMaxWorkers) {
+            ++FStarting;
+            ++FUnstored;
+            ++Start;
+        } else {
+            return;
         }
-        grow = uncovered && !wake && FWorkers.size() < FMaxWorkers;
     }
-    if (grow) {
-        FWorkers.emplace_back([this] { Run(); });
-    }
-    if (wake) {
+}
+
+void TProbePool::Wake(std::size_t Wake, std::size_t Start) {
+    for (std::size_t i = 0; i < Wake; ++i) {
         FWake.notify_one();
     }
+    for (std::size_t i = 0; i < Start; ++i) {
+        std::thread worker;
+        Guarded("probe worker start", [&] { worker = std::thread([this] { Run(); }); });
+        {
+            std::lock_guard<std::mutex> guard(FLock);
+            --FUnstored;
+            if (worker.joinable()) {
+                FWorkers.push_back(std::move(worker));
+            } else {
+                --FStarting;
+            }
+        }
+        FStarted.notify_all();
+    }
+}
+
+void TProbePool::Submit(std::function<void()> Job, const void* Tag) {
+    std::size_t wake = 0;
+    std::size_t start = 0;
+    {
+        std::lock_guard<std::mutex> guard(FLock);
+        FJobs.push_back({Tag, std::move(Job)});
+        Spread(wake, start, SubmitterSpread);
+    }
+    Wake(wake, start);
+}
+
+void TProbePool::SubmitAll(std::vector<TPoolJob>& Jobs) {
+    if (Jobs.empty()) {
+        return;
+    }
+    std::size_t wake = 0;
+    std::size_t start = 0;
+    {
+        std::lock_guard<std::mutex> guard(FLock);
+        for (TPoolJob& job : Jobs) {
+            FJobs.push_back(std::move(job));
+        }
+        Spread(wake, start, SubmitterSpread);
+    }
+    Jobs.clear();
+    Wake(wake, start);
+}
+
+std::size_t TProbePool::RunQueued(const void* Tag) {
+    std::size_t ran = 0;
+    while (Tag) {
+        TPoolJob job;
+        {
+            std::lock_guard<std::mutex> guard(FLock);
+            if (FJobs.empty() || FJobs.front().Tag != Tag) {
+                break;
+            }
+            job = std::move(FJobs.front());
+            FJobs.pop_front();
+        }
+        Guarded("probe worker", job.Run);
+        ++ran;
+    }
+    return ran;
+}
+
+std::size_t TProbePool::WorkerCount() {
+    std::lock_guard<std::mutex> guard(FLock);
+    return FWorkers.size();
 }
 
 void TProbePool::Run() {
     std::unique_lock<std::mutex> lock(FLock);
+    // From here on this worker takes jobs itself: no longer one to count on as coming.
+    --FStarting;
     for (;;) {
-        ++FIdle;
         while (!FClosing && FJobs.empty()) {
+            ++FIdle;
             FWake.wait(lock);
+            --FIdle;
             // Any wake-up ends one told to come (a spurious one at worst costs a later extra wake).
             if (FWaking > 0) {
                 --FWaking;
             }
         }
-        --FIdle;
         if (FClosing) {
             return;
         }
-        std::function<void()> job = std::move(FJobs.front());
+        TPoolJob job = std::move(FJobs.front());
         FJobs.pop_front();
+        std::size_t wake = 0;
+        std::size_t start = 0;
+        Spread(wake, start, WorkerSpread);
         lock.unlock();
-        Guarded("probe worker", job);
-        job = nullptr;
+        Wake(wake, start);
+        Guarded("probe worker", job.Run);
+        job.Run = nullptr;
         lock.lock();
     }
 }

@@ -30,6 +30,13 @@ unsigned long RaiseOpenFileLimit();
 // half of the open-file limit (raised on the first call), and at least 1.
 int HostsInFlightBound();
 
+// One job of the pool. Tag names what the job belongs to, so its submitter can take it back
+// (RunQueued) while no worker has started it; null for none.
+struct TPoolJob {
+    const void* Tag = nullptr;
+    std::function<void()> Run;
+};
+
 class TProbePool {
 public:
     // Workers start on demand, up to MaxWorkers.
@@ -40,18 +47,32 @@ public:
     TProbePool(const TProbePool&) = delete;
     TProbePool& operator=(const TProbePool&) = delete;
 
-    void Submit(std::function<void()> Job);
-    std::size_t WorkerCount() const { return FWorkers.size(); }
+    void Submit(std::function<void()> Job, const void* Tag = nullptr);
+    // Queues every job in one go (Jobs is left empty). The submitter wakes at most a few workers;
+    // each worker that takes a job while more wait wakes the next ones, so the wake-ups of a large
+    // batch spread over the workers instead of costing the submitter one each.
+    void SubmitAll(std::vector<TPoolJob>& Jobs);
+    // Runs on the calling thread the jobs at the head of the queue that carry Tag and that no
+    // worker has taken yet; returns how many ran. A submitter that would otherwise wait for them
+    // does their work itself instead of waiting for a worker to wake.
+    std::size_t RunQueued(const void* Tag);
+    std::size_t WorkerCount();
 
 private:
+    // Under FLock: how many idle workers to wake and new ones to start for the jobs queued now.
+    void Spread(std::size_t& Wake, std::size_t& Start, std::size_t Width);
+    void Wake(std::size_t Wake, std::size_t Start);
     void Run();
 
     std::size_t FMaxWorkers;
     std::mutex FLock;
     std::condition_variable FWake;
-    std::deque<std::function<void()>> FJobs;
+    std::condition_variable FStarted; // a worker's thread object was stored (for the destructor)
+    std::deque<TPoolJob> FJobs;
     std::size_t FIdle = 0;
-    std::size_t FWaking = 0; // idle workers told to wake and not yet awake
+    std::size_t FWaking = 0;   // idle workers told to wake and not yet awake
+    std::size_t FStarting = 0; // workers started that have not yet looked for a job
+    std::size_t FUnstored = 0; // workers started whose thread object is not yet in FWorkers
     bool FClosing = false;
-    std::vector<std::thread> FWorkers; // check thread only
+    std::vector<std::thread> FWorkers;
 };

@@ -12,9 +12,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <random>
 
 #include <arpa/inet.h>
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
@@ -172,9 +174,61 @@ void ForgetAnswer(TIcmpEchoResult& Result) {
     Result.LastError = WSAETIMEDOUT;
 }
 
+// A raw ICMP socket takes a copy of every ICMP packet the host receives. With many echoes at once
+// its queue would fill with the other exchanges' answers and drop its own, so the kernel is told to
+// queue only echo answers that carry this exchange's identifier, and the errors that quote requests.
+// The filter costs the kernel a compilation, so an exchange asks for it only beside others.
+std::atomic<int> RawExchangesInFlight{0};
+
+void AttachAnswerFilter(int Handle, bool IPv6, uint16_t Id) {
+    // The identifier as the filter reads it: two bytes in network order, written little-endian.
+    const uint32_t wireId = static_cast<uint32_t>(((Id & 0xFF) << 8) | (Id >> 8));
+    constexpr uint32_t Accept = 0xFFFFFFFF;
+    // IPv4 raw sockets see the IP header first (X := its length); IPv6 ones start at the ICMP header.
+    sock_filter v4[] = {
+        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, EchoReplyType(false), 0, 2),
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, wireId, 5, 4),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 3, 4, 0),  // destination unreachable
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 4, 3, 0),  // source quench
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 11, 2, 0), // time exceeded
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 12, 1, 0), // parameter problem
+        BPF_STMT(BPF_RET | BPF_K, 0),
+        BPF_STMT(BPF_RET | BPF_K, Accept),
+    };
+    sock_filter v6[] = {
+        BPF_STMT(BPF_LD | BPF_B | BPF_ABS, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, EchoReplyType(true), 0, 2),
+        BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 4),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, wireId, 5, 4),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 1, 4, 0), // destination unreachable
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 2, 3, 0), // packet too big
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 3, 2, 0), // time exceeded
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 4, 1, 0), // parameter problem
+        BPF_STMT(BPF_RET | BPF_K, 0),
+        BPF_STMT(BPF_RET | BPF_K, Accept),
+    };
+    sock_fprog program{};
+    program.len = static_cast<unsigned short>(IPv6 ? std::size(v6) : std::size(v4));
+    program.filter = IPv6 ? v6 : v4;
+    // Without the filter the exchange still works, only less well with many at once.
+    ::setsockopt(Handle, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+}
+
+// Before the request goes out, nothing queued can answer it.
+void DiscardQueued(int Handle) {
+    char byte;
+    for (int i = 0; i < 65536; ++i) {
+        if (::recv(Handle, &byte, sizeof byte, MSG_DONTWAIT | MSG_TRUNC) < 0)
+            return;
+    }
+}
+
 // Receives until an answer matches, the time-out passes or the exchange is cancelled.
 void AwaitAnswer(TICMPBlockSocket& Sock, const TIcmpRequestSignature& Sig, int Timeout, uint32_t Start,
-                 TIcmpEchoResult& Result) {
+                 TIcmpEchoResult& Result, bool Filtered) {
     const bool IPv6 = Sig.IPv6;
     const TIcmpPacketForm Form =
         Result.Kind == ISK_Datagram ? (IPv6 ? IPF_Dgram6 : IPF_Dgram4) : (IPv6 ? IPF_Raw6 : IPF_Raw4);
@@ -191,8 +245,14 @@ void AwaitAnswer(TICMPBlockSocket& Sock, const TIcmpRequestSignature& Sig, int T
         }
         const auto Match =
             MatchIcmpReply(Form, reinterpret_cast<const uint8_t*>(Packet.data()), Packet.size(), Sig);
-        if (!Match.Matched)
+        if (!Match.Matched) {
+            // Another exchange's answer: more are in flight now than when this one began.
+            if (!Filtered && Result.Kind == ISK_Raw) {
+                AttachAnswerFilter(Sock.Socket(), IPv6, Result.Id);
+                Filtered = true;
+            }
             continue;
+        }
         Result.Answered = true;
         Result.RoundTripMs = static_cast<int>(TickDelta(Start, GetTick()));
         Result.Type = Match.Type;
@@ -358,6 +418,21 @@ TIcmpEchoResult IcmpEchoExchange(const TIcmpEchoParams& Params) {
         return Result;
     const bool IPv6 = Family == AF_INET6;
     Result.Id = NextIcmpId();
+    // Counted while the raw socket is open: it sees the answers of every exchange counted beside it.
+    struct TRawCount {
+        bool Counted;
+        int Before;
+        explicit TRawCount(bool Raw) : Counted(Raw), Before(Raw ? RawExchangesInFlight.fetch_add(1) : 0) {}
+        ~TRawCount() {
+            if (Counted)
+                RawExchangesInFlight.fetch_sub(1);
+        }
+    } rawCount(Result.Kind == ISK_Raw);
+    const bool Filtered = rawCount.Before > 0;
+    if (Filtered) {
+        AttachAnswerFilter(Sock.Socket(), IPv6, Result.Id);
+        DiscardQueued(Sock.Socket());
+    }
     std::string Request = BuildRequest(IPv6, Params.PacketSize, Result.Id, Params.Seq, Params.PayloadFill);
     if (!SendRequest(Sock, Params, Request, Result))
         return Result;
@@ -372,7 +447,7 @@ TIcmpEchoResult IcmpEchoExchange(const TIcmpEchoParams& Params) {
             static_cast<uint16_t>(static_cast<uint8_t>(Request[4]) | (static_cast<uint8_t>(Request[5]) << 8));
     }
     Result.Request = Request;
-    AwaitAnswer(Sock, Signature(Request, IPv6), Params.TimeoutMs, Start, Result);
+    AwaitAnswer(Sock, Signature(Request, IPv6), Params.TimeoutMs, Start, Result, Filtered);
     return Result;
 }
 

@@ -1,9 +1,18 @@
 // The check engine and the sampling thread end to end against real peers on loopback: the web
 // server, an SNMP agent with counters set by the test, echo to 127.0.0.1, and the stored rows of
 // log, hosts, traf_p and Ping_data read back through the database layer and the sqlite3 program.
+#include "core/ProbePool.h"
+#include "net/pingsend.h"
 #include "tests/core/engine_peer_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <latch>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/socket.h>
 
 namespace {
 
@@ -439,4 +448,81 @@ TEST_F(TrafficPeer, CountersAboveTwoToThe31AreReadUnsigned) {
     EXPECT_EQ(SampleRows()[2][1], "3001000000");
     EXPECT_TRUE(RateOver(SampleRows()[2][3], 1000000, 100)) << SampleRows()[2][3].toStdString();
     EXPECT_EQ(SampleRows()[2][4], "0");
+}
+
+// The echoes of many hosts in flight at once each get their own answer: a raw ICMP socket sees
+// every answer the host receives, and the other exchanges' answers must never crowd out its own
+// (they did, so that some of a thousand loopback hosts timed out and would have counted as down).
+TEST(EnginePeerEcho, AThousandEchoesAtOnceEachGetTheirOwnAnswer) {
+    if (IcmpSocketKindFor(AF_INET) == ISK_None) {
+        GTEST_SKIP() << "no ICMP socket may be opened here";
+    }
+#if defined(__SANITIZE_THREAD__)
+    constexpr int hosts = 200; // threads start slowly under ThreadSanitizer
+#else
+    constexpr int hosts = 1000;
+#endif
+    // A socket each, as the program has at start.
+    RaiseOpenFileLimit();
+    TNetHostProbes probes;
+    std::vector<TPingOutcome> outcomes(hosts);
+    std::latch start(1);
+    std::vector<std::thread> threads;
+    auto address = [](int i) {
+        return "127.0." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1);
+    };
+    for (int i = 0; i < hosts; ++i) {
+        threads.emplace_back([&, i] {
+            start.wait();
+            outcomes[std::size_t(i)] = probes.Ping(address(i), 2000);
+        });
+    }
+    start.count_down();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    int failed = 0;
+    for (int i = 0; i < hosts; ++i) {
+        const TPingOutcome& outcome = outcomes[std::size_t(i)];
+        if (!outcome.ErrorDesc.empty() || outcome.Skipped || outcome.TimeMs < 0) {
+            ADD_FAILURE() << address(i) << ": \"" << outcome.ErrorDesc << "\" after " << outcome.TimeMs
+                          << " ms";
+            if (++failed == 5) {
+                break;
+            }
+        }
+    }
+}
+
+// Many hosts of one address ask one agent at once: every GET is answered, none is lost in a burst
+// the agent's receive queue cannot hold (the one-shot GET never repeats its request).
+TEST_F(EnginePeer, ManyGetsAtOnceToOneAgentAreAllAnswered) {
+#if defined(__SANITIZE_THREAD__)
+    constexpr int gets = 200; // threads start slowly under ThreadSanitizer
+#else
+    constexpr int gets = 1000;
+#endif
+    CounterAgent agent(f.Dir.file("agent"), FreeUdpPort());
+    ASSERT_TRUE(agent.Start());
+    RaiseOpenFileLimit();
+    TNetHostProbes probes;
+    probes.SetSnmpPort(agent.Port());
+    std::vector<std::string> replies(gets);
+    std::latch start(1);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < gets; ++i) {
+        threads.emplace_back([&, i] {
+            start.wait();
+            replies[std::size_t(i)] = probes.SnmpGet("127.0.0.1", "public", "1.3.6.1.2.1.1.1.0");
+        });
+    }
+    start.count_down();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    int unanswered = 0;
+    for (const std::string& reply : replies) {
+        unanswered += reply.empty() ? 1 : 0;
+    }
+    EXPECT_EQ(unanswered, 0);
 }
