@@ -401,7 +401,7 @@ void Passes(const std::string& Folder) {
                 "silent block, whose packets an nft rule drops)\n");
     std::printf("  engine: bound %d hosts in flight (probe pool of %d workers, a window of %d hosts), echo "
                 "time-out 2000 ms; open-file limit raised to its hard value\n",
-                bound, bound * 3, bound * WindowPerHostInFlight);
+                bound, bound * 3 - 1, bound * WindowPerHostInFlight);
     const std::vector<std::string> addresses = PassAddresses();
     const std::string file = WriteAddresses(Folder + "/pass.txt", addresses);
     int down = 0;

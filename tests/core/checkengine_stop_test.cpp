@@ -146,7 +146,12 @@ TEST(CheckEngineStop, StopWithHundredsOfProbesInFlightEndsBothThreadsAndLeavesNo
     clock.start();
     ASSERT_TRUE(f.WaitEnded(5000));
     const qint64 ended = clock.elapsed();
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // Hundreds of threads end several times slower under a sanitizer's runtime.
+    EXPECT_LT(ended, 3000);
+#else
     EXPECT_LT(ended, 1000);
+#endif
     std::printf("stop with %d probes in flight: threads ended after %lld ms\n", InFlight,
                 static_cast<long long>(ended));
     ExpectNoThreadLeft(threadsBefore);
