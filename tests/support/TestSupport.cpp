@@ -126,6 +126,14 @@ std::string SourcePath(const std::string& relative) {
     return std::string(ZT_SOURCE_DIR) + "/" + relative;
 }
 
+void CopyShippedLanguages(const std::string& dataFolder) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(dataFolder) / "lang_files";
+    fs::create_directories(folder);
+    for (const fs::directory_entry& entry : fs::directory_iterator(SourcePath("Data/lang_files")))
+        fs::copy_file(entry.path(), folder / entry.path().filename(), fs::copy_options::overwrite_existing);
+}
+
 PeerProcess::PeerProcess(const std::vector<std::string>& argv) {
     if (argv.empty()) {
         return;

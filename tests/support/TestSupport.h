@@ -80,6 +80,8 @@ private:
 // Path of a script in tests/peers/ and of a file in the source tree.
 std::string PeerScript(const std::string& name);
 std::string SourcePath(const std::string& relative);
+// Copies the shipped language files of the source tree into <dataFolder>/lang_files.
+void CopyShippedLanguages(const std::string& dataFolder);
 
 // A child process in its own process group; the whole group is killed on destruction.
 class PeerProcess {

@@ -118,11 +118,7 @@ class DialogLanguages : public ::testing::Test {
 protected:
     void SetUp() override {
         SetDataFolder(QString::fromStdString(Data.path()));
-        QDir().mkpath(QString::fromStdString(Data.file("lang_files")));
-        for (const char* language : {"English", "German", "Russian"})
-            zt::test::WriteFile(
-                Data.file(std::string("lang_files/") + language),
-                zt::test::ReadFile(zt::test::SourcePath(std::string("Data/lang_files/") + language)));
+        zt::test::CopyShippedLanguages(Data.path());
         SetMessageBoxHandler([](const QString&, const QString&) {});
         ResetShutdownRequest();
         MonitoringActive = false;

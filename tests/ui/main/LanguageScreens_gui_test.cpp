@@ -178,11 +178,7 @@ protected:
         SavedConfigHome = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Data.file("config")));
         SetDataFolder(QString::fromStdString(Data.path()));
-        QDir().mkpath(DataFolder() + QStringLiteral("lang_files"));
-        for (const char* name : {"English", "German", "Russian"}) {
-            QFile::copy(QStringLiteral(ZT_SOURCE_DIR "/Data/lang_files/") + QLatin1String(name),
-                        DataFolder() + QStringLiteral("lang_files/") + QLatin1String(name));
-        }
+        zt::test::CopyShippedLanguages(Data.path());
         ASSERT_NO_FATAL_FAILURE(WriteDatabase(DataFolder() + QStringLiteral("dbm.db"), Language));
         SetMessageBoxHandler([](const QString&, const QString&) {});
         ResetShutdownRequest();
