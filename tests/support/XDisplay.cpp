@@ -67,10 +67,19 @@ std::vector<std::string> XDisplay::LaunchPrefix(const std::vector<std::string>& 
 }
 
 bool XDisplay::StartTray() {
-    tray_ = PeerProcess({"env", "DISPLAY=" + display_, "sh", "-c", "exec sh \"$0\" bottom >\"$1\" 2>&1",
-                         PeerScript("trayer.sh"), folder_ + "/trayer.log"});
-    return WaitUntil([&] { return !Run("xdotool search --classname '^trayer$'").empty(); },
-                     std::chrono::seconds(20));
+    // A second try when the first one ended without docking: on a machine loaded by parallel
+    // sanitizer runs the tray has once failed to open the display it was handed.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        tray_ = PeerProcess({"env", "DISPLAY=" + display_, "sh", "-c", "exec sh \"$0\" bottom >>\"$1\" 2>&1",
+                             PeerScript("trayer.sh"), folder_ + "/trayer.log"});
+        const bool up = WaitUntil(
+            [&] { return !tray_.running() || !Run("xdotool search --classname '^trayer$'").empty(); },
+            std::chrono::seconds(20));
+        if (up && tray_.running())
+            return true;
+        tray_.stop();
+    }
+    return false;
 }
 
 void XDisplay::StopTray() {
