@@ -27,6 +27,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
@@ -194,6 +195,22 @@ std::string SmallestInterval() {
     return Shell("fping -c1 -q -i 0 -t 100 127.0.0.1 >/dev/null 2>&1") <= 1 ? "-i 0" : "-i 1";
 }
 
+// fping -c1 -t 2000 over File with "-i 1" and with the smallest interval it accepts; Show gets
+// the interval, the wall seconds, the answers and the processor seconds of each run.
+void FpingAtBothIntervals(const std::string& File,
+                          const std::function<void(const std::string&, double, int, double)>& Show) {
+    for (const std::string& interval : {std::string("-i 1"), SmallestInterval()}) {
+        int answered = 0;
+        double cpu = 0;
+        const double wall = RunFping(interval + " -t 2000", File, answered, cpu);
+        if (wall < 0) {
+            std::printf("  fping: not available\n");
+            return;
+        }
+        Show(interval, wall, answered, cpu);
+    }
+}
+
 void EchoCost(const std::string& Folder) {
     std::printf("1. one echo on loopback (%d echoes each)\n", Echoes);
     const char* kind = "none";
@@ -211,19 +228,12 @@ void EchoCost(const std::string& Folder) {
         addresses.push_back("127.0." + std::to_string(10 + i / 250) + "." + std::to_string(1 + i % 250));
     }
     const std::string file = WriteAddresses(Folder + "/loopback.txt", addresses);
-    for (const std::string& interval : {std::string("-i 1"), SmallestInterval()}) {
-        int answered = 0;
-        double cpu = 0;
-        const double wall = RunFping(interval + " -t 2000", file, answered, cpu);
-        if (wall < 0) {
-            std::printf("  fping: not available\n");
-            return;
-        }
+    FpingAtBothIntervals(file, [](const std::string& Interval, double Wall, int Answered, double Cpu) {
         std::printf(
             "  fping -c1 %s -t 2000 over %d loopback addresses: %d answered, %.1f us wall per echo, %.1f "
             "us processor per echo\n",
-            interval.c_str(), Echoes, answered, wall / Echoes * 1e6, cpu / Echoes * 1e6);
-    }
+            Interval.c_str(), Echoes, Answered, Wall / Echoes * 1e6, Cpu / Echoes * 1e6);
+    });
     std::printf("  ratio ours/bare: %.2f per echo\n", ours.WallPerEchoUs / bare.WallPerEchoUs);
 }
 
@@ -408,19 +418,12 @@ void Passes(const std::string& Folder) {
     const double ours = EnginePass(Folder + "/echo.db", addresses, false, bound, down);
     std::printf("  one pass over %d echo hosts, %d silent (a block in the middle): %.2f s, %d hosts failed\n",
                 PassHosts, SilentHosts, ours, down);
-    for (const std::string& interval : {std::string("-i 1"), SmallestInterval()}) {
-        int answered = 0;
-        double cpu = 0;
-        const double wall = RunFping(interval + " -t 2000", file, answered, cpu);
-        if (wall < 0) {
-            std::printf("  fping: not available\n");
-            break;
-        }
+    FpingAtBothIntervals(file, [ours](const std::string& Interval, double Wall, int Answered, double Cpu) {
         std::printf(
             "  fping -c1 -t2000 %s over the same %d addresses: %.2f s, %d answered (%.2f s processor); "
             "ratio ours/fping %.2f\n",
-            interval.c_str(), PassHosts, wall, answered, cpu, ours / wall);
-    }
+            Interval.c_str(), PassHosts, Wall, Answered, Cpu, ours / Wall);
+    });
 
     // The web server and the agent answer on every 127.x address of the namespace.
     const std::string web = Folder + "/web";

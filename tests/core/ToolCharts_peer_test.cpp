@@ -18,29 +18,6 @@ using namespace zt::test;
 
 namespace {
 
-class ScopedZone {
-public:
-    explicit ScopedZone(const char* Zone) {
-        const char* old = std::getenv("TZ");
-        FHad = old != nullptr;
-        if (FHad)
-            FOld = old;
-        setenv("TZ", Zone, 1);
-        tzset();
-    }
-    ~ScopedZone() {
-        if (FHad)
-            setenv("TZ", FOld.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool FHad = false;
-    std::string FOld;
-};
-
 class ToolChartsPeerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -189,7 +166,7 @@ TEST_F(ToolChartsPeerTest, LatencyHourAndLostReplies) {
 
 TEST_F(ToolChartsPeerTest, WallTimeUnderTwoZones) {
     for (const char* zone : {"UTC", "Asia/Kolkata"}) {
-        ScopedZone scoped(zone);
+        zt::test::ScopedTimeZone scoped(zone);
         const QDateTime noon(QDate(2026, 3, 10), QTime(12, 0));
         const qint64 stored = ChartWallSeconds(noon);
         // The sampler stores times this way; the chart must read the same wall clock back.

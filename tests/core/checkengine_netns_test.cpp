@@ -12,29 +12,26 @@
 
 namespace {
 
-// The namespaces of tests/peers/netns-engine.sh, deleted again on destruction.
-class EngineNamespaces {
+// Namespaces made by tests/peers/netns-engine.sh (its Setup mode, under a prefix of this
+// process's own), deleted again on destruction.
+class EngineScriptNamespaces {
 public:
-    EngineNamespaces() : FPrefix("zte" + std::to_string(getpid())) {
+    EngineScriptNamespaces(const std::string& Prefix, const char* Setup) : FPrefix(Prefix) {
         int rc = -1;
-        std::string out = zt::test::RunCommand(Script() + " setup " + FPrefix + " 2>&1", &rc);
+        std::string out = zt::test::RunCommand(Script() + " " + Setup + " " + FPrefix + " 2>&1", &rc);
         FReady = rc == 0 && out.find("ready") != std::string::npos;
         if (!FReady) {
             ADD_FAILURE() << "namespace setup failed: " << out;
         }
     }
-    ~EngineNamespaces() { zt::test::RunCommand(Script() + " teardown " + FPrefix); }
-    EngineNamespaces(const EngineNamespaces&) = delete;
-    EngineNamespaces& operator=(const EngineNamespaces&) = delete;
+    ~EngineScriptNamespaces() { zt::test::RunCommand(Script() + " teardown " + FPrefix); }
+    EngineScriptNamespaces(const EngineScriptNamespaces&) = delete;
+    EngineScriptNamespaces& operator=(const EngineScriptNamespaces&) = delete;
 
     bool Ready() const { return FReady; }
-    std::string Client() const { return FPrefix + "-c"; }
-    // The target stops answering from Address, or answers again.
-    bool Silence(const std::string& Address) { return Run("silence", Address); }
-    bool Answer(const std::string& Address) { return Run("answer", Address); }
 
-private:
-    static std::string Script() { return "bash " + zt::test::PeerScript("netns-engine.sh"); }
+protected:
+    const std::string& Prefix() const { return FPrefix; }
     bool Run(const char* Mode, const std::string& Address) {
         int rc = -1;
         std::string out =
@@ -42,44 +39,34 @@ private:
         EXPECT_EQ(rc, 0) << out;
         return rc == 0;
     }
+
+private:
+    static std::string Script() { return "bash " + zt::test::PeerScript("netns-engine.sh"); }
 
     std::string FPrefix;
     bool FReady = false;
 };
 
-// The loopback namespace of tests/peers/netns-engine.sh: every 127.x address answers echo except
-// the silent range 127.2.0.0/16 and what the test drops meanwhile. Deleted on destruction.
-class LoopbackNamespace {
+// A client namespace and a target namespace.
+class EngineNamespaces : public EngineScriptNamespaces {
 public:
-    LoopbackNamespace() : FPrefix("ztl" + std::to_string(getpid())) {
-        int rc = -1;
-        std::string out = zt::test::RunCommand(Script() + " loopback " + FPrefix + " 2>&1", &rc);
-        FReady = rc == 0 && out.find("ready") != std::string::npos;
-        if (!FReady) {
-            ADD_FAILURE() << "namespace setup failed: " << out;
-        }
-    }
-    ~LoopbackNamespace() { zt::test::RunCommand(Script() + " teardown " + FPrefix); }
-    LoopbackNamespace(const LoopbackNamespace&) = delete;
-    LoopbackNamespace& operator=(const LoopbackNamespace&) = delete;
+    EngineNamespaces() : EngineScriptNamespaces("zte" + std::to_string(getpid()), "setup") {}
 
-    bool Ready() const { return FReady; }
-    std::string Name() const { return FPrefix + "-l"; }
+    std::string Client() const { return Prefix() + "-c"; }
+    // The target stops answering from Address, or answers again.
+    bool Silence(const std::string& Address) { return Run("silence", Address); }
+    bool Answer(const std::string& Address) { return Run("answer", Address); }
+};
+
+// The loopback namespace: every 127.x address answers echo except the silent range 127.2.0.0/16
+// and what the test drops meanwhile.
+class LoopbackNamespace : public EngineScriptNamespaces {
+public:
+    LoopbackNamespace() : EngineScriptNamespaces("ztl" + std::to_string(getpid()), "loopback") {}
+
+    std::string Name() const { return Prefix() + "-l"; }
     bool Drop(const std::string& Address) { return Run("drop", Address); }
     bool Undrop(const std::string& Address) { return Run("undrop", Address); }
-
-private:
-    static std::string Script() { return "bash " + zt::test::PeerScript("netns-engine.sh"); }
-    bool Run(const char* Mode, const std::string& Address) {
-        int rc = -1;
-        std::string out =
-            zt::test::RunCommand(Script() + " " + Mode + " " + FPrefix + " " + Address + " 2>&1", &rc);
-        EXPECT_EQ(rc, 0) << out;
-        return rc == 0;
-    }
-
-    std::string FPrefix;
-    bool FReady = false;
 };
 
 // Moves the calling thread into a named network namespace and back on destruction. Threads it

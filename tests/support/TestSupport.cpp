@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -124,6 +125,23 @@ std::string SiblingProgram(const std::string& name) {
 
 std::string SourcePath(const std::string& relative) {
     return std::string(ZT_SOURCE_DIR) + "/" + relative;
+}
+
+ScopedTimeZone::ScopedTimeZone(const char* Zone) {
+    const char* old = std::getenv("TZ");
+    FHad = old != nullptr;
+    if (FHad)
+        FOld = old;
+    setenv("TZ", Zone, 1);
+    tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+    if (FHad)
+        setenv("TZ", FOld.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }
 
 void CopyShippedLanguages(const std::string& dataFolder) {

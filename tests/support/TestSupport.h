@@ -80,6 +80,19 @@ private:
 // Path of a script in tests/peers/ and of a file in the source tree.
 std::string PeerScript(const std::string& name);
 std::string SourcePath(const std::string& relative);
+// Sets TZ for the lifetime of the object and restores what was there before.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* Zone);
+    ~ScopedTimeZone();
+    ScopedTimeZone(const ScopedTimeZone&) = delete;
+    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+private:
+    bool FHad = false;
+    std::string FOld;
+};
+
 // Copies the shipped language files of the source tree into <dataFolder>/lang_files.
 void CopyShippedLanguages(const std::string& dataFolder);
 

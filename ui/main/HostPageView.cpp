@@ -28,6 +28,7 @@
 #include "ui/dialogs/m_tasks_add.h"
 #include "ui/dialogs/tasks_add.h"
 #include "ui/main/HostActions.h"
+#include "ui/main/LanguageTargets.h"
 #include "ui/main/Progress_form.h"
 
 #include <QAction>
@@ -269,7 +270,7 @@ void THostPageView::SetHostHeaderCaptions() {
     auto caption = [&metrics](TGxCustomColumn* Column, const QString& Text) {
         Column->Header().SetCaption(Text);
         // Wide enough for its caption; a saved layout may still narrow it.
-        Column->SetWidth(std::max(Column->Width(), metrics.horizontalAdvance(Text) + 16));
+        WidenColumnFor(*Column, metrics, Text);
     };
     for (const auto& [name, line] : headers) {
         if (TGxCustomColumn* column = Hosts().Columns().ColumnByName(QLatin1String(name)))
@@ -591,10 +592,8 @@ void THostPageView::LanguageApplied() {
     TGxCustomColumn* status = FServices && HostGridView ? Hosts().Columns().ColumnByName(u"Status") : nullptr;
     if (status) {
         const QFontMetrics metrics(HostGridView->font());
-        int needed = status->Width();
         for (int line : {277, 278, 279, 280, 281, 399})
-            needed = std::max(needed, metrics.horizontalAdvance(LangText(line)) + 16);
-        status->SetWidth(needed);
+            WidenColumnFor(*status, metrics, LangText(line));
     }
 }
 

@@ -90,9 +90,7 @@ void SetHeader(TGxGridView& View, const char* Column, const QString& Text) {
     column->Header().SetCaption(Text);
     // A caption longer than its column gets room, also in a column shown only later; one that
     // got shorter leaves the width alone.
-    const int needed = View.fontMetrics().horizontalAdvance(Text) + 16;
-    if (column->Width() < needed)
-        column->SetWidth(needed);
+    WidenColumnFor(*column, View.fontMetrics(), Text);
 }
 
 void Apply(QObject* Object, const TLangTarget& Target, const QString& Text) {
@@ -125,6 +123,12 @@ void Apply(QObject* Object, const TLangTarget& Target, const QString& Text) {
 }
 
 } // namespace
+
+void WidenColumnFor(TGxCustomColumn& Column, const QFontMetrics& Metrics, const QString& Text) {
+    const int needed = Metrics.horizontalAdvance(Text) + 16;
+    if (Column.Width() < needed)
+        Column.SetWidth(needed);
+}
 
 std::span<const TLangTarget> LangTargets() {
     return LangTargetRows;

@@ -7,7 +7,9 @@
 #include <span>
 
 class LangTextTable;
+class QFontMetrics;
 class QObject;
+class TGxCustomColumn;
 class QWidget;
 
 enum TLangProperty { lpText, lpHint, lpTab, lpTitle, lpHeader, lpItem };
@@ -20,6 +22,9 @@ struct TLangTarget {
     const char* Column; // lpHeader: the grid column's name
     int Item;           // lpItem: the combo box item's index
 };
+
+// Widens Column, when it is narrower, to show Text (a header caption or a cell word) whole.
+void WidenColumnFor(TGxCustomColumn& Column, const QFontMetrics& Metrics, const QString& Text);
 
 // Every row of the table, in line order.
 std::span<const TLangTarget> LangTargets();

@@ -9,6 +9,7 @@
 #include "grid/GxGrid.h"
 #include "grid/widgets/GxGridView.h"
 #include "ui/main/HostActions.h"
+#include "ui/main/LanguageTargets.h"
 #include "ui/main/SettingsBinding.h"
 
 #include <QCheckBox>
@@ -167,7 +168,7 @@ void TOnlinePage::TranslateCaptions() {
         shown->Header().SetCaption(LangText(line));
         // Wide enough for its caption, except the description, which takes the rest.
         if (column != OnlineColumn::Description)
-            shown->SetWidth(std::max(shown->Width(), metrics.horizontalAdvance(LangText(line)) + 16));
+            WidenColumnFor(*shown, metrics, LangText(line));
     }
 }
 

@@ -33,29 +33,6 @@
 
 namespace {
 
-class ScopedZone {
-public:
-    explicit ScopedZone(const char* Zone) {
-        const char* old = std::getenv("TZ");
-        FHad = old != nullptr;
-        if (FHad)
-            FOld = old;
-        setenv("TZ", Zone, 1);
-        tzset();
-    }
-    ~ScopedZone() {
-        if (FHad)
-            setenv("TZ", FOld.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool FHad = false;
-    std::string FOld;
-};
-
 // Stored seconds of a wall-clock time, worked out apart from the code under test: the wall
 // clock's fields read as if they were UTC.
 qint64 StoredWall(const QDate& Day, const QTime& Time) {
@@ -147,7 +124,7 @@ protected:
 TEST_F(ChartPages, TrafficChartPixelsAndWallClockAxisUnderTwoZones) {
     for (const char* zone : {"UTC", "Asia/Kolkata"}) {
         SCOPED_TRACE(zone);
-        ScopedZone scoped(zone);
+        zt::test::ScopedTimeZone scoped(zone);
         Db.ExecuteStatement("delete from traf_p");
         const QDate day(2026, 3, 10);
         const qint64 end = StoredWall(day, QTime(12, 30));
