@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <atomic>
 #include <thread>
@@ -57,15 +58,18 @@ public:
             --FRunning;
         });
     }
-    // Serves the threads' calls until Passes passes have completed; false after LimitMs.
+    // Serves the threads' calls until Passes passes have completed; false after LimitMs. Sleeps
+    // between calls as the program's event loop does, so it takes no processor from the probes.
     bool WaitPasses(int Passes, int LimitMs) {
         QElapsedTimer clock;
         clock.start();
+        QTimer look; // wakes the loop to look at the limit when no call comes
+        look.start(50);
         while (PassCount < Passes) {
             if (clock.elapsed() > LimitMs) {
                 return false;
             }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         }
         return true;
     }

@@ -13,11 +13,19 @@
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <random>
+#include <unordered_map>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <linux/filter.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -34,6 +42,10 @@ uint8_t EchoReplyType(bool IPv6) {
 }
 uint8_t RedirectType(bool IPv6) {
     return IPv6 ? 137 : 5;
+}
+// The ICMP errors that quote a request and end its exchange.
+bool IsErrorAnswer(bool IPv6, uint8_t Type) {
+    return IPv6 ? Type >= 1 && Type <= 4 : Type == 3 || Type == 4 || Type == 11 || Type == 12;
 }
 
 // Whether the 8-byte request header occurs in Data; on IPv6 (and for datagram sockets) the checksum
@@ -314,6 +326,292 @@ bool OpenExchangeSocket(TICMPBlockSocket& Sock, const TIcmpEchoParams& Params, T
     return Result.LastError == 0;
 }
 
+// The TTL of an echo that may go through the shared socket (TPINGSend's default).
+constexpr int SharedEchoTTL = 128;
+// Receive space of the shared socket: a burst of answers of every exchange in flight.
+constexpr int SharedReceiveBufferSize = 4 << 20;
+// Packets read by one turn of the reader before it hands them out under the lock.
+constexpr int ReadBatch = 64;
+
+// Raw echoes share one socket per family while any is in flight. A raw ICMP socket takes a copy of
+// every ICMP packet the host receives, so a socket per exchange costs the kernel one copy (or one
+// filter run) per answer per exchange in flight, which grows with the square of the hosts at once.
+// The shared socket reads each answer once: one waiting exchange at a time reads it and hands every
+// answer to the exchange whose identifier it carries; the others sleep until handed their answer or
+// the reading. The socket is closed when the last exchange leaves, so none outlives a stop.
+class TSharedRawEcho {
+public:
+    struct TWaiter {
+        uint16_t Id = 0;
+        TIcmpRequestSignature Sig;
+        bool Armed = false;
+        bool Delivered = false;
+        // Wakes this exchange while another one reads (made when it first sleeps).
+        int Wake = -1;
+        std::string Packet;
+        TVarSin From{};
+        uint32_t At = 0;
+    };
+
+    explicit TSharedRawEcho(int Family)
+        : FFamily(Family), FSpace(static_cast<std::size_t>(MaxPacketSize) + 100) {}
+
+    // Joins W with an identifier no other member holds; the first member opens the socket. Returns 0
+    // or the socket layer's error of the open.
+    int Join(TWaiter& W) {
+        std::lock_guard<std::mutex> Guard(FLock);
+        if (!FSock) {
+            auto Sock = std::make_unique<TICMPBlockSocket>();
+            Sock->IcmpKind = IK_Raw;
+            Sock->EchoAnswersOnly = true;
+            Sock->Family = FFamily == AF_INET6 ? SF_IP6 : SF_IP4;
+            Sock->SetTTL(SharedEchoTTL);
+            if (!Sock->OpenFor(FFamily))
+                return Sock->LastError() != 0 ? Sock->LastError() : WSAEACCES;
+            const int Size = SharedReceiveBufferSize;
+            if (::setsockopt(Sock->Socket(), SOL_SOCKET, SO_RCVBUFFORCE, &Size, sizeof Size) != 0)
+                ::setsockopt(Sock->Socket(), SOL_SOCKET, SO_RCVBUF, &Size, sizeof Size);
+            FSock = std::move(Sock);
+        }
+        ++FMembers;
+        W.Id = NextIcmpId();
+        while (FWaiting.count(W.Id) != 0)
+            W.Id = NextIcmpId();
+        FWaiting.emplace(W.Id, &W);
+        return 0;
+    }
+
+    // From now on answers that match Sig are handed to W (the request is about to go out).
+    void Arm(TWaiter& W, const TIcmpRequestSignature& Sig) {
+        std::lock_guard<std::mutex> Guard(FLock);
+        W.Sig = Sig;
+        W.Armed = true;
+    }
+
+    int Socket() const { return FSock->Socket(); }
+
+    // Waits until W's answer is handed over (0), Timeout ms after Start pass (WSAETIMEDOUT) or Cancel
+    // is raised (WSAECONNABORTED).
+    int Await(TWaiter& W, uint32_t Start, int Timeout, const TNetCancel* Cancel) {
+        std::unique_lock<std::mutex> Lock(FLock);
+        bool Reader = false;
+        int Outcome = 0;
+        for (;;) {
+            if (W.Delivered)
+                break;
+            if (Cancel && Cancel->Raised()) {
+                Outcome = WSAECONNABORTED;
+                break;
+            }
+            const uint32_t Elapsed = TickDelta(Start, GetTick());
+            if (Elapsed >= static_cast<uint32_t>(Timeout)) {
+                Outcome = WSAETIMEDOUT;
+                break;
+            }
+            if (!Reader && !FReading)
+                FReading = Reader = true;
+            if (!Reader && W.Wake < 0)
+                W.Wake = TakeWake();
+            const int Watched = Reader ? FSock->Socket() : W.Wake;
+            // Without a wake descriptor (none left) a sleeper looks again every few milliseconds.
+            const int Left = Timeout - static_cast<int>(Elapsed);
+            const int Wait = Watched < 0 ? std::min(Left, 5) : Left;
+            Lock.unlock();
+            pollfd Fds[2] = {{Watched, POLLIN, 0}, {Cancel ? Cancel->Handle() : -1, POLLIN, 0}};
+            ::poll(Fds, 2, Wait);
+            if (Reader) {
+                ReadAvailable();
+            } else if (Fds[0].revents & POLLIN) {
+                uint64_t Count;
+                [[maybe_unused]] const ssize_t N = ::read(W.Wake, &Count, sizeof Count);
+            }
+            Lock.lock();
+            if (Reader)
+                HandOut();
+        }
+        Forget(W);
+        if (Reader) {
+            FReading = false;
+            // Someone still waiting takes the reading over.
+            if (!FWaiting.empty())
+                Signal(*FWaiting.begin()->second);
+        }
+        return Outcome;
+    }
+
+    // W is done (after Await, or when its request could not be sent); the last member closes all.
+    void Leave(TWaiter& W) {
+        std::lock_guard<std::mutex> Guard(FLock);
+        Forget(W);
+        if (W.Wake >= 0) {
+            uint64_t Count;
+            [[maybe_unused]] const ssize_t N = ::read(W.Wake, &Count, sizeof Count);
+            FSpareWakes.push_back(W.Wake);
+            W.Wake = -1;
+        }
+        if (--FMembers > 0)
+            return;
+        FSock.reset();
+        for (const int Fd : FSpareWakes)
+            ::close(Fd);
+        FSpareWakes.clear();
+    }
+
+private:
+    struct TReceived {
+        std::string Packet;
+        TVarSin From{};
+        uint32_t At = 0;
+    };
+
+    // W no longer waits; its identifier may be another member's by now.
+    void Forget(const TWaiter& W) {
+        const auto It = FWaiting.find(W.Id);
+        if (It != FWaiting.end() && It->second == &W)
+            FWaiting.erase(It);
+    }
+
+    int TakeWake() {
+        if (FSpareWakes.empty())
+            return ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        const int Fd = FSpareWakes.back();
+        FSpareWakes.pop_back();
+        return Fd;
+    }
+
+    static void Signal(const TWaiter& W) {
+        if (W.Wake < 0)
+            return; // not asleep: it looks at the reading before it sleeps
+        const uint64_t One = 1;
+        [[maybe_unused]] const ssize_t N = ::write(W.Wake, &One, sizeof One);
+    }
+
+    // The reader alone: takes what the socket holds now, without waiting.
+    void ReadAvailable() {
+        FBatch.clear();
+        for (int I = 0; I < ReadBatch; ++I) {
+            TReceived R;
+            socklen_t Length = sizeof R.From;
+            const ssize_t N =
+                ::recvfrom(FSock->Socket(), FSpace.data(), FSpace.size(), MSG_DONTWAIT, &R.From.sa, &Length);
+            if (N < 0)
+                return;
+            R.Packet.assign(FSpace.data(), static_cast<std::size_t>(N));
+            R.At = GetTick();
+            FBatch.push_back(std::move(R));
+        }
+    }
+
+    // Under the lock: every packet read goes to the armed exchange it answers, or nowhere.
+    void HandOut() {
+        const bool IPv6 = FFamily == AF_INET6;
+        const TIcmpPacketForm Form = IPv6 ? IPF_Raw6 : IPF_Raw4;
+        for (TReceived& R : FBatch) {
+            const auto* Data = reinterpret_cast<const uint8_t*>(R.Packet.data());
+            auto Answers = [&](const TWaiter& W) {
+                return W.Armed && !W.Delivered && MatchIcmpReply(Form, Data, R.Packet.size(), W.Sig).Matched;
+            };
+            TWaiter* Owner = nullptr;
+            const int Id = IcmpAnsweredIdentifier(IPv6, Data, R.Packet.size());
+            if (Id >= 0) {
+                const auto It = FWaiting.find(static_cast<uint16_t>(Id));
+                if (It != FWaiting.end() && Answers(*It->second))
+                    Owner = It->second;
+            } else {
+                // A quote this reader cannot take apart (extension headers): ask every exchange.
+                for (const auto& [Key, W] : FWaiting) {
+                    if (Answers(*W)) {
+                        Owner = W;
+                        break;
+                    }
+                }
+            }
+            if (!Owner)
+                continue;
+            // Only members still waiting stay listed, so the reading is only ever handed to one.
+            Forget(*Owner);
+            Owner->Packet = std::move(R.Packet);
+            Owner->From = R.From;
+            Owner->At = R.At;
+            Owner->Delivered = true;
+            Signal(*Owner);
+        }
+        FBatch.clear();
+    }
+
+    const int FFamily;
+    std::mutex FLock;
+    std::unique_ptr<TICMPBlockSocket> FSock;
+    int FMembers = 0;
+    bool FReading = false;
+    // Members still waiting for their answer (none handed one yet), by identifier.
+    std::unordered_map<uint16_t, TWaiter*> FWaiting;
+    std::vector<int> FSpareWakes;
+    // The reader's own (one reader at a time).
+    std::vector<char> FSpace;
+    std::vector<TReceived> FBatch;
+};
+
+// The shared socket of the calling thread's network namespace: a socket belongs to the namespace
+// it was made in, and threads of one process may each live in another.
+TSharedRawEcho& SharedRawEcho(int Family) {
+    struct stat Ns {};
+    if (::stat("/proc/thread-self/ns/net", &Ns) != 0)
+        Ns.st_ino = 0;
+    static std::mutex Lock;
+    // Never destroyed: an exchange may still leave while the process ends. One entry per family and
+    // namespace ever used; a namespace's number is not reused while its socket is open.
+    static auto* const Shared = new std::map<std::pair<int, ino_t>, std::unique_ptr<TSharedRawEcho>>();
+    std::lock_guard<std::mutex> Guard(Lock);
+    auto& Entry = (*Shared)[{Family, Ns.st_ino}];
+    if (!Entry)
+        Entry = std::make_unique<TSharedRawEcho>(Family);
+    return *Entry;
+}
+
+// An echo over the shared raw socket: the request as IcmpEchoExchange builds it.
+void SharedRawExchange(const TIcmpEchoParams& Params, TIcmpEchoResult& Result) {
+    const int Family = SinFamily(Params.Target);
+    const bool IPv6 = Family == AF_INET6;
+    TSharedRawEcho& Shared = SharedRawEcho(Family);
+    TSharedRawEcho::TWaiter W;
+    Result.LastError = Shared.Join(W);
+    if (Result.LastError != 0)
+        return;
+    Result.Kind = ISK_Raw;
+    Result.Id = W.Id;
+    std::string Request = BuildRequest(IPv6, Params.PacketSize, W.Id, Params.Seq, Params.PayloadFill);
+    // The kernel writes the ICMPv6 checksum of raw sockets itself.
+    if (!IPv6)
+        PutChecksum(Request, TPINGSend::Checksum(Request));
+    Shared.Arm(W, Signature(Request, IPv6));
+    const uint32_t Start = GetTick();
+    const ssize_t Sent = ::sendto(Shared.Socket(), Request.data(), Request.size(), MSG_NOSIGNAL,
+                                  &Params.Target.sa, SizeOfVarSin(Params.Target));
+    if (Sent != static_cast<ssize_t>(Request.size())) {
+        Result.LastError = Sent < 0 ? SocketErrorFromErrno(errno) : WSAEMSGSIZE;
+        Shared.Leave(W);
+        return;
+    }
+    Result.Sent = true;
+    Result.Request = Request;
+    Result.LastError = Shared.Await(W, Start, Params.TimeoutMs, Params.Cancel);
+    Shared.Leave(W);
+    if (Result.LastError != 0)
+        return;
+    Result.Answered = true;
+    Result.RoundTripMs = static_cast<int>(TickDelta(Start, W.At));
+    const auto* Data = reinterpret_cast<const uint8_t*>(W.Packet.data());
+    const auto Match = MatchIcmpReply(IPv6 ? IPF_Raw6 : IPF_Raw4, Data, W.Packet.size(), W.Sig);
+    Result.Type = Match.Type;
+    Result.Code = Match.Code;
+    Result.Error = TPINGSend::TranslateReply(IPv6, Match.Type, Match.Code);
+    Result.From = GetSinIP(W.From);
+    Result.Reply = std::move(W.Packet);
+    if (Result.RoundTripMs > Params.TimeoutMs)
+        ForgetAnswer(Result);
+}
+
 } // namespace
 
 std::string ICMPErrorText(TICMPError Error) {
@@ -388,6 +686,43 @@ TIcmpReplyMatch MatchIcmpQueuedError(uint8_t Type, uint8_t Code, const uint8_t* 
     return Match;
 }
 
+int IcmpAnsweredIdentifier(bool IPv6, const uint8_t* Data, std::size_t Length) {
+    if (!Data)
+        return -1;
+    std::size_t At = 0;
+    if (!IPv6) {
+        if (Length < 20)
+            return -1;
+        At = static_cast<std::size_t>(Data[0] & 0x0F) * 4;
+        if (At < 20)
+            return -1;
+    }
+    if (At + 8 > Length)
+        return -1;
+    const uint8_t Type = Data[At];
+    if (Type != EchoReplyType(IPv6)) {
+        if (!IsErrorAnswer(IPv6, Type))
+            return -1;
+        // The error's own header, then the quoted IP header, then the quoted echo header.
+        At += 8;
+        if (At + (IPv6 ? 40u : 20u) > Length)
+            return -1;
+        if (IPv6) {
+            if (Data[At + 6] != IPPROTO_ICMPV6)
+                return -1;
+            At += 40;
+        } else {
+            const std::size_t Quoted = static_cast<std::size_t>(Data[At] & 0x0F) * 4;
+            if (Quoted < 20)
+                return -1;
+            At += Quoted;
+        }
+        if (At + 8 > Length || Data[At] != EchoType(IPv6))
+            return -1;
+    }
+    return Data[At + 4] | (Data[At + 5] << 8);
+}
+
 uint16_t NextIcmpId() {
     static std::atomic<uint32_t> Next{std::random_device{}() % 32767};
     return static_cast<uint16_t>(Next.fetch_add(1, std::memory_order_relaxed) % 32767);
@@ -413,9 +748,18 @@ TIcmpEchoResult IcmpEchoExchange(const TIcmpEchoParams& Params) {
         Result.LastError = WSAETIMEDOUT;
         return Result;
     }
+    // The common echo (the default TTL from the address the system chooses) goes through the shared
+    // raw socket where datagram echo sockets are not permitted.
+    const bool MayShare = Params.TTL == SharedEchoTTL && !UsableSource(Params.Source, Family);
     TICMPBlockSocket Sock;
-    if (!OpenExchangeSocket(Sock, Params, Result))
+    if (MayShare)
+        Sock.IcmpKind = IK_Datagram;
+    if (!OpenExchangeSocket(Sock, Params, Result)) {
+        // Refused a datagram socket (no socket made): the raw kind, shared.
+        if (MayShare && Result.Kind == ISK_None)
+            SharedRawExchange(Params, Result);
         return Result;
+    }
     const bool IPv6 = Family == AF_INET6;
     Result.Id = NextIcmpId();
     // Counted while the raw socket is open: it sees the answers of every exchange counted beside it.

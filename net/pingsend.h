@@ -63,6 +63,11 @@ TIcmpReplyMatch MatchIcmpReply(TIcmpPacketForm Form, const uint8_t* Data, std::s
 TIcmpReplyMatch MatchIcmpQueuedError(uint8_t Type, uint8_t Code, const uint8_t* Payload, std::size_t Length,
                                      const TIcmpRequestSignature& Request);
 
+// The identifier (as the request wrote it, little-endian) of the echo request a raw socket's packet
+// answers: an echo reply's own, or the one quoted by an ICMP error behind a plain IP header; -1 for
+// anything else. Only a hint for handing the packet out: MatchIcmpReply still decides.
+int IcmpAnsweredIdentifier(bool IPv6, const uint8_t* Data, std::size_t Length);
+
 // One echo request with a chosen TTL to a resolved target, the primitive under TPINGSend.Ping that
 // the tools' ping and traceroute use as well.
 struct TIcmpEchoParams {

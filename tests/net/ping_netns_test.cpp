@@ -262,6 +262,99 @@ TEST_F(PingNetnsTest, DatagramThreadsNeverTakeEachOthersReplies) {
     EXPECT_LE(Failed.load(), 3);
 }
 
+// Where datagram echo sockets are refused, the echoes of the default TTL share one raw socket a
+// family: each still gets its own answer (replies and the errors of routers, both families), the
+// silent ones time out, no raw socket is made per echo, and nothing is left open afterwards.
+TEST_F(PingNetnsTest, RawEchoesAtOnceShareOneSocketAndEachGetsItsOwnAnswer) {
+    constexpr int Rounds = 6;
+    constexpr int Silent = 20;
+    // Every answer of the default TTL, six times at once; but the router's IPv4 route errors once
+    // each, as its kernel sends a peer at most five of them in a burst.
+    std::vector<const TCase*> Answered;
+    for (const auto& C : Cases) {
+        if (C.TTL != 128 || (C.NeedsFilter && !Harness->HaveFilter()))
+            continue;
+        const bool RouteError4 = C.FromRouter && !C.NeedsFilter && std::strchr(C.Host, ':') == nullptr;
+        for (int Round = 0; Round < (RouteError4 ? 1 : Rounds); ++Round)
+            Answered.push_back(&C);
+    }
+    std::vector<TOutcome> Outcomes(Answered.size() + Silent);
+    std::atomic<int> PeakSockets{0};
+    std::atomic<bool> Running{true};
+    const int Before = static_cast<int>(OpenDescriptors().size());
+    std::thread Watcher([&] {
+        while (Running.load()) {
+            int Sockets = 0;
+            for (const std::string& Target : OpenDescriptors())
+                Sockets += Target.rfind("socket:", 0) == 0 ? 1 : 0;
+            PeakSockets = std::max(PeakSockets.load(), Sockets);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    std::vector<std::thread> Pingers;
+    for (std::size_t I = 0; I < Outcomes.size(); ++I) {
+        Pingers.emplace_back([&, I] {
+            const bool Quiet = I >= Answered.size();
+            const std::string Host = Quiet ? (I % 2 ? "198.18.12.1" : "fd00:12::1") : Answered[I]->Host;
+            Outcomes[I] = PingIn(Harness->RawClient(), Host, 128, Quiet ? 800 : 3000);
+        });
+    }
+    for (auto& T : Pingers)
+        T.join();
+    Running = false;
+    Watcher.join();
+    for (std::size_t I = 0; I < Outcomes.size(); ++I) {
+        const TOutcome& O = Outcomes[I];
+        if (I >= Answered.size()) {
+            EXPECT_FALSE(O.Ok) << I;
+            EXPECT_EQ(O.LastError, 10060) << I;
+            EXPECT_GE(O.ElapsedMs, 790) << I;
+            continue;
+        }
+        const TCase& C = *Answered[I];
+        SCOPED_TRACE(C.Host);
+        EXPECT_TRUE(O.Ok) << O.LastError << " after " << O.ElapsedMs << " ms";
+        EXPECT_EQ(O.Desc, C.Text);
+        EXPECT_EQ(O.Kind, ISK_Raw);
+        if (!C.FromRouter)
+            EXPECT_EQ(O.From, C.Host);
+    }
+    // The harness's own and the watcher's sockets aside: the two shared ones at most.
+    EXPECT_LE(PeakSockets.load(), 2);
+    EXPECT_EQ(static_cast<int>(OpenDescriptors().size()), Before);
+}
+
+// Stop raises one cancel signal for every echo of the engine: all of them end at once, the one
+// reading the shared socket and those waiting for it alike.
+TEST_F(PingNetnsTest, RawEchoesSharingTheSocketAllEndAtOnceWhenCancelled) {
+    auto Cancel = std::make_shared<TNetCancel>();
+    std::vector<TOutcome> Outcomes(30);
+    std::vector<std::thread> Pingers;
+    const auto Start = std::chrono::steady_clock::now();
+    for (std::size_t I = 0; I < Outcomes.size(); ++I) {
+        Pingers.emplace_back([&, I] {
+            RunInNetns(Harness->RawClient(), [&] {
+                TPINGSend P;
+                P.Cancel = Cancel;
+                P.Timeout = 60000;
+                Outcomes[I] = Capture(P, I % 2 ? "198.18.12.1" : "fd00:12::1");
+            });
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Cancel->Raise();
+    for (auto& T : Pingers)
+        T.join();
+    const auto Took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Start);
+    EXPECT_LT(Took.count(), 5000);
+    for (const TOutcome& O : Outcomes) {
+        EXPECT_FALSE(O.Ok);
+        EXPECT_EQ(O.LastError, 10053);
+        EXPECT_EQ(O.Kind, ISK_Raw);
+    }
+}
+
 TEST_F(PingNetnsTest, TargetsThatDoNotResolveSendNothing) {
     for (const std::string& Client : {Harness->RawClient(), Harness->DatagramClient()}) {
         RunInNetns(Client, [&] {

@@ -272,6 +272,44 @@ TEST(PingMatch, ShortAndMalformedPacketsNeverMatch) {
     EXPECT_FALSE(Match(IPF_Raw6, ReplyTo(Request4, 0), S4).Matched);
 }
 
+// The identifier by which the shared raw socket hands a packet to its exchange: the reply's own, or
+// the one in the request an error quotes; the request bytes 0x21 0x43 read as 0x4321.
+TEST(PingMatch, AnsweredIdentifierOfRepliesAndQuotingErrors) {
+    auto Id = [](bool IPv6, const Bytes& Data) {
+        return IcmpAnsweredIdentifier(IPv6, Data.data(), Data.size());
+    };
+    EXPECT_EQ(Id(false, Cat({Ip4Header(), ReplyTo(Request4, 0)})), 0x4321);
+    for (uint8_t Type : {3, 4, 11, 12})
+        EXPECT_EQ(Id(false, ErrorQuoting4(Type, 0, Request4)), 0x4321) << int(Type);
+    EXPECT_EQ(Id(true, ReplyTo(Request6, 129)), 0x4321);
+    for (uint8_t Type : {1, 2, 3, 4})
+        EXPECT_EQ(Id(true, ErrorQuoting6(Type, 0, Request6)), 0x4321) << int(Type);
+    // An IP header with options before the quoted request.
+    Bytes Options = Cat({Ip4Header(), {3, 1, 0, 0, 0, 0, 0, 0}, Ip4Header(), Bytes(4, 1), Request4});
+    Options[28] = 0x46;
+    EXPECT_EQ(Id(false, Options), 0x4321);
+
+    // No answer: requests (our own, looped back), redirects, errors quoting anything but an echo
+    // request, a quoted IPv6 packet with extension headers, and every truncation.
+    EXPECT_EQ(Id(false, Cat({Ip4Header(), Request4, Bytes(32, '7')})), -1);
+    EXPECT_EQ(Id(false, ErrorQuoting4(5, 1, Request4)), -1);
+    EXPECT_EQ(Id(true, ErrorQuoting6(137, 0, Request6)), -1);
+    EXPECT_EQ(Id(false, ErrorQuoting4(3, 3, ReplyTo(Request4, 0))), -1);
+    Bytes Extension = ErrorQuoting6(1, 4, Request6);
+    Extension[8 + 6] = 0; // hop-by-hop options first
+    EXPECT_EQ(Id(true, Extension), -1);
+    const Bytes Error4 = ErrorQuoting4(11, 0, Request4);
+    for (std::size_t Length = 0; Length < Error4.size(); ++Length)
+        EXPECT_EQ(IcmpAnsweredIdentifier(false, Error4.data(), Length), -1) << Length;
+    const Bytes Error6 = ErrorQuoting6(3, 0, Request6);
+    for (std::size_t Length = 0; Length < Error6.size(); ++Length)
+        EXPECT_EQ(IcmpAnsweredIdentifier(true, Error6.data(), Length), -1) << Length;
+    Bytes BadIhl = Cat({Ip4Header(), ReplyTo(Request4, 0)});
+    BadIhl[0] = 0x44;
+    EXPECT_EQ(Id(false, BadIhl), -1);
+    EXPECT_EQ(IcmpAnsweredIdentifier(false, nullptr, 0), -1);
+}
+
 TEST(PingIds, ProcessWideCounterGivesDistinctIdentifiers) {
     std::vector<std::vector<uint16_t>> Seen(4);
     std::vector<std::thread> Threads;

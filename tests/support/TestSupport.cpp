@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -273,6 +274,23 @@ std::string StderrCapture::Take() {
     ::close(saved_);
     saved_ = -1;
     return ReadFile(dir_.file("stderr"));
+}
+
+std::vector<std::string> OpenDescriptors() {
+    std::vector<std::string> Names;
+    DIR* Folder = ::opendir("/proc/self/fd");
+    if (!Folder)
+        return Names;
+    const int Own = ::dirfd(Folder);
+    while (const dirent* Entry = ::readdir(Folder)) {
+        if (Entry->d_name[0] == '.' || std::atoi(Entry->d_name) == Own)
+            continue;
+        char Target[512] = {};
+        const ssize_t N = ::readlinkat(Own, Entry->d_name, Target, sizeof Target - 1);
+        Names.emplace_back(N > 0 ? std::string(Target, static_cast<std::size_t>(N)) : std::string());
+    }
+    ::closedir(Folder);
+    return Names;
 }
 
 bool RunInNetns(const std::string& Name, const std::function<void()>& Body) {

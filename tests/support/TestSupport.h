@@ -57,6 +57,10 @@ private:
 // thread changes only that thread's namespace. False (Body not run) when it could not join.
 bool RunInNetns(const std::string& Name, const std::function<void()>& Body);
 
+// What each open descriptor of this process names ("socket:[…]", "anon_inode:[eventfd]", a path),
+// the folder's own descriptor left out.
+std::vector<std::string> OpenDescriptors();
+
 // A network namespace of tests/peers/netns-dns.sh, named uniquely for this process, whose resolver
 // asks a DNS server that never answers (a UDP socket on 127.0.0.1:53 inside it that reads nothing).
 // Programs run in it through "ip netns exec <Name()>". Deleted again on destruction.
