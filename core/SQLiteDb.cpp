@@ -47,37 +47,6 @@ TSQLiteColumnKind KindOfStorageClass(int Type) {
     }
 }
 
-int BindValue(sqlite3_stmt* Statement, int Position, const QVariant& Value) {
-    if (Value.isNull())
-        return sqlite3_bind_null(Statement, Position);
-    switch (Value.typeId()) {
-    case QMetaType::Bool:
-        return sqlite3_bind_text(Statement, Position, Value.toBool() ? "-1" : "0", -1, SQLITE_STATIC);
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return sqlite3_bind_int64(Statement, Position, Value.toLongLong());
-    case QMetaType::ULongLong:
-    case QMetaType::ULong:
-        return sqlite3_bind_int64(Statement, Position, static_cast<sqlite3_int64>(Value.toULongLong()));
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return sqlite3_bind_double(Statement, Position, Value.toDouble());
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = Value.toByteArray();
-        return sqlite3_bind_blob64(Statement, Position, bytes.constData(), bytes.size(), SQLITE_TRANSIENT);
-    }
-    default: {
-        const QByteArray text = Value.toString().toUtf8();
-        return sqlite3_bind_text64(Statement, Position, text.constData(), text.size(), SQLITE_TRANSIENT,
-                                   SQLITE_UTF8);
-    }
-    }
-}
-
 // Primary result codes that say the file cannot take writes, whatever the statement.
 bool IsStorageFailure(int Code) {
     switch (Code & 0xff) {
@@ -374,46 +343,111 @@ void TSQLiteDatabase::RaiseSqlError(const QString& Context, const QString& SQL) 
 
 TSQLiteDatabase::TStatementLease::~TStatementLease() {
     if (FStatement)
-        FDatabase->ReleaseLocked(FKey, FStatement);
+        FDatabase->ReleaseLocked(FEntry, FStatement);
 }
 
-TSQLiteDatabase::TStatementLease TSQLiteDatabase::PrepareLocked(const QString& SQL,
-                                                                const TSQLiteValues& Values) {
+int TSQLiteDatabase::TStatementLease::Bind(int Position, const QVariant& Value) {
+    if (Value.isNull())
+        return sqlite3_bind_null(FStatement, Position);
+    switch (Value.typeId()) {
+    case QMetaType::Bool:
+        return sqlite3_bind_text(FStatement, Position, Value.toBool() ? "-1" : "0", -1, SQLITE_STATIC);
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return sqlite3_bind_int64(FStatement, Position, Value.toLongLong());
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+        return sqlite3_bind_int64(FStatement, Position, static_cast<sqlite3_int64>(Value.toULongLong()));
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(FStatement, Position, Value.toDouble());
+    case QMetaType::QByteArray: {
+        // Kept until the lease ends, after the bindings are cleared.
+        const QByteArray& bytes = FBound.emplace_back(Value.toByteArray());
+        return sqlite3_bind_blob64(FStatement, Position, bytes.constData(), bytes.size(), SQLITE_STATIC);
+    }
+    default: {
+        const QString text = Value.toString();
+        const auto length = static_cast<std::size_t>(text.size());
+        if (length <= sizeof FAscii - FAsciiUsed) {
+            char* out = FAscii + FAsciiUsed;
+            const QChar* in = text.constData();
+            std::size_t i = 0;
+            while (i < length && in[i].unicode() < 0x80) {
+                out[i] = static_cast<char>(in[i].unicode());
+                ++i;
+            }
+            if (i == length) {
+                FAsciiUsed += length;
+                return sqlite3_bind_text64(FStatement, Position, out, length, SQLITE_STATIC, SQLITE_UTF8);
+            }
+        }
+        const QByteArray& bytes = FBound.emplace_back(text.toUtf8());
+        return sqlite3_bind_text64(FStatement, Position, bytes.constData(), bytes.size(), SQLITE_STATIC,
+                                   SQLITE_UTF8);
+    }
+    }
+}
+
+TSQLiteDatabase::TStatementLease TSQLiteDatabase::PrepareLocked(const QString& SQL) {
     RequireOpen();
-    // Taken out while in use, so a second use of the same text meanwhile prepares its own.
-    sqlite3_stmt* statement = FStatements.take(SQL);
-    if (!statement) {
+    TCachedStatement* entry = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    auto kept = FStatements.find(SQL);
+    if (kept != FStatements.end() && !kept->second.InUse) {
+        entry = &kept->second;
+        statement = entry->Statement;
+    } else {
         const QByteArray text = SQL.toUtf8();
         if (sqlite3_prepare_v2(FHandle, text.constData(), -1, &statement, nullptr) != SQLITE_OK)
             RaiseSqlError(QStringLiteral("Error executing SQL"), SQL);
         if (!statement)
             RaiseSqlError(QStringLiteral("Could not prepare SQL statement"), SQL);
+        // A second use of a text while its kept statement is in use gets one of its own.
+        if (kept == FStatements.end()) {
+            // Texts built from changing parts would fill the cache for good: a full cache starts
+            // over, and the statements in steady use come back at their next call.
+            if (FStatements.size() >= MaxCachedStatements)
+                DropStatementsLocked();
+            entry = &FStatements.emplace(SQL, TCachedStatement{statement, false}).first->second;
+        }
     }
-    TStatementLease lease(*this, SQL, statement);
-    for (int i = 0; i < Values.size(); ++i)
-        if (BindValue(statement, i + 1, Values[i]) != SQLITE_OK)
-            RaiseSqlError(QStringLiteral("Error executing SQL"), SQL);
-    return lease;
+    if (entry)
+        entry->InUse = true;
+    return TStatementLease(*this, entry, statement);
 }
 
-void TSQLiteDatabase::ReleaseLocked(const QString& Key, sqlite3_stmt* Statement) noexcept {
+void TSQLiteDatabase::BindLocked(TStatementLease& Lease, const QString& SQL,
+                                 const TSQLiteValues& Values) const {
+    for (int i = 0; i < Values.size(); ++i)
+        if (Lease.Bind(i + 1, Values[i]) != SQLITE_OK)
+            RaiseSqlError(QStringLiteral("Error executing SQL"), SQL);
+}
+
+void TSQLiteDatabase::ReleaseLocked(TCachedStatement* Entry, sqlite3_stmt* Statement) noexcept {
     sqlite3_reset(Statement);
+    // The bound bytes go with the lease.
     sqlite3_clear_bindings(Statement);
-    if (!FHandle || FStatements.contains(Key)) {
+    if (Entry)
+        Entry->InUse = false;
+    else
         sqlite3_finalize(Statement);
-        return;
-    }
-    // Texts built from changing parts would fill the cache for good: a full cache starts over,
-    // and the statements in steady use come back at their next call.
-    if (FStatements.size() >= MaxCachedStatements)
-        DropStatementsLocked();
-    FStatements.insert(Key, Statement);
 }
 
 void TSQLiteDatabase::DropStatementsLocked() noexcept {
-    for (sqlite3_stmt* statement : std::as_const(FStatements))
-        sqlite3_finalize(statement);
-    FStatements.clear();
+    // A statement in use stays until its lease ends; the calls that drop run after it.
+    for (auto it = FStatements.begin(); it != FStatements.end();) {
+        if (it->second.InUse) {
+            ++it;
+            continue;
+        }
+        sqlite3_finalize(it->second.Statement);
+        it = FStatements.erase(it);
+    }
 }
 
 int TSQLiteDatabase::CachedStatementCount() const {
@@ -425,7 +459,8 @@ void TSQLiteDatabase::ExecuteLocked(const QString& SQL, const TSQLiteValues& Val
     // A statement that cannot even be prepared may be a write that meets a damaged file.
     FLastWasWrite = true;
     try {
-        TStatementLease lease = PrepareLocked(SQL, Values);
+        TStatementLease lease = PrepareLocked(SQL);
+        BindLocked(lease, SQL, Values);
         FLastWasWrite = sqlite3_stmt_readonly(lease.Statement()) == 0;
         if (sqlite3_step(lease.Statement()) != SQLITE_DONE)
             RaiseSqlError(QStringLiteral("Error executing SQL statement"), SQL);
@@ -525,7 +560,8 @@ void ReportFailedStep(const char* Step, const char* What) noexcept {
 std::unique_ptr<TSQLiteTable> TSQLiteDatabase::OpenResultTableLocked(const QString& SQL,
                                                                      const TSQLiteValues& Values) {
     try {
-        TStatementLease lease = PrepareLocked(SQL, Values);
+        TStatementLease lease = PrepareLocked(SQL);
+        BindLocked(lease, SQL, Values);
         std::unique_ptr<TSQLiteTable> table(new TSQLiteTable);
         for (;;) {
             const int rc = sqlite3_step(lease.Statement());

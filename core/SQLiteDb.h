@@ -7,12 +7,14 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 #include <QVariant>
 
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -170,29 +172,42 @@ private:
     void RequireOpen() const;
     void ExecuteLocked(const QString& SQL, const TSQLiteValues& Values);
     std::unique_ptr<TSQLiteTable> OpenResultTableLocked(const QString& SQL, const TSQLiteValues& Values);
-    // A statement in use; when the lease ends it goes back to the cache, reset and unbound.
+    // A statement kept prepared for its text; InUse while a lease holds it.
+    struct TCachedStatement {
+        sqlite3_stmt* Statement = nullptr;
+        bool InUse = false;
+    };
+    struct TTextHash {
+        std::size_t operator()(const QString& Text) const noexcept { return qHash(Text); }
+    };
+    // A statement in use; when the lease ends it goes back to the cache, reset and unbound (or is
+    // finalized when it was prepared beside the kept one of its text). The bytes of the bound texts
+    // and blobs live in the lease, so they are bound without a copy; the lease never moves.
     class TStatementLease {
     public:
-        TStatementLease(TSQLiteDatabase& Database, const QString& Key, sqlite3_stmt* Statement)
-            : FDatabase(&Database), FKey(Key), FStatement(Statement) {}
-        TStatementLease(TStatementLease&& Other) noexcept
-            : FDatabase(Other.FDatabase), FKey(std::move(Other.FKey)), FStatement(Other.FStatement) {
-            Other.FStatement = nullptr;
-        }
+        TStatementLease(TSQLiteDatabase& Database, TCachedStatement* Entry, sqlite3_stmt* Statement)
+            : FDatabase(&Database), FEntry(Entry), FStatement(Statement) {}
         TStatementLease(const TStatementLease&) = delete;
         TStatementLease& operator=(const TStatementLease&) = delete;
-        TStatementLease& operator=(TStatementLease&&) = delete;
         ~TStatementLease();
         sqlite3_stmt* Statement() const { return FStatement; }
+        // Binds Value to the parameter at Position; an SQLite result code.
+        int Bind(int Position, const QVariant& Value);
 
     private:
         TSQLiteDatabase* FDatabase;
-        QString FKey;
+        TCachedStatement* FEntry;
         sqlite3_stmt* FStatement;
+        // Plain ASCII texts (dates, words, addresses) are copied here; others are converted apart.
+        char FAscii[512];
+        std::size_t FAsciiUsed = 0;
+        QVarLengthArray<QByteArray, 4> FBound;
     };
-    // The cached statement of this text (prepared on first use), bound to Values.
-    TStatementLease PrepareLocked(const QString& SQL, const TSQLiteValues& Values);
-    void ReleaseLocked(const QString& Key, sqlite3_stmt* Statement) noexcept;
+    // The cached statement of this text (prepared on first use).
+    TStatementLease PrepareLocked(const QString& SQL);
+    // Binds Values to the lease's statement in order; raises naming SQL when one cannot be bound.
+    void BindLocked(TStatementLease& Lease, const QString& SQL, const TSQLiteValues& Values) const;
+    void ReleaseLocked(TCachedStatement* Entry, sqlite3_stmt* Statement) noexcept;
     // Finalizes every kept statement: at close and after any failure, so a statement never
     // outlives its connection and no failed step's state reaches the next call.
     void DropStatementsLocked() noexcept;
@@ -201,8 +216,9 @@ private:
     mutable std::mutex FLock;
     sqlite3* FHandle = nullptr;
     // Prepared statements kept by their text, so the engine's repeated statements are prepared
-    // once per connection instead of on every call.
-    QHash<QString, sqlite3_stmt*> FStatements;
+    // once per connection instead of on every call. Its entries stay where they are while others
+    // come and go, so a lease holds its entry.
+    std::unordered_map<QString, TCachedStatement, TTextHash> FStatements;
     bool FInTransaction = false;
     QString FFileName;
     bool FWritesFailing = false;

@@ -368,6 +368,36 @@ TEST_F(SQLiteTest, PreparedStatementsAreKeptByTextResetOnCloseAndAfterAFailure) 
 
 // Texts built from changing parts never grow the cache past its bound; the statements in steady
 // use still give their right answers.
+// Bound texts are stored as given however they are held while the statement runs: plain ASCII
+// ones side by side until their room is full, longer and non-ASCII ones apart; an empty text is an
+// empty text, not NULL, and the next call sees none of them.
+TEST_F(SQLiteTest, EveryBoundTextIsStoredAsGiven) {
+    Db.ExecuteStatement(Q("create table t (a TEXT, b TEXT, c TEXT, d TEXT, e BLOB)"));
+    const QString insert = Q("insert into t (a,b,c,d,e) values(?,?,?,?,?)");
+    const QList<QVariantList> rows = {
+        {Q("1700000000"), Q("Host down"), Q("ID"), Q(""), QByteArray("\0\1\2", 3)},
+        {QString(300, QLatin1Char('x')), QString(300, QLatin1Char('y')), Q("Ausgefallen äöü"),
+         QString::fromUtf8("Недоступен"), QByteArray()},
+        {QString(600, QLatin1Char('z')), Q("ascii after a long one"),
+         QString::fromUtf8("\xF0\x9F\x93\xA1 up"), Q("127.0.0.1"), QByteArray(2000, 'b')},
+    };
+    for (const QVariantList& row : rows)
+        Db.ExecuteStatement(insert, row);
+    Db.ExecuteStatement(Q("insert into t (a) values(?)"), {Q("only a")});
+    const auto table =
+        Db.OpenResultTable(Q("select a,b,c,d,length(e),hex(substr(e,1,3)) from t order by rowid"));
+    ASSERT_EQ(table->RowCount(), 4);
+    for (const QVariantList& row : rows) {
+        for (int column = 0; column < 4; ++column)
+            EXPECT_EQ(table->FieldText(column), row[column].toString()) << column;
+        EXPECT_FALSE(table->FieldIsNull(3));
+        EXPECT_EQ(table->FieldText(4).toInt(), row[4].toByteArray().size());
+        table->NextRow();
+    }
+    EXPECT_EQ(table->FieldText(0), "only a");
+    EXPECT_TRUE(table->FieldIsNull(1));
+}
+
 TEST_F(SQLiteTest, ManyDifferentTextsKeepTheCacheBounded) {
     Db.ExecuteStatement(Q("create table t (a INTEGER)"));
     for (int i = 0; i < 3 * TSQLiteDatabase::MaxCachedStatements; ++i) {
