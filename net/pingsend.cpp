@@ -1,7 +1,7 @@
 // ICMP echo client: request building, checksums, matching of answers, and the echo exchange over the
 // socket layer's ICMP socket: a datagram ICMP socket (answers in the receive queue, ICMP errors from the
 // socket's error queue) or a raw one (every ICMP packet of the host; errors matched by the request they
-// quote).
+// quote), which the echoes of the default TTL in flight at one time share.
 #include "net/pingsend.h"
 
 #include "net/netip.h"

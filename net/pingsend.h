@@ -1,5 +1,6 @@
 // ICMP echo client: one echo request to a host and its answer, over ICMP datagram sockets where the
-// system permits them and raw ICMP sockets otherwise, for IPv4 and IPv6.
+// system permits them and raw ICMP sockets otherwise (one shared by the echoes of the default TTL
+// in flight at one time), for IPv4 and IPv6.
 #pragma once
 
 #include "net/blcksock.h"
