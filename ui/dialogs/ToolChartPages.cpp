@@ -239,10 +239,14 @@ void TToolChartPages::TranslateCaptions() {
     GroupBox9->setTitle(LangText(375));
     BitBtn16->setText(QStringLiteral("Close"));
     GroupBox10->setTitle(QStringLiteral("Select OID or type it manualy"));
+    FillPeriodBox();
+    BitBtn22->setText(LangText(359));
+}
+
+void TToolChartPages::FillPeriodBox() {
     ComboBox1->clear();
     for (int line = 361; line <= 367; ++line)
         ComboBox1->addItem(LangText(line));
-    BitBtn22->setText(LangText(359));
 }
 
 // ---------------------------------------------------------------------------------------------------

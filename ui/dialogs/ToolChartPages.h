@@ -37,6 +37,8 @@ public:
     // Fills the (empty) pages 4-8 of the window.
     void Build();
     void TranslateCaptions();
+    // The chart period box's items in the current language, the first chosen.
+    void FillPeriodBox();
 
     // The host menu's "Traffic monitoring" (TForm1.Portmonitoring2Click) for host HostId (its Kod_):
     // page 4 with the host's enabled interfaces when it monitors ports, else page 2; the window is

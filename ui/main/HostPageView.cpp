@@ -206,10 +206,7 @@ void THostPageView::CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButto
     }
     ComboBox1->addItem(QStringLiteral("All"));
     ComboBox1->setCurrentIndex(ComboBox1->count() - 1);
-    for (int line : {277, 278, 279, 280, 281, 282, 283}) {
-        ComboBox2->addItem(LangText(line));
-    }
-    ComboBox2->setCurrentIndex(6);
+    FillStatusFilter();
     // The filters share the row's width rather than widening the page to their longest item.
     for (QComboBox* combo : {ComboBox1, ComboBox2}) {
         combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -573,6 +570,13 @@ void THostPageView::ShowGroupBoxCaption(const QString& Path) {
     GroupBox3->setTitle(LangText(10) + QStringLiteral(": ") + Path);
 }
 
+void THostPageView::FillStatusFilter() {
+    ComboBox2->clear();
+    for (int line : {277, 278, 279, 280, 281, 282, 283})
+        ComboBox2->addItem(LangText(line));
+    ComboBox2->setCurrentIndex(6);
+}
+
 void THostPageView::LanguageApplied() {
     // The box caption is made from a language line and what it shows, so it is made again.
     if (!FCaptionPath.isNull())
@@ -581,10 +585,7 @@ void THostPageView::LanguageApplied() {
         GroupBox3->setTitle(LangText(329));
     {
         const QSignalBlocker block(ComboBox2);
-        ComboBox2->clear();
-        for (int line : {277, 278, 279, 280, 281, 282, 283})
-            ComboBox2->addItem(LangText(line));
-        ComboBox2->setCurrentIndex(6);
+        FillStatusFilter();
     }
     // "All" is chosen: the rows follow the box, as if the operator had chosen it.
     ComboBox2Change();

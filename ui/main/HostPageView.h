@@ -195,6 +195,8 @@ private:
     QTreeWidgetItem* AddNode(QTreeWidgetItem* Parent, std::shared_ptr<TGroupNodeRecord> Record);
     QString NodePath(const QTreeWidgetItem* Item) const;
     void ShowGroupBoxCaption(const QString& Path);
+    // The status filter's words in the current language, "All" chosen.
+    void FillStatusFilter();
     // What the host box caption shows: a group's path, or all hosts.
     QString FCaptionPath;
     bool FCaptionAllHosts = false;

@@ -10,9 +10,6 @@
 #include "ui/main/StatusView.h"
 #include "ui/main/main_form.h"
 
-#include <QComboBox>
-#include <QSignalBlocker>
-
 void TForm1::LanguageApplied(const LangTextTable& Old, const LangTextTable& New) {
     if (FHostPage)
         FHostPage->LanguageApplied();
@@ -20,14 +17,8 @@ void TForm1::LanguageApplied(const LangTextTable& Old, const LangTextTable& New)
         FSound->ShowLook();
     if (FStatus)
         FStatus->ShowStartStopState();
-    if (Ping_tracert_form) {
-        QComboBox* period = Ping_tracert_form->Charts().ComboBox1;
-        const QSignalBlocker block(period);
-        period->clear();
-        for (int line = 361; line <= 367; ++line)
-            period->addItem(LangText(line));
-        period->setCurrentIndex(0);
-    }
+    if (Ping_tracert_form)
+        Ping_tracert_form->Charts().FillPeriodBox();
     if (!FServices)
         return;
     // Stored too, so the next start in this language finds the words it compares with.

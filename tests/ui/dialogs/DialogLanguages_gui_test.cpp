@@ -10,6 +10,7 @@
 #include "grid/GxGrid.h"
 #include "grid/widgets/GxGridView.h"
 #include "platform/MessageBox.h"
+#include "tests/support/ProgramGlobals.h"
 #include "tests/support/TestSupport.h"
 #include "ui/dialogs/About_form.h"
 #include "ui/dialogs/DisableSoundForm.h"
@@ -119,11 +120,7 @@ protected:
     void SetUp() override {
         SetDataFolder(QString::fromStdString(Data.path()));
         zt::test::CopyShippedLanguages(Data.path());
-        SetMessageBoxHandler([](const QString&, const QString&) {});
-        ResetShutdownRequest();
-        MonitoringActive = false;
-        SoundMuted = false;
-        LangTexts::UseBuiltInEnglish();
+        zt::test::ResetProgramGlobals();
         CreateForms();
         ASSERT_NE(Column_Form, nullptr);
         for (QWidget* dialog : Dialogs())

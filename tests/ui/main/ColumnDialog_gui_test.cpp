@@ -15,6 +15,7 @@
 #include "grid/GxColumns.h"
 #include "grid/GxGrid.h"
 #include "platform/MessageBox.h"
+#include "tests/support/ProgramGlobals.h"
 #include "tests/support/TestSupport.h"
 #include "ui/dialogs/DisableSoundForm.h"
 #include "ui/main/OptionsPage.h"
@@ -59,11 +60,7 @@ class ProgramWindows : public ::testing::Test {
 protected:
     void SetUp() override {
         SetDataFolder(QString::fromStdString(Data.path()));
-        SetMessageBoxHandler([](const QString&, const QString&) {});
-        ResetShutdownRequest();
-        MonitoringActive = false;
-        SoundMuted = false;
-        LangTexts::UseBuiltInEnglish();
+        zt::test::ResetProgramGlobals();
     }
     void TearDown() override {
         Stop();

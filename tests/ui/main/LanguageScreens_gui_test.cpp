@@ -16,6 +16,7 @@
 #include "desktop/StatusBarEx.h"
 #include "grid/GxGrid.h"
 #include "platform/MessageBox.h"
+#include "tests/support/ProgramGlobals.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WidgetFit.h"
 #include "ui/main/BigHint.h"
@@ -180,11 +181,7 @@ protected:
         SetDataFolder(QString::fromStdString(Data.path()));
         zt::test::CopyShippedLanguages(Data.path());
         ASSERT_NO_FATAL_FAILURE(WriteDatabase(DataFolder() + QStringLiteral("dbm.db"), Language));
-        SetMessageBoxHandler([](const QString&, const QString&) {});
-        ResetShutdownRequest();
-        MonitoringActive = false;
-        SoundMuted = false;
-        LangTexts::UseBuiltInEnglish();
+        zt::test::ResetProgramGlobals();
         CreateForms();
         ASSERT_NE(Form1, nullptr);
         ASSERT_NE(Column_Form, nullptr);

@@ -11,6 +11,7 @@
 #include "core/SettingsModel.h"
 #include "grid/GxGrid.h"
 #include "platform/MessageBox.h"
+#include "tests/support/ProgramGlobals.h"
 #include "tests/support/TestSupport.h"
 #include "ui/main/HostPageView.h"
 #include "ui/main/LanguageTargets.h"
@@ -77,11 +78,7 @@ protected:
     void SetUp() override {
         SetDataFolder(QString::fromStdString(Data.path()));
         QDir().mkpath(QString::fromStdString(Data.file("lang_files")));
-        SetMessageBoxHandler([](const QString&, const QString&) {});
-        ResetShutdownRequest();
-        MonitoringActive = false;
-        SoundMuted = false;
-        LangTexts::UseBuiltInEnglish();
+        zt::test::ResetProgramGlobals();
     }
     void TearDown() override {
         DestroyForms();
