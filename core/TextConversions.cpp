@@ -126,7 +126,8 @@ QString DateTimeToDisplayText(double dateTime) {
 namespace {
 
 // The display format taken apart once per locale, for a reader that needs no locale call: only
-// formats made of numeric fields (d, dd, M, MM, yyyy, hh, mm, ss) and plain separators qualify.
+// formats made of numeric fields (d, dd, M, MM, yyyy, hh, mm, ss), month names (MMM, MMMM) and
+// plain separators qualify.
 struct TNumericFormat {
     struct TField {
         char16_t Letter = 0; // 0: a literal
@@ -137,17 +138,21 @@ struct TNumericFormat {
     QString Format;
     bool Numeric = false;
     std::vector<TField> Fields;
+    QString MonthNames[2][12]; // short, long
 };
 
 TNumericFormat MakeNumericFormat(const QLocale& Locale, const QString& Format) {
-    TNumericFormat result{Locale, Format, true, {}};
+    TNumericFormat result{Locale, Format, true, {}, {}};
     for (qsizetype i = 0; i < Format.size();) {
         const QChar c = Format[i];
         qsizetype n = 1;
         while (i + n < Format.size() && Format[i + n] == c)
             ++n;
         const char16_t u = c.unicode();
-        if (u == u'd' || u == u'M' || u == u'h' || u == u'm' || u == u's') {
+        if (u == u'M' && (n == 3 || n == 4)) {
+            // Month names, as the locale writes them (Jan, January).
+            result.Fields.push_back({u, int(n), QChar()});
+        } else if (u == u'd' || u == u'M' || u == u'h' || u == u'm' || u == u's') {
             if (n > 2)
                 result.Numeric = false;
             result.Fields.push_back({u, int(n), QChar()});
@@ -163,7 +168,26 @@ TNumericFormat MakeNumericFormat(const QLocale& Locale, const QString& Format) {
         }
         i += n;
     }
+    for (int month = 1; month <= 12; ++month) {
+        result.MonthNames[0][month - 1] = Locale.monthName(month, QLocale::ShortFormat);
+        result.MonthNames[1][month - 1] = Locale.monthName(month, QLocale::LongFormat);
+    }
     return result;
+}
+
+// The month whose name (short for 3 letters, long for 4) starts Text at At; the longest match.
+int ReadMonthName(const TNumericFormat& Format, int Count, QStringView Text, qsizetype& At) {
+    int month = 0;
+    qsizetype length = 0;
+    for (int m = 0; m < 12; ++m) {
+        const QString& name = Format.MonthNames[Count == 4 ? 1 : 0][m];
+        if (!name.isEmpty() && name.size() > length && Text.mid(At).startsWith(name)) {
+            month = m + 1;
+            length = name.size();
+        }
+    }
+    At += length;
+    return month;
 }
 
 const TNumericFormat& CurrentNumericFormat() {
@@ -184,6 +208,12 @@ std::optional<QDateTime> ReadNumeric(const TNumericFormat& Format, QStringView T
             if (at >= Text.size() || Text[at] != field.Literal)
                 return std::nullopt;
             ++at;
+            continue;
+        }
+        if (field.Letter == u'M' && field.Count >= 3) {
+            values[u'M'] = ReadMonthName(Format, field.Count, Text, at);
+            if (values[u'M'] == 0)
+                return std::nullopt;
             continue;
         }
         const int most = field.Letter == u'y' ? 4 : 2;
