@@ -112,8 +112,14 @@ void TStatusView::FormCreate(TDataGrid& Hosts, TMonitorController& Controller, Q
 }
 
 void TStatusView::ShowStoredStates() {
-    if (!FHosts || !HostLoadCounters.Finished() || Timer22.isActive())
+    if (!FHosts || Timer22.isActive())
         return;
+    if (!HostLoadCounters.Finished()) {
+        // The windows' creation runs pending messages too: the load may not have run yet.
+        QTimer::singleShot(GateRetryMs, this,
+                           [this] { Guarded("TStatusView.StoredStates", [this] { ShowStoredStates(); }); });
+        return;
+    }
     const TSummaryIcon icon = StoredStateIcon(*FHosts);
     if (TBig_hint_form* tray = Tray())
         tray->ShowStateIcon(icon);
