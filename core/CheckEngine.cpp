@@ -596,10 +596,8 @@ void TNewThread::ProbeIcmp(const THostSnapshot& Host, THostProbeResults& Results
     ShowProgress(LangLine::IcmpProgress, Host.Host);
     TPingOutcome outcome = FOwner.Probes().Ping(Host.IP.toStdString(), FPingTimeoutMs);
     Results.PingSkipped = outcome.Skipped;
-    Results.PingError = QString::fromStdString(outcome.ErrorDesc);
-    if (Results.PingError == QLatin1String("Unknown error")) {
-        Results.PingError = LangText(LangLine::EchoUnknownError);
-    }
+    Results.PingError = EchoFailureText(QString::fromStdString(outcome.ErrorDesc), outcome.TimeMs,
+                                        LangText(LangLine::EchoUnknownError));
 }
 
 void TNewThread::ApplyCountedCheck(int Row, const TCountedCheck& Check, std::vector<THostWriteBack>& Writes) {

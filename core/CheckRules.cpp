@@ -2,6 +2,7 @@
 #include "core/CheckRules.h"
 
 #include "core/TextConversions.h"
+#include "core/ToolPing.h"
 
 #include <QTime>
 #include <cstdlib>
@@ -63,6 +64,13 @@ QString PaddedAssignments(const QStringList& Columns, int Width) {
         parts << head.leftJustified(Width, QLatin1Char(' ')) + QLatin1Char('?');
     }
     return parts.join(QLatin1String(", "));
+}
+
+QString EchoFailureText(const QString& ReplyErrorDesc, int PingTimeMs, const QString& UnknownErrorText) {
+    if (ReplyErrorDesc != QLatin1String("Unknown error")) {
+        return ReplyErrorDesc;
+    }
+    return PingTimeMs < 0 ? QString::fromLatin1(PingTimedOutText) : UnknownErrorText;
 }
 
 bool EventQualifies(int Colour, bool SendIfDown, bool SendIfUp) {

@@ -40,6 +40,12 @@ qint64 TrafficRate(qint64 Current, qint64 Last, qint64 Seconds, qint64 SpeedMbit
 // Width characters and a parameter, joined by ", ".
 QString PaddedAssignments(const QStringList& Columns, int Width);
 
+// The ICMP check's failure text for one echo (the echo client's reply text and round-trip time):
+// empty on a reply; an echo that got nothing back in time (the client's "Unknown error" without a
+// round trip) reads as the time-out it is, as the tools window's ping says it; another "Unknown
+// error" (an answer of no known kind) is UnknownErrorText; any other text is the client's own.
+QString EchoFailureText(const QString& ReplyErrorDesc, int PingTimeMs, const QString& UnknownErrorText);
+
 // Whether an event of this colour is sent by mail or message under the send-if options.
 bool EventQualifies(int Colour, bool SendIfDown, bool SendIfUp);
 

@@ -124,7 +124,10 @@ std::optional<THostWriteBack> UpdateHostStatus(TDataGrid& Hosts, int Row, const 
         qint64 lost = TextToInt64(count.GetAsString()) + 1;
         count.SetAsString(Int64ToText(lost));
         QString now = status.GetAsString();
-        bool unknown = now == QLatin1String("Unknown") || (!unknownWord.isEmpty() && now == unknownWord);
+        // A host added while monitoring runs has no state word yet: it is Unknown, so its first
+        // silent pass shows Packet loss like any other host's.
+        bool unknown = now.isEmpty() || now == QLatin1String("Unknown") ||
+                       (!unknownWord.isEmpty() && now == unknownWord);
         if (now == okWord || unknown || now == disabledWord) {
             status.SetAsString(lossWord);
             status.SetCellColor(EventColourYellow);

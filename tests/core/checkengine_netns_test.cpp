@@ -162,7 +162,7 @@ TEST(EngineNetns, EchoUpBlackholedAndSilencedMidRunHostsInTheirOwnNamespace) {
     };
     ASSERT_TRUE(f.RunUntil([&] { return latencyRows().size() >= 2; }, 2, 20000));
     EXPECT_EQ(f.EventCodes(black), (std::vector<QString>{"ID"}));
-    EXPECT_EQ(f.Cell(black, "ICMP_Status"), "ICMP check failed! Unknown error");
+    EXPECT_EQ(f.Cell(black, "ICMP_Status"), "ICMP check failed! Requested Timed out.");
     EXPECT_EQ(f.Cell(black, "Status"), "Down");
     EXPECT_EQ(f.EventCodes(webBlack), (std::vector<QString>{"ID"}));
     EXPECT_EQ(f.Cell(webBlack, "Http_Status"), "HTTP check failed! ");
@@ -188,9 +188,10 @@ TEST(EngineNetns, EchoUpBlackholedAndSilencedMidRunHostsInTheirOwnNamespace) {
     ASSERT_TRUE(f.RunPasses(1));
     EXPECT_EQ(f.EventCodes(flaky), (std::vector<QString>{"ID"}));
     EXPECT_EQ(f.Cell(flaky, "Status"), "Down");
-    EXPECT_EQ(f.Rows(QStringLiteral("select ICMP_Status,ICMP_kol_vo_p,Status,Kol_vo_p from hosts where id=%1")
-                         .arg(flaky)),
-              (std::vector<std::vector<QString>>{{"ICMP check failed! Unknown error", "2", "Down", "2"}}));
+    EXPECT_EQ(
+        f.Rows(QStringLiteral("select ICMP_Status,ICMP_kol_vo_p,Status,Kol_vo_p from hosts where id=%1")
+                   .arg(flaky)),
+        (std::vector<std::vector<QString>>{{"ICMP check failed! Requested Timed out.", "2", "Down", "2"}}));
 
     // It answers again: "IU", counters back to 0; the blackholed host stays down without events.
     ASSERT_TRUE(spaces.Answer("198.18.40.4"));
@@ -202,9 +203,10 @@ TEST(EngineNetns, EchoUpBlackholedAndSilencedMidRunHostsInTheirOwnNamespace) {
                          .arg(flaky)),
               (std::vector<std::vector<QString>>{{"ICMP check OK", "0", "OK", "0"}}));
     EXPECT_EQ(f.EventCodes(black), (std::vector<QString>{"ID"}));
-    EXPECT_EQ(f.CliRows("select L_Status,Stat_D,ID_h_d from log order by id"),
-              (std::vector<std::string>{"ICMP check failed! Unknown error|ID|4", "HTTP check failed! |ID|5",
-                                        "ICMP check failed! Unknown error|ID|3", "ICMP check OK|IU|3"}));
+    EXPECT_EQ(
+        f.CliRows("select L_Status,Stat_D,ID_h_d from log order by id"),
+        (std::vector<std::string>{"ICMP check failed! Requested Timed out.|ID|4", "HTTP check failed! |ID|5",
+                                  "ICMP check failed! Requested Timed out.|ID|3", "ICMP check OK|IU|3"}));
 }
 
 TEST(EngineNetns, StopDuringTheSamplersEchoStoresNoLatencySample) {

@@ -1,5 +1,6 @@
 // What the engine's state survives: a restart (the host row read back from table hosts), and a
 // language file whose compared texts are empty lines.
+#include "core/CheckRules.h"
 #include "core/HostGrid.h"
 #include "core/LangTexts.h"
 #include "tests/core/engine_fixture.h"
@@ -123,4 +124,19 @@ TEST(CheckEngineState, EchoThatCannotBeSentIsSkippedNotFailed) {
     ASSERT_TRUE(f.RunPasses(2));
     EXPECT_EQ(f.EventCodes(alone), Codes{"ID"});
     EXPECT_EQ(f.Cell(alone, "Status"), LangText(280));
+}
+
+TEST(CheckEngineState, HostAddedWithoutAStateWordPassesThroughPacketLoss) {
+    EngineFixture f;
+    f.SetThreshold(3);
+    HostSpec added; // as the host dialog stores a host added while monitoring runs
+    added.Status = QString();
+    const int id = f.AddHost(added);
+    f.Probes.SetPing("127.0.0.1", "Unknown error");
+    ASSERT_TRUE(f.RunPasses(1));
+    EXPECT_EQ(f.Cell(id, "Status"), LangText(278));
+    EXPECT_EQ(f.Hosts.Cell("Status", f.RowOf(id)).Color(), TColor(EventColourYellow));
+    ASSERT_TRUE(f.RunPasses(2));
+    EXPECT_EQ(f.Cell(id, "Status"), LangText(280));
+    EXPECT_EQ(f.Rows(QStringLiteral("select Status from hosts where id=%1").arg(id))[0][0], LangText(280));
 }

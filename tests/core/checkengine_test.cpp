@@ -40,13 +40,21 @@ TEST(CheckEngine, EchoDownAtThresholdOnceThenUpOnFirstAnswer) {
     EXPECT_EQ(stored[0][1], LangText(290));
 }
 
-TEST(CheckEngine, UnknownErrorShownAsLanguageLine) {
+TEST(CheckEngine, EchoTimeOutReadsAsTimeOutAnUnknownAnswerAsLanguageLine) {
     EngineFixture f;
     f.SetThreshold(2);
-    int id = f.AddHost({});
-    f.Probes.SetPing("127.0.0.1", "Unknown error");
+    int silent = f.AddHost({});
+    HostSpec answering;
+    answering.IP = QStringLiteral("127.0.0.2");
+    int odd = f.AddHost(answering);
+    // Nothing back in time: the echo client says "Unknown error" with no round trip.
+    f.Probes.SetPingOutcome("127.0.0.1", {"Unknown error", -1});
+    f.Probes.SetPingOutcome("127.0.0.2", {"Unknown error", 3});
     ASSERT_TRUE(f.RunPasses(2));
-    EXPECT_EQ(f.Cell(id, "ICMP_Status"), LangText(291) + " " + LangText(289));
+    EXPECT_EQ(f.Cell(silent, "ICMP_Status"), "ICMP check failed! Requested Timed out.");
+    EXPECT_EQ(f.Rows(QStringLiteral("select L_Status, Stat_D from log where ID_h_d=%1").arg(silent)),
+              (std::vector<std::vector<QString>>{{"ICMP check failed! Requested Timed out.", "ID"}}));
+    EXPECT_EQ(f.Cell(odd, "ICMP_Status"), LangText(291) + " " + LangText(289));
 }
 
 TEST(CheckEngine, OverallStatePacketLossThenDownThenOk) {

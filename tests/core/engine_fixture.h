@@ -29,6 +29,7 @@ public:
     void ResetCancel() override { FCancelled = false; }
 
     void SetPing(const std::string& Host, const std::string& Error, int TimeMs = 1);
+    void SetPingOutcome(const std::string& Host, const TPingOutcome& Outcome);
     // Echo of this host cannot be sent (no right to open an ICMP socket).
     void SetPingSkipped(const std::string& Host);
     void SetHttp(const std::string& Host, const std::string& Result);

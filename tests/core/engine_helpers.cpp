@@ -130,6 +130,11 @@ void FakeProbes::SetPing(const std::string& Host, const std::string& Error, int 
     FPing[Host] = {Error, Error.empty() ? TimeMs : -1};
 }
 
+void FakeProbes::SetPingOutcome(const std::string& Host, const TPingOutcome& Outcome) {
+    std::lock_guard g(FLock);
+    FPing[Host] = Outcome;
+}
+
 void FakeProbes::SetPingSkipped(const std::string& Host) {
     std::lock_guard g(FLock);
     FPing[Host] = {"Unknown error", -1, true};
