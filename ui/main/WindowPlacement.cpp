@@ -45,12 +45,18 @@ void TForm1::InstallWindowPlacement() {
 
 TWindowPlacement TForm1::CurrentWindowPlacement() const {
     TWindowPlacement placement;
-    // A maximised window keeps the size it returns to.
-    const QRect frame = isMaximized() ? normalGeometry() : geometry();
-    placement.Left = frame.left();
-    placement.Top = frame.top();
-    placement.Height = frame.height();
-    placement.Width = frame.width();
+    // The position is the frame's (what move() places at activation), the size the client
+    // area's (what resize() sets); a maximised window keeps the place it returns to.
+    QRect client = geometry();
+    QPoint frameTopLeft = pos();
+    if (isMaximized()) {
+        frameTopLeft = normalGeometry().topLeft() - (geometry().topLeft() - frameGeometry().topLeft());
+        client = normalGeometry();
+    }
+    placement.Left = frameTopLeft.x();
+    placement.Top = frameTopLeft.y();
+    placement.Height = client.height();
+    placement.Width = client.width();
     placement.WindowStateCode = isMinimized()   ? QStringLiteral("1")
                                 : isMaximized() ? QStringLiteral("2")
                                                 : QStringLiteral("0");
@@ -78,16 +84,22 @@ void TForm1::FormActivate() {
         placement.Width = width();
     }
     WindowStateCode = placement.WindowStateCode;
-    if (placement.Height > 0 && placement.Width > 0) {
+    // Only what differs is applied: a move or resize while the window manager hands over the
+    // activating click would take that click away from the control under the pointer.
+    if (placement.Height > 0 && placement.Width > 0 && size() != QSize(placement.Width, placement.Height)) {
         resize(placement.Width, placement.Height);
     }
     // A saved minimised state comes back as normal: otherwise every activation would minimise
     // the window again.
     if (placement.WindowStateCode == QLatin1String("2")) {
-        setWindowState(Qt::WindowMaximized);
+        if (windowState() != Qt::WindowMaximized) {
+            setWindowState(Qt::WindowMaximized);
+        }
         return;
     }
-    setWindowState(Qt::WindowNoState);
+    if (windowState() != Qt::WindowNoState) {
+        setWindowState(Qt::WindowNoState);
+    }
     QPoint topLeft(placement.Left, placement.Top);
     bool onScreen = false;
     for (const QScreen* screen : QGuiApplication::screens()) {
@@ -96,7 +108,9 @@ void TForm1::FormActivate() {
     if (!onScreen && QGuiApplication::primaryScreen()) {
         topLeft = QGuiApplication::primaryScreen()->availableGeometry().topLeft();
     }
-    move(topLeft);
+    if (pos() != topLeft) {
+        move(topLeft);
+    }
 }
 
 void TForm1::FormDeactivate() {
