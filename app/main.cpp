@@ -3,6 +3,7 @@
 #include "ui/main/ProgramStart.h"
 
 int main(int argc, char** argv) {
+    HoldTerminationSignals();
     // Many hosts are probed at once, each with sockets of its own: the open-file limit goes up
     // from its soft to its hard value before anything is opened.
     RaiseOpenFileLimit();

@@ -129,3 +129,40 @@ TEST_F(ProgramSignalTest, StartedOnADatabaseOfHostsItMonitorsThemByItself) {
     ExpectCleanLog(RunAndSend(SIGTERM, 8000ms));
     EXPECT_EQ(Sql(db, "select Status, Kol_vo_p from hosts where id=5"), "OK|0\n");
 }
+
+namespace {
+
+// Whether the process holds SIGTERM blocked (its main has begun and no handler is in place yet).
+bool HoldsSigterm(pid_t Pid) {
+    std::ifstream status("/proc/" + std::to_string(Pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("SigBlk:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    return false;
+}
+
+} // namespace
+
+TEST_F(ProgramSignalTest, SigtermDuringTheStartWaitsForTheCloseSequence) {
+    if (!zt::test::HaveProgram("sqlite3")) {
+        GTEST_SKIP() << "sqlite3 is not installed";
+    }
+    fs::create_directory(fs::path(dir_.path()) / "Data");
+    const pid_t pid = Launch(program_, log_);
+    ASSERT_GT(pid, 0);
+    // Sent as soon as main has begun, long before the windows exist.
+    const bool held = WaitUntil([&] { return HoldsSigterm(pid) || CatchesSigterm(pid); }, 30s);
+    const bool early = held && !CatchesSigterm(pid);
+    kill(pid, SIGTERM);
+    bool ended = false;
+    const int status = Reap(pid, &ended);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(early) << "the signal could not be held from the first line of main";
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal itself: wait status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const fs::path db = fs::path(dir_.path()) / "Data" / "dbm.db";
+    EXPECT_EQ(Sql(db, "select Status from program_log order by ID desc limit 1"),
+              "Zorvanite Tarnequill Pro has been closed\n");
+    EXPECT_EQ(Sql(db, "pragma integrity_check"), "ok\n");
+}

@@ -52,9 +52,14 @@ run_program() { # folder
 }
 
 catches_sigterm() { # pid
-  local mask
-  mask=$(awk '/^SigCgt:/ {print $2}' "/proc/$1/status" 2>/dev/null) || return 1
-  [ -n "$mask" ] && (( (16#$mask >> 14) & 1 ))
+  # The launching subshell catches SIGTERM too until it has exec'd the program: only the
+  # program's own handler counts.
+  [ "$(readlink "/proc/$1/exe" 2>/dev/null)" = "$2" ] || return 1
+  # Caught by its handler, or held (blocked) from the first line of main until the handler is in.
+  local caught held
+  caught=$(awk '/^SigCgt:/ {print $2}' "/proc/$1/status" 2>/dev/null) || return 1
+  held=$(awk '/^SigBlk:/ {print $2}' "/proc/$1/status" 2>/dev/null) || return 1
+  [ -n "$caught" ] && [ -n "$held" ] && (( ((16#$caught | 16#$held) >> 14) & 1 ))
 }
 
 now_ms() { date +%s%3N; }
@@ -68,7 +73,7 @@ if [ $first -eq 0 ]; then
 printf '2\r\n' >"$template/Data/Settings.cnfg"
 (run_program "$template") &
 pid=$!
-for _ in $(seq 300); do catches_sigterm $pid && break; sleep 0.1; done
+for _ in $(seq 300); do catches_sigterm $pid "$template/zorvanite-tarnequill" && break; sleep 0.1; done
 sleep 1
 kill -TERM $pid
 wait $pid
@@ -96,7 +101,7 @@ one_start() { # number
   launched=$(now_ms)
   (run_program "$dir") &
   local pid=$! early=""
-  while ! catches_sigterm $pid; do
+  while ! catches_sigterm $pid "$dir/zorvanite-tarnequill"; do
     kill -0 $pid 2>/dev/null || break
     sleep 0.002
   done

@@ -84,10 +84,24 @@ extern "C" void OnTerminationSignal(int) {
     errno = saved;
 }
 
+sigset_t TerminationSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    return set;
+}
+
+void ReleaseTerminationSignals() {
+    const sigset_t set = TerminationSignalSet();
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
 class TerminationSignals {
 public:
     TerminationSignals() {
         if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+            ReleaseTerminationSignals();
             return;
         }
         notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
@@ -99,6 +113,8 @@ public:
         ::sigaction(SIGTERM, &action, &oldTerm_);
         ::sigaction(SIGINT, &action, &oldInt_);
         installed_ = true;
+        // A signal held since the start is delivered now, into the pipe.
+        ReleaseTerminationSignals();
     }
 
     ~TerminationSignals() {
@@ -232,6 +248,11 @@ void DestroyForms() {
     Services().reset();
 }
 
+void HoldTerminationSignals() {
+    const sigset_t set = TerminationSignalSet();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 int RunProgram(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -247,6 +268,8 @@ int RunProgram(int argc, char** argv) {
     // A second copy on a Data folder in use ends before it touches the database.
     TInstanceLock instanceLock;
     if (instanceLock.Acquire(DataFolder()) == TInstanceLock::HeldElsewhere) {
+        // Nothing to close yet: a signal may end this copy while its message is shown.
+        ReleaseTerminationSignals();
         ShowMessageBox(InstanceRunningText(DataFolder()));
         return 1;
     }
