@@ -2,6 +2,7 @@
 #include "core/SettingsFiles.h"
 
 #include "core/DatabaseLoader.h"
+#include "core/ProgramLogSink.h"
 #include "core/SQLiteDb.h"
 
 #include <QDir>
@@ -10,7 +11,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -38,6 +43,91 @@ std::vector<int> Range(std::vector<int> Lines, int First, int Last) {
 }
 
 } // namespace
+
+namespace {
+
+std::mutex refusedMutex;
+std::set<QString> refusedFiles; // said once until the file reads again
+
+void SayUnreadable(const QString& FileName, const QString& Reason) {
+    {
+        const std::lock_guard lock(refusedMutex);
+        if (!refusedFiles.insert(FileName).second) {
+            return;
+        }
+    }
+    WriteProgramLogSink(QStringLiteral("Settings file \"%1\" was not read (%2); the defaults are used.")
+                            .arg(QDir::toNativeSeparators(FileName), Reason));
+}
+
+QString ErrnoReason(int Error) {
+    return QString::fromLocal8Bit(std::strerror(Error));
+}
+
+} // namespace
+
+std::optional<QByteArray> ReadSettingsFile(const QString& FileName) {
+    const QByteArray path = QFile::encodeName(FileName);
+    // Checked before opening, so no device or pipe is ever opened, and again on the open file.
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0) {
+        if (errno != ENOENT) {
+            SayUnreadable(FileName, ErrnoReason(errno));
+        }
+        return std::nullopt;
+    }
+    const auto refusal = [](const struct stat& Info) -> QString {
+        if (!S_ISREG(Info.st_mode)) {
+            return QStringLiteral("it is not a regular file");
+        }
+        if (Info.st_size > MaxSettingsFileBytes) {
+            return QStringLiteral("it is larger than %1 bytes").arg(MaxSettingsFileBytes);
+        }
+        return {};
+    };
+    if (const QString why = refusal(info); !why.isEmpty()) {
+        SayUnreadable(FileName, why);
+        return std::nullopt;
+    }
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        SayUnreadable(FileName, ErrnoReason(errno));
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    QString why;
+    if (::fstat(fd, &info) != 0) {
+        why = ErrnoReason(errno);
+    } else {
+        why = refusal(info);
+    }
+    // Read at most one byte past the limit: a file that grew meanwhile is refused, not swallowed.
+    while (why.isEmpty()) {
+        char buffer[16384];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            why = ErrnoReason(errno);
+        } else if (n == 0) {
+            break;
+        } else {
+            bytes.append(buffer, n);
+            if (bytes.size() > MaxSettingsFileBytes) {
+                why = QStringLiteral("it is larger than %1 bytes").arg(MaxSettingsFileBytes);
+            }
+        }
+    }
+    ::close(fd);
+    if (!why.isEmpty()) {
+        SayUnreadable(FileName, why);
+        return std::nullopt;
+    }
+    const std::lock_guard lock(refusedMutex);
+    refusedFiles.erase(FileName);
+    return bytes;
+}
 
 QString AtomicTemporaryName(const QString& FileName) {
     return FileName + QStringLiteral(".saving");

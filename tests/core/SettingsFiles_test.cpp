@@ -1,6 +1,7 @@
 // Settings.cnfg lines, the atomic writer, win_pos.cnfg and the age clean-up.
 #include "core/SettingsFiles.h"
 
+#include "core/ProgramLogSink.h"
 #include "core/SQLiteDb.h"
 #include "tests/support/TestSupport.h"
 
@@ -126,4 +127,28 @@ TEST(SettingsFiles, FolderListHoldsRegularFilesOnlySortedByName) {
     EXPECT_EQ(ListFolderFiles(folder),
               (QStringList{".hidden.wav", "Alpha.mp3", "beep.wav", "link to beep.wav", "zeta.wav"}));
     EXPECT_EQ(ListFolderFiles(folder + "/missing"), QStringList{});
+}
+
+TEST(SettingsFiles, HugeOrDeviceFilesAreRefusedWithOneLineEach) {
+    zt::test::TempDir dir;
+    const QString big = QString::fromStdString(dir.file("Settings.cnfg"));
+    const QString device = QString::fromStdString(dir.file("GSettings.cnfg"));
+    ASSERT_EQ(zt::test::RunCommand("truncate -s 3G '" + dir.file("Settings.cnfg") + "' && echo ok"), "ok\n");
+    ASSERT_TRUE(QFile::link("/dev/zero", device));
+    QStringList log;
+    SetProgramLogSink([&log](const QString& Line) { log << Line; });
+    for (int round = 0; round < 2; ++round) { // every reader of a file asks; the log says it once
+        EXPECT_FALSE(ReadSettingsFile(big));
+        EXPECT_FALSE(ReadSettingsFile(device));
+    }
+    EXPECT_FALSE(ReadSettingsFile(QString::fromStdString(dir.file("missing.cnfg"))));
+    QFile::remove(big);
+    zt::test::WriteFile(dir.file("Settings.cnfg"), "2\r\n");
+    EXPECT_EQ(ReadSettingsFile(big), QByteArray("2\r\n"));
+    SetProgramLogSink(nullptr);
+    EXPECT_EQ(log,
+              (QStringList{"Settings file \"" + big +
+                               "\" was not read (it is larger than 1048576 bytes); the defaults are used.",
+                           "Settings file \"" + device +
+                               "\" was not read (it is not a regular file); the defaults are used."}));
 }
