@@ -2,6 +2,10 @@
 // desktop's open.
 #include "platform/ShellOpen.h"
 
+#include "tests/support/TestSupport.h"
+
+#include <QFile>
+#include <QThread>
 #include <gtest/gtest.h>
 
 TEST(ShellOpen, AnAddressBecomesOneArgumentOnlyWhenItCannotReadAsAnOption) {
@@ -25,4 +29,33 @@ TEST(ShellOpen, TheHandlerSeesTheAddressAndItsAnswerIsReturned) {
     EXPECT_FALSE(ShellOpenUrl(QUrl("http://[fe80::1]")));
     EXPECT_EQ(seen.toString(), "http://[fe80::1]");
     SetShellOpenHandler({});
+}
+
+TEST(ShellOpen, AMissingProgramOrAHugeAddressIsSaidBeforeAnyTerminalStarts) {
+    zt::test::TempDir dir;
+    const QString bin = QString::fromStdString(dir.path());
+    const QString marker = bin + "/started";
+    auto program = [&](const char* Name, const std::string& Body) {
+        zt::test::WriteFile(dir.file(Name), "#!/bin/sh\n" + Body);
+        QFile::setPermissions(bin + "/" + Name, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.toLocal8Bit());
+    const QString noTerminal = RunHostCommandInTerminal("ping", "127.0.0.9");
+    program("x-terminal-emulator", "echo \"$@\" > '" + marker.toStdString() + "'\n");
+    const QString noTelnet = RunHostCommandInTerminal("telnet", "127.0.0.9");
+    const QString huge = RunHostCommandInTerminal("telnet", QString(200000, u'a'));
+    program("telnet", "exit 0\n");
+    const QString started = RunHostCommandInTerminal("telnet", "127.0.0.9");
+    qputenv("PATH", path);
+    EXPECT_EQ(noTerminal,
+              "No terminal program (x-terminal-emulator) is installed. Install a terminal emulator "
+              "(Debian package xterm).");
+    EXPECT_EQ(noTelnet, "The program \"telnet\" is not installed (Debian package inetutils-telnet).");
+    EXPECT_EQ(huge, "The address is 200000 characters long; a command takes at most 255.");
+    EXPECT_EQ(started, "");
+    for (int i = 0; i < 100 && zt::test::ReadFile(marker.toStdString()).empty(); ++i) {
+        QThread::msleep(50);
+    }
+    EXPECT_EQ(zt::test::ReadFile(marker.toStdString()), "-e telnet 127.0.0.9\n"); // the only start
 }
