@@ -47,12 +47,14 @@ std::vector<int> Range(std::vector<int> Lines, int First, int Last) {
 namespace {
 
 std::mutex refusedMutex;
-std::set<QString> refusedFiles; // said once until the file reads again
+// Said once until the file reads again, and once more when the program log's table has opened
+// since: a refusal found before that went to standard error only.
+std::set<std::pair<QString, bool>> refusedFiles;
 
 void SayUnreadable(const QString& FileName, const QString& Reason) {
     {
         const std::lock_guard lock(refusedMutex);
-        if (!refusedFiles.insert(FileName).second) {
+        if (!refusedFiles.insert({FileName, MonitorDatabase.IsOpen()}).second) {
             return;
         }
     }
@@ -125,7 +127,8 @@ std::optional<QByteArray> ReadSettingsFile(const QString& FileName) {
         return std::nullopt;
     }
     const std::lock_guard lock(refusedMutex);
-    refusedFiles.erase(FileName);
+    refusedFiles.erase({FileName, false});
+    refusedFiles.erase({FileName, true});
     return bytes;
 }
 
@@ -133,13 +136,31 @@ QString AtomicTemporaryName(const QString& FileName) {
     return FileName + QStringLiteral(".saving");
 }
 
-// The file holds exactly Bytes already.
+// The file is a regular file holding exactly Bytes already. Nothing else is read: a name linked
+// to a device or a pipe reports size 0 and would never end.
 static bool FileHolds(const QString& FileName, const QByteArray& Bytes) {
-    QFile file(FileName);
-    if (file.size() != Bytes.size() || !file.open(QIODevice::ReadOnly)) {
+    const QByteArray path = QFile::encodeName(FileName);
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false; // never opened, so no device or pipe is touched
+    }
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
         return false;
     }
-    return file.readAll() == Bytes;
+    bool same = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == Bytes.size();
+    QByteArray held(Bytes.size(), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (same && done < held.size()) {
+        const ssize_t n = ::read(fd, held.data() + done, size_t(held.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        same = n > 0;
+        done += same ? n : 0;
+    }
+    ::close(fd);
+    return same && held == Bytes;
 }
 
 bool WriteFileAtomic(const QString& FileName, const QByteArray& Bytes) {

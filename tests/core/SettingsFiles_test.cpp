@@ -7,7 +7,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TEST(SettingsFiles, DefaultsGiveTheFortyNineLinesExactly) {
     const QByteArray text = LinesToFileText(SettingsFileLinesOf(TSettings{}));
@@ -151,4 +155,20 @@ TEST(SettingsFiles, HugeOrDeviceFilesAreRefusedWithOneLineEach) {
                                "\" was not read (it is larger than 1048576 bytes); the defaults are used.",
                            "Settings file \"" + device +
                                "\" was not read (it is not a regular file); the defaults are used."}));
+}
+
+TEST(SettingsFiles, ASaveOverAPipeOrDeviceReplacesItWithoutReadingIt) {
+    zt::test::TempDir dir;
+    const std::string pipe = dir.file("tr_ex.cnfg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const int writer = ::open(pipe.c_str(), O_RDWR | O_CLOEXEC); // a read of it would wait for ever
+    ASSERT_GE(writer, 0);
+    const QString device = QString::fromStdString(dir.file("lg_2.cnfg"));
+    ASSERT_TRUE(QFile::link("/dev/zero", device)); // size 0, endless
+    EXPECT_TRUE(WriteFileAtomic(QString::fromStdString(pipe), ""));
+    EXPECT_TRUE(WriteFileAtomic(device, ""));
+    ::close(writer);
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(pipe)).isFile());
+    EXPECT_FALSE(QFileInfo(device).isSymLink());
+    EXPECT_EQ(QFileInfo(device).size(), 0);
 }
