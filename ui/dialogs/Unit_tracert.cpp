@@ -152,9 +152,8 @@ void TPing_tracert_form::LoadDatabase() {
         ShowMessageBoxLater(Text);
     };
     // Lines 40 and 41 choose the database's source; the options page shows what the load used.
-    QFile settings(context.DataFolder + QStringLiteral("Settings.cnfg"));
-    if (settings.open(QIODevice::ReadOnly)) {
-        context.Settings = FileTextToLines(settings.readAll());
+    if (const auto settings = ReadSettingsFile(context.DataFolder + QStringLiteral("Settings.cnfg"))) {
+        context.Settings = FileTextToLines(*settings);
     }
     const TDatabaseLoadResult result = LoadDatabaseAtStart(FServices->Database(), context);
     // The long transaction opens as the load ends, so the first pass and the syslog server (the

@@ -505,11 +505,11 @@ QString THostPageView::NodePath(const QTreeWidgetItem* Item) const {
 }
 
 void THostPageView::RestoreTreeExpansion() {
-    QFile file(DataFolder() + QStringLiteral("tr_ex.cnfg"));
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto bytes = ReadSettingsFile(DataFolder() + QStringLiteral("tr_ex.cnfg"));
+    if (!bytes) {
         return;
     }
-    const std::vector<bool> flags = ParseTreeExpansion(file.readAll());
+    const std::vector<bool> flags = ParseTreeExpansion(*bytes);
     size_t index = 0;
     for (QTreeWidgetItemIterator it(TreeView1); *it && index < flags.size(); ++it, ++index) {
         (*it)->setExpanded(flags[index]);
@@ -1089,14 +1089,8 @@ void THostPageView::Explorehost1Click() {
 namespace {
 
 void RunHostCommand(const QString& Command, const QString& Address) {
-    const QString host = TerminalHostArgument(Address);
-    if (host.isEmpty()) {
-        ShowMessageBox(QStringLiteral("\"%1\" is not an address a command can be given.").arg(Address));
-        return;
-    }
-    if (!RunInTerminal(Command, {host})) {
-        ShowMessageBox(QStringLiteral("No terminal could be started (%1). Install a terminal emulator.")
-                           .arg(QString::fromLatin1(TerminalProgram)));
+    if (const QString refused = RunHostCommandInTerminal(Command, Address); !refused.isEmpty()) {
+        ShowMessageBox(refused);
     }
 }
 

@@ -342,18 +342,16 @@ void TForm1::LoadSettings() {
     if (!FServices) {
         return;
     }
-    QFile file(DataFolder() + QStringLiteral("Settings.cnfg"));
-    if (file.open(QIODevice::ReadOnly)) {
+    if (const auto bytes = ReadSettingsFile(DataFolder() + QStringLiteral("Settings.cnfg"))) {
         TSettings values = *FServices->Settings().Snapshot();
-        ApplySettingsLines(FileTextToLines(file.readAll()), EarlySettingsLines(), values);
+        ApplySettingsLines(FileTextToLines(*bytes), EarlySettingsLines(), values);
         FServices->Settings().Replace(values);
     }
     // The syslog server starts from the log page once it is built (it is idempotent there).
     if (DataGrid1) {
         HideEveryColumn(*DataGrid1);
-        QFile layout(DataFolder() + QStringLiteral("GSettings.cnfg"));
-        if (layout.open(QIODevice::ReadOnly)) {
-            Guarded("TForm1.LoadSettings", [&] { DataGrid1->LoadLayoutFromIniBytes(layout.readAll()); });
+        if (const auto layout = ReadSettingsFile(DataFolder() + QStringLiteral("GSettings.cnfg"))) {
+            Guarded("TForm1.LoadSettings", [&] { DataGrid1->LoadLayoutFromIniBytes(*layout); });
         }
     }
 }
