@@ -186,6 +186,9 @@ void TForm1::CreateHostPage() {
     parts.GroupTreeChanged = [this](const TGroupTree& Nodes) {
         GroupNodes = Nodes;
     };
+    parts.SaveSettings = [this] {
+        SaveSettings();
+    };
     FHostPage = std::make_unique<THostPageView>(parts);
     TreeView1 = FHostPage->TreeView1;
     // The types dialog fills the host type filter ("All" last).

@@ -21,11 +21,13 @@
 #include "ui/dialogs/GroupSelectForm.h"
 #include "ui/dialogs/HostDialogParts.h"
 #include "ui/dialogs/Multi_Host_edit.h"
+#include "ui/dialogs/Unit_tracert.h"
 #include "ui/dialogs/m_tasks_add.h"
 #include "ui/dialogs/tasks_add.h"
 #include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/Progress_form.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -36,6 +38,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -189,6 +192,35 @@ TEST_F(HostDialogsTest, AddShowsDefaultsRefusesAnEmptyAddressAndStoresTheFirstHo
     EXPECT_EQ(stored->FieldText(0), "New Host");
     EXPECT_EQ(stored->FieldText(1), "127.0.0.1");
     EXPECT_EQ(stored->FieldText(2), "4242");
+}
+
+TEST_F(HostDialogsTest, LatencyEditOpensTheToolsWindowUsableOverTheDialogWhichKeepsItsInput) {
+    AddThroughDialog("edited", "127.0.0.1");
+    TPing_tracert_form tools;
+    tools.SetDatabase(&MonitorDatabase);
+    tools.SetHostGrid(&Hosts());
+    Ping_tracert_form = &tools;
+    THostDialogPreset preset;
+    preset.Mode = THostDialogPreset::TMode::Edit;
+    preset.Row = 0;
+    Tasks_form->PrepareHost(preset);
+    QWidget* modal = nullptr;
+    QString typed;
+    QTimer::singleShot(0, Tasks_form, [&] {
+        Tasks_form->Edit1->setText("typed, not saved");
+        QTimer::singleShot(0, &tools, [&] {
+            modal = QApplication::activeModalWidget();
+            tools.reject();
+        });
+        Tasks_form->BitBtn4->click();
+        typed = Tasks_form->isVisible() ? Tasks_form->Edit1->text() : QString();
+        Tasks_form->reject();
+    });
+    Tasks_form->exec();
+    Ping_tracert_form = nullptr;
+    EXPECT_EQ(modal, &tools);
+    EXPECT_EQ(tools.PageControl1->currentIndex(), 5);
+    EXPECT_EQ(typed, "typed, not saved");
 }
 
 TEST_F(HostDialogsTest, AFailedInsertIsSaidAndLeavesNoRow) {

@@ -6,6 +6,7 @@
 #include "core/DatabaseLoader.h"
 #include "core/DatabaseSchema.h"
 #include "core/HostDialogPreset.h"
+#include "core/HostGrid.h"
 #include "core/HostPage.h"
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
@@ -18,6 +19,8 @@
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "tests/support/TestSupport.h"
+#include "ui/dialogs/m_tasks_add.h"
+#include "ui/dialogs/tasks_add.h"
 #include "ui/main/HostPageView.h"
 #include "ui/main/LogPagesView.h"
 #include "ui/main/main_form.h"
@@ -25,13 +28,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -198,10 +204,12 @@ TEST_F(HostPageTest, DeletingThreeOfTenShownKeepsAHiddenSelectedRowAndNumbersThe
     }
     EXPECT_EQ(One("select count(*) from traf_p where ID_p=?", {port}), "1");
 
-    // Nothing selected: nothing happens.
+    // Nothing selected: nothing is deleted, and the box says so.
+    SetMessageBoxHandler([this](const QString&, const QString& Text) { Boxes << Text; });
     Select({});
     Page().Delete_bClick();
     EXPECT_EQ(One("select count(*) from hosts"), "10");
+    EXPECT_EQ(Boxes, QStringList{LangText(406)});
     // Delete all takes every shown row, here the two printers.
     Choose("5");
     Page().DeleteAll_bClick();
@@ -371,12 +379,14 @@ TEST_F(HostPageTest, FiltersUnderShowAllAndTheStatusWords) {
 
     Choose("2");
     EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + QStringLiteral(": Office"));
-    // Not Up hides the OK rows of every group; All shows every group.
+    // Not Up and All keep to the chosen group: the list is what its caption says.
     Page().ComboBox2->setCurrentIndex(5);
-    EXPECT_EQ(Shown(), (QStringList{"h0#1", "h2#2", "h4#3", "h6#4", "h8#5", "p1#6"}));
+    EXPECT_EQ(Shown(), (QStringList{"h0#1", "h2#2", "h4#3", "h6#4", "h8#5"}));
     EXPECT_EQ(HostView.StatusFilterWord, "5");
     Page().ComboBox2->setCurrentIndex(6);
-    EXPECT_EQ(Shown().size(), 13);
+    EXPECT_EQ(Shown().size(), 10);
+    Page().ComboBox1->setCurrentIndex(Page().ComboBox1->count() - 1);
+    EXPECT_EQ(Shown().size(), 10);
     EXPECT_EQ(Services->Settings().Snapshot()->StatusFilterWord, "6");
 
     Choose("1");
@@ -420,6 +430,7 @@ TEST_F(HostPageTest, EnabledIsStoredPerFlippedRowAndAClickSetsTheStatus) {
 }
 
 TEST_F(HostPageTest, AddAndEditHandTheDialogItsPreset) {
+    SetMessageBoxHandler([this](const QString&, const QString& Text) { Boxes << Text; });
     Page().TreeView1->setCurrentItem(nullptr);
     Page().Add_bClick();
     EXPECT_TRUE(Presets.empty()); // no chosen group: nothing opens
@@ -436,7 +447,8 @@ TEST_F(HostPageTest, AddAndEditHandTheDialogItsPreset) {
     Select({});
     Page().Edit_bClick();
     EXPECT_EQ(Presets.size(), 1u); // nothing selected: nothing opens
-    Select({"h3", "p0"});          // p0 is hidden: one shown selected row
+    EXPECT_EQ(Boxes, (QStringList{LangText(405), LangText(406)}));
+    Select({"h3", "p0"}); // p0 is hidden: one shown selected row
     Page().Edit_bClick();
     ASSERT_EQ(Presets.size(), 2u);
     EXPECT_EQ(Presets[1].Mode, THostDialogPreset::TMode::Edit);
@@ -450,6 +462,100 @@ TEST_F(HostPageTest, AddAndEditHandTheDialogItsPreset) {
     ASSERT_EQ(Presets.size(), 3u);
     EXPECT_EQ(Presets[2].Caption, LangText(288));
     EXPECT_EQ(Presets[2].SelectedRows, (std::vector<int>{RowOf("h3"), RowOf("h4")}));
+}
+
+TEST_F(HostPageTest, OnAFreshDatabaseEveryActionWithoutAChoiceSaysWhatIsMissing) {
+    MonitorDatabase.ExecuteStatement("delete from list_group");
+    Hosts().ClearRows();
+    Load();
+    ASSERT_EQ(Page().TreeView1->topLevelItemCount(), 0);
+    SetMessageBoxHandler([this](const QString&, const QString& Text) { Boxes << Text; });
+    for (auto handler :
+         {&THostPageView::Add_bClick, &THostPageView::BitBtn1Click, &THostPageView::Createsubgroup1Click,
+          &THostPageView::Renamegroup1Click, &THostPageView::Deletegroup1Click, &THostPageView::BitBtn28Click,
+          &THostPageView::BitBtn29Click}) {
+        (Page().*handler)();
+    }
+    EXPECT_EQ(Boxes, QStringList(7, LangText(405)));
+    Boxes.clear();
+    Select({});
+    for (auto handler :
+         {&THostPageView::Edit_bClick, &THostPageView::Delete_bClick, &THostPageView::BitBtn8Click})
+        (Page().*handler)();
+    EXPECT_EQ(Boxes, QStringList(3, LangText(406)));
+    EXPECT_TRUE(Presets.empty());
+    EXPECT_EQ(One("select count(*) from hosts"), "13");
+}
+
+TEST_F(HostPageTest, AddManyHostsGoIntoTheChosenGroupAndTheRangeIsKept) {
+    TAdd_M_hosts dialog;
+    dialog.FormCreate(*Services);
+    Add_M_hosts = &dialog;
+    Choose("5");
+    QTimer::singleShot(0, &dialog, [&] {
+        dialog.IPN_1->setValue(127);
+        dialog.IPN_2->setValue(0);
+        dialog.IPN_3->setValue(0);
+        dialog.IPN_4->setValue(10);
+        dialog.IPK_4->setValue(20);
+        dialog.BitBtn1->click();
+    });
+    Page().BitBtn1Click();
+    EXPECT_EQ(
+        One("select count(*) || ' ' || group_concat(distinct N_group) from hosts where IP like '127.0.0.%' "
+            "and cast(substr(IP, 9) as integer) between 10 and 20 and Host like 'New Host_%'"),
+        "11 5");
+    // Another group and back: they are still Printers'.
+    Choose("2");
+    Choose("5");
+    EXPECT_EQ(Shown().size(), 13);
+    const QStringList lines = QString::fromStdString(ztt::ReadFile(Dir.file("Settings.cnfg"))).split("\r\n");
+    ASSERT_GT(lines.size(), 33);
+    EXPECT_EQ(lines.mid(31, 3), (QStringList{"127", "0", "0"}));
+    // The next start reads the lines into the settings; the dialog opens on them.
+    Services->Settings().Update([](TSettings& S) { S.IPN_1 = 10, S.IPN_2 = 1, S.IPN_3 = 2; });
+    QTimer::singleShot(0, &dialog, [&] {
+        EXPECT_EQ(dialog.IPK_1->text() + dialog.IPK_2->text() + dialog.IPK_3->text(), "1012");
+        dialog.BitBtn2->click();
+    });
+    Page().BitBtn1Click();
+    Add_M_hosts = nullptr;
+}
+
+TEST_F(HostPageTest, CaptionFollowsARenameAndTheHostDialogsGroup) {
+    Choose("1");
+    SetInputBoxHandler([](const QString&, const QString&, const QString&) -> std::optional<QString> {
+        return QStringLiteral("Lab");
+    });
+    Page().Renamegroup1Click();
+    EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + QStringLiteral(": Lab"));
+    Page().TreeView1->setCurrentItem(Node("3"));
+    EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + QStringLiteral(": Lab\\Web"));
+    // The host dialog moved a host to Printers and listed Printers: the tree goes there too.
+    ShowGroupHosts(Hosts(), QStringLiteral("5"));
+    Page().ShowGroupOfDialog(5);
+    EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + QStringLiteral(": Printers"));
+    EXPECT_EQ(HostView.CurrentGroupText, "5");
+    EXPECT_EQ(Shown(), (QStringList{"p0#1", "p1#2"}));
+}
+
+TEST_F(HostPageTest, TheHostDialogsSoundListHoldsEveryFileOfSounds) {
+    QDir().mkpath(Q(Dir.file("Sounds")));
+    for (const char* name : {"alarm.wav", "bell.mp3", "magic-wand-1.mp3"})
+        ztt::WriteFile(Dir.file("Sounds/") + name, "x");
+    Choose("2");
+    Page().Add_bClick();
+    Select({"h3"});
+    Page().Edit_bClick();
+    ASSERT_EQ(Presets.size(), 2u);
+    const QStringList all{"alarm.wav", "bell.mp3", "magic-wand-1.mp3"};
+    EXPECT_EQ(Presets[0].SoundFiles, all);
+    EXPECT_EQ(Presets[0].DownSound, "alarm.wav");
+    EXPECT_EQ(Presets[1].SoundFiles, all);
+    TTasks_form dialog;
+    dialog.PrepareHost(Presets[0]);
+    ASSERT_EQ(dialog.Edit4->count(), 3);
+    EXPECT_EQ(dialog.Edit4->itemText(2), "magic-wand-1.mp3");
 }
 
 TEST_F(HostPageTest, HostMenuCaptionsAndItsCommands) {
@@ -521,7 +627,7 @@ TEST_F(HostPageTest, HostMenuCaptionsAndItsCommands) {
     Boxes.clear();
     Page().CMDPing1Click();
     Page().Explorehost1Click();
-    EXPECT_TRUE(Boxes.isEmpty());
+    EXPECT_EQ(Boxes, (QStringList{LangText(406), LangText(406)}));
     EXPECT_EQ(opened.size(), 1u);
 }
 
