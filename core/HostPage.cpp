@@ -101,16 +101,10 @@ void ApplyIpFilter(TDataGrid& Grid, const QString& Filter, bool ShowAll, const Q
     });
 }
 
-void ApplyHostTypeFilter(TDataGrid& Grid, int Index, const QString& ComboText, bool ShowAll,
-                         const QString& CurrentGroup) {
+void ApplyHostTypeFilter(TDataGrid& Grid, int Index, const QString& ComboText) {
     const int type = Column(Grid, "HType");
-    const int group = Column(Grid, HostColumn::N_group);
     const bool all = ComboText == QLatin1StringView("All");
     ApplyRows(Grid, [&](int Row) -> std::optional<bool> {
-        // The list shows what its caption names: the chosen group, or every group.
-        if (!ShowAll && Grid.CellText(group, Row) != CurrentGroup) {
-            return false;
-        }
         return all || TextToInt64(Grid.CellText(type, Row)) == Index;
     });
 }
@@ -121,17 +115,16 @@ void ApplyStatusFilter(TDataGrid& Grid, const QString& ComboText, bool ShowAll, 
     const int group = Column(Grid, HostColumn::N_group);
     ApplyRows(Grid, [&](int Row) -> std::optional<bool> {
         const QString text = Grid.CellText(status, Row);
-        // The list shows what its caption names: the chosen group, or every group.
-        if (!ShowAll && Grid.CellText(group, Row) != CurrentGroup) {
-            return false;
+        std::optional<bool> shown;
+        if (ShowAll || Grid.CellText(group, Row) == CurrentGroup) {
+            shown = text == ComboText;
         }
         if (ComboText == Words.All) {
-            return true;
+            shown = true;
+        } else if (ComboText == Words.NotUp) {
+            shown = text != Words.Ok;
         }
-        if (ComboText == Words.NotUp) {
-            return text != Words.Ok;
-        }
-        return text == ComboText;
+        return shown;
     });
 }
 

@@ -41,19 +41,14 @@ void ApplyTextFilter(TDataGrid& Grid, const QString& Column, const QString& Filt
                      const QString& CurrentGroup);
 // IP filter, ASCII upper-cased on both sides; ShowAll touches every row, else the current group's.
 void ApplyIpFilter(TDataGrid& Grid, const QString& Filter, bool ShowAll, const QString& CurrentGroup);
-// Host type filter: a row of the chosen group (of any group under ShowAll) is shown when HType
-// equals Index or when ComboText is "All"; rows of other groups are hidden.
-void ApplyHostTypeFilter(TDataGrid& Grid, int Index, const QString& ComboText, bool ShowAll,
-                         const QString& CurrentGroup);
+// Host type filter on every row: shown when HType equals Index or when ComboText is "All".
+void ApplyHostTypeFilter(TDataGrid& Grid, int Index, const QString& ComboText);
 
 struct TStatusFilterWords {
     QString Ok;    // the OK status word
     QString NotUp; // the filter word Not Up
     QString All;   // the filter word All
 };
-// Status filter: a row of the chosen group (of any group under ShowAll) is shown when its Status
-// is ComboText, for the All word always, for the Not Up word unless it is OK; rows of other groups
-// are hidden.
 void ApplyStatusFilter(TDataGrid& Grid, const QString& ComboText, bool ShowAll, const QString& CurrentGroup,
                        const TStatusFilterWords& Words);
 

@@ -596,14 +596,27 @@ void THostPageView::LanguageApplied() {
         const QSignalBlocker block(ComboBox2);
         FillStatusFilter();
     }
-    // "All" is chosen: the rows follow the box, as if the operator had chosen it.
-    ComboBox2Change();
+    // "All" is chosen without being applied: the list stays what its caption names, the chosen
+    // group or every group (applied, "All" would list every group under a group's caption).
+    HostView.StatusFilterWord = QString::number(ComboBox2->currentIndex());
+    ShowViewRows();
     // The status words of the new language fit their column.
     TGxCustomColumn* status = FServices && HostGridView ? Hosts().Columns().ColumnByName(u"Status") : nullptr;
     if (status) {
         const QFontMetrics metrics(HostGridView->font());
         for (int line : {277, 278, 279, 280, 281, 399})
             WidenColumnFor(*status, metrics, LangText(line));
+    }
+}
+
+void THostPageView::ShowViewRows() {
+    if (!FServices) {
+        return;
+    }
+    if (HostView.ShowAllHosts) {
+        ShowAllHosts(Hosts());
+    } else {
+        ShowGroupHosts(Hosts(), HostView.CurrentGroupText);
     }
 }
 
@@ -1036,8 +1049,7 @@ void THostPageView::Edit2Change() {
 
 void THostPageView::ComboBox1Change() {
     if (FServices) {
-        ApplyHostTypeFilter(Hosts(), ComboBox1->currentIndex(), ComboBox1->currentText(),
-                            HostView.ShowAllHosts, HostView.CurrentGroupText);
+        ApplyHostTypeFilter(Hosts(), ComboBox1->currentIndex(), ComboBox1->currentText());
     }
 }
 

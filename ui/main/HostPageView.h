@@ -210,6 +210,8 @@ private:
     void RebuildGroupList();
     void TreeChanged();
     void SaveViewState();
+    // Shows the rows the caption names: the chosen group's, or every row under "Show all hosts".
+    void ShowViewRows();
     void UpdateToolItems();
     QString MenuCell(const char* Column) const;
     // Every entry of Data/Sounds, by name.

@@ -379,14 +379,12 @@ TEST_F(HostPageTest, FiltersUnderShowAllAndTheStatusWords) {
 
     Choose("2");
     EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + QStringLiteral(": Office"));
-    // Not Up and All keep to the chosen group: the list is what its caption says.
+    // Not Up hides the OK rows of every group; All shows every group.
     Page().ComboBox2->setCurrentIndex(5);
-    EXPECT_EQ(Shown(), (QStringList{"h0#1", "h2#2", "h4#3", "h6#4", "h8#5"}));
+    EXPECT_EQ(Shown(), (QStringList{"h0#1", "h2#2", "h4#3", "h6#4", "h8#5", "p1#6"}));
     EXPECT_EQ(HostView.StatusFilterWord, "5");
     Page().ComboBox2->setCurrentIndex(6);
-    EXPECT_EQ(Shown().size(), 10);
-    Page().ComboBox1->setCurrentIndex(Page().ComboBox1->count() - 1);
-    EXPECT_EQ(Shown().size(), 10);
+    EXPECT_EQ(Shown().size(), 13);
     EXPECT_EQ(Services->Settings().Snapshot()->StatusFilterWord, "6");
 
     Choose("1");
@@ -522,7 +520,7 @@ TEST_F(HostPageTest, AddManyHostsGoIntoTheChosenGroupAndTheRangeIsKept) {
     Add_M_hosts = nullptr;
 }
 
-TEST_F(HostPageTest, CaptionFollowsARenameAndTheHostDialogsGroup) {
+TEST_F(HostPageTest, CaptionFollowsARenameOfTheChosenGroup) {
     Choose("1");
     SetInputBoxHandler([](const QString&, const QString&, const QString&) -> std::optional<QString> {
         return QStringLiteral("Lab");
@@ -531,12 +529,27 @@ TEST_F(HostPageTest, CaptionFollowsARenameAndTheHostDialogsGroup) {
     EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + QStringLiteral(": Lab"));
     Page().TreeView1->setCurrentItem(Node("3"));
     EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + QStringLiteral(": Lab\\Web"));
+}
+
+TEST_F(HostPageTest, TreeAndCaptionFollowTheGroupTheHostDialogListed) {
+    Page().TreeView1->setCurrentItem(Node("3"));
     // The host dialog moved a host to Printers and listed Printers: the tree goes there too.
     ShowGroupHosts(Hosts(), QStringLiteral("5"));
     Page().ShowGroupOfDialog(5);
     EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + QStringLiteral(": Printers"));
     EXPECT_EQ(HostView.CurrentGroupText, "5");
     EXPECT_EQ(Shown(), (QStringList{"p0#1", "p1#2"}));
+}
+
+TEST_F(HostPageTest, AfterTheStartsLanguageLoadTheListHoldsTheGroupItsCaptionNames) {
+    // The start chose the first group; the language loaded after it keeps that list.
+    Page().LanguageApplied();
+    EXPECT_EQ(Page().TreeView1->currentItem(), Node("1"));
+    EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + QStringLiteral(": Servers"));
+    EXPECT_EQ(Shown(), QStringList{"s0#1"});
+    Page().BitBtn12Click();
+    Page().LanguageApplied();
+    EXPECT_EQ(Shown().size(), 13);
 }
 
 TEST_F(HostPageTest, TheHostDialogsSoundListHoldsEveryFileOfSounds) {
