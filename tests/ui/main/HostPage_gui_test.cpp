@@ -8,6 +8,7 @@
 #include "core/HostDialogPreset.h"
 #include "core/HostGrid.h"
 #include "core/HostPage.h"
+#include "core/HostTypes.h"
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/MonitorState.h"
@@ -21,6 +22,7 @@
 #include "tests/support/TestSupport.h"
 #include "ui/dialogs/m_tasks_add.h"
 #include "ui/dialogs/tasks_add.h"
+#include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/HostPageView.h"
 #include "ui/main/LogPagesView.h"
 #include "ui/main/main_form.h"
@@ -550,6 +552,18 @@ TEST_F(HostPageTest, AfterTheStartsLanguageLoadTheListHoldsTheGroupItsCaptionNam
     Page().BitBtn12Click();
     Page().LanguageApplied();
     EXPECT_EQ(Shown().size(), 13);
+}
+
+TEST_F(HostPageTest, ANewHostTypeIsInTheTypeFilterAtOnceAndTheListKeepsItsGroup) {
+    Choose("2");
+    TTypes_form types;
+    types.FormCreate(*Services);
+    QDir().mkpath(types.TypesFolder);
+    ASSERT_EQ(AddHostType(*types.DataGrid1, types.TypesFolder, "Camera", {}), QString());
+    types.LoadHostTypes();
+    EXPECT_EQ(Page().ComboBox1->itemText(0), "Camera");
+    EXPECT_EQ(Page().ComboBox1->currentText(), "All");
+    EXPECT_EQ(Shown().size(), 10);
 }
 
 TEST_F(HostPageTest, TheHostDialogsSoundListHoldsEveryFileOfSounds) {
