@@ -1164,13 +1164,20 @@ void THostPageView::PopupMenu2Popup() {
     raceroute1->setText(LangText(331) + u' ' + host);
 }
 
+bool THostPageView::MenuHostChosen() const {
+    if (FMenuRow >= 0) {
+        return true;
+    }
+    SayNoHost();
+    return false;
+}
+
 void THostPageView::Edit3Click() {
     Edit_bClick();
 }
 
 void THostPageView::Explorehost1Click() {
-    if (FMenuRow < 0) {
-        SayNoHost();
+    if (!MenuHostChosen()) {
         return;
     }
     const QString url = ExploreUrl(MenuCell(HostColumn::IP));
@@ -1196,95 +1203,82 @@ void RunHostCommand(const QString& Command, const QString& Address) {
 } // namespace
 
 void THostPageView::CMDPing1Click() {
-    if (FMenuRow < 0) {
-        SayNoHost();
+    if (!MenuHostChosen()) {
         return;
     }
-    if (FMenuRow >= 0) {
-        RunHostCommand(QStringLiteral("ping"), MenuCell(HostColumn::IP));
-    }
+    RunHostCommand(QStringLiteral("ping"), MenuCell(HostColumn::IP));
 }
 
 void THostPageView::elnet1Click() {
-    if (FMenuRow < 0) {
-        SayNoHost();
+    if (!MenuHostChosen()) {
         return;
     }
-    if (FMenuRow >= 0) {
-        RunHostCommand(QStringLiteral("telnet"), MenuCell(HostColumn::IP));
-    }
+    RunHostCommand(QStringLiteral("telnet"), MenuCell(HostColumn::IP));
 }
 
 void THostPageView::N1Click() {
-    if (FMenuRow < 0) {
-        SayNoHost();
+    if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form && FMenuRow >= 0) {
+    if (Ping_tracert_form) {
         Ping_tracert_form->OpenPing(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
         Ping_tracert_form->exec();
     }
 }
 
 void THostPageView::raceroute1Click() {
-    if (FMenuRow < 0) {
-        SayNoHost();
+    if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form && FMenuRow >= 0) {
+    if (Ping_tracert_form) {
         Ping_tracert_form->OpenTraceRoute(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
         Ping_tracert_form->exec();
     }
 }
 
 void THostPageView::Checknow1Click() {
-    if (FMenuRow < 0) {
-        SayNoHost();
+    if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form && FMenuRow >= 0) {
+    if (Ping_tracert_form) {
         Ping_tracert_form->OpenSnmpCheck(MenuCell(HostColumn::IP), MenuCell("Comunity"));
         Ping_tracert_form->exec();
     }
 }
 
 void THostPageView::Portmonitoring2Click() {
-    if (FMenuRow < 0) {
-        SayNoHost();
+    if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form && FMenuRow >= 0) {
+    if (Ping_tracert_form) {
         Ping_tracert_form->OpenTrafficMonitoring(MenuCell(HostColumn::Kod_));
     }
 }
 
 void THostPageView::Latencymonitoring1Click() {
-    if (FMenuRow < 0) {
-        SayNoHost();
+    if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form && FMenuRow >= 0) {
+    if (Ping_tracert_form) {
         Ping_tracert_form->OpenLatencyMonitoring(MenuCell(HostColumn::Kod_));
         Ping_tracert_form->show();
     }
 }
 
 void THostPageView::Logs1Click() {
-    if (FMenuRow < 0) {
-        SayNoHost();
+    if (!MenuHostChosen()) {
         return;
     }
-    if (FMenuRow >= 0 && HostActions().OpenLogs) {
+    if (HostActions().OpenLogs) {
         HostActions().OpenLogs(MenuCell(HostColumn::Kod_));
     }
 }
 
 void THostPageView::LookSyslog1Click() {
-    if (FMenuRow < 0) {
-        SayNoHost();
+    if (!MenuHostChosen()) {
         return;
     }
-    if (FMenuRow >= 0 && HostActions().ViewSyslog) {
+    if (HostActions().ViewSyslog) {
         HostActions().ViewSyslog(MenuCell(HostColumn::IP));
     }
 }

@@ -214,6 +214,8 @@ private:
     void ShowViewRows();
     void UpdateToolItems();
     QString MenuCell(const char* Column) const;
+    // Whether the host menu has a host; says so when it has none.
+    bool MenuHostChosen() const;
     // Every entry of Data/Sounds, by name.
     QStringList SoundFiles() const;
     void OpenHost(const THostDialogPreset& Preset);
