@@ -196,7 +196,7 @@ TEST_F(HostDialogsTest, AddShowsDefaultsRefusesAnEmptyAddressAndStoresTheFirstHo
 TEST_F(HostDialogsTest, LatencyEditOpensTheToolsWindowModalOverTheHostDialog) {
     AddThroughDialog("edited", "127.0.0.1");
     TPing_tracert_form tools;
-    tools.SetDatabase(&MonitorDatabase), tools.SetHostGrid(&Hosts());
+    tools.SetHostGrid(&Hosts());
     Ping_tracert_form = &tools;
     THostDialogPreset preset;
     preset.Mode = THostDialogPreset::TMode::Edit, preset.Row = 0;
