@@ -479,7 +479,6 @@ TEST_F(HostPageTest, AddManyHostsGoIntoTheChosenGroupAndItsRangeIsKept) {
 }
 
 TEST_F(HostPageTest, RenamingTheChosenGroupRenamesTheCaption) {
-    Choose("1");
     SetInputBoxHandler([](auto&&...) { return std::optional<QString>("Lab"); });
     Page().Renamegroup1Click();
     EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + ": Lab");
@@ -499,7 +498,6 @@ TEST_F(HostPageTest, TheLanguageLoadedAtStartKeepsTheListOnTheChosenGroup) {
 
 TEST_F(HostPageTest, ANewHostTypeIsInTheTypeFilterAtOnceAndTheListKeepsItsGroup) {
     TTypes_form types;
-    types.FormCreate(*Services);
     QDir().mkpath(types.TypesFolder);
     ASSERT_EQ(AddHostType(*types.DataGrid1, types.TypesFolder, "Camera", {}), QString());
     types.LoadHostTypes();
