@@ -122,6 +122,14 @@ TPing_tracert_form::TPing_tracert_form(QWidget* parent) : QDialog(parent) {
     connect(&Timer1, &QTimer::timeout, this, [this] { Guarded("Timer1", [this] { Timer1Timer(); }); });
     CreatePages();
     TranslateCaptions();
+    // The selection's OK goes on to the host's list of monitored interfaces, as the host menu's
+    // "Traffic monitoring" shows it.
+    connect(this, &TPing_tracert_form::Portmonitoring2Requested, this, [this] {
+        Guarded("Portmonitoring2Click", [this] {
+            if (!FSelectionHostId.isEmpty())
+                OpenTrafficMonitoring(FSelectionHostId);
+        });
+    });
     resize(780, 560);
 }
 

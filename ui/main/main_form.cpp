@@ -186,16 +186,19 @@ void TForm1::CreateHostPage() {
     parts.GroupTreeChanged = [this](const TGroupTree& Nodes) {
         GroupNodes = Nodes;
     };
+    parts.SaveSettings = [this] {
+        SaveSettings();
+    };
     FHostPage = std::make_unique<THostPageView>(parts);
     TreeView1 = FHostPage->TreeView1;
-    // The types dialog fills the host type filter ("All" last).
-    ComboBox1 = FHostPage->ComboBox1;
-    TTypes_form::SetMainTypeCombo(ComboBox1);
 }
 
 // The view needs the services' host table, so it is made in FormCreate.
 void TForm1::CreateHostGridView() {
     FHostPage->FormCreate(*FServices, BitBtn3, BitBtn6, &FLogPages->Logs_grid());
+    // The types dialog fills the host type filter ("All" last); the filter exists from here on.
+    ComboBox1 = FHostPage->ComboBox1;
+    TTypes_form::SetMainTypeCombo(ComboBox1);
     HostGridView = FHostPage->HostGridView;
 }
 
