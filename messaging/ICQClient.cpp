@@ -911,7 +911,7 @@ void TICQClient::RenewDirectControl() {
         Fire("TICQClient.OnPktParse", OnPktParse, Host, Port, Buffer, Length, Incoming);
     };
     FDirect->OnMessageRecv = [this](const QString& Msg, const QString& PeerUIN) {
-        Fire("TICQClient.OnMessageRecv", OnMessageRecv, Msg, PeerUIN);
+        Fire("TICQClient.OnDirectMessageRecv", OnDirectMessageRecv, Msg, PeerUIN);
     };
     if (!FDirect->StartError().isEmpty())
         ReportError(ERR_SOCKET, FDirect->StartError());

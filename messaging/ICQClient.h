@@ -225,7 +225,11 @@ public:
     // Events.
     std::function<void()> OnLogin;
     std::function<void()> OnLogOff;
+    // Messages the server delivered: their UIN is the one the server vouches for.
     std::function<void(const QString& Msg, const QString& UIN)> OnMessageRecv;
+    // Messages a peer sent over a direct connection. The UIN is only what the peer claimed in its
+    // initialisation frame, so these never reach OnMessageRecv (the remote commands).
+    std::function<void(const QString& Msg, const QString& ClaimedUIN)> OnDirectMessageRecv;
     std::function<void(const QString& Description, const QString& URL, const QString& UIN)> OnURLRecv;
     std::function<void(const QString& Name, const QString& Msg, const QString& Address, const QString& Email)>
         OnWPagerRecv;
