@@ -30,7 +30,8 @@ constexpr int RTFMaxDepth = 64;
 // balance (CR and LF dropped); any other text is returned unchanged. "\par" and "\line" give CR LF,
 // "\tab" a TAB, "\'hh" U+00hh, "\uN" the character N (plus 65536 when negative).
 QString RTFToPlainText(const QString& Text);
-// The text between the first "<Name>" and the first "</Name>" after it; empty when either is missing.
+// The text between the first "<Name>" and the "</Name>" that directly follows it; empty when either
+// is missing or another tag comes between them.
 QByteArray XmlValue(const QByteArray& Xml, const QByteArray& Name);
 
 // ---------------------------------------------------------------------------------------------------
