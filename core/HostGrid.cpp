@@ -8,7 +8,17 @@
 #include "core/SQLiteDb.h"
 #include "grid/GxGrid.h"
 
+#include "core/LangLines.h"
+#include "core/LangTexts.h"
+
+#include <QElapsedTimer>
+
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -66,37 +76,138 @@ const THostColumn StoredColumns[40] = {
 const int NumberColumn = 0;
 const int KodColumn = 16;
 const int ProgressThreshold = 1500;
+const int StatusPosition = 5;
+// The progress window's pending messages run at most this often while the hosts load.
+const int PumpIntervalMs = 50;
 
 bool IsBooleanLoad(TLoad Load) {
     return Load == TLoad::Boolean || Load == TLoad::BooleanByName;
 }
 
+// The cells of a whole result table, the current row.
+class TTableCells {
+public:
+    explicit TTableCells(const TSQLiteTable& Hosts) : FHosts(Hosts) {}
+    QString TextOrEmpty(int Index) const { return FHosts.FieldTextOrEmpty(Index); }
+    qint64 Int64(int Index) const { return FHosts.FieldInt64(Index); }
+    int IndexOf(const char* Name) const { return FHosts.FieldIndexOf(QLatin1String(Name)); }
+
+private:
+    const TSQLiteTable& FHosts;
+};
+
+// The cells of the row a statement stands on, read as a result table reads them: the column kinds
+// are fixed at the first row from the declared types (else the first row's storage classes).
+class TStatementCells {
+public:
+    void FixColumns(sqlite3_stmt* Statement) {
+        FStatement = Statement;
+        if (!FKinds.empty() || FColumnCount > 0)
+            return;
+        FColumnCount = sqlite3_column_count(Statement);
+        for (int i = 0; i < FColumnCount; ++i) {
+            FNames.append(QString::fromUtf8(sqlite3_column_name(Statement, i)).toUpper());
+            const char* declared = sqlite3_column_decltype(Statement, i);
+            FKinds.push_back(declared ? KindOfDeclared(declared)
+                                      : KindOfStorage(sqlite3_column_type(Statement, i)));
+        }
+    }
+    QString TextOrEmpty(int Index) const {
+        Require(Index);
+        if (sqlite3_column_type(FStatement, Index) == SQLITE_NULL)
+            return QString();
+        switch (FKinds[Index]) {
+        case sckInteger:
+            return QString::number(sqlite3_column_int64(FStatement, Index));
+        case sckFloat:
+            return QString::number(sqlite3_column_double(FStatement, Index), 'g', 15);
+        case sckNull:
+            return QString();
+        case sckBlob: {
+            const char* data = static_cast<const char*>(sqlite3_column_blob(FStatement, Index));
+            return QString::fromUtf8(data, sqlite3_column_bytes(FStatement, Index));
+        }
+        default: {
+            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(FStatement, Index));
+            return QString::fromUtf8(text, sqlite3_column_bytes(FStatement, Index));
+        }
+        }
+    }
+    qint64 Int64(int Index) const {
+        Require(Index);
+        if (sqlite3_column_type(FStatement, Index) == SQLITE_NULL)
+            return 0;
+        if (FKinds[Index] == sckInteger)
+            return sqlite3_column_int64(FStatement, Index);
+        if (FKinds[Index] == sckFloat)
+            return static_cast<qint64>(sqlite3_column_double(FStatement, Index));
+        throw ESQLiteException(QStringLiteral("Not an integer or numeric field"));
+    }
+    int IndexOf(const char* Name) const {
+        const int index = int(FNames.indexOf(QString::fromLatin1(Name).toUpper()));
+        if (index < 0)
+            throw ESQLiteException(QStringLiteral("Field not found in dataset: ") + QLatin1String(Name));
+        return index;
+    }
+
+private:
+    static TSQLiteColumnKind KindOfDeclared(const char* Declared) {
+        const QByteArray type(Declared);
+        if (type == "INTEGER" || type == "BOOLEAN")
+            return sckInteger;
+        if (type == "NUMERIC" || type == "FLOAT" || type == "DOUBLE" || type == "REAL")
+            return sckFloat;
+        return type == "BLOB" ? sckBlob : sckText;
+    }
+    static TSQLiteColumnKind KindOfStorage(int Type) {
+        switch (Type) {
+        case SQLITE_INTEGER:
+            return sckInteger;
+        case SQLITE_FLOAT:
+            return sckFloat;
+        case SQLITE_BLOB:
+            return sckBlob;
+        case SQLITE_NULL:
+            return sckNull;
+        default:
+            return sckText;
+        }
+    }
+    void Require(int Index) const {
+        if (Index < 0 || Index >= FColumnCount)
+            throw ESQLiteException(QStringLiteral("Field index out of range"));
+    }
+
+    sqlite3_stmt* FStatement = nullptr;
+    int FColumnCount = 0;
+    QStringList FNames;
+    std::vector<TSQLiteColumnKind> FKinds;
+};
+
 // Writes one stored value into its cell; false when the value does not convert.
-bool FillCell(TCell& Cell, const TSQLiteTable& Hosts, int Stored, TLoad Load) {
+template <class TCells> bool FillCell(TCell& Cell, const TCells& Hosts, int Stored, TLoad Load) {
     try {
         switch (Load) {
         case TLoad::Skip:
             return true;
         case TLoad::Text:
-            Cell.SetAsString(Hosts.FieldTextOrEmpty(Stored));
+            Cell.SetAsString(Hosts.TextOrEmpty(Stored));
             return true;
         case TLoad::Integer: {
             bool ok = false;
-            const int value = Hosts.FieldTextOrEmpty(Stored).trimmed().toInt(&ok);
+            const int value = Hosts.TextOrEmpty(Stored).trimmed().toInt(&ok);
             if (ok)
                 Cell.SetAsInteger(value);
             return ok;
         }
         case TLoad::IntegerField:
-            Cell.SetAsString(QString::number(Hosts.FieldInt64(Stored)));
+            Cell.SetAsString(QString::number(Hosts.Int64(Stored)));
             return true;
         case TLoad::Boolean:
         case TLoad::BooleanByName: {
-            const int index = Load == TLoad::Boolean
-                                  ? Stored
-                                  : Hosts.FieldIndexOf(QLatin1String(StoredColumns[Stored].Name));
+            const int index = Load == TLoad::Boolean ? Stored : Hosts.IndexOf(StoredColumns[Stored].Name);
             bool value = false;
-            if (!TextToBoolean(Hosts.FieldTextOrEmpty(index), value))
+            if (!TextToBoolean(Hosts.TextOrEmpty(index), value))
                 return false;
             Cell.SetAsBoolean(value);
             return true;
@@ -106,6 +217,43 @@ bool FillCell(TCell& Cell, const TSQLiteTable& Hosts, int Stored, TLoad Load) {
         // A missing column or a value the cell refuses: this cell only.
     }
     return false;
+}
+
+// The status words of the language in force, each with the colour the checks and the summary give
+// it: a restart shows the stored states in colour at once.
+struct TStatusColours {
+    TStatusColours() {
+        const auto texts = LangTexts::Snapshot();
+        Words = {{texts->Text(LangLine::StatusOk), clLime},
+                 {texts->Text(LangLine::StatusPacketLoss), clYellow},
+                 {texts->Text(LangLine::StatusDown), clRed},
+                 {texts->Text(LangLine::StatusDisabled), clGray},
+                 {texts->Text(LangLine::StatusUnknown), clWhite},
+                 {QStringLiteral("Unknown"), clWhite}};
+    }
+    void Apply(TCell& Status) const {
+        const QString state = Status.GetAsString();
+        if (state.isEmpty())
+            return;
+        for (const auto& [word, colour] : Words)
+            if (!word.isEmpty() && state == word) {
+                Status.SetCellColor(colour);
+                return;
+            }
+    }
+    std::vector<std::pair<QString, TColor>> Words;
+};
+
+template <class TCells>
+int FillRow(TDataGrid& Grid, int Row, const TCells& Hosts, const TStatusColours& Colours) {
+    int failed = 0;
+    for (int stored = 0; stored < 40; ++stored) {
+        TCell& cell = Grid.GetCellObject(HostGridColumnOfStored(stored), Row);
+        if (!FillCell(cell, Hosts, stored, StoredColumns[stored].Load))
+            ++failed;
+    }
+    Colours.Apply(Grid.GetCellObject(HostGridColumnOfStored(StatusPosition), Row));
+    return failed;
 }
 
 } // namespace
@@ -149,13 +297,7 @@ void CreateHostGridColumns(TDataGrid& Grid) {
 }
 
 int FillHostRow(TDataGrid& Grid, int Row, const TSQLiteTable& Hosts) {
-    int failed = 0;
-    for (int stored = 0; stored < 40; ++stored) {
-        TCell& cell = Grid.GetCellObject(HostGridColumnOfStored(stored), Row);
-        if (!FillCell(cell, Hosts, stored, StoredColumns[stored].Load))
-            ++failed;
-    }
-    return failed;
+    return FillRow(Grid, Row, TTableCells(Hosts), TStatusColours());
 }
 
 QString HostLoadCaption(const QString& Text, int Row, int LastRow) {
@@ -186,10 +328,87 @@ private:
 
 } // namespace
 
+namespace {
+
+// Steps "select * from hosts" a stretch at a time under the database layer's lock, filling each row
+// as it comes, so the result is never held whole. Between stretches the lock is free: what the
+// progress window's pumping runs may use the database meanwhile.
+class THostStepper {
+public:
+    explicit THostStepper(TSQLiteDatabase& Database) : FDatabase(Database) {}
+    ~THostStepper() {
+        if (FStatement)
+            FDatabase.RunLocked([this](sqlite3*) { return sqlite3_finalize(FStatement); });
+    }
+    THostStepper(const THostStepper&) = delete;
+    THostStepper& operator=(const THostStepper&) = delete;
+
+    // Calls Row(cells) for each row until the result ends (false) or Pause() asks for a break
+    // (true: call again to go on).
+    template <class TRow, class TPause> bool Step(TRow&& Row, TPause&& Pause) {
+        return FDatabase.RunLocked([&](sqlite3* Handle) {
+            if (!FStatement)
+                Prepare(Handle);
+            for (;;) {
+                const int rc = sqlite3_step(FStatement);
+                if (rc == SQLITE_DONE)
+                    return false;
+                if (rc == SQLITE_BUSY)
+                    throw ESQLiteException(QStringLiteral("Could not prepare SQL statement"));
+                if (rc != SQLITE_ROW)
+                    throw ESQLiteException(
+                        QStringLiteral("Could not retrieve data \"%1\" : %2")
+                            .arg(QLatin1String(SelectHostsText), QString::fromUtf8(sqlite3_errmsg(Handle))));
+                FCells.FixColumns(FStatement);
+                Row(static_cast<const TStatementCells&>(FCells));
+                if (Pause())
+                    return true;
+            }
+        });
+    }
+
+    // The row count now, read under the lock like the rows.
+    int RowCount() {
+        return FDatabase.RunLocked([](sqlite3* Handle) {
+            if (!Handle)
+                throw ESQLiteException(QStringLiteral("The database is not open"));
+            sqlite3_stmt* count = nullptr;
+            int rows = 0;
+            if (sqlite3_prepare_v2(Handle, "select count(*) from hosts", -1, &count, nullptr) == SQLITE_OK &&
+                sqlite3_step(count) == SQLITE_ROW)
+                rows = sqlite3_column_int(count, 0);
+            sqlite3_finalize(count);
+            return rows;
+        });
+    }
+
+private:
+    static constexpr const char* SelectHostsText = "select * from hosts";
+
+    void Prepare(sqlite3* Handle) {
+        if (!Handle)
+            throw ESQLiteException(QStringLiteral("The database is not open"));
+        if (sqlite3_prepare_v2(Handle, SelectHostsText, -1, &FStatement, nullptr) != SQLITE_OK || !FStatement)
+            throw ESQLiteException(
+                QStringLiteral("Error executing SQL \"%1\" : %2")
+                    .arg(QLatin1String(SelectHostsText), QString::fromUtf8(sqlite3_errmsg(Handle))));
+    }
+
+    TSQLiteDatabase& FDatabase;
+    sqlite3_stmt* FStatement = nullptr;
+    TStatementCells FCells;
+};
+
+int Percent(int Row, int LastRow) {
+    return LastRow <= 0 ? 100 : int(std::lround(double(Row) / LastRow * 100.0));
+}
+
+} // namespace
+
 int LoadHostsIntoGrid(TSQLiteDatabase& Database, TDataGrid& Grid, IHostLoadProgress* Progress,
                       const QString& ProgressText) {
-    const auto hosts = THostStore(Database).SelectHosts();
-    const int rows = hosts->RowCount();
+    THostStepper stepper(Database);
+    int rows = stepper.RowCount();
     const bool showProgress = Progress && rows > ProgressThreshold;
     TLoadScope scope(Grid, showProgress ? Progress : nullptr);
     if (Progress)
@@ -201,24 +420,51 @@ int LoadHostsIntoGrid(TSQLiteDatabase& Database, TDataGrid& Grid, IHostLoadProgr
         Grid.AddRow(rows);
     HostLoadCounters.FilledRow = -1;
     HostLoadCounters.LastRow = rows - 1;
-    QString caption;
-    for (int s = 0; s < rows; ++s) {
-        if (Progress) {
-            Progress->ProcessMessages();
-            Progress->SetPosition(s);
+    const TStatusColours colours;
+    int s = 0;
+    int shownPercent = -1;
+    QElapsedTimer sincePump;
+    const auto fill = [&](const TStatementCells& Cells) {
+        if (s >= rows) {
+            // A row stored since the count: it loads too.
+            Grid.AddRow(1);
+            HostLoadCounters.LastRow = s;
         }
         HostLoadCounters.FilledRow = s;
         if (Progress) {
-            const QString text = HostLoadCaption(ProgressText, s, rows - 1);
-            if (text != caption) {
-                caption = text;
-                Progress->SetCaption(caption);
+            // The bar and caption change a hundred times at most, however many hosts there are.
+            const int percent = Percent(s, std::max(rows - 1, s));
+            if (percent != shownPercent) {
+                shownPercent = percent;
+                Progress->SetPosition(s);
+                Progress->SetCaption(HostLoadCaption(ProgressText, s, std::max(rows - 1, s)));
             }
         }
-        FillHostRow(Grid, first + s, *hosts);
-        hosts->NextRow();
+        FillRow(Grid, first + s, Cells, colours);
+        ++s;
+    };
+    // A break for the window's messages at the first row and then at most every PumpIntervalMs;
+    // the break happens outside the database lock.
+    const auto pause = [&] {
+        return Progress && (s == 1 || sincePump.hasExpired(PumpIntervalMs));
+    };
+    if (Progress)
+        sincePump.start();
+    while (stepper.Step(fill, pause)) {
+        Progress->ProcessMessages();
+        sincePump.restart();
     }
-    return rows;
+    if (Progress && s > 0)
+        Progress->SetPosition(s - 1);
+    if (s < rows) {
+        // Rows deleted since the count leave no empty rows behind.
+        for (int row = first + rows - 1; row >= first + s; --row)
+            Grid.DeleteRow(row);
+        HostLoadCounters.LastRow = s - 1;
+        HostLoadCounters.FilledRow = s - 1;
+        rows = s;
+    }
+    return std::max(rows, s);
 }
 
 namespace {

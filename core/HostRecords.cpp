@@ -9,8 +9,21 @@
 
 namespace {
 
+// The grid position of a named column, remembered per name and checked on each use (the grid may be
+// another one with another layout): a bulk write sets a score of cells for each of thousands of rows.
 int Column(const TDataGrid& Grid, const char* Name) {
-    return Grid.ColumnIndex(QLatin1String(Name));
+    struct TKnown {
+        const char* Name = nullptr;
+        int Index = -1;
+    };
+    thread_local TKnown known[64];
+    TKnown& slot = known[(reinterpret_cast<quintptr>(Name) >> 3) % 64];
+    if (slot.Name == Name && slot.Index >= 0 && slot.Index < Grid.ColumnCount() &&
+        Grid.Columns().GetColumn(slot.Index)->Name().compare(QLatin1String(Name), Qt::CaseInsensitive) == 0)
+        return slot.Index;
+    const int index = Grid.ColumnIndex(QLatin1String(Name));
+    slot = {Name, index};
+    return index;
 }
 
 void SetText(TDataGrid& Grid, int Row, const char* Name, const QString& Value) {
@@ -40,9 +53,45 @@ QString KodOf(const TDataGrid& Grid, int Row) {
     return Grid.CellText(Column(Grid, HostColumn::Kod_), Row);
 }
 
+// The grid positions of a list of stored columns and whether each holds a Boolean, resolved once
+// for all the rows of a write.
+struct TResolvedColumns {
+    TResolvedColumns(const TDataGrid& Grid, const QStringList& Columns) {
+        for (const QString& name : Columns) {
+            const int column = Grid.ColumnIndex(name);
+            Index.push_back(column);
+            Boolean.push_back(IsBooleanColumn(Grid, column));
+        }
+    }
+    TSQLiteValues Values(TDataGrid& Grid, int Row) const {
+        TSQLiteValues values;
+        Fill(Grid, Row, values);
+        return values;
+    }
+    // Into a list kept across rows: one allocation for the batch rather than one per row.
+    const TSQLiteValues& Fill(TDataGrid& Grid, int Row, TSQLiteValues& Values) const {
+        Values.clear();
+        Values.reserve(qsizetype(Index.size()));
+        for (size_t i = 0; i < Index.size(); ++i) {
+            if (Boolean[i])
+                Values << QVariant(Grid.GetCellObject(Index[i], Row).GetAsBoolean());
+            else
+                Values << QVariant(Grid.CellText(Index[i], Row));
+        }
+        return Values;
+    }
+    std::vector<int> Index;
+    std::vector<bool> Boolean;
+};
+
+qint64 InsertRow(TDataGrid& Grid, THostStore& Store, int Row, const TResolvedColumns& Resolved,
+                 TSQLiteValues& Values) {
+    return Store.InsertHost(HostRecordColumns(), Resolved.Fill(Grid, Row, Values));
+}
+
 qint64 InsertRow(TDataGrid& Grid, THostStore& Store, int Row) {
-    const QStringList& columns = HostRecordColumns();
-    return Store.InsertHost(columns, HostRowValues(Grid, Row, columns));
+    TSQLiteValues values;
+    return InsertRow(Grid, Store, Row, TResolvedColumns(Grid, HostRecordColumns()), values);
 }
 
 } // namespace
@@ -99,17 +148,7 @@ const QStringList& MultiEditColumns() {
 }
 
 TSQLiteValues HostRowValues(TDataGrid& Grid, int Row, const QStringList& Columns) {
-    TSQLiteValues values;
-    values.reserve(Columns.size());
-    for (const QString& name : Columns) {
-        const int column = Grid.ColumnIndex(name);
-        if (IsBooleanColumn(Grid, column)) {
-            values << QVariant(Grid.GetCellObject(column, Row).GetAsBoolean());
-        } else {
-            values << QVariant(Grid.CellText(column, Row));
-        }
-    }
-    return values;
+    return TResolvedColumns(Grid, Columns).Values(Grid, Row);
 }
 
 int AddHostRow(TDataGrid& Grid, THostStore& Store, const THostDialogValues& Values) {
@@ -248,6 +287,8 @@ void CopyField(TDataGrid& Grid, int Row, TMultiEditField Field, const THostDialo
 int ApplyMultiEdit(TDataGrid& Grid, THostStore& Store, const THostDialogValues& Values,
                    const std::set<TMultiEditField>& Ticked, const std::function<void(int Row)>& Step) {
     const QStringList& columns = MultiEditColumns();
+    const TResolvedColumns resolved(Grid, columns);
+    TSQLiteValues values;
     int stored = 0;
     for (int row : ShownSelectedRows(Grid)) {
         if (Step) {
@@ -258,7 +299,7 @@ int ApplyMultiEdit(TDataGrid& Grid, THostStore& Store, const THostDialogValues& 
         }
         const QString id = KodOf(Grid, row);
         if (RunDatabaseStep("Store a host of the bulk edit",
-                            [&] { Store.UpdateHost(columns, HostRowValues(Grid, row, columns), id); })) {
+                            [&] { Store.UpdateHost(columns, resolved.Fill(Grid, row, values), id); })) {
             ++stored;
         }
     }
@@ -270,6 +311,8 @@ int AddBulkHosts(TDataGrid& Grid, THostStore& Store, const std::vector<TBulkHost
                  const std::function<void(int Index)>& Step) {
     int number = FirstNumber;
     int added = 0;
+    const TResolvedColumns resolved(Grid, HostRecordColumns());
+    TSQLiteValues values;
     for (size_t i = 0; i < Entries.size(); ++i) {
         if (Step) {
             Step(int(i));
@@ -294,7 +337,8 @@ int AddBulkHosts(TDataGrid& Grid, THostStore& Store, const std::vector<TBulkHost
         SetBool(Grid, row, HostColumn::Enabled, true);
         SetInt(Grid, row, HostColumn::Number_, number + 1);
         qint64 id = 0;
-        if (!RunDatabaseStep("Store a new host", [&] { id = InsertRow(Grid, Store, row); })) {
+        if (!RunDatabaseStep("Store a new host",
+                             [&] { id = InsertRow(Grid, Store, row, resolved, values); })) {
             Grid.DeleteRow(row);
             continue;
         }

@@ -5,6 +5,8 @@
 #include "core/DatabaseSchema.h"
 #include "core/HostGridColumns.h"
 
+#include <vector>
+
 namespace {
 
 // The stored spelling of a hosts column; raises for anything else, so no caller's text becomes a
@@ -16,6 +18,26 @@ QString StoredHostsColumn(const QString& Name) {
         }
     }
     throw ESQLiteException(QStringLiteral("No column of hosts: ") + Name);
+}
+
+// A statement text per column list, built once per list and thread: the bulk dialogs write the same
+// columns for thousands of rows, and checking each name costs more than the write itself.
+template <class TBuild> QString StatementFor(char Kind, const QStringList& Columns, TBuild&& Build) {
+    struct TKnown {
+        char Kind;
+        QStringList Columns;
+        QString Text;
+    };
+    thread_local std::vector<TKnown> known;
+    // The dialogs pass their one shared list, which compares equal at once.
+    for (const TKnown& entry : known)
+        if (entry.Kind == Kind && entry.Columns == Columns)
+            return entry.Text;
+    QString text = Build();
+    if (known.size() >= 16)
+        known.erase(known.begin());
+    known.push_back({Kind, Columns, text});
+    return text;
 }
 
 THostWriteBack PaddedUpdate(const QStringList& Columns, int Width, const QString& Tail,
@@ -44,30 +66,33 @@ qint64 THostStore::InsertHost(const QStringList& Columns, const TSQLiteValues& V
     if (Columns.isEmpty() || Columns.size() != Values.size()) {
         throw ESQLiteException(QStringLiteral("A host insert needs one value per column"));
     }
-    QStringList names;
-    QStringList marks;
-    for (const QString& column : Columns) {
-        names << StoredHostsColumn(column);
-        marks << QStringLiteral("?");
-    }
-    return FDatabase.ExecuteInsert(QStringLiteral("insert into hosts (") + names.join(QLatin1Char(',')) +
-                                       QStringLiteral(") values (") + marks.join(QLatin1Char(',')) +
-                                       QLatin1Char(')'),
-                                   Values);
+    const QString sql = StatementFor('i', Columns, [&] {
+        QStringList names;
+        QStringList marks;
+        for (const QString& column : Columns) {
+            names << StoredHostsColumn(column);
+            marks << QStringLiteral("?");
+        }
+        return QStringLiteral("insert into hosts (") + names.join(QLatin1Char(',')) +
+               QStringLiteral(") values (") + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    });
+    return FDatabase.ExecuteInsert(sql, Values);
 }
 
 void THostStore::UpdateHost(const QStringList& Columns, const TSQLiteValues& Values, const QString& Id) {
     if (Columns.isEmpty() || Columns.size() != Values.size()) {
         throw ESQLiteException(QStringLiteral("A host update needs one value per column"));
     }
-    QStringList assignments;
-    for (const QString& column : Columns) {
-        assignments << StoredHostsColumn(column) + QStringLiteral("=?");
-    }
+    const QString sql = StatementFor('u', Columns, [&] {
+        QStringList assignments;
+        for (const QString& column : Columns) {
+            assignments << StoredHostsColumn(column) + QStringLiteral("=?");
+        }
+        return QStringLiteral("UPDATE hosts SET ") + assignments.join(QStringLiteral(", ")) +
+               QStringLiteral(" where ID=?");
+    });
     TSQLiteValues values = Values;
     values << Id;
-    const QString sql = QStringLiteral("UPDATE hosts SET ") + assignments.join(QStringLiteral(", ")) +
-                        QStringLiteral(" where ID=?");
     // The count is read under the same hold of the lock: another thread's write cannot change it.
     FDatabase.RunInSavepoint([&](TSQLiteBatch& Batch) {
         Batch.ExecuteStatement(sql, values);

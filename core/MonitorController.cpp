@@ -148,6 +148,12 @@ template <class TBody> void TMonitorController::Launch(std::thread& Thread, bool
 
 void TMonitorController::StartMonitoring() {
     JoinEnded();
+    // The pass's writes go into the long transaction from the first one: a Stop committed it,
+    // and a commit per status write would make the first pass the slowest.
+    Guarded("transaction at start", [this] {
+        if (FDatabase.IsOpen())
+            OpenLongTransaction(FDatabase);
+    });
     FProbes.ResetCancel();
     MonitoringActive.store(true);
     const TSettingsSnapshot settings = FSettings.Snapshot();

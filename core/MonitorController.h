@@ -41,7 +41,9 @@ public:
     // one program-log line and returns without them. The caller commits.
     void Shutdown(int LimitMs = 2000);
 
-    // Starts Timer4 (first pass after 5 s) and Timer10 (first transaction after 7.5 s).
+    // Starts Timer4 (first pass after 5 s) and Timer10 (first commit after 7.5 s). The long
+    // transaction itself is open before: the start-up load opens it, and every start of
+    // monitoring opens it when none is open.
     void StartTimers();
 
     bool ThreadsRunning() const { return FRunningThreads.load() > 0; }

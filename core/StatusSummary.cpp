@@ -131,12 +131,29 @@ int StatusSummaryInterval(int RowCount) {
 }
 
 QString TimeDownText(qint64 Seconds) {
+    // Written digit by digit: thousands of down hosts get a new text every tick.
     const qint64 s = std::max<qint64>(Seconds, 0);
-    return QStringLiteral("%1d %2h %3m %4s")
-        .arg(s / 86400)
-        .arg(s % 86400 / 3600)
-        .arg(s % 3600 / 60)
-        .arg(s % 60);
+    char16_t text[48];
+    int at = 0;
+    const auto put = [&](qint64 Value, char16_t Unit) {
+        char16_t digits[20];
+        int n = 0;
+        do {
+            digits[n++] = char16_t(u'0' + Value % 10);
+            Value /= 10;
+        } while (Value > 0);
+        while (n > 0)
+            text[at++] = digits[--n];
+        text[at++] = Unit;
+    };
+    put(s / 86400, u'd');
+    text[at++] = u' ';
+    put(s % 86400 / 3600, u'h');
+    text[at++] = u' ';
+    put(s % 3600 / 60, u'm');
+    text[at++] = u' ';
+    put(s % 60, u's');
+    return QString(reinterpret_cast<const QChar*>(text), at);
 }
 
 qint64 DownSeconds(const QString& DatePod, double Now) {
@@ -153,7 +170,29 @@ QString StatusCountLine(const TStatusCounts& Counts) {
         .join(QStringLiteral(", "));
 }
 
+TSummaryIcon StoredStateIcon(const TDataGrid& Hosts) {
+    const int status = Hosts.ColumnIndex(u"Status");
+    if (status < 0)
+        return TSummaryIcon::Image7;
+    const auto texts = LangTexts::Snapshot();
+    const QString& down = texts->Text(280);
+    const QString& packetLoss = texts->Text(278);
+    TSummaryIcon icon = TSummaryIcon::Image7;
+    for (int row = 0; row < Hosts.RowCount(); ++row) {
+        const QString state = Hosts.CellText(status, row);
+        if (state == down)
+            return TSummaryIcon::Image6;
+        if (state == packetLoss)
+            icon = TSummaryIcon::Image8;
+    }
+    return icon;
+}
+
 qint64 TDatePodCache::DownSeconds(const QString& DatePod, double Now) {
+    // Hosts that went down together share a text: it is read once in a tick too.
+    const auto seen = FThis.constFind(DatePod);
+    if (seen != FThis.cend())
+        return *seen ? WholeSecondsBetween(**seen, Now) : 0;
     const auto known = FLast.constFind(DatePod);
     const std::optional<double> since = known != FLast.cend() ? *known : DisplayTextToDateTime(DatePod);
     FThis.insert(DatePod, since);

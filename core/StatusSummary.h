@@ -89,5 +89,9 @@ private:
 // One tick without anything remembered from earlier ticks.
 TStatusSummaryTick StatusSummaryTick(TDataGrid& Hosts, bool MonitoringActive, double Now);
 
+// The icon the stored states call for, before the first summary: a host stored Down gives Image6,
+// else one stored with Packet loss Image8, else Image7.
+TSummaryIcon StoredStateIcon(const TDataGrid& Hosts);
+
 // The hint's last line: "Hosts: 5, OK: 2, Down: 1, Disabled: 1, Packet loss: 1".
 QString StatusCountLine(const TStatusCounts& Counts);

@@ -6,6 +6,7 @@
 #include <QTimeZone>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -122,9 +123,132 @@ QString DateTimeToDisplayText(double dateTime) {
     return QLocale().toString(DateTimeToQDateTime(dateTime), DisplayFormat());
 }
 
+namespace {
+
+// The display format taken apart once per locale, for a reader that needs no locale call: only
+// formats made of numeric fields (d, dd, M, MM, yyyy, hh, mm, ss), month names (MMM, MMMM) and
+// plain separators qualify.
+struct TNumericFormat {
+    struct TField {
+        char16_t Letter = 0; // 0: a literal
+        int Count = 0;
+        QChar Literal;
+    };
+    QLocale Locale;
+    QString Format;
+    bool Numeric = false;
+    std::vector<TField> Fields;
+    QString MonthNames[2][12]; // short, long
+};
+
+TNumericFormat MakeNumericFormat(const QLocale& Locale, const QString& Format) {
+    TNumericFormat result{Locale, Format, true, {}, {}};
+    for (qsizetype i = 0; i < Format.size();) {
+        const QChar c = Format[i];
+        qsizetype n = 1;
+        while (i + n < Format.size() && Format[i + n] == c)
+            ++n;
+        const char16_t u = c.unicode();
+        if (u == u'M' && (n == 3 || n == 4)) {
+            // Month names, as the locale writes them (Jan, January).
+            result.Fields.push_back({u, int(n), QChar()});
+        } else if (u == u'd' || u == u'M' || u == u'h' || u == u'm' || u == u's') {
+            if (n > 2)
+                result.Numeric = false;
+            result.Fields.push_back({u, int(n), QChar()});
+        } else if (u == u'y') {
+            if (n != 4)
+                result.Numeric = false;
+            result.Fields.push_back({u, int(n), QChar()});
+        } else if (c.isLetter() || u == u'\'' || c.isDigit()) {
+            result.Numeric = false;
+        } else {
+            for (qsizetype k = 0; k < n; ++k)
+                result.Fields.push_back({0, 0, c});
+        }
+        i += n;
+    }
+    for (int month = 1; month <= 12; ++month) {
+        result.MonthNames[0][month - 1] = Locale.monthName(month, QLocale::ShortFormat);
+        result.MonthNames[1][month - 1] = Locale.monthName(month, QLocale::LongFormat);
+    }
+    return result;
+}
+
+// The month whose name (short for 3 letters, long for 4) starts Text at At; the longest match.
+int ReadMonthName(const TNumericFormat& Format, int Count, QStringView Text, qsizetype& At) {
+    int month = 0;
+    qsizetype length = 0;
+    for (int m = 0; m < 12; ++m) {
+        const QString& name = Format.MonthNames[Count == 4 ? 1 : 0][m];
+        if (!name.isEmpty() && name.size() > length && Text.mid(At).startsWith(name)) {
+            month = m + 1;
+            length = name.size();
+        }
+    }
+    At += length;
+    return month;
+}
+
+const TNumericFormat& CurrentNumericFormat() {
+    thread_local std::optional<TNumericFormat> cached;
+    const QLocale locale;
+    if (!cached || cached->Locale != locale)
+        cached = MakeNumericFormat(locale, DisplayFormat());
+    return *cached;
+}
+
+// Reads Text by a numeric format; nothing when it does not match, so the locale's own reader
+// decides.
+std::optional<QDateTime> ReadNumeric(const TNumericFormat& Format, QStringView Text) {
+    int values[128] = {};
+    qsizetype at = 0;
+    for (const TNumericFormat::TField& field : Format.Fields) {
+        if (field.Letter == 0) {
+            if (at >= Text.size() || Text[at] != field.Literal)
+                return std::nullopt;
+            ++at;
+            continue;
+        }
+        if (field.Letter == u'M' && field.Count >= 3) {
+            values[u'M'] = ReadMonthName(Format, field.Count, Text, at);
+            if (values[u'M'] == 0)
+                return std::nullopt;
+            continue;
+        }
+        const int most = field.Letter == u'y' ? 4 : 2;
+        const int least = field.Letter == u'y' ? 4 : 1;
+        int value = 0;
+        int digits = 0;
+        while (digits < most && at < Text.size() && Text[at].unicode() >= u'0' &&
+               Text[at].unicode() <= u'9') {
+            value = value * 10 + (Text[at].unicode() - u'0');
+            ++digits;
+            ++at;
+        }
+        if (digits < least)
+            return std::nullopt;
+        values[field.Letter] = value;
+    }
+    if (at != Text.size())
+        return std::nullopt;
+    const QDate date(values[u'y'], values[u'M'], values[u'd']);
+    const QTime time(values[u'h'], values[u'm'], values[u's']);
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time, QTimeZone::utc());
+}
+
+} // namespace
+
 std::optional<double> DisplayTextToDateTime(const QString& text) {
+    const TNumericFormat& numeric = CurrentNumericFormat();
+    if (numeric.Numeric) {
+        if (const std::optional<QDateTime> wall = ReadNumeric(numeric, QStringView(text).trimmed()))
+            return static_cast<double>(DayZeroUtc().msecsTo(*wall)) / msPerDay;
+    }
     const QLocale locale = QLocale();
-    const QString format = DisplayFormat();
+    const QString format = numeric.Format;
     const QDateTime value = locale.toDateTime(text.trimmed(), format);
     if (!value.isValid()) {
         return std::nullopt;

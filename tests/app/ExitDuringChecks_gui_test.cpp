@@ -72,7 +72,8 @@ TEST(ExitDuringChecks, HangingHttpCheckDoesNotHoldTheClose) {
     hosts.Cell("Enabled", row).SetAsBoolean(true);
     hosts.Cell("Http_check", row).SetAsBoolean(true);
     Form1->Timeout_Spin->setValue(10000); // the probe alone could wait 50 s
-    MonitorDatabase.StartTransaction();
+    // The long transaction is open from the start-up load on.
+    ASSERT_TRUE(MonitorDatabase.InTransaction());
     MonitorDatabase.ExecuteStatement(
         "insert into syslog (Date_time,Status,IP) values ('1','before','127.0.0.1')");
     Form1->BitBtn7Click();

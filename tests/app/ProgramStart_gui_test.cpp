@@ -5,6 +5,7 @@
 #include "core/DatabaseLoader.h"
 #include "core/DatabaseSchema.h"
 #include "core/LangTexts.h"
+#include "core/MonitorController.h"
 #include "core/MonitorState.h"
 #include "core/ProgramLogSink.h"
 #include "core/SQLiteDb.h"
@@ -165,7 +166,8 @@ TEST_F(ProgramStartTest, ExitWhileMonitoringLogsTheCloseAndCommits) {
     // The tools window's creation opens the database of the Data folder and logs the start.
     CreateForms();
     ASSERT_TRUE(MonitorDatabase.IsOpen());
-    MonitorDatabase.StartTransaction();
+    // The long transaction is open from the start-up load on.
+    ASSERT_TRUE(MonitorDatabase.InTransaction());
     MonitorDatabase.ExecuteStatement(
         QStringLiteral("insert into program_log (Date_time, Status) values (?, ?)"),
         {QStringLiteral("1"), QStringLiteral("before")});
@@ -183,6 +185,27 @@ TEST_F(ProgramStartTest, ExitWhileMonitoringLogsTheCloseAndCommits) {
     }
     ASSERT_FALSE(LangText(334).isEmpty());
     EXPECT_EQ(rows, (QStringList{StartMessageText(), QStringLiteral("before"), LangText(334)}));
+}
+
+TEST_F(ProgramStartTest, TheFirstPassWritesIntoTheLongTransaction) {
+    const QString file = QString::fromStdString(data_.file("dbm.db"));
+    CreateForms();
+    ASSERT_TRUE(Form1->Monitor().Timer4.isActive());
+    // Before the first pass (and the syslog server's first row) the transaction is open, so no
+    // status write of that pass commits on its own; the start line is already committed.
+    EXPECT_TRUE(MonitorDatabase.InTransaction());
+    TSQLiteDatabase reader(file);
+    auto started = reader.OpenResultTable(QStringLiteral("select Status from program_log"));
+    ASSERT_FALSE(started->AtEnd());
+    EXPECT_EQ(started->FieldText(0), StartMessageText());
+    MonitorDatabase.ExecuteStatement(QStringLiteral("insert into hosts (host, Status) values (?, ?)"),
+                                     {QStringLiteral("a"), QStringLiteral("Down")});
+    auto hosts = reader.OpenResultTable(QStringLiteral("select count(*) from hosts"));
+    EXPECT_EQ(hosts->FieldInt64(0), 0);
+    // After a commit (a Stop's), a start opens the transaction again before its first pass.
+    MonitorDatabase.CommitTransaction();
+    ASSERT_TRUE(Form1->Monitor().BitBtn7Click());
+    EXPECT_TRUE(MonitorDatabase.InTransaction());
 }
 
 TEST_F(ProgramStartTest, TrayExitRunsTheSameSequenceOnAHiddenWindow) {

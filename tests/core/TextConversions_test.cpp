@@ -98,6 +98,30 @@ TEST(TextConversions, DisplayTextHasAFourDigitYearAndReadsBack) {
     QLocale::setDefault(saved);
 }
 
+// The status tick reads thousands of these texts: the reader that skips the locale's parser must
+// give the same date-time for every month name and day, and refuse an impossible date.
+TEST(TextConversions, DisplayTextReadsBackEveryMonthAndRefusesImpossibleDates) {
+    const QLocale saved;
+    for (const char* name : {"en_US", "de_DE", "ru_RU", "C"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+        SCOPED_TRACE(name);
+        for (int month = 1; month <= 12; ++month)
+            for (int day : {1, 9, 28}) {
+                const double value =
+                    QDateTimeToDateTime(QDateTime(QDate(2027, month, day), QTime(23, 9, 59)));
+                const QString text = DateTimeToDisplayText(value);
+                const auto back = DisplayTextToDateTime(text);
+                ASSERT_TRUE(back.has_value()) << text.toStdString();
+                EXPECT_EQ(UnixTimeFromDateTime(*back), UnixTimeFromDateTime(value)) << text.toStdString();
+            }
+        QString impossible =
+            DateTimeToDisplayText(QDateTimeToDateTime(QDateTime(QDate(2027, 2, 28), QTime(1, 2, 3))));
+        impossible.replace(QStringLiteral("28"), QStringLiteral("30"));
+        EXPECT_FALSE(DisplayTextToDateTime(impossible).has_value()) << impossible.toStdString();
+    }
+    QLocale::setDefault(saved);
+}
+
 TEST(TextConversions, HexTextCodec) {
     const QByteArray bytes("\x00\x1f\xab\xff", 4);
     EXPECT_EQ(BytesToHexText(bytes), QStringLiteral("001FABFF"));

@@ -3,6 +3,7 @@
 
 #include "core/DataFolder.h"
 #include "core/DatabaseLoader.h"
+#include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
 #include "core/HostLookup.h"
 #include "core/HostPage.h"
@@ -156,6 +157,10 @@ void TPing_tracert_form::LoadDatabase() {
         context.Settings = FileTextToLines(settings.readAll());
     }
     const TDatabaseLoadResult result = LoadDatabaseAtStart(FServices->Database(), context);
+    // The long transaction opens as the load ends, so the first pass and the syslog server (the
+    // settings loader starts it) write into it from their first row; Timer10 commits it.
+    if (FServices->Database().IsOpen())
+        OpenLongTransaction(FServices->Database());
     FServices->Settings().Update([&result](TSettings& s) {
         s.Synchronize_db_Check = result.SynchronizeDb;
         s.Edit_db = result.EditDb;

@@ -105,6 +105,28 @@ void TStatusView::FormCreate(TDataGrid& Hosts, TMonitorController& Controller, Q
             [this] { ShowStartStopState(); });
     ShowStartStopState();
     Timer9.start();
+    // Once the windows are made (the host load among them), the tray shows the stored states
+    // instead of all-OK until the start gate opens the summary.
+    QTimer::singleShot(0, this,
+                       [this] { Guarded("TStatusView.StoredStates", [this] { ShowStoredStates(); }); });
+}
+
+void TStatusView::ShowStoredStates() {
+    if (!FHosts || Timer22.isActive())
+        return;
+    if (!HostLoadCounters.Finished()) {
+        // The windows' creation runs pending messages too: the load may not have run yet.
+        QTimer::singleShot(GateRetryMs, this,
+                           [this] { Guarded("TStatusView.StoredStates", [this] { ShowStoredStates(); }); });
+        return;
+    }
+    const TSummaryIcon icon = StoredStateIcon(*FHosts);
+    if (TBig_hint_form* tray = Tray())
+        tray->ShowStateIcon(icon);
+    if (FApplicationIcon != icon) {
+        FApplicationIcon = icon;
+        QApplication::setWindowIcon(QIcon(StateIconPicture(icon)));
+    }
 }
 
 TBig_hint_form* TStatusView::Tray() const {

@@ -77,6 +77,8 @@ private:
     void ApplyPanel(TStatusPanel Panel, const TSummaryPanel& Look);
     TBig_hint_form* Tray() const;
     void StateCheckTimer();
+    // The tray and application icon from the states the load brought.
+    void ShowStoredStates();
 
     TDataGrid* FHosts = nullptr;
     QPointer<TMonitorController> FController;

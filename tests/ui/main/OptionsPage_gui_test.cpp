@@ -277,6 +277,8 @@ TEST_F(OptionsProgram, FortyLinesApplyWhatIsThereWhileCleanUpAndMuteStillRun) {
                 QStringLiteral("insert into %1 (date_time) values (?)").arg(QLatin1String(table)), {time});
         }
     }
+    // The long transaction is open from the start-up load on; these rows must outlive the restart.
+    MonitorDatabase.CommitTransaction();
     Stop();
 
     QStringList lines = SettingsFileLinesOf(TSettings{});
