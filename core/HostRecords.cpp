@@ -4,6 +4,8 @@
 #include "core/DatabaseSchema.h"
 #include "core/HostGridColumns.h"
 #include "core/HostStore.h"
+#include "core/LangLines.h"
+#include "core/LangTexts.h"
 #include "grid/GxColumns.h"
 #include "grid/GxGrid.h"
 
@@ -44,6 +46,13 @@ void SetType(TDataGrid& Grid, int Row, int TypeIndex) {
 }
 
 // The columns whose cells hold a Boolean: their stored form is "-1"/"0".
+// A new host shows a state before its first pass: Unknown (the language's word) so the check rules
+// take it from there, Disabled when it is added switched off.
+void SetNewHostStatus(TDataGrid& Grid, int Row, bool Enabled) {
+    SetText(Grid, Row, HostColumn::Status,
+            LangText(Enabled ? LangLine::StatusUnknown : LangLine::StatusDisabled));
+}
+
 bool IsBooleanColumn(const TDataGrid& Grid, int GridColumn) {
     return Grid.Columns().GetColumn(GridColumn)->CellKind() == ckBoolean;
 }
@@ -158,6 +167,7 @@ int AddHostRow(TDataGrid& Grid, THostStore& Store, const THostDialogValues& Valu
     SetType(Grid, row, Values.TypeIndex);
     SetBool(Grid, row, HostColumn::Alarm_en, Values.Alarm_en);
     SetBool(Grid, row, HostColumn::Enabled, Values.Enabled);
+    SetNewHostStatus(Grid, row, Values.Enabled);
     SetText(Grid, row, HostColumn::Alarm, Values.Alarm);
     SetBool(Grid, row, HostColumn::Loop_sound, Values.Loop_sound);
     SetText(Grid, row, HostColumn::N_group, QString::number(Values.Group));
@@ -335,6 +345,7 @@ int AddBulkHosts(TDataGrid& Grid, THostStore& Store, const std::vector<TBulkHost
         SetBool(Grid, row, HostColumn::Http_check, Defaults.Http_check);
         // The dialog has no Enabled box: a new host is monitored, as one from the host dialog is.
         SetBool(Grid, row, HostColumn::Enabled, true);
+        SetNewHostStatus(Grid, row, true);
         SetInt(Grid, row, HostColumn::Number_, number + 1);
         qint64 id = 0;
         if (!RunDatabaseStep("Store a new host",

@@ -90,6 +90,12 @@ TEST_F(HostRecordsTest, TheFirstHostGetsKodOneAndNumberOneAndEveryControlIsStore
     EXPECT_EQ(Stored("Email_alarm_enabled", id), "-1");
     EXPECT_EQ(Stored("Email_contacts_list", id), "ops@example.org,noc@example.org");
     EXPECT_EQ(Stored("Avarage_Latency", id), "");
+    // It shows a state before its first pass, so the rules start from Unknown.
+    EXPECT_EQ(Stored("Status", id), "Unknown");
+    THostDialogValues off = Sample("off");
+    off.Enabled = false;
+    AddHostRow(Grid, Store, off);
+    EXPECT_EQ(Stored("Status", "2"), "Disabled");
 }
 
 TEST_F(HostRecordsTest, KodIsTheInsertsIdAfterASortAndAfterTheHighestIdWent) {

@@ -5,6 +5,7 @@
 // With "sorted" the host list is first sorted by name, descending. No pass runs and no long
 // transaction opens, so every statement is on disk at once.
 #include "core/DataFolder.h"
+#include "core/DatabaseTransaction.h"
 #include "core/MonitorController.h"
 #include "core/Synchronize.h"
 #include "grid/GxGrid.h"
@@ -65,6 +66,9 @@ int main(int argc, char** argv) {
     CreateForms();
     Form1->Monitor().Timer4.stop();
     Form1->Monitor().Timer10.stop();
+    // Without the commit timer the page's writes must reach the file at once: close the long
+    // transaction the start-up load opened.
+    CommitLongTransaction(MonitorDatabase);
     TDataGrid& hosts = *Form1->DataGrid1;
     if (sorted)
         hosts.SortColumn(hosts.Columns().ColumnByName("Host"), false);
