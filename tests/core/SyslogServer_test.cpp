@@ -313,3 +313,22 @@ TEST(SyslogServer, FailingInsertsAreCountedAndReported) {
               "Syslog server: 5 messages lost (queue full: 2, receive buffer full: 3), 4 messages not stored "
               "(disk I/O error)");
 }
+
+TEST(SyslogServer, LargeMessagesInTheLongTransactionAreCommittedPastTheCacheCap) {
+    TSyslogServerLimits limits;
+    limits.TransactionCacheBytes = 1 << 20;
+    SyslogFixture f(limits);
+    f.Db.StartTransaction();
+    f.StartOnLoopback();
+    const std::string big(30000, 'b');
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(SendDatagram("127.0.0.1", f.Port(), big));
+    ASSERT_TRUE(f.WaitSettled(100));
+    EXPECT_EQ(f.Server->Counters().Stored, 100u);
+    // A reader of the file sees rows although the long transaction was never committed by its owner,
+    // and the transaction is open again for the other writers.
+    TSQLiteDatabase reader(QString::fromStdString(f.Dir.file("dbm.db")));
+    EXPECT_GT(reader.OpenResultTable(QStringLiteral("select count(*) from syslog"))->FieldInt64(0), 0);
+    EXPECT_TRUE(f.Db.InTransaction());
+    EXPECT_LT(f.Db.PageCacheBytes(), 4 << 20);
+}

@@ -147,6 +147,11 @@ void TStatusView::ShowDatabaseWriteState(const QString& Line, bool Failing) {
     StatusBar1->SetPanel(DatabaseWriteStatePanel, Line, Failing ? clRed : clBlack);
 }
 
+void TStatusView::ShowSyslogListenFailure(const QString& Line) {
+    if (DatabaseWriteState().isEmpty())
+        StatusBar1->SetPanel(DatabaseWriteStatePanel, Line, clRed);
+}
+
 QString TStatusView::DatabaseWriteState() const {
     return StatusBar1->Panels()[DatabaseWriteStatePanel].Text();
 }

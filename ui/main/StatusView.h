@@ -55,6 +55,8 @@ public:
     QString StatusPanel(TStatusPanel Panel) const;
     void ShowDatabaseWriteState(const QString& Line, bool Failing);
     QString DatabaseWriteState() const;
+    // The syslog server's failure to listen, in the same panel while the database has nothing to say.
+    void ShowSyslogListenFailure(const QString& Line);
 
     const QStringList& TrayHintLines() const { return FTrayHintLines; }
 
