@@ -26,6 +26,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -94,8 +95,9 @@ private:
     std::thread FThread;
 };
 
-// Sends Rate numbered datagrams a second for Seconds from one socket, each at its due time.
-int PacedSend(int Port, int Rate, int Seconds) {
+// Sends Rate numbered datagrams a second for Seconds from one socket, each at its due time; with
+// Stride > 1 this sender is one of Stride, sending every Stride-th number from First.
+int PacedSendOne(int Port, int Rate, int Seconds, int First, int Stride) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in to{};
     to.sin_family = AF_INET;
@@ -105,12 +107,14 @@ int PacedSend(int Port, int Rate, int Seconds) {
     const auto start = Clock::now();
     char text[96];
     int sent = 0;
-    while (sent < total) {
+    int next = First;
+    while (next < total) {
         const int due = std::min(total, static_cast<int>(SecondsSince(start) * Rate) + 1);
-        for (; sent < due; ++sent) {
+        for (; next < due; next += Stride) {
             const int n =
-                std::snprintf(text, sizeof text, "<14>Dec  9 01:12:00 bench paced: seq=%07d", sent + 1);
+                std::snprintf(text, sizeof text, "<14>Dec  9 01:12:00 bench paced: seq=%07d", next + 1);
             ::sendto(fd, text, n, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            ++sent;
         }
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
@@ -118,7 +122,21 @@ int PacedSend(int Port, int Rate, int Seconds) {
     return sent;
 }
 
-void BenchPacedFlood(const QString& Folder, int Rate, int Seconds) {
+// Senders threads share the paced schedule.
+int PacedSend(int Port, int Rate, int Seconds, int Senders) {
+    std::vector<std::thread> threads;
+    std::vector<int> counts(Senders, 0);
+    for (int i = 0; i < Senders; ++i)
+        threads.emplace_back([&, i] { counts[i] = PacedSendOne(Port, Rate, Seconds, i, Senders); });
+    int sent = 0;
+    for (int i = 0; i < Senders; ++i) {
+        threads[i].join();
+        sent += counts[i];
+    }
+    return sent;
+}
+
+void BenchPacedFlood(const QString& Folder, int Rate, int Seconds, int Senders) {
     TSQLiteDatabase db(Folder + QStringLiteral("/paced%1.db").arg(Rate));
     CreateMissingTables(db);
     db.StartTransaction();
@@ -128,7 +146,7 @@ void BenchPacedFlood(const QString& Folder, int Rate, int Seconds) {
         return;
     RssSampler rss;
     const auto start = Clock::now();
-    const int sent = PacedSend(server.BoundPort(), Rate, Seconds);
+    const int sent = PacedSend(server.BoundPort(), Rate, Seconds, Senders);
     const double sending = SecondsSince(start);
     WaitSettled(server, sent, 60);
     const double settled = SecondsSince(start);
@@ -137,9 +155,9 @@ void BenchPacedFlood(const QString& Folder, int Rate, int Seconds) {
     const TSyslogCounters c = server.Counters();
     server.Stop();
     std::printf(
-        "paced flood: %d msg/s for %d s (one sender thread, 45-byte datagrams, 127.0.0.1, inside the long "
+        "paced flood: %d msg/s for %d s (%d sender thread(s), 45-byte datagrams, 127.0.0.1, inside the long "
         "transaction; default limits: queue %zu messages / %zu MB, transaction cache cap %lld MB)\n",
-        Rate, Seconds, TSyslogServerLimits().QueueMessages, TSyslogServerLimits().QueueBytes >> 20,
+        Rate, Seconds, Senders, TSyslogServerLimits().QueueMessages, TSyslogServerLimits().QueueBytes >> 20,
         static_cast<long long>(TSyslogServerLimits().TransactionCacheBytes >> 20));
     std::printf("  sent %d in %.2f s (%.0f msg/s), all stored after %.2f s; lost %llu; RSS %.0f MB at start, "
                 "peak %.0f MB\n",
@@ -353,8 +371,8 @@ int main(int argc, char** argv) {
         return 1;
     std::printf("bench_syslog (databases in %s; paced flood %d s%s)\n", qPrintable(folder.path()), seconds,
                 seconds == 30 ? "" : ", pass --seconds 30 for the full run");
-    BenchPacedFlood(folder.path(), 20000, seconds);
-    BenchPacedFlood(folder.path(), 200000, 5);
+    BenchPacedFlood(folder.path(), 20000, seconds, 1);
+    BenchPacedFlood(folder.path(), 200000, 5, 3);
     BenchRowInsertAnchor(folder.path(), 1000000);
     BenchLargeFlood(folder.path());
     BenchLoggerFlood(folder.path(), TSyslogServerLimits().ReceiveBufferBytes, true);

@@ -345,6 +345,8 @@ void TSyslogServer::ReceiveLoop(int Socket, int WakeFd) {
     TReceiveBatch batch;
     TLocalClock clock;
     TSenderNames senders;
+    std::vector<TDatagram> items;
+    items.reserve(TReceiveBatch::Size);
     pollfd fds[2] = {{Socket, POLLIN, 0}, {WakeFd, POLLIN, 0}};
     while (!FReceiveStop.load()) {
         // The wake descriptor ends the wait at once; the time-out only backs it up.
@@ -357,6 +359,7 @@ void TSyslogServer::ReceiveLoop(int Socket, int WakeFd) {
             if (count <= 0)
                 break; // EAGAIN: back to the wait (which also sees a stop)
             const qint64 now = clock.Now();
+            items.clear();
             for (int i = 0; i < count; ++i) {
                 ++FReceived;
                 std::uint32_t drops = 0;
@@ -370,8 +373,9 @@ void TSyslogServer::ReceiveLoop(int Socket, int WakeFd) {
                 item.Time = now;
                 item.Bytes = batch.Bytes(i);
                 item.Sender = senders.Name(batch.From(i));
-                Enqueue(std::move(item));
+                items.push_back(std::move(item));
             }
+            Enqueue(items);
         }
     }
 }
@@ -391,18 +395,25 @@ std::size_t TSyslogServer::HeldBytes(const TDatagram& Item) {
     return sizeof(TDatagram) + Item.Bytes.capacity() + 1 + Item.Sender.capacity() + 1;
 }
 
-void TSyslogServer::Enqueue(TDatagram&& Item) {
+void TSyslogServer::Enqueue(std::vector<TDatagram>& Items) {
+    if (Items.empty())
+        return;
     bool wasEmpty = false;
     {
+        // One hold of the lock for a whole receive batch.
         std::lock_guard queue(FQueueLock);
-        if (FQueue.size() >= FLimits.QueueMessages || FQueueBytes + HeldBytes(Item) > FLimits.QueueBytes) {
-            ++FQueueDrops;
-            return;
-        }
-        FQueueBytes += HeldBytes(Item);
         wasEmpty = FQueue.empty();
-        FQueue.push_back(std::move(Item));
+        for (TDatagram& item : Items) {
+            const std::size_t held = HeldBytes(item);
+            if (FQueue.size() >= FLimits.QueueMessages || FQueueBytes + held > FLimits.QueueBytes) {
+                ++FQueueDrops;
+                continue;
+            }
+            FQueueBytes += held;
+            FQueue.push_back(std::move(item));
+        }
     }
+    Items.clear();
     // The storing thread only waits on an empty queue (its wait checks the queue under the lock).
     if (wasEmpty)
         FQueueWake.notify_one();

@@ -95,7 +95,8 @@ private:
     void StopLocked();
     void ReceiveLoop(int Socket, int WakeFd);
     void StoreLoop();
-    void Enqueue(TDatagram&& Item);
+    // Queues Items (emptied) as far as the bounds allow; the rest count as queue drops.
+    void Enqueue(std::vector<TDatagram>& Items);
     static std::size_t HeldBytes(const TDatagram& Item);
     void StoreOne(const TDatagram& Item);
     // Stores Items in multi-row inserts under one hold of the database; the number stored (fewer
