@@ -148,8 +148,13 @@ void TStatusView::ShowDatabaseWriteState(const QString& Line, bool Failing) {
 }
 
 void TStatusView::ShowSyslogListenFailure(const QString& Line) {
-    if (DatabaseWriteState().isEmpty())
-        StatusBar1->SetPanel(DatabaseWriteStatePanel, Line, clRed);
+    // The whole bar for a while: the panels leave no room for a line this long.
+    StatusBar1->SetSimpleText(Line);
+    StatusBar1->SetSimplePanel(true);
+    QTimer::singleShot(SyslogFailureShownMs, StatusBar1, [bar = QPointer<TStatusBarPro>(StatusBar1)] {
+        if (bar)
+            bar->SetSimplePanel(false);
+    });
 }
 
 QString TStatusView::DatabaseWriteState() const {

@@ -55,7 +55,8 @@ public:
     QString StatusPanel(TStatusPanel Panel) const;
     void ShowDatabaseWriteState(const QString& Line, bool Failing);
     QString DatabaseWriteState() const;
-    // The syslog server's failure to listen, in the same panel while the database has nothing to say.
+    // The syslog server's failure to listen: the bar shows only that line for SyslogFailureShownMs.
+    static constexpr int SyslogFailureShownMs = 15000;
     void ShowSyslogListenFailure(const QString& Line);
 
     const QStringList& TrayHintLines() const { return FTrayHintLines; }

@@ -5,6 +5,7 @@
 #include "core/LogPages.h"
 #include "core/SQLiteDb.h"
 #include "core/TextConversions.h"
+#include "desktop/StatusBarEx.h"
 #include "grid/GxGrid.h"
 #include "grid/widgets/GxGridView.h"
 #include "platform/MessageBox.h"
@@ -384,7 +385,8 @@ TEST_F(LogPagesTest, AFailureToListenIsShownOnTheSyslogPageAndInTheStatusBar) {
     EXPECT_TRUE(Pages().SyslogListenState->text().startsWith(reason))
         << Pages().SyslogListenState->text().toStdString();
     EXPECT_FALSE(Pages().SyslogListenState->isHidden());
-    EXPECT_EQ(Form->DatabaseWriteState(), Pages().SyslogListenState->text());
+    EXPECT_TRUE(Form->StatusBar1->SimplePanel());
+    EXPECT_EQ(Form->StatusBar1->SimpleText(), Pages().SyslogListenState->text());
     Form->PageControl1->setCurrentWidget(Form->TabSheet2);
     Form->PageControl2->setCurrentWidget(Form->TabSheet5);
     Shot(*Form, "SyslogListenFailure");
