@@ -327,8 +327,15 @@ TEST(SyslogServer, LargeMessagesInTheLongTransactionAreCommittedPastTheCacheCap)
     EXPECT_EQ(f.Server->Counters().Stored, 100u);
     // A reader of the file sees rows although the long transaction was never committed by its owner,
     // and the transaction is open again for the other writers.
-    TSQLiteDatabase reader(QString::fromStdString(f.Dir.file("dbm.db")));
-    EXPECT_GT(reader.OpenResultTable(QStringLiteral("select count(*) from syslog"))->FieldInt64(0), 0);
+    const auto committedRows = [&]() -> qint64 {
+        try {
+            TSQLiteDatabase reader(QString::fromStdString(f.Dir.file("dbm.db")));
+            return reader.OpenResultTable(QStringLiteral("select count(*) from syslog"))->FieldInt64(0);
+        } catch (const ESQLiteException&) {
+            return -1; // the commit holds the file this moment
+        }
+    };
+    EXPECT_TRUE(WaitUntil([&] { return committedRows() > 0; }));
     EXPECT_TRUE(f.Db.InTransaction());
     EXPECT_LT(f.Db.PageCacheBytes(), 4 << 20);
 }
