@@ -176,7 +176,15 @@ void TLogPagesView::CreateSyslogPage() {
     SyslogListenState->setWordWrap(true);
     SyslogListenState->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
     SyslogListenState->hide();
-    layout->addWidget(SyslogListenState);
+    // Above the grid, so the row of buttons below keeps the width the languages need.
+    auto* top = new QHBoxLayout;
+    top->addWidget(SyslogListenState, 1);
+    // Says what it adds, in any language.
+    SyslogMore = new QPushButton(QStringLiteral("+%1").arg(SyslogPageRows), page);
+    SyslogMore->setObjectName(QStringLiteral("SyslogMore"));
+    SyslogMore->setEnabled(false);
+    top->addWidget(SyslogMore, 0, Qt::AlignRight | Qt::AlignTop);
+    layout->addLayout(top);
     Sys_log_gridView = CreateGridView(*FSyslogGrid, "Sys_log_grid", page);
     layout->addWidget(Sys_log_gridView, 1);
     auto* row = new QHBoxLayout;
@@ -189,9 +197,6 @@ void TLogPagesView::CreateSyslogPage() {
     BitBtn18 = MakeButton("BitBtn18", LangText(103), page, row);
     BitBtn39 = MakeButton("BitBtn39", LangText(104), page, row);
     BitBtn20 = MakeButton("BitBtn20", LangText(105), page, row);
-    // Says what it adds, in any language.
-    SyslogMore = MakeButton("SyslogMore", QStringLiteral("+%1").arg(SyslogPageRows), page, row);
-    SyslogMore->setEnabled(false);
     row->addStretch(1);
     layout->addLayout(row);
     // Released, not toggled: loading the settings sets the box without switching anything.
