@@ -9,6 +9,7 @@
 #include <cmath>
 
 TLogKind CalendarMode = lkEvents;
+TSyslogPaging SyslogPaging;
 
 namespace {
 
@@ -106,11 +107,34 @@ TLogStatement TEventLogDays::Forward(qint64 Now) {
     return Window(Now);
 }
 
+TLogStatement NewestRows(const TLogStatement& Statement, int Rows) {
+    TLogStatement cut = Statement;
+    cut.SQL += QStringLiteral(" limit ?");
+    cut.Values << Rows;
+    return cut;
+}
+
+bool LoadMoreSyslogRows(TDataGrid& Grid, TSQLiteDatabase& Database) {
+    if (SyslogPaging.Grid != &Grid)
+        return false;
+    SyslogPaging.Rows += SyslogPageRows;
+    const TLogStatement page = NewestRows(SyslogPaging.Statement, SyslogPaging.Rows);
+    LoadSyslogGrid(page.SQL, Grid, page.Values, Database);
+    return true;
+}
+
+bool SyslogRowsHeldBack(const TDataGrid& Grid) {
+    return SyslogPaging.Grid == &Grid && Grid.RowCount() >= SyslogPaging.Rows;
+}
+
 void LoadLogGrid(TLogKind Kind, const TLogStatement& Statement, TDataGrid& Grid, TSQLiteDatabase& Database) {
     switch (Kind) {
-    case lkSyslog:
-        LoadSyslogGrid(Statement.SQL, Grid, Statement.Values, Database);
+    case lkSyslog: {
+        SyslogPaging = {&Grid, Statement, SyslogPageRows};
+        const TLogStatement page = NewestRows(Statement, SyslogPageRows);
+        LoadSyslogGrid(page.SQL, Grid, page.Values, Database);
         break;
+    }
     case lkProgramLog:
         LoadProgramLogGrid(Statement.SQL, Grid, Statement.Values, Database);
         break;

@@ -62,8 +62,26 @@ public:
     TLogStatement Forward(qint64 Now);
 };
 
+// A syslog grid holds at most the newest SyslogPageRows rows of its statement at first; each "more"
+// step reloads it with one page more, so a busy day never loads whole.
+inline constexpr int SyslogPageRows = 5000;
+// Statement (newest first) cut to its first Rows rows.
+TLogStatement NewestRows(const TLogStatement& Statement, int Rows);
+// The syslog grid's last statement and how many of its rows it may hold (GUI thread only).
+struct TSyslogPaging {
+    const TDataGrid* Grid = nullptr;
+    TLogStatement Statement;
+    int Rows = 0;
+};
+extern TSyslogPaging SyslogPaging;
+// The next page of the statement that last filled Grid (Grid reloaded with it); false when Grid
+// was not filled by a syslog load.
+bool LoadMoreSyslogRows(TDataGrid& Grid, TSQLiteDatabase& Database = MonitorDatabase);
+// True when Grid holds as many rows as its syslog load allowed, so older rows may be held back.
+bool SyslogRowsHeldBack(const TDataGrid& Grid);
+
 // Runs Statement through the loader of Kind into Grid (LoadEventLogGrid, LoadSyslogGrid or
-// LoadProgramLogGrid). Never raises.
+// LoadProgramLogGrid); a syslog load takes its first page only. Never raises.
 void LoadLogGrid(TLogKind Kind, const TLogStatement& Statement, TDataGrid& Grid,
                  TSQLiteDatabase& Database = MonitorDatabase);
 // The day picker's "OK": the day holding the date-time Day (a calendar date at midnight) into Grid.

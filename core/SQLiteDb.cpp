@@ -291,6 +291,8 @@ void TSQLiteDatabase::Open(const QString& FileName) {
         ExecuteStatement(QStringLiteral("PRAGMA temp_store = MEMORY;"));
         // Keeps the long transaction's dirty pages in memory (up to this many pages) instead of taking
         // the exclusive lock early, so a reader such as the hourly backup can go on reading meanwhile.
+        // This is no bound: past it a spill that cannot take the lock lets the cache grow; writers of
+        // floods bound it with CycleTransactionAbove.
         ExecuteStatement(QStringLiteral("PRAGMA cache_spill = 32768;"));
     } catch (const ESQLiteException&) {
         Close();
@@ -622,6 +624,58 @@ bool TSQLiteDatabase::HasTable(const QString& Name) {
         QStringLiteral("select [sql] from sqlite_master where [type] = 'table' and lower(name) = ? "),
         {AsciiLower(Name)});
     return table->RowCount() > 0;
+}
+
+namespace {
+
+qint64 CacheUsedLocked(sqlite3* Handle) {
+    int current = 0;
+    int highest = 0;
+    if (!Handle || sqlite3_db_status(Handle, SQLITE_DBSTATUS_CACHE_USED, &current, &highest, 0) != SQLITE_OK)
+        return 0;
+    return current;
+}
+
+} // namespace
+
+qint64 TSQLiteDatabase::PageCacheBytes() const {
+    std::lock_guard<std::mutex> guard(FLock);
+    return CacheUsedLocked(FHandle);
+}
+
+bool TSQLiteDatabase::CycleTransactionAbove(qint64 CacheBytes) {
+    TWriteTransition transition;
+    bool changed = false;
+    {
+        std::lock_guard<std::mutex> guard(FLock);
+        if (!FHandle || !FInTransaction || sqlite3_get_autocommit(FHandle))
+            return false;
+        if (CacheUsedLocked(FHandle) <= FCacheAfterCycle + CacheBytes)
+            return false;
+        bool committed = true;
+        try {
+            ExecuteLocked(QStringLiteral("COMMIT;"), {});
+        } catch (const ESQLiteException&) {
+            // As in CommitTransaction; an engine rollback inside it is left for the commit timer.
+            committed = false;
+            changed = NoteWriteLocked(false, transition);
+        }
+        if (committed) {
+            // Committed: the next transaction opens before the lock is let go.
+            FInTransaction = false;
+            try {
+                ExecuteLocked(QStringLiteral("BEGIN TRANSACTION;"), {});
+                FInTransaction = true;
+            } catch (const ESQLiteException&) {
+                // The commit timer opens it at its next turn, as after any failed open.
+            }
+            FCacheAfterCycle = CacheUsedLocked(FHandle);
+            return true;
+        }
+    }
+    if (changed)
+        ReportWrite(transition);
+    return false;
 }
 
 bool TSQLiteDatabase::TakeEngineRollback() {

@@ -120,6 +120,16 @@ public:
     bool HasTable(const QString& Name);
     bool InTransaction() const;
 
+    // Commits the long transaction and opens the next under one hold of the lock when its page cache
+    // holds more than CacheBytes beyond what the last such commit left (so clean pages kept by a
+    // large cache_size do not commit every call). Other writers never see a moment outside the
+    // transaction. True when it committed; false when there was nothing to do, when the engine had
+    // rolled the transaction back by itself (left for TakeEngineRollback's caller) or when COMMIT
+    // failed (the transaction stays open, as with CommitTransaction).
+    bool CycleTransactionAbove(qint64 CacheBytes);
+    // Bytes the connection's page cache holds now.
+    qint64 PageCacheBytes() const;
+
     // True (once) when the engine rolled back the transaction opened by StartTransaction by itself
     // (disk full, I/O error); the flag is cleared so a new transaction can be started.
     bool TakeEngineRollback();
@@ -220,6 +230,8 @@ private:
     // come and go, so a lease holds its entry.
     std::unordered_map<QString, TCachedStatement, TTextHash> FStatements;
     bool FInTransaction = false;
+    // What the page cache held right after the last cap-driven commit.
+    qint64 FCacheAfterCycle = 0;
     QString FFileName;
     bool FWritesFailing = false;
     // Set by ExecuteLocked: the last statement would have changed the file.

@@ -9,6 +9,7 @@
 #include "net/netsock.h"
 #include "net/syslogmessage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -24,10 +25,22 @@ namespace {
 
 // Room for the largest datagram the kernel can hand out.
 constexpr std::size_t DatagramBufferSize = 65536;
-// Items the storing thread takes from the queue under one lock.
-constexpr std::size_t StoreBatch = 512;
+// Items the storing thread takes from the queue under one lock, and their bytes at most (one more
+// item may pass it).
+constexpr std::size_t StoreBatch = 2048;
+constexpr std::size_t StoreBatchBytes = 1u << 20;
+// Rows one insert statement carries.
+constexpr int RowsPerInsert = 64;
 // During a flood the receiving thread looks for a stop after at most this many batches.
 constexpr int StopCheckEvery = 64;
+
+// "insert into syslog (Date_time,Status,IP)values(?, ?, ?)" with Rows value lists.
+QString MultiRowInsert(int Rows) {
+    QString sql = QStringLiteral("insert into syslog (Date_time,Status,IP)values(?, ?, ?)");
+    for (int i = 1; i < Rows; ++i)
+        sql += QStringLiteral(",(?, ?, ?)");
+    return sql;
+}
 
 std::int64_t SteadyMs() {
     using namespace std::chrono;
@@ -317,6 +330,7 @@ TSyslogCounters TSyslogServer::Counters() const {
     counters.Ignored = FIgnored.load();
     counters.Stored = FStored.load();
     counters.QueueDrops = FQueueDrops.load();
+    counters.StopDrops = FStopDrops.load();
     counters.KernelDrops = FKernelDrops.load();
     counters.StoreFailures = FStoreFailures.load();
     return counters;
@@ -331,6 +345,8 @@ void TSyslogServer::ReceiveLoop(int Socket, int WakeFd) {
     TReceiveBatch batch;
     TLocalClock clock;
     TSenderNames senders;
+    std::vector<TDatagram> items;
+    items.reserve(TReceiveBatch::Size);
     pollfd fds[2] = {{Socket, POLLIN, 0}, {WakeFd, POLLIN, 0}};
     while (!FReceiveStop.load()) {
         // The wake descriptor ends the wait at once; the time-out only backs it up.
@@ -343,6 +359,7 @@ void TSyslogServer::ReceiveLoop(int Socket, int WakeFd) {
             if (count <= 0)
                 break; // EAGAIN: back to the wait (which also sees a stop)
             const qint64 now = clock.Now();
+            items.clear();
             for (int i = 0; i < count; ++i) {
                 ++FReceived;
                 std::uint32_t drops = 0;
@@ -356,8 +373,9 @@ void TSyslogServer::ReceiveLoop(int Socket, int WakeFd) {
                 item.Time = now;
                 item.Bytes = batch.Bytes(i);
                 item.Sender = senders.Name(batch.From(i));
-                Enqueue(std::move(item));
+                items.push_back(std::move(item));
             }
+            Enqueue(items);
         }
     }
 }
@@ -372,18 +390,30 @@ void TSyslogServer::NoteKernelDrops(std::uint32_t Total) {
     }
 }
 
-void TSyslogServer::Enqueue(TDatagram&& Item) {
+std::size_t TSyslogServer::HeldBytes(const TDatagram& Item) {
+    // The strings' heap blocks and the item itself: small messages cost more than their text.
+    return sizeof(TDatagram) + Item.Bytes.capacity() + 1 + Item.Sender.capacity() + 1;
+}
+
+void TSyslogServer::Enqueue(std::vector<TDatagram>& Items) {
+    if (Items.empty())
+        return;
     bool wasEmpty = false;
     {
+        // One hold of the lock for a whole receive batch.
         std::lock_guard queue(FQueueLock);
-        if (FQueue.size() >= FLimits.QueueMessages || FQueueBytes + Item.Bytes.size() > FLimits.QueueBytes) {
-            ++FQueueDrops;
-            return;
-        }
-        FQueueBytes += Item.Bytes.size();
         wasEmpty = FQueue.empty();
-        FQueue.push_back(std::move(Item));
+        for (TDatagram& item : Items) {
+            const std::size_t held = HeldBytes(item);
+            if (FQueue.size() >= FLimits.QueueMessages || FQueueBytes + held > FLimits.QueueBytes) {
+                ++FQueueDrops;
+                continue;
+            }
+            FQueueBytes += held;
+            FQueue.push_back(std::move(item));
+        }
     }
+    Items.clear();
     // The storing thread only waits on an empty queue (its wait checks the queue under the lock).
     if (wasEmpty)
         FQueueWake.notify_one();
@@ -400,25 +430,24 @@ void TSyslogServer::StoreLoop() {
             if (FClosing && FQueue.empty())
                 break;
             if (DrainOver()) {
-                FQueueDrops += FQueue.size();
+                FStopDrops += FQueue.size();
                 FQueue.clear();
                 FQueueBytes = 0;
                 break;
             }
-            while (!FQueue.empty() && batch.size() < StoreBatch) {
-                FQueueBytes -= FQueue.front().Bytes.size();
+            // Bounded in bytes too, so a batch of large messages holds the database only briefly.
+            std::size_t bytes = 0;
+            while (!FQueue.empty() && batch.size() < StoreBatch && bytes < StoreBatchBytes) {
+                bytes += FQueue.front().Bytes.size();
+                FQueueBytes -= HeldBytes(FQueue.front());
                 batch.push_back(std::move(FQueue.front()));
                 FQueue.pop_front();
             }
         }
-        std::size_t done = 0;
-        for (; done < batch.size(); ++done) {
-            if (DrainOver())
-                break;
-            StoreOne(batch[done]);
-        }
-        FQueueDrops += batch.size() - done;
+        const std::size_t done = StoreMany(batch);
+        FStopDrops += batch.size() - done;
         batch.clear();
+        FDatabase.CycleTransactionAbove(FLimits.TransactionCacheBytes);
         // While stopping, the one report at the end covers everything.
         if (FDrainUntilMs.load() == 0)
             ReportLosses(false);
@@ -429,6 +458,41 @@ void TSyslogServer::StoreLoop() {
 bool TSyslogServer::DrainOver() const {
     const std::int64_t until = FDrainUntilMs.load();
     return until != 0 && SteadyMs() > until;
+}
+
+std::size_t TSyslogServer::StoreMany(const std::vector<TDatagram>& Items) {
+    static const TSyslogParser parser;
+    static const QString whole = MultiRowInsert(RowsPerInsert);
+    // Decoded before the database is taken: one value list per statement.
+    std::vector<TSQLiteValues> statements((Items.size() + RowsPerInsert - 1) / RowsPerInsert);
+    for (std::size_t i = 0; i < Items.size(); ++i) {
+        TSQLiteValues& values = statements[i / RowsPerInsert];
+        if (values.isEmpty())
+            values.reserve(int(std::min<std::size_t>(RowsPerInsert, Items.size() - i)) * 3);
+        const TSyslogMessage message = parser.Parse(Items[i].Bytes);
+        values << QString::number(Items[i].Time) << QString::fromStdString(message.Text)
+               << QString::fromStdString(SyslogSenderName(message, Items[i].Sender));
+    }
+    std::size_t stored = 0;
+    try {
+        FDatabase.RunInSavepoint([&](TSQLiteBatch& Batch) {
+            for (const TSQLiteValues& values : statements) {
+                if (DrainOver())
+                    break;
+                const int rows = int(values.size() / 3);
+                Batch.ExecuteStatement(rows == RowsPerInsert ? whole : MultiRowInsert(rows), values);
+                stored += std::size_t(rows);
+            }
+        });
+    } catch (const ESQLiteException&) {
+        // The savepoint undid the batch: each row on its own, so one bad row costs only itself.
+        stored = 0;
+        for (; stored < Items.size() && !DrainOver(); ++stored)
+            StoreOne(Items[stored]);
+        return stored;
+    }
+    FStored += stored;
+    return stored;
 }
 
 void TSyslogServer::StoreOne(const TDatagram& Item) {
@@ -447,18 +511,20 @@ void TSyslogServer::StoreOne(const TDatagram& Item) {
 
 void TSyslogServer::ReportLosses(bool Force) {
     const std::uint64_t queueDrops = FQueueDrops.load();
+    const std::uint64_t stopDrops = FStopDrops.load();
     const std::uint64_t kernelDrops = FKernelDrops.load();
     const std::uint64_t failures = FStoreFailures.load();
     if (queueDrops == FReportedQueueDrops && kernelDrops == FReportedKernelDrops &&
-        failures == FReportedFailures)
+        failures == FReportedFailures && stopDrops == FReportedStopDrops)
         return;
     const std::int64_t now = SteadyMs();
     if (!Force && FReportedOnce && now - FLastReportMs < FLimits.ReportIntervalMs)
         return;
-    AddProgramLog(FDatabase,
-                  SyslogLossText(queueDrops - FReportedQueueDrops, kernelDrops - FReportedKernelDrops,
-                                 failures - FReportedFailures, FLastStoreError));
+    AddProgramLog(FDatabase, SyslogLossText(queueDrops - FReportedQueueDrops,
+                                            kernelDrops - FReportedKernelDrops, failures - FReportedFailures,
+                                            FLastStoreError, stopDrops - FReportedStopDrops));
     FReportedQueueDrops = queueDrops;
+    FReportedStopDrops = stopDrops;
     FReportedKernelDrops = kernelDrops;
     FReportedFailures = failures;
     FLastReportMs = now;
@@ -466,12 +532,16 @@ void TSyslogServer::ReportLosses(bool Force) {
 }
 
 QString SyslogLossText(std::uint64_t QueueDrops, std::uint64_t KernelDrops, std::uint64_t StoreFailures,
-                       const QString& StoreError) {
+                       const QString& StoreError, std::uint64_t StopDrops) {
     QStringList parts;
-    if (QueueDrops + KernelDrops > 0)
-        parts << QStringLiteral("%1 messages lost (queue full: %2, receive buffer full: %3)")
-                     .arg(QString::number(QueueDrops + KernelDrops), QString::number(QueueDrops),
-                          QString::number(KernelDrops));
+    if (QueueDrops + KernelDrops + StopDrops > 0) {
+        QString lost = QStringLiteral("%1 messages lost (queue full: %2, receive buffer full: %3")
+                           .arg(QString::number(QueueDrops + KernelDrops + StopDrops),
+                                QString::number(QueueDrops), QString::number(KernelDrops));
+        if (StopDrops > 0)
+            lost += QStringLiteral(", cut off at stop: %1").arg(QString::number(StopDrops));
+        parts << lost + QLatin1Char(')');
+    }
     if (StoreFailures > 0)
         parts
             << QStringLiteral("%1 messages not stored (%2)").arg(QString::number(StoreFailures), StoreError);

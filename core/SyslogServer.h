@@ -15,17 +15,22 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class TNetCancel;
 
 // Bounds of the queue between receiving and storing, and of what one stop may still store.
 struct TSyslogServerLimits {
-    std::size_t QueueMessages = 100000;
+    std::size_t QueueMessages = 500000;
+    // What the queued items hold in memory, their bookkeeping included.
     std::size_t QueueBytes = 64u << 20;
     // Receive buffer asked of the kernel (the system may grant less).
     int ReceiveBufferBytes = 8 << 20;
-    // Stop stores what is queued for at most this long; the rest counts as lost.
+    // Stop stores what is queued for at most this long; the rest counts as cut off at stop.
     int StopDrainMs = 2000;
+    // When the open transaction's page cache passes this, the storing thread commits it (and opens
+    // the next at once), so a flood of large messages cannot grow memory without bound.
+    std::int64_t TransactionCacheBytes = 64 << 20;
     // Losses are reported at most once in this period, and what is left unreported once at stop.
     int ReportIntervalMs = 60000;
 };
@@ -43,7 +48,8 @@ struct TSyslogCounters {
     std::uint64_t Received = 0;    // datagrams read from the socket
     std::uint64_t Ignored = 0;     // read while storing was off
     std::uint64_t Stored = 0;      // rows inserted
-    std::uint64_t QueueDrops = 0;  // lost to a full queue (or to the end of the stop's drain)
+    std::uint64_t QueueDrops = 0;  // lost to a full queue
+    std::uint64_t StopDrops = 0;   // still queued when the stop's drain time ran out
     std::uint64_t KernelDrops = 0; // lost in the socket's receive buffer before they were read
     std::uint64_t StoreFailures = 0;
 };
@@ -89,8 +95,13 @@ private:
     void StopLocked();
     void ReceiveLoop(int Socket, int WakeFd);
     void StoreLoop();
-    void Enqueue(TDatagram&& Item);
+    // Queues Items (emptied) as far as the bounds allow; the rest count as queue drops.
+    void Enqueue(std::vector<TDatagram>& Items);
+    static std::size_t HeldBytes(const TDatagram& Item);
     void StoreOne(const TDatagram& Item);
+    // Stores Items in multi-row inserts under one hold of the database; the number stored (fewer
+    // only when the stop's drain ran out).
+    std::size_t StoreMany(const std::vector<TDatagram>& Items);
     bool DrainOver() const;
     void NoteKernelDrops(std::uint32_t Total);
     void ReportLosses(bool Force);
@@ -123,12 +134,14 @@ private:
     std::atomic<std::uint64_t> FIgnored{0};
     std::atomic<std::uint64_t> FStored{0};
     std::atomic<std::uint64_t> FQueueDrops{0};
+    std::atomic<std::uint64_t> FStopDrops{0};
     std::atomic<std::uint64_t> FKernelDrops{0};
     std::atomic<std::uint64_t> FStoreFailures{0};
     // The socket's running drop count as last seen (it grows per socket from 0).
     std::uint32_t FKernelDropMark = 0;
     // Storing thread only: what the last loss report covered, and when it was written.
     std::uint64_t FReportedQueueDrops = 0;
+    std::uint64_t FReportedStopDrops = 0;
     std::uint64_t FReportedKernelDrops = 0;
     std::uint64_t FReportedFailures = 0;
     std::int64_t FLastReportMs = 0;
@@ -136,10 +149,11 @@ private:
     QString FLastStoreError;
 };
 
-// The loss report's line: "Syslog server: N messages lost (queue full: Q, receive buffer full: K)",
-// and/or "F messages not stored (<error>)", joined by ", ".
+// The loss report's line: "Syslog server: N messages lost (queue full: Q, receive buffer full: K)"
+// (with ", cut off at stop: S" inside the brackets when the stop's drain left S unstored), and/or
+// "F messages not stored (<error>)", joined by ", ".
 QString SyslogLossText(std::uint64_t QueueDrops, std::uint64_t KernelDrops, std::uint64_t StoreFailures,
-                       const QString& StoreError);
+                       const QString& StoreError, std::uint64_t StopDrops = 0);
 
 // The test message: "hello world" with facility 1 and severity 7 in an RFC 3164 datagram carrying the
 // local time and host name, sent to Host:Port. Returns 0 or the socket error number.

@@ -285,14 +285,16 @@ TEST(SyslogServer, StopEndsPromptlyAndCountsWhatItCouldNotStore) {
     stalled.Release();
     stopper.join();
     const TSyslogCounters c = f.Server->Counters();
-    EXPECT_EQ(c.Stored + c.QueueDrops, 20u);
-    EXPECT_GT(c.QueueDrops, 0u);
+    EXPECT_EQ(c.Stored + c.StopDrops, 20u);
+    EXPECT_GT(c.StopDrops, 0u);
+    EXPECT_EQ(c.QueueDrops, 0u); // the queue never filled
     EXPECT_EQ(f.Server->QueuedMessages(), 0u);
     const auto lines = ProgramLogLines(f.Db);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0],
-              QStringLiteral("Syslog server: %1 messages lost (queue full: %1, receive buffer full: 0)")
-                  .arg(c.QueueDrops));
+              QStringLiteral("Syslog server: %1 messages lost (queue full: 0, receive buffer full: 0, "
+                             "cut off at stop: %1)")
+                  .arg(c.StopDrops));
 }
 
 TEST(SyslogServer, FailingInsertsAreCountedAndReported) {
@@ -310,4 +312,30 @@ TEST(SyslogServer, FailingInsertsAreCountedAndReported) {
     EXPECT_EQ(SyslogLossText(2, 3, 4, "disk I/O error"),
               "Syslog server: 5 messages lost (queue full: 2, receive buffer full: 3), 4 messages not stored "
               "(disk I/O error)");
+}
+
+TEST(SyslogServer, LargeMessagesInTheLongTransactionAreCommittedPastTheCacheCap) {
+    TSyslogServerLimits limits;
+    limits.TransactionCacheBytes = 1 << 20;
+    SyslogFixture f(limits);
+    f.Db.StartTransaction();
+    f.StartOnLoopback();
+    const std::string big(30000, 'b');
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(SendDatagram("127.0.0.1", f.Port(), big));
+    ASSERT_TRUE(f.WaitSettled(100));
+    EXPECT_EQ(f.Server->Counters().Stored, 100u);
+    // A reader of the file sees rows although the long transaction was never committed by its owner,
+    // and the transaction is open again for the other writers.
+    const auto committedRows = [&]() -> qint64 {
+        try {
+            TSQLiteDatabase reader(QString::fromStdString(f.Dir.file("dbm.db")));
+            return reader.OpenResultTable(QStringLiteral("select count(*) from syslog"))->FieldInt64(0);
+        } catch (const ESQLiteException&) {
+            return -1; // the commit holds the file this moment
+        }
+    };
+    EXPECT_TRUE(WaitUntil([&] { return committedRows() > 0; }));
+    EXPECT_TRUE(f.Db.InTransaction());
+    EXPECT_LT(f.Db.PageCacheBytes(), 4 << 20);
 }

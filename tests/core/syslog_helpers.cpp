@@ -96,7 +96,8 @@ bool SyslogFixture::WaitSettled(std::uint64_t Count, int LimitMs) {
     return WaitUntil(
         [&] {
             const TSyslogCounters c = Server->Counters();
-            return c.Stored + c.QueueDrops + c.KernelDrops + c.StoreFailures + c.Ignored >= Count &&
+            return c.Stored + c.QueueDrops + c.StopDrops + c.KernelDrops + c.StoreFailures + c.Ignored >=
+                       Count &&
                    Server->QueuedMessages() == 0;
         },
         LimitMs);

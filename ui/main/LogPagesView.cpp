@@ -12,6 +12,7 @@
 #include "platform/MessageBox.h"
 #include "ui/dialogs/Calendar_f.h"
 #include "ui/main/SettingsBinding.h"
+#include "ui/main/StatusView.h"
 #include "ui/main/main_form.h"
 
 #include <QCheckBox>
@@ -19,6 +20,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -169,6 +171,20 @@ void TLogPagesView::CreateSyslogPage() {
     FSyslogGrid->OnCellDblClick = [this](QObject*, int Col, int Row) {
         Guarded("TForm1.Sys_log_gridCellDblClick", [&] { Sys_log_gridCellDblClick(Col, Row); });
     };
+    SyslogListenState = new QLabel(page);
+    SyslogListenState->setObjectName(QStringLiteral("SyslogListenState"));
+    SyslogListenState->setWordWrap(true);
+    SyslogListenState->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+    SyslogListenState->hide();
+    // Above the grid, so the row of buttons below keeps the width the languages need.
+    auto* top = new QHBoxLayout;
+    top->addWidget(SyslogListenState, 1);
+    // Says what it adds, in any language.
+    SyslogMore = new QPushButton(QStringLiteral("+%1").arg(SyslogPageRows), page);
+    SyslogMore->setObjectName(QStringLiteral("SyslogMore"));
+    SyslogMore->setEnabled(false);
+    top->addWidget(SyslogMore, 0, Qt::AlignRight | Qt::AlignTop);
+    layout->addLayout(top);
     Sys_log_gridView = CreateGridView(*FSyslogGrid, "Sys_log_grid", page);
     layout->addWidget(Sys_log_gridView, 1);
     auto* row = new QHBoxLayout;
@@ -198,6 +214,8 @@ void TLogPagesView::CreateSyslogPage() {
             [this] { Guarded("TForm1.BitBtn39Click", [this] { ClearAllLogsClick(lkSyslog); }); });
     connect(BitBtn20, &QPushButton::clicked, this,
             [this] { Guarded("TForm1.BitBtn20Click", [this] { ViewOtherLogsClick(lkSyslog); }); });
+    connect(SyslogMore, &QPushButton::clicked, this,
+            [this] { Guarded("TForm1.SyslogMoreClick", [this] { SyslogMoreClick(); }); });
 }
 
 void TLogPagesView::CreateProgramLogPage() {
@@ -236,7 +254,17 @@ void TLogPagesView::TabSheet2Show() {
 }
 
 void TLogPagesView::TabSheet5Show() {
-    LoadLogGrid(lkSyslog, Last24HoursStatement(lkSyslog, Now()), *FSyslogGrid);
+    LoadSyslogPage(Last24HoursStatement(lkSyslog, Now()));
+}
+
+void TLogPagesView::LoadSyslogPage(const TLogStatement& Statement) {
+    LoadLogGrid(lkSyslog, Statement, *FSyslogGrid);
+    SyslogMore->setEnabled(SyslogRowsHeldBack(*FSyslogGrid));
+}
+
+void TLogPagesView::SyslogMoreClick() {
+    LoadMoreSyslogRows(*FSyslogGrid);
+    SyslogMore->setEnabled(SyslogRowsHeldBack(*FSyslogGrid));
 }
 
 void TLogPagesView::TabSheet6Show() {
@@ -271,6 +299,8 @@ void TLogPagesView::ClearAllLogsClick(TLogKind Kind) {
 void TLogPagesView::ViewOtherLogsClick(TLogKind Kind) {
     CalendarMode = Kind;
     ShowCalendar();
+    // The day picker may have filled the syslog grid with a day's first page.
+    SyslogMore->setEnabled(SyslogRowsHeldBack(*FSyslogGrid));
 }
 
 void TLogPagesView::BitBtn32Click() {
@@ -278,7 +308,7 @@ void TLogPagesView::BitBtn32Click() {
 }
 
 void TLogPagesView::BitBtn21Click() {
-    LoadLogGrid(lkSyslog, SyslogShowAllStatement(), *FSyslogGrid);
+    LoadSyslogPage(SyslogShowAllStatement());
 }
 
 void TLogPagesView::Sys_log_gridCellDblClick(int Col, int Row) {
@@ -299,7 +329,7 @@ void TLogPagesView::ShowHostSyslog(const QString& Address) {
     // Showing the pages loads their 24 hours first; the host's rows replace them.
     FParts.PageControl1->setCurrentWidget(FParts.TabSheet2);
     FParts.PageControl2->setCurrentWidget(FParts.TabSheet5);
-    LoadLogGrid(lkSyslog, HostSyslogStatement(Address), *FSyslogGrid);
+    LoadSyslogPage(HostSyslogStatement(Address));
 }
 
 void TLogPagesView::SysLog_CheckBoxMouseUp() {
@@ -313,11 +343,18 @@ void TLogPagesView::SysLog_CheckBoxMouseUp() {
 TSyslogStartResult TLogPagesView::StartSyslogServer() {
     const bool on = SysLog_CheckBox->isChecked();
     FServer->SetEnabled(on);
-    if (!on) {
+    TSyslogStartResult result{true, 0, QString()};
+    if (on)
+        result = FServer->Start(FAddress, FPort);
+    else
         FServer->Stop();
-        return {true, 0, QString()};
-    }
-    return FServer->Start(FAddress, FPort);
+    ShowListenState(result);
+    return result;
+}
+
+void TLogPagesView::ShowListenState(const TSyslogStartResult& Result) {
+    SyslogListenState->setText(Result.Reason);
+    SyslogListenState->setVisible(!Result.Ok);
 }
 
 void TLogPagesView::StopSyslogServer() {
@@ -350,5 +387,7 @@ void TForm1::CreateLogPages() {
 }
 
 void TForm1::StartSyslogServer() {
-    FLogPages->StartSyslogServer();
+    const TSyslogStartResult result = FLogPages->StartSyslogServer();
+    if (!result.Ok)
+        FStatus->ShowSyslogListenFailure(result.Reason);
 }

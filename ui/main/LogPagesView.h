@@ -13,6 +13,7 @@
 #include <memory>
 
 class QCheckBox;
+class QLabel;
 class QPushButton;
 class QTabWidget;
 class QWidget;
@@ -51,19 +52,22 @@ public:
     TDataGrid& GridOf(TLogKind Kind);
 
     QCheckBox* SysLog_CheckBox = nullptr;
-    QPushButton* BitBtn13 = nullptr; // events: save
-    QPushButton* BitBtn15 = nullptr; // events: clear current
-    QPushButton* BitBtn38 = nullptr; // events: clear all
-    QPushButton* BitBtn16 = nullptr; // events: other days
-    QPushButton* BitBtn32 = nullptr; // events: copy to clipboard
-    QPushButton* BitBtn33 = nullptr; // "<<"
-    QPushButton* BitBtn34 = nullptr; // ">>"
-    QPushButton* BitBtn19 = nullptr; // syslog: save
-    QPushButton* BitBtn18 = nullptr; // syslog: clear current
-    QPushButton* BitBtn39 = nullptr; // syslog: clear all
-    QPushButton* BitBtn20 = nullptr; // syslog: other days
-    QPushButton* BitBtn21 = nullptr; // syslog: show all
-    QPushButton* BitBtn17 = nullptr; // syslog: test message
+    QPushButton* BitBtn13 = nullptr;   // events: save
+    QPushButton* BitBtn15 = nullptr;   // events: clear current
+    QPushButton* BitBtn38 = nullptr;   // events: clear all
+    QPushButton* BitBtn16 = nullptr;   // events: other days
+    QPushButton* BitBtn32 = nullptr;   // events: copy to clipboard
+    QPushButton* BitBtn33 = nullptr;   // "<<"
+    QPushButton* BitBtn34 = nullptr;   // ">>"
+    QPushButton* BitBtn19 = nullptr;   // syslog: save
+    QPushButton* BitBtn18 = nullptr;   // syslog: clear current
+    QPushButton* BitBtn39 = nullptr;   // syslog: clear all
+    QPushButton* BitBtn20 = nullptr;   // syslog: other days
+    QPushButton* BitBtn21 = nullptr;   // syslog: show all
+    QPushButton* BitBtn17 = nullptr;   // syslog: test message
+    QPushButton* SyslogMore = nullptr; // syslog: one page of older rows more
+    // Above the syslog grid while the server cannot listen: why, in the program log's words.
+    QLabel* SyslogListenState = nullptr;
     QPushButton* BitBtn24 = nullptr; // program log: save
     QPushButton* BitBtn26 = nullptr; // program log: clear current
     QPushButton* BitBtn40 = nullptr; // program log: clear all
@@ -91,6 +95,7 @@ public:
     // a failed start shows its reason.
     void SysLog_CheckBoxMouseUp();
     void BitBtn17Click();
+    void SyslogMoreClick();
 
     // The settings loader's entry point: starts the server when the option is on, stops it when
     // off; calling it again changes nothing. A failure is logged, the box stays ticked.
@@ -113,6 +118,9 @@ private:
     void CreateSyslogPage();
     void CreateProgramLogPage();
     TGxGridView* CreateGridView(TDataGrid& Grid, const char* Name, QWidget* Parent);
+    // Loads the syslog grid's first page of Statement; the "more" button follows what is held back.
+    void LoadSyslogPage(const TLogStatement& Statement);
+    void ShowListenState(const TSyslogStartResult& Result);
 
     TLogPagesParts FParts;
     TMonitorServices* FServices = nullptr;

@@ -147,6 +147,16 @@ void TStatusView::ShowDatabaseWriteState(const QString& Line, bool Failing) {
     StatusBar1->SetPanel(DatabaseWriteStatePanel, Line, Failing ? clRed : clBlack);
 }
 
+void TStatusView::ShowSyslogListenFailure(const QString& Line) {
+    // The whole bar for a while: the panels leave no room for a line this long.
+    StatusBar1->SetSimpleText(Line);
+    StatusBar1->SetSimplePanel(true);
+    QTimer::singleShot(SyslogFailureShownMs, StatusBar1, [bar = QPointer<TStatusBarPro>(StatusBar1)] {
+        if (bar)
+            bar->SetSimplePanel(false);
+    });
+}
+
 QString TStatusView::DatabaseWriteState() const {
     return StatusBar1->Panels()[DatabaseWriteStatePanel].Text();
 }

@@ -55,6 +55,9 @@ public:
     QString StatusPanel(TStatusPanel Panel) const;
     void ShowDatabaseWriteState(const QString& Line, bool Failing);
     QString DatabaseWriteState() const;
+    // The syslog server's failure to listen: the bar shows only that line for SyslogFailureShownMs.
+    static constexpr int SyslogFailureShownMs = 15000;
+    void ShowSyslogListenFailure(const QString& Line);
 
     const QStringList& TrayHintLines() const { return FTrayHintLines; }
 

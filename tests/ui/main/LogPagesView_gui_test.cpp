@@ -5,6 +5,7 @@
 #include "core/LogPages.h"
 #include "core/SQLiteDb.h"
 #include "core/TextConversions.h"
+#include "desktop/StatusBarEx.h"
 #include "grid/GxGrid.h"
 #include "grid/widgets/GxGridView.h"
 #include "platform/MessageBox.h"
@@ -352,3 +353,45 @@ TEST_F(LogPagesTest, AboutPictureOpensTheProductPage) {
 }
 
 } // namespace
+
+TEST_F(LogPagesTest, SyslogPageLoadsTheNewestPageAndAddsOneOnEachMore) {
+    const int rows = 2 * SyslogPageRows + 10;
+    MonitorDatabase.StartTransaction();
+    for (int i = 0; i < rows; ++i)
+        AddSyslog(Now - 60, QStringLiteral("m%1").arg(i), "h");
+    MonitorDatabase.CommitTransaction();
+    Form->PageControl1->setCurrentWidget(Form->TabSheet2);
+    Form->PageControl2->setCurrentWidget(Form->TabSheet5);
+    TDataGrid& grid = Pages().Sys_log_grid();
+    ASSERT_EQ(grid.RowCount(), SyslogPageRows);
+    EXPECT_EQ(grid.Cell(u"Desc_", 0).GetAsString(), QStringLiteral("m%1").arg(rows - 1));
+    EXPECT_TRUE(Pages().SyslogMore->isEnabled());
+    Pages().SyslogMore->click();
+    EXPECT_EQ(grid.RowCount(), 2 * SyslogPageRows);
+    Pages().SyslogMore->click();
+    EXPECT_EQ(grid.RowCount(), rows);
+    EXPECT_EQ(grid.Cell(u"Desc_", rows - 1).GetAsString(), QStringLiteral("m0"));
+    EXPECT_FALSE(Pages().SyslogMore->isEnabled());
+}
+
+TEST_F(LogPagesTest, AFailureToListenIsShownOnTheSyslogPageAndInTheStatusBar) {
+    QUdpSocket holder;
+    ASSERT_TRUE(holder.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+    Pages().SetSyslogEndpoint("127.0.0.1", holder.localPort());
+    Pages().SysLog_CheckBox->setChecked(true);
+    Form->StartSyslogServer();
+    const QString reason =
+        QStringLiteral("Syslog server cannot listen on UDP 127.0.0.1:%1: ").arg(holder.localPort());
+    EXPECT_TRUE(Pages().SyslogListenState->text().startsWith(reason))
+        << Pages().SyslogListenState->text().toStdString();
+    EXPECT_FALSE(Pages().SyslogListenState->isHidden());
+    EXPECT_TRUE(Form->StatusBar1->SimplePanel());
+    EXPECT_EQ(Form->StatusBar1->SimpleText(), Pages().SyslogListenState->text());
+    Form->PageControl1->setCurrentWidget(Form->TabSheet2);
+    Form->PageControl2->setCurrentWidget(Form->TabSheet5);
+    Shot(*Form, "SyslogListenFailure");
+    // Once it listens the page says nothing more.
+    Pages().SetSyslogEndpoint("127.0.0.1", 0);
+    Form->StartSyslogServer();
+    EXPECT_TRUE(Pages().SyslogListenState->isHidden());
+}
