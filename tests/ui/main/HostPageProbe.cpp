@@ -7,6 +7,7 @@
 #include "core/DataFolder.h"
 #include "core/DatabaseTransaction.h"
 #include "core/MonitorController.h"
+#include "core/SQLiteDb.h"
 #include "core/Synchronize.h"
 #include "grid/GxGrid.h"
 #include "grid/widgets/GxGridView.h"
