@@ -5,12 +5,18 @@
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
+#include "grid/GxColumns.h"
 #include "grid/GxGrid.h"
+#include "grid/widgets/GxGridView.h"
+#include "tests/support/TestSupport.h"
+#include "ui/main/LanguageTargets.h"
 #include "ui/main/alert_w.h"
 #include "ui/main/alert_w_up.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -81,7 +87,8 @@ TEST_F(AlertPopups, DownRestsAtTheBottomRightAndUpStacksAboveIt) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
     const QRect down = Down.frameGeometry();
-    EXPECT_EQ(down.width(), AlertPopupWidth);
+    // Wider when the list's texts need it.
+    EXPECT_GE(down.width(), AlertPopupWidth);
     EXPECT_EQ(down.height(), AlertPopupHeight);
     EXPECT_EQ(down.right(), screen.right() - 3);
     // All but the few pixels the rest rule leaves below the work area are on the screen.
@@ -115,4 +122,54 @@ TEST_F(AlertPopups, ClipboardTextHasTheHeadingAndTheListedHost) {
     EXPECT_TRUE(text.startsWith(LangText(AlertDownHeadingLine))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Сервер \"web\""))) << text.toStdString();
     EXPECT_EQ(text.count(QLatin1Char('\n')), 1) << text.toStdString();
+}
+
+// In German at the popups' own size: every shown column has its header, the numbers run from 1,
+// the host and state texts lie whole inside the list, the buttons and menu speak German.
+TEST_F(AlertPopups, BothListsReadWholeWithHeadersAndNumbersInGerman) {
+    const std::string bytes = zt::test::ReadFile(zt::test::SourcePath("Data/lang_files/German"));
+    const QStringList german =
+        QString::fromUtf8(bytes.data(), qsizetype(bytes.size())).split(QStringLiteral("\r\n"));
+    const LangTextTable table = LangTextTable::BuiltInEnglish()->WithLines(german);
+    const QString host = QStringLiteral("23:07:55 - charlieprinter, 127.0.0.9");
+    const QString state = QStringLiteral("ICMP-Prüfung fehlgeschlagen! Unbekannter Fehler");
+    for (TSlidePopup* popup : {static_cast<TSlidePopup*>(&Down), static_cast<TSlidePopup*>(&Up)}) {
+        ApplyLangTargets(*popup, table, LangTextCount);
+        TDataGrid& grid = *popup->ShowGrid;
+        for (int i = 0; i < 3; ++i) {
+            ListEvent(grid, host, QString::number(i), state);
+            grid.Cell(AlertColumn::Time_d, 0).SetAsString(QString()); // in the host text, as listed
+        }
+        popup->ListChanged();
+        popup->show();
+        QApplication::processEvents();
+        Save(*popup, popup == &Down ? "down_german.png" : "up_german.png");
+        SCOPED_TRACE(popup->objectName().toStdString());
+        EXPECT_EQ(popup->BitBtn6->text(), german[34]);
+        EXPECT_EQ(popup->BitBtn1->text(), german[384]);
+        EXPECT_EQ(popup->BitBtn2->text(), german[404]);
+        EXPECT_EQ(popup->PopupMenu2->actions().at(2)->text(), german[254]);
+        for (int r = 0; r < 3; ++r)
+            EXPECT_EQ(grid.GetCellDisplayText(grid.ColumnIndex(AlertColumn::Num_k), r),
+                      QString::number(r + 1));
+        const QFontMetrics metrics(popup->ShowGridView->font());
+        const int listRight = popup->ShowGridView->BodyRect().right();
+        QStringList headers;
+        for (int c = 0; c < grid.ColumnCount(); ++c) {
+            TGxCustomColumn& column = *grid.Columns().GetColumn(c);
+            if (!column.Visible())
+                continue;
+            headers << column.Header().Caption();
+            EXPECT_FALSE(column.Header().Caption().isEmpty()) << column.Name().toStdString();
+            const QRect cell = popup->ShowGridView->CellRect(c, 0);
+            EXPECT_LE(cell.right(), listRight) << column.Name().toStdString();
+            EXPECT_GE(cell.width(), metrics.horizontalAdvance(grid.Cell(c, 0).GetAsString()))
+                << column.Name().toStdString();
+        }
+        // The time is part of the host text, so its empty column gives its room away.
+        const QString expected = popup == &Down ? german[383] + ',' + german[47] + ",ID," + german[52]
+                                                : german[383] + ',' + german[47];
+        EXPECT_EQ(headers.join(',').toStdString(), expected.toStdString());
+        popup->hide();
+    }
 }
