@@ -3,6 +3,8 @@
 #include "core/LanguageSwitch.h"
 #include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
+#include "platform/InputBox.h"
+#include "platform/MessageBox.h"
 #include "ui/dialogs/ToolChartPages.h"
 #include "ui/dialogs/Unit_tracert.h"
 #include "ui/main/HostPageView.h"
@@ -11,14 +13,19 @@
 #include "ui/main/main_form.h"
 
 void TForm1::LanguageApplied(const LangTextTable& Old, const LangTextTable& New) {
+    // The program's message and input boxes speak the language too.
+    SetMessageBoxTexts(LangText(392), LangText(136));
+    SetInputBoxButtonTexts(LangText(136), LangText(137));
     if (FHostPage)
         FHostPage->LanguageApplied();
     if (FSound)
         FSound->ShowLook();
     if (FStatus)
         FStatus->ShowStartStopState();
-    if (Ping_tracert_form)
+    if (Ping_tracert_form) {
+        Ping_tracert_form->TranslateCaptions();
         Ping_tracert_form->Charts().FillPeriodBox();
+    }
     if (!FServices)
         return;
     // Stored too, so the next start in this language finds the words it compares with.
