@@ -3,6 +3,7 @@
 #include "core/LanguageSwitch.h"
 #include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
+#include "core/StatusPanels.h"
 #include "platform/InputBox.h"
 #include "platform/MessageBox.h"
 #include "ui/dialogs/ToolChartPages.h"
@@ -20,8 +21,15 @@ void TForm1::LanguageApplied(const LangTextTable& Old, const LangTextTable& New)
         FHostPage->LanguageApplied();
     if (FSound)
         FSound->ShowLook();
-    if (FStatus)
+    if (FStatus) {
         FStatus->ShowStartStopState();
+        // The monitoring state word is otherwise written only when monitoring starts or stops.
+        const QString shown = FStatus->StatusPanel(TStatusPanel::MonitoringState);
+        if (shown == Old.Text(305))
+            FStatus->SetStatusPanel(TStatusPanel::MonitoringState, New.Text(305), PanelColourBlack);
+        else if (shown == Old.Text(304))
+            FStatus->SetStatusPanel(TStatusPanel::MonitoringState, New.Text(304), PanelColourRed);
+    }
     if (Ping_tracert_form) {
         Ping_tracert_form->TranslateCaptions();
         Ping_tracert_form->Charts().FillPeriodBox();

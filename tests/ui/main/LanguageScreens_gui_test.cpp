@@ -544,6 +544,9 @@ std::map<QString, QString> Captions() {
                 for (QAction* action : menu->actions())
                     if (action->isVisible() && !action->isSeparator())
                         put(action, QStringLiteral("text"), action->text());
+            } else if (auto* bar = qobject_cast<TStatusBarPro*>(w)) {
+                for (int i = 0; i < bar->Panels().Count(); ++i)
+                    put(w, QStringLiteral("panel%1").arg(i), bar->Panels()[i].Text());
             } else if (auto* view = qobject_cast<TGxGridView*>(w)) {
                 TGxColumns& columns = view->Grid().Columns();
                 for (int c = 0; c < columns.ColumnCount(); ++c)
@@ -587,6 +590,10 @@ bool SameInLanguage(const QString& Text, const QString& Language) {
 TEST_P(LanguageScreens, NoCaptionOfAnyWindowStaysInEnglish) {
     if (Language == QLatin1String("English"))
         GTEST_SKIP() << "the English captions are the reference";
+    // Also what a switch from English leaves: texts written only on a later change must follow.
+    Column_Form->ApplyLanguage(QStringLiteral("English"));
+    Form1->StatusView().SetStatusPanel(TStatusPanel::MonitoringState, LangText(304), PanelColourRed);
+    Column_Form->ApplyLanguage(Language);
     const std::map<QString, QString> translated = Captions();
     Column_Form->ApplyLanguage(QStringLiteral("English"));
     const std::map<QString, QString> english = Captions();
