@@ -488,99 +488,81 @@ TEST_F(FitCheck, MenuItemsAreMeasuredAfterTheMenuIsLaidOut) {
 
 namespace {
 
-// Shown once its window is: hidden only as a page a tab or stack does not show at the moment.
-bool Shown(QWidget* Widget, QWidget* Top) {
-    for (QWidget* w = Widget; w && w != Top; w = w->parentWidget())
-        if (w->isHidden() && !qobject_cast<QStackedWidget*>(w->parentWidget()))
-            return false;
-    return true;
-}
-
-// Every caption an operator can read in the program's windows, keyed by control and property:
-// labels, buttons, box titles, tabs, menus, combo items, window titles and shown grid headers.
+// Every caption an operator can read, keyed by window, control and place: labels, buttons, box
+// titles, tabs, combo items, menus, status panels, shown grid headers and framed windows' titles.
+// A control hidden only as a page not shown at the moment counts.
 std::map<QString, QString> Captions() {
     std::map<QString, QString> out;
-    QString Top;
-    const auto put = [&](const QObject* Object, const QString& What, const QString& Text) {
-        const QString key =
-            QStringLiteral("%1/%2/%3 %4")
-                .arg(Top)
-                .arg(Object->objectName().isEmpty() ? QString::fromLatin1(Object->metaObject()->className())
-                                                    : Object->objectName())
-                .arg(quintptr(Object), 0, 16)
-                .arg(What);
-        if (!Text.trimmed().isEmpty())
-            out[key] = Text;
-    };
     for (QWidget* top : QApplication::topLevelWidgets()) {
         // The progress window's title is made anew for each run it counts.
-        if (top->objectName().isEmpty() || qobject_cast<QMenu*>(top) ||
-            top->objectName() == QLatin1String("Progress_Form"))
+        if (top->objectName().isEmpty() || top->objectName() == u"Progress_Form" || qobject_cast<QMenu*>(top))
             continue;
-        Top = top->objectName();
-        // A frameless popup shows no title.
+        const auto put = [&](const QObject* Object, int Place, const QString& Text) {
+            if (!Text.trimmed().isEmpty())
+                out[QStringLiteral("%1/%2/%3 %4")
+                        .arg(top->objectName(), Object->objectName())
+                        .arg(quintptr(Object), 0, 16)
+                        .arg(Place)] = Text;
+        };
         if (!(top->windowFlags() & Qt::FramelessWindowHint))
-            put(top, QStringLiteral("title"), top->windowTitle());
-        QList<QWidget*> widgets = top->findChildren<QWidget*>();
-        widgets.prepend(top);
-        for (QWidget* w : widgets) {
-            if (!Shown(w, top) && !qobject_cast<QMenu*>(w))
-                continue;
-            if (auto* label = qobject_cast<QLabel*>(w))
-                put(w, QStringLiteral("text"), label->text());
-            else if (auto* button = qobject_cast<QAbstractButton*>(w))
-                put(w, QStringLiteral("text"), button->text());
-            else if (auto* box = qobject_cast<QGroupBox*>(w))
-                put(w, QStringLiteral("title"), box->title());
-            else if (auto* tabs = qobject_cast<QTabWidget*>(w)) {
-                for (int i = 0; i < tabs->count(); ++i)
-                    put(w, QStringLiteral("tab%1").arg(i), tabs->tabText(i));
-            } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-                if (!combo->isEditable())
-                    for (int i = 0; i < combo->count(); ++i)
-                        put(w, QStringLiteral("item%1").arg(i), combo->itemText(i));
-            } else if (auto* menu = qobject_cast<QMenu*>(w)) {
-                put(w, QStringLiteral("title"), menu->title());
+            put(top, -1, top->windowTitle());
+        for (QWidget* w : top->findChildren<QWidget*>()) {
+            bool shown = true;
+            for (QWidget* p = w; p != top; p = p->parentWidget())
+                shown = shown && (!p->isHidden() || qobject_cast<QStackedWidget*>(p->parentWidget()));
+            if (auto* menu = qobject_cast<QMenu*>(w)) {
+                put(menu, -1, menu->title());
                 for (QAction* action : menu->actions())
-                    if (action->isVisible() && !action->isSeparator())
-                        put(action, QStringLiteral("text"), action->text());
-            } else if (auto* bar = qobject_cast<TStatusBarPro*>(w)) {
+                    put(action, 0, action->isVisible() ? action->text() : QString());
+            } else if (!shown)
+                continue;
+            else if (auto* label = qobject_cast<QLabel*>(w))
+                put(w, 0, label->text());
+            else if (auto* button = qobject_cast<QAbstractButton*>(w))
+                put(w, 0, button->text());
+            else if (auto* box = qobject_cast<QGroupBox*>(w))
+                put(w, 0, box->title());
+            else if (auto* tabs = qobject_cast<QTabWidget*>(w))
+                for (int i = 0; i < tabs->count(); ++i)
+                    put(w, i, tabs->tabText(i));
+            else if (auto* combo = qobject_cast<QComboBox*>(w); combo && !combo->isEditable())
+                for (int i = 0; i < combo->count(); ++i)
+                    put(w, i, combo->itemText(i));
+            else if (auto* bar = qobject_cast<TStatusBarPro*>(w))
                 for (int i = 0; i < bar->Panels().Count(); ++i)
-                    put(w, QStringLiteral("panel%1").arg(i), bar->Panels()[i].Text());
-            } else if (auto* view = qobject_cast<TGxGridView*>(w)) {
-                TGxColumns& columns = view->Grid().Columns();
-                for (int c = 0; c < columns.ColumnCount(); ++c)
-                    if (columns.GetColumn(c)->Visible())
-                        put(w, QStringLiteral("header %1").arg(columns.GetColumn(c)->Name()),
-                            columns.GetColumn(c)->Header().Caption());
-            }
+                    put(w, i, bar->Panels()[i].Text());
+            else if (auto* view = qobject_cast<TGxGridView*>(w))
+                for (int c = 0; c < view->Grid().Columns().ColumnCount(); ++c)
+                    put(w, c,
+                        view->Grid().Columns().GetColumn(c)->Visible()
+                            ? view->Grid().Columns().GetColumn(c)->Header().Caption()
+                            : QString());
         }
     }
     return out;
 }
 
-// Names aside, a text may stay as in English only where the language's own file writes it so.
+// Names aside, a text may stay as in English only where the language's own file writes it so,
+// alone or followed by a name ("Hosts: Servers").
 bool SameInLanguage(const QString& Text, const QString& Language) {
-    static const QStringList names = {"Zorvanite Tarnequill Pro", "Skype", "ID", "x", "English", "German",
-                                      "Russian",
-                                      // the shipped host types' stored names
-                                      "Server", "Router", "Switch", "Printer", "Workstation"};
-    static const QRegularExpression noWord(QStringLiteral("^[^\\p{L}]*$"));
+    static const QStringList names =
+        QStringLiteral(
+            "Zorvanite Tarnequill Pro|Skype|ID|x|English|German|Russian|Server|Router|Switch|Printer|"
+            "Workstation")
+            .split(QLatin1Char('|'));
     const auto lines = [](const QString& Name) {
         const std::string bytes = ztt::ReadFile(ztt::SourcePath("Data/lang_files/" + Name.toStdString()));
         return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())).split(QStringLiteral("\r\n"));
     };
-    const QStringList english = lines(QStringLiteral("English"));
-    const QStringList own = lines(Language);
+    const QStringList english = lines(QStringLiteral("English")), own = lines(Language);
     const QString text = Text.trimmed();
-    // A caption may be such a word followed by a name ("Hosts: Servers").
     for (qsizetype i = 0; i < english.size() && i < own.size(); ++i) {
         const QString word = english[i].trimmed();
         if (!word.isEmpty() && word == own[i].trimmed() && text.startsWith(word) &&
             (text.size() == word.size() || !text[word.size()].isLetter()))
             return true;
     }
-    return names.contains(text) || noWord.match(text).hasMatch();
+    return names.contains(text) || !text.contains(QRegularExpression(QStringLiteral("\\p{L}")));
 }
 
 } // namespace
@@ -598,11 +580,9 @@ TEST_P(LanguageScreens, NoCaptionOfAnyWindowStaysInEnglish) {
     Column_Form->ApplyLanguage(QStringLiteral("English"));
     const std::map<QString, QString> english = Captions();
     QStringList left;
-    for (const auto& [key, text] : translated) {
-        const auto found = english.find(key);
-        if (found != english.end() && found->second == text && !SameInLanguage(text, Language))
+    for (const auto& [key, text] : translated)
+        if (english.count(key) && english.at(key) == text && !SameInLanguage(text, Language))
             left << key + QStringLiteral(": \"") + text + QLatin1Char('"');
-    }
     EXPECT_TRUE(left.isEmpty()) << Language.toStdString() << ", left in English:\n"
                                 << left.join(QLatin1Char('\n')).toStdString();
 }
