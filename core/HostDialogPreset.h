@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 struct THostDialogPreset {
@@ -14,6 +15,8 @@ struct THostDialogPreset {
     QString GroupPath;
     int GroupNumber = -1;
     QString DownSound;
+    // The sound list: every file of Data/Sounds.
+    QStringList SoundFiles;
     QString UpSound;
     // The row's field values by host-table column name; empty for a new host.
     QHash<QString, QString> Fields;

@@ -5,6 +5,7 @@
 #include "core/HostGridColumns.h"
 #include "core/HostStore.h"
 #include "core/SQLiteDb.h"
+#include "core/SettingsFiles.h"
 #include "grid/GxColumnClasses.h"
 #include "grid/GxGrid.h"
 #include "grid/GxGridFiles.h"
@@ -93,9 +94,13 @@ void CreateHostTypeColumns(TDataGrid& Types) {
 
 bool LoadHostTypeFile(TDataGrid& Types, const QString& TypesFolder) {
     try {
-        Types.LoadFromTextFile(QDir::cleanPath(TypesFolder) + QLatin1Char('/') +
-                                   QLatin1String(HostTypesFileName),
-                               Separator, LineBreak);
+        const auto bytes = ReadSettingsFile(QDir::cleanPath(TypesFolder) + QLatin1Char('/') +
+                                            QLatin1String(HostTypesFileName));
+        if (!bytes) {
+            Types.ClearRows();
+            return false;
+        }
+        Types.LoadFromTextBytes(*bytes, Separator, LineBreak);
         return true;
     } catch (const std::exception&) {
         Types.ClearRows();

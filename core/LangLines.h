@@ -47,5 +47,7 @@ enum : int {
     NextCheckIn = 377,
     IcmpProgress = 378,
     HostLoadProgress = 402, // the host-load progress caption's word
+    NoGroupChosen = 405,    // a group action found no group chosen
+    NoHostChosen = 406,     // a host action found no host chosen
 };
 } // namespace LangLine

@@ -9,14 +9,14 @@
 #include <memory>
 
 // Number of lines of a language file; lines are addressed 0 .. LangTextCount - 1.
-inline constexpr int LangTextCount = 408;
+inline constexpr int LangTextCount = 409;
 
 // System language identifiers, as the first-start choice knows them.
 inline constexpr int LangIdEnglish = 1033;
 inline constexpr int LangIdGerman = 1031;
 inline constexpr int LangIdRussian = 1049;
 
-// One complete set of the 408 texts. Never changed after it is built, so a thread may keep a
+// One complete set of the 409 texts. Never changed after it is built, so a thread may keep a
 // reference to it for as long as it likes (for example for one whole check pass).
 class LangTextTable {
 public:
@@ -30,7 +30,7 @@ public:
     // The text of one line; a line outside 0-407 gives an empty text.
     const QString& Text(int line) const;
 
-    // A copy of this table whose first lines.size() texts (at most 408) are replaced by lines;
+    // A copy of this table whose first lines.size() texts (at most 409) are replaced by lines;
     // the other texts stay as they are here. An empty line of a text that cells are compared with
     // (IsComparedLine) takes the built-in English text instead.
     LangTextTable WithLines(const QStringList& lines) const;
@@ -46,11 +46,11 @@ private:
 // What one language file holds.
 struct LangFileContent {
     bool ok = false;   // the file could be opened and read
-    QStringList lines; // at most 408 lines, without their line ends
+    QStringList lines; // at most 409 lines, without their line ends
     QString error;     // why the file could not be read
 };
 
-// Reads up to the first 408 lines of a language file: UTF-8, CR LF or LF line ends, a leading
+// Reads up to the first 409 lines of a language file: UTF-8, CR LF or LF line ends, a leading
 // byte-order mark stripped. A file with fewer lines gives fewer entries.
 LangFileContent ReadLangFile(const QString& path);
 
@@ -71,7 +71,7 @@ public:
     // replaces the current text of that line; lines a short file lacks keep their current text.
     // A missing, unreadable or unsafe file keeps the current texts and writes one program-log
     // line. Returns whether the file was read; LineCount, when given, receives the number of
-    // lines it held (at most 408).
+    // lines it held (at most 409).
     static bool Load(const QString& dataFolder, const QString& languageName, int* LineCount = nullptr);
 
     // Makes the built-in English texts current (the state at program start).

@@ -2,8 +2,11 @@
 #include "core/NotificationSettings.h"
 
 #include "core/DatabaseLoader.h"
+#include "core/ProgramLogSink.h"
 #include "core/RC6.h"
+#include "core/SettingsFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -205,8 +208,21 @@ QByteArray NotificationSettingsText(const TNotificationSettings& Settings) {
     return text;
 }
 
+QByteArray PadNotificationSettingsText(QByteArray Text) {
+    // Line ends after the 15th line are empty lines the reader never applies; an odd gap takes
+    // one LF first.
+    if ((Text.size() % Rc6BlockSize) % 2 != 0) {
+        Text += '\n';
+    }
+    while (Text.size() % Rc6BlockSize != 0) {
+        Text += "\r\n";
+    }
+    return Text;
+}
+
 QByteArray EncodeNotificationSettings(const TNotificationSettings& Settings) {
-    return Rc6EncryptBytes(NotificationSettingsText(Settings), NotificationSettingsKey());
+    return Rc6EncryptBytes(PadNotificationSettingsText(NotificationSettingsText(Settings)),
+                           NotificationSettingsKey());
 }
 
 QStringList DecodeNotificationSettings(const QByteArray& FileBytes) {
@@ -230,19 +246,28 @@ QStringList DecodeNotificationSettings(const QByteArray& FileBytes) {
     if (start < plain.size()) {
         lines << QString::fromUtf8(plain.mid(start));
     }
+    // The writer's padding.
+    while (lines.size() > NotificationSettingsLineCount && lines.last().isEmpty()) {
+        lines.removeLast();
+    }
     return lines;
 }
 
 int LoadNotificationSettingsFile(const QString& FileName, TNotificationSettings& Settings) {
-    QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A missing file is the first start; one that cannot be read is said once by the reader.
+    const std::optional<QByteArray> bytes = ReadSettingsFile(FileName);
+    if (!bytes) {
         return 0;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return 0;
+    const int applied = ApplyNotificationSettingsLines(DecodeNotificationSettings(*bytes), Settings);
+    if (applied < NotificationSettingsLineCount) {
+        WriteProgramLogSink(QStringLiteral("Settings file \"%1\": only %2 of %3 lines could be read; "
+                                           "the other notification settings keep their defaults.")
+                                .arg(QDir::toNativeSeparators(FileName))
+                                .arg(applied)
+                                .arg(NotificationSettingsLineCount));
     }
-    return ApplyNotificationSettingsLines(DecodeNotificationSettings(bytes), Settings);
+    return applied;
 }
 
 bool SaveNotificationSettingsFile(const QString& FileName, const TNotificationSettings& Settings,

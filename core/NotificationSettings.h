@@ -1,5 +1,6 @@
 // The notification settings and their file ESettings.cnfg: 15 lines ended by CR LF, booleans as
-// "-1"/"0", enciphered with RC6 under a fixed key (whole blocks; a tail under 16 bytes stays plain).
+// "-1"/"0", enciphered with RC6 under a fixed key. The cipher leaves a tail under 16 bytes plain,
+// so the writer pads the text with empty lines to whole blocks; files with a plain tail still read.
 #pragma once
 
 #include <QByteArray>
@@ -40,14 +41,18 @@ int ApplyNotificationSettingsLines(const QStringList& Lines, TNotificationSettin
 
 // Plain file text: each line UTF-8 followed by CR LF.
 QByteArray NotificationSettingsText(const TNotificationSettings& Settings);
-// The file's bytes: the plain text enciphered.
+// Text with line ends appended (CR LF pairs, one LF first for an odd gap) to a whole number of
+// cipher blocks; the reader takes them as empty lines after the 15th and ignores them.
+QByteArray PadNotificationSettingsText(QByteArray Text);
+// The file's bytes: the padded plain text enciphered, no byte left plain.
 QByteArray EncodeNotificationSettings(const TNotificationSettings& Settings);
 // The file's lines: deciphered, a UTF-8 byte-order mark dropped, split at CR LF, LF or CR (a final
-// line end gives no extra line).
+// line end gives no extra line); empty lines after the 15th (the padding) are dropped.
 QStringList DecodeNotificationSettings(const QByteArray& FileBytes);
 
-// Reads the file and applies its lines; without a readable file Settings stays as it is. Returns
-// the number of lines applied (0 without a file).
+// Reads the file (through ReadSettingsFile) and applies its lines; without a readable file Settings
+// stays as it is. A file from which fewer than 15 lines apply is said in one program-log line.
+// Returns the number of lines applied (0 without a file).
 int LoadNotificationSettingsFile(const QString& FileName, TNotificationSettings& Settings);
 
 // Writes the enciphered bytes to a mode-0600 temporary file beside FileName, flushed and renamed

@@ -9,7 +9,11 @@
 #include "grid/GxColumnClasses.h"
 #include "grid/GxGrid.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QHash>
+#include <QThread>
+#include <thread>
 
 namespace {
 
@@ -203,24 +207,57 @@ QString ShortDateText(double DateTime) {
     return blank < 0 ? text : text.left(blank);
 }
 
-TLogStatement EventsBeginningWith(TSQLiteDatabase& Database, const QString& Prefix) {
-    QStringList ids;
+TLogStatement EventsBeginningWith(TSQLiteDatabase& Database, const QString& Prefix, int Newest, int* Total) {
+    std::deque<qint64> ids;
+    int matched = 0;
     try {
         TDisplayPrefix prefix(Prefix);
-        const auto events = Database.OpenResultTable(QStringLiteral("select ID, Date_time from log"));
+        const auto events =
+            Database.OpenResultTable(QStringLiteral("select ID, Date_time from log order by ID"));
         for (int i = 0; i < events->RowCount(); ++i, events->NextRow()) {
             bool isTime = false;
             const qint64 time = events->FieldTextOrEmpty(1).trimmed().toLongLong(&isTime);
             bool isId = false;
             const qint64 id = events->FieldTextOrEmpty(0).toLongLong(&isId);
-            if (isTime && isId && prefix.Matches(time))
-                ids << QString::number(id);
+            if (!isTime || !isId || !prefix.Matches(time))
+                continue;
+            ++matched;
+            ids.push_back(id);
+            if (Newest > 0 && static_cast<int>(ids.size()) > Newest)
+                ids.pop_front();
         }
     } catch (const std::exception&) {
         // No events: the reply is the header alone.
     }
+    if (Total)
+        *Total = matched;
+    QStringList texts;
+    for (const qint64 id : ids)
+        texts << QString::number(id);
     return {QStringLiteral("select * from log where ID in (select value from json_each(?)) order by ID"),
-            {QLatin1Char('[') + ids.join(QLatin1Char(',')) + QLatin1Char(']')}};
+            {QLatin1Char('[') + texts.join(QLatin1Char(',')) + QLatin1Char(']')}};
+}
+
+QString LogReplyCutLine(int Shown, int Total) {
+    return LangText(408).arg(Shown).arg(Total);
+}
+
+void IRemoteCommandHost::RunOffGuiThread(const std::function<void()>& Work) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application || QThread::currentThread() != application->thread()) {
+        Work();
+        return;
+    }
+    QEventLoop loop;
+    std::thread worker([&] {
+        Guarded("IRemoteCommandHost.RunOffGuiThread", Work);
+        // Quit is queued to the loop's thread, so it cannot be lost before exec() starts.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    // The queued quit may still be pending when an outer event ended the loop: drop it with the loop.
+    QCoreApplication::removePostedEvents(&loop);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -242,8 +279,12 @@ void TRemoteCommands::MessageReceived(const QString& Message, const QString& UIN
 void TRemoteCommands::Answer(const TPending& Pending) {
     const QString reply = Reply(ParseRemoteCommand(Pending.Message));
     const qint64 uin = TextToInt64(Pending.UIN);
-    for (const QString& piece : ReplyPieces(reply))
-        FHost.SendMessage(uin, piece);
+    const QStringList pieces = ReplyPieces(reply);
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            FHost.PumpDelay(RemoteReplyPaceMs);
+        FHost.SendMessage(uin, pieces[i]);
+    }
 }
 
 QString TRemoteCommands::Reply(const TRemoteCommand& Command) {
@@ -265,11 +306,20 @@ QString TRemoteCommands::Reply(const TRemoteCommand& Command) {
 }
 
 QString TRemoteCommands::LogOfDayReply(const QString& DateText, bool Wait) {
-    const TLogStatement statement = EventsBeginningWith(FHost.Database(), DateText);
-    LoadEventLogGrid(statement.SQL, FHost.LogsGrid(), statement.Values, FHost.Database());
+    // Picking the events reads every stored time: done off the GUI thread, and only the newest
+    // RemoteLogReplyEvents reach the grid and the reply.
+    TSQLiteDatabase& database = FHost.Database();
+    TLogStatement statement;
+    int total = 0;
+    FHost.RunOffGuiThread(
+        [&] { statement = EventsBeginningWith(database, DateText, RemoteLogReplyEvents, &total); });
+    LoadEventLogGrid(statement.SQL, FHost.LogsGrid(), statement.Values, database);
     if (Wait)
         FHost.PumpDelay(LogLoadWaitMs);
-    return LogReply(FHost.LogsGrid());
+    QString reply = LogReply(FHost.LogsGrid());
+    if (total > RemoteLogReplyEvents)
+        reply += QLatin1Char('\r') + LogReplyCutLine(RemoteLogReplyEvents, total);
+    return reply;
 }
 
 QString TRemoteCommands::StatusOfDownGridReply() {

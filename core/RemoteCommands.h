@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 class TDataGrid;
@@ -29,9 +30,16 @@ public:
     virtual double Now() = 0; // local date-time
     virtual bool SendMessage(qint64 UIN, const QString& Text) = 0;
     virtual void AddProgramLog(const QString& Text) = 0;
+    // Runs Work on a thread of its own and returns when it is done, serving the GUI meanwhile (so
+    // other events, messages too, run). Work touches no grid and no widget.
+    virtual void RunOffGuiThread(const std::function<void()>& Work);
 };
 
 inline constexpr int RemoteReplyPiece = 2000;
+// A log reply holds at most the newest this many events; its last line then says so (line 408).
+inline constexpr int RemoteLogReplyEvents = 200;
+// The wait between two pieces of one reply, so a long reply never floods the server.
+inline constexpr int RemoteReplyPaceMs = 500;
 
 enum class TRemoteCommandKind { Groups, LogOfDay, LogOfToday, Status, GroupStatus, Help };
 
@@ -74,8 +82,13 @@ QString ReceivedMessageLogLine(const QString& UIN, const QString& Message);
 // The locale's short date of a date-time (the date part of the display text).
 QString ShortDateText(double DateTime);
 // The events whose display date-time begins with Prefix (ignoring case): "select * from log"
-// restricted to their ids, which are bound as one value, so the prefix never reaches SQL.
-TLogStatement EventsBeginningWith(TSQLiteDatabase& Database, const QString& Prefix);
+// restricted to their ids, which are bound as one value, so the prefix never reaches SQL. With
+// Newest above 0 only the newest that many (by ID) are kept; Total, when given, receives how many
+// matched. Safe on any thread.
+TLogStatement EventsBeginningWith(TSQLiteDatabase& Database, const QString& Prefix, int Newest = 0,
+                                  int* Total = nullptr);
+// The last line of a log reply cut to its newest Shown of Total events.
+QString LogReplyCutLine(int Shown, int Total);
 
 class TRemoteCommands {
 public:

@@ -2,6 +2,7 @@
 #include "core/SettingsFiles.h"
 
 #include "core/DatabaseLoader.h"
+#include "core/ProgramLogSink.h"
 #include "core/SQLiteDb.h"
 
 #include <QDir>
@@ -10,7 +11,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -39,17 +44,123 @@ std::vector<int> Range(std::vector<int> Lines, int First, int Last) {
 
 } // namespace
 
+namespace {
+
+std::mutex refusedMutex;
+// Said once until the file reads again, and once more when the program log's table has opened
+// since: a refusal found before that went to standard error only.
+std::set<std::pair<QString, bool>> refusedFiles;
+
+void SayUnreadable(const QString& FileName, const QString& Reason) {
+    {
+        const std::lock_guard lock(refusedMutex);
+        if (!refusedFiles.insert({FileName, MonitorDatabase.IsOpen()}).second) {
+            return;
+        }
+    }
+    WriteProgramLogSink(QStringLiteral("Settings file \"%1\" was not read (%2); the defaults are used.")
+                            .arg(QDir::toNativeSeparators(FileName), Reason));
+}
+
+QString ErrnoReason(int Error) {
+    return QString::fromLocal8Bit(std::strerror(Error));
+}
+
+} // namespace
+
+std::optional<QByteArray> ReadSettingsFile(const QString& FileName) {
+    const QByteArray path = QFile::encodeName(FileName);
+    // Checked before opening, so no device or pipe is ever opened, and again on the open file.
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0) {
+        if (errno != ENOENT) {
+            SayUnreadable(FileName, ErrnoReason(errno));
+        }
+        return std::nullopt;
+    }
+    const auto refusal = [](const struct stat& Info) -> QString {
+        if (!S_ISREG(Info.st_mode)) {
+            return QStringLiteral("it is not a regular file");
+        }
+        if (Info.st_size > MaxSettingsFileBytes) {
+            return QStringLiteral("it is larger than %1 bytes").arg(MaxSettingsFileBytes);
+        }
+        return {};
+    };
+    if (const QString why = refusal(info); !why.isEmpty()) {
+        SayUnreadable(FileName, why);
+        return std::nullopt;
+    }
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        SayUnreadable(FileName, ErrnoReason(errno));
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    QString why;
+    if (::fstat(fd, &info) != 0) {
+        why = ErrnoReason(errno);
+    } else {
+        why = refusal(info);
+    }
+    // Read at most one byte past the limit: a file that grew meanwhile is refused, not swallowed.
+    while (why.isEmpty()) {
+        char buffer[16384];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            why = ErrnoReason(errno);
+        } else if (n == 0) {
+            break;
+        } else {
+            bytes.append(buffer, n);
+            if (bytes.size() > MaxSettingsFileBytes) {
+                why = QStringLiteral("it is larger than %1 bytes").arg(MaxSettingsFileBytes);
+            }
+        }
+    }
+    ::close(fd);
+    if (!why.isEmpty()) {
+        SayUnreadable(FileName, why);
+        return std::nullopt;
+    }
+    const std::lock_guard lock(refusedMutex);
+    refusedFiles.erase({FileName, false});
+    refusedFiles.erase({FileName, true});
+    return bytes;
+}
+
 QString AtomicTemporaryName(const QString& FileName) {
     return FileName + QStringLiteral(".saving");
 }
 
-// The file holds exactly Bytes already.
+// The file is a regular file holding exactly Bytes already. Nothing else is read: a name linked
+// to a device or a pipe reports size 0 and would never end.
 static bool FileHolds(const QString& FileName, const QByteArray& Bytes) {
-    QFile file(FileName);
-    if (file.size() != Bytes.size() || !file.open(QIODevice::ReadOnly)) {
+    const QByteArray path = QFile::encodeName(FileName);
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false; // never opened, so no device or pipe is touched
+    }
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
         return false;
     }
-    return file.readAll() == Bytes;
+    bool same = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == Bytes.size();
+    QByteArray held(Bytes.size(), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (same && done < held.size()) {
+        const ssize_t n = ::read(fd, held.data() + done, size_t(held.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        same = n > 0;
+        done += same ? n : 0;
+    }
+    ::close(fd);
+    return same && held == Bytes;
 }
 
 bool WriteFileAtomic(const QString& FileName, const QByteArray& Bytes) {

@@ -22,6 +22,16 @@ bool WriteFileAtomic(const QString& FileName, const QByteArray& Bytes);
 // The temporary file of FileName's saves: FileName with ".saving" appended.
 QString AtomicTemporaryName(const QString& FileName);
 
+// The largest settings file the readers take; no file the program writes comes near it.
+inline constexpr qint64 MaxSettingsFileBytes = 1024 * 1024;
+// The whole contents of one settings file of the Data folder, for every reader of those files.
+// Nothing when the file is missing (silently: the first start has none), and nothing with one
+// program-log line when it cannot be read, is no regular file (a link to a device, a folder) or
+// holds more than MaxSettingsFileBytes; the reader then keeps its defaults. A refusal is said once
+// per file name until that file reads again, however many readers ask (once more after the
+// database opened, as the line said before went to standard error only).
+std::optional<QByteArray> ReadSettingsFile(const QString& FileName);
+
 // Lines as CR LF text (each line ended, UTF-8), and back: CR LF, LF or a lone CR end a line.
 QByteArray LinesToFileText(const QStringList& Lines);
 QStringList FileTextToLines(const QByteArray& Bytes);

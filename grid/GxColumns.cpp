@@ -351,7 +351,8 @@ void TGxCustomColumn::SetVisible(bool value) {
 }
 
 void TGxCustomColumn::ChangeWidth(int value) {
-    const int width = std::max(value, FMinWidth);
+    // A width from a damaged layout file must not overflow the sums of positions nor blank the header.
+    const int width = std::clamp(value, FMinWidth, std::max(FMinWidth, GxMaxColumnWidth));
     const int old = FWidth;
     FWidth = width;
     if (FCollection && !FCollection->Loading())

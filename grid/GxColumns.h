@@ -39,6 +39,8 @@ enum TColumnOption : uint16_t {
     coTextForCaption = 1 << 14,
 };
 using TColumnOptions = uint16_t;
+// The widest a column may be: wider than any screen, far from overflowing the position sums.
+inline constexpr int GxMaxColumnWidth = 10000;
 inline constexpr TColumnOptions DefaultColumnOptions = 1038; // click, input, sort, public
 inline constexpr TColumnOptions TextColumnOptions = 9230;    // the same plus text-fit hint
 
@@ -385,7 +387,8 @@ public:
     bool IsCurrentColumn() const;
     void NotifyChange(TColumnChange kind, int value);
     void RefreshPart(TColumnPartRegion region);
-    // Header resizing: width raised to MinWidth, positions recalculated, kind 9 sent.
+    // Header resizing: width raised to MinWidth and cut to GxMaxColumnWidth, positions
+    // recalculated, kind 9 sent.
     void ChangeWidth(int value);
 
     // Painter, mouse handler and editor, made by the widget layer's factory.

@@ -472,11 +472,15 @@ QString RTFToPlainText(const QString& Text) {
 QByteArray XmlValue(const QByteArray& Xml, const QByteArray& Name) {
     const QByteArray open = '<' + Name + '>';
     const qsizetype opened = Xml.indexOf(open);
-    const qsizetype closed = Xml.indexOf("</" + Name + '>');
-    if (opened < 0 || closed < 0)
+    if (opened < 0)
         return QByteArray();
+    // The value ends at the next tag, which must be its own closing one: a tag left open never
+    // takes in the values of the others.
     const qsizetype start = opened + open.size();
-    return closed < start ? QByteArray() : Xml.mid(start, closed - start);
+    const qsizetype next = Xml.indexOf('<', start);
+    if (next < 0 || !Xml.mid(next).startsWith("</" + Name + '>'))
+        return QByteArray();
+    return Xml.mid(start, next - start);
 }
 
 QString MessageBodyText(const QByteArray& Bytes, quint16 Charset, bool ConvertToPlaintext) {
@@ -911,7 +915,7 @@ void TICQClient::RenewDirectControl() {
         Fire("TICQClient.OnPktParse", OnPktParse, Host, Port, Buffer, Length, Incoming);
     };
     FDirect->OnMessageRecv = [this](const QString& Msg, const QString& PeerUIN) {
-        Fire("TICQClient.OnMessageRecv", OnMessageRecv, Msg, PeerUIN);
+        Fire("TICQClient.OnDirectMessageRecv", OnDirectMessageRecv, Msg, PeerUIN);
     };
     if (!FDirect->StartError().isEmpty())
         ReportError(ERR_SOCKET, FDirect->StartError());

@@ -30,7 +30,8 @@ constexpr int RTFMaxDepth = 64;
 // balance (CR and LF dropped); any other text is returned unchanged. "\par" and "\line" give CR LF,
 // "\tab" a TAB, "\'hh" U+00hh, "\uN" the character N (plus 65536 when negative).
 QString RTFToPlainText(const QString& Text);
-// The text between the first "<Name>" and the first "</Name>" after it; empty when either is missing.
+// The text between the first "<Name>" and the "</Name>" that directly follows it; empty when either
+// is missing or another tag comes between them.
 QByteArray XmlValue(const QByteArray& Xml, const QByteArray& Name);
 
 // ---------------------------------------------------------------------------------------------------
@@ -225,7 +226,11 @@ public:
     // Events.
     std::function<void()> OnLogin;
     std::function<void()> OnLogOff;
+    // Messages the server delivered: their UIN is the one the server vouches for.
     std::function<void(const QString& Msg, const QString& UIN)> OnMessageRecv;
+    // Messages a peer sent over a direct connection. The UIN is only what the peer claimed in its
+    // initialisation frame, so these never reach OnMessageRecv (the remote commands).
+    std::function<void(const QString& Msg, const QString& ClaimedUIN)> OnDirectMessageRecv;
     std::function<void(const QString& Description, const QString& URL, const QString& UIN)> OnURLRecv;
     std::function<void(const QString& Name, const QString& Msg, const QString& Address, const QString& Email)>
         OnWPagerRecv;

@@ -268,6 +268,8 @@ void TicqDCnormal::Receive(const char* Data, int Length) {
     int at = 0;
     while (at < Length && FState != TDCState::Closed) {
         if (FExpected < 0) {
+            if (FFill == 0)
+                FPartialSince = FOwner.Now();
             FBuffer[FFill++] = static_cast<quint8>(Data[at++]);
             if (FFill < 2)
                 continue;
@@ -488,6 +490,18 @@ TicqDCnormal* TicqDCM::Connection(int Handle) const {
 int TicqDCM::AddConnection(std::unique_ptr<TMySocket> Socket) {
     if (FShutDown)
         return -1;
+    if (static_cast<int>(FConnections.size()) >= DCMaxConnections) {
+        int oldest = -1;
+        qint64 oldestActivity = 0;
+        for (const auto& [handle, connection] : FConnections) {
+            const qint64 activity = connection->Peer() ? connection->Peer()->LastActivity : 0;
+            if (oldest < 0 || activity < oldestActivity) {
+                oldest = handle;
+                oldestActivity = activity;
+            }
+        }
+        CloseConnection(oldest);
+    }
     const int handle = FNextHandle++;
     FAccepted.push_back(std::make_unique<TPeerRecord>());
     TPeerRecord* peer = FAccepted.back().get();
@@ -563,6 +577,15 @@ void TicqDCM::Housekeeping() {
         check(*peer);
     for (const auto& peer : FAccepted)
         check(*peer);
+    for (const auto& [handle, connection] : FConnections) {
+        const TPeerRecord* peer = connection->Peer();
+        const qint64 partial = connection->PartialSince();
+        if ((partial >= 0 && now - partial > DCStallLimitMs) ||
+            (connection->State() == TDCState::Waiting && peer && now - peer->Created > DCStallLimitMs))
+            idle.push_back(handle);
+    }
+    std::sort(idle.begin(), idle.end());
+    idle.erase(std::unique(idle.begin(), idle.end()), idle.end());
     for (const int handle : idle)
         CloseConnection(handle);
 }

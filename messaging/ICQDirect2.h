@@ -26,6 +26,11 @@ constexpr int DCReceiveArea = DCMaxFrame + 2;
 constexpr quint16 DCProtocolVersion = 8;
 // A normal connection silent for longer than this is closed.
 constexpr qint64 DCIdleLimitMs = 324000;
+// A connection that has not sent its initialisation, or holds part of a frame, for longer than this
+// is closed: a stalled peer must not keep a descriptor for the whole idle limit.
+constexpr qint64 DCStallLimitMs = 30000;
+// Connections held at once; one more drops the connection that has been quiet longest.
+constexpr int DCMaxConnections = 32;
 
 enum TDCFrameType : quint8 { DC_NORMAL = 2, DC_INIT_REPLY = 3, DC_ACK = 1, DC_INIT = 0xFF };
 enum TDCCommand : quint16 { DC_CMD_ACK = 2010, DC_CMD_MESSAGE = 2030 };
@@ -168,6 +173,8 @@ public:
     void Receive(const char* Data, int Length);
     TDCState State() const { return FState; }
     TMySocket* Socket() const { return FSocket.get(); }
+    // When the first byte of a frame still incomplete came (manager's clock); -1 with none pending.
+    qint64 PartialSince() const { return FFill > 0 ? FPartialSince : -1; }
 
 private:
     void HandleInit(const quint8* Frame, int Length);
@@ -178,6 +185,7 @@ private:
     quint8 FBuffer[DCReceiveArea];
     int FFill = 0;
     int FExpected = -1; // the frame's length once its two bytes came
+    qint64 FPartialSince = 0;
     TDCState FState = TDCState::Waiting;
 };
 
@@ -228,13 +236,15 @@ public:
     int ConnectionCount() const { return static_cast<int>(FConnections.size()); }
     std::vector<int> ConnectionHandles() const;
     TicqDCnormal* Connection(int Handle) const;
-    // Takes an accepted socket as a new normal connection with a fresh peer record; its handle.
+    // Takes an accepted socket as a new normal connection with a fresh peer record; its handle. With
+    // DCMaxConnections held, the one whose last activity is oldest is closed first.
     int AddConnection(std::unique_ptr<TMySocket> Socket);
     // Removes the connection, clears every slot naming it, closes its socket; freed later.
     void CloseConnection(int Handle);
     // Closes the four slots of a peer and removes its record.
     void ClosePeer(quint32 PeerUIN);
-    // One pass of the 1000 ms timer: closes every normal connection idle for over DCIdleLimitMs.
+    // One pass of the 1000 ms timer: closes every normal connection idle for over DCIdleLimitMs, and
+    // every one stalled for over DCStallLimitMs before its initialisation or inside a frame.
     void Housekeeping();
     // The own record's addresses from GetLocalIP (0 when the lookup fails).
     void RefreshLocalAddress();

@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "core/ProgramLogSink.h"
 #include "net/netcode.h"
 #include "net/netsock.h"
 
@@ -1098,6 +1099,11 @@ namespace {
 constexpr int AcceptsPerWake = 64;
 
 // Errors of one accepted connection that leave the listening socket usable.
+// No descriptor or memory for one more connection: the listening socket is still fine.
+bool ResourceAcceptError(int Errno) {
+    return Errno == EMFILE || Errno == ENFILE || Errno == ENOBUFS || Errno == ENOMEM;
+}
+
 bool TransientAcceptError(int Errno) {
     return Errno == EAGAIN || Errno == EWOULDBLOCK || Errno == EINTR || Errno == ECONNABORTED ||
            Errno == EPROTO || Errno == ENETDOWN || Errno == ENOPROTOOPT || Errno == EHOSTDOWN ||
@@ -1146,6 +1152,7 @@ bool TTCPServer::Start() {
 }
 
 void TTCPServer::Stop() {
+    FPaused = false;
     if (FNotifier) {
         FNotifier->setEnabled(false);
         FNotifier->deleteLater();
@@ -1161,10 +1168,15 @@ void TTCPServer::Readable() {
     for (int i = 0; i < AcceptsPerWake && FFd >= 0; ++i) {
         const int fd = ::accept4(FFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd >= 0) {
+            FPauseLogged = false;
             DoAccept(fd);
             continue;
         }
         const int error = errno;
+        if (ResourceAcceptError(error)) {
+            Pause(error);
+            return;
+        }
         if (TransientAcceptError(error)) {
             if (error == EAGAIN || error == EWOULDBLOCK)
                 return;
@@ -1173,6 +1185,29 @@ void TTCPServer::Readable() {
         Fail(error, 21);
         return;
     }
+}
+
+void TTCPServer::Pause(int Errno) {
+    // The pending peer stays in the backlog; accepting again at once would only spin.
+    FPaused = true;
+    FNotifier->setEnabled(false);
+    if (!FPauseLogged) {
+        FPauseLogged = true;
+        WriteProgramLogSink(QStringLiteral("Direct connections on port %1: cannot accept a peer (%2); "
+                                           "accepting again in %3 ms")
+                                .arg(Port)
+                                .arg(QString::fromLocal8Bit(std::strerror(Errno)))
+                                .arg(AcceptPauseMs));
+    }
+    QTimer::singleShot(AcceptPauseMs, FNotifier, [this] { Resume(); });
+}
+
+void TTCPServer::Resume() {
+    if (!FPaused || FFd < 0 || !FNotifier)
+        return;
+    FPaused = false;
+    FNotifier->setEnabled(true);
+    Readable();
 }
 
 void TTCPServer::DoAccept(qintptr Handle) {

@@ -521,8 +521,9 @@ private:
 class QSocketNotifier;
 
 // A listening TCP socket on every IPv4 address, served by the GUI thread's event loop: each accepted
-// descriptor goes to DoAccept there. A failed accept ends the server with text 21 and the error
-// event, unless it was stopped.
+// descriptor goes to DoAccept there. A full descriptor table (or no kernel memory) pauses accepting
+// for AcceptPauseMs, with one program-log line per episode; any other failed accept ends the server
+// with text 21 and the error event, unless it was stopped.
 class TTCPServer : public QObject {
     Q_OBJECT
 public:
@@ -538,7 +539,10 @@ public:
     // Closes the listening socket; no event follows.
     void Stop();
     bool Active() const { return FFd >= 0; }
+    // Listening, but waiting for descriptors to come free before the next accept.
+    bool Paused() const { return FPaused; }
     int LastError() const { return FLastError; }
+    int AcceptPauseMs = 1000;
     const QString& LastErrorText() const { return FLastErrorText; }
 
 protected:
@@ -549,7 +553,11 @@ protected:
 private:
     void Fail(int Errno, int TextNumber);
     void Readable();
+    void Pause(int Errno);
+    void Resume();
     int FFd = -1;
+    bool FPaused = false;
+    bool FPauseLogged = false;
     QSocketNotifier* FNotifier = nullptr;
     int FLastError = 0;
     QString FLastErrorText;

@@ -6,6 +6,8 @@
 #   3. AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, labels unit, peer and gui;
 #   4. ThreadSanitizer build in build-tsan/ of the thread code (core, net, messaging), labels unit and peer;
 #   5. each fuzz target (clang, libFuzzer) for a short time on its seed corpus, one per core at a time.
+# The sanitizer and fuzz trees build only what their stage runs (no benchmarks, no netns tests), and
+# every tree compiles through ccache when it is installed, so a second run rebuilds little.
 # Options: --no-format, --no-asan, --no-tsan, --no-fuzz skip a stage. Each stage's time is printed
 # at the end.
 set -euo pipefail
@@ -24,6 +26,10 @@ for arg in "$@"; do
 done
 jobs=$(nproc)
 status=0
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
+  export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+fi
 timings=()
 
 # stage <name> <command...>: runs one stage, notes its time and whether it failed.
@@ -56,8 +62,16 @@ build_and_test() {
   ctest --test-dir build -j "$jobs" --output-on-failure --timeout 300
 }
 
+# label_targets <build folder> <label regex>: the test executables of those labels in a configured
+# tree (with the probes and the program they start, through their dependencies).
+label_targets() {
+  ninja -C "$1" -t targets all | sed -nE "s/^([a-z_]+_($2)_tests): phony\$/\1/p" | grep -v '^cmake_' | sort
+}
+
 asan_stage() {
-  ./scripts/build.sh build-asan -DZT_SANITIZE=ON -DZT_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+  cmake -S . -B build-asan -G Ninja -DZT_SANITIZE=ON -DZT_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  # shellcheck disable=SC2046
+  cmake --build build-asan -j "$jobs" --target $(label_targets build-asan 'unit|gui|peer')
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
   LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

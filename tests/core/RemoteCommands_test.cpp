@@ -301,3 +301,25 @@ TEST_F(RemoteCommandsTest, LongRepliesGoInPieces) {
               "Groups :\r\r" + QString(4490, QLatin1Char('g')));
     EXPECT_EQ(Host.Logged.size(), 1);
 }
+
+TEST_F(RemoteCommandsTest, LogOverManyEventsIsCutToTheNewestWithALastLineAndPacedPieces) {
+    Db.ExecuteStatement("insert into hosts (host, IP) values (?, ?)", {"db1", "10.0.0.1"});
+    const qint64 start = UnixAt(2024, 3, 14, 0, 0, 0);
+    Db.ExecuteStatement("with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000) "
+                        "insert into log (Date_time, L_Status, Stat_D, ID_h_d) "
+                        "select ? + i, 'e' || i, 'ID', 1 from n",
+                        {start});
+    Commands.MessageReceived("log|", "1");
+    const QString reply = SentTexts().join(QString());
+    const QStringList lines = reply.split(QLatin1Char('\r'));
+    ASSERT_EQ(lines.size(), 2 + 200 + 1);
+    EXPECT_EQ(lines[2],
+              "1, " + DateTimeToDisplayText(DateTimeFromUnixTime(start + 99801)) + ", db1, 10.0.0.1, e99801");
+    EXPECT_EQ(lines[201], "200, " + DateTimeToDisplayText(DateTimeFromUnixTime(start + 100000)) +
+                              ", db1, 10.0.0.1, e100000");
+    EXPECT_EQ(lines.last(), "Only the last 200 of 100000 events are shown.");
+    EXPECT_EQ(Host.Logs.RowCount(), 200);
+    // Every piece after the first waits its turn.
+    EXPECT_GT(Host.Sent.size(), 1u);
+    EXPECT_EQ(Host.Calls.filter("wait 500").size(), qsizetype(Host.Sent.size()) - 1);
+}

@@ -1,12 +1,17 @@
 // Settings.cnfg lines, the atomic writer, win_pos.cnfg and the age clean-up.
 #include "core/SettingsFiles.h"
 
+#include "core/ProgramLogSink.h"
 #include "core/SQLiteDb.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TEST(SettingsFiles, DefaultsGiveTheFortyNineLinesExactly) {
     const QByteArray text = LinesToFileText(SettingsFileLinesOf(TSettings{}));
@@ -126,4 +131,38 @@ TEST(SettingsFiles, FolderListHoldsRegularFilesOnlySortedByName) {
     EXPECT_EQ(ListFolderFiles(folder),
               (QStringList{".hidden.wav", "Alpha.mp3", "beep.wav", "link to beep.wav", "zeta.wav"}));
     EXPECT_EQ(ListFolderFiles(folder + "/missing"), QStringList{});
+}
+
+TEST(SettingsFiles, HugeOrDeviceFilesAreRefusedWithOneLineEach) {
+    zt::test::TempDir dir;
+    const QString big = QString::fromStdString(dir.file("Settings.cnfg"));
+    const QString device = QString::fromStdString(dir.file("GSettings.cnfg"));
+    zt::test::WriteFile(dir.file("Settings.cnfg"), "");
+    ASSERT_EQ(::truncate(dir.file("Settings.cnfg").c_str(), 3LL << 30), 0) << "sparse, 3 GiB";
+    ASSERT_TRUE(QFile::link("/dev/zero", device));
+    QStringList log;
+    SetProgramLogSink([&log](const QString& Line) { log << Line; });
+    for (int round = 0; round < 2; ++round) { // every reader of a file asks; the log says it once
+        EXPECT_FALSE(ReadSettingsFile(big));
+        EXPECT_FALSE(ReadSettingsFile(device));
+    }
+    SetProgramLogSink(nullptr);
+    EXPECT_EQ(log,
+              (QStringList{"Settings file \"" + big +
+                               "\" was not read (it is larger than 1048576 bytes); the defaults are used.",
+                           "Settings file \"" + device +
+                               "\" was not read (it is not a regular file); the defaults are used."}));
+}
+
+TEST(SettingsFiles, ASaveOverAPipeOrDeviceReplacesItWithoutReadingIt) {
+    zt::test::TempDir dir;
+    const std::string pipe = dir.file("tr_ex.cnfg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const int writer = ::open(pipe.c_str(), O_RDWR | O_CLOEXEC); // a read of it would wait for ever
+    const QString device = QString::fromStdString(dir.file("lg_2.cnfg"));
+    ASSERT_TRUE(QFile::link("/dev/zero", device)); // size 0, endless
+    EXPECT_TRUE(WriteFileAtomic(QString::fromStdString(pipe), ""));
+    EXPECT_TRUE(WriteFileAtomic(device, ""));
+    ::close(writer);
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(pipe)).isFile() && !QFileInfo(device).isSymLink());
 }

@@ -1,9 +1,11 @@
-// ESettings.cnfg: the 15 lines and their exact bytes, the cipher over whole blocks with a plain
-// tail, the ordered load that stops at the first bad line, and the private atomic save.
+// ESettings.cnfg: the 15 lines and their exact bytes, the cipher over the text padded to whole
+// blocks, the ordered load that stops at the first bad line, and the private atomic save.
 #include "core/NotificationSettings.h"
+#include "core/ProgramLogSink.h"
 #include "core/RC6.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -48,20 +50,29 @@ TEST(NotificationSettingsTest, FifteenLinesInFileOrderWithCrLfAndBooleanTexts) {
     EXPECT_EQ(NotificationSettingsKey(), QByteArray("Marblesplint"));
 }
 
-TEST(NotificationSettingsTest, FileIsTheTextEncipheredBlockByBlockWithAPlainTail) {
-    const QByteArray plain = NotificationSettingsText(Sample());
-    const QByteArray file = EncodeNotificationSettings(Sample());
-    ASSERT_EQ(file.size(), plain.size());
-    const qsizetype whole = plain.size() / 16 * 16;
-    ASSERT_LT(whole, plain.size()) << "the sample should have a tail";
-    EXPECT_EQ(file.mid(whole), plain.mid(whole));
+TEST(NotificationSettingsTest, FileIsThePaddedTextEncipheredWholeWithNoPlainByte) {
+    TNotificationSettings s;
+    s.Email = "a@b.test";
+    s.IcqUin = "12345";
+    s.IcqPassword = "Pw12345"; // 61 bytes of text, the password in the last partial block
+    const QByteArray plain = NotificationSettingsText(s);
+    const QByteArray old = Rc6EncryptBytes(plain, "Marblesplint"); // written with a plain tail
+    ASSERT_TRUE(old.endsWith("Pw12345\r\n\r\n\r\n"));
+    const QByteArray file = EncodeNotificationSettings(s);
+    ASSERT_EQ(file.size(), 64);
     TRc6State state;
     Rc6SetKey(state, "Marblesplint");
     Rc6KeySchedule(state);
-    for (qsizetype at = 0; at < whole; at += 16) {
-        QByteArray block = plain.mid(at, 16);
+    const QByteArray padded = plain + "\n\r\n";
+    for (qsizetype at = 0; at < 64; at += 16) {
+        QByteArray block = padded.mid(at, 16);
         Rc6EncryptBlock(state, reinterpret_cast<uint8_t*>(block.data()));
         EXPECT_EQ(file.mid(at, 16), block) << at;
+    }
+    for (const QByteArray& bytes : {file, old}) { // both read back the same fifteen values
+        TNotificationSettings read;
+        EXPECT_EQ(ApplyNotificationSettingsLines(DecodeNotificationSettings(bytes), read), 15);
+        EXPECT_EQ(NotificationSettingsText(read), plain);
     }
 }
 
@@ -213,6 +224,17 @@ TEST_F(NotificationSettingsFileTest, PlainFileWithoutCipherLoadsOnlyWhatReadsAsL
     EXPECT_EQ(LoadNotificationSettingsFile(File(), s), 2);
     EXPECT_EQ(s.Email, "a@b.xy");
     EXPECT_FALSE(s.UseBuiltInServer);
+}
+
+TEST_F(NotificationSettingsFileTest, AFileThatCannotBeReadIsSaidInTheProgramLog) {
+    QStringList log;
+    SetProgramLogSink([&log](const QString& Line) { log << Line; });
+    ASSERT_TRUE(QDir().mkpath(File())); // a folder where the file belongs
+    TNotificationSettings s;
+    EXPECT_EQ(LoadNotificationSettingsFile(File(), s), 0);
+    SetProgramLogSink(nullptr);
+    EXPECT_EQ(log, QStringList("Settings file \"" + File() +
+                               "\" was not read (it is not a regular file); the defaults are used."));
 }
 
 } // namespace

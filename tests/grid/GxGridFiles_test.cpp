@@ -241,6 +241,14 @@ TEST(GridLayout, PositionsApplyAsOnePermutation) {
     }
 }
 
+TEST(GridLayout, AHugeWidthIsCutOnLoadAndSavedCut) {
+    auto grid = TextGrid(2);
+    grid->LoadLayoutFromIniBytes("[Columns Sizes]\nColumn0=2147483647\nColumn1=120\n");
+    EXPECT_EQ(grid->Columns().GetColumn(0)->Width(), 10000);
+    EXPECT_EQ(grid->Columns().GetColumn(1)->Position(), 1);
+    EXPECT_TRUE(grid->LayoutToIniBytes().endsWith("[Columns Sizes]\r\nColumn0=10000\r\nColumn1=120\r\n"));
+}
+
 TEST(GridLayout, SortedFlagSortsTheRows) {
     auto grid = TextGrid(2);
     grid->AddRow(3);

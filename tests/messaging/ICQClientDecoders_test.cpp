@@ -84,6 +84,13 @@ TEST(RTFReduction, NestingIsCapped) {
     EXPECT_EQ(RTFToPlainText(nested(100000)), nested(100000));
 }
 
+TEST(XmlValues, AnUnclosedTagNeverTakesInTheOtherFields) {
+    const QByteArray xml = "<ack><source>ICQ<network>Net</network><message_id>7</message_id></source></ack>";
+    EXPECT_EQ(XmlValue(xml, "source"), "");
+    EXPECT_EQ(XmlValue(xml, "network"), "Net");
+    EXPECT_EQ(XmlValue(xml, "message_id"), "7");
+}
+
 TEST(XmlValues, FirstTagsAndMisorderedTags) {
     EXPECT_EQ(XmlValue("<a><source>ICQ</source><source>x</source></a>", "source"), "ICQ");
     EXPECT_EQ(XmlValue("<deliverable>No</deliverable>", "deliverable"), "No");

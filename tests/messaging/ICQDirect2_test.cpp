@@ -5,6 +5,7 @@
 // /etc/hosts holds it, so no query leaves the machine.
 #include "messaging/ICQDirect2.h"
 
+#include "core/ProgramLogSink.h"
 #include "core/RemoteCommands.h"
 #include "messaging/ICQClient.h"
 
@@ -368,12 +369,15 @@ TEST(ListeningServer, FreePortsBindFailureAndAccepting) {
     EXPECT_EQ(errors.size(), 1);
 }
 
-TEST(ListeningServer, FailedAcceptEndsTheServerWithText21) {
+TEST(ListeningServer, DescriptorShortageOnAcceptPausesTheServerWithOneLogLine) {
 #if defined(__SANITIZE_ADDRESS__)
     // The sanitizer's own checks of a member call need descriptors, which this test uses up.
     GTEST_SKIP() << "needs every descriptor, which the sanitizer's runtime also uses";
 #endif
+    QStringList logged;
+    SetProgramLogSink([&](const QString& Line) { logged << Line; });
     TServerSocket server;
+    server.AcceptPauseMs = 50;
     QStringList errors;
     server.OnError = [&](int, const QString& Text) {
         errors << Text;
@@ -385,7 +389,7 @@ TEST(ListeningServer, FailedAcceptEndsTheServerWithText21) {
     };
     server.Port = FindFreePort();
     ASSERT_TRUE(server.Start());
-    // No descriptor left for the accepted connection: accept fails with EMFILE.
+    // No descriptor left for the accepted connection: accept fails with EMFILE, again and again.
     TTestPeer peer(server.Port);
     ASSERT_TRUE(peer.Connected());
     rlimit old{};
@@ -395,12 +399,19 @@ TEST(ListeningServer, FailedAcceptEndsTheServerWithText21) {
     low.rlim_cur = rlim_t(probe);
     ::close(probe);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
-    const bool ended = WaitFor([&] { return !errors.isEmpty(); }, 3000);
+    const bool paused = WaitFor([&] { return server.Paused(); }, 3000);
+    Pump(300);
     ::setrlimit(RLIMIT_NOFILE, &old);
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(errors, QStringList{QStringLiteral("Could not accept incoming client")});
-    EXPECT_FALSE(server.Active());
-    EXPECT_EQ(accepted, 0);
+    SetProgramLogSink({});
+    ASSERT_TRUE(paused);
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_TRUE(server.Active());
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_EQ(logged.front(), QStringLiteral("Direct connections on port %1: cannot accept a peer (Too many "
+                                             "open files); accepting again in 50 ms")
+                                  .arg(server.Port));
+    // Descriptors free again: the waiting peer is taken.
+    EXPECT_TRUE(WaitFor([&] { return accepted == 1; }, 3000));
 }
 
 TEST(ListeningServer, LocalAddressFromTheMachinesOwnName) {
@@ -605,6 +616,42 @@ TEST_F(DirectTest, IdleConnectionsCloseAfter324000ms) {
     EXPECT_EQ(Manager->ConnectionCount(), 0);
 }
 
+TEST_F(DirectTest, ConnectionsBeyondTheCapDropTheQuietestOne) {
+    std::vector<std::unique_ptr<TTestPeer>> peers;
+    for (int i = 0; i < DCMaxConnections; ++i) {
+        Now = 1000 + i;
+        peers.push_back(Peer(quint32(900 + i)));
+    }
+    ASSERT_EQ(Manager->ConnectionCount(), DCMaxConnections);
+    // The first peer speaks again, so the second is now the quietest.
+    peers[0]->Send(Hex("0000"));
+    Now = 5000;
+    ASSERT_TRUE(WaitFor([&] { return Manager->AcceptedPeers()[0]->LastActivity == Now; }));
+    TTestPeer extra(Manager->Port());
+    ASSERT_TRUE(extra.Connected());
+    ASSERT_TRUE(peers[1]->WaitEnded());
+    EXPECT_EQ(Manager->ConnectionCount(), DCMaxConnections);
+    EXPECT_FALSE(peers[0]->WaitEnded(100));
+}
+
+TEST_F(DirectTest, StalledInitialisationAndHalfSentFrameCloseAfter30s) {
+    TTestPeer silent(Manager->Port());
+    ASSERT_TRUE(WaitFor([&] { return Manager->ConnectionCount() == 1; }));
+    auto halfway = Peer(1101);
+    auto quiet = Peer(1102);
+    halfway->Send(Hex("1000 02 00"));
+    Pump(50);
+    Now = 1000 + DCStallLimitMs;
+    Manager->Housekeeping();
+    EXPECT_EQ(Manager->ConnectionCount(), 3);
+    Now = 1000 + DCStallLimitMs + 1;
+    Manager->Housekeeping();
+    EXPECT_EQ(Manager->ConnectionCount(), 1);
+    EXPECT_TRUE(silent.WaitEnded());
+    EXPECT_TRUE(halfway->WaitEnded());
+    EXPECT_EQ(Manager->Connection(Manager->ConnectionHandles().front())->Peer()->UIN, 1102u);
+}
+
 TEST_F(DirectTest, PresenceAddsAndUpdatesPeersAndShutDownClosesEverything) {
     Manager->AddOrUpdatePeer(801, 0xC0000201, 0x0A000002, 5000, 8);
     Manager->AddOrUpdatePeer(802, 0xC0000202, 0x0A000003, 5001, 9);
@@ -705,11 +752,14 @@ TEST_F(DirectClientTest, EveryLoginMakesAManagerAndReplacesTheLastOne) {
     EXPECT_TRUE(Events.isEmpty()) << Events.join(QLatin1Char('\n')).toStdString();
 }
 
-TEST_F(DirectClientTest, PeerMessageReachesTheCommandHandlerWhoseReplyGoesThroughTheServer) {
+TEST_F(DirectClientTest, ForgedInitialisationsCommandNeverReachesTheCommandHandler) {
+    // Anyone reaching the port may claim any UIN in its initialisation frame.
     Client->OnMessageRecv = [this](const QString& Msg, const QString& UIN) {
         Events << QStringLiteral("message %1: %2").arg(UIN, Msg);
-        if (ParseRemoteCommand(Msg).Kind == TRemoteCommandKind::Status)
-            Client->SendMessage(quint32(UIN.toULongLong()), QStringLiteral("Not Up hosts:"));
+        Client->SendMessage(quint32(UIN.toULongLong()), QStringLiteral("Not Up hosts:"));
+    };
+    Client->OnDirectMessageRecv = [this](const QString& Msg, const QString& UIN) {
+        Events << QStringLiteral("direct %1: %2").arg(UIN, Msg);
     };
     ASSERT_TRUE(SignOn());
     TDirectControl* manager = Client->DirectControl();
@@ -717,10 +767,10 @@ TEST_F(DirectClientTest, PeerMessageReachesTheCommandHandlerWhoseReplyGoesThroug
     TTestPeer peer(manager->Port());
     ASSERT_TRUE(peer.Initialise(424242));
     peer.SendFrame(Message(1, "status"));
-    ASSERT_TRUE(WaitFor([&] { return !Server->Messages().empty(); }));
-    EXPECT_EQ(Events, QStringList{QStringLiteral("message 424242: status")});
-    const QByteArray sent = Server->Messages().front();
-    EXPECT_EQ(HexOf(sent), HexOf(ExpectedMessage(424242, "Not Up hosts:", MessageCookieLo(sent))));
+    ASSERT_TRUE(WaitFor([&] { return !Events.isEmpty(); }));
+    Pump(100);
+    EXPECT_EQ(Events, QStringList{QStringLiteral("direct 424242: status")});
+    EXPECT_TRUE(Server->Messages().empty());
     EXPECT_TRUE(Server->Faults().isEmpty()) << Server->FaultText().toStdString();
 }
 

@@ -6,14 +6,14 @@
     generate.py --check   write nothing; exit 1 when a generated file differs from the master table
 
 The language files are UTF-8 without a byte-order mark, one text per line, every line ended by
-CR LF, 408 lines. Texts in the table write a leading or trailing blank as U+2423.
+CR LF, 409 lines. Texts in the table write a leading or trailing blank as U+2423.
 """
 
 import argparse
 import pathlib
 import sys
 
-LINE_COUNT = 408
+LINE_COUNT = 409
 LANGUAGES = ("English", "German", "Russian")
 BLANK_MARK = "\u2423"
 
@@ -75,7 +75,7 @@ def parse_targets(field, where):
 
 
 def read_master(path):
-    """Returns {language: [408 texts]}, the list of (line, used_by) and the list of targets."""
+    """Returns {language: [409 texts]}, the list of (line, used_by) and the list of targets."""
     texts = {language: [] for language in LANGUAGES}
     roles = []
     targets = []

@@ -122,6 +122,14 @@ TPing_tracert_form::TPing_tracert_form(QWidget* parent) : QDialog(parent) {
     connect(&Timer1, &QTimer::timeout, this, [this] { Guarded("Timer1", [this] { Timer1Timer(); }); });
     CreatePages();
     TranslateCaptions();
+    // The selection's OK goes on to the host's list of monitored interfaces, as the host menu's
+    // "Traffic monitoring" shows it.
+    connect(this, &TPing_tracert_form::Portmonitoring2Requested, this, [this] {
+        Guarded("Portmonitoring2Click", [this] {
+            if (!FSelectionHostId.isEmpty())
+                OpenTrafficMonitoring(FSelectionHostId);
+        });
+    });
     resize(780, 560);
 }
 
@@ -152,9 +160,8 @@ void TPing_tracert_form::LoadDatabase() {
         ShowMessageBoxLater(Text);
     };
     // Lines 40 and 41 choose the database's source; the options page shows what the load used.
-    QFile settings(context.DataFolder + QStringLiteral("Settings.cnfg"));
-    if (settings.open(QIODevice::ReadOnly)) {
-        context.Settings = FileTextToLines(settings.readAll());
+    if (const auto settings = ReadSettingsFile(context.DataFolder + QStringLiteral("Settings.cnfg"))) {
+        context.Settings = FileTextToLines(*settings);
     }
     const TDatabaseLoadResult result = LoadDatabaseAtStart(FServices->Database(), context);
     // The long transaction opens as the load ends, so the first pass and the syslog server (the

@@ -6,6 +6,7 @@
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
+#include "core/SettingsModel.h"
 #include "core/SoundQueue.h"
 #include "grid/GxGrid.h"
 #include "ui/dialogs/HostDialogParts.h"
@@ -252,6 +253,17 @@ void TAdd_M_hosts::ShowPage(int Page, int Group) {
     raise();
 }
 
+int TAdd_M_hosts::Execute(int Group) {
+    SelectedGroup = Group;
+    if (FServices) {
+        const TSettingsSnapshot kept = FServices->Settings().Snapshot();
+        IPN_1->setValue(kept->IPN_1);
+        IPN_2->setValue(kept->IPN_2);
+        IPN_3->setValue(kept->IPN_3);
+    }
+    return exec();
+}
+
 std::vector<TBulkHostEntry> TAdd_M_hosts::Entries() {
     if (PageControl1->currentIndex() == 1) {
         return ExpandHostList(Lines(RichEdit1), Lines(RichEdit2), Edit1->text());
@@ -283,6 +295,12 @@ int TAdd_M_hosts::BitBtn1Click() {
     if (!FServices) {
         return 0;
     }
+    // The range's block is what the next "Add Many Hosts" starts from, also after a restart.
+    FServices->Settings().Update([this](TSettings& S) {
+        S.IPN_1 = IPN_1->value();
+        S.IPN_2 = IPN_2->value();
+        S.IPN_3 = IPN_3->value();
+    });
     int added = 0;
     // Monitoring stops first and starts again once its old threads have ended.
     FServices->Controller().RunWithMonitoringPaused([&] { added = AddHosts(entries); });

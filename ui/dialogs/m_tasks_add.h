@@ -26,6 +26,9 @@ public:
 
     // The main window's entry: page 0 (range) or 1 (list), for the hosts of group Group.
     void ShowPage(int Page, int Group);
+    // "Add Many Hosts": the dialog, modal, for the hosts of group Group, its range starting from the
+    // kept one (Settings lines 31-33). Returns the dialog's result.
+    int Execute(int Group);
 
     // OK: adds the hosts with monitoring paused. Returns how many were added.
     int BitBtn1Click();

@@ -233,9 +233,9 @@ TDataGrid* TTasks_form::Hosts() const {
     return FServices ? &FServices->DataGrid1() : nullptr;
 }
 
-void TTasks_form::OpenHost(const THostDialogPreset& Preset) {
+int TTasks_form::OpenHost(const THostDialogPreset& Preset) {
     PrepareHost(Preset);
-    exec();
+    return exec();
 }
 
 void TTasks_form::PrepareHost(const THostDialogPreset& Preset) {
@@ -251,6 +251,11 @@ void TTasks_form::PrepareHost(const THostDialogPreset& Preset) {
         fields = RowFields(*hosts, Preset.Row);
     }
     const QString sound = Preset.DownSound.isEmpty() ? QString::fromLatin1(DefaultUpSound) : Preset.DownSound;
+    Edit4->clear();
+    Edit4->addItems(Preset.SoundFiles);
+    // The latency and traffic pages belong to a stored host: a new one has none yet.
+    BitBtn4->setEnabled(!add && Preset.Row >= 0);
+    BitBtn5->setEnabled(!add && Preset.Row >= 0);
     if (add) {
         Edit1->setText(LangText(284));
         Edit2->clear();
@@ -367,17 +372,27 @@ QString TTasks_form::EditedHostId() const {
     return hosts->CellText(hosts->ColumnIndex(QLatin1String(HostColumn::Kod_)), FEditRow);
 }
 
+void TTasks_form::RunToolsWindow(const std::function<void()>& Open) {
+    TPing_tracert_form* tools = Ping_tracert_form;
+    // Opening shows the window modeless, which this modal dialog would block; shown again
+    // modally it takes the input until it is closed.
+    tools->hide();
+    Open();
+    tools->hide();
+    tools->exec();
+}
+
 void TTasks_form::BitBtn4Click() {
     const QString id = EditedHostId();
     if (Ping_tracert_form && !id.isEmpty()) {
-        Ping_tracert_form->OpenLatencyMonitoring(id);
+        RunToolsWindow([&] { Ping_tracert_form->OpenLatencyMonitoring(id); });
     }
 }
 
 void TTasks_form::BitBtn5Click() {
     const QString id = EditedHostId();
     if (Ping_tracert_form && !id.isEmpty()) {
-        Ping_tracert_form->OpenTrafficMonitoring(id);
+        RunToolsWindow([&] { Ping_tracert_form->OpenTrafficMonitoring(id); });
     }
 }
 

@@ -33,8 +33,9 @@ public:
     // creation order of the program's windows.
     void FormCreate(TMonitorServices& Services);
 
-    // Opens the dialog for the host page's Add or Edit with the values it gathered.
-    void OpenHost(const THostDialogPreset& Preset);
+    // Opens the dialog for the host page's Add or Edit with the values it gathered; the dialog's
+    // result.
+    int OpenHost(const THostDialogPreset& Preset);
     // Sets the mode and the controls from Preset without showing the dialog.
     void PrepareHost(const THostDialogPreset& Preset);
 
@@ -96,6 +97,9 @@ private:
     TDataGrid* Hosts() const;
     // Kod_ of the host the latency and traffic pages open for: the edited row's, else empty.
     QString EditedHostId() const;
+    // The tools window, opened on a page by Open, usable over this modal dialog: it is shown
+    // modally on top, so the dialog keeps what was typed.
+    void RunToolsWindow(const std::function<void()>& Open);
 
     TMonitorServices* FServices = nullptr;
     int FEditRow = -1;

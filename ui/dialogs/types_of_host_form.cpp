@@ -26,6 +26,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 TTypes_form* Types_form = nullptr;
@@ -172,6 +173,9 @@ void TTypes_form::LoadHostTypes() {
     FillCombo(Tasks_form ? Tasks_form->Edit3 : nullptr, names);
     FillCombo(Add_M_hosts ? Add_M_hosts->Edit3 : nullptr, names);
     if (MainTypeCombo) {
+        // Filled, not chosen: the list keeps the rows it shows (a chosen "All" would list every
+        // group under the caption of one).
+        const QSignalBlocker quiet(MainTypeCombo);
         MainTypeCombo->clear();
         MainTypeCombo->addItems(names);
         MainTypeCombo->addItem(LangText(283));

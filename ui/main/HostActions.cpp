@@ -1,6 +1,7 @@
 #include "ui/main/HostActions.h"
 
 #include "core/AlertPopupLogic.h"
+#include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "ui/dialogs/Unit_tracert.h"
 #include "ui/main/main_form.h"
@@ -62,9 +63,9 @@ void InstallDefaultHostActions(TForm1& Form) {
         }
     };
     a.Telnet = [](const QString& Address) {
-        const QString host = TerminalHostArgument(Address);
-        if (!host.isEmpty()) {
-            RunInTerminal(QStringLiteral("telnet"), {host});
+        if (const QString refused = RunHostCommandInTerminal(QStringLiteral("telnet"), Address);
+            !refused.isEmpty()) {
+            ShowMessageBox(refused);
         }
     };
 }

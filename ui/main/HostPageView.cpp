@@ -86,6 +86,15 @@ template <class F> auto Handler(const char* Name, F&& Body) {
     };
 }
 
+// An action that needs a chosen group or host says what is missing instead of doing nothing.
+void SayNoGroup() {
+    ShowMessageBox(LangText(LangLine::NoGroupChosen));
+}
+
+void SayNoHost() {
+    ShowMessageBox(LangText(LangLine::NoHostChosen));
+}
+
 int DepthOf(const QTreeWidgetItem* Item) {
     int depth = 0;
     for (const QTreeWidgetItem* p = Item->parent(); p; p = p->parent()) {
@@ -505,11 +514,11 @@ QString THostPageView::NodePath(const QTreeWidgetItem* Item) const {
 }
 
 void THostPageView::RestoreTreeExpansion() {
-    QFile file(DataFolder() + QStringLiteral("tr_ex.cnfg"));
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto bytes = ReadSettingsFile(DataFolder() + QStringLiteral("tr_ex.cnfg"));
+    if (!bytes) {
         return;
     }
-    const std::vector<bool> flags = ParseTreeExpansion(file.readAll());
+    const std::vector<bool> flags = ParseTreeExpansion(*bytes);
     size_t index = 0;
     for (QTreeWidgetItemIterator it(TreeView1); *it && index < flags.size(); ++it, ++index) {
         (*it)->setExpanded(flags[index]);
@@ -589,14 +598,27 @@ void THostPageView::LanguageApplied() {
         if (ComboBox1->count() > 0)
             ComboBox1->setItemText(ComboBox1->count() - 1, LangText(283));
     }
-    // "All" is chosen: the rows follow the box, as if the operator had chosen it.
-    ComboBox2Change();
+    // "All" is chosen without being applied: the list stays what its caption names, the chosen
+    // group or every group (applied, "All" would list every group under a group's caption).
+    HostView.StatusFilterWord = QString::number(ComboBox2->currentIndex());
+    ShowViewRows();
     // The status words of the new language fit their column.
     TGxCustomColumn* status = FServices && HostGridView ? Hosts().Columns().ColumnByName(u"Status") : nullptr;
     if (status) {
         const QFontMetrics metrics(HostGridView->font());
         for (int line : {277, 278, 279, 280, 281, 399})
             WidenColumnFor(*status, metrics, LangText(line));
+    }
+}
+
+void THostPageView::ShowViewRows() {
+    if (!FServices) {
+        return;
+    }
+    if (HostView.ShowAllHosts) {
+        ShowAllHosts(Hosts());
+    } else {
+        ShowGroupHosts(Hosts(), HostView.CurrentGroupText);
     }
 }
 
@@ -660,7 +682,11 @@ void THostPageView::Createnewgroup1Click() {
 void THostPageView::Createsubgroup1Click() {
     QTreeWidgetItem* parent = TreeView1->currentItem();
     const auto parentRecord = NodeRecord(parent);
-    if (!parentRecord || !FServices) {
+    if (!FServices) {
+        return;
+    }
+    if (!parentRecord) {
+        SayNoGroup();
         return;
     }
     const std::optional<QString> name = InputQuery(LangText(326), LangText(327), LangText(328));
@@ -686,7 +712,11 @@ void THostPageView::Createsubgroup1Click() {
 void THostPageView::Renamegroup1Click() {
     QTreeWidgetItem* item = TreeView1->currentItem();
     const auto record = NodeRecord(item);
-    if (!record || !FServices) {
+    if (!FServices) {
+        return;
+    }
+    if (!record) {
+        SayNoGroup();
         return;
     }
     const std::optional<QString> name = InputQuery(LangText(326), LangText(327), item->text(0));
@@ -698,6 +728,10 @@ void THostPageView::Renamegroup1Click() {
     }
     item->setText(0, *name);
     record->Name = *name;
+    // The caption names the chosen group by its path, which may pass through this node.
+    if (!HostView.ShowAllHosts && TreeView1->currentItem()) {
+        ShowGroupBoxCaption(NodePath(TreeView1->currentItem()));
+    }
     SaveGroupTree();
     TreeChanged();
 }
@@ -705,7 +739,11 @@ void THostPageView::Renamegroup1Click() {
 void THostPageView::Deletegroup1Click() {
     QTreeWidgetItem* item = TreeView1->currentItem();
     const auto record = NodeRecord(item);
-    if (!record || !FServices) {
+    if (!FServices) {
+        return;
+    }
+    if (!record) {
+        SayNoGroup();
         return;
     }
     // Refused before monitoring is touched.
@@ -756,7 +794,11 @@ void THostPageView::Deletegroup1Click() {
 void THostPageView::BitBtn28Click() {
     QTreeWidgetItem* item = TreeView1->currentItem();
     const auto record = NodeRecord(item);
-    if (!record || !FServices) {
+    if (!FServices) {
+        return;
+    }
+    if (!record) {
+        SayNoGroup();
         return;
     }
     QTreeWidgetItem* parent = item->parent();
@@ -785,7 +827,11 @@ void THostPageView::BitBtn28Click() {
 void THostPageView::BitBtn29Click() {
     QTreeWidgetItem* item = TreeView1->currentItem();
     const auto record = NodeRecord(item);
-    if (!record || !FServices) {
+    if (!FServices) {
+        return;
+    }
+    if (!record) {
+        SayNoGroup();
         return;
     }
     QTreeWidgetItem* parent = item->parent();
@@ -814,18 +860,30 @@ void THostPageView::BitBtn29Click() {
 
 // ---- the host list ------------------------------------------------------------------------------
 
-QString THostPageView::SoundFiles() const {
-    const QStringList entries =
-        QDir(DataFolder() + QStringLiteral("Sounds"))
-            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
-    return entries.isEmpty() ? QString() : entries.front();
+QStringList THostPageView::SoundFiles() const {
+    return QDir(DataFolder() + QStringLiteral("Sounds"))
+        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
 }
 
 void THostPageView::OpenHost(const THostDialogPreset& Preset) {
     if (OpenHostDialog) {
         OpenHostDialog(Preset);
-    } else if (Tasks_form) {
-        Tasks_form->OpenHost(Preset);
+    } else if (Tasks_form && Tasks_form->OpenHost(Preset) == QDialog::Accepted) {
+        ShowGroupOfDialog(Tasks_form->SelectedGroup);
+    }
+}
+
+void THostPageView::ShowGroupOfDialog(int Group) {
+    // OK lists the hosts of the dialog's group; the tree and the caption follow it there.
+    if (HostView.ShowAllHosts) {
+        BitBtn12Click();
+        return;
+    }
+    QTreeWidgetItem* node = NodeOfGroup(QString::number(Group));
+    if (node && node != TreeView1->currentItem()) {
+        TreeView1->setCurrentItem(node);
+    } else if (node) {
+        TreeView1Click();
     }
 }
 
@@ -836,6 +894,7 @@ void THostPageView::Add_bClick() {
     // A host always goes into a group: without a chosen node there is nothing to add to.
     QTreeWidgetItem* node = TreeView1->currentItem();
     if (!NodeRecord(node)) {
+        SayNoGroup();
         return;
     }
     THostDialogPreset preset;
@@ -843,7 +902,8 @@ void THostPageView::Add_bClick() {
     preset.Caption = LangText(285);
     preset.GroupPath = NodePath(node);
     preset.GroupNumber = HostView.SelectedGroup;
-    preset.DownSound = SoundFiles();
+    preset.SoundFiles = SoundFiles();
+    preset.DownSound = preset.SoundFiles.isEmpty() ? QString() : preset.SoundFiles.front();
     preset.Fields.insert(QStringLiteral("Host"), LangText(284));
     preset.Fields.insert(QStringLiteral("IP"), QString());
     preset.Fields.insert(QStringLiteral("Note_"), QString());
@@ -857,10 +917,12 @@ void THostPageView::Edit_bClick() {
     TDataGrid& hosts = Hosts();
     const std::vector<int> rows = RowsToDelete(hosts, true);
     if (rows.empty()) {
+        SayNoHost();
         return;
     }
     THostDialogPreset preset;
     preset.Mode = THostDialogPreset::TMode::Edit;
+    preset.SoundFiles = SoundFiles();
     preset.SelectedRows = rows;
     preset.GroupNumber = HostView.SelectedGroup;
     if (rows.size() == 1) {
@@ -903,28 +965,55 @@ void THostPageView::DeleteRows(const std::vector<int>& Rows, bool Renumber) {
 }
 
 void THostPageView::Delete_bClick() {
-    if (FServices) {
-        DeleteRows(RowsToDelete(Hosts(), true), true);
+    if (!FServices) {
+        return;
     }
+    const std::vector<int> rows = RowsToDelete(Hosts(), true);
+    if (rows.empty()) {
+        SayNoHost();
+        return;
+    }
+    DeleteRows(rows, true);
 }
 
 void THostPageView::DeleteAll_bClick() {
-    // A row that could not go stays shown, so the rest are numbered as well.
-    if (FServices) {
-        DeleteRows(RowsToDelete(Hosts(), false), true);
+    if (!FServices) {
+        return;
     }
+    const std::vector<int> rows = RowsToDelete(Hosts(), false);
+    if (rows.empty()) {
+        SayNoHost();
+        return;
+    }
+    // A row that could not go stays shown, so the rest are numbered as well.
+    DeleteRows(rows, true);
 }
 
 void THostPageView::BitBtn1Click() {
-    if (Add_M_hosts) {
-        Add_M_hosts->exec();
+    if (!FServices) {
+        return;
+    }
+    // The new hosts go into the chosen group, as a single added host does.
+    if (!NodeRecord(TreeView1->currentItem())) {
+        SayNoGroup();
+        return;
+    }
+    if (Add_M_hosts && Add_M_hosts->Execute(HostView.SelectedGroup) == QDialog::Accepted &&
+        FParts.SaveSettings) {
+        // The range's first three parts are kept for the next start.
+        FParts.SaveSettings();
     }
 }
 
 void THostPageView::BitBtn8Click() {
-    if (FServices) {
-        FlipEnabledOfSelected(Hosts(), FServices->HostStore());
+    if (!FServices) {
+        return;
     }
+    if (RowsToDelete(Hosts(), true).empty()) {
+        SayNoHost();
+        return;
+    }
+    FlipEnabledOfSelected(Hosts(), FServices->HostStore());
 }
 
 void THostPageView::DataGrid1CellClick(int Col, int Row) {
@@ -1075,11 +1164,22 @@ void THostPageView::PopupMenu2Popup() {
     raceroute1->setText(LangText(331) + u' ' + host);
 }
 
+bool THostPageView::MenuHostChosen() const {
+    if (FMenuRow >= 0) {
+        return true;
+    }
+    SayNoHost();
+    return false;
+}
+
 void THostPageView::Edit3Click() {
     Edit_bClick();
 }
 
 void THostPageView::Explorehost1Click() {
+    if (!MenuHostChosen()) {
+        return;
+    }
     const QString url = ExploreUrl(MenuCell(HostColumn::IP));
     if (!url.isEmpty()) {
         ShellOpenUrl(QUrl(url));
@@ -1089,73 +1189,90 @@ void THostPageView::Explorehost1Click() {
 namespace {
 
 void RunHostCommand(const QString& Command, const QString& Address) {
-    const QString host = TerminalHostArgument(Address);
-    if (host.isEmpty()) {
-        ShowMessageBox(QStringLiteral("\"%1\" is not an address a command can be given.").arg(Address));
-        return;
-    }
-    if (!RunInTerminal(Command, {host})) {
-        ShowMessageBox(QStringLiteral("No terminal could be started (%1). Install a terminal emulator.")
-                           .arg(QString::fromLatin1(TerminalProgram)));
+    if (const QString refused = RunHostCommandInTerminal(Command, Address); !refused.isEmpty()) {
+        ShowMessageBox(refused);
     }
 }
 
 } // namespace
 
 void THostPageView::CMDPing1Click() {
-    if (FMenuRow >= 0) {
-        RunHostCommand(QStringLiteral("ping"), MenuCell(HostColumn::IP));
+    if (!MenuHostChosen()) {
+        return;
     }
+    RunHostCommand(QStringLiteral("ping"), MenuCell(HostColumn::IP));
 }
 
 void THostPageView::elnet1Click() {
-    if (FMenuRow >= 0) {
-        RunHostCommand(QStringLiteral("telnet"), MenuCell(HostColumn::IP));
+    if (!MenuHostChosen()) {
+        return;
     }
+    RunHostCommand(QStringLiteral("telnet"), MenuCell(HostColumn::IP));
 }
 
 void THostPageView::N1Click() {
-    if (Ping_tracert_form && FMenuRow >= 0) {
+    if (!MenuHostChosen()) {
+        return;
+    }
+    if (Ping_tracert_form) {
         Ping_tracert_form->OpenPing(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
         Ping_tracert_form->exec();
     }
 }
 
 void THostPageView::raceroute1Click() {
-    if (Ping_tracert_form && FMenuRow >= 0) {
+    if (!MenuHostChosen()) {
+        return;
+    }
+    if (Ping_tracert_form) {
         Ping_tracert_form->OpenTraceRoute(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
         Ping_tracert_form->exec();
     }
 }
 
 void THostPageView::Checknow1Click() {
-    if (Ping_tracert_form && FMenuRow >= 0) {
+    if (!MenuHostChosen()) {
+        return;
+    }
+    if (Ping_tracert_form) {
         Ping_tracert_form->OpenSnmpCheck(MenuCell(HostColumn::IP), MenuCell("Comunity"));
         Ping_tracert_form->exec();
     }
 }
 
 void THostPageView::Portmonitoring2Click() {
-    if (Ping_tracert_form && FMenuRow >= 0) {
+    if (!MenuHostChosen()) {
+        return;
+    }
+    if (Ping_tracert_form) {
         Ping_tracert_form->OpenTrafficMonitoring(MenuCell(HostColumn::Kod_));
     }
 }
 
 void THostPageView::Latencymonitoring1Click() {
-    if (Ping_tracert_form && FMenuRow >= 0) {
+    if (!MenuHostChosen()) {
+        return;
+    }
+    if (Ping_tracert_form) {
         Ping_tracert_form->OpenLatencyMonitoring(MenuCell(HostColumn::Kod_));
         Ping_tracert_form->show();
     }
 }
 
 void THostPageView::Logs1Click() {
-    if (FMenuRow >= 0 && HostActions().OpenLogs) {
+    if (!MenuHostChosen()) {
+        return;
+    }
+    if (HostActions().OpenLogs) {
         HostActions().OpenLogs(MenuCell(HostColumn::Kod_));
     }
 }
 
 void THostPageView::LookSyslog1Click() {
-    if (FMenuRow >= 0 && HostActions().ViewSyslog) {
+    if (!MenuHostChosen()) {
+        return;
+    }
+    if (HostActions().ViewSyslog) {
         HostActions().ViewSyslog(MenuCell(HostColumn::IP));
     }
 }

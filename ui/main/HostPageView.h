@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -39,6 +40,8 @@ public:
         QMenuBar* MenuBar = nullptr;
         // Told after every change of the group tree, with its nodes in tree order.
         std::function<void(const TGroupTree&)> GroupTreeChanged;
+        // Writes the settings files (after the add-many dialog took a new range).
+        std::function<void()> SaveSettings;
     };
 
     THostPageView(const TParts& Parts, QObject* Parent = nullptr);
@@ -116,6 +119,8 @@ public:
     void SNMP1Click();
     void Reference1Click();
     void Reference2Click();
+    // After the host dialog's OK: the tree chooses the group whose hosts the dialog listed.
+    void ShowGroupOfDialog(int Group);
     // The log page's double click on an event: only that host is shown.
     void Logs_gridCellDblClick(int Col, int Row);
 
@@ -205,9 +210,14 @@ private:
     void RebuildGroupList();
     void TreeChanged();
     void SaveViewState();
+    // Shows the rows the caption names: the chosen group's, or every row under "Show all hosts".
+    void ShowViewRows();
     void UpdateToolItems();
     QString MenuCell(const char* Column) const;
-    QString SoundFiles() const;
+    // Whether the host menu has a host; says so when it has none.
+    bool MenuHostChosen() const;
+    // Every entry of Data/Sounds, by name.
+    QStringList SoundFiles() const;
     void OpenHost(const THostDialogPreset& Preset);
 
     TParts FParts;

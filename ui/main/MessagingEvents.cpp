@@ -21,9 +21,20 @@ bool IsUIN(qint64 UIN) {
 } // namespace
 
 TMessagingEvents::TMessagingEvents(TICQClient& Client, TMessagingParts Parts)
-    : FClient(Client), FParts(std::move(Parts)), FCommands(*this) {}
+    : FClient(Client), FParts(std::move(Parts)), FCommands(*this) {
+    FClient.OnDirectMessageRecv = [this](const QString& Msg, const QString& ClaimedUIN) {
+        ICQClient1DirectMessageRecv(Msg, ClaimedUIN);
+    };
+}
 
-TMessagingEvents::~TMessagingEvents() = default;
+TMessagingEvents::~TMessagingEvents() {
+    FClient.OnDirectMessageRecv = nullptr;
+}
+
+void TMessagingEvents::ICQClient1DirectMessageRecv(const QString& Msg, const QString& ClaimedUIN) {
+    // Logged like every received message, but never answered: the sender's UIN is only claimed.
+    AddProgramLog(ReceivedMessageLogLine(ClaimedUIN, Msg));
+}
 
 void TMessagingEvents::ICQClient1MessageRecv(const QString& Msg, const QString& UIN) {
     FCommands.MessageReceived(Msg, UIN);

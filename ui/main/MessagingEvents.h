@@ -1,6 +1,7 @@
-// The main window's side of the messaging client: received messages become remote commands, the
-// keep-alive timer, the status picture on sign-on and sign-off, and the calls through which the
-// dispatcher, the settings loader and the close sequence use the client.
+// The main window's side of the messaging client: messages the server delivered become remote
+// commands (direct peers' messages are only logged), the keep-alive timer, the status picture on
+// sign-on and sign-off, and the calls through which the dispatcher, the settings loader and the
+// close sequence use the client.
 #pragma once
 
 #include "core/AlarmChannels.h"
@@ -41,6 +42,8 @@ public:
 
     // The handlers of TForm1 (ICQClient1's events and ICQ_keep_alive_Timer).
     void ICQClient1MessageRecv(const QString& Msg, const QString& UIN);
+    // A message over a direct connection (set up here, on the client's OnDirectMessageRecv).
+    void ICQClient1DirectMessageRecv(const QString& Msg, const QString& ClaimedUIN);
     void ICQ_keep_alive_TimerTimer();
     void ICQClient1Login();
     void ICQClient1LogOff();

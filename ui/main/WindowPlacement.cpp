@@ -65,9 +65,8 @@ void TForm1::SaveWindowPlacement() {
 
 void TForm1::FormActivate() {
     std::optional<TWindowPlacement> saved;
-    QFile file(DataFolder() + QStringLiteral("win_pos.cnfg"));
-    if (file.open(QIODevice::ReadOnly)) {
-        saved = ParseWindowPlacement(file.readAll());
+    if (const auto bytes = ReadSettingsFile(DataFolder() + QStringLiteral("win_pos.cnfg"))) {
+        saved = ParseWindowPlacement(*bytes);
     }
     TWindowPlacement placement;
     if (saved) {

@@ -36,11 +36,8 @@ QCheckBox* MakeBox(const char* Name, const char* Caption, QWidget* Parent) {
 }
 
 QStringList ReadSettingsFile() {
-    QFile file(DataFolder() + QStringLiteral("Settings.cnfg"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return FileTextToLines(file.readAll());
+    const auto bytes = ReadSettingsFile(DataFolder() + QStringLiteral("Settings.cnfg"));
+    return bytes ? FileTextToLines(*bytes) : QStringList();
 }
 
 } // namespace

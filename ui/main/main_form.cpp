@@ -186,16 +186,19 @@ void TForm1::CreateHostPage() {
     parts.GroupTreeChanged = [this](const TGroupTree& Nodes) {
         GroupNodes = Nodes;
     };
+    parts.SaveSettings = [this] {
+        SaveSettings();
+    };
     FHostPage = std::make_unique<THostPageView>(parts);
     TreeView1 = FHostPage->TreeView1;
-    // The types dialog fills the host type filter ("All" last).
-    ComboBox1 = FHostPage->ComboBox1;
-    TTypes_form::SetMainTypeCombo(ComboBox1);
 }
 
 // The view needs the services' host table, so it is made in FormCreate.
 void TForm1::CreateHostGridView() {
     FHostPage->FormCreate(*FServices, BitBtn3, BitBtn6, &FLogPages->Logs_grid());
+    // The types dialog fills the host type filter ("All" last); the filter exists from here on.
+    ComboBox1 = FHostPage->ComboBox1;
+    TTypes_form::SetMainTypeCombo(ComboBox1);
     HostGridView = FHostPage->HostGridView;
 }
 
@@ -342,18 +345,16 @@ void TForm1::LoadSettings() {
     if (!FServices) {
         return;
     }
-    QFile file(DataFolder() + QStringLiteral("Settings.cnfg"));
-    if (file.open(QIODevice::ReadOnly)) {
+    if (const auto bytes = ReadSettingsFile(DataFolder() + QStringLiteral("Settings.cnfg"))) {
         TSettings values = *FServices->Settings().Snapshot();
-        ApplySettingsLines(FileTextToLines(file.readAll()), EarlySettingsLines(), values);
+        ApplySettingsLines(FileTextToLines(*bytes), EarlySettingsLines(), values);
         FServices->Settings().Replace(values);
     }
     // The syslog server starts from the log page once it is built (it is idempotent there).
     if (DataGrid1) {
         HideEveryColumn(*DataGrid1);
-        QFile layout(DataFolder() + QStringLiteral("GSettings.cnfg"));
-        if (layout.open(QIODevice::ReadOnly)) {
-            Guarded("TForm1.LoadSettings", [&] { DataGrid1->LoadLayoutFromIniBytes(layout.readAll()); });
+        if (const auto layout = ReadSettingsFile(DataFolder() + QStringLiteral("GSettings.cnfg"))) {
+            Guarded("TForm1.LoadSettings", [&] { DataGrid1->LoadLayoutFromIniBytes(*layout); });
         }
     }
 }

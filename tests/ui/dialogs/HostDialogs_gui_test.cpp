@@ -21,11 +21,13 @@
 #include "ui/dialogs/GroupSelectForm.h"
 #include "ui/dialogs/HostDialogParts.h"
 #include "ui/dialogs/Multi_Host_edit.h"
+#include "ui/dialogs/Unit_tracert.h"
 #include "ui/dialogs/m_tasks_add.h"
 #include "ui/dialogs/tasks_add.h"
 #include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/Progress_form.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -189,6 +191,21 @@ TEST_F(HostDialogsTest, AddShowsDefaultsRefusesAnEmptyAddressAndStoresTheFirstHo
     EXPECT_EQ(stored->FieldText(0), "New Host");
     EXPECT_EQ(stored->FieldText(1), "127.0.0.1");
     EXPECT_EQ(stored->FieldText(2), "4242");
+}
+
+TEST_F(HostDialogsTest, LatencyEditOpensTheToolsWindowModalOverTheHostDialog) {
+    AddThroughDialog("edited", "127.0.0.1");
+    TPing_tracert_form tools;
+    tools.SetHostGrid(&Hosts());
+    Ping_tracert_form = &tools;
+    THostDialogPreset preset;
+    preset.Mode = THostDialogPreset::TMode::Edit, preset.Row = 0;
+    Tasks_form->PrepareHost(preset);
+    QWidget* modal = nullptr;
+    QTimer::singleShot(0, &tools, [&] { modal = QApplication::activeModalWidget(), tools.reject(); });
+    Tasks_form->BitBtn4->click();
+    Ping_tracert_form = nullptr;
+    EXPECT_EQ(modal, &tools);
 }
 
 TEST_F(HostDialogsTest, AFailedInsertIsSaidAndLeavesNoRow) {

@@ -403,8 +403,12 @@ TEST_F(ToolsWindow, OkSavesForTheHostTheWindowWasOpenedFor) {
     EXPECT_TRUE(Hosts.Cell(u"Port_check", 0).GetAsBoolean());
     EXPECT_EQ(Hosts.CellText(Hosts.ColumnIndex(u"IP"), 1), "host-8");
     EXPECT_FALSE(Hosts.Cell(u"Port_check", 1).GetAsBoolean());
+    EXPECT_EQ(Form.PageControl1->currentIndex(), 4); // on to the host's monitored interfaces
 
     // A failing save keeps the stored rows and the host row as they were.
+    Form.OpenInterfaceSelection("7", "switch", "198.18.30.1", "public");
+    AddListed("1", "eth0 - uplink", true, "1000");
+    AddListed("2", "eth1", false, "0");
     Db.ExecuteStatement("create trigger refuse before insert on m_port begin select raise(abort, 'no'); end");
     Hosts.Cell(u"Port_check", 0).SetAsBoolean(false);
     Form.BitBtn10->click();
@@ -416,6 +420,9 @@ TEST_F(ToolsWindow, OkSavesForTheHostTheWindowWasOpenedFor) {
     Db.ExecuteStatement("drop trigger refuse");
 
     // The host was deleted meanwhile: nothing is saved.
+    Form.OpenInterfaceSelection("7", "switch", "198.18.30.1", "public");
+    AddListed("1", "eth0 - uplink", true, "1000");
+    AddListed("2", "eth1", false, "0");
     Hosts.DeleteRow(0);
     Form.BitBtn10->click();
     Form.BitBtn4->click();

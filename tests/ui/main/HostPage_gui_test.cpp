@@ -7,6 +7,7 @@
 #include "core/DatabaseSchema.h"
 #include "core/HostDialogPreset.h"
 #include "core/HostPage.h"
+#include "core/HostTypes.h"
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/MonitorState.h"
@@ -18,6 +19,9 @@
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "tests/support/TestSupport.h"
+#include "ui/dialogs/m_tasks_add.h"
+#include "ui/dialogs/tasks_add.h"
+#include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/HostPageView.h"
 #include "ui/main/LogPagesView.h"
 #include "ui/main/main_form.h"
@@ -25,13 +29,16 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -73,6 +80,7 @@ protected:
     void SetUp() override {
         LangTexts::UseBuiltInEnglish();
         SetDataFolder(Q(Dir.path()));
+        SetMessageBoxHandler([this](const QString&, const QString& Text) { Boxes << Text; });
         MonitorDatabase.Open(Q(Dir.file("dbm.db")));
         CreateMissingTables(MonitorDatabase);
         const char* groups[][3] = {{"Servers", "1", nullptr},
@@ -436,7 +444,8 @@ TEST_F(HostPageTest, AddAndEditHandTheDialogItsPreset) {
     Select({});
     Page().Edit_bClick();
     EXPECT_EQ(Presets.size(), 1u); // nothing selected: nothing opens
-    Select({"h3", "p0"});          // p0 is hidden: one shown selected row
+    EXPECT_EQ(Boxes, (QStringList{LangText(405), LangText(406)}));
+    Select({"h3", "p0"}); // p0 is hidden: one shown selected row
     Page().Edit_bClick();
     ASSERT_EQ(Presets.size(), 2u);
     EXPECT_EQ(Presets[1].Mode, THostDialogPreset::TMode::Edit);
@@ -450,6 +459,59 @@ TEST_F(HostPageTest, AddAndEditHandTheDialogItsPreset) {
     ASSERT_EQ(Presets.size(), 3u);
     EXPECT_EQ(Presets[2].Caption, LangText(288));
     EXPECT_EQ(Presets[2].SelectedRows, (std::vector<int>{RowOf("h3"), RowOf("h4")}));
+}
+
+TEST_F(HostPageTest, AddManyHostsGoIntoTheChosenGroupAndItsRangeIsKept) {
+    TAdd_M_hosts dialog;
+    dialog.FormCreate(*Services);
+    Add_M_hosts = &dialog;
+    Services->Settings().Update([](TSettings& S) { S.IPN_1 = 127, S.IPN_2 = 0, S.IPN_3 = 0; });
+    Choose("5");
+    QTimer::singleShot(0, &dialog, [&] {
+        dialog.IPN_3->setValue(1), dialog.IPN_4->setValue(10), dialog.IPK_4->setValue(20);
+        dialog.BitBtn1->click();
+    });
+    Page().BitBtn1Click();
+    Add_M_hosts = nullptr;
+    EXPECT_EQ(One("select count(*) from hosts where N_group = 5 and IP like '127.0.1.__'"), "11");
+    EXPECT_EQ(QString::fromStdString(ztt::ReadFile(Dir.file("Settings.cnfg"))).split("\r\n").mid(31, 3),
+              (QStringList{"127", "0", "1"}));
+}
+
+TEST_F(HostPageTest, RenamingTheChosenGroupRenamesTheCaption) {
+    SetInputBoxHandler([](auto&&...) { return std::optional<QString>("Lab"); });
+    Page().Renamegroup1Click();
+    EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + ": Lab");
+}
+
+TEST_F(HostPageTest, TreeAndCaptionFollowTheGroupTheHostDialogListed) {
+    Page().ShowGroupOfDialog(5);
+    EXPECT_EQ(Page().TreeView1->currentItem(), Node("5"));
+    EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + ": Printers");
+}
+
+TEST_F(HostPageTest, TheLanguageLoadedAtStartKeepsTheListOnTheChosenGroup) {
+    Page().LanguageApplied();
+    EXPECT_EQ(Page().GroupBox3->title(), LangText(10) + ": Servers");
+    EXPECT_EQ(Shown(), QStringList{"s0#1"});
+}
+
+TEST_F(HostPageTest, ANewHostTypeIsInTheTypeFilterAtOnceAndTheListKeepsItsGroup) {
+    TTypes_form types;
+    QDir().mkpath(types.TypesFolder);
+    ASSERT_EQ(AddHostType(*types.DataGrid1, types.TypesFolder, "Camera", {}), QString());
+    types.LoadHostTypes();
+    EXPECT_EQ(Page().ComboBox1->itemText(0), "Camera");
+    EXPECT_EQ(Shown(), QStringList{"s0#1"});
+}
+
+TEST_F(HostPageTest, TheHostDialogsSoundListHoldsEveryFileOfSounds) {
+    QDir().mkpath(Q(Dir.file("Sounds")));
+    ztt::WriteFile(Dir.file("Sounds/a.mp3"), "x"), ztt::WriteFile(Dir.file("Sounds/b.wav"), "x");
+    Page().Add_bClick();
+    TTasks_form dialog;
+    dialog.PrepareHost(Presets.at(0));
+    EXPECT_EQ(dialog.Edit4->count(), 2);
 }
 
 TEST_F(HostPageTest, HostMenuCaptionsAndItsCommands) {
@@ -521,7 +583,7 @@ TEST_F(HostPageTest, HostMenuCaptionsAndItsCommands) {
     Boxes.clear();
     Page().CMDPing1Click();
     Page().Explorehost1Click();
-    EXPECT_TRUE(Boxes.isEmpty());
+    EXPECT_EQ(Boxes, QStringList(2, LangText(406)));
     EXPECT_EQ(opened.size(), 1u);
 }
 

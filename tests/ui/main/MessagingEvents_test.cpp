@@ -223,3 +223,13 @@ TEST(MainWindowMessaging, TheFormOwnsTheClientAndItsTimer) {
     form.ICQ_keep_alive_TimerTimer();
     EXPECT_FALSE(form.ICQClient1->Connecting());
 }
+
+TEST_F(MessagingEventsTest, ADirectPeersCommandIsLoggedButNeverAnswered) {
+    Events->Login(123456789, "s3cret", ICQInitialStatus);
+    ASSERT_TRUE(SignedOn());
+    ASSERT_TRUE(Client.OnDirectMessageRecv);
+    Client.OnDirectMessageRecv("groups", "4242");
+    Pump(200);
+    EXPECT_TRUE(Server->Messages().empty());
+    EXPECT_EQ(ProgramLog(), QStringList{"ICQ message from 4242 received: groups"});
+}
