@@ -8,7 +8,8 @@
 
 void CreateAlertGridColumns(TDataGrid& Grid, bool Down) {
     using namespace AlertColumn;
-    Grid.AddColumn<TGxNumberColumn>(QString::fromLatin1(Num_k)).SetCellKind(ckInteger);
+    // Running numbers 1, 2, 3 from the row's place: rows are inserted at the top.
+    Grid.AddColumn<TGxIncrementColumn>(QString::fromLatin1(Num_k));
     for (const char* name : {Host, Description_, ID_, Time_d}) {
         Grid.AddColumn<TGxTextColumn>(QString::fromLatin1(name));
     }

@@ -19,6 +19,14 @@ inline constexpr int AlertSlideStep = 6;
 inline constexpr int AlertDownHeadingLine = 402;
 inline constexpr int AlertUpHeadingLine = 403;
 inline constexpr int AlertCopyButtonLine = 404;
+// The column headers: number, host name, description, time, state; the buttons Sound off and Close.
+inline constexpr int AlertNumberHeaderLine = 383;
+inline constexpr int AlertHostHeaderLine = 47;
+inline constexpr int AlertDescriptionHeaderLine = 51;
+inline constexpr int AlertTimeHeaderLine = 95;
+inline constexpr int AlertStateHeaderLine = 52;
+inline constexpr int AlertSoundOffButtonLine = 34;
+inline constexpr int AlertCloseButtonLine = 384;
 
 // Column names of the popups' lists beyond the dispatcher's Host, ID_, Time_d, State_. Kod_ holds
 // the host's id, so a click finds the host even after the host table was sorted or shrunk.

@@ -4,6 +4,7 @@
 #include "core/DatabaseLoader.h"
 #include "core/HostGridColumns.h"
 #include "core/HostStore.h"
+#include "core/LangTexts.h"
 #include "core/SQLiteDb.h"
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
@@ -103,7 +104,8 @@ void ApplyIpFilter(TDataGrid& Grid, const QString& Filter, bool ShowAll, const Q
 
 void ApplyHostTypeFilter(TDataGrid& Grid, int Index, const QString& ComboText) {
     const int type = Column(Grid, "HType");
-    const bool all = ComboText == QLatin1StringView("All");
+    // The last item is the filter word of the language.
+    const bool all = ComboText == LangText(283);
     ApplyRows(Grid, [&](int Row) -> std::optional<bool> {
         return all || TextToInt64(Grid.CellText(type, Row)) == Index;
     });

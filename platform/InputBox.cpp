@@ -12,6 +12,14 @@ InputBoxHandler& Handler() {
 
 } // namespace
 
+QString OkText;
+QString CancelText;
+
+void SetInputBoxButtonTexts(const QString& ok, const QString& cancel) {
+    OkText = ok;
+    CancelText = cancel;
+}
+
 void SetInputBoxHandler(InputBoxHandler handler) {
     Handler() = std::move(handler);
 }
@@ -20,10 +28,17 @@ std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
     if (Handler()) {
         return Handler()(caption, prompt, value);
     }
-    bool ok = false;
-    const QString text = QInputDialog::getText(nullptr, caption, prompt, QLineEdit::Normal, value, &ok);
-    if (!ok) {
+    QInputDialog box;
+    box.setInputMode(QInputDialog::TextInput);
+    box.setWindowTitle(caption);
+    box.setLabelText(prompt);
+    box.setTextValue(value);
+    if (!OkText.isEmpty())
+        box.setOkButtonText(OkText);
+    if (!CancelText.isEmpty())
+        box.setCancelButtonText(CancelText);
+    if (box.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
-    return text;
+    return box.textValue();
 }

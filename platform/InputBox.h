@@ -14,3 +14,6 @@ std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
 using InputBoxHandler = std::function<std::optional<QString>(const QString& caption, const QString& prompt,
                                                              const QString& value)>;
 void SetInputBoxHandler(InputBoxHandler handler);
+
+// The button texts of later boxes, in the operator's language; empty keeps the default.
+void SetInputBoxButtonTexts(const QString& ok, const QString& cancel);

@@ -4,8 +4,11 @@
 #include <QString>
 #include <functional>
 
-// Shows text in a modal box without owner, caption "Message", one OK button.
+// Shows text in a modal box without owner, caption "Message" (or the one set below), one OK button.
 void ShowMessageBox(const QString& text);
+
+// The caption and button text of later boxes, in the operator's language; empty keeps the default.
+void SetMessageBoxTexts(const QString& caption, const QString& ok);
 
 // The same box once the message loop runs (at once when it runs already), for messages found while
 // the program's windows are still being created.

@@ -65,10 +65,18 @@ TAbout_f::TAbout_f(QWidget* parent) : QDialog(parent) {
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->setToolTip(ProductPage().toString());
     Image1->installEventFilter(this);
-    Label1 = new QLabel(QStringLiteral("Zorvanite Tarnequill Pro\nNetwork monitor"), GroupBox1);
+    Label1 = new QLabel(QStringLiteral("Zorvanite Tarnequill Pro"), GroupBox1);
     Label1->setObjectName(QStringLiteral("Label1"));
+    // The product's name stays; the line below it follows the language.
+    Label2 = new QLabel(LangText(388), GroupBox1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    auto* names = new QVBoxLayout;
+    names->addStretch(1);
+    names->addWidget(Label1);
+    names->addWidget(Label2);
+    names->addStretch(1);
     top->addWidget(Image1);
-    top->addWidget(Label1, 1);
+    top->addLayout(names, 1);
     layout->addWidget(GroupBox1);
     auto* row = new QHBoxLayout;
     BitBtn1 = new QPushButton(LangText(136), this);

@@ -29,6 +29,7 @@ public:
     QGroupBox* GroupBox1 = nullptr; // frames the picture and the program's name
     QLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
     QPushButton* BitBtn1 = nullptr;
 
 protected:

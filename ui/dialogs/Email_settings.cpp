@@ -184,8 +184,9 @@ void TEmail_settings_form::BuildPages() {
     auto* voice = new QFormLayout(TabSheet2);
     Skype_login_edit = NewEdit(TabSheet2, "Skype_login_edit");
     Skype_pasword_edit = NewEdit(TabSheet2, "Skype_pasword_edit", true);
-    voice->addRow(QStringLiteral("Login"), Skype_login_edit);
-    voice->addRow(QStringLiteral("Password"), Skype_pasword_edit);
+    voice->addRow(NewCaption(TabSheet2, "Label_Skype_login_edit", QStringLiteral("Login")), Skype_login_edit);
+    voice->addRow(NewCaption(TabSheet2, "Label_Skype_pasword_edit", QStringLiteral("Password")),
+                  Skype_pasword_edit);
     Memo3 =
         NewNote(TabSheet2, "Memo3", QStringLiteral("No account yet? Click here to sign up."), VoiceSignUpUrl);
     voice->addRow(Memo3);

@@ -224,21 +224,21 @@ void TToolChartPages::TranslateCaptions() {
     if (!GroupBox6)
         return;
     GroupBox6->setTitle(LangText(257));
-    BitBtn5->setText(QStringLiteral("Change settings"));
-    DataGrid3->Columns().GetColumn(2)->Header().SetCaption(QStringLiteral("Interface name"));
+    BitBtn5->setText(LangText(219));
+    DataGrid3->Columns().GetColumn(2)->Header().SetCaption(LangText(208));
     Alarm_CheckBox->setText(LangText(373));
     BitBtn19->setText(LangText(359));
     GroupBox8->setTitle(LangText(257));
-    in_traf->setText(QStringLiteral("Alarm if inbound traffic will be less than "));
-    Out_traf->setText(QStringLiteral("Alarm if outbound traffic will be less than "));
-    Label28->setText(QStringLiteral("%   from previous check"));
-    Label29->setText(QStringLiteral("%   from previous check"));
+    in_traf->setText(LangText(221));
+    Out_traf->setText(LangText(222));
+    Label28->setText(LangText(223));
+    Label29->setText(LangText(223));
     BitBtn17->setText(LangText(358));
     BitBtn18->setText(LangText(359));
-    BitBtn14->setText(QStringLiteral("Close"));
+    BitBtn14->setText(LangText(384));
     GroupBox9->setTitle(LangText(375));
-    BitBtn16->setText(QStringLiteral("Close"));
-    GroupBox10->setTitle(QStringLiteral("Select OID or type it manualy"));
+    BitBtn16->setText(LangText(384));
+    GroupBox10->setTitle(LangText(230));
     FillPeriodBox();
     BitBtn22->setText(LangText(359));
 }
@@ -443,7 +443,8 @@ void TToolChartPages::TrafficWindowTick(int Tag) {
         return;
     if (Tag == 58)
         DrawTrafficChart(QDateTime::currentDateTime());
-    Label27->setText(LangText(347) + QLatin1Char(' ') + QString::number(Tag) + QLatin1Char(' ') +
+    // The seconds before their unit, as the status bar writes them: "30 s until the next ...".
+    Label27->setText(QString::number(Tag) + QLatin1Char(' ') + LangText(347) + QLatin1Char(' ') +
                      LangText(346));
 }
 

@@ -21,10 +21,14 @@ double NiceMaximum(double Max) {
 }
 
 QString ValueLabel(double Value, const QString& Unit) {
-    // Whole numbers as the "0" format writes them; small ranges keep one decimal.
+    // Whole numbers as the "0" format writes them; a fraction with the decimals it needs, so a
+    // label at a quarter tick reads 0.25 rather than a rounded 0.3 beside it.
     double rounded = std::round(Value);
-    QString number = std::fabs(Value - rounded) < 1e-9 ? QString::number(qint64(rounded), 10)
-                                                       : QString::number(Value, 'f', 1);
+    if (std::fabs(Value - rounded) < 1e-9)
+        return QString::number(qint64(rounded), 10) + Unit;
+    QString number = QString::number(Value, 'f', 3);
+    while (number.endsWith(QLatin1Char('0')))
+        number.chop(1);
     return number + Unit;
 }
 
@@ -51,6 +55,14 @@ void TToolChartView::SetTimeRange(qint64 From, qint64 To) {
     FFrom = From;
     FTo = To > From ? To : From + 1;
     update();
+}
+
+QStringList TToolChartView::ValueAxisLabels() const {
+    const double axis = AxisMaximum();
+    QStringList labels;
+    for (int i = 0; i <= 4; ++i)
+        labels << ValueLabel(axis * i / 4, FUnit);
+    return labels;
 }
 
 double TToolChartView::AxisMaximum() const {
@@ -106,7 +118,7 @@ void TToolChartView::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::black);
     for (int i = 0; i <= 4; ++i) {
         double y = area.bottom() - area.height() * i / 4;
-        QString label = ValueLabel(axis * i / 4, FUnit);
+        QString label = ValueAxisLabels()[i];
         painter.drawText(QRectF(0, y - metrics.height() / 2.0, area.left() - 5, metrics.height()),
                          Qt::AlignRight | Qt::AlignVCenter, label);
     }

@@ -5,6 +5,7 @@
 #include "core/ToolCharts.h"
 
 #include <QColor>
+#include <QStringList>
 #include <QWidget>
 
 #include <vector>
@@ -34,6 +35,8 @@ public:
         update();
     }
     QString ValueUnit() const { return FUnit; }
+    // The value axis's five labels from the bottom, one on each grid line.
+    QStringList ValueAxisLabels() const;
     const std::vector<TSeries>& Series() const { return FSeries; }
 
     // Where a point is drawn in widget coordinates (tests).

@@ -450,7 +450,7 @@ void TPing_tracert_form::TranslateCaptions() {
     BitBtn8->setText(LangText(204));
     BitBtn9->setText(LangText(205));
     BitBtn10->setText(LangText(206));
-    BitBtn4->setText(QStringLiteral("OK"));
+    BitBtn4->setText(LangText(136));
     BitBtn7->setText(QStringLiteral("BitBtn7"));
 
     GroupBox5->setTitle(LangText(214));
@@ -459,7 +459,8 @@ void TPing_tracert_form::TranslateCaptions() {
     Label11->setText(LangText(215));
     Button7->setText(LangText(73));
     BitBtn1->setText(LangText(203));
-    Button5->setText(QStringLiteral("Button4"));
+    // It leads to the interface selection of the traffic monitoring.
+    Button5->setText(LangText(257));
     BitBtn2->setText(QStringLiteral("BitBtn2"));
     Enableport1->setText(LangText(216));
     Disableport1->setText(LangText(217));

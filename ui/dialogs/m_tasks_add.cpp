@@ -3,6 +3,7 @@
 
 #include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
+#include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
 #include "core/SettingsModel.h"
@@ -217,7 +218,7 @@ QWidget* TAdd_M_hosts::BuildDetails() {
     Play_sound_button->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     Play_sound_button->setToolTip(QStringLiteral("Play"));
     Edit1 = MakeNamed<QLineEdit>("Edit1", box);
-    Edit1->setText(QStringLiteral("New Host"));
+    Edit1->setText(LangText(284));
     form->addRow(MakeLabel("Label5", QStringLiteral("Type of hosts:"), box), Edit3);
     form->addRow(MakeLabel("Label6", QStringLiteral("Community:"), box), Edit5);
     auto* sound = new QHBoxLayout;

@@ -41,8 +41,6 @@ unsigned char TasksFormMode = 1;
 
 namespace {
 
-const char* const EmptyAddressText = "Enter the ip address or domain name!";
-
 template <class F> void Connect(QPushButton* Button, TTasks_form* Form, const char* Where, F Handler) {
     QObject::connect(Button, &QPushButton::clicked, Form,
                      [Form, Where, Handler] { Guarded(Where, [&] { (Form->*Handler)(); }); });
@@ -259,7 +257,7 @@ void TTasks_form::PrepareHost(const THostDialogPreset& Preset) {
     BitBtn4->setEnabled(!add && Preset.Row >= 0);
     BitBtn5->setEnabled(!add && Preset.Row >= 0);
     if (add) {
-        Edit1->setText(QStringLiteral("New Host"));
+        Edit1->setText(LangText(284));
         Edit2->clear();
         Edit3->setCurrentIndex(-1);
         Edit6->clear();
@@ -325,7 +323,7 @@ void TTasks_form::BitBtn1Click() {
     }
     const bool add = TasksFormMode == 1;
     if (add && Edit2->text().trimmed().isEmpty()) {
-        ShowMessageBox(QString::fromLatin1(EmptyAddressText));
+        ShowMessageBox(LangText(231));
         return;
     }
     THostStore& store = FServices->HostStore();

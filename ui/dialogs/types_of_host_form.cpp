@@ -4,6 +4,7 @@
 #include "core/DataFolder.h"
 #include "core/ExceptionGuard.h"
 #include "core/HostTypes.h"
+#include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
 #include "grid/GxColumnClasses.h"
@@ -177,7 +178,7 @@ void TTypes_form::LoadHostTypes() {
         const QSignalBlocker quiet(MainTypeCombo);
         MainTypeCombo->clear();
         MainTypeCombo->addItems(names);
-        MainTypeCombo->addItem(QStringLiteral("All"));
+        MainTypeCombo->addItem(LangText(283));
         MainTypeCombo->setCurrentIndex(MainTypeCombo->count() - 1);
     }
     // The host list shows each host's type picture and name by the type's index.

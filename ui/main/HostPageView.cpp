@@ -213,7 +213,7 @@ void THostPageView::CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButto
     for (const char* type : ShippedTypes) {
         ComboBox1->addItem(QString::fromLatin1(type));
     }
-    ComboBox1->addItem(QStringLiteral("All"));
+    ComboBox1->addItem(LangText(283));
     ComboBox1->setCurrentIndex(ComboBox1->count() - 1);
     FillStatusFilter();
     // The filters share the row's width rather than widening the page to their longest item.
@@ -595,6 +595,8 @@ void THostPageView::LanguageApplied() {
     {
         const QSignalBlocker block(ComboBox2);
         FillStatusFilter();
+        if (ComboBox1->count() > 0)
+            ComboBox1->setItemText(ComboBox1->count() - 1, LangText(283));
     }
     // "All" is chosen without being applied: the list stays what its caption names, the chosen
     // group or every group (applied, "All" would list every group under a group's caption).
@@ -658,9 +660,7 @@ void THostPageView::BitBtn12Click() {
 }
 
 void THostPageView::Createnewgroup1Click() {
-    const std::optional<QString> name =
-        InputQuery(QStringLiteral("Input name of new group"), QStringLiteral("Name of new group"),
-                   QStringLiteral("New group"));
+    const std::optional<QString> name = InputQuery(LangText(232), LangText(233), LangText(391));
     if (!name || name->isEmpty() || !FServices) {
         return;
     }

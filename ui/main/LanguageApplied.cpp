@@ -3,6 +3,9 @@
 #include "core/LanguageSwitch.h"
 #include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
+#include "core/StatusPanels.h"
+#include "platform/InputBox.h"
+#include "platform/MessageBox.h"
 #include "ui/dialogs/ToolChartPages.h"
 #include "ui/dialogs/Unit_tracert.h"
 #include "ui/main/HostPageView.h"
@@ -11,14 +14,26 @@
 #include "ui/main/main_form.h"
 
 void TForm1::LanguageApplied(const LangTextTable& Old, const LangTextTable& New) {
+    // The program's message and input boxes speak the language too.
+    SetMessageBoxTexts(LangText(392), LangText(136));
+    SetInputBoxButtonTexts(LangText(136), LangText(137));
     if (FHostPage)
         FHostPage->LanguageApplied();
     if (FSound)
         FSound->ShowLook();
-    if (FStatus)
+    if (FStatus) {
         FStatus->ShowStartStopState();
-    if (Ping_tracert_form)
+        // The monitoring state word is otherwise written only when monitoring starts or stops.
+        const QString shown = FStatus->StatusPanel(TStatusPanel::MonitoringState);
+        if (shown == Old.Text(305))
+            FStatus->SetStatusPanel(TStatusPanel::MonitoringState, New.Text(305), PanelColourBlack);
+        else if (shown == Old.Text(304))
+            FStatus->SetStatusPanel(TStatusPanel::MonitoringState, New.Text(304), PanelColourRed);
+    }
+    if (Ping_tracert_form) {
+        Ping_tracert_form->TranslateCaptions();
         Ping_tracert_form->Charts().FillPeriodBox();
+    }
     if (!FServices)
         return;
     // Stored too, so the next start in this language finds the words it compares with.

@@ -19,7 +19,10 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 bool DownAlertStacked = false;
 bool UpAlertStacked = false;
@@ -52,9 +55,19 @@ TSlidePopup::TSlidePopup(bool Down, QWidget* parent)
     CreateAlertGridColumns(*ShowGrid, Down);
     ShowGrid->SetOptions(ShowGrid->Options() | goSelectFullRow);
     ShowGrid->SetReadOnly(true);
-    const int widths[] = {22, 90, 70, 30, 110, 70};
-    for (int col = 0; col < ShowGrid->ColumnCount() && col < 6; ++col) {
-        ShowGrid->Columns().GetColumn(col)->SetWidth(widths[col]);
+    const std::pair<const char*, QString> headers[] = {
+        {AlertColumn::Num_k, LangText(AlertNumberHeaderLine)},
+        {AlertColumn::Host, LangText(AlertHostHeaderLine)},
+        {AlertColumn::Description_, LangText(AlertDescriptionHeaderLine)},
+        {AlertColumn::ID_, QStringLiteral("ID")},
+        {AlertColumn::Time_d, LangText(AlertTimeHeaderLine)},
+        {AlertColumn::State_, LangText(AlertStateHeaderLine)}};
+    for (const auto& [name, caption] : headers) {
+        if (TGxCustomColumn* column = ShowGrid->Columns().ColumnByName(QLatin1String(name))) {
+            column->Header().SetCaption(caption);
+            if (column->Visible())
+                FListColumns.push_back(column);
+        }
     }
 
     Label2 = new QLabel(this);
@@ -87,15 +100,15 @@ TSlidePopup::TSlidePopup(bool Down, QWidget* parent)
         ShowGridCellClick(col, row);
     };
 
-    BitBtn6 = new QPushButton(QStringLiteral("Sound off"), this);
+    BitBtn6 = new QPushButton(LangText(AlertSoundOffButtonLine), this);
     BitBtn6->setObjectName(QStringLiteral("BitBtn6"));
-    BitBtn1 = new QPushButton(QStringLiteral("Close"), this);
+    BitBtn1 = new QPushButton(LangText(AlertCloseButtonLine), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn2 = new QPushButton(LangText(AlertCopyButtonLine), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     for (QPushButton* b : {BitBtn6, BitBtn1, BitBtn2}) {
         b->setFocusPolicy(Qt::NoFocus);
-        // Three captions side by side in 292 pixels: the style's wide padding would cut the last.
+        // Three captions side by side in a narrow window: the style's wide padding would cut the last.
         b->setStyleSheet(QStringLiteral("QPushButton { padding: 2px 4px; }"));
     }
     connect(BitBtn6, &QPushButton::clicked, this,
@@ -107,14 +120,18 @@ TSlidePopup::TSlidePopup(bool Down, QWidget* parent)
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    PopupMenu2->addAction(QStringLiteral("Explore the host"), this,
-                          [this] { Guarded("Explorehost1Click", [this] { Explorehost1Click(); }); });
-    PopupMenu2->addAction(QStringLiteral("Logs"), this,
-                          [this] { Guarded("Logs1Click", [this] { Logs1Click(); }); });
-    PopupMenu2->addAction(QStringLiteral("Ping the host"), this,
-                          [this] { Guarded("N1Click", [this] { N1Click(); }); });
-    PopupMenu2->addAction(QStringLiteral("Trace route"), this,
-                          [this] { Guarded("raceroute1Click", [this] { raceroute1Click(); }); });
+    PopupMenu2
+        ->addAction(LangText(252), this,
+                    [this] { Guarded("Explorehost1Click", [this] { Explorehost1Click(); }); })
+        ->setObjectName(QStringLiteral("Explorehost1"));
+    PopupMenu2->addAction(LangText(13), this, [this] { Guarded("Logs1Click", [this] { Logs1Click(); }); })
+        ->setObjectName(QStringLiteral("Logs1"));
+    PopupMenu2->addAction(LangText(254), this, [this] { Guarded("N1Click", [this] { N1Click(); }); })
+        ->setObjectName(QStringLiteral("N1"));
+    PopupMenu2
+        ->addAction(LangText(255), this,
+                    [this] { Guarded("raceroute1Click", [this] { raceroute1Click(); }); })
+        ->setObjectName(QStringLiteral("raceroute1"));
     connect(ShowGridView, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu2->popup(ShowGridView->mapToGlobal(pos)); });
 
@@ -170,6 +187,7 @@ void TSlidePopup::ListChanged() {
     if (HostTable) {
         FillAlertKods(*ShowGrid, *HostTable);
     }
+    FitToList();
     if (ShowGrid->RowCount() == 0) {
         Label1->clear();
         FLabelKod.clear();
@@ -177,6 +195,52 @@ void TSlidePopup::ListChanged() {
     }
     Label1->setText(ShowGrid->Cell(AlertColumn::Host, 0).GetAsString());
     FLabelKod = ShowGrid->Cell(AlertColumn::Kod_, 0).GetAsString();
+}
+
+void TSlidePopup::FitToList() {
+    const QFontMetrics metrics(ShowGridView->font());
+    const int rows = ShowGrid->RowCount();
+    // Room for the cell's margins and the header's sort mark.
+    const int padding = 14;
+    int listWidth = 0;
+    for (TGxCustomColumn* column : FListColumns) {
+        const bool counter = column->Name() == QLatin1String(AlertColumn::Num_k);
+        int width = metrics.horizontalAdvance(column->Header().Caption());
+        bool empty = !counter;
+        for (int r = 0; r < rows && !counter; ++r) {
+            const QString text = ShowGrid->Cell(column->Index(), r).GetAsString();
+            empty = empty && text.isEmpty();
+            width = std::max(width, metrics.horizontalAdvance(text));
+        }
+        if (counter)
+            width = std::max(width, metrics.horizontalAdvance(QString::number(std::max(rows, 1))));
+        // A column no event fills gives its room to the texts (the down list's description and
+        // time are part of the host text).
+        column->SetVisible(rows == 0 || !empty);
+        column->SetWidth(width + padding);
+        if (column->Visible())
+            listWidth += width + padding;
+    }
+    // The list without sideways scrolling: its columns, frame and a vertical scroll bar; the
+    // buttons with their captions; never narrower than the window was designed nor wider than the
+    // screen.
+    const int frame = 2 * ShowGridView->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    int buttons = 0;
+    for (QPushButton* button : {BitBtn6, BitBtn1, BitBtn2})
+        buttons += button->sizeHint().width() + 3;
+    const QMargins margins = layout()->contentsMargins();
+    const int wanted = std::max(listWidth + frame, buttons) + margins.left() + margins.right();
+    int widest = 2 * AlertPopupWidth;
+    if (QScreen* screen = PopupScreen())
+        widest = std::max(AlertPopupWidth, screen->availableGeometry().width() - 6);
+    const int width = std::clamp(wanted, AlertPopupWidth, widest);
+    if (width != this->width()) {
+        // The right edge stays where it is.
+        const int right = x() + this->width();
+        setFixedWidth(width);
+        move(right - width, y());
+    }
+    ShowGridView->update();
 }
 
 void TSlidePopup::SlideIn() {

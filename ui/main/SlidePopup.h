@@ -10,11 +10,13 @@
 #include <QWidget>
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QMenu;
 class QPushButton;
 class TDataGrid;
+class TGxCustomColumn;
 class TGxGridView;
 
 // The popup is sliding in above the other one.
@@ -93,4 +95,8 @@ private:
 
     TSlidePopup* FOther = nullptr;
     QString FLabelKod;
+    // The list's columns shown when they have text, in their order.
+    std::vector<TGxCustomColumn*> FListColumns;
+    // Sizes every column of the list to its header and texts and the window to the list.
+    void FitToList();
 };

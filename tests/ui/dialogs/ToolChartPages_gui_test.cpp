@@ -401,7 +401,7 @@ TEST_F(ChartPages, CountdownRedrawsOnlyTheShownTrafficPage) {
     Charts().OpenTrafficMonitoring("7");
     Charts().DataGrid3CellDblClick(4, 0);
     Form.TrafficWindowTick(30);
-    EXPECT_EQ(Charts().Label27->text(), "s 30 until the next traffic sample");
+    EXPECT_EQ(Charts().Label27->text(), "30 s until the next traffic sample");
     AddTraffic("41", ChartWallSeconds(QDateTime::currentDateTime()) - 30, 1000, 10);
     Form.TrafficWindowTick(57);
     EXPECT_TRUE(Charts().Chart2->Series()[0].Points.empty());
@@ -410,7 +410,7 @@ TEST_F(ChartPages, CountdownRedrawsOnlyTheShownTrafficPage) {
     // Another page: nothing changes.
     Form.PageControl1->setCurrentIndex(4);
     Form.TrafficWindowTick(12);
-    EXPECT_EQ(Charts().Label27->text(), "s 58 until the next traffic sample");
+    EXPECT_EQ(Charts().Label27->text(), "58 s until the next traffic sample");
 }
 
 TEST_F(ChartPages, SnmpChartPresets) {

@@ -33,4 +33,10 @@ TEST(ToolChartView, PaintsSeriesColours) {
     EXPECT_EQ(view.PointPosition(3540, 8).y(), view.PointPosition(0, 8).y());
 }
 
+TEST(ToolChartView, ValueLabelsNameTheirGridLines) {
+    TToolChartView view;
+    view.SetAxisMaximum(1);
+    EXPECT_EQ(view.ValueAxisLabels().join(u'|'), "0|0.25|0.5|0.75|1");
+}
+
 } // namespace

@@ -164,7 +164,7 @@ TEST_F(ToolsWindow, EnglishCaptions) {
         {Form.GroupBox5, "SNMP"},
         {Form.Button7, "Test"},
         {Form.BitBtn1, "Get interfaces"},
-        {Form.Button5, "Button4"}};
+        {Form.Button5, "Traffic monitoring"}};
     for (const auto& [widget, text] : captions) {
         QString shown;
         if (auto* box = qobject_cast<QGroupBox*>(widget))

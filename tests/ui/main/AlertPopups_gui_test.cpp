@@ -5,7 +5,11 @@
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
+#include "grid/GxColumns.h"
 #include "grid/GxGrid.h"
+#include "grid/widgets/GxGridView.h"
+#include "tests/support/TestSupport.h"
+#include "ui/main/LanguageTargets.h"
 #include "ui/main/alert_w.h"
 #include "ui/main/alert_w_up.h"
 
@@ -81,7 +85,8 @@ TEST_F(AlertPopups, DownRestsAtTheBottomRightAndUpStacksAboveIt) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
     const QRect down = Down.frameGeometry();
-    EXPECT_EQ(down.width(), AlertPopupWidth);
+    // Wider when the list's texts need it.
+    EXPECT_GE(down.width(), AlertPopupWidth);
     EXPECT_EQ(down.height(), AlertPopupHeight);
     EXPECT_EQ(down.right(), screen.right() - 3);
     // All but the few pixels the rest rule leaves below the work area are on the screen.
@@ -115,4 +120,42 @@ TEST_F(AlertPopups, ClipboardTextHasTheHeadingAndTheListedHost) {
     EXPECT_TRUE(text.startsWith(LangText(AlertDownHeadingLine))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Сервер \"web\""))) << text.toStdString();
     EXPECT_EQ(text.count(QLatin1Char('\n')), 1) << text.toStdString();
+}
+
+// In German at the popups' own size: headers from the language, numbers from 1, host and state
+// texts whole inside the list, buttons in German.
+TEST_F(AlertPopups, BothListsReadWholeWithHeadersAndNumbersInGerman) {
+    const std::string bytes = zt::test::ReadFile(zt::test::SourcePath("Data/lang_files/German"));
+    const QStringList de =
+        QString::fromUtf8(bytes.data(), qsizetype(bytes.size())).split(QStringLiteral("\r\n"));
+    for (TSlidePopup* popup : {static_cast<TSlidePopup*>(&Down), static_cast<TSlidePopup*>(&Up)}) {
+        ApplyLangTargets(*popup, LangTextTable::BuiltInEnglish()->WithLines(de), LangTextCount);
+        TDataGrid& grid = *popup->ShowGrid;
+        for (int i = 0; i < 3; ++i) {
+            ListEvent(grid, "23:07:55 - charlieprinter, 127.0.0.9", QString::number(i),
+                      "ICMP-Prüfung fehlgeschlagen!");
+            grid.Cell(AlertColumn::Time_d, 0).SetAsString(QString()); // in the host text, as listed
+        }
+        popup->ListChanged();
+        popup->show();
+        Save(*popup, popup == &Down ? "down_german.png" : "up_german.png");
+        EXPECT_EQ(QStringList({popup->BitBtn6->text(), popup->BitBtn1->text()}),
+                  QStringList({de[34], de[384]}));
+        QStringList shown;
+        for (int c = 0; c < grid.ColumnCount(); ++c) {
+            if (!grid.Columns().GetColumn(c)->Visible())
+                continue;
+            shown << grid.Columns().GetColumn(c)->Header().Caption() + '=' + grid.GetCellDisplayText(c, 2);
+            const QRect cell = popup->ShowGridView->CellRect(c, 0);
+            EXPECT_LE(cell.right(), popup->ShowGridView->BodyRect().right());
+            EXPECT_GE(cell.width(),
+                      popup->ShowGridView->fontMetrics().horizontalAdvance(grid.Cell(c, 0).GetAsString()));
+        }
+        // The time is part of the host text, so its empty column gives its room away.
+        const QString down =
+            QStringLiteral(",ID=0,") + de[52] + QStringLiteral("=ICMP-Prüfung fehlgeschlagen!");
+        EXPECT_EQ(shown.join(','), de[383] + "=3," + de[47] + "=23:07:55 - charlieprinter, 127.0.0.9" +
+                                       (popup == &Down ? down : QString()));
+        popup->hide();
+    }
 }

@@ -15,6 +15,7 @@
 #include "core/TextConversions.h"
 #include "desktop/StatusBarEx.h"
 #include "grid/GxGrid.h"
+#include "grid/widgets/GxGridView.h"
 #include "platform/MessageBox.h"
 #include "tests/support/ProgramGlobals.h"
 #include "tests/support/TestSupport.h"
@@ -42,11 +43,14 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace ztt = ::zt::test;
 
@@ -480,4 +484,105 @@ TEST_F(FitCheck, MenuItemsAreMeasuredAfterTheMenuIsLaidOut) {
     EXPECT_EQ(ztt::MisfitReport(found).find(
                   "Form1 / PopupMenu2 / item 2: \"Trace route to a host with a long name\" needs "),
               0u);
+}
+
+namespace {
+
+// Every caption an operator can read, keyed by window, control and place: labels, buttons, box
+// titles, tabs, combo items, menus, status panels, shown grid headers and framed windows' titles.
+// A control hidden only as a page not shown at the moment counts.
+std::map<QString, QString> Captions() {
+    std::map<QString, QString> out;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        // The progress window's title is made anew for each run it counts.
+        if (top->objectName().isEmpty() || top->objectName() == u"Progress_Form" || qobject_cast<QMenu*>(top))
+            continue;
+        const auto put = [&](const QObject* Object, int Place, const QString& Text) {
+            if (!Text.trimmed().isEmpty())
+                out[QStringLiteral("%1/%2/%3 %4")
+                        .arg(top->objectName(), Object->objectName())
+                        .arg(quintptr(Object), 0, 16)
+                        .arg(Place)] = Text;
+        };
+        if (!(top->windowFlags() & Qt::FramelessWindowHint))
+            put(top, -1, top->windowTitle());
+        for (QWidget* w : top->findChildren<QWidget*>()) {
+            bool shown = true;
+            for (QWidget* p = w; p != top; p = p->parentWidget())
+                shown = shown && (!p->isHidden() || qobject_cast<QStackedWidget*>(p->parentWidget()));
+            if (auto* menu = qobject_cast<QMenu*>(w)) {
+                put(menu, -1, menu->title());
+                for (QAction* action : menu->actions())
+                    put(action, 0, action->isVisible() ? action->text() : QString());
+            } else if (!shown)
+                continue;
+            else if (auto* label = qobject_cast<QLabel*>(w))
+                put(w, 0, label->text());
+            else if (auto* button = qobject_cast<QAbstractButton*>(w))
+                put(w, 0, button->text());
+            else if (auto* box = qobject_cast<QGroupBox*>(w))
+                put(w, 0, box->title());
+            else if (auto* tabs = qobject_cast<QTabWidget*>(w))
+                for (int i = 0; i < tabs->count(); ++i)
+                    put(w, i, tabs->tabText(i));
+            else if (auto* combo = qobject_cast<QComboBox*>(w); combo && !combo->isEditable())
+                for (int i = 0; i < combo->count(); ++i)
+                    put(w, i, combo->itemText(i));
+            else if (auto* bar = qobject_cast<TStatusBarPro*>(w))
+                for (int i = 0; i < bar->Panels().Count(); ++i)
+                    put(w, i, bar->Panels()[i].Text());
+            else if (auto* view = qobject_cast<TGxGridView*>(w))
+                for (int c = 0; c < view->Grid().Columns().ColumnCount(); ++c)
+                    put(w, c,
+                        view->Grid().Columns().GetColumn(c)->Visible()
+                            ? view->Grid().Columns().GetColumn(c)->Header().Caption()
+                            : QString());
+        }
+    }
+    return out;
+}
+
+// Names aside, a text may stay as in English only where the language's own file writes it so,
+// alone or followed by a name ("Hosts: Servers").
+bool SameInLanguage(const QString& Text, const QString& Language) {
+    static const QStringList names =
+        QStringLiteral(
+            "Zorvanite Tarnequill Pro|Skype|ID|x|English|German|Russian|Server|Router|Switch|Printer|"
+            "Workstation")
+            .split(QLatin1Char('|'));
+    const auto lines = [](const QString& Name) {
+        const std::string bytes = ztt::ReadFile(ztt::SourcePath("Data/lang_files/" + Name.toStdString()));
+        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())).split(QStringLiteral("\r\n"));
+    };
+    const QStringList english = lines(QStringLiteral("English")), own = lines(Language);
+    const QString text = Text.trimmed();
+    for (qsizetype i = 0; i < english.size() && i < own.size(); ++i) {
+        const QString word = english[i].trimmed();
+        if (!word.isEmpty() && word == own[i].trimmed() && text.startsWith(word) &&
+            (text.size() == word.size() || !text[word.size()].isLetter()))
+            return true;
+    }
+    return names.contains(text) || !text.contains(QRegularExpression(QStringLiteral("\\p{L}")));
+}
+
+} // namespace
+
+// Every window and dialog the program builds, in German and Russian: no caption stays in English,
+// and going back to English brings back every English caption.
+TEST_P(LanguageScreens, NoCaptionOfAnyWindowStaysInEnglish) {
+    if (Language == QLatin1String("English"))
+        GTEST_SKIP() << "the English captions are the reference";
+    // Also what a switch from English leaves: texts written only on a later change must follow.
+    Column_Form->ApplyLanguage(QStringLiteral("English"));
+    Form1->StatusView().SetStatusPanel(TStatusPanel::MonitoringState, LangText(304), PanelColourRed);
+    Column_Form->ApplyLanguage(Language);
+    const std::map<QString, QString> translated = Captions();
+    Column_Form->ApplyLanguage(QStringLiteral("English"));
+    const std::map<QString, QString> english = Captions();
+    QStringList left;
+    for (const auto& [key, text] : translated)
+        if (english.count(key) && english.at(key) == text && !SameInLanguage(text, Language))
+            left << key + QStringLiteral(": \"") + text + QLatin1Char('"');
+    EXPECT_TRUE(left.isEmpty()) << Language.toStdString() << ", left in English:\n"
+                                << left.join(QLatin1Char('\n')).toStdString();
 }
