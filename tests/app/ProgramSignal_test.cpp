@@ -152,7 +152,18 @@ TEST_F(ProgramSignalTest, SigtermDuringTheStartWaitsForTheCloseSequence) {
     const pid_t pid = Launch(program_, log_);
     ASSERT_GT(pid, 0);
     // Sent as soon as main has begun, long before the windows exist.
-    const bool held = WaitUntil([&] { return HoldsSigterm(pid) || CatchesSigterm(pid); }, 30s);
+    // Judged only once the child runs the program: before its exec it carries this test's mask and
+    // handlers.
+    const auto runsProgram = [&] {
+        std::error_code error;
+        return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error) == fs::path(program_);
+    };
+    bool held = false;
+    for (int i = 0; i < 30000 && !held; ++i) {
+        held = runsProgram() && (HoldsSigterm(pid) || CatchesSigterm(pid));
+        if (!held)
+            std::this_thread::sleep_for(1ms);
+    }
     const bool early = held && !CatchesSigterm(pid);
     kill(pid, SIGTERM);
     bool ended = false;

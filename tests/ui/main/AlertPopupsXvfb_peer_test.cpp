@@ -74,7 +74,8 @@ TEST_F(PopupsOnXvfb, RestingPlacesClipboardAndExplore) {
     ASSERT_TRUE(WaitForFile(Dir.file("down"), std::chrono::milliseconds(20000)))
         << "the down popup did not rest";
     const std::string down = ztt::ReadFile(Dir.file("down"));
-    EXPECT_EQ(Place(down), "292x152+985+874");
+    // Wider than its default 292 px, to the host and state texts, its right edge kept.
+    EXPECT_EQ(Place(down), "380x152+897+874");
     // Two events: the heading and one line each, newest first.
     EXPECT_EQ(X("xclip -o -selection clipboard"), "Warning!\n"
                                                   "Сервер \"web\", 09.12.2026 07:30:05 - Down\n"
@@ -84,7 +85,7 @@ TEST_F(PopupsOnXvfb, RestingPlacesClipboardAndExplore) {
     ASSERT_TRUE(WaitForFile(Dir.file("up"), std::chrono::milliseconds(20000))) << "the up popup did not rest";
     const std::string up = ztt::ReadFile(Dir.file("up"));
     EXPECT_EQ(Place(up), "292x152+985+724");
-    EXPECT_EQ(Place(down), "292x152+985+874");
+    EXPECT_EQ(Place(down), "380x152+897+874");
     Go(2);
 
     ASSERT_TRUE(WaitForFile(Dir.file("explore"), std::chrono::milliseconds(10000)));
