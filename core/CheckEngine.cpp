@@ -17,6 +17,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -94,22 +95,52 @@ bool MayChange(const THostSnapshot& Host, const THostPassResults& Results, bool 
 
 } // namespace
 
+// One host whose probes were started, waiting for its turn to be applied.
+struct TInFlightHost {
+    TNewThread* Engine = nullptr;
+    THostSnapshot Host;
+    THostProbeResults Results;
+    // Probes not yet ended; the last one to end hands the host to the walk.
+    std::atomic<int> Pending{0};
+    // The echo's outcome was taken: a callback that comes again, or after a failed start, is ignored.
+    std::atomic<bool> EchoTaken{false};
+    // Check thread only: the host's place in the pass, and whether the walk has taken its end.
+    std::size_t Order = 0;
+    bool Ended = false;
+};
+
+// Hosts whose probes have all ended, handed from the workers to the walk.
+struct TProbesDone {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::vector<TInFlightHost*> Ended;
+    // The walk sleeps until a host ends: only then does the last probe of a host wake it.
+    bool Waiting = false;
+    // Echoes started whose outcome has not come back; their records stay until it has.
+    std::size_t EchoesOut = 0;
+};
+
 void TNewThread::Execute() {
     FBound = std::max(1, FOwner.ProbeBound());
     if (FBound > 1) {
-        // Up to three probes of each host in flight run side by side; the check thread itself runs
-        // one while it would wait for it, so the pool keeps one worker fewer.
-        FPool = std::make_unique<TProbePool>(std::size_t(FBound) * 3 - 1);
-        FWindow = std::size_t(FBound) * WindowPerHostInFlight;
+        // Echoes hold no worker; a host's HTTP and SNMP probes wait side by side on the workers,
+        // whose number stays small whatever the bound.
+        FPool = std::make_unique<TProbePool>(std::min<std::size_t>(std::size_t(FBound) * 2, MaxProbeWorkers));
     }
     // The workers end with this call, whatever way it returns: their probes were cancelled by
-    // the stop that ended it. The records their jobs refer to go after them.
+    // the stop that ended it, and so were the echoes in flight, whose outcomes still come back.
+    // The records their jobs and echoes refer to go after them.
     struct TPoolEnd {
         TNewThread& Thread;
         ~TPoolEnd() {
             Thread.FPool.reset();
+            {
+                std::unique_lock<std::mutex> lock(Thread.FDone->Lock);
+                Thread.FDone->Changed.wait(lock, [this] { return Thread.FDone->EchoesOut == 0; });
+            }
             Thread.FInFlight.clear();
             Thread.FSpareSlots.clear();
+            Thread.FDone->Ended.clear();
         }
     } poolEnd{*this};
     while (MonitoringActive.load()) {
@@ -208,23 +239,6 @@ bool HasLateChecks(const THostSnapshot& Host) {
 
 } // namespace
 
-// One host whose probes were started, waiting for its turn to be applied.
-struct TInFlightHost {
-    TNewThread* Engine = nullptr;
-    THostSnapshot Host;
-    THostProbeResults Results;
-    // Probes not yet ended; the walk reads the results once it is 0.
-    std::atomic<int> Pending{0};
-};
-
-// How the last probe of the host the walk waits for wakes it.
-struct TProbesDone {
-    std::mutex Lock;
-    std::condition_variable Changed;
-    // Only the last probe of this host wakes the walk.
-    std::atomic<const TInFlightHost*> Awaited{nullptr};
-};
-
 TNewThread::TNewThread(IEngineOwner& Owner, int PauseMs, int PingTimeoutMs)
     : FOwner(Owner), FStore(Owner.Database()), FPingTimeoutMs(PingTimeoutMs), FPauseMs(PauseMs),
       FDone(std::make_unique<TProbesDone>()) {}
@@ -247,19 +261,26 @@ std::unique_ptr<TInFlightHost> TNewThread::TakeSlot() {
 void TNewThread::QueueProbes(TInFlightHost& Slot, std::vector<TPoolJob>& Jobs) {
     const THostSnapshot& host = Slot.Host;
     Slot.Results.SnmpAsked = host.SnmpCheck && !host.Comunity.isEmpty() && !host.IP.isEmpty();
-    TProbeKind kinds[3];
+    TProbeKind kinds[2];
     int count = 0;
-    if (host.PingCheck) {
-        kinds[count++] = TProbeKind::Echo;
-    }
     if (host.HttpCheck) {
         kinds[count++] = TProbeKind::Http;
     }
     if (Slot.Results.SnmpAsked) {
         kinds[count++] = TProbeKind::Snmp;
     }
-    // Each job only writes its own fields of the results; the count tells when all have ended.
-    Slot.Pending.store(count);
+    if (count == 0 && !host.PingCheck) {
+        // Nothing to ask: the host has ended already.
+        Slot.Pending.store(0);
+        std::lock_guard<std::mutex> guard(FDone->Lock);
+        FDone->Ended.push_back(&Slot);
+        return;
+    }
+    // Each probe only writes its own fields of the results; the count tells when all have ended.
+    Slot.Pending.store(count + int(host.PingCheck));
+    if (host.PingCheck) {
+        StartEcho(Slot);
+    }
     for (int i = 0; i < count; ++i) {
         // Two words, so the job is stored without an allocation of its own.
         TInFlightHost* slot = &Slot;
@@ -276,19 +297,59 @@ void TNewThread::RunProbeJob(TProbeKind Kind, TInFlightHost& Slot) {
             RunProbe(Kind, Slot);
         }
     });
-    // The walk publishes Awaited before it reads Pending and sleeps, so one of the two sides always
-    // sees the other: no wake-up is lost, and none is sent for a host nobody waits for.
-    if (Slot.Pending.fetch_sub(1) == 1 && FDone->Awaited.load() == &Slot) {
+    ProbeEnded(Slot, false);
+}
+
+void TNewThread::ProbeEnded(TInFlightHost& Slot, bool Echo) {
+    const bool last = Slot.Pending.fetch_sub(1) == 1;
+    if (!last && !Echo) {
+        return;
+    }
+    // The last probe of the host hands it to the walk; the slot is not touched after this. The
+    // walk's end waits for the echoes' count, so it is told while the lock is held.
+    std::lock_guard<std::mutex> guard(FDone->Lock);
+    bool wake = false;
+    if (last) {
+        FDone->Ended.push_back(&Slot);
+        wake = FDone->Waiting;
+        FDone->Waiting = false;
+    }
+    if (Echo) {
+        wake = --FDone->EchoesOut == 0 || wake;
+    }
+    if (wake) {
+        FDone->Changed.notify_all();
+    }
+}
+
+void TNewThread::StartEcho(TInFlightHost& Slot) {
+    ShowProgress(LangLine::IcmpProgress, Slot.Host.Host);
+    Slot.EchoTaken.store(false);
+    {
         std::lock_guard<std::mutex> guard(FDone->Lock);
-        FDone->Changed.notify_one();
+        ++FDone->EchoesOut;
+    }
+    TInFlightHost* slot = &Slot;
+    auto done = [slot](const TPingOutcome& Outcome) {
+        if (slot->EchoTaken.exchange(true)) {
+            return;
+        }
+        Guarded("probe of one host", [&] { TakeEcho(Outcome, slot->Results); });
+        slot->Engine->ProbeEnded(*slot, true);
+    };
+    bool started = false;
+    Guarded("probe of one host", [&] {
+        FOwner.Probes().PingAsync(Slot.Host.IP.toStdString(), FPingTimeoutMs, done);
+        started = true;
+    });
+    // An echo that could not even start ends here, as one without a reply.
+    if (!started) {
+        done(TPingOutcome{"Unknown error", -1, false});
     }
 }
 
 void TNewThread::RunProbe(TProbeKind Kind, TInFlightHost& Slot) {
     switch (Kind) {
-    case TProbeKind::Echo:
-        ProbeIcmp(Slot.Host, Slot.Results);
-        break;
     case TProbeKind::Http:
         ProbeHttp(Slot.Host, Slot.Results);
         break;
@@ -298,24 +359,21 @@ void TNewThread::RunProbe(TProbeKind Kind, TInFlightHost& Slot) {
     }
 }
 
-bool TNewThread::AwaitProbes(TInFlightHost& Slot) {
-    if (Slot.Pending.load() == 0) {
-        return true;
-    }
-    // Its probes that no worker has taken yet run here: the walk would only wait for them.
-    FPool->RunQueued(&Slot);
+bool TNewThread::AwaitEnded(std::vector<TInFlightHost*>& Ended) {
+    // The walk never runs a probe itself while it waits: a blocking one would keep it from
+    // starting the next hosts as others end.
     std::unique_lock<std::mutex> lock(FDone->Lock);
-    FDone->Awaited.store(&Slot);
-    bool active = true;
-    while (Slot.Pending.load() > 0) {
+    while (FDone->Ended.empty()) {
         if (!MonitoringActive.load()) {
-            active = false;
-            break;
+            FDone->Waiting = false;
+            return false;
         }
+        FDone->Waiting = true;
         FDone->Changed.wait_for(lock, std::chrono::milliseconds(20));
     }
-    FDone->Awaited.store(nullptr);
-    return active;
+    FDone->Waiting = false;
+    Ended.swap(FDone->Ended);
+    return true;
 }
 
 bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
@@ -324,22 +382,31 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     constexpr qint64 FreshMs = 1000;
     std::deque<THostSnapshot> ahead;
     QElapsedTimer age;
-    // The hosts in flight, in host order: only these wait for their turn, never the whole list.
+    // The hosts started and not yet applied, in host order. A host whose probes ended with
+    // nothing to apply leaves an empty entry, so what is held for a finished host is small and a
+    // slow host at the head never keeps the hosts after it from starting: only the hosts whose
+    // probes have not ended count against the bound.
     std::deque<std::unique_ptr<TInFlightHost>>& window = FInFlight;
-    // New hosts are started a quarter of the window at a time, so the pool is told of a batch of
-    // probes at once instead of being woken for each.
-    const std::size_t refill = FPool ? std::max<std::size_t>(1, FWindow / 4) : 1;
+    std::size_t headOrder = 0;
+    std::size_t nextOrder = 0;
+    std::size_t inFlight = 0;
+    // Hosts whose probes have not ended, at most: the bound. New hosts are started a quarter of
+    // that at a time, so the pool is told of a batch of probes at once instead of being woken for
+    // each.
+    const std::size_t bound = FPool ? std::size_t(FBound) : 1;
+    const std::size_t refill = FPool ? std::max<std::size_t>(1, bound / 4) : 1;
     std::vector<TPoolJob> jobs;
     std::vector<TInFlightHost*> ready;
+    std::vector<TInFlightHost*> ended;
     std::size_t next = 0;
     for (;;) {
         if (!MonitoringActive.load()) {
             return false;
         }
-        // Start the probes of the hosts ahead until the window is full; the pool runs at most
-        // the bound's worth of them at once, in host order.
-        const bool roomForBatch = window.empty() || FWindow - window.size() >= refill;
-        while (roomForBatch && next < Handles.size() && window.size() < FWindow) {
+        // Start the probes of the hosts ahead while the bound has room; the pool runs them in
+        // host order.
+        const bool roomForBatch = FPool ? inFlight == 0 || bound - inFlight >= refill : window.empty();
+        while (roomForBatch && next < Handles.size() && inFlight < bound) {
             if (ahead.empty() || age.elapsed() > FreshMs) {
                 ahead.clear();
                 if (!OnGuiThread([&] { ReadAhead(Handles, next, ahead); })) {
@@ -356,6 +423,8 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
             std::unique_ptr<TInFlightHost> slot = TakeSlot();
             slot->Host = std::move(host);
             slot->Results = THostProbeResults();
+            slot->Order = nextOrder++;
+            slot->Ended = false;
             // One snapshot of the options for all of this host's steps, taken as its probes start:
             // a change made meanwhile applies to every host whose probes start after it.
             slot->Results.Settings = FOwner.Settings();
@@ -363,20 +432,42 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
             window.push_back(std::move(slot));
             if (!FPool) {
                 Guarded("probes of one host", [&] { ProbeHost(started.Host, started.Results); });
+                started.Ended = true;
                 break;
             }
+            ++inFlight;
             QueueProbes(started, jobs);
         }
         if (FPool) {
             FPool->SubmitAll(jobs);
+            {
+                std::lock_guard<std::mutex> guard(FDone->Lock);
+                ended.swap(FDone->Ended);
+            }
+            TakeEnded(ended, window, headOrder, inFlight);
+        }
+        // Entries of hosts that ended with nothing to apply leave the head.
+        while (!window.empty() && !window.front()) {
+            window.pop_front();
+            ++headOrder;
         }
         if (window.empty()) {
-            break;
+            if (next >= Handles.size()) {
+                break;
+            }
+            continue;
         }
-        // Apply the first host as soon as its probes have ended.
         TInFlightHost& first = *window.front();
-        if (FPool && !AwaitProbes(first)) {
-            return false;
+        if (!first.Ended) {
+            // More hosts can start: they do before the walk waits for anything.
+            if (next < Handles.size() && inFlight < bound && bound - inFlight >= refill) {
+                continue;
+            }
+            if (!AwaitEnded(ended)) {
+                return false;
+            }
+            TakeEnded(ended, window, headOrder, inFlight);
+            continue;
         }
         if (!MonitoringActive.load()) {
             return false;
@@ -386,9 +477,11 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
         ready.assign(1, &first);
         std::size_t taken = 1;
         if (FPool && !HasLateChecks(first.Host)) {
-            while (taken < window.size() && ready.size() < ApplyBatch && window[taken]->Pending.load() == 0 &&
-                   !HasLateChecks(window[taken]->Host)) {
-                ready.push_back(window[taken].get());
+            while (taken < window.size() && ready.size() < ApplyBatch &&
+                   (!window[taken] || (window[taken]->Ended && !HasLateChecks(window[taken]->Host)))) {
+                if (window[taken]) {
+                    ready.push_back(window[taken].get());
+                }
                 ++taken;
             }
         }
@@ -401,14 +494,32 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
         }
         // Applied: their records serve the next hosts.
         for (std::size_t i = 0; i < taken; ++i) {
-            FSpareSlots.push_back(std::move(window.front()));
+            if (window.front()) {
+                FSpareSlots.push_back(std::move(window.front()));
+            }
             window.pop_front();
+            ++headOrder;
         }
         if (!goOn) {
             return false;
         }
     }
     return MonitoringActive.load();
+}
+
+void TNewThread::TakeEnded(std::vector<TInFlightHost*>& Ended,
+                           std::deque<std::unique_ptr<TInFlightHost>>& Window, std::size_t HeadOrder,
+                           std::size_t& InFlight) {
+    for (TInFlightHost* slot : Ended) {
+        --InFlight;
+        slot->Ended = true;
+        // A host whose turn would change nothing gives its record back at once: applying it in
+        // host order would do nothing either.
+        if (!NeedsGridSteps(slot->Host, slot->Results)) {
+            FSpareSlots.push_back(std::move(Window[slot->Order - HeadOrder]));
+        }
+    }
+    Ended.clear();
 }
 
 THostSnapshot TNewThread::ReadSnapshot(quint64 Handle) {
@@ -594,7 +705,10 @@ void TNewThread::Record(int Row, const QString& Text, int Colour, const char* Co
 
 void TNewThread::ProbeIcmp(const THostSnapshot& Host, THostProbeResults& Results) {
     ShowProgress(LangLine::IcmpProgress, Host.Host);
-    TPingOutcome outcome = FOwner.Probes().Ping(Host.IP.toStdString(), FPingTimeoutMs);
+    TakeEcho(FOwner.Probes().Ping(Host.IP.toStdString(), FPingTimeoutMs), Results);
+}
+
+void TNewThread::TakeEcho(const TPingOutcome& outcome, THostProbeResults& Results) {
     Results.PingSkipped = outcome.Skipped;
     Results.PingError = QString::fromStdString(outcome.ErrorDesc);
     if (Results.PingError == QLatin1String("Unknown error")) {

@@ -44,6 +44,8 @@ struct THostSnapshot {
     QString Status;
 };
 
+struct TPingOutcome;
+
 // The network answers of one host's echo, HTTP and SNMP probes, with the options they ran under.
 struct THostProbeResults {
     TSettingsSnapshot Settings;
@@ -82,11 +84,20 @@ private:
     // own with its own time-out and sockets; the host is done when the last of them ends. Adds
     // the host's jobs to Jobs, which the walk hands to the pool a batch at a time.
     void QueueProbes(TInFlightHost& Slot, std::vector<TPoolJob>& Jobs);
-    enum class TProbeKind { Echo, Http, Snmp };
+    enum class TProbeKind { Http, Snmp };
     void RunProbeJob(TProbeKind Kind, TInFlightHost& Slot);
     void RunProbe(TProbeKind Kind, TInFlightHost& Slot);
-    // Waits until the host's probes have ended; false when monitoring stopped meanwhile.
-    bool AwaitProbes(TInFlightHost& Slot);
+    // The echo goes out without a worker; its outcome comes back on a thread of the probes.
+    void StartEcho(TInFlightHost& Slot);
+    // Any thread: one probe of the host ended (Echo: the one StartEcho began).
+    void ProbeEnded(TInFlightHost& Slot, bool Echo);
+    static void TakeEcho(const TPingOutcome& Outcome, THostProbeResults& Results);
+    // Waits until the probes of some host have ended and takes the hosts that ended into Ended;
+    // false when monitoring stopped meanwhile.
+    bool AwaitEnded(std::vector<TInFlightHost*>& Ended);
+    // Marks the hosts in Ended as ended and drops the records of those with nothing to apply.
+    void TakeEnded(std::vector<TInFlightHost*>& Ended, std::deque<std::unique_ptr<TInFlightHost>>& Window,
+                   std::size_t HeadOrder, std::size_t& InFlight);
     // A record for one more host in flight: a used one when there is one, so a pass allocates
     // records only up to the window, not per host.
     std::unique_ptr<TInFlightHost> TakeSlot();
@@ -150,10 +161,8 @@ private:
     int FPauseMs;
     // Hosts whose probes may be in flight at once; 1 probes on the check thread itself.
     int FBound = 1;
-    // Hosts started and not yet applied.
-    std::size_t FWindow = 1;
-    // The hosts in flight in host order, and used records to reuse. Jobs of the pool refer to
-    // these records, so they stay until the pool has ended its workers.
+    // The hosts started and not yet applied in host order, and used records to reuse. Jobs of the
+    // pool and echoes in flight refer to these records, so they stay until those have ended.
     std::deque<std::unique_ptr<TInFlightHost>> FInFlight;
     std::vector<std::unique_ptr<TInFlightHost>> FSpareSlots;
     std::unique_ptr<TProbesDone> FDone;

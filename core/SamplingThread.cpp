@@ -14,6 +14,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -63,7 +64,8 @@ void TPort_Monitoring_Thread::Execute() {
     FBound = std::max(1, FOwner.ProbeBound());
     if (FBound > 1) {
         // A host's counter reads and its echo run side by side.
-        FPool = std::make_unique<TProbePool>(std::size_t(FBound) * 2);
+        FPool =
+            std::make_unique<TProbePool>(std::min<std::size_t>(std::size_t(FBound) * 2, MaxSamplerWorkers));
     }
     // The workers end with this call; the stop that ended it cancelled their reads.
     struct TPoolEnd {

@@ -6,6 +6,7 @@
 #include "core/MonitorController.h"
 #include "core/MonitorState.h"
 #include "core/NetHostProbes.h"
+#include "core/ProbePool.h"
 #include "core/SettingsModel.h"
 #include "tests/core/engine_fixture.h"
 
@@ -133,15 +134,17 @@ TEST(CheckEngineStop, StopWithHundredsOfProbesInFlightEndsBothThreadsAndLeavesNo
     const int descriptorsBefore = Descriptors();
     f.Owner.PassesAllowed = 1;
     ASSERT_TRUE(f.Start());
-    // Every host's probe runs, its connection open, waiting for the answer: each on a thread of its
-    // own (the workers, and the check thread for the first host, whose probe it runs itself while
-    // it would wait for it), beside the sampling thread.
+    // Every worker's probe runs, its connection open, waiting for the answer, while the other hosts
+    // in flight wait for a worker: the threads stay the capped workers, the check thread and the
+    // sampling thread, whatever the number of hosts.
+    const int workers = int(MaxProbeWorkers);
     ASSERT_TRUE(f.WaitFor(
         [&] {
-            return Threads() >= threadsBefore + InFlight + 1 && Descriptors() >= descriptorsBefore + InFlight;
+            return Threads() >= threadsBefore + workers + 2 && Descriptors() >= descriptorsBefore + workers;
         },
         20000))
         << Threads() - threadsBefore << " threads, " << Descriptors() - descriptorsBefore << " descriptors";
+    EXPECT_EQ(Threads(), threadsBefore + workers + 2);
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(f.WaitEnded(5000));
@@ -181,7 +184,9 @@ TEST(CheckEngineStop, ShutdownDuringAPassWithSilentHostsEndsWithinTwoSecondsWith
     for (int i = 0; i < refused; ++i) {
         f.AddHost(HttpOnly(i, refusing));
     }
-    for (int i = refused; i < refused + InFlight * 3 / 5; ++i) {
+    // Two waves of the capped workers' probes wait out their time-out in each pass.
+    const int silentHosts = 2 * int(MaxProbeWorkers);
+    for (int i = refused; i < refused + silentHosts; ++i) {
         f.AddHost(HttpOnly(i, silent.Address()));
     }
     f.Database.CommitTransaction();
@@ -205,7 +210,7 @@ TEST(CheckEngineStop, ShutdownDuringAPassWithSilentHostsEndsWithinTwoSecondsWith
         controller.Shutdown(2000);
         const qint64 ended = clock.elapsed();
         EXPECT_LT(ended, 2000);
-        std::printf("shut-down with %d silent hosts in flight: %lld ms\n", InFlight * 3 / 5,
+        std::printf("shut-down with %d silent hosts in flight: %lld ms\n", silentHosts,
                     static_cast<long long>(ended));
         EXPECT_FALSE(controller.ThreadsRunning());
         ASSERT_TRUE(CommitLongTransaction(f.Database));

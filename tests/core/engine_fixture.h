@@ -21,7 +21,11 @@
 // Answers per address, changeable between passes; counts the calls.
 class FakeProbes : public IHostProbes {
 public:
+    ~FakeProbes() override;
     TPingOutcome Ping(const std::string& Host, int TimeoutMs) override;
+    // Echoes that wait (latched, hanging, stubborn) answer on a thread of their own, as real ones do.
+    void PingAsync(const std::string& Host, int TimeoutMs,
+                   std::function<void(const TPingOutcome&)> Done) override;
     std::string HttpProbe(const std::string& Host, int TimeoutMs) override;
     std::string SnmpGet(const std::string& Host, const std::string& Community,
                         const std::string& OID) override;
@@ -73,6 +77,7 @@ private:
     std::atomic<bool> FCancelled{false};
     std::atomic<int> FLastHttpTimeout{0};
     std::atomic<int> FCalls{0};
+    std::vector<std::thread> FEchoes;
 };
 
 // The engine's owner in tests, without a controller: the fixture's host table, queue, database,

@@ -91,6 +91,23 @@ TPingOutcome FakeProbes::Ping(const std::string& Host, int TimeoutMs) {
     return it == FPing.end() ? TPingOutcome{"", 1} : it->second;
 }
 
+FakeProbes::~FakeProbes() {
+    for (std::thread& echo : FEchoes) {
+        echo.join();
+    }
+}
+
+void FakeProbes::PingAsync(const std::string& Host, int TimeoutMs,
+                           std::function<void(const TPingOutcome&)> Done) {
+    std::unique_lock lock(FLock);
+    if (FLatch.count(Host) == 0 && !FHanging[Host] && FStubborn[Host] == 0) {
+        lock.unlock();
+        Done(Ping(Host, TimeoutMs));
+        return;
+    }
+    FEchoes.emplace_back([this, Host, TimeoutMs, Done] { Done(Ping(Host, TimeoutMs)); });
+}
+
 std::string FakeProbes::HttpProbe(const std::string& Host, int TimeoutMs) {
     ++FCalls;
     FLastHttpTimeout = TimeoutMs;
