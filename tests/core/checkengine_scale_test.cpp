@@ -8,7 +8,9 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <dirent.h>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -60,9 +62,57 @@ public:
         }
     }
 
+    ~ScriptedProbes() override {
+        for (std::thread& echo : FEchoes) {
+            echo.join();
+        }
+    }
+
+    // Hosts that never answer an echo, every SilentEvery-th of the list from the seventh on. With
+    // Held, their echo ends only once the hosts up to HeldSpan after them have started their
+    // probes (or the last of the list has): a walk that stalls behind them never sees it end.
+    static constexpr int SilentEvery = 50;
+    static constexpr int HeldSpan = 200;
+    bool SpreadSilent = false;
+    bool Held = false;
+    int LastProbed = 0;
+
+    static int IndexOf(const std::string& Host) {
+        const std::size_t dot = Host.rfind('.');
+        const std::size_t third = Host.rfind('.', dot - 1);
+        return (std::stoi(Host.substr(third + 1, dot - third - 1)) - 50) * 200 +
+               std::stoi(Host.substr(dot + 1)) - 1;
+    }
+    bool Silent(const std::string& Host) const { return SpreadSilent && IndexOf(Host) % SilentEvery == 7; }
+    int HeldTooLong() const { return FHeldTooLong.load(); }
+
+    void PingAsync(const std::string& Host, int TimeoutMs,
+                   std::function<void(const TPingOutcome&)> Done) override {
+        if (!Held || !Silent(Host)) {
+            Done(Ping(Host, TimeoutMs));
+            return;
+        }
+        const int pass = Next(Host, 0);
+        const int until = std::min(IndexOf(Host) + HeldSpan, LastProbed);
+        std::lock_guard g(FLock);
+        FEchoes.emplace_back([this, Host, pass, until, Done] {
+            for (int i = 0; FMaxStarted[pass].load() < until; ++i) {
+                if (i == 5000) {
+                    ++FHeldTooLong;
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            Done({"Request timed out " + Host, -1});
+        });
+    }
+
     TPingOutcome Ping(const std::string& Host, int TimeoutMs) override {
         (void)TimeoutMs;
         const int pass = Next(Host, 0);
+        if (Silent(Host)) {
+            return {"Request timed out " + Host, -1};
+        }
         if (Answers(Host, 0, pass)) {
             return {"", int(Mix(Host, 9, pass) % 50)};
         }
@@ -97,6 +147,10 @@ private:
             std::lock_guard g(FLock);
             pass = FCalls[Kind][Host]++;
         }
+        const int index = IndexOf(Host);
+        int started = FMaxStarted[pass].load();
+        while (index > started && !FMaxStarted[pass].compare_exchange_weak(started, index)) {
+        }
         const int now = ++FInFlight;
         int most = FMost.load();
         while (now > most && !FMost.compare_exchange_weak(most, now)) {
@@ -110,6 +164,10 @@ private:
     std::map<std::string, int> FCalls[3];
     std::atomic<int> FInFlight{0};
     std::atomic<int> FMost{0};
+    // Per pass, the furthest host of the list whose probes have started.
+    std::atomic<int> FMaxStarted[64] = {};
+    std::atomic<int> FHeldTooLong{0};
+    std::vector<std::thread> FEchoes;
 };
 
 struct TStoredRun {
@@ -119,6 +177,7 @@ struct TStoredRun {
     std::vector<std::string> ProgramLog;
     std::map<std::string, int> Calls[3];
     int MostInFlight = 0;
+    int HeldTooLong = 0;
 };
 
 constexpr int ScaleHosts = 300;
@@ -129,9 +188,11 @@ std::string AddressOf(int Index) {
 }
 
 // ScalePasses passes over the same hosts and answers with Bound hosts in flight.
-TStoredRun RunScripted(int Bound) {
+TStoredRun RunScripted(int Bound, bool SpreadSilent = false) {
     // The probes outlive the fixture, which stops the threads when it goes.
     ScriptedProbes probes;
+    probes.SpreadSilent = SpreadSilent;
+    probes.Held = SpreadSilent && Bound > 1;
     EngineFixture f;
     f.Owner.UseProbes(probes);
     f.Owner.Bound = Bound;
@@ -147,6 +208,9 @@ TStoredRun RunScripted(int Bound) {
         spec.Snmp = i % 7 < 3;
         spec.Comunity = i % 7 == 2 ? QString() : QStringLiteral("public");
         spec.Enabled = i % 29 != 28;
+        if (spec.Enabled && (spec.Ping || spec.Http || (spec.Snmp && !spec.Comunity.isEmpty()))) {
+            probes.LastProbed = i;
+        }
         f.AddHost(spec);
     }
     f.Database.CommitTransaction();
@@ -182,6 +246,7 @@ TStoredRun RunScripted(int Bound) {
         run.Calls[kind] = probes.Calls(kind);
     }
     run.MostInFlight = probes.MostInFlight();
+    run.HeldTooLong = probes.HeldTooLong();
     return run;
 }
 
@@ -264,4 +329,22 @@ TEST(CheckEngineScale, HostDeletedOrDisabledWhileWaitingForItsTurnIsSkipped) {
     EXPECT_EQ(f.Cell(failing[0], "Status"), "OK");
     EXPECT_EQ(f.Cell(failing[2], "ICMP_kol_vo_p"), "1");
     EXPECT_EQ(f.Cell(failing[2], "Status"), "Packet loss");
+}
+
+// Silent hosts spread over the list, each holding its echo until the hosts well after it have
+// started: the hosts behind a silent one start while it waits (at bound 16 too, whose in-flight
+// hosts are far fewer than those started meanwhile), and the results are still applied in host
+// order, as one host at a time applies them.
+TEST(CheckEngineScale, SilentHostsSpreadOverTheListStallNoLaterHostAndStoreTheSameRows) {
+    ResetMonitorState();
+    const TStoredRun serial = RunScripted(1, true);
+    EXPECT_GT(serial.Log.size(), 100u);
+    for (int bound : {16, 1024}) {
+        const TStoredRun wide = RunScripted(bound, true);
+        EXPECT_EQ(wide.HeldTooLong, 0) << bound;
+        EXPECT_EQ(serial.Log, wide.Log) << bound;
+        EXPECT_EQ(serial.HostRows, wide.HostRows) << bound;
+        EXPECT_EQ(serial.Queue, wide.Queue) << bound;
+        EXPECT_EQ(serial.ProgramLog, wide.ProgramLog) << bound;
+    }
 }
