@@ -28,39 +28,39 @@ namespace {
 
 const char* const SysDescrOid = "1.3.6.1.2.1.1.1.0";
 
-QString CellText(TDataGrid& Grid, const char* Column, int Row) {
+QString CellText(TDataGrid& Grid, int Column, int Row) {
     return Grid.Cell(Column, Row).GetAsString();
 }
 
-qint64 CellNumber(TDataGrid& Grid, const char* Column, int Row) {
+template <class TColumn> qint64 CellNumber(TDataGrid& Grid, TColumn Column, int Row) {
     return TextToInt64(Grid.Cell(Column, Row).GetAsString());
 }
 
-void SetCellNumber(TDataGrid& Grid, const char* Column, int Row, qint64 Value) {
+template <class TColumn> void SetCellNumber(TDataGrid& Grid, TColumn Column, int Row, qint64 Value) {
     Grid.Cell(Column, Row).SetAsString(Int64ToText(Value));
 }
 
-THostSnapshot ReadHostRow(TDataGrid& Hosts, int Row) {
-    using namespace HostColumn;
+THostSnapshot ReadHostRow(TDataGrid& Hosts, const THostColumnIndexes& Columns, int Row) {
+    const THostColumnIndexes& c = Columns;
     THostSnapshot host;
-    host.Enabled = Hosts.Cell(Enabled, Row).GetAsBoolean();
-    host.PingCheck = Hosts.Cell(Ping_check, Row).GetAsBoolean();
-    host.HttpCheck = Hosts.Cell(Http_check, Row).GetAsBoolean();
-    host.SnmpCheck = Hosts.Cell(SNMP_check, Row).GetAsBoolean();
-    host.SPingAlarm = Hosts.Cell(SPing_alarm, Row).GetAsBoolean();
-    host.PortCheck = Hosts.Cell(Port_check, Row).GetAsBoolean();
-    host.IP = CellText(Hosts, IP, Row);
-    host.Host = CellText(Hosts, Host, Row);
-    host.Comunity = CellText(Hosts, Comunity, Row);
-    host.Kod = CellText(Hosts, Kod_, Row);
-    host.SpingKolVo = CellNumber(Hosts, Sping_kol_vo, Row);
-    host.IcmpCount = CellNumber(Hosts, ICMP_kol_vo_p, Row);
-    host.IcmpStatus = CellText(Hosts, ICMP_Status, Row);
-    host.HttpCount = CellNumber(Hosts, Http_Kol_vo, Row);
-    host.HttpStatus = CellText(Hosts, Http_Status, Row);
-    host.SnmpCount = CellNumber(Hosts, SNMP_kol_vo_p, Row);
-    host.SnmpStatus = CellText(Hosts, SNMP_Status, Row);
-    host.Status = CellText(Hosts, Status, Row);
+    host.Enabled = Hosts.Cell(c.Enabled, Row).GetAsBoolean();
+    host.PingCheck = Hosts.Cell(c.Ping_check, Row).GetAsBoolean();
+    host.HttpCheck = Hosts.Cell(c.Http_check, Row).GetAsBoolean();
+    host.SnmpCheck = Hosts.Cell(c.SNMP_check, Row).GetAsBoolean();
+    host.SPingAlarm = Hosts.Cell(c.SPing_alarm, Row).GetAsBoolean();
+    host.PortCheck = Hosts.Cell(c.Port_check, Row).GetAsBoolean();
+    host.IP = CellText(Hosts, c.IP, Row);
+    host.Host = CellText(Hosts, c.Host, Row);
+    host.Comunity = CellText(Hosts, c.Comunity, Row);
+    host.Kod = CellText(Hosts, c.Kod_, Row);
+    host.SpingKolVo = CellNumber(Hosts, c.Sping_kol_vo, Row);
+    host.IcmpCount = CellNumber(Hosts, c.ICMP_kol_vo_p, Row);
+    host.IcmpStatus = CellText(Hosts, c.ICMP_Status, Row);
+    host.HttpCount = CellNumber(Hosts, c.Http_Kol_vo, Row);
+    host.HttpStatus = CellText(Hosts, c.Http_Status, Row);
+    host.SnmpCount = CellNumber(Hosts, c.SNMP_kol_vo_p, Row);
+    host.SnmpStatus = CellText(Hosts, c.SNMP_Status, Row);
+    host.Status = CellText(Hosts, c.Status, Row);
     return host;
 }
 
@@ -224,6 +224,14 @@ void TNewThread::RunWrites(const std::vector<THostWriteBack>& Writes) {
 }
 
 void TNewThread::ShowProgress(int Line, const QString& Host) {
+    // The status bar shows the latest text every 50 ms at most, so the text is built only when
+    // that much time has passed since the last one, not for every probe. The first always shows.
+    constexpr qint64 ShowEveryMs = 50;
+    const qint64 now = FProgressClock.elapsed();
+    qint64 due = FProgressDueMs.load(std::memory_order_relaxed);
+    if (now < due || !FProgressDueMs.compare_exchange_strong(due, now + ShowEveryMs)) {
+        return;
+    }
     FOwner.ShowCheckProgress((Line < 0 ? QStringLiteral("Traffic check") : LangText(Line)) +
                              QLatin1Char(' ') + Host);
 }
@@ -241,7 +249,9 @@ bool HasLateChecks(const THostSnapshot& Host) {
 
 TNewThread::TNewThread(IEngineOwner& Owner, int PauseMs, int PingTimeoutMs)
     : FOwner(Owner), FStore(Owner.Database()), FPingTimeoutMs(PingTimeoutMs), FPauseMs(PauseMs),
-      FDone(std::make_unique<TProbesDone>()) {}
+      FDone(std::make_unique<TProbesDone>()) {
+    FProgressClock.start();
+}
 
 TNewThread::~TNewThread() {
     FPool.reset();
@@ -522,14 +532,14 @@ void TNewThread::TakeEnded(std::vector<TInFlightHost*>& Ended,
     Ended.clear();
 }
 
-THostSnapshot TNewThread::ReadSnapshot(quint64 Handle) {
+THostSnapshot TNewThread::ReadSnapshot(quint64 Handle, const THostColumnIndexes& Columns) {
     THostSnapshot host;
     host.Handle = Handle;
     int row = FOwner.Hosts().RowByHandle(Handle);
     if (row < 0) {
         return host;
     }
-    host = ReadHostRow(FOwner.Hosts(), row);
+    host = ReadHostRow(FOwner.Hosts(), Columns, row);
     host.Handle = Handle;
     host.Present = true;
     return host;
@@ -538,8 +548,9 @@ THostSnapshot TNewThread::ReadSnapshot(quint64 Handle) {
 void TNewThread::ReadAhead(const std::vector<quint64>& Handles, std::size_t From,
                            std::deque<THostSnapshot>& Ahead) {
     constexpr std::size_t Block = 256;
+    const THostColumnIndexes columns(FOwner.Hosts());
     for (std::size_t i = From; i < Handles.size() && i - From < Block; ++i) {
-        Ahead.push_back(ReadSnapshot(Handles[i]));
+        Ahead.push_back(ReadSnapshot(Handles[i], columns));
     }
 }
 
@@ -587,7 +598,7 @@ bool TNewThread::ApplyGridSteps(const THostSnapshot& Host, std::vector<THostWrit
                                 std::optional<THostWriteBack>& Status) {
     int row = FOwner.Hosts().RowByHandle(Host.Handle);
     // A host disabled while its probes ran is skipped at its turn, as one read then would be.
-    if (row < 0 || !FOwner.Hosts().Cell(HostColumn::Enabled, row).GetAsBoolean()) {
+    if (row < 0 || !FOwner.Hosts().Cell(FColumns->Enabled, row).GetAsBoolean()) {
         return false;
     }
     FCurrentRow = row;
@@ -626,6 +637,7 @@ bool TNewThread::ApplyReadyHosts(const std::vector<TInFlightHost*>& Ready) {
     // One call onto the GUI thread for the grid steps of all of them, in host order; no grid step
     // reads the database, so their SQL can follow in the same order.
     if (!OnGuiThread([&] {
+            FColumns.emplace(FOwner.Hosts());
             for (TApplied& host : applied) {
                 Guarded("check of one host", [&] {
                     TakeResults(host.Slot->Host, host.Slot->Results);
@@ -659,7 +671,10 @@ bool TNewThread::CheckHost(const THostSnapshot& Host, const THostProbeResults& P
     std::vector<THostWriteBack> writes;
     std::optional<THostWriteBack> status;
     bool present = false;
-    if (!OnGuiThread([&] { present = ApplyGridSteps(Host, writes, status); })) {
+    if (!OnGuiThread([&] {
+            FColumns.emplace(FOwner.Hosts());
+            present = ApplyGridSteps(Host, writes, status);
+        })) {
         return false;
     }
     RunWrites(writes);
@@ -741,7 +756,7 @@ void TNewThread::ApplyIcmp(int Row, std::vector<THostWriteBack>& Writes) {
     const QString downText = LangText(LangLine::IcmpDown);
     const QString upText = LangText(LangLine::IcmpUp);
     ApplyCountedCheck(Row,
-                      {HostColumn::ICMP_Status, HostColumn::ICMP_kol_vo_p, !FPingError.isEmpty(), downText,
+                      {FColumns->ICMP_Status, FColumns->ICMP_kol_vo_p, !FPingError.isEmpty(), downText,
                        upText, upText, downText + QLatin1Char(' ') + FPingError},
                       Writes);
 }
@@ -757,7 +772,7 @@ void TNewThread::ProbeHttp(const THostSnapshot& Host, THostProbeResults& Results
 void TNewThread::ApplyHttp(int Row, std::vector<THostWriteBack>& Writes) {
     const QString downText = LangText(LangLine::HttpDown);
     ApplyCountedCheck(Row,
-                      {HostColumn::Http_Status, HostColumn::Http_Kol_vo, FHttpResult.isEmpty(), downText,
+                      {FColumns->Http_Status, FColumns->Http_Kol_vo, FHttpResult.isEmpty(), downText,
                        QStringLiteral("HTTP check ") + FHttpProbe,
                        LangText(LangLine::HttpUpEvent) + FHttpProbe,
                        downText + QLatin1Char(' ') + FHttpResult},
@@ -779,14 +794,14 @@ void TNewThread::ApplySnmp(int Row, const THostSnapshot& Host, std::vector<THost
     const QString downText = LangText(LangLine::SnmpDown);
     const QString upText = LangText(LangLine::SnmpUp);
     TDataGrid& hosts = FOwner.Hosts();
-    TCell& status = hosts.Cell(SNMP_Status, Row);
-    qint64 count = CellNumber(hosts, SNMP_kol_vo_p, Row);
+    TCell& status = hosts.Cell(FColumns->SNMP_Status, Row);
+    qint64 count = CellNumber(hosts, FColumns->SNMP_kol_vo_p, Row);
     if (!FSnmpReply.isEmpty()) {
         if (count != 0) {
-            SetCellNumber(hosts, SNMP_kol_vo_p, Row, count = 0);
+            SetCellNumber(hosts, FColumns->SNMP_kol_vo_p, Row, count = 0);
         }
     } else {
-        SetCellNumber(hosts, SNMP_kol_vo_p, Row, ++count);
+        SetCellNumber(hosts, FColumns->SNMP_kol_vo_p, Row, ++count);
     }
     auto edge = [&](const QString& text, int colour, const char* code) {
         Record(Row, text, colour, code, Writes);

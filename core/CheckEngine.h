@@ -7,14 +7,18 @@
 // skipped or followed, never confused with another.
 #pragma once
 
+#include "core/HostGridColumns.h"
 #include "core/HostStateMachine.h"
 #include "core/HostStore.h"
 #include "core/SettingsModel.h"
 
+#include <QElapsedTimer>
 #include <QString>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class IEngineOwner;
@@ -76,7 +80,7 @@ private:
     // Walks the hosts of one pass; false when monitoring stopped or the GUI closed.
     bool WalkHosts(const std::vector<quint64>& Handles);
     // On the GUI thread: the snapshot of one host, and of a block of hosts from From on.
-    THostSnapshot ReadSnapshot(quint64 Handle);
+    THostSnapshot ReadSnapshot(quint64 Handle, const THostColumnIndexes& Columns);
     void ReadAhead(const std::vector<quint64>& Handles, std::size_t From, std::deque<THostSnapshot>& Ahead);
     // The network probes of one enabled host: any thread, touching no state of the engine.
     void ProbeHost(const THostSnapshot& Host, THostProbeResults& Results);
@@ -123,8 +127,8 @@ private:
     // The counter and edge rule that echo and HTTP share: a failure counts up; a success resets
     // the counter and records the up edge; reaching N records the down edge once.
     struct TCountedCheck {
-        const char* StatusColumn;
-        const char* CounterColumn;
+        int StatusColumn;
+        int CounterColumn;
         bool Failed;
         QString DownText;   // a status holding it is "down"
         QString UpStatus;   // the status after the up edge
@@ -157,8 +161,14 @@ private:
     QString FSnmpReply;
     bool FSnmpAsked = false;
     int FCurrentRow = -1;
+    // The host table's columns, resolved at the start of each call onto the GUI thread that
+    // applies hosts' grid steps.
+    std::optional<THostColumnIndexes> FColumns;
     int FPingTimeoutMs;
     int FPauseMs;
+    // When the next progress text is due, on FProgressClock.
+    QElapsedTimer FProgressClock;
+    std::atomic<qint64> FProgressDueMs{0};
     // Hosts whose probes may be in flight at once; 1 probes on the check thread itself.
     int FBound = 1;
     // The hosts started and not yet applied in host order, and used records to reuse. Jobs of the
