@@ -180,11 +180,8 @@ TEST(CheckEngineStop, StopWithAThousandEchoesInFlightEndsBothThreadsWithinTwoSec
     f.Owner.PassesAllowed = 1;
     ASSERT_TRUE(f.Start());
     ASSERT_TRUE(f.WaitFor([&] { return f.Probes.Calls() == 1000; }, 20000)) << f.Probes.Calls();
-    EXPECT_LE(Threads(), threadsBefore + 3);
-    QElapsedTimer clock;
-    clock.start();
-    ASSERT_TRUE(f.WaitEnded(5000));
-    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_LE(Threads(), threadsBefore + 3); // the check and sampling threads, and a sanitizer's
+    ASSERT_TRUE(f.WaitEnded(2000));
     EXPECT_EQ(f.Rows(QStringLiteral("select count(*) from log")), (Rows{{"0"}}));
     EXPECT_EQ(f.Rows(QStringLiteral("select count(*) from hosts where ICMP_kol_vo_p<>'0'")), (Rows{{"0"}}));
 }
