@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
 
 class TDataGrid;
@@ -28,6 +29,13 @@ class IHostProbes {
 public:
     virtual ~IHostProbes() = default;
     virtual TPingOutcome Ping(const std::string& Host, int TimeoutMs) = 0;
+    // Starts one echo without holding a thread while it waits. Done runs exactly once, either
+    // inside this call or later on a thread of the probes' own, with what Ping would return.
+    // CancelAll ends the echoes in flight at once (Done still runs, with a cancelled outcome).
+    virtual void PingAsync(const std::string& Host, int TimeoutMs,
+                           std::function<void(const TPingOutcome&)> Done) {
+        Done(Ping(Host, TimeoutMs));
+    }
     // "code reason" of one HTTP GET of Host ("0 " without an answer).
     virtual std::string HttpProbe(const std::string& Host, int TimeoutMs) = 0;
     // The value text of one SNMPv1 GET, empty on any failure.
