@@ -410,8 +410,9 @@ struct TIcmpEchoLoop::TImpl {
         }
     }
 
-    // The packet Data came in on S from From: hands it to the echo it answers, if any.
-    void Received(TSocket& S, const uint8_t* Data, std::size_t Length, const std::string& From,
+    // The packet Data came in on S from From (null: the socket's error queue named the sender): hands
+    // it to the echo it answers, if any.
+    void Received(TSocket& S, const uint8_t* Data, std::size_t Length, const TVarSin* From,
                   TFinished& Finished) {
         const bool IPv6 = S.Family == AF_INET6;
         const TIcmpPacketForm Form = S.Raw ? (IPv6 ? IPF_Raw6 : IPF_Raw4) : (IPv6 ? IPF_Dgram6 : IPF_Dgram4);
@@ -439,7 +440,8 @@ struct TIcmpEchoLoop::TImpl {
                 Result.Type = Match.Type;
                 Result.Code = Match.Code;
                 Result.Error = TPINGSend::TranslateReply(IPv6, Match.Type, Match.Code);
-                Result.From = From;
+                // The text only for an answer taken: most packets of a raw socket are others'.
+                Result.From = From ? GetSinIP(*From) : S.Sock.GetRemoteSinIP();
             }
             Finish(Slot, std::move(Result), Finished);
             return;
@@ -454,7 +456,7 @@ struct TIcmpEchoLoop::TImpl {
             const ssize_t N = ::recvfrom(Fd, Space.data(), Space.size(), MSG_DONTWAIT, &From.sa, &FromLength);
             if (N >= 0) {
                 Received(S, reinterpret_cast<const uint8_t*>(Space.data()), static_cast<std::size_t>(N),
-                         GetSinIP(From), Finished);
+                         &From, Finished);
                 continue;
             }
             if ((errno == EAGAIN || errno == EWOULDBLOCK) && !(Revents & POLLERR))
@@ -466,8 +468,7 @@ struct TIcmpEchoLoop::TImpl {
             const std::string Packet = S.Sock.ReadErrorQueue();
             if (Packet.empty())
                 break;
-            Received(S, reinterpret_cast<const uint8_t*>(Packet.data()), Packet.size(),
-                     S.Sock.GetRemoteSinIP(), Finished);
+            Received(S, reinterpret_cast<const uint8_t*>(Packet.data()), Packet.size(), nullptr, Finished);
         }
     }
 
