@@ -65,7 +65,12 @@ double CpuSeconds(int Who) {
 }
 
 std::string PeerScript(const char* Name) {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "tests/peers" / Name).string();
+    std::filesystem::path source(__FILE__);
+    // A path relative to the build folder, which holds this program's folder.
+    if (source.is_relative()) {
+        source = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / source;
+    }
+    return (source.parent_path().parent_path() / "tests/peers" / Name).string();
 }
 
 // Runs a command line; its exit status, -1 when it could not run.
