@@ -4,9 +4,11 @@
 #include "net/SnmpQuery.h"
 #include "net/blcksock.h"
 #include "net/httpsend.h"
+#include "net/pingloop.h"
 #include "net/pingsend.h"
 
-TNetHostProbes::TNetHostProbes() : FCancel(std::make_shared<TNetCancel>()) {}
+TNetHostProbes::TNetHostProbes()
+    : FCancel(std::make_shared<TNetCancel>()), FEchoLoop(std::make_unique<TIcmpEchoLoop>()) {}
 
 TNetHostProbes::~TNetHostProbes() = default;
 
@@ -17,6 +19,7 @@ std::shared_ptr<TNetCancel> TNetHostProbes::CurrentCancel() {
 
 void TNetHostProbes::CancelAll() {
     CurrentCancel()->Raise();
+    FEchoLoop->Sweep();
     // GETs waiting for their agent end as well.
     std::lock_guard<std::mutex> guard(FAgentLock);
     for (auto& [name, agent] : FAgents) {
@@ -71,6 +74,21 @@ TPingOutcome TNetHostProbes::Ping(const std::string& Host, int TimeoutMs) {
     // Refused the socket itself: the echo never went out.
     const bool skipped = ping.SocketKind() == ISK_None && ping.LastError() == WSAEACCES;
     return {ping.ReplyErrorDesc(), ping.PingTime(), skipped};
+}
+
+TPingOutcome TNetHostProbes::EchoOutcome(const TIcmpEchoResult& Result) {
+    if (Result.Answered) {
+        return {ICMPErrorText(Result.Error), Result.RoundTripMs, false};
+    }
+    // Refused the socket itself: the echo never went out.
+    const bool skipped = Result.Kind == ISK_None && Result.LastError == WSAEACCES;
+    return {ICMPErrorText(IE_Other), -1, skipped};
+}
+
+void TNetHostProbes::PingAsync(const std::string& Host, int TimeoutMs,
+                               std::function<void(const TPingOutcome&)> Done) {
+    FEchoLoop->Start(Host, TimeoutMs, CurrentCancel(),
+                     [Done = std::move(Done)](const TIcmpEchoResult& Result) { Done(EchoOutcome(Result)); });
 }
 
 std::string TNetHostProbes::HttpProbe(const std::string& Host, int TimeoutMs) {

@@ -1,5 +1,6 @@
 // The real network side of the checks: one fresh client per request (ICMP echo, HTTP probe,
-// SNMPv1 GET), all sharing one cancellation signal so stop ends every call in flight.
+// SNMPv1 GET), all sharing one cancellation signal so stop ends every call in flight. Asynchronous
+// echoes share the sockets and the one thread of an echo loop instead.
 #pragma once
 
 #include "core/MonitorInterfaces.h"
@@ -11,12 +12,16 @@
 #include <string>
 
 class TNetCancel;
+class TIcmpEchoLoop;
+struct TIcmpEchoResult;
 
 class TNetHostProbes : public IHostProbes {
 public:
     TNetHostProbes();
     ~TNetHostProbes() override;
     TPingOutcome Ping(const std::string& Host, int TimeoutMs) override;
+    void PingAsync(const std::string& Host, int TimeoutMs,
+                   std::function<void(const TPingOutcome&)> Done) override;
     std::string HttpProbe(const std::string& Host, int TimeoutMs) override;
     std::string SnmpGet(const std::string& Host, const std::string& Community,
                         const std::string& OID) override;
@@ -29,6 +34,9 @@ public:
     // few hundred datagrams and drops the rest, and the one-shot GET never repeats a request, so a
     // burst at one agent (many hosts of one address) would count answering hosts as failed.
     static constexpr int SnmpGetsPerAgent = 64;
+
+    // What Ping returns for an echo's result.
+    static TPingOutcome EchoOutcome(const TIcmpEchoResult& Result);
 
 private:
     std::shared_ptr<TNetCancel> CurrentCancel();
@@ -48,4 +56,6 @@ private:
     };
     std::mutex FAgentLock;
     std::map<std::string, TAgent> FAgents;
+    // Last: it ends its echoes (their Done runs) before the rest goes.
+    std::unique_ptr<TIcmpEchoLoop> FEchoLoop;
 };

@@ -1,0 +1,101 @@
+// The asynchronous echo of the network probes gives what the blocking one gives for every outcome
+// (answer, silence, each unreachable kind), over datagram and raw sockets, in a loopback namespace of
+// its own whose filter answers some addresses with ICMP errors. Needs root and nft.
+#include "core/NetHostProbes.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <unistd.h>
+
+using namespace zt::test;
+
+namespace {
+
+struct TEchoCase {
+    const char* Host;
+    const char* Text;
+    bool Answered;
+};
+
+const TEchoCase EchoCases[] = {
+    {"127.0.0.1", "", true},
+    {"127.2.0.1", "Unknown error", false}, // dropped by the namespace
+    {"127.3.0.1", "Address unreachable", true},
+    {"127.3.0.2", "Administratively prohibited", true},
+    {"127.3.0.3", "Port unreachable", true},
+    {"127.3.0.4", "No route to destination", true},
+    {"127.3.0.5", "Unknown unreachable", true},
+    {"::1", "", true},
+    {"no-such-name.invalid", "Unknown error", false},
+};
+
+const char* const RejectRules = R"(table inet ztr {
+    chain in {
+        type filter hook input priority -10; policy accept;
+        ip daddr 127.3.0.1 reject with icmp type host-unreachable
+        ip daddr 127.3.0.2 reject with icmp type admin-prohibited
+        ip daddr 127.3.0.3 reject with icmp type port-unreachable
+        ip daddr 127.3.0.4 reject with icmp type net-unreachable
+        ip daddr 127.3.0.5 reject with icmp type host-prohibited
+    }
+})";
+
+TPingOutcome AsyncOutcome(TNetHostProbes& Probes, const std::string& Host, int TimeoutMs) {
+    std::mutex Lock;
+    std::condition_variable Done;
+    int Calls = 0;
+    TPingOutcome Got;
+    Probes.PingAsync(Host, TimeoutMs, [&](const TPingOutcome& O) {
+        std::lock_guard<std::mutex> Guard(Lock);
+        Got = O;
+        ++Calls;
+        Done.notify_all();
+    });
+    std::unique_lock<std::mutex> Guard(Lock);
+    EXPECT_TRUE(Done.wait_for(Guard, std::chrono::seconds(10), [&] { return Calls > 0; })) << Host;
+    ::usleep(50 * 1000);
+    EXPECT_EQ(Calls, 1) << Host;
+    return Got;
+}
+
+} // namespace
+
+TEST(NetHostProbesNetns, AsyncEchoGivesTheOutcomeOfTheBlockingOne) {
+    if (!IsRoot() || !HaveProgram("nft"))
+        GTEST_SKIP() << "needs root and nft";
+    const std::string Script = "bash " + PeerScript("netns-engine.sh");
+    const std::string Prefix = "ztn" + std::to_string(::getpid());
+    const std::string Ns = Prefix + "-l";
+    int Rc = -1;
+    const std::string Out = RunCommand(Script + " loopback " + Prefix + " 2>&1", &Rc);
+    ASSERT_EQ(Rc, 0) << Out;
+    struct TTeardown {
+        std::string Command;
+        ~TTeardown() { RunCommand(Command); }
+    } Teardown{Script + " teardown " + Prefix + " 2>&1"};
+    const std::string In = "ip netns exec " + Ns + " ";
+    RunCommand(In + "nft -f - <<'EOF'\n" + std::string(RejectRules) + "\nEOF\n", &Rc);
+    ASSERT_EQ(Rc, 0);
+
+    for (const bool Datagram : {true, false}) {
+        RunCommand(In + "sysctl -qw net.ipv4.ping_group_range='" + (Datagram ? "0 2147483647" : "1 0") + "'");
+        ASSERT_TRUE(RunInNetns(Ns, [&] {
+            TNetHostProbes Probes;
+            for (const TEchoCase& C : EchoCases) {
+                SCOPED_TRACE(std::string(Datagram ? "datagram " : "raw ") + C.Host);
+                const TPingOutcome Blocking = Probes.Ping(C.Host, 600);
+                const TPingOutcome Async = AsyncOutcome(Probes, C.Host, 600);
+                EXPECT_EQ(Async.ErrorDesc, C.Text);
+                EXPECT_EQ(Async.ErrorDesc, Blocking.ErrorDesc);
+                EXPECT_EQ(Async.TimeMs >= 0, C.Answered);
+                EXPECT_EQ(Blocking.TimeMs >= 0, C.Answered);
+                EXPECT_FALSE(Async.Skipped);
+                EXPECT_FALSE(Blocking.Skipped);
+            }
+        }));
+    }
+}
