@@ -107,6 +107,8 @@ struct TInFlightHost {
     // Check thread only: the host's place in the pass, and whether the walk has taken its end.
     std::size_t Order = 0;
     bool Ended = false;
+    // No probe of the host but its echo: it holds no socket and counts against the echoes' bound.
+    bool EchoOnly = false;
 };
 
 // Hosts whose probes have all ended, handed from the workers to the walk.
@@ -243,6 +245,17 @@ constexpr std::size_t ApplyBatch = 64;
 
 bool HasLateChecks(const THostSnapshot& Host) {
     return Host.SPingAlarm || Host.PortCheck;
+}
+
+// Whether the host's probes hold sockets of their own while in flight (HTTP or SNMP): those count
+// against the socket-derived bound, a host with no probe but its echo against the echoes' one.
+bool HoldsSockets(const THostSnapshot& Host) {
+    return Host.HttpCheck || (Host.SnmpCheck && !Host.Comunity.isEmpty() && !Host.IP.isEmpty());
+}
+
+// Room to start a batch of hosts of one kind: none in flight, or at least Batch below the bound.
+bool RoomForBatch(std::size_t InFlight, std::size_t Bound, std::size_t Batch) {
+    return InFlight == 0 || (InFlight < Bound && Bound - InFlight >= Batch);
 }
 
 } // namespace
@@ -392,6 +405,7 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     constexpr qint64 FreshMs = 1000;
     std::deque<THostSnapshot> ahead;
     QElapsedTimer age;
+    std::size_t next = 0;
     // The hosts started and not yet applied, in host order. A host whose probes ended with
     // nothing to apply leaves an empty entry, so what is held for a finished host is small and a
     // slow host at the head never keeps the hosts after it from starting: only the hosts whose
@@ -399,30 +413,54 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     std::deque<std::unique_ptr<TInFlightHost>>& window = FInFlight;
     std::size_t headOrder = 0;
     std::size_t nextOrder = 0;
+    // Hosts whose probes have not ended, at most: the bound for those with HTTP or SNMP probes,
+    // whose sockets it keeps under the open-file limit, and a far larger one for hosts with only an
+    // echo in flight, which holds neither a socket nor a thread, so that silent hosts waiting out
+    // their time-out never keep the rest of the pass from starting. New hosts are started a quarter
+    // of a bound at a time, so the pool is told of a batch of probes at once instead of being woken
+    // for each.
     std::size_t inFlight = 0;
-    // Hosts whose probes have not ended, at most: the bound. New hosts are started a quarter of
-    // that at a time, so the pool is told of a batch of probes at once instead of being woken for
-    // each.
+    std::size_t echoesInFlight = 0;
     const std::size_t bound = FPool ? std::size_t(FBound) : 1;
     const std::size_t refill = FPool ? std::max<std::size_t>(1, bound / 4) : 1;
+    const std::size_t echoBound = FPool ? std::size_t(EchoHostsInFlightBound(FBound)) : 1;
+    const std::size_t echoRefill = std::max<std::size_t>(1, echoBound / 4);
+    const auto fits = [&](const THostSnapshot& Host) {
+        return HoldsSockets(Host) ? inFlight < bound : echoesInFlight < echoBound;
+    };
+    // Whether a batch of the hosts ahead may start; while the next host's kind is not known yet,
+    // room for either kind will do (reading it shows whether it fits).
+    const auto roomToStart = [&] {
+        if (next >= Handles.size()) {
+            return false;
+        }
+        if (!ahead.empty() && age.elapsed() <= FreshMs && ahead.front().Present && ahead.front().Enabled) {
+            return HoldsSockets(ahead.front()) ? RoomForBatch(inFlight, bound, refill)
+                                               : RoomForBatch(echoesInFlight, echoBound, echoRefill);
+        }
+        return RoomForBatch(inFlight, bound, refill) || RoomForBatch(echoesInFlight, echoBound, echoRefill);
+    };
     std::vector<TPoolJob> jobs;
     std::vector<TInFlightHost*> ready;
     std::vector<TInFlightHost*> ended;
-    std::size_t next = 0;
     for (;;) {
         if (!MonitoringActive.load()) {
             return false;
         }
         // Start the probes of the hosts ahead while the bound has room; the pool runs them in
         // host order.
-        const bool roomForBatch = FPool ? inFlight == 0 || bound - inFlight >= refill : window.empty();
-        while (roomForBatch && next < Handles.size() && inFlight < bound) {
+        const bool roomForBatch = FPool ? roomToStart() : window.empty();
+        while (roomForBatch && next < Handles.size()) {
             if (ahead.empty() || age.elapsed() > FreshMs) {
                 ahead.clear();
                 if (!OnGuiThread([&] { ReadAhead(Handles, next, ahead); })) {
                     return false;
                 }
                 age.start();
+            }
+            // Hosts start in host order: one its bound has no room for waits, and so do those after it.
+            if (FPool && ahead.front().Present && ahead.front().Enabled && !fits(ahead.front())) {
+                break;
             }
             THostSnapshot host = std::move(ahead.front());
             ahead.pop_front();
@@ -445,7 +483,8 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
                 started.Ended = true;
                 break;
             }
-            ++inFlight;
+            started.EchoOnly = !HoldsSockets(started.Host);
+            ++(started.EchoOnly ? echoesInFlight : inFlight);
             QueueProbes(started, jobs);
         }
         if (FPool) {
@@ -454,7 +493,7 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
                 std::lock_guard<std::mutex> guard(FDone->Lock);
                 ended.swap(FDone->Ended);
             }
-            TakeEnded(ended, window, headOrder, inFlight);
+            TakeEnded(ended, window, headOrder, inFlight, echoesInFlight);
         }
         // Entries of hosts that ended with nothing to apply leave the head.
         while (!window.empty() && !window.front()) {
@@ -470,13 +509,13 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
         TInFlightHost& first = *window.front();
         if (!first.Ended) {
             // More hosts can start: they do before the walk waits for anything.
-            if (next < Handles.size() && inFlight < bound && bound - inFlight >= refill) {
+            if (roomToStart()) {
                 continue;
             }
             if (!AwaitEnded(ended)) {
                 return false;
             }
-            TakeEnded(ended, window, headOrder, inFlight);
+            TakeEnded(ended, window, headOrder, inFlight, echoesInFlight);
             continue;
         }
         if (!MonitoringActive.load()) {
@@ -519,9 +558,9 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
 
 void TNewThread::TakeEnded(std::vector<TInFlightHost*>& Ended,
                            std::deque<std::unique_ptr<TInFlightHost>>& Window, std::size_t HeadOrder,
-                           std::size_t& InFlight) {
+                           std::size_t& InFlight, std::size_t& EchoesInFlight) {
     for (TInFlightHost* slot : Ended) {
-        --InFlight;
+        --(slot->EchoOnly ? EchoesInFlight : InFlight);
         slot->Ended = true;
         // A host whose turn would change nothing gives its record back at once: applying it in
         // host order would do nothing either.

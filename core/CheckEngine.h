@@ -99,9 +99,10 @@ private:
     // Waits until the probes of some host have ended and takes the hosts that ended into Ended;
     // false when monitoring stopped meanwhile.
     bool AwaitEnded(std::vector<TInFlightHost*>& Ended);
-    // Marks the hosts in Ended as ended and drops the records of those with nothing to apply.
+    // Marks the hosts in Ended as ended (each leaving the count of its kind) and drops the records of those
+    // with nothing to apply.
     void TakeEnded(std::vector<TInFlightHost*>& Ended, std::deque<std::unique_ptr<TInFlightHost>>& Window,
-                   std::size_t HeadOrder, std::size_t& InFlight);
+                   std::size_t HeadOrder, std::size_t& InFlight, std::size_t& EchoesInFlight);
     // A record for one more host in flight: a used one when there is one, so a pass allocates
     // records only up to the window, not per host.
     std::unique_ptr<TInFlightHost> TakeSlot();

@@ -23,6 +23,16 @@ inline constexpr int SocketsPerHostInFlight = 5;
 inline constexpr std::size_t MaxProbeWorkers = 32;
 inline constexpr std::size_t MaxSamplerWorkers = 12;
 
+// Hosts whose only probe in flight is an echo hold no socket and no thread of their own, just a
+// small record and an entry of the echo loop: they are bounded apart from the socket-holding hosts,
+// by this many times that bound, up to the most echoes one loop socket tells apart (beyond that the
+// loop opens another). A silent host thus keeps at most its own record for its time-out.
+inline constexpr int EchoHostsPerSocketHost = 64;
+inline constexpr int MaxEchoHostsInFlight = 65536;
+
+// The echo-only hosts allowed in flight beside SocketBound socket-holding ones (at least as many).
+int EchoHostsInFlightBound(int SocketBound);
+
 // The sampler's hosts whose reads have ended may wait behind a slow host ahead of them for their
 // turn to be stored: up to this many times the bound, so the samples held stay bounded whatever
 // the length of the list.

@@ -186,6 +186,25 @@ TEST(CheckEngineStop, StopWithAThousandEchoesInFlightEndsBothThreadsWithinTwoSec
     EXPECT_EQ(f.Rows(QStringLiteral("select count(*) from hosts where ICMP_kol_vo_p<>'0'")), (Rows{{"0"}}));
 }
 
+// Echo-only hosts hold no socket: silent ones are not held to the socket-derived bound of 16, so
+// the whole list has its echoes out while none has answered.
+TEST(CheckEngineStop, EchoOnlyHostsAreNotHeldToTheSocketBound) {
+    EngineFixture f;
+    f.Probes.HoldEchoes();
+    f.Owner.Bound = 16;
+    f.Database.StartTransaction();
+    for (int i = 0; i < 1000; ++i) {
+        HostSpec spec;
+        spec.IP = QStringLiteral("127.0.%1.%2").arg(i / 200).arg(1 + i % 200);
+        f.AddHost(spec);
+    }
+    f.Database.CommitTransaction();
+    f.Owner.PassesAllowed = 1;
+    ASSERT_TRUE(f.Start());
+    EXPECT_TRUE(f.WaitFor([&] { return f.Probes.Calls() == 1000; }, 20000)) << f.Probes.Calls();
+    ASSERT_TRUE(f.WaitEnded(2000));
+}
+
 TEST(CheckEngineStop, ShutdownDuringAPassWithSilentHostsEndsWithinTwoSecondsWithTheRowsCommitted) {
     EngineFixture f;
     SilentListener silent;
