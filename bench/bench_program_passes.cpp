@@ -5,7 +5,8 @@
 // request belongs to pass k, and pass k ends at its last request, or 2000 ms after its last silent host's
 // request when that is later. Per pass: wall time, the program's processor time from this pass's start to the
 // next one's; over the run: peak resident memory and the most threads seen. Needs root and fping. Arguments:
-// host counts (default 1000 10000 100000).
+// host counts (default 1000 10000 100000), and passes=N for the passes measured (default 3; from 10 on, the
+// default threshold, the stored "ID" events are checked too).
 #include "core/DatabaseSchema.h"
 #include "core/SQLiteDb.h"
 #include "tests/support/ProgramRun.h"
@@ -45,7 +46,10 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int SilentEvery = 20;
 constexpr double TimeoutS = 2.0;
-constexpr int Passes = 3;
+// Passes measured; "passes=N" among the arguments changes it.
+int Passes = 3;
+// The program's default failure threshold: a silent host records its one "ID" on this pass.
+constexpr int DefaultThreshold = 10;
 
 double Since(Clock::time_point Origin, Clock::time_point At) {
     return std::chrono::duration<double>(At - Origin).count();
@@ -194,7 +198,28 @@ struct TRun {
     double StartToFirstRequest = 0;
     long PeakRssKb = 0;
     int PeakThreads = 0;
+    bool Ended = false;
 };
+
+// The stored events after the run, read with the sqlite3 shell: "ID" rows, the distinct hosts they
+// name, and rows that are no "ID" or name an answering host (silent hosts have ids 20, 40, ...).
+std::string StoredEvents(const fs::path& Database) {
+    const std::string Sql = "select count(*), count(distinct ID_h_d), "
+                            "(select count(*) from log where Stat_D<>'ID' or cast(ID_h_d as integer) % " +
+                            std::to_string(SilentEvery) + " <> 0) from log where Stat_D='ID'";
+    FILE* Pipe =
+        ::popen(("sqlite3 -separator ' ' '" + Database.string() + "' \"" + Sql + "\" 2>&1").c_str(), "r");
+    std::string Out;
+    if (!Pipe)
+        return Out;
+    char Line[256];
+    while (std::fgets(Line, sizeof Line, Pipe))
+        Out += Line;
+    ::pclose(Pipe);
+    while (!Out.empty() && (Out.back() == '\n' || Out.back() == '\r'))
+        Out.pop_back();
+    return Out;
+}
 
 TRun RunProgram(const fs::path& Folder, const TNamespace& Ns, int Hosts, int Sniffer) {
     TRun Run;
@@ -256,6 +281,7 @@ TRun RunProgram(const fs::path& Folder, const TNamespace& Ns, int Hosts, int Sni
     ::kill(Pid, SIGTERM);
     bool Ended = false;
     zt::test::Reap(Pid, &Ended, std::chrono::seconds(60));
+    Run.Ended = Ended;
     for (int K = 0; K < Passes; ++K) {
         TPass& Pass = Run.Passes[K];
         const long Next = Run.Passes[K + 1].TicksAtStart;
@@ -333,8 +359,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::vector<int> Counts;
-    for (int I = 1; I < argc; ++I)
-        Counts.push_back(std::atoi(argv[I]));
+    for (int I = 1; I < argc; ++I) {
+        if (std::strncmp(argv[I], "passes=", 7) == 0)
+            Passes = std::max(1, std::atoi(argv[I] + 7));
+        else
+            Counts.push_back(std::atoi(argv[I]));
+    }
     if (Counts.empty())
         Counts = {1000, 10000, 100000};
     std::printf("set-up: a namespace of our own, hosts 127.16.0.1 upwards on its lo (all answer), every %dth "
@@ -380,6 +410,15 @@ int main(int argc, char** argv) {
         std::printf(
             "    steady pass (median of passes 2..%d) %.2f s; ratio ours/fping %.2f; first pass %.2f s\n",
             Passes, Ours, Wall > 0 ? Ours / Wall : -1, Run.Passes[0].Wall());
+        // Each silent host fails every pass: from the threshold's pass on it has exactly one "ID", and
+        // no answering host has any event.
+        std::printf(
+            "    log after %d passes (threshold %d), ended %s: \"ID\" rows, distinct hosts, other rows = "
+            "%s (expected %d %d 0)\n",
+            Passes, DefaultThreshold, Run.Ended ? "cleanly" : "NOT cleanly",
+            StoredEvents(Folder / "Data" / "dbm.db").c_str(),
+            Passes >= DefaultThreshold ? Hosts / SilentEvery : 0,
+            Passes >= DefaultThreshold ? Hosts / SilentEvery : 0);
         std::fflush(stdout);
         fs::remove_all(Folder);
     }
