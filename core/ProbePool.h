@@ -25,10 +25,10 @@ inline constexpr std::size_t MaxSamplerWorkers = 12;
 
 // Hosts whose only probe in flight is an echo hold no socket and no thread of their own, just a
 // small record and an entry of the echo loop: they are bounded apart from the socket-holding hosts,
-// by this many times that bound, up to the most echoes one loop socket tells apart (beyond that the
-// loop opens another). A silent host thus keeps at most its own record for its time-out.
-inline constexpr int EchoHostsPerSocketHost = 64;
-inline constexpr int MaxEchoHostsInFlight = 65536;
+// by this many times that bound, up to a total whose records stay well within the memory a pass
+// may take. A silent host thus keeps at most its own record for its time-out.
+inline constexpr int EchoHostsPerSocketHost = 16;
+inline constexpr int MaxEchoHostsInFlight = 16384;
 
 // The echo-only hosts allowed in flight beside SocketBound socket-holding ones (at least as many).
 int EchoHostsInFlightBound(int SocketBound);

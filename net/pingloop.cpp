@@ -33,6 +33,9 @@ constexpr char EchoFill = '7';
 constexpr int ResolverThreads = 4;
 // Packets read from one socket per turn, so that sending and time-outs keep their pace.
 constexpr int ReadsPerTurn = 4096;
+// Requests sent on one socket per turn: the answers to a longer burst would pile up unread in the
+// socket's receive queue, which drops what exceeds it (and the same hosts again each pass).
+constexpr int SendsPerTurn = 128;
 // Sending space: a pass sends thousands of requests in one burst.
 constexpr int SendBufferSize = 1 << 20;
 
@@ -123,6 +126,23 @@ struct TIncoming {
 
 using TFinished = std::vector<std::pair<TIcmpEchoLoop::TDone, TIcmpEchoResult>>;
 
+// A descriptor waited on for another client (a connection being made, an answer awaited).
+struct TWatch {
+    int Fd = -1;
+    short Events = 0;
+    uint64_t Deadline = 0;
+    std::shared_ptr<TNetCancel> Cancel;
+    TIcmpEchoLoop::TReady Done;
+};
+
+using TWatched = std::vector<std::pair<TIcmpEchoLoop::TReady, int>>;
+
+void RunAll(TWatched& Ready) {
+    for (auto& [Done, Revents] : Ready)
+        Done(Revents);
+    Ready.clear();
+}
+
 TIcmpEchoResult Failed(int Error, TIcmpSocketKind Kind = ISK_None) {
     TIcmpEchoResult Result;
     Result.Kind = Kind;
@@ -143,6 +163,7 @@ struct TIcmpEchoLoop::TImpl {
     mutable std::mutex Lock;
     std::vector<std::unique_ptr<TSocket>> Sockets;
     std::vector<TIncoming> Incoming;
+    std::vector<TWatch> IncomingWatches;
     // Echoes handed to the loop and not finished, per family (decides when a datagram socket is full).
     std::atomic<int> Pending4{0}, Pending6{0};
     bool Stopping = false;
@@ -169,6 +190,7 @@ struct TIcmpEchoLoop::TImpl {
     std::vector<uint32_t> FreeSlots;
     std::vector<std::unique_ptr<TLane>> Lanes;
     std::vector<TTimer> Timers;
+    std::vector<TWatch> Watches;
     std::vector<char> Space = std::vector<char>(65536);
 
     std::atomic<int>& PendingOf(int Family) { return Family == AF_INET6 ? Pending6 : Pending4; }
@@ -203,6 +225,8 @@ struct TIcmpEchoLoop::TImpl {
         }
         const int Size = SendBufferSize;
         ::setsockopt(S->Sock.Socket(), SOL_SOCKET, SO_SNDBUF, &Size, sizeof Size);
+        // Room for the answers of a burst too (the system caps it as it allows).
+        ::setsockopt(S->Sock.Socket(), SOL_SOCKET, SO_RCVBUF, &Size, sizeof Size);
         Sockets.push_back(std::move(S));
         return 0;
     }
@@ -382,11 +406,11 @@ struct TIcmpEchoLoop::TImpl {
         Lane->Socket->Queue.push_back(Slot);
     }
 
-    // Sends what waits on S until the socket has no room.
+    // Sends what waits on S until the socket has no room or the turn's share is sent.
     void Flush(TSocket& S, TFinished& Finished) {
         S.RetrySoon = false;
         const bool IPv6 = S.Family == AF_INET6;
-        while (!S.Queue.empty()) {
+        for (int Sent = 0; Sent < SendsPerTurn && !S.Queue.empty(); ++Sent) {
             const uint32_t Slot = S.Queue.front();
             TEcho& E = Echoes[Slot];
             const std::string Request = IcmpEchoRequest(IPv6, EchoPacketSize, E.Lane->Id, E.Seq, EchoFill);
@@ -497,9 +521,33 @@ struct TIcmpEchoLoop::TImpl {
         }
     }
 
+    // Ends watch I with Revents; its Done runs once the turn is over.
+    void EndWatch(std::size_t I, int Revents, TWatched& Ready) {
+        Ready.emplace_back(std::move(Watches[I].Done), Revents);
+        Watches[I] = std::move(Watches.back());
+        Watches.pop_back();
+    }
+
+    void ExpireWatches(TWatched& Ready) {
+        const uint64_t Now = NowMs();
+        for (std::size_t I = Watches.size(); I-- > 0;) {
+            if (Watches[I].Deadline <= Now)
+                EndWatch(I, 0, Ready);
+        }
+    }
+
+    void EndWatches(bool All, TWatched& Ready) {
+        for (std::size_t I = Watches.size(); I-- > 0;) {
+            if (All || (Watches[I].Cancel && Watches[I].Cancel->Raised()))
+                EndWatch(I, -1, Ready);
+        }
+    }
+
     void Run() {
         TFinished Finished;
+        TWatched Ready;
         std::vector<TIncoming> Taken;
+        std::vector<TWatch> TakenWatches;
         std::vector<TSocket*> Socks;
         std::vector<pollfd> Fds;
         for (;;) {
@@ -508,6 +556,7 @@ struct TIcmpEchoLoop::TImpl {
             {
                 std::lock_guard<std::mutex> Guard(Lock);
                 Taken.swap(Incoming);
+                TakenWatches.swap(IncomingWatches);
                 Stop = Stopping;
                 SweepNow = SweepAsked;
                 SweepAsked = false;
@@ -524,12 +573,19 @@ struct TIcmpEchoLoop::TImpl {
                 }
             }
             Taken.clear();
-            if (Stop || SweepNow)
+            for (TWatch& W : TakenWatches)
+                Watches.push_back(std::move(W));
+            TakenWatches.clear();
+            if (Stop || SweepNow) {
                 EndCancelled(Stop, Finished);
+                EndWatches(Stop, Ready);
+            }
             for (TSocket* S : Socks)
                 Flush(*S, Finished);
             Expire(Finished);
+            ExpireWatches(Ready);
             RunAll(Finished);
+            RunAll(Ready);
             if (Stop)
                 return;
 
@@ -541,10 +597,15 @@ struct TIcmpEchoLoop::TImpl {
                     {S->Sock.Socket(), static_cast<short>(POLLIN | (S->Queue.empty() ? 0 : POLLOUT)), 0});
                 RetrySoon = RetrySoon || S->RetrySoon;
             }
+            for (const TWatch& W : Watches)
+                Fds.push_back({W.Fd, W.Events, 0});
+            uint64_t Next = Timers.empty() ? UINT64_MAX : Timers.front().Deadline;
+            for (const TWatch& W : Watches)
+                Next = std::min(Next, W.Deadline);
             int Wait = -1;
-            if (!Timers.empty()) {
+            if (Next != UINT64_MAX) {
                 const uint64_t Now = NowMs();
-                Wait = Timers.front().Deadline <= Now ? 0 : static_cast<int>(Timers.front().Deadline - Now);
+                Wait = Next <= Now ? 0 : static_cast<int>(std::min<uint64_t>(Next - Now, 60000));
             }
             if (RetrySoon)
                 Wait = Wait < 0 ? 1 : std::min(Wait, 1);
@@ -558,8 +619,17 @@ struct TIcmpEchoLoop::TImpl {
                 if (Fds[I + 1].revents & (POLLIN | POLLERR))
                     Drain(*Socks[I], Fds[I + 1].revents, Finished);
             }
+            // The watches polled are the first ones of the list (new ones were only appended since).
+            const std::size_t Polled = Fds.size() - 1 - Socks.size();
+            for (std::size_t I = Polled; I-- > 0;) {
+                const short Revents = Fds[1 + Socks.size() + I].revents;
+                if (Revents != 0)
+                    EndWatch(I, Revents, Ready);
+            }
             Expire(Finished);
+            ExpireWatches(Ready);
             RunAll(Finished);
+            RunAll(Ready);
         }
     }
 };
@@ -603,6 +673,30 @@ void TIcmpEchoLoop::Start(const std::string& Host, int TimeoutMs, std::shared_pt
         F->Resolvers.emplace_back([this] { F->ResolverRun(); });
     else
         F->LookupReady.notify_one();
+}
+
+void TIcmpEchoLoop::Watch(int Fd, short Events, int TimeoutMs, std::shared_ptr<TNetCancel> Cancel,
+                          TReady Done) {
+    if (Cancel && Cancel->Raised())
+        return Done(-1);
+    bool WasEmpty = false;
+    bool Queued = false;
+    {
+        std::lock_guard<std::mutex> Guard(F->Lock);
+        if (!F->Stopping) {
+            Queued = true;
+            WasEmpty = F->Incoming.empty() && F->IncomingWatches.empty();
+            F->IncomingWatches.push_back({Fd, Events, NowMs() + static_cast<uint64_t>(std::max(0, TimeoutMs)),
+                                          std::move(Cancel), std::move(Done)});
+            if (!F->Loop.joinable())
+                F->Loop = std::thread([this] { F->Run(); });
+        }
+    }
+    // Done never runs under the lock.
+    if (!Queued)
+        return Done(-1);
+    if (WasEmpty)
+        F->WakeLoop();
 }
 
 void TIcmpEchoLoop::Sweep() {

@@ -186,12 +186,12 @@ TEST(CheckEngineStop, StopWithAThousandEchoesInFlightEndsBothThreadsWithinTwoSec
     EXPECT_EQ(f.Rows(QStringLiteral("select count(*) from hosts where ICMP_kol_vo_p<>'0'")), (Rows{{"0"}}));
 }
 
-// Echo-only hosts hold no socket: silent ones are not held to the socket-derived bound of 16, so
+// Echo-only hosts hold no socket: silent ones are not held to the socket-derived bound of 64, so
 // the whole list has its echoes out while none has answered.
 TEST(CheckEngineStop, EchoOnlyHostsAreNotHeldToTheSocketBound) {
     EngineFixture f;
     f.Probes.HoldEchoes();
-    f.Owner.Bound = 16;
+    f.Owner.Bound = 64;
     f.Database.StartTransaction();
     for (int i = 0; i < 1000; ++i) {
         HostSpec spec;
