@@ -120,7 +120,18 @@ struct TProbesDone {
     bool Waiting = false;
     // Echoes started whose outcome has not come back; their records stay until it has.
     std::size_t EchoesOut = 0;
+    // HTTP and SNMP probes waiting on the probes' own thread, not yet handed to a worker nor ended:
+    // they may still hand a job to the pool, and refer to their records.
+    std::size_t Awaited = 0;
 };
+
+namespace {
+
+// Set on the walk's thread while it queues a host's probes: blocking jobs handed over meanwhile
+// join the batch the walk submits at once.
+thread_local std::vector<TPoolJob>* tQueueing = nullptr;
+
+} // namespace
 
 void TNewThread::Execute() {
     FBound = std::max(1, FOwner.ProbeBound());
@@ -135,10 +146,17 @@ void TNewThread::Execute() {
     struct TPoolEnd {
         TNewThread& Thread;
         ~TPoolEnd() {
-            Thread.FPool.reset();
+            // Jobs handed over from now on run where they are handed (stopped, they end at once).
+            std::unique_ptr<TProbePool> pool;
+            {
+                std::lock_guard<std::mutex> guard(Thread.FPoolLock);
+                pool = std::move(Thread.FPool);
+            }
+            pool.reset();
             {
                 std::unique_lock<std::mutex> lock(Thread.FDone->Lock);
-                Thread.FDone->Changed.wait(lock, [this] { return Thread.FDone->EchoesOut == 0; });
+                Thread.FDone->Changed.wait(
+                    lock, [this] { return Thread.FDone->EchoesOut == 0 && Thread.FDone->Awaited == 0; });
             }
             Thread.FInFlight.clear();
             Thread.FSpareSlots.clear();
@@ -304,23 +322,96 @@ void TNewThread::QueueProbes(TInFlightHost& Slot, std::vector<TPoolJob>& Jobs) {
     if (host.PingCheck) {
         StartEcho(Slot);
     }
+    tQueueing = &Jobs;
     for (int i = 0; i < count; ++i) {
-        // Two words, so the job is stored without an allocation of its own.
-        TInFlightHost* slot = &Slot;
-        const TProbeKind kind = kinds[i];
-        Jobs.push_back({slot, [slot, kind] {
-                            slot->Engine->RunProbeJob(kind, *slot);
-                        }});
+        StartAwaited(kinds[i], Slot);
+    }
+    tQueueing = nullptr;
+}
+
+void TNewThread::HandToWorker(TInFlightHost& Slot, std::function<void()> Job) {
+    if (tQueueing) {
+        tQueueing->push_back({&Slot, std::move(Job)});
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(FPoolLock);
+        if (FPool) {
+            FPool->Submit(std::move(Job), &Slot);
+            return;
+        }
+    }
+    Job();
+}
+
+void TNewThread::LeaveAwaited() {
+    std::lock_guard<std::mutex> guard(FDone->Lock);
+    if (--FDone->Awaited == 0) {
+        FDone->Changed.notify_all();
     }
 }
 
-void TNewThread::RunProbeJob(TProbeKind Kind, TInFlightHost& Slot) {
-    Guarded("probe of one host", [&] {
-        if (MonitoringActive.load()) {
-            RunProbe(Kind, Slot);
+void TNewThread::StartAwaited(TProbeKind Kind, TInFlightHost& Slot) {
+    const THostSnapshot& host = Slot.Host;
+    ShowProgress(Kind == TProbeKind::Http ? LangLine::HttpProgress : LangLine::SnmpProgress, host.Host);
+    {
+        std::lock_guard<std::mutex> guard(FDone->Lock);
+        ++FDone->Awaited;
+    }
+    // Left: the probe no longer waits on the probes' thread; Answered: its outcome was taken.
+    struct TState {
+        std::atomic<bool> Left{false};
+        std::atomic<bool> Answered{false};
+    };
+    auto state = std::make_shared<TState>();
+    TInFlightHost* slot = &Slot;
+    auto leave = [this, state] {
+        if (!state->Left.exchange(true)) {
+            LeaveAwaited();
         }
+    };
+    auto done = [this, slot, Kind, state, leave](const std::string& Answer) {
+        if (state->Answered.exchange(true)) {
+            return;
+        }
+        Guarded("probe of one host", [&] { TakeAnswer(Kind, Answer, slot->Results); });
+        ProbeEnded(*slot, false);
+        leave();
+    };
+    auto run = [this, slot, done, leave](std::function<void()> Job) {
+        HandToWorker(*slot, [Job = std::move(Job), done] {
+            if (MonitoringActive.load()) {
+                Guarded("probe of one host", Job);
+            }
+            // A job that ended without an outcome (stopped, or an exception) ends the probe empty.
+            done({});
+        });
+        leave();
+    };
+    bool started = false;
+    Guarded("probe of one host", [&] {
+        if (Kind == TProbeKind::Http) {
+            FOwner.Probes().HttpProbeAsync(host.IP.toStdString(), Slot.Results.Settings->Timeout_Spin * 5,
+                                           run, done);
+        } else {
+            FOwner.Probes().SnmpGetAsync(host.IP.toStdString(), host.Comunity.toStdString(), SysDescrOid, run,
+                                         done);
+        }
+        started = true;
     });
-    ProbeEnded(Slot, false);
+    // A probe that could not even start ends here, without an answer.
+    if (!started) {
+        done({});
+    }
+}
+
+void TNewThread::TakeAnswer(TProbeKind Kind, const std::string& Answer, THostProbeResults& Results) {
+    if (Kind == TProbeKind::Http) {
+        Results.HttpProbe = QString::fromStdString(Answer);
+        Results.HttpResult = IsHttpDown(Results.HttpProbe) ? QString() : Results.HttpProbe;
+    } else {
+        Results.SnmpReply = QString::fromStdString(Answer);
+    }
 }
 
 void TNewThread::ProbeEnded(TInFlightHost& Slot, bool Echo) {
@@ -368,17 +459,6 @@ void TNewThread::StartEcho(TInFlightHost& Slot) {
     // An echo that could not even start ends here, as one without a reply.
     if (!started) {
         done(TPingOutcome{"Unknown error", -1, false});
-    }
-}
-
-void TNewThread::RunProbe(TProbeKind Kind, TInFlightHost& Slot) {
-    switch (Kind) {
-    case TProbeKind::Http:
-        ProbeHttp(Slot.Host, Slot.Results);
-        break;
-    case TProbeKind::Snmp:
-        ProbeSnmp(Slot.Host, Slot.Results);
-        break;
     }
 }
 

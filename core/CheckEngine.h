@@ -84,13 +84,19 @@ private:
     void ReadAhead(const std::vector<quint64>& Handles, std::size_t From, std::deque<THostSnapshot>& Ahead);
     // The network probes of one enabled host: any thread, touching no state of the engine.
     void ProbeHost(const THostSnapshot& Host, THostProbeResults& Results);
-    // The same on the pool: the echo, HTTP and SNMP probes side by side, each on a worker of its
-    // own with its own time-out and sockets; the host is done when the last of them ends. Adds
-    // the host's jobs to Jobs, which the walk hands to the pool a batch at a time.
+    // The same side by side: the echo and, where the probes can, the waits for a silent host's HTTP
+    // and SNMP without a worker; what blocks runs on a worker. The host is done when the last of them
+    // ends. Adds the host's jobs to Jobs, which the walk hands to the pool a batch at a time.
     void QueueProbes(TInFlightHost& Slot, std::vector<TPoolJob>& Jobs);
     enum class TProbeKind { Http, Snmp };
-    void RunProbeJob(TProbeKind Kind, TInFlightHost& Slot);
-    void RunProbe(TProbeKind Kind, TInFlightHost& Slot);
+    // Starts the host's HTTP or SNMP probe; it waits for a silent host without a worker where the
+    // probes can, and what blocks goes to a worker.
+    void StartAwaited(TProbeKind Kind, TInFlightHost& Slot);
+    // Any thread: a blocking job of the host's to a worker (on the walk's thread while it queues, to
+    // the batch; once the pool has gone, run right here).
+    void HandToWorker(TInFlightHost& Slot, std::function<void()> Job);
+    void LeaveAwaited();
+    static void TakeAnswer(TProbeKind Kind, const std::string& Answer, THostProbeResults& Results);
     // The echo goes out without a worker; its outcome comes back on a thread of the probes.
     void StartEcho(TInFlightHost& Slot);
     // Any thread: one probe of the host ended (Echo: the one StartEcho began).
@@ -178,4 +184,6 @@ private:
     std::vector<std::unique_ptr<TInFlightHost>> FSpareSlots;
     std::unique_ptr<TProbesDone> FDone;
     std::unique_ptr<TProbePool> FPool;
+    // Guards FPool against jobs handed over from the probes' threads while the pool goes.
+    std::mutex FPoolLock;
 };

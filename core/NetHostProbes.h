@@ -25,6 +25,12 @@ public:
     std::string HttpProbe(const std::string& Host, int TimeoutMs) override;
     std::string SnmpGet(const std::string& Host, const std::string& Community,
                         const std::string& OID) override;
+    // A numeric IPv4 host's connection is made, and its GET's answer awaited, on the echo loop's
+    // thread; only the exchange over a connection made goes to Run. Anything else goes to Run whole.
+    void HttpProbeAsync(const std::string& Host, int TimeoutMs, TRunBlocking Run,
+                        std::function<void(const std::string&)> Done) override;
+    void SnmpGetAsync(const std::string& Host, const std::string& Community, const std::string& OID,
+                      TRunBlocking Run, std::function<void(const std::string&)> Done) override;
     void CancelAll() override;
     void ResetCancel() override;
     // The SNMP port (tests use an agent on a private port).
@@ -34,6 +40,9 @@ public:
     // few hundred datagrams and drops the rest, and the one-shot GET never repeats a request, so a
     // burst at one agent (many hosts of one address) would count answering hosts as failed.
     static constexpr int SnmpGetsPerAgent = 64;
+    // GETs awaited on the loop at once, at most (beyond that they wait on a worker): agents behind one
+    // receive queue (one process bound to many addresses) lose a larger burst.
+    static constexpr int SnmpGetsAwaited = 256;
 
     // What Ping returns for an echo's result.
     static TPingOutcome EchoOutcome(const TIcmpEchoResult& Result);
@@ -42,6 +51,10 @@ private:
     std::shared_ptr<TNetCancel> CurrentCancel();
     // False when the probes were cancelled while the agent was busy.
     bool TakeAgentSlot(const std::string& Agent, const TNetCancel& Cancel);
+    // The same without waiting, within SnmpGetsAwaited: false when the agent or the loop is full.
+    bool TryTakeAwaitedSlot(const std::string& Agent);
+    void GiveAwaitedSlot(const std::string& Agent);
+    struct TAwaitedGet;
     void GiveAgentSlot(const std::string& Agent);
 
     std::mutex FLock;
@@ -56,6 +69,7 @@ private:
     };
     std::mutex FAgentLock;
     std::map<std::string, TAgent> FAgents;
+    int FAwaited = 0;
     // Last: it ends its echoes (their Done runs) before the rest goes.
     std::unique_ptr<TIcmpEchoLoop> FEchoLoop;
 };

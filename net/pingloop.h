@@ -30,6 +30,13 @@ public:
     // Ends at once every echo whose cancel signal is raised.
     void Sweep();
 
+    // Waits on the loop's thread, holding no thread of its own, until Fd is ready for Events or
+    // TimeoutMs has passed. Done runs exactly once on the loop's thread (or inside this call when the
+    // loop is stopping) with the ready events: 0 after the time-out, -1 when Cancel was raised (see
+    // Sweep) or the loop stops. Fd stays the caller's; it must stay open until Done.
+    using TReady = std::function<void(int Revents)>;
+    void Watch(int Fd, short Events, int TimeoutMs, std::shared_ptr<TNetCancel> Cancel, TReady Done);
+
     // Echo sockets opened so far.
     int SocketsOpen() const;
 

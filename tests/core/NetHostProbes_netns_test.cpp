@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <unistd.h>
+#include <vector>
 
 using namespace zt::test;
 
@@ -98,4 +100,55 @@ TEST(NetHostProbesNetns, AsyncEchoGivesTheOutcomeOfTheBlockingOne) {
             }
         }));
     }
+}
+
+// A silent host's HTTP connection and SNMP answer are awaited without a worker (nothing is handed to
+// Run) and end as the blocking probes end; a refused connection ends at once the same way.
+TEST(NetHostProbesNetns, HttpAndSnmpAwaitASilentHostWithoutAWorker) {
+    if (!IsRoot() || !HaveProgram("nft"))
+        GTEST_SKIP() << "needs root and nft";
+    const std::string Script = "bash " + PeerScript("netns-engine.sh");
+    const std::string Prefix = "ztw" + std::to_string(::getpid());
+    int Rc = -1;
+    const std::string Out = RunCommand(Script + " loopback " + Prefix + " 2>&1", &Rc);
+    ASSERT_EQ(Rc, 0) << Out;
+    struct TTeardown {
+        std::string Command;
+        ~TTeardown() { RunCommand(Command); }
+    } Teardown{Script + " teardown " + Prefix + " 2>&1"};
+    ASSERT_TRUE(RunInNetns(Prefix + "-l", [&] {
+        TNetHostProbes Probes;
+        std::mutex Lock;
+        std::condition_variable Changed;
+        std::vector<std::string> Answers;
+        int Handed = 0;
+        auto Run = [&](std::function<void()> Job) {
+            {
+                std::lock_guard<std::mutex> Guard(Lock);
+                ++Handed;
+            }
+            Job();
+        };
+        auto Done = [&](const std::string& Answer) {
+            std::lock_guard<std::mutex> Guard(Lock);
+            Answers.push_back(Answer);
+            Changed.notify_all();
+        };
+        for (const char* Host : {"127.2.0.1", "127.0.0.1"}) {
+            SCOPED_TRACE(Host);
+            Probes.HttpProbeAsync(Host, 600, Run, Done);
+            Probes.SnmpGetAsync(Host, "public", "1.3.6.1.2.1.1.1.0", Run, Done);
+            std::unique_lock<std::mutex> Guard(Lock);
+            ASSERT_TRUE(
+                Changed.wait_for(Guard, std::chrono::seconds(10), [&] { return Answers.size() == 2; }));
+            EXPECT_EQ(Handed, 0);
+            std::sort(Answers.begin(), Answers.end());
+            Guard.unlock();
+            const std::vector<std::string> Blocking = {Probes.SnmpGet(Host, "public", "1.3.6.1.2.1.1.1.0"),
+                                                       Probes.HttpProbe(Host, 600)};
+            EXPECT_EQ(Answers, Blocking);
+            EXPECT_EQ(Answers, (std::vector<std::string>{"", "500 "}));
+            Answers.clear();
+        }
+    }));
 }
