@@ -7,9 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -150,5 +155,37 @@ TEST(NetHostProbesNetns, HttpAndSnmpAwaitASilentHostWithoutAWorker) {
             EXPECT_EQ(Answers, (std::vector<std::string>{"", "500 "}));
             Answers.clear();
         }
+        // An answering server: the exchange goes to Run and over the one connection made.
+        const int Listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in At{};
+        At.sin_family = AF_INET;
+        At.sin_port = htons(80);
+        At.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::bind(Listener, reinterpret_cast<sockaddr*>(&At), sizeof At), 0);
+        ASSERT_EQ(::listen(Listener, 8), 0);
+        std::atomic<int> Accepted{0};
+        std::thread Server([&] {
+            pollfd P{Listener, POLLIN, 0};
+            while (::poll(&P, 1, 1500) > 0) {
+                const int C = ::accept(Listener, nullptr, nullptr);
+                ++Accepted;
+                char Request[2048];
+                [[maybe_unused]] const ssize_t N = ::recv(C, Request, sizeof Request, 0);
+                const std::string Answer = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nup";
+                [[maybe_unused]] const ssize_t W = ::send(C, Answer.data(), Answer.size(), MSG_NOSIGNAL);
+                ::close(C);
+            }
+        });
+        Probes.HttpProbeAsync("127.0.0.1", 2000, Run, Done);
+        {
+            std::unique_lock<std::mutex> Guard(Lock);
+            EXPECT_TRUE(
+                Changed.wait_for(Guard, std::chrono::seconds(10), [&] { return Answers.size() == 1; }));
+            EXPECT_EQ(Answers, (std::vector<std::string>{"200 OK"}));
+            EXPECT_EQ(Handed, 1);
+        }
+        Server.join();
+        ::close(Listener);
+        EXPECT_EQ(Accepted.load(), 1);
     }));
 }
