@@ -32,6 +32,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <netinet/in.h>
@@ -344,6 +345,9 @@ TPassFigures RunPasses(const std::string& Path, const TPeerSet& Peers, int Bound
         failed[k] = probes.KindFailures(TTimedProbes::TKind(k));
         firstFailure[k] = probes.FirstFailure(TTimedProbes::TKind(k));
     }
+    // The pools keep their workers until the stop: the threads now are the most the passes had.
+    const auto threads = std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                       std::filesystem::directory_iterator());
     owner.Stop();
     db.CommitTransaction();
     if (!ok) {
@@ -375,6 +379,7 @@ TPassFigures RunPasses(const std::string& Path, const TPeerSet& Peers, int Bound
                 (cpuAfter.UserMs + cpuAfter.SystemMs - cpuBefore.UserMs - cpuBefore.SystemMs) / kSteadyPasses,
                 (cpuAfter.UserMs - cpuBefore.UserMs) / kSteadyPasses,
                 (cpuAfter.SystemMs - cpuBefore.SystemMs) / kSteadyPasses);
+    std::printf("threads of this process at the end of the passes: %ld\n", long(threads));
     std::printf("last pass: requests started from %.1f ms to %.1f ms, the last ended at %.1f ms\n",
                 span.FirstStart, span.LastStart, span.LastEnd);
     const int requests = (1 + kSteadyPasses) * kHosts;

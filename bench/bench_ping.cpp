@@ -2,13 +2,16 @@
 //
 // 1. One echo's cost on 127.0.0.1: our client as the checks use it (a fresh client and socket per
 //    echo, each waiting for its reply), a bare-syscall echo on one socket kept open (the floor), and
-//    fping -c1 over 1,000 loopback addresses at -i 1 and at the smallest interval it accepts.
+//    fping -c1 -i 0 over 1,000 loopback addresses (the anchor; its -i 1 figure shows only the 1 ms
+//    spacing that interval forces between requests).
 // 2. As root, in a network namespace of our own (tests/peers/netns-engine.sh loopback), where every
-//    127.x address answers and 127.2.0.0/16 is silent: one check pass over 10,000 echo hosts of
-//    which 500 are silent (time-out 2000 ms) against fping -c1 -t2000 over the same addresses, and
-//    again with datagram echo sockets refused in the namespace (raw sockets); the
-//    same hosts with echo, HTTP and SNMP on (web server and agent inside the namespace); and the
-//    sampler's minute over 2,000 latency-sampled hosts of which 100 are silent.
+//    127.x address answers and what an nft set holds is dropped: 10,000 echoes started at once through
+//    the probes' asynchronous echo; one check pass over 10,000 echo hosts of which 500 are silent
+//    (time-out 2000 ms), spread over the list (every 20th) and, beside it, in one block; each against
+//    fping -c1 -t2000 -i 0 over the same addresses; the spread pass again with datagram echo sockets
+//    refused in the namespace (raw sockets); the same hosts with echo, HTTP and SNMP on (web server
+//    and agent inside the namespace); and the sampler's minute over 2,000 latency-sampled hosts of
+//    which 100 are silent.
 #include "bench/BenchEngineOwner.h"
 #include "core/DatabaseSchema.h"
 #include "core/HostGrid.h"
@@ -17,6 +20,10 @@
 #include "core/ProbePool.h"
 #include "core/SQLiteDb.h"
 #include "net/pingsend.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -58,7 +65,12 @@ double CpuSeconds(int Who) {
 }
 
 std::string PeerScript(const char* Name) {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "tests/peers" / Name).string();
+    std::filesystem::path source(__FILE__);
+    // A path relative to the build folder, which holds this program's folder.
+    if (source.is_relative()) {
+        source = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / source;
+    }
+    return (source.parent_path().parent_path() / "tests/peers" / Name).string();
 }
 
 // Runs a command line; its exit status, -1 when it could not run.
@@ -196,19 +208,30 @@ std::string SmallestInterval() {
     return Shell("fping -c1 -q -i 0 -t 100 127.0.0.1 >/dev/null 2>&1") <= 1 ? "-i 0" : "-i 1";
 }
 
-// fping -c1 -t 2000 over File with "-i 1" and with the smallest interval it accepts; Show gets
-// the interval, the wall seconds, the answers and the processor seconds of each run.
-void FpingAtBothIntervals(const std::string& File,
-                          const std::function<void(const std::string&, double, int, double)>& Show) {
-    for (const std::string& interval : {std::string("-i 1"), SmallestInterval()}) {
-        int answered = 0;
-        double cpu = 0;
-        const double wall = RunFping(interval + " -t 2000", File, answered, cpu);
-        if (wall < 0) {
-            std::printf("  fping: not available\n");
-            return;
-        }
-        Show(interval, wall, answered, cpu);
+// fping -c1 -t 2000 over File at -i 0, the anchor (or the smallest interval it accepts); Show gets
+// the interval, the wall seconds, the answers and the processor seconds.
+void FpingAnchor(const std::string& File,
+                 const std::function<void(const std::string&, double, int, double)>& Show) {
+    const std::string interval = SmallestInterval();
+    int answered = 0;
+    double cpu = 0;
+    const double wall = RunFping(interval + " -t 2000", File, answered, cpu);
+    if (wall < 0) {
+        std::printf("  fping: not available\n");
+        return;
+    }
+    Show(interval, wall, answered, cpu);
+}
+
+// fping at -i 1: no anchor, only what its forced spacing of 1 ms between requests costs.
+void FpingForcedSpacing(const std::string& File, int Count) {
+    int answered = 0;
+    double cpu = 0;
+    const double wall = RunFping("-i 1 -t 2000", File, answered, cpu);
+    if (wall >= 0) {
+        std::printf("  (fping -i 1 over the same %d addresses: %.2f s, %d answered; its 1 ms spacing alone "
+                    "takes %.2f s: not an anchor)\n",
+                    Count, wall, answered, Count / 1000.0);
     }
 }
 
@@ -229,12 +252,13 @@ void EchoCost(const std::string& Folder) {
         addresses.push_back("127.0." + std::to_string(10 + i / 250) + "." + std::to_string(1 + i % 250));
     }
     const std::string file = WriteAddresses(Folder + "/loopback.txt", addresses);
-    FpingAtBothIntervals(file, [](const std::string& Interval, double Wall, int Answered, double Cpu) {
+    FpingAnchor(file, [](const std::string& Interval, double Wall, int Answered, double Cpu) {
         std::printf(
-            "  fping -c1 %s -t 2000 over %d loopback addresses: %d answered, %.1f us wall per echo, %.1f "
-            "us processor per echo\n",
+            "  anchor: fping -c1 %s -t 2000 over %d loopback addresses, all requests at once: %d answered, "
+            "%.1f us wall per echo, %.1f us processor per echo\n",
             Interval.c_str(), Echoes, Answered, Wall / Echoes * 1e6, Cpu / Echoes * 1e6);
     });
+    FpingForcedSpacing(file, Echoes);
     std::printf("  ratio ours/bare: %.2f per echo\n", ours.WallPerEchoUs / bare.WallPerEchoUs);
 }
 
@@ -316,19 +340,51 @@ private:
 constexpr int PassHosts = 10000;
 constexpr int SilentHosts = 500;
 
-// 9,500 answering addresses with the silent block of 500 in the middle of the list.
-std::vector<std::string> PassAddresses() {
+// 9,500 answering addresses and 500 silent ones: every 20th host when Spread, else one block in the
+// middle of the list. The silent ones are 127.2.x.y, which the namespace drops.
+std::vector<std::string> PassAddresses(bool Spread) {
     std::vector<std::string> addresses;
     const int silentFrom = (PassHosts - SilentHosts) / 2;
+    int silent = 0;
     for (int i = 0; i < PassHosts; ++i) {
-        if (i >= silentFrom && i < silentFrom + SilentHosts) {
-            const int k = i - silentFrom;
-            addresses.push_back("127.2." + std::to_string(k / 250) + "." + std::to_string(1 + k % 250));
+        const bool quiet = Spread ? i % 20 == 19 : i >= silentFrom && i < silentFrom + SilentHosts;
+        if (quiet) {
+            addresses.push_back("127.2." + std::to_string(silent / 250) + "." +
+                                std::to_string(1 + silent % 250));
+            ++silent;
         } else {
             addresses.push_back("127.1." + std::to_string(i / 250) + "." + std::to_string(1 + i % 250));
         }
     }
     return addresses;
+}
+
+// Every address's echo started at once through the probes' asynchronous echo; wall seconds until
+// the last outcome, processor seconds, answers.
+double AsyncEchoes(const std::vector<std::string>& Addresses, double& Cpu, int& Answered) {
+    TNetHostProbes probes;
+    std::mutex lock;
+    std::condition_variable done;
+    int finished = 0;
+    std::atomic<int> answered{0};
+    const double cpu0 = CpuSeconds(RUSAGE_SELF);
+    const auto start = Clock::now();
+    for (const std::string& address : Addresses) {
+        probes.PingAsync(address, 2000, [&](const TPingOutcome& Outcome) {
+            if (Outcome.TimeMs >= 0 && Outcome.ErrorDesc.empty()) {
+                ++answered;
+            }
+            std::lock_guard<std::mutex> guard(lock);
+            ++finished;
+            done.notify_all();
+        });
+    }
+    std::unique_lock<std::mutex> guard(lock);
+    done.wait_for(guard, std::chrono::seconds(60), [&] { return finished == int(Addresses.size()); });
+    const double wall = SecondsSince(start);
+    Cpu = CpuSeconds(RUSAGE_SELF) - cpu0;
+    Answered = answered;
+    return wall;
 }
 
 void FillHosts(TDataGrid& Hosts, const std::vector<std::string>& Addresses, bool AllChecks, bool Sampled) {
@@ -415,21 +471,42 @@ void Passes(const std::string& Folder) {
     const int bound = HostsInFlightBound();
     std::printf("2. passes in a namespace of our own (datagram echo sockets; every 127.x answers except the "
                 "silent block, whose packets an nft rule drops)\n");
-    std::printf("  engine: bound %d hosts in flight (probe pool of %d workers, a window of %d hosts), echo "
-                "time-out 2000 ms; open-file limit raised to its hard value\n",
-                bound, bound * 3 - 1, bound * WindowPerHostInFlight);
-    const std::vector<std::string> addresses = PassAddresses();
+    std::printf(
+        "  engine: bound %d hosts in flight, echo time-out 2000 ms; open-file limit raised to its hard "
+        "value\n",
+        bound);
+    const std::vector<std::string> addresses = PassAddresses(true);
     const std::string file = WriteAddresses(Folder + "/pass.txt", addresses);
+    auto anchor = [](double Ours) {
+        return [Ours](const std::string& Interval, double Wall, int Answered, double Cpu) {
+            std::printf(
+                "    anchor: fping -c1 -t2000 %s over the same %d addresses, all requests at once: %.2f s, "
+                "%d answered (%.2f s processor); ratio ours/fping %.2f\n",
+                Interval.c_str(), PassHosts, Wall, Answered, Cpu, Ours / Wall);
+        };
+    };
+    double cpu = 0;
+    int answered = 0;
+    const double async = AsyncEchoes(addresses, cpu, answered);
+    std::printf("  %d echoes started at once through the probes' asynchronous echo (one socket, one loop "
+                "thread), %d silent spread: %.2f s to the last outcome, %d answered, %.2f s processor\n",
+                PassHosts, SilentHosts, async, answered, cpu);
+    FpingAnchor(file, anchor(async));
     int down = 0;
     const double ours = EnginePass(Folder + "/echo.db", addresses, false, bound, down);
-    std::printf("  one pass over %d echo hosts, %d silent (a block in the middle): %.2f s, %d hosts failed\n",
-                PassHosts, SilentHosts, ours, down);
-    FpingAtBothIntervals(file, [ours](const std::string& Interval, double Wall, int Answered, double Cpu) {
-        std::printf(
-            "  fping -c1 -t2000 %s over the same %d addresses: %.2f s, %d answered (%.2f s processor); "
-            "ratio ours/fping %.2f\n",
-            Interval.c_str(), PassHosts, Wall, Answered, Cpu, ours / Wall);
-    });
+    std::printf(
+        "  one pass over %d echo hosts, %d silent spread over the list (every 20th): %.2f s, %d hosts "
+        "failed\n",
+        PassHosts, SilentHosts, ours, down);
+    FpingAnchor(file, anchor(ours));
+    const std::vector<std::string> block = PassAddresses(false);
+    const std::string blockFile = WriteAddresses(Folder + "/block.txt", block);
+    const double blockPass = EnginePass(Folder + "/block.db", block, false, bound, down);
+    std::printf(
+        "  the same pass with the %d silent hosts in one block in the middle: %.2f s, %d hosts failed\n",
+        SilentHosts, blockPass, down);
+    FpingAnchor(blockFile, anchor(blockPass));
+    FpingForcedSpacing(file, PassHosts);
     // Where datagram echo sockets are refused, root's echoes go out over raw sockets (one shared
     // socket a family); fping, run as root, takes a raw socket as well.
     if (space.SetPingGroupRange("1 0")) {

@@ -17,6 +17,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -27,39 +28,39 @@ namespace {
 
 const char* const SysDescrOid = "1.3.6.1.2.1.1.1.0";
 
-QString CellText(TDataGrid& Grid, const char* Column, int Row) {
+QString CellText(TDataGrid& Grid, int Column, int Row) {
     return Grid.Cell(Column, Row).GetAsString();
 }
 
-qint64 CellNumber(TDataGrid& Grid, const char* Column, int Row) {
+template <class TColumn> qint64 CellNumber(TDataGrid& Grid, TColumn Column, int Row) {
     return TextToInt64(Grid.Cell(Column, Row).GetAsString());
 }
 
-void SetCellNumber(TDataGrid& Grid, const char* Column, int Row, qint64 Value) {
+template <class TColumn> void SetCellNumber(TDataGrid& Grid, TColumn Column, int Row, qint64 Value) {
     Grid.Cell(Column, Row).SetAsString(Int64ToText(Value));
 }
 
-THostSnapshot ReadHostRow(TDataGrid& Hosts, int Row) {
-    using namespace HostColumn;
+THostSnapshot ReadHostRow(TDataGrid& Hosts, const THostColumnIndexes& Columns, int Row) {
+    const THostColumnIndexes& c = Columns;
     THostSnapshot host;
-    host.Enabled = Hosts.Cell(Enabled, Row).GetAsBoolean();
-    host.PingCheck = Hosts.Cell(Ping_check, Row).GetAsBoolean();
-    host.HttpCheck = Hosts.Cell(Http_check, Row).GetAsBoolean();
-    host.SnmpCheck = Hosts.Cell(SNMP_check, Row).GetAsBoolean();
-    host.SPingAlarm = Hosts.Cell(SPing_alarm, Row).GetAsBoolean();
-    host.PortCheck = Hosts.Cell(Port_check, Row).GetAsBoolean();
-    host.IP = CellText(Hosts, IP, Row);
-    host.Host = CellText(Hosts, Host, Row);
-    host.Comunity = CellText(Hosts, Comunity, Row);
-    host.Kod = CellText(Hosts, Kod_, Row);
-    host.SpingKolVo = CellNumber(Hosts, Sping_kol_vo, Row);
-    host.IcmpCount = CellNumber(Hosts, ICMP_kol_vo_p, Row);
-    host.IcmpStatus = CellText(Hosts, ICMP_Status, Row);
-    host.HttpCount = CellNumber(Hosts, Http_Kol_vo, Row);
-    host.HttpStatus = CellText(Hosts, Http_Status, Row);
-    host.SnmpCount = CellNumber(Hosts, SNMP_kol_vo_p, Row);
-    host.SnmpStatus = CellText(Hosts, SNMP_Status, Row);
-    host.Status = CellText(Hosts, Status, Row);
+    host.Enabled = Hosts.Cell(c.Enabled, Row).GetAsBoolean();
+    host.PingCheck = Hosts.Cell(c.Ping_check, Row).GetAsBoolean();
+    host.HttpCheck = Hosts.Cell(c.Http_check, Row).GetAsBoolean();
+    host.SnmpCheck = Hosts.Cell(c.SNMP_check, Row).GetAsBoolean();
+    host.SPingAlarm = Hosts.Cell(c.SPing_alarm, Row).GetAsBoolean();
+    host.PortCheck = Hosts.Cell(c.Port_check, Row).GetAsBoolean();
+    host.IP = CellText(Hosts, c.IP, Row);
+    host.Host = CellText(Hosts, c.Host, Row);
+    host.Comunity = CellText(Hosts, c.Comunity, Row);
+    host.Kod = CellText(Hosts, c.Kod_, Row);
+    host.SpingKolVo = CellNumber(Hosts, c.Sping_kol_vo, Row);
+    host.IcmpCount = CellNumber(Hosts, c.ICMP_kol_vo_p, Row);
+    host.IcmpStatus = CellText(Hosts, c.ICMP_Status, Row);
+    host.HttpCount = CellNumber(Hosts, c.Http_Kol_vo, Row);
+    host.HttpStatus = CellText(Hosts, c.Http_Status, Row);
+    host.SnmpCount = CellNumber(Hosts, c.SNMP_kol_vo_p, Row);
+    host.SnmpStatus = CellText(Hosts, c.SNMP_Status, Row);
+    host.Status = CellText(Hosts, c.Status, Row);
     return host;
 }
 
@@ -94,22 +95,72 @@ bool MayChange(const THostSnapshot& Host, const THostPassResults& Results, bool 
 
 } // namespace
 
+// One host whose probes were started, waiting for its turn to be applied.
+struct TInFlightHost {
+    TNewThread* Engine = nullptr;
+    THostSnapshot Host;
+    THostProbeResults Results;
+    // Probes not yet ended; the last one to end hands the host to the walk.
+    std::atomic<int> Pending{0};
+    // The echo's outcome was taken: a callback that comes again, or after a failed start, is ignored.
+    std::atomic<bool> EchoTaken{false};
+    // Check thread only: the host's place in the pass, and whether the walk has taken its end.
+    std::size_t Order = 0;
+    bool Ended = false;
+    // No probe of the host but its echo: it holds no socket and counts against the echoes' bound.
+    bool EchoOnly = false;
+};
+
+// Hosts whose probes have all ended, handed from the workers to the walk.
+struct TProbesDone {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::vector<TInFlightHost*> Ended;
+    // The walk sleeps until a host ends: only then does the last probe of a host wake it.
+    bool Waiting = false;
+    // Echoes started whose outcome has not come back; their records stay until it has.
+    std::size_t EchoesOut = 0;
+    // HTTP and SNMP probes waiting on the probes' own thread, not yet handed to a worker nor ended:
+    // they may still hand a job to the pool, and refer to their records.
+    std::size_t Awaited = 0;
+};
+
+namespace {
+
+// Set on the walk's thread while it queues a host's probes: blocking jobs handed over meanwhile
+// join the batch the walk submits at once.
+thread_local std::vector<TPoolJob>* tQueueing = nullptr;
+
+} // namespace
+
 void TNewThread::Execute() {
     FBound = std::max(1, FOwner.ProbeBound());
     if (FBound > 1) {
-        // Up to three probes of each host in flight run side by side; the check thread itself runs
-        // one while it would wait for it, so the pool keeps one worker fewer.
-        FPool = std::make_unique<TProbePool>(std::size_t(FBound) * 3 - 1);
-        FWindow = std::size_t(FBound) * WindowPerHostInFlight;
+        // Echoes hold no worker; a host's HTTP and SNMP probes wait side by side on the workers,
+        // whose number stays small whatever the bound.
+        FPool = std::make_unique<TProbePool>(std::min<std::size_t>(std::size_t(FBound) * 2, MaxProbeWorkers));
     }
     // The workers end with this call, whatever way it returns: their probes were cancelled by
-    // the stop that ended it. The records their jobs refer to go after them.
+    // the stop that ended it, and so were the echoes in flight, whose outcomes still come back.
+    // The records their jobs and echoes refer to go after them.
     struct TPoolEnd {
         TNewThread& Thread;
         ~TPoolEnd() {
-            Thread.FPool.reset();
+            // Jobs handed over from now on run where they are handed (stopped, they end at once).
+            std::unique_ptr<TProbePool> pool;
+            {
+                std::lock_guard<std::mutex> guard(Thread.FPoolLock);
+                pool = std::move(Thread.FPool);
+            }
+            pool.reset();
+            {
+                std::unique_lock<std::mutex> lock(Thread.FDone->Lock);
+                Thread.FDone->Changed.wait(
+                    lock, [this] { return Thread.FDone->EchoesOut == 0 && Thread.FDone->Awaited == 0; });
+            }
             Thread.FInFlight.clear();
             Thread.FSpareSlots.clear();
+            Thread.FDone->Ended.clear();
         }
     } poolEnd{*this};
     while (MonitoringActive.load()) {
@@ -193,6 +244,14 @@ void TNewThread::RunWrites(const std::vector<THostWriteBack>& Writes) {
 }
 
 void TNewThread::ShowProgress(int Line, const QString& Host) {
+    // The status bar shows the latest text every 50 ms at most, so the text is built only when
+    // that much time has passed since the last one, not for every probe. The first always shows.
+    constexpr qint64 ShowEveryMs = 50;
+    const qint64 now = FProgressClock.elapsed();
+    qint64 due = FProgressDueMs.load(std::memory_order_relaxed);
+    if (now < due || !FProgressDueMs.compare_exchange_strong(due, now + ShowEveryMs)) {
+        return;
+    }
     FOwner.ShowCheckProgress((Line < 0 ? QStringLiteral("Traffic check") : LangText(Line)) +
                              QLatin1Char(' ') + Host);
 }
@@ -206,28 +265,24 @@ bool HasLateChecks(const THostSnapshot& Host) {
     return Host.SPingAlarm || Host.PortCheck;
 }
 
+// Whether the host's probes hold sockets of their own while in flight (HTTP or SNMP): those count
+// against the socket-derived bound, a host with no probe but its echo against the echoes' one.
+bool HoldsSockets(const THostSnapshot& Host) {
+    return Host.HttpCheck || (Host.SnmpCheck && !Host.Comunity.isEmpty() && !Host.IP.isEmpty());
+}
+
+// Room to start a batch of hosts of one kind: none in flight, or at least Batch below the bound.
+bool RoomForBatch(std::size_t InFlight, std::size_t Bound, std::size_t Batch) {
+    return InFlight == 0 || (InFlight < Bound && Bound - InFlight >= Batch);
+}
+
 } // namespace
-
-// One host whose probes were started, waiting for its turn to be applied.
-struct TInFlightHost {
-    TNewThread* Engine = nullptr;
-    THostSnapshot Host;
-    THostProbeResults Results;
-    // Probes not yet ended; the walk reads the results once it is 0.
-    std::atomic<int> Pending{0};
-};
-
-// How the last probe of the host the walk waits for wakes it.
-struct TProbesDone {
-    std::mutex Lock;
-    std::condition_variable Changed;
-    // Only the last probe of this host wakes the walk.
-    std::atomic<const TInFlightHost*> Awaited{nullptr};
-};
 
 TNewThread::TNewThread(IEngineOwner& Owner, int PauseMs, int PingTimeoutMs)
     : FOwner(Owner), FStore(Owner.Database()), FPingTimeoutMs(PingTimeoutMs), FPauseMs(PauseMs),
-      FDone(std::make_unique<TProbesDone>()) {}
+      FDone(std::make_unique<TProbesDone>()) {
+    FProgressClock.start();
+}
 
 TNewThread::~TNewThread() {
     FPool.reset();
@@ -247,75 +302,181 @@ std::unique_ptr<TInFlightHost> TNewThread::TakeSlot() {
 void TNewThread::QueueProbes(TInFlightHost& Slot, std::vector<TPoolJob>& Jobs) {
     const THostSnapshot& host = Slot.Host;
     Slot.Results.SnmpAsked = host.SnmpCheck && !host.Comunity.isEmpty() && !host.IP.isEmpty();
-    TProbeKind kinds[3];
+    TProbeKind kinds[2];
     int count = 0;
-    if (host.PingCheck) {
-        kinds[count++] = TProbeKind::Echo;
-    }
     if (host.HttpCheck) {
         kinds[count++] = TProbeKind::Http;
     }
     if (Slot.Results.SnmpAsked) {
         kinds[count++] = TProbeKind::Snmp;
     }
-    // Each job only writes its own fields of the results; the count tells when all have ended.
-    Slot.Pending.store(count);
-    for (int i = 0; i < count; ++i) {
-        // Two words, so the job is stored without an allocation of its own.
-        TInFlightHost* slot = &Slot;
-        const TProbeKind kind = kinds[i];
-        Jobs.push_back({slot, [slot, kind] {
-                            slot->Engine->RunProbeJob(kind, *slot);
-                        }});
-    }
-}
-
-void TNewThread::RunProbeJob(TProbeKind Kind, TInFlightHost& Slot) {
-    Guarded("probe of one host", [&] {
-        if (MonitoringActive.load()) {
-            RunProbe(Kind, Slot);
-        }
-    });
-    // The walk publishes Awaited before it reads Pending and sleeps, so one of the two sides always
-    // sees the other: no wake-up is lost, and none is sent for a host nobody waits for.
-    if (Slot.Pending.fetch_sub(1) == 1 && FDone->Awaited.load() == &Slot) {
+    if (count == 0 && !host.PingCheck) {
+        // Nothing to ask: the host has ended already.
+        Slot.Pending.store(0);
         std::lock_guard<std::mutex> guard(FDone->Lock);
-        FDone->Changed.notify_one();
+        FDone->Ended.push_back(&Slot);
+        return;
     }
+    // Each probe only writes its own fields of the results; the count tells when all have ended.
+    Slot.Pending.store(count + int(host.PingCheck));
+    if (host.PingCheck) {
+        StartEcho(Slot);
+    }
+    tQueueing = &Jobs;
+    for (int i = 0; i < count; ++i) {
+        StartAwaited(kinds[i], Slot);
+    }
+    tQueueing = nullptr;
 }
 
-void TNewThread::RunProbe(TProbeKind Kind, TInFlightHost& Slot) {
-    switch (Kind) {
-    case TProbeKind::Echo:
-        ProbeIcmp(Slot.Host, Slot.Results);
-        break;
-    case TProbeKind::Http:
-        ProbeHttp(Slot.Host, Slot.Results);
-        break;
-    case TProbeKind::Snmp:
-        ProbeSnmp(Slot.Host, Slot.Results);
-        break;
+void TNewThread::HandToWorker(TInFlightHost& Slot, std::function<void()> Job) {
+    if (tQueueing) {
+        tQueueing->push_back({&Slot, std::move(Job)});
+        return;
     }
-}
-
-bool TNewThread::AwaitProbes(TInFlightHost& Slot) {
-    if (Slot.Pending.load() == 0) {
-        return true;
-    }
-    // Its probes that no worker has taken yet run here: the walk would only wait for them.
-    FPool->RunQueued(&Slot);
-    std::unique_lock<std::mutex> lock(FDone->Lock);
-    FDone->Awaited.store(&Slot);
-    bool active = true;
-    while (Slot.Pending.load() > 0) {
-        if (!MonitoringActive.load()) {
-            active = false;
-            break;
+    {
+        std::lock_guard<std::mutex> guard(FPoolLock);
+        if (FPool) {
+            FPool->Submit(std::move(Job), &Slot);
+            return;
         }
+    }
+    Job();
+}
+
+void TNewThread::LeaveAwaited() {
+    std::lock_guard<std::mutex> guard(FDone->Lock);
+    if (--FDone->Awaited == 0) {
+        FDone->Changed.notify_all();
+    }
+}
+
+void TNewThread::StartAwaited(TProbeKind Kind, TInFlightHost& Slot) {
+    const THostSnapshot& host = Slot.Host;
+    ShowProgress(Kind == TProbeKind::Http ? LangLine::HttpProgress : LangLine::SnmpProgress, host.Host);
+    {
+        std::lock_guard<std::mutex> guard(FDone->Lock);
+        ++FDone->Awaited;
+    }
+    // Left: the probe no longer waits on the probes' thread; Answered: its outcome was taken.
+    struct TState {
+        std::atomic<bool> Left{false};
+        std::atomic<bool> Answered{false};
+    };
+    auto state = std::make_shared<TState>();
+    TInFlightHost* slot = &Slot;
+    auto leave = [this, state] {
+        if (!state->Left.exchange(true)) {
+            LeaveAwaited();
+        }
+    };
+    auto done = [this, slot, Kind, state, leave](const std::string& Answer) {
+        if (state->Answered.exchange(true)) {
+            return;
+        }
+        Guarded("probe of one host", [&] { TakeAnswer(Kind, Answer, slot->Results); });
+        ProbeEnded(*slot, false);
+        leave();
+    };
+    auto run = [this, slot, done, leave](std::function<void()> Job) {
+        HandToWorker(*slot, [Job = std::move(Job), done] {
+            if (MonitoringActive.load()) {
+                Guarded("probe of one host", Job);
+            }
+            // A job that ended without an outcome (stopped, or an exception) ends the probe empty.
+            done({});
+        });
+        leave();
+    };
+    bool started = false;
+    Guarded("probe of one host", [&] {
+        if (Kind == TProbeKind::Http) {
+            FOwner.Probes().HttpProbeAsync(host.IP.toStdString(), Slot.Results.Settings->Timeout_Spin * 5,
+                                           run, done);
+        } else {
+            FOwner.Probes().SnmpGetAsync(host.IP.toStdString(), host.Comunity.toStdString(), SysDescrOid, run,
+                                         done);
+        }
+        started = true;
+    });
+    // A probe that could not even start ends here, without an answer.
+    if (!started) {
+        done({});
+    }
+}
+
+void TNewThread::TakeAnswer(TProbeKind Kind, const std::string& Answer, THostProbeResults& Results) {
+    if (Kind == TProbeKind::Http) {
+        Results.HttpProbe = QString::fromStdString(Answer);
+        Results.HttpResult = IsHttpDown(Results.HttpProbe) ? QString() : Results.HttpProbe;
+    } else {
+        Results.SnmpReply = QString::fromStdString(Answer);
+    }
+}
+
+void TNewThread::ProbeEnded(TInFlightHost& Slot, bool Echo) {
+    const bool last = Slot.Pending.fetch_sub(1) == 1;
+    if (!last && !Echo) {
+        return;
+    }
+    // The last probe of the host hands it to the walk; the slot is not touched after this. The
+    // walk's end waits for the echoes' count, so it is told while the lock is held.
+    std::lock_guard<std::mutex> guard(FDone->Lock);
+    bool wake = false;
+    if (last) {
+        FDone->Ended.push_back(&Slot);
+        wake = FDone->Waiting;
+        FDone->Waiting = false;
+    }
+    if (Echo) {
+        wake = --FDone->EchoesOut == 0 || wake;
+    }
+    if (wake) {
+        FDone->Changed.notify_all();
+    }
+}
+
+void TNewThread::StartEcho(TInFlightHost& Slot) {
+    ShowProgress(LangLine::IcmpProgress, Slot.Host.Host);
+    Slot.EchoTaken.store(false);
+    {
+        std::lock_guard<std::mutex> guard(FDone->Lock);
+        ++FDone->EchoesOut;
+    }
+    TInFlightHost* slot = &Slot;
+    auto done = [slot](const TPingOutcome& Outcome) {
+        if (slot->EchoTaken.exchange(true)) {
+            return;
+        }
+        Guarded("probe of one host", [&] { TakeEcho(Outcome, slot->Results); });
+        slot->Engine->ProbeEnded(*slot, true);
+    };
+    bool started = false;
+    Guarded("probe of one host", [&] {
+        FOwner.Probes().PingAsync(Slot.Host.IP.toStdString(), FPingTimeoutMs, done);
+        started = true;
+    });
+    // An echo that could not even start ends here, as one without a reply.
+    if (!started) {
+        done(TPingOutcome{"Unknown error", -1, false});
+    }
+}
+
+bool TNewThread::AwaitEnded(std::vector<TInFlightHost*>& Ended) {
+    // The walk never runs a probe itself while it waits: a blocking one would keep it from
+    // starting the next hosts as others end.
+    std::unique_lock<std::mutex> lock(FDone->Lock);
+    while (FDone->Ended.empty()) {
+        if (!MonitoringActive.load()) {
+            FDone->Waiting = false;
+            return false;
+        }
+        FDone->Waiting = true;
         FDone->Changed.wait_for(lock, std::chrono::milliseconds(20));
     }
-    FDone->Awaited.store(nullptr);
-    return active;
+    FDone->Waiting = false;
+    Ended.swap(FDone->Ended);
+    return true;
 }
 
 bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
@@ -324,28 +485,62 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     constexpr qint64 FreshMs = 1000;
     std::deque<THostSnapshot> ahead;
     QElapsedTimer age;
-    // The hosts in flight, in host order: only these wait for their turn, never the whole list.
+    std::size_t next = 0;
+    // The hosts started and not yet applied, in host order. A host whose probes ended with
+    // nothing to apply leaves an empty entry, so what is held for a finished host is small and a
+    // slow host at the head never keeps the hosts after it from starting: only the hosts whose
+    // probes have not ended count against the bound.
     std::deque<std::unique_ptr<TInFlightHost>>& window = FInFlight;
-    // New hosts are started a quarter of the window at a time, so the pool is told of a batch of
-    // probes at once instead of being woken for each.
-    const std::size_t refill = FPool ? std::max<std::size_t>(1, FWindow / 4) : 1;
+    std::size_t headOrder = 0;
+    std::size_t nextOrder = 0;
+    // Hosts whose probes have not ended, at most: the bound for those with HTTP or SNMP probes,
+    // whose sockets it keeps under the open-file limit, and a far larger one for hosts with only an
+    // echo in flight, which holds neither a socket nor a thread, so that silent hosts waiting out
+    // their time-out never keep the rest of the pass from starting. New hosts are started a quarter
+    // of a bound at a time, so the pool is told of a batch of probes at once instead of being woken
+    // for each.
+    std::size_t inFlight = 0;
+    std::size_t echoesInFlight = 0;
+    const std::size_t bound = FPool ? std::size_t(FBound) : 1;
+    const std::size_t refill = FPool ? std::max<std::size_t>(1, bound / 4) : 1;
+    const std::size_t echoBound = FPool ? std::size_t(EchoHostsInFlightBound(FBound)) : 1;
+    const std::size_t echoRefill = std::max<std::size_t>(1, echoBound / 4);
+    const auto fits = [&](const THostSnapshot& Host) {
+        return HoldsSockets(Host) ? inFlight < bound : echoesInFlight < echoBound;
+    };
+    // Whether a batch of the hosts ahead may start; while the next host's kind is not known yet,
+    // room for either kind will do (reading it shows whether it fits).
+    const auto roomToStart = [&] {
+        if (next >= Handles.size()) {
+            return false;
+        }
+        if (!ahead.empty() && age.elapsed() <= FreshMs && ahead.front().Present && ahead.front().Enabled) {
+            return HoldsSockets(ahead.front()) ? RoomForBatch(inFlight, bound, refill)
+                                               : RoomForBatch(echoesInFlight, echoBound, echoRefill);
+        }
+        return RoomForBatch(inFlight, bound, refill) || RoomForBatch(echoesInFlight, echoBound, echoRefill);
+    };
     std::vector<TPoolJob> jobs;
     std::vector<TInFlightHost*> ready;
-    std::size_t next = 0;
+    std::vector<TInFlightHost*> ended;
     for (;;) {
         if (!MonitoringActive.load()) {
             return false;
         }
-        // Start the probes of the hosts ahead until the window is full; the pool runs at most
-        // the bound's worth of them at once, in host order.
-        const bool roomForBatch = window.empty() || FWindow - window.size() >= refill;
-        while (roomForBatch && next < Handles.size() && window.size() < FWindow) {
+        // Start the probes of the hosts ahead while the bound has room; the pool runs them in
+        // host order.
+        const bool roomForBatch = FPool ? roomToStart() : window.empty();
+        while (roomForBatch && next < Handles.size()) {
             if (ahead.empty() || age.elapsed() > FreshMs) {
                 ahead.clear();
                 if (!OnGuiThread([&] { ReadAhead(Handles, next, ahead); })) {
                     return false;
                 }
                 age.start();
+            }
+            // Hosts start in host order: one its bound has no room for waits, and so do those after it.
+            if (FPool && ahead.front().Present && ahead.front().Enabled && !fits(ahead.front())) {
+                break;
             }
             THostSnapshot host = std::move(ahead.front());
             ahead.pop_front();
@@ -356,6 +551,8 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
             std::unique_ptr<TInFlightHost> slot = TakeSlot();
             slot->Host = std::move(host);
             slot->Results = THostProbeResults();
+            slot->Order = nextOrder++;
+            slot->Ended = false;
             // One snapshot of the options for all of this host's steps, taken as its probes start:
             // a change made meanwhile applies to every host whose probes start after it.
             slot->Results.Settings = FOwner.Settings();
@@ -363,20 +560,43 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
             window.push_back(std::move(slot));
             if (!FPool) {
                 Guarded("probes of one host", [&] { ProbeHost(started.Host, started.Results); });
+                started.Ended = true;
                 break;
             }
+            started.EchoOnly = !HoldsSockets(started.Host);
+            ++(started.EchoOnly ? echoesInFlight : inFlight);
             QueueProbes(started, jobs);
         }
         if (FPool) {
             FPool->SubmitAll(jobs);
+            {
+                std::lock_guard<std::mutex> guard(FDone->Lock);
+                ended.swap(FDone->Ended);
+            }
+            TakeEnded(ended, window, headOrder, inFlight, echoesInFlight);
+        }
+        // Entries of hosts that ended with nothing to apply leave the head.
+        while (!window.empty() && !window.front()) {
+            window.pop_front();
+            ++headOrder;
         }
         if (window.empty()) {
-            break;
+            if (next >= Handles.size()) {
+                break;
+            }
+            continue;
         }
-        // Apply the first host as soon as its probes have ended.
         TInFlightHost& first = *window.front();
-        if (FPool && !AwaitProbes(first)) {
-            return false;
+        if (!first.Ended) {
+            // More hosts can start: they do before the walk waits for anything.
+            if (roomToStart()) {
+                continue;
+            }
+            if (!AwaitEnded(ended)) {
+                return false;
+            }
+            TakeEnded(ended, window, headOrder, inFlight, echoesInFlight);
+            continue;
         }
         if (!MonitoringActive.load()) {
             return false;
@@ -386,9 +606,11 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
         ready.assign(1, &first);
         std::size_t taken = 1;
         if (FPool && !HasLateChecks(first.Host)) {
-            while (taken < window.size() && ready.size() < ApplyBatch && window[taken]->Pending.load() == 0 &&
-                   !HasLateChecks(window[taken]->Host)) {
-                ready.push_back(window[taken].get());
+            while (taken < window.size() && ready.size() < ApplyBatch &&
+                   (!window[taken] || (window[taken]->Ended && !HasLateChecks(window[taken]->Host)))) {
+                if (window[taken]) {
+                    ready.push_back(window[taken].get());
+                }
                 ++taken;
             }
         }
@@ -401,8 +623,11 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
         }
         // Applied: their records serve the next hosts.
         for (std::size_t i = 0; i < taken; ++i) {
-            FSpareSlots.push_back(std::move(window.front()));
+            if (window.front()) {
+                FSpareSlots.push_back(std::move(window.front()));
+            }
             window.pop_front();
+            ++headOrder;
         }
         if (!goOn) {
             return false;
@@ -411,14 +636,29 @@ bool TNewThread::WalkHosts(const std::vector<quint64>& Handles) {
     return MonitoringActive.load();
 }
 
-THostSnapshot TNewThread::ReadSnapshot(quint64 Handle) {
+void TNewThread::TakeEnded(std::vector<TInFlightHost*>& Ended,
+                           std::deque<std::unique_ptr<TInFlightHost>>& Window, std::size_t HeadOrder,
+                           std::size_t& InFlight, std::size_t& EchoesInFlight) {
+    for (TInFlightHost* slot : Ended) {
+        --(slot->EchoOnly ? EchoesInFlight : InFlight);
+        slot->Ended = true;
+        // A host whose turn would change nothing gives its record back at once: applying it in
+        // host order would do nothing either.
+        if (!NeedsGridSteps(slot->Host, slot->Results)) {
+            FSpareSlots.push_back(std::move(Window[slot->Order - HeadOrder]));
+        }
+    }
+    Ended.clear();
+}
+
+THostSnapshot TNewThread::ReadSnapshot(quint64 Handle, const THostColumnIndexes& Columns) {
     THostSnapshot host;
     host.Handle = Handle;
     int row = FOwner.Hosts().RowByHandle(Handle);
     if (row < 0) {
         return host;
     }
-    host = ReadHostRow(FOwner.Hosts(), row);
+    host = ReadHostRow(FOwner.Hosts(), Columns, row);
     host.Handle = Handle;
     host.Present = true;
     return host;
@@ -427,8 +667,9 @@ THostSnapshot TNewThread::ReadSnapshot(quint64 Handle) {
 void TNewThread::ReadAhead(const std::vector<quint64>& Handles, std::size_t From,
                            std::deque<THostSnapshot>& Ahead) {
     constexpr std::size_t Block = 256;
+    const THostColumnIndexes columns(FOwner.Hosts());
     for (std::size_t i = From; i < Handles.size() && i - From < Block; ++i) {
-        Ahead.push_back(ReadSnapshot(Handles[i]));
+        Ahead.push_back(ReadSnapshot(Handles[i], columns));
     }
 }
 
@@ -476,7 +717,7 @@ bool TNewThread::ApplyGridSteps(const THostSnapshot& Host, std::vector<THostWrit
                                 std::optional<THostWriteBack>& Status) {
     int row = FOwner.Hosts().RowByHandle(Host.Handle);
     // A host disabled while its probes ran is skipped at its turn, as one read then would be.
-    if (row < 0 || !FOwner.Hosts().Cell(HostColumn::Enabled, row).GetAsBoolean()) {
+    if (row < 0 || !FOwner.Hosts().Cell(FColumns->Enabled, row).GetAsBoolean()) {
         return false;
     }
     FCurrentRow = row;
@@ -515,6 +756,7 @@ bool TNewThread::ApplyReadyHosts(const std::vector<TInFlightHost*>& Ready) {
     // One call onto the GUI thread for the grid steps of all of them, in host order; no grid step
     // reads the database, so their SQL can follow in the same order.
     if (!OnGuiThread([&] {
+            FColumns.emplace(FOwner.Hosts());
             for (TApplied& host : applied) {
                 Guarded("check of one host", [&] {
                     TakeResults(host.Slot->Host, host.Slot->Results);
@@ -548,7 +790,10 @@ bool TNewThread::CheckHost(const THostSnapshot& Host, const THostProbeResults& P
     std::vector<THostWriteBack> writes;
     std::optional<THostWriteBack> status;
     bool present = false;
-    if (!OnGuiThread([&] { present = ApplyGridSteps(Host, writes, status); })) {
+    if (!OnGuiThread([&] {
+            FColumns.emplace(FOwner.Hosts());
+            present = ApplyGridSteps(Host, writes, status);
+        })) {
         return false;
     }
     RunWrites(writes);
@@ -594,7 +839,10 @@ void TNewThread::Record(int Row, const QString& Text, int Colour, const char* Co
 
 void TNewThread::ProbeIcmp(const THostSnapshot& Host, THostProbeResults& Results) {
     ShowProgress(LangLine::IcmpProgress, Host.Host);
-    TPingOutcome outcome = FOwner.Probes().Ping(Host.IP.toStdString(), FPingTimeoutMs);
+    TakeEcho(FOwner.Probes().Ping(Host.IP.toStdString(), FPingTimeoutMs), Results);
+}
+
+void TNewThread::TakeEcho(const TPingOutcome& outcome, THostProbeResults& Results) {
     Results.PingSkipped = outcome.Skipped;
     Results.PingError = EchoFailureText(QString::fromStdString(outcome.ErrorDesc), outcome.TimeMs,
                                         LangText(LangLine::EchoUnknownError));
@@ -625,7 +873,7 @@ void TNewThread::ApplyIcmp(int Row, std::vector<THostWriteBack>& Writes) {
     const QString downText = LangText(LangLine::IcmpDown);
     const QString upText = LangText(LangLine::IcmpUp);
     ApplyCountedCheck(Row,
-                      {HostColumn::ICMP_Status, HostColumn::ICMP_kol_vo_p, !FPingError.isEmpty(), downText,
+                      {FColumns->ICMP_Status, FColumns->ICMP_kol_vo_p, !FPingError.isEmpty(), downText,
                        upText, upText, downText + QLatin1Char(' ') + FPingError},
                       Writes);
 }
@@ -641,7 +889,7 @@ void TNewThread::ProbeHttp(const THostSnapshot& Host, THostProbeResults& Results
 void TNewThread::ApplyHttp(int Row, std::vector<THostWriteBack>& Writes) {
     const QString downText = LangText(LangLine::HttpDown);
     ApplyCountedCheck(Row,
-                      {HostColumn::Http_Status, HostColumn::Http_Kol_vo, FHttpResult.isEmpty(), downText,
+                      {FColumns->Http_Status, FColumns->Http_Kol_vo, FHttpResult.isEmpty(), downText,
                        QStringLiteral("HTTP check ") + FHttpProbe,
                        LangText(LangLine::HttpUpEvent) + FHttpProbe,
                        downText + QLatin1Char(' ') + FHttpResult},
@@ -663,14 +911,14 @@ void TNewThread::ApplySnmp(int Row, const THostSnapshot& Host, std::vector<THost
     const QString downText = LangText(LangLine::SnmpDown);
     const QString upText = LangText(LangLine::SnmpUp);
     TDataGrid& hosts = FOwner.Hosts();
-    TCell& status = hosts.Cell(SNMP_Status, Row);
-    qint64 count = CellNumber(hosts, SNMP_kol_vo_p, Row);
+    TCell& status = hosts.Cell(FColumns->SNMP_Status, Row);
+    qint64 count = CellNumber(hosts, FColumns->SNMP_kol_vo_p, Row);
     if (!FSnmpReply.isEmpty()) {
         if (count != 0) {
-            SetCellNumber(hosts, SNMP_kol_vo_p, Row, count = 0);
+            SetCellNumber(hosts, FColumns->SNMP_kol_vo_p, Row, count = 0);
         }
     } else {
-        SetCellNumber(hosts, SNMP_kol_vo_p, Row, ++count);
+        SetCellNumber(hosts, FColumns->SNMP_kol_vo_p, Row, ++count);
     }
     auto edge = [&](const QString& text, int colour, const char* code) {
         Record(Row, text, colour, code, Writes);

@@ -7,14 +7,18 @@
 // skipped or followed, never confused with another.
 #pragma once
 
+#include "core/HostGridColumns.h"
 #include "core/HostStateMachine.h"
 #include "core/HostStore.h"
 #include "core/SettingsModel.h"
 
+#include <QElapsedTimer>
 #include <QString>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class IEngineOwner;
@@ -43,6 +47,8 @@ struct THostSnapshot {
     QString SnmpStatus;
     QString Status;
 };
+
+struct TPingOutcome;
 
 // The network answers of one host's echo, HTTP and SNMP probes, with the options they ran under.
 struct THostProbeResults {
@@ -74,19 +80,35 @@ private:
     // Walks the hosts of one pass; false when monitoring stopped or the GUI closed.
     bool WalkHosts(const std::vector<quint64>& Handles);
     // On the GUI thread: the snapshot of one host, and of a block of hosts from From on.
-    THostSnapshot ReadSnapshot(quint64 Handle);
+    THostSnapshot ReadSnapshot(quint64 Handle, const THostColumnIndexes& Columns);
     void ReadAhead(const std::vector<quint64>& Handles, std::size_t From, std::deque<THostSnapshot>& Ahead);
     // The network probes of one enabled host: any thread, touching no state of the engine.
     void ProbeHost(const THostSnapshot& Host, THostProbeResults& Results);
-    // The same on the pool: the echo, HTTP and SNMP probes side by side, each on a worker of its
-    // own with its own time-out and sockets; the host is done when the last of them ends. Adds
-    // the host's jobs to Jobs, which the walk hands to the pool a batch at a time.
+    // The same side by side: the echo and, where the probes can, the waits for a silent host's HTTP
+    // and SNMP without a worker; what blocks runs on a worker. The host is done when the last of them
+    // ends. Adds the host's jobs to Jobs, which the walk hands to the pool a batch at a time.
     void QueueProbes(TInFlightHost& Slot, std::vector<TPoolJob>& Jobs);
-    enum class TProbeKind { Echo, Http, Snmp };
-    void RunProbeJob(TProbeKind Kind, TInFlightHost& Slot);
-    void RunProbe(TProbeKind Kind, TInFlightHost& Slot);
-    // Waits until the host's probes have ended; false when monitoring stopped meanwhile.
-    bool AwaitProbes(TInFlightHost& Slot);
+    enum class TProbeKind { Http, Snmp };
+    // Starts the host's HTTP or SNMP probe; it waits for a silent host without a worker where the
+    // probes can, and what blocks goes to a worker.
+    void StartAwaited(TProbeKind Kind, TInFlightHost& Slot);
+    // Any thread: a blocking job of the host's to a worker (on the walk's thread while it queues, to
+    // the batch; once the pool has gone, run right here).
+    void HandToWorker(TInFlightHost& Slot, std::function<void()> Job);
+    void LeaveAwaited();
+    static void TakeAnswer(TProbeKind Kind, const std::string& Answer, THostProbeResults& Results);
+    // The echo goes out without a worker; its outcome comes back on a thread of the probes.
+    void StartEcho(TInFlightHost& Slot);
+    // Any thread: one probe of the host ended (Echo: the one StartEcho began).
+    void ProbeEnded(TInFlightHost& Slot, bool Echo);
+    static void TakeEcho(const TPingOutcome& Outcome, THostProbeResults& Results);
+    // Waits until the probes of some host have ended and takes the hosts that ended into Ended;
+    // false when monitoring stopped meanwhile.
+    bool AwaitEnded(std::vector<TInFlightHost*>& Ended);
+    // Marks the hosts in Ended as ended (each leaving the count of its kind) and drops the records of those
+    // with nothing to apply.
+    void TakeEnded(std::vector<TInFlightHost*>& Ended, std::deque<std::unique_ptr<TInFlightHost>>& Window,
+                   std::size_t HeadOrder, std::size_t& InFlight, std::size_t& EchoesInFlight);
     // A record for one more host in flight: a used one when there is one, so a pass allocates
     // records only up to the window, not per host.
     std::unique_ptr<TInFlightHost> TakeSlot();
@@ -112,8 +134,8 @@ private:
     // The counter and edge rule that echo and HTTP share: a failure counts up; a success resets
     // the counter and records the up edge; reaching N records the down edge once.
     struct TCountedCheck {
-        const char* StatusColumn;
-        const char* CounterColumn;
+        int StatusColumn;
+        int CounterColumn;
         bool Failed;
         QString DownText;   // a status holding it is "down"
         QString UpStatus;   // the status after the up edge
@@ -146,16 +168,22 @@ private:
     QString FSnmpReply;
     bool FSnmpAsked = false;
     int FCurrentRow = -1;
+    // The host table's columns, resolved at the start of each call onto the GUI thread that
+    // applies hosts' grid steps.
+    std::optional<THostColumnIndexes> FColumns;
     int FPingTimeoutMs;
     int FPauseMs;
+    // When the next progress text is due, on FProgressClock.
+    QElapsedTimer FProgressClock;
+    std::atomic<qint64> FProgressDueMs{0};
     // Hosts whose probes may be in flight at once; 1 probes on the check thread itself.
     int FBound = 1;
-    // Hosts started and not yet applied.
-    std::size_t FWindow = 1;
-    // The hosts in flight in host order, and used records to reuse. Jobs of the pool refer to
-    // these records, so they stay until the pool has ended its workers.
+    // The hosts started and not yet applied in host order, and used records to reuse. Jobs of the
+    // pool and echoes in flight refer to these records, so they stay until those have ended.
     std::deque<std::unique_ptr<TInFlightHost>> FInFlight;
     std::vector<std::unique_ptr<TInFlightHost>> FSpareSlots;
     std::unique_ptr<TProbesDone> FDone;
     std::unique_ptr<TProbePool> FPool;
+    // Guards FPool against jobs handed over from the probes' threads while the pool goes.
+    std::mutex FPoolLock;
 };

@@ -44,6 +44,32 @@ inline constexpr const char* Http_Kol_vo = "Http_Kol_vo";
 inline constexpr const char* Http_Status = "Http_Status";
 } // namespace HostColumn
 
+// The host table's columns that a pass reads and writes for every host, by index: resolved once
+// for many rows, where a look-up by name would fold the name again for every cell.
+struct THostColumnIndexes {
+    template <class TGrid>
+    explicit THostColumnIndexes(const TGrid& Hosts)
+        : Enabled(Hosts.ColumnIndex(HostColumn::Enabled)),
+          Ping_check(Hosts.ColumnIndex(HostColumn::Ping_check)),
+          Http_check(Hosts.ColumnIndex(HostColumn::Http_check)),
+          SNMP_check(Hosts.ColumnIndex(HostColumn::SNMP_check)),
+          SPing_alarm(Hosts.ColumnIndex(HostColumn::SPing_alarm)),
+          Port_check(Hosts.ColumnIndex(HostColumn::Port_check)), IP(Hosts.ColumnIndex(HostColumn::IP)),
+          Host(Hosts.ColumnIndex(HostColumn::Host)), Comunity(Hosts.ColumnIndex(HostColumn::Comunity)),
+          Kod_(Hosts.ColumnIndex(HostColumn::Kod_)),
+          Sping_kol_vo(Hosts.ColumnIndex(HostColumn::Sping_kol_vo)),
+          ICMP_kol_vo_p(Hosts.ColumnIndex(HostColumn::ICMP_kol_vo_p)),
+          ICMP_Status(Hosts.ColumnIndex(HostColumn::ICMP_Status)),
+          Http_Kol_vo(Hosts.ColumnIndex(HostColumn::Http_Kol_vo)),
+          Http_Status(Hosts.ColumnIndex(HostColumn::Http_Status)),
+          SNMP_kol_vo_p(Hosts.ColumnIndex(HostColumn::SNMP_kol_vo_p)),
+          SNMP_Status(Hosts.ColumnIndex(HostColumn::SNMP_Status)),
+          Status(Hosts.ColumnIndex(HostColumn::Status)) {}
+    int Enabled, Ping_check, Http_check, SNMP_check, SPing_alarm, Port_check, IP, Host, Comunity, Kod_,
+        Sping_kol_vo, ICMP_kol_vo_p, ICMP_Status, Http_Kol_vo, Http_Status, SNMP_kol_vo_p, SNMP_Status,
+        Status;
+};
+
 // The event queue DownHostGrid (and the main window's UpHostGrid of the same shape).
 namespace QueueColumn {
 inline constexpr const char* Num_k = "Num_k";

@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
 
 class TDataGrid;
@@ -28,11 +29,31 @@ class IHostProbes {
 public:
     virtual ~IHostProbes() = default;
     virtual TPingOutcome Ping(const std::string& Host, int TimeoutMs) = 0;
+    // Starts one echo without holding a thread while it waits. Done runs exactly once, either
+    // inside this call or later on a thread of the probes' own, with what Ping would return.
+    // CancelAll ends the echoes in flight at once (Done still runs, with a cancelled outcome).
+    virtual void PingAsync(const std::string& Host, int TimeoutMs,
+                           std::function<void(const TPingOutcome&)> Done) {
+        Done(Ping(Host, TimeoutMs));
+    }
     // "code reason" of one HTTP GET of Host ("0 " without an answer).
     virtual std::string HttpProbe(const std::string& Host, int TimeoutMs) = 0;
     // The value text of one SNMPv1 GET, empty on any failure.
     virtual std::string SnmpGet(const std::string& Host, const std::string& Community,
                                 const std::string& OID) = 0;
+    // Hands a blocking job to a worker of the caller's; any thread may call it.
+    using TRunBlocking = std::function<void(std::function<void()>)>;
+    // HttpProbe and SnmpGet without holding a thread while a silent host keeps them waiting: what
+    // must block goes to Run. Done runs exactly once (inside this call, on a worker or on a thread of
+    // the probes' own) with what the blocking call would return; CancelAll ends the waits at once.
+    virtual void HttpProbeAsync(const std::string& Host, int TimeoutMs, TRunBlocking Run,
+                                std::function<void(const std::string&)> Done) {
+        Run([this, Host, TimeoutMs, Done] { Done(HttpProbe(Host, TimeoutMs)); });
+    }
+    virtual void SnmpGetAsync(const std::string& Host, const std::string& Community, const std::string& OID,
+                              TRunBlocking Run, std::function<void(const std::string&)> Done) {
+        Run([this, Host, Community, OID, Done] { Done(SnmpGet(Host, Community, OID)); });
+    }
     virtual void CancelAll() = 0;
     // Makes the probes usable again after CancelAll (before the next start).
     virtual void ResetCancel() = 0;

@@ -36,6 +36,11 @@ int HostsInFlightBound() {
     return bound;
 }
 
+int EchoHostsInFlightBound(int SocketBound) {
+    const long wide = long(std::max(1, SocketBound)) * EchoHostsPerSocketHost;
+    return int(std::max<long>(SocketBound, std::min<long>(MaxEchoHostsInFlight, wide)));
+}
+
 namespace {
 
 // Wake-ups the submitter pays for one submission; the rest come from the workers.

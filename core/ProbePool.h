@@ -17,9 +17,25 @@ inline constexpr int MaxHostsInFlight = 1024;
 // the sampler's echo beside its counter read.
 inline constexpr int SocketsPerHostInFlight = 5;
 
-// Hosts whose probes have ended may wait behind a slow host ahead of them for their turn to be
-// applied: up to this many times the bound, so one silent host does not stall the probes of the
-// hosts after it, and the results held stay bounded whatever the length of the list.
+// The most workers the check thread's pool and the sampler's start. Echoes hold none; the
+// blocking HTTP and SNMP probes and counter reads wait on these, so the process stays under 64
+// threads whatever the number of hosts in flight.
+inline constexpr std::size_t MaxProbeWorkers = 32;
+inline constexpr std::size_t MaxSamplerWorkers = 12;
+
+// Hosts whose only probe in flight is an echo hold no socket and no thread of their own, just a
+// small record and an entry of the echo loop: they are bounded apart from the socket-holding hosts,
+// by this many times that bound, up to a total whose records stay well within the memory a pass
+// may take. A silent host thus keeps at most its own record for its time-out.
+inline constexpr int EchoHostsPerSocketHost = 16;
+inline constexpr int MaxEchoHostsInFlight = 16384;
+
+// The echo-only hosts allowed in flight beside SocketBound socket-holding ones (at least as many).
+int EchoHostsInFlightBound(int SocketBound);
+
+// The sampler's hosts whose reads have ended may wait behind a slow host ahead of them for their
+// turn to be stored: up to this many times the bound, so the samples held stay bounded whatever
+// the length of the list.
 inline constexpr int WindowPerHostInFlight = 8;
 
 // Raises the soft limit of open files to the hard one (start-up does this before anything opens);

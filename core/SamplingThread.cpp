@@ -14,6 +14,7 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -63,7 +64,8 @@ void TPort_Monitoring_Thread::Execute() {
     FBound = std::max(1, FOwner.ProbeBound());
     if (FBound > 1) {
         // A host's counter reads and its echo run side by side.
-        FPool = std::make_unique<TProbePool>(std::size_t(FBound) * 2);
+        FPool =
+            std::make_unique<TProbePool>(std::min<std::size_t>(std::size_t(FBound) * 2, MaxSamplerWorkers));
     }
     // The workers end with this call; the stop that ended it cancelled their reads.
     struct TPoolEnd {
@@ -159,27 +161,39 @@ void TPort_Monitoring_Thread::StartReads(const std::shared_ptr<THostSample>& Sam
     const bool ports = Sample->Host.PortCheck;
     const bool echo = Sample->Host.PingCheck;
     Sample->Pending = int(ports) + int(echo);
-    // Each job writes only its own fields of the sample; the count tells when both have ended.
-    for (bool portsJob : {true, false}) {
-        if (portsJob ? !ports : !echo) {
-            continue;
+    // Each read writes only its own fields of the sample; the count tells when both have ended.
+    auto ended = [Sample, Done] {
+        std::lock_guard<std::mutex> guard(Done->Lock);
+        if (--Sample->Pending == 0) {
+            Done->Changed.notify_all();
         }
-        FPool->Submit([this, portsJob, Sample, Done] {
+    };
+    if (ports) {
+        FPool->Submit([this, Sample, ended] {
             Guarded("traffic sampling", [&] {
-                if (!MonitoringActive.load()) {
-                    return;
-                }
-                if (portsJob) {
+                if (MonitoringActive.load()) {
                     ReadPorts(*Sample);
-                } else {
-                    ReadEcho(*Sample);
                 }
             });
-            std::lock_guard<std::mutex> guard(Done->Lock);
-            if (--Sample->Pending == 0) {
-                Done->Changed.notify_all();
-            }
+            ended();
         });
+    }
+    if (!echo) {
+        return;
+    }
+    // The echo holds no worker while it waits; its outcome comes back on a thread of the probes.
+    bool started = false;
+    Guarded("traffic sampling", [&] {
+        FOwner.Probes().PingAsync(Sample->Host.IP.toStdString(), 5000,
+                                  [Sample, ended](const TPingOutcome& Outcome) {
+                                      Sample->Echo = Outcome;
+                                      Sample->Echoed = MonitoringActive.load();
+                                      ended();
+                                  });
+        started = true;
+    });
+    if (!started) {
+        ended(); // no sample of this host's echo
     }
 }
 

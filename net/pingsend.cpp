@@ -326,8 +326,6 @@ bool OpenExchangeSocket(TICMPBlockSocket& Sock, const TIcmpEchoParams& Params, T
     return Result.LastError == 0;
 }
 
-// The TTL of an echo that may go through the shared socket (TPINGSend's default).
-constexpr int SharedEchoTTL = 128;
 // Receive space of the shared socket: a burst of answers of every exchange in flight.
 constexpr int SharedReceiveBufferSize = 4 << 20;
 // Packets read by one turn of the reader before it hands them out under the lock.
@@ -363,14 +361,8 @@ public:
         if (!FSock) {
             auto Sock = std::make_unique<TICMPBlockSocket>();
             Sock->IcmpKind = IK_Raw;
-            Sock->EchoAnswersOnly = true;
-            Sock->Family = FFamily == AF_INET6 ? SF_IP6 : SF_IP4;
-            Sock->SetTTL(SharedEchoTTL);
-            if (!Sock->OpenFor(FFamily))
-                return Sock->LastError() != 0 ? Sock->LastError() : WSAEACCES;
-            const int Size = SharedReceiveBufferSize;
-            if (::setsockopt(Sock->Socket(), SOL_SOCKET, SO_RCVBUFFORCE, &Size, sizeof Size) != 0)
-                ::setsockopt(Sock->Socket(), SOL_SOCKET, SO_RCVBUF, &Size, sizeof Size);
+            if (const int Error = OpenSharedEchoSocket(*Sock, FFamily); Error != 0)
+                return Error;
             FSock = std::move(Sock);
         }
         ++FMembers;
@@ -580,10 +572,8 @@ void SharedRawExchange(const TIcmpEchoParams& Params, TIcmpEchoResult& Result) {
         return;
     Result.Kind = ISK_Raw;
     Result.Id = W.Id;
-    std::string Request = BuildRequest(IPv6, Params.PacketSize, W.Id, Params.Seq, Params.PayloadFill);
-    // The kernel writes the ICMPv6 checksum of raw sockets itself.
-    if (!IPv6)
-        PutChecksum(Request, TPINGSend::Checksum(Request));
+    const std::string Request =
+        IcmpEchoRequest(IPv6, Params.PacketSize, W.Id, Params.Seq, Params.PayloadFill);
     Shared.Arm(W, Signature(Request, IPv6));
     const uint32_t Start = GetTick();
     const ssize_t Sent = ::sendto(Shared.Socket(), Request.data(), Request.size(), MSG_NOSIGNAL,
@@ -686,41 +676,78 @@ TIcmpReplyMatch MatchIcmpQueuedError(uint8_t Type, uint8_t Code, const uint8_t* 
     return Match;
 }
 
-int IcmpAnsweredIdentifier(bool IPv6, const uint8_t* Data, std::size_t Length) {
+TIcmpAnsweredEcho IcmpAnsweredEcho(TIcmpPacketForm Form, const uint8_t* Data, std::size_t Length) {
     if (!Data)
-        return -1;
+        return {};
+    const bool IPv6 = Form == IPF_Raw6 || Form == IPF_Dgram6;
+    // Datagram sockets hand out errors with the echo header quoted right behind the error's own.
+    const bool Datagram = Form == IPF_Dgram4 || Form == IPF_Dgram6;
     std::size_t At = 0;
-    if (!IPv6) {
+    if (Form == IPF_Raw4) {
         if (Length < 20)
-            return -1;
+            return {};
         At = static_cast<std::size_t>(Data[0] & 0x0F) * 4;
         if (At < 20)
-            return -1;
+            return {};
     }
     if (At + 8 > Length)
-        return -1;
+        return {};
     const uint8_t Type = Data[At];
     if (Type != EchoReplyType(IPv6)) {
         if (!IsErrorAnswer(IPv6, Type))
-            return -1;
+            return {};
         // The error's own header, then the quoted IP header, then the quoted echo header.
         At += 8;
-        if (At + (IPv6 ? 40u : 20u) > Length)
-            return -1;
-        if (IPv6) {
-            if (Data[At + 6] != IPPROTO_ICMPV6)
-                return -1;
-            At += 40;
-        } else {
-            const std::size_t Quoted = static_cast<std::size_t>(Data[At] & 0x0F) * 4;
-            if (Quoted < 20)
-                return -1;
-            At += Quoted;
+        if (!Datagram) {
+            if (At + (IPv6 ? 40u : 20u) > Length)
+                return {};
+            if (IPv6) {
+                if (Data[At + 6] != IPPROTO_ICMPV6)
+                    return {};
+                At += 40;
+            } else {
+                const std::size_t Quoted = static_cast<std::size_t>(Data[At] & 0x0F) * 4;
+                if (Quoted < 20)
+                    return {};
+                At += Quoted;
+            }
         }
         if (At + 8 > Length || Data[At] != EchoType(IPv6))
-            return -1;
+            return {};
     }
-    return Data[At + 4] | (Data[At + 5] << 8);
+    TIcmpAnsweredEcho Echo;
+    Echo.Found = true;
+    Echo.Id = static_cast<uint16_t>(Data[At + 4] | (Data[At + 5] << 8));
+    Echo.Seq = static_cast<uint16_t>(Data[At + 6] | (Data[At + 7] << 8));
+    return Echo;
+}
+
+int IcmpAnsweredIdentifier(bool IPv6, const uint8_t* Data, std::size_t Length) {
+    const TIcmpAnsweredEcho Echo = IcmpAnsweredEcho(IPv6 ? IPF_Raw6 : IPF_Raw4, Data, Length);
+    return Echo.Found ? Echo.Id : -1;
+}
+
+std::string IcmpEchoRequest(bool IPv6, int PacketSize, uint16_t Id, uint16_t Seq, char Fill) {
+    std::string Request = BuildRequest(IPv6, PacketSize, Id, Seq, Fill);
+    if (!IPv6)
+        PutChecksum(Request, TPINGSend::Checksum(Request));
+    return Request;
+}
+
+TIcmpRequestSignature IcmpRequestSignature(const std::string& Request, bool IPv6) {
+    return Signature(Request, IPv6);
+}
+
+int OpenSharedEchoSocket(TICMPBlockSocket& Sock, int Family) {
+    Sock.EchoAnswersOnly = true;
+    Sock.Family = Family == AF_INET6 ? SF_IP6 : SF_IP4;
+    Sock.SetTTL(SharedEchoTTL);
+    if (!Sock.OpenFor(Family))
+        return Sock.LastError() != 0 ? Sock.LastError() : WSAEACCES;
+    const int Size = SharedReceiveBufferSize;
+    if (::setsockopt(Sock.Socket(), SOL_SOCKET, SO_RCVBUFFORCE, &Size, sizeof Size) != 0)
+        ::setsockopt(Sock.Socket(), SOL_SOCKET, SO_RCVBUF, &Size, sizeof Size);
+    return 0;
 }
 
 uint16_t NextIcmpId() {

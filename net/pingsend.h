@@ -69,6 +69,28 @@ TIcmpReplyMatch MatchIcmpQueuedError(uint8_t Type, uint8_t Code, const uint8_t* 
 // anything else. Only a hint for handing the packet out: MatchIcmpReply still decides.
 int IcmpAnsweredIdentifier(bool IPv6, const uint8_t* Data, std::size_t Length);
 
+// The identifier and sequence (as the request wrote them, little-endian) of the echo request a
+// received packet answers, read as IcmpAnsweredIdentifier does; Found false for anything else.
+struct TIcmpAnsweredEcho {
+    bool Found = false;
+    uint16_t Id = 0;
+    uint16_t Seq = 0;
+};
+TIcmpAnsweredEcho IcmpAnsweredEcho(TIcmpPacketForm Form, const uint8_t* Data, std::size_t Length);
+
+// An echo request of the default form: the header, then PacketSize bytes of Fill, with the IPv4
+// checksum put in (the kernel writes the ICMPv6 one, and every checksum on datagram sockets).
+std::string IcmpEchoRequest(bool IPv6, int PacketSize, uint16_t Id, uint16_t Seq, char Fill);
+// The signature MatchIcmpReply compares a request's answers with.
+TIcmpRequestSignature IcmpRequestSignature(const std::string& Request, bool IPv6);
+
+// The TTL and receive space of a socket that many echoes share at once.
+constexpr int SharedEchoTTL = 128;
+// Opens Sock (of the kind its IcmpKind asks for) for Family as the echoes of the default TTL share
+// it: answers only, room for a burst of answers of every echo in flight. Returns 0 or the socket
+// layer's error (10013 when neither kind is permitted).
+int OpenSharedEchoSocket(TICMPBlockSocket& Sock, int Family);
+
 // One echo request with a chosen TTL to a resolved target, the primitive under TPINGSend.Ping that
 // the tools' ping and traceroute use as well.
 struct TIcmpEchoParams {

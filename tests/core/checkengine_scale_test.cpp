@@ -8,7 +8,10 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <dirent.h>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -60,9 +63,46 @@ public:
         }
     }
 
+    // Silent hosts never answer an echo: every 50th of the list from the seventh on. With Held,
+    // their echo ends only once the hosts up to 200 after them (or to the last) have started their
+    // probes: a walk that stalls behind them never sees it end.
+    bool SpreadSilent = false;
+    bool Held = false;
+    int LastProbed = 0;
+
+    static int IndexOf(const std::string& Host) {
+        int third = 0, fourth = 0;
+        std::sscanf(Host.c_str(), "127.0.%d.%d", &third, &fourth);
+        return (third - 50) * 200 + fourth - 1;
+    }
+    bool Silent(const std::string& Host) const { return SpreadSilent && IndexOf(Host) % 50 == 7; }
+
+    void PingAsync(const std::string& Host, int TimeoutMs,
+                   std::function<void(const TPingOutcome&)> Done) override {
+        if (!Held || !Silent(Host)) {
+            Done(Ping(Host, TimeoutMs));
+            return;
+        }
+        const int pass = Next(Host, 0);
+        const int until = std::min(IndexOf(Host) + 200, LastProbed);
+        std::thread([this, Host, pass, until, Done] {
+            for (int i = 0; FMaxStarted[pass].load() < until; ++i) {
+                if (i == 5000) {
+                    ADD_FAILURE() << Host << " held for 5 s: the walk stalled behind it";
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            Done({"Request timed out " + Host, -1});
+        }).detach();
+    }
+
     TPingOutcome Ping(const std::string& Host, int TimeoutMs) override {
         (void)TimeoutMs;
         const int pass = Next(Host, 0);
+        if (Silent(Host)) {
+            return {"Request timed out " + Host, -1};
+        }
         if (Answers(Host, 0, pass)) {
             return {"", int(Mix(Host, 9, pass) % 50)};
         }
@@ -97,6 +137,10 @@ private:
             std::lock_guard g(FLock);
             pass = FCalls[Kind][Host]++;
         }
+        const int index = IndexOf(Host);
+        int started = FMaxStarted[pass].load();
+        while (index > started && !FMaxStarted[pass].compare_exchange_weak(started, index)) {
+        }
         const int now = ++FInFlight;
         int most = FMost.load();
         while (now > most && !FMost.compare_exchange_weak(most, now)) {
@@ -110,6 +154,8 @@ private:
     std::map<std::string, int> FCalls[3];
     std::atomic<int> FInFlight{0};
     std::atomic<int> FMost{0};
+    // Per pass, the furthest host of the list whose probes have started.
+    std::atomic<int> FMaxStarted[64] = {};
 };
 
 struct TStoredRun {
@@ -129,9 +175,11 @@ std::string AddressOf(int Index) {
 }
 
 // ScalePasses passes over the same hosts and answers with Bound hosts in flight.
-TStoredRun RunScripted(int Bound) {
+TStoredRun RunScripted(int Bound, bool SpreadSilent = false) {
     // The probes outlive the fixture, which stops the threads when it goes.
     ScriptedProbes probes;
+    probes.SpreadSilent = SpreadSilent;
+    probes.Held = SpreadSilent && Bound > 1;
     EngineFixture f;
     f.Owner.UseProbes(probes);
     f.Owner.Bound = Bound;
@@ -147,6 +195,7 @@ TStoredRun RunScripted(int Bound) {
         spec.Snmp = i % 7 < 3;
         spec.Comunity = i % 7 == 2 ? QString() : QStringLiteral("public");
         spec.Enabled = i % 29 != 28;
+        probes.LastProbed = spec.Enabled && spec.Ping ? i : probes.LastProbed;
         f.AddHost(spec);
     }
     f.Database.CommitTransaction();
@@ -187,8 +236,8 @@ TStoredRun RunScripted(int Bound) {
 
 } // namespace
 
-// Bound 256 holds every host of the list in its window at once; bound 16 (a window of 64) slides
-// along the list while hosts behind a slow one wait for their turn.
+// Bound 256 has every host of the list in flight at once; at bound 16 finished hosts wait behind
+// a slow one for their turn while the hosts after them start.
 TEST(CheckEngineScale, OneHostAtATimeAndManyInFlightStoreTheSameRowsAndEvents) {
     ResetMonitorState();
     const TStoredRun serial = RunScripted(1);
@@ -230,6 +279,17 @@ TEST(CheckEngineScale, OneHostAtATimeAndManyInFlightStoreTheSameRowsAndEvents) {
         EXPECT_EQ(row[0].substr(at), AddressOf(std::stoi(row[2]) - 1)) << row[0];
     }
     EXPECT_GT(quoted, 20);
+
+    // Silent hosts spread over the list, each holding its echo until hosts well after it have
+    // started: those start meanwhile (at bound 16 too), and the rows are still the serial ones.
+    const TStoredRun serialSilent = RunScripted(1, true);
+    for (int bound : {16, 1024}) {
+        const TStoredRun run = RunScripted(bound, true);
+        EXPECT_EQ(serialSilent.Log, run.Log) << bound;
+        EXPECT_EQ(serialSilent.HostRows, run.HostRows) << bound;
+        EXPECT_EQ(serialSilent.Queue, run.Queue) << bound;
+        EXPECT_EQ(serialSilent.ProgramLog, run.ProgramLog) << bound;
+    }
 }
 
 // A host whose probes have ended waits behind a slower one; when it is deleted or disabled

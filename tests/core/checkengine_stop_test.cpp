@@ -6,6 +6,7 @@
 #include "core/MonitorController.h"
 #include "core/MonitorState.h"
 #include "core/NetHostProbes.h"
+#include "core/ProbePool.h"
 #include "core/SettingsModel.h"
 #include "tests/core/engine_fixture.h"
 
@@ -133,15 +134,17 @@ TEST(CheckEngineStop, StopWithHundredsOfProbesInFlightEndsBothThreadsAndLeavesNo
     const int descriptorsBefore = Descriptors();
     f.Owner.PassesAllowed = 1;
     ASSERT_TRUE(f.Start());
-    // Every host's probe runs, its connection open, waiting for the answer: each on a thread of its
-    // own (the workers, and the check thread for the first host, whose probe it runs itself while
-    // it would wait for it), beside the sampling thread.
+    // Every worker's probe runs, its connection open, waiting for the answer, while the other hosts
+    // in flight wait for a worker: the threads stay the capped workers, the check thread and the
+    // sampling thread, whatever the number of hosts.
+    const int workers = int(MaxProbeWorkers);
     ASSERT_TRUE(f.WaitFor(
         [&] {
-            return Threads() >= threadsBefore + InFlight + 1 && Descriptors() >= descriptorsBefore + InFlight;
+            return Threads() >= threadsBefore + workers + 2 && Descriptors() >= descriptorsBefore + workers;
         },
         20000))
         << Threads() - threadsBefore << " threads, " << Descriptors() - descriptorsBefore << " descriptors";
+    EXPECT_LE(Threads(), threadsBefore + workers + 3); // a sanitizer's runtime may add one
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(f.WaitEnded(5000));
@@ -159,6 +162,47 @@ TEST(CheckEngineStop, StopWithHundredsOfProbesInFlightEndsBothThreadsAndLeavesNo
     // A probe cut short by stop counts as nothing.
     EXPECT_EQ(f.Rows(QStringLiteral("select count(*) from log")), (Rows{{"0"}}));
     EXPECT_EQ(f.Rows(QStringLiteral("select count(*) from hosts where Http_Kol_vo<>'0'")), (Rows{{"0"}}));
+}
+
+// A thousand echoes in flight hold no thread; stop hands them all back and both threads end.
+TEST(CheckEngineStop, StopWithAThousandEchoesInFlightEndsBothThreadsWithinTwoSeconds) {
+    EngineFixture f;
+    f.Probes.HoldEchoes();
+    f.Owner.Bound = 1024;
+    f.Database.StartTransaction();
+    for (int i = 0; i < 1000; ++i) {
+        HostSpec spec;
+        spec.IP = QStringLiteral("127.0.%1.%2").arg(i / 200).arg(1 + i % 200);
+        f.AddHost(spec);
+    }
+    f.Database.CommitTransaction();
+    const int threadsBefore = Threads();
+    f.Owner.PassesAllowed = 1;
+    ASSERT_TRUE(f.Start());
+    ASSERT_TRUE(f.WaitFor([&] { return f.Probes.Calls() == 1000; }, 20000)) << f.Probes.Calls();
+    EXPECT_LE(Threads(), threadsBefore + 3); // the check and sampling threads, and a sanitizer's
+    ASSERT_TRUE(f.WaitEnded(2000));
+    EXPECT_EQ(f.Rows(QStringLiteral("select count(*) from log")), (Rows{{"0"}}));
+    EXPECT_EQ(f.Rows(QStringLiteral("select count(*) from hosts where ICMP_kol_vo_p<>'0'")), (Rows{{"0"}}));
+}
+
+// Echo-only hosts hold no socket: silent ones are not held to the socket-derived bound of 64, so
+// the whole list has its echoes out while none has answered.
+TEST(CheckEngineStop, EchoOnlyHostsAreNotHeldToTheSocketBound) {
+    EngineFixture f;
+    f.Probes.HoldEchoes();
+    f.Owner.Bound = 64;
+    f.Database.StartTransaction();
+    for (int i = 0; i < 1000; ++i) {
+        HostSpec spec;
+        spec.IP = QStringLiteral("127.0.%1.%2").arg(i / 200).arg(1 + i % 200);
+        f.AddHost(spec);
+    }
+    f.Database.CommitTransaction();
+    f.Owner.PassesAllowed = 1;
+    ASSERT_TRUE(f.Start());
+    EXPECT_TRUE(f.WaitFor([&] { return f.Probes.Calls() == 1000; }, 20000)) << f.Probes.Calls();
+    ASSERT_TRUE(f.WaitEnded(2000));
 }
 
 TEST(CheckEngineStop, ShutdownDuringAPassWithSilentHostsEndsWithinTwoSecondsWithTheRowsCommitted) {
@@ -181,7 +225,9 @@ TEST(CheckEngineStop, ShutdownDuringAPassWithSilentHostsEndsWithinTwoSecondsWith
     for (int i = 0; i < refused; ++i) {
         f.AddHost(HttpOnly(i, refusing));
     }
-    for (int i = refused; i < refused + InFlight * 3 / 5; ++i) {
+    // Two waves of the capped workers' probes wait out their time-out in each pass.
+    const int silentHosts = 2 * int(MaxProbeWorkers);
+    for (int i = refused; i < refused + silentHosts; ++i) {
         f.AddHost(HttpOnly(i, silent.Address()));
     }
     f.Database.CommitTransaction();
@@ -205,7 +251,7 @@ TEST(CheckEngineStop, ShutdownDuringAPassWithSilentHostsEndsWithinTwoSecondsWith
         controller.Shutdown(2000);
         const qint64 ended = clock.elapsed();
         EXPECT_LT(ended, 2000);
-        std::printf("shut-down with %d silent hosts in flight: %lld ms\n", InFlight * 3 / 5,
+        std::printf("shut-down with %d silent hosts in flight: %lld ms\n", silentHosts,
                     static_cast<long long>(ended));
         EXPECT_FALSE(controller.ThreadsRunning());
         ASSERT_TRUE(CommitLongTransaction(f.Database));

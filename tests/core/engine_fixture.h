@@ -22,6 +22,11 @@
 class FakeProbes : public IHostProbes {
 public:
     TPingOutcome Ping(const std::string& Host, int TimeoutMs) override;
+    // Echoes that wait (latched, hanging, stubborn) answer on a thread of their own, as real ones
+    // do; held ones (counted in Calls) wait on no thread until CancelAll hands them back.
+    void PingAsync(const std::string& Host, int TimeoutMs,
+                   std::function<void(const TPingOutcome&)> Done) override;
+    void HoldEchoes() { FHoldEchoes = true; }
     std::string HttpProbe(const std::string& Host, int TimeoutMs) override;
     std::string SnmpGet(const std::string& Host, const std::string& Community,
                         const std::string& OID) override;
@@ -74,6 +79,8 @@ private:
     std::atomic<bool> FCancelled{false};
     std::atomic<int> FLastHttpTimeout{0};
     std::atomic<int> FCalls{0};
+    bool FHoldEchoes = false;
+    std::vector<std::function<void(const TPingOutcome&)>> FHeld;
 };
 
 // The engine's owner in tests, without a controller: the fixture's host table, queue, database,

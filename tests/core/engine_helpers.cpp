@@ -91,6 +91,22 @@ TPingOutcome FakeProbes::Ping(const std::string& Host, int TimeoutMs) {
     return it == FPing.end() ? TPingOutcome{"", 1} : it->second;
 }
 
+void FakeProbes::PingAsync(const std::string& Host, int TimeoutMs,
+                           std::function<void(const TPingOutcome&)> Done) {
+    std::unique_lock lock(FLock);
+    if (FHoldEchoes && !FCancelled.load()) {
+        ++FCalls;
+        FHeld.push_back(std::move(Done));
+        return;
+    }
+    if (FLatch.count(Host) == 0 && !FHanging[Host] && FStubborn[Host] == 0) {
+        lock.unlock();
+        Done(Ping(Host, TimeoutMs));
+        return;
+    }
+    std::thread([this, Host, TimeoutMs, Done] { Done(Ping(Host, TimeoutMs)); }).detach();
+}
+
 std::string FakeProbes::HttpProbe(const std::string& Host, int TimeoutMs) {
     ++FCalls;
     FLastHttpTimeout = TimeoutMs;
@@ -123,6 +139,14 @@ std::string FakeProbes::SnmpGet(const std::string& Host, const std::string& Comm
 
 void FakeProbes::CancelAll() {
     FCancelled = true;
+    std::vector<std::function<void(const TPingOutcome&)>> held;
+    {
+        std::lock_guard g(FLock);
+        held.swap(FHeld);
+    }
+    for (auto& done : held) {
+        done({"Timeout", -1, false});
+    }
 }
 
 void FakeProbes::SetPing(const std::string& Host, const std::string& Error, int TimeMs) {

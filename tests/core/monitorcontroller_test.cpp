@@ -115,8 +115,8 @@ TEST(MonitorController, TimeoutSpinChangedInTheModelIsSeenByEveryProbeStartedAft
     EXPECT_GE(f.Controller->ProbeBound(), 256);
     f.Controller->SetProbeBound(16);
     const int window = 16 * WindowPerHostInFlight;
-    // One window of hosts started at once and two more, whose probes can only start once the
-    // first host has been applied.
+    // A window of hosts and two more; the probes of the hosts after the first bound's can only
+    // start once one of those has ended, and none ends before the change.
     std::vector<std::string> addresses;
     for (int i = 0; i < window + 2; ++i) {
         HostSpec spec;
@@ -125,10 +125,16 @@ TEST(MonitorController, TimeoutSpinChangedInTheModelIsSeenByEveryProbeStartedAft
         f.AddHost(spec);
         addresses.push_back(spec.IP.toStdString());
     }
-    // The operator changes the option while the first host's HTTP probe runs.
+    // The operator changes the option while the first host's HTTP probe runs; the other probes
+    // started with it wait for the change.
+    std::atomic<bool> changed{false};
     f.Probes.OnHttp = [&](const std::string& Host) {
         if (Host == addresses.front()) {
             Synchronize([&] { f.Settings.Update([](TSettings& s) { s.Timeout_Spin = 300; }); });
+            changed = true;
+        }
+        for (int i = 0; i < 5000 && !changed.load(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     };
     ASSERT_TRUE(f.Controller->BitBtn7Click());
