@@ -43,7 +43,8 @@ enum : int {
     SoundOn = 323,
     ProgramClosed = 334,
     SecondsUnit = 347,
-    LatencySamples = 368, // "samples:"
+    LatencySamples = 368,   // "samples:"
+    NoHostTypeChosen = 369, // the types dialog's Edit or Delete found no type chosen
     NextCheckIn = 377,
     IcmpProgress = 378,
     HostLoadProgress = 402, // the host-load progress caption's word

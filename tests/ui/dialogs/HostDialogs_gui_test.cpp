@@ -434,6 +434,21 @@ TEST_F(HostDialogsTest, AddManyWithMonitoringOnPausesItAndRestartsOneCheckThread
     monitor.Shutdown(2000);
 }
 
+TEST_F(HostDialogsTest, TypesEditAndDeleteWithoutATypeSayWhatIsMissing) {
+    TTypes_form& form = *Types_form;
+    form.TypesFolder = DataFolder() + "Types";
+    form.LoadHostTypes();
+    int queries = 0;
+    SetInputBoxHandler([&](const QString&, const QString&, const QString&) {
+        ++queries;
+        return std::optional<QString>();
+    });
+    form.Edit_bClick();
+    form.Delete_bClick();
+    EXPECT_EQ(queries, 0);
+    EXPECT_EQ(Messages, QStringList(2, "No host type is chosen. Choose a type in the list first."));
+}
+
 TEST_F(HostDialogsTest, TypesSpreadToTheCombosAndAddEditDeleteKeepPicturesAndHosts) {
     CopyShippedTypes();
     QComboBox mainCombo;
