@@ -32,6 +32,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -432,6 +433,16 @@ TEST_F(HostDialogsTest, AddManyWithMonitoringOnPausesItAndRestartsOneCheckThread
     ProcessEventsFor(200);
     EXPECT_EQ(monitor.RunningCheckThreads(), 1);
     monitor.Shutdown(2000);
+}
+
+TEST_F(HostDialogsTest, ProgressWindowWidensToItsWholeTitle) {
+    QFont large = Progress_Form->font();
+    large.setPointSize(13);
+    Progress_Form->setFont(large);
+    const QString caption = QString::fromUtf8("Zorvanite Tarnequill Pro - Внимание! 100%");
+    Progress_Form->SetCaption(caption);
+    EXPECT_EQ(Progress_Form->windowTitle(), caption);
+    EXPECT_GT(Progress_Form->width(), QFontMetrics(large).horizontalAdvance(caption) + 100);
 }
 
 TEST_F(HostDialogsTest, TypesEditAndDeleteWithoutATypeSayWhatIsMissing) {
