@@ -12,6 +12,7 @@
 #include <QResizeEvent>
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <typeinfo>
 
 namespace {
@@ -1039,6 +1040,25 @@ void TGxGridView::PaintLines(QPainter& canvas, const QRect& cell, const QColor& 
         canvas.fillRect(GxRect(r - V, t - T, r, b + H), right);
 }
 
+namespace {
+
+// Perceived brightness, 0..255.
+int Brightness(const QColor& Color) {
+    return (299 * Color.red() + 587 * Color.green() + 114 * Color.blue()) / 1000;
+}
+
+// A text colour too close in brightness to its cell colour (black on dark green) gives way to
+// white or black, whichever stands out; readable colours stay as they were asked.
+QColor ReadableTextColor(const QColor& Text, const QColor& Background) {
+    constexpr int MinimumDifference = 125;
+    const int back = Brightness(Background);
+    if (std::abs(Brightness(Text) - back) >= MinimumDifference)
+        return Text;
+    return back < 128 ? QColor(Qt::white) : QColor(Qt::black);
+}
+
+} // namespace
+
 void TGxGridView::DrawCell(QPainter& canvas, const TGxCustomColumn& column, int row, const QRect& cell,
                            const QRect& clip) {
     const int col = column.Index();
@@ -1078,8 +1098,13 @@ void TGxGridView::DrawCell(QPainter& canvas, const TGxCustomColumn& column, int 
         display->ImageIndex = FGrid->GetRowImageIndex(row);
         const bool paintsValue = column.DrawingOptions() == doNormal || column.DrawingOptions() == doCustom;
         if (paintsValue && !FGrid->GetCellEmpty(col, row) &&
-            PrepareCellPaint(canvas, *display, col, row, state))
+            PrepareCellPaint(canvas, *display, col, row, state)) {
+            if (defaultDrawing) {
+                display->TextColor = ReadableTextColor(display->TextColor, Rgb(cellColor));
+                canvas.setPen(display->TextColor);
+            }
             display->Paint(canvas);
+        }
         if (FGrid->HasAppearance(aoHintMarks) && !FGrid->GetCellHint(col, row).isEmpty())
             display->DrawHintMark(canvas);
     }

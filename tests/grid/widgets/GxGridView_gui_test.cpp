@@ -377,6 +377,21 @@ TEST(GridViewClassic, CaptionOfAnEmptyGridSitsFourPixelsBelowTheBodyTop) {
               -1);
 }
 
+TEST(GridViewClassic, TextOnADarkCellColourIsLight) {
+    ClassicDrawing classic;
+    auto grid = MakeGrid(2);
+    grid->Cell(0, 0).SetAsString("Up");
+    grid->Cell(0, 0).SetCellColor(0x008000); // dark green
+    auto view = MakeView(*grid);
+    const QImage image = Grab(*view);
+    const QRect cell = view->CellRect(0, 0);
+    int lightest = 0;
+    for (int y = cell.top() + 1; y < Bottom(cell) - 1; ++y)
+        for (int x = cell.left() + 1; x < Right(cell) - 1; ++x)
+            lightest = std::max(lightest, qGray(At(image, x, y)));
+    EXPECT_GT(lightest, 200);
+}
+
 TEST(GridViewClassic, AmpersandsArePaintedAsText) {
     ClassicDrawing classic;
     auto grid = MakeGrid(2);
