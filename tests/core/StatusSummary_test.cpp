@@ -66,11 +66,8 @@ TEST(StatusSummaryText, TimeDownSpellsDaysHoursMinutesSecondsWithoutLeadingZeros
 }
 
 TEST(StatusSummaryText, TimeDownUnitsFollowTheLanguage) {
-    const QString data = QString::fromStdString(zt::test::SourcePath("Data/"));
-    ASSERT_TRUE(LangTexts::Load(data, "Russian"));
+    ASSERT_TRUE(LangTexts::Load(QString::fromStdString(zt::test::SourcePath("Data/")), "Russian"));
     EXPECT_EQ(TimeDownText(86400 + 7 * 60 + 4), QString::fromUtf8("1д 0ч 7мин 4с"));
-    ASSERT_TRUE(LangTexts::Load(data, "German"));
-    EXPECT_EQ(TimeDownText(4), "0T 0h 0min 4s");
     LangTexts::UseBuiltInEnglish();
     EXPECT_EQ(TimeDownText(4), "0d 0h 0m 4s");
 }

