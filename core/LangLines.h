@@ -43,7 +43,11 @@ enum : int {
     SoundOn = 323,
     ProgramClosed = 334,
     SecondsUnit = 347,
-    LatencySamples = 368, // "samples:"
+    DaysUnit = 356, // the units of a down time; seconds use line 347
+    HoursUnit = 357,
+    MinutesUnit = 360,
+    LatencySamples = 368,   // "samples:"
+    NoHostTypeChosen = 369, // the types dialog's Edit or Delete found no type chosen
     NextCheckIn = 377,
     IcmpProgress = 378,
     HostLoadProgress = 402, // the host-load progress caption's word

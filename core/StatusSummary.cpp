@@ -1,6 +1,7 @@
 // The status summary's walk over the host table.
 #include "core/StatusSummary.h"
 
+#include "core/LangLines.h"
 #include "core/LangTexts.h"
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
@@ -25,9 +26,10 @@ struct TSummaryColumns {
 // The status words of the language in force when the tick began.
 struct TSummaryWords {
     explicit TSummaryWords(const LangTextTable& Texts)
-        : OK(Texts.Text(277)), PacketLoss(Texts.Text(278)), Down(Texts.Text(280)), Disabled(Texts.Text(281)) {
-    }
+        : OK(Texts.Text(277)), PacketLoss(Texts.Text(278)), Down(Texts.Text(280)), Disabled(Texts.Text(281)),
+          Units(DownTimeUnits(Texts)) {}
     QString OK, PacketLoss, Down, Disabled;
+    TDownTimeUnits Units;
 };
 
 // BeginUpdate/EndUpdate that also ends when a cell access throws.
@@ -85,7 +87,7 @@ void WalkRow(TDataGrid& Hosts, int Row, const TSummaryColumns& Col, const TSumma
         TCell& datePod = Hosts.GetCellObject(Col.DatePod, Row);
         if (datePod.GetAsString().isEmpty())
             datePod.SetAsString(DateTimeToDisplayText(Now));
-        SetTextOnce(timeDown, TimeDownText(Dates.DownSeconds(datePod.GetAsString(), Now)));
+        SetTextOnce(timeDown, TimeDownText(Dates.DownSeconds(datePod.GetAsString(), Now), Words.Units));
     } else {
         // An OK host has no down time.
         SetTextOnce(timeDown, QString());
@@ -130,30 +132,32 @@ int StatusSummaryInterval(int RowCount) {
     return ms >= minimumIntervalMs ? int(std::min<qint64>(ms, INT32_MAX)) : minimumIntervalMs;
 }
 
+TDownTimeUnits DownTimeUnits(const LangTextTable& Texts) {
+    return {Texts.Text(LangLine::DaysUnit), Texts.Text(LangLine::HoursUnit),
+            Texts.Text(LangLine::MinutesUnit), Texts.Text(LangLine::SecondsUnit)};
+}
+
 QString TimeDownText(qint64 Seconds) {
-    // Written digit by digit: thousands of down hosts get a new text every tick.
+    return TimeDownText(Seconds, DownTimeUnits(*LangTexts::Snapshot()));
+}
+
+QString TimeDownText(qint64 Seconds, const TDownTimeUnits& Units) {
+    // Built in one reserved string: thousands of down hosts get a new text every tick.
     const qint64 s = std::max<qint64>(Seconds, 0);
-    char16_t text[48];
-    int at = 0;
-    const auto put = [&](qint64 Value, char16_t Unit) {
-        char16_t digits[20];
-        int n = 0;
-        do {
-            digits[n++] = char16_t(u'0' + Value % 10);
-            Value /= 10;
-        } while (Value > 0);
-        while (n > 0)
-            text[at++] = digits[--n];
-        text[at++] = Unit;
-    };
-    put(s / 86400, u'd');
-    text[at++] = u' ';
-    put(s % 86400 / 3600, u'h');
-    text[at++] = u' ';
-    put(s % 3600 / 60, u'm');
-    text[at++] = u' ';
-    put(s % 60, u's');
-    return QString(reinterpret_cast<const QChar*>(text), at);
+    QString text;
+    text.reserve(32 + Units.Days.size() + Units.Hours.size() + Units.Minutes.size() + Units.Seconds.size());
+    text += QString::number(s / 86400);
+    text += Units.Days;
+    text += u' ';
+    text += QString::number(s % 86400 / 3600);
+    text += Units.Hours;
+    text += u' ';
+    text += QString::number(s % 3600 / 60);
+    text += Units.Minutes;
+    text += u' ';
+    text += QString::number(s % 60);
+    text += Units.Seconds;
+    return text;
 }
 
 qint64 DownSeconds(const QString& DatePod, double Now) {

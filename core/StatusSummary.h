@@ -10,6 +10,8 @@
 
 #include <optional>
 
+class LangTextTable;
+
 class TDataGrid;
 
 // Font colours of the count panels.
@@ -54,8 +56,16 @@ struct TStatusSummaryTick {
 // The summary's period: 5 ms per host row, never below 2000 ms.
 int StatusSummaryInterval(int RowCount);
 
-// "<d>d <h>h <m>m <s>s" without leading zeros ("0d 3h 7m 12s"); negative seconds count as 0.
+// The units of a down time in the current language ("d", "h", "m", "s" in English).
+struct TDownTimeUnits {
+    QString Days, Hours, Minutes, Seconds;
+};
+TDownTimeUnits DownTimeUnits(const LangTextTable& Texts);
+
+// "<d>d <h>h <m>m <s>s" without leading zeros ("0d 3h 7m 12s"), the units of the current
+// language; negative seconds count as 0.
 QString TimeDownText(qint64 Seconds);
+QString TimeDownText(qint64 Seconds, const TDownTimeUnits& Units);
 
 // The down duration of a host whose Date_Pod reads DatePod: whole seconds up to Now, 0 when the
 // text is not a date-time.

@@ -12,6 +12,7 @@
 #include <QResizeEvent>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <typeinfo>
 
 namespace {
@@ -1039,6 +1040,37 @@ void TGxGridView::PaintLines(QPainter& canvas, const QRect& cell, const QColor& 
         canvas.fillRect(GxRect(r - V, t - T, r, b + H), right);
 }
 
+namespace {
+
+// Relative luminance of an sRGB colour, 0..1.
+double Luminance(const QColor& Color) {
+    const auto linear = [](int Channel) {
+        const double c = Channel / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(Color.red()) + 0.7152 * linear(Color.green()) + 0.0722 * linear(Color.blue());
+}
+
+double Contrast(const QColor& A, const QColor& B) {
+    const double a = Luminance(A);
+    const double b = Luminance(B);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+// Text with too little contrast to its cell colour (black on dark green) gives way to white or
+// black, whichever stands out more; readable colours stay as they were asked.
+QColor ReadableTextColor(const QColor& Text, const QColor& Background) {
+    constexpr double MinimumContrast = 4.5;
+    if (Contrast(Text, Background) >= MinimumContrast)
+        return Text;
+    const QColor white(Qt::white);
+    const QColor black(Qt::black);
+    const QColor better = Contrast(white, Background) > Contrast(black, Background) ? white : black;
+    return Contrast(better, Background) > Contrast(Text, Background) ? better : Text;
+}
+
+} // namespace
+
 void TGxGridView::DrawCell(QPainter& canvas, const TGxCustomColumn& column, int row, const QRect& cell,
                            const QRect& clip) {
     const int col = column.Index();
@@ -1078,8 +1110,14 @@ void TGxGridView::DrawCell(QPainter& canvas, const TGxCustomColumn& column, int 
         display->ImageIndex = FGrid->GetRowImageIndex(row);
         const bool paintsValue = column.DrawingOptions() == doNormal || column.DrawingOptions() == doCustom;
         if (paintsValue && !FGrid->GetCellEmpty(col, row) &&
-            PrepareCellPaint(canvas, *display, col, row, state))
+            PrepareCellPaint(canvas, *display, col, row, state)) {
+            // Selected cells keep the style's selection colours.
+            if (defaultDrawing && !(state & csSelected)) {
+                display->TextColor = ReadableTextColor(display->TextColor, Rgb(cellColor));
+                canvas.setPen(display->TextColor);
+            }
             display->Paint(canvas);
+        }
         if (FGrid->HasAppearance(aoHintMarks) && !FGrid->GetCellHint(col, row).isEmpty())
             display->DrawHintMark(canvas);
     }

@@ -6,6 +6,7 @@
 #include "core/LangTexts.h"
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,13 @@ TEST(StatusSummaryText, TimeDownSpellsDaysHoursMinutesSecondsWithoutLeadingZeros
     EXPECT_EQ(TimeDownText(2 * 86400 + 3600 + 5), "2d 1h 0m 5s");
     EXPECT_EQ(TimeDownText(400 * 86400), "400d 0h 0m 0s");
     EXPECT_EQ(TimeDownText(-5), "0d 0h 0m 0s");
+}
+
+TEST(StatusSummaryText, TimeDownUnitsFollowTheLanguage) {
+    ASSERT_TRUE(LangTexts::Load(QString::fromStdString(zt::test::SourcePath("Data/")), "Russian"));
+    EXPECT_EQ(TimeDownText(86400 + 7 * 60 + 4), QString::fromUtf8("1д 0ч 7мин 4с"));
+    LangTexts::UseBuiltInEnglish();
+    EXPECT_EQ(TimeDownText(4), "0d 0h 0m 4s");
 }
 
 TEST(StatusSummaryText, IntervalIsFiveMsPerRowAndAtLeastTwoSeconds) {

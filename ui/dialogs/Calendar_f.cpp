@@ -8,12 +8,39 @@
 #include "grid/widgets/GxCalendarSheet.h"
 #include "grid/widgets/GxMonthCalendar.h"
 
+#include <algorithm>
+
 #include <QDateTime>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 TCalendar_form* Calendar_form = nullptr;
+
+namespace {
+
+// The sheet's day cells have a fixed size; a larger desktop font makes the numbers run into each
+// other, so the calendar's own font shrinks until every day number fits its cell.
+QFont FitCalendarFont(QFont Font) {
+    const auto fits = [](const QFont& F) {
+        const QFontMetrics metrics(F);
+        if (metrics.height() > CalendarCellHeight + 2)
+            return false;
+        for (int day = 10; day <= 31; ++day)
+            if (metrics.horizontalAdvance(QString::number(day)) > CalendarCellWidth - 3)
+                return false;
+        return true;
+    };
+    int pixels = std::max(QFontInfo(Font).pixelSize(), 7);
+    Font.setPixelSize(pixels);
+    while (!fits(Font) && pixels > 7)
+        Font.setPixelSize(--pixels);
+    return Font;
+}
+
+} // namespace
 
 TCalendar_form::TCalendar_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Calendar_form"));
@@ -23,6 +50,7 @@ TCalendar_form::TCalendar_form(QWidget* parent) : QDialog(parent) {
     GxMonthCalendar1 = new TGxMonthCalendar(this);
     GxMonthCalendar1->setObjectName(QStringLiteral("GxMonthCalendar1"));
     GxMonthCalendar1->setMinimumSize(CalendarWidth, CalendarHeight);
+    GxMonthCalendar1->setFont(FitCalendarFont(font()));
     GxMonthCalendar1->SetTodayCaption(QStringLiteral("Today"));
     GxMonthCalendar1->SetNoneCaption(QStringLiteral("None"));
     layout->addWidget(GxMonthCalendar1, 1);

@@ -4,6 +4,7 @@
 #include "core/DataFolder.h"
 #include "core/ExceptionGuard.h"
 #include "core/HostTypes.h"
+#include "core/LangLines.h"
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
@@ -216,6 +217,7 @@ void TTypes_form::Add_Click() {
 void TTypes_form::Edit_bClick() {
     const int row = DataGrid1->SelectedRow();
     if (row < 0 || row >= DataGrid1->RowCount()) {
+        ShowMessageBox(LangText(LangLine::NoHostTypeChosen));
         return;
     }
     const QString current = DataGrid1->CellText(DataGrid1->ColumnIndex(u"Type_name"), row);
@@ -232,6 +234,7 @@ void TTypes_form::Edit_bClick() {
 void TTypes_form::Delete_bClick() {
     const int row = DataGrid1->SelectedRow();
     if (row < 0 || row >= DataGrid1->RowCount()) {
+        ShowMessageBox(LangText(LangLine::NoHostTypeChosen));
         return;
     }
     const QString failure = DeleteHostType(*DataGrid1, TypesFolder, row);

@@ -2,10 +2,16 @@
 #include "ui/main/Progress_form.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
 TProgress_Form* Progress_Form = nullptr;
+
+namespace {
+// Room the window manager takes from the title bar for its icon and buttons.
+constexpr int TitleBarReserve = 160;
+} // namespace
 
 TProgress_Form::TProgress_Form(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     setObjectName(QStringLiteral("Progress_Form"));
@@ -31,6 +37,11 @@ void TProgress_Form::SetPosition(int Position) {
 }
 void TProgress_Form::SetCaption(const QString& Caption) {
     setWindowTitle(Caption);
+    // The title carries the whole message (program, word and percentage): the window grows so the
+    // title bar shows it uncut beside the frame's buttons.
+    const int wanted = QFontMetrics(font()).horizontalAdvance(Caption) + TitleBarReserve;
+    if (width() < wanted)
+        resize(wanted, height());
 }
 void TProgress_Form::ProcessMessages() {
     QCoreApplication::processEvents();

@@ -377,6 +377,19 @@ TEST(GridViewClassic, CaptionOfAnEmptyGridSitsFourPixelsBelowTheBodyTop) {
               -1);
 }
 
+TEST(GridViewClassic, TextOnADarkCellColourIsLight) {
+    ClassicDrawing classic;
+    auto grid = MakeGrid(2);
+    grid->Cell(0, 0).SetAsString("Up");
+    grid->Cell(0, 0).SetCellColor(0x008000); // dark green
+    auto view = MakeView(*grid);
+    const QImage cell = Grab(*view).copy(view->CellRect(0, 0).adjusted(1, 1, -2, -2));
+    int lightest = 0;
+    for (int i = 0; i < cell.width() * cell.height(); ++i)
+        lightest = std::max(lightest, qGray(cell.pixel(i % cell.width(), i / cell.width())));
+    EXPECT_GT(lightest, 200);
+}
+
 TEST(GridViewClassic, AmpersandsArePaintedAsText) {
     ClassicDrawing classic;
     auto grid = MakeGrid(2);

@@ -434,6 +434,21 @@ TEST_F(HostDialogsTest, AddManyWithMonitoringOnPausesItAndRestartsOneCheckThread
     monitor.Shutdown(2000);
 }
 
+TEST_F(HostDialogsTest, ProgressWindowWidensToItsWholeTitle) {
+    Progress_Form->setFont(QFont(Progress_Form->font().family(), 13));
+    const QString caption = QString::fromUtf8("Zorvanite Tarnequill Pro - Внимание! 100%");
+    Progress_Form->SetCaption(caption);
+    EXPECT_GT(Progress_Form->width(), QFontMetrics(Progress_Form->font()).horizontalAdvance(caption) + 100);
+}
+
+TEST_F(HostDialogsTest, TypesEditAndDeleteWithoutATypeSayWhatIsMissing) {
+    Types_form->TypesFolder = DataFolder() + "Types";
+    Types_form->LoadHostTypes();
+    Types_form->Edit_bClick();
+    Types_form->Delete_bClick();
+    EXPECT_EQ(Messages, QStringList(2, "No host type is chosen. Choose a type in the list first."));
+}
+
 TEST_F(HostDialogsTest, TypesSpreadToTheCombosAndAddEditDeleteKeepPicturesAndHosts) {
     CopyShippedTypes();
     QComboBox mainCombo;

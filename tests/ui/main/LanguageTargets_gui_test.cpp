@@ -285,6 +285,21 @@ TEST_F(LanguageLoader, SwitchingKeepsADownHostDownInTheNewWordsAndRefillsTheStat
     EXPECT_EQ(filter->currentIndex(), 6);
 }
 
+TEST_F(LanguageLoader, SwitchingBackToEnglishReturnsTheColumnWidths) {
+    Shipped("English");
+    Shipped("Russian");
+    Start();
+    Column_Form->ApplyLanguage(QStringLiteral("English"));
+    TGxColumns& columns = Form1->DataGrid1->Columns();
+    QList<int> before;
+    for (int i = 0; i < columns.ColumnCount(); ++i)
+        before << columns.GetColumn(i)->Width();
+    Column_Form->ApplyLanguage(QStringLiteral("Russian"));
+    Column_Form->ApplyLanguage(QStringLiteral("English"));
+    for (int i = 0; i < columns.ColumnCount(); ++i)
+        EXPECT_EQ(columns.GetColumn(i)->Width(), before[i]) << columns.GetColumn(i)->Name().toStdString();
+}
+
 TEST_F(LanguageLoader, TextsAreShownAsWrittenNotAsMarkup) {
     Language("Markup", Lines(LangTextCount, [](int Line) {
                  return Line == 39 || Line == 24 ? std::string("<b>bold</b>") : Tag(Line);

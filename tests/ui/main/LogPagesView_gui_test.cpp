@@ -7,7 +7,9 @@
 #include "core/TextConversions.h"
 #include "desktop/StatusBarEx.h"
 #include "grid/GxGrid.h"
+#include "grid/widgets/GxCalendarSheet.h"
 #include "grid/widgets/GxGridView.h"
+#include "grid/widgets/GxMonthCalendar.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "ui/dialogs/About_form.h"
@@ -24,6 +26,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
@@ -166,6 +169,16 @@ TEST_F(LogPagesTest, DayPickerShowsOneDayWithItsMidnightNewestFirst) {
     EXPECT_EQ(Pages().Sys_log_grid().RowCount(), 0);
     Shot(calendar, "Calendar");
     Calendar_form = nullptr;
+}
+
+TEST_F(LogPagesTest, DayNumbersFitTheirCellsUnderALargeDesktopFont) {
+    const QFont saved = QApplication::font();
+    QApplication::setFont(QFont(saved.family(), 14));
+    TCalendar_form calendar;
+    QApplication::setFont(saved);
+    const QFontMetrics metrics(calendar.GxMonthCalendar1->font());
+    for (int day = 1; day <= 31; ++day)
+        EXPECT_LT(metrics.horizontalAdvance(QString::number(day)), CalendarCellWidth) << day;
 }
 
 TEST_F(LogPagesTest, SavedFileIsUtf16WithCrLfAndPythonCsvReadsIt) {
