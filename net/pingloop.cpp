@@ -59,17 +59,6 @@ bool ParseNumeric(const std::string& Host, TVarSin& Sin) {
     return false;
 }
 
-bool UsableTarget(const TVarSin& Sin) {
-    switch (SinFamily(Sin)) {
-    case AF_INET:
-        return Sin.sin.sin_addr.s_addr != htonl(INADDR_ANY);
-    case AF_INET6:
-        return !IN6_IS_ADDR_UNSPECIFIED(&Sin.sin6.sin6_addr);
-    default:
-        return false;
-    }
-}
-
 // The socket's error queue, reachable from the loop.
 class TLoopSocket : public TICMPBlockSocket {
 public:
@@ -233,7 +222,7 @@ struct TIcmpEchoLoop::TImpl {
 
     // Any thread: hands a resolved echo to the loop, or finishes it here.
     void Submit(const TVarSin& Target, int TimeoutMs, std::shared_ptr<TNetCancel> Cancel, TDone Done) {
-        if (!UsableTarget(Target))
+        if (!IcmpUsableTarget(Target))
             return Done(Failed(WSAHOST_NOT_FOUND));
         if (Cancel && Cancel->Raised())
             return Done(Failed(WSAECONNABORTED));
@@ -270,7 +259,7 @@ struct TIcmpEchoLoop::TImpl {
         const int Error =
             ResolveSockAddrWithin(Sin, Work.Host, "0", true, SOCK_DGRAM, IPPROTO_UDP, AF_UNSPEC, Left,
                                   {Work.Cancel ? Work.Cancel->Handle() : -1, StopSignal.Handle()});
-        if (Error != 0 || !UsableTarget(Sin)) {
+        if (Error != 0 || !IcmpUsableTarget(Sin)) {
             const bool Interrupted = Error == WSAETIMEDOUT || Error == WSAECONNABORTED;
             return Work.Done(Failed(Interrupted ? Error : WSAHOST_NOT_FOUND));
         }

@@ -102,18 +102,6 @@ TIcmpSocketKind KindOf(const TICMPBlockSocket& Sock) {
     }
 }
 
-// A target must be a real address: the any address would be answered by this machine itself.
-bool UsableTarget(const TVarSin& Sin) {
-    switch (SinFamily(Sin)) {
-    case AF_INET:
-        return Sin.sin.sin_addr.s_addr != htonl(INADDR_ANY);
-    case AF_INET6:
-        return !IN6_IS_ADDR_UNSPECIFIED(&Sin.sin6.sin6_addr);
-    default:
-        return false;
-    }
-}
-
 // A numeric source address of the target's family that names a real interface address.
 bool UsableSource(const std::string& Source, int Family) {
     if (Family == AF_INET) {
@@ -604,6 +592,18 @@ void SharedRawExchange(const TIcmpEchoParams& Params, TIcmpEchoResult& Result) {
 
 } // namespace
 
+// A target must be a real address: the any address would be answered by this machine itself.
+bool IcmpUsableTarget(const TVarSin& Sin) {
+    switch (SinFamily(Sin)) {
+    case AF_INET:
+        return Sin.sin.sin_addr.s_addr != htonl(INADDR_ANY);
+    case AF_INET6:
+        return !IN6_IS_ADDR_UNSPECIFIED(&Sin.sin6.sin6_addr);
+    default:
+        return false;
+    }
+}
+
 std::string ICMPErrorText(TICMPError Error) {
     switch (Error) {
     case IE_NoError:
@@ -762,7 +762,7 @@ TIcmpEchoResult IcmpEchoExchange(const TIcmpEchoParams& Params) {
         Result.LastError = WSAEAFNOSUPPORT;
         return Result;
     }
-    if (!UsableTarget(Params.Target)) {
+    if (!IcmpUsableTarget(Params.Target)) {
         Result.LastError = WSAEDESTADDRREQ;
         return Result;
     }
@@ -961,7 +961,7 @@ bool TPINGSend::Ping(const std::string& Host) {
     FIcmpEchoReply = EchoReplyType(IPv6);
     FIcmpUnreach = IPv6 ? 1 : 3;
     // A name that does not resolve is never pinged (the cleared address would mean this machine).
-    if (!UsableTarget(FSin)) {
+    if (!IcmpUsableTarget(FSin)) {
         const bool Interrupted = FResolveError == WSAETIMEDOUT || FResolveError == WSAECONNABORTED;
         FLastError = Interrupted ? FResolveError : WSAHOST_NOT_FOUND;
         return false;

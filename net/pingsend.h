@@ -90,6 +90,8 @@ constexpr int SharedEchoTTL = 128;
 // it: answers only, room for a burst of answers of every echo in flight. Returns 0 or the socket
 // layer's error (10013 when neither kind is permitted).
 int OpenSharedEchoSocket(TICMPBlockSocket& Sock, int Family);
+// Whether Sin may be an echo target: the any address would be answered by this machine itself.
+bool IcmpUsableTarget(const TVarSin& Sin);
 
 // One echo request with a chosen TTL to a resolved target, the primitive under TPINGSend.Ping that
 // the tools' ping and traceroute use as well.
