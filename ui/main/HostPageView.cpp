@@ -965,22 +965,18 @@ void THostPageView::DeleteRows(const std::vector<int>& Rows, bool Renumber) {
 }
 
 void THostPageView::Delete_bClick() {
-    if (!FServices) {
-        return;
-    }
-    const std::vector<int> rows = RowsToDelete(Hosts(), true);
-    if (rows.empty()) {
-        SayNoHost();
-        return;
-    }
-    DeleteRows(rows, true);
+    DeleteShownRows(true);
 }
 
 void THostPageView::DeleteAll_bClick() {
+    DeleteShownRows(false);
+}
+
+void THostPageView::DeleteShownRows(bool SelectedOnly) {
     if (!FServices) {
         return;
     }
-    const std::vector<int> rows = RowsToDelete(Hosts(), false);
+    const std::vector<int> rows = RowsToDelete(Hosts(), SelectedOnly);
     if (rows.empty()) {
         SayNoHost();
         return;

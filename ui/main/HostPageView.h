@@ -207,6 +207,8 @@ private:
     bool FCaptionAllHosts = false;
     // Runs Work with monitoring stopped; the progress window shows Maximum steps.
     void DeleteRows(const std::vector<int>& Rows, bool Renumber);
+    // Delete and Delete all: the selected shown rows, or every shown row; says so when there is none.
+    void DeleteShownRows(bool SelectedOnly);
     void RebuildGroupList();
     void TreeChanged();
     void SaveViewState();
