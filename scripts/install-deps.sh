@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libqt6opengl6-dev libsqlite3-dev libssl-dev
   libcurl4-openssl-dev libsdl2-mixer-dev libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev clang-format libcap2-bin ccache
+  clang libclang-rt-14-dev clang-format libcap2-bin ccache lld
   # what the host menus start: "CMD Ping" and "Connect by telnet" in a terminal window
   xterm iputils-ping inetutils-telnet
   # fonts for stable pixel tests

@@ -2,12 +2,14 @@
 # Installs what is missing, builds and runs every test:
 #   1. the include rule (scripts/check-includes.sh) and the layout check: every C++ file of the
 #      tree as clang-format writes it;
-#   2. the normal build in build/ and every CTest label (unit, gui, peer, netns);
+#   2. the normal build in build/ of the program and the tests, and every CTest label (unit, gui, peer,
+#      netns);
 #   3. AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/, labels unit, peer and gui;
 #   4. ThreadSanitizer build in build-tsan/ of the thread code (core, net, messaging), labels unit and peer;
 #   5. each fuzz target (clang, libFuzzer) for a short time on its seed corpus, one per core at a time.
-# The sanitizer and fuzz trees build only what their stage runs (no benchmarks, no netns tests), and
-# every tree compiles through ccache when it is installed, so a second run rebuilds little.
+# Every tree builds only what its stage runs (no benchmarks; the sanitizer trees no netns tests),
+# links with lld when it is there, and compiles through ccache when it is installed, so a second
+# run rebuilds little.
 # Options: --no-format, --no-asan, --no-tsan, --no-fuzz skip a stage. Each stage's time is printed
 # at the end.
 set -euo pipefail
@@ -58,7 +60,10 @@ format_check() {
 }
 
 build_and_test() {
-  ./scripts/build.sh build
+  cmake -S . -B build -G Ninja >/dev/null
+  # The program and the test programs with what they start; the benchmarks are built when measuring.
+  # shellcheck disable=SC2046
+  cmake --build build -j "$jobs" --target zorvanite-tarnequill $(label_targets build 'unit|gui|peer|netns')
   ctest --test-dir build -j "$jobs" --output-on-failure --timeout 300
 }
 
