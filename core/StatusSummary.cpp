@@ -272,7 +272,10 @@ std::optional<double> TDatePodCache::Since(const QString& DatePod) {
 
 qint64 TDatePodCache::DownSecondsOfRow(int Row, int RowCount, QStringView DatePod, double Now) {
     // A down host's text stays the same for many ticks: its row remembers what it read, so the
-    // tick neither copies nor hashes it.
+    // tick neither copies nor hashes it. The rows' memory is made from the second tick on: the
+    // first comes with the start-up's other work.
+    if (!FRowsInUse)
+        return DownSeconds(DatePod.toString(), Now);
     if (size_t(Row) >= FRows.size()) {
         FRows.reserve(size_t(RowCount)); // untouched until used, and moved at most once
         FRows.resize(size_t(Row) + 1);
@@ -292,6 +295,7 @@ qint64 TDatePodCache::DownSecondsOfRow(int Row, int RowCount, QStringView DatePo
 }
 
 void TDatePodCache::EndTick() {
+    FRowsInUse = true;
     FLast.swap(FThis);
     FThis.clear();
 }

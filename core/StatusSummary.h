@@ -92,6 +92,7 @@ private:
     QHash<QString, std::optional<double>> FLast;
     QHash<QString, std::optional<double>> FThis;
     std::vector<TRowDate> FRows;
+    bool FRowsInUse = false;
 };
 
 // The summary as the main window keeps it from tick to tick.
