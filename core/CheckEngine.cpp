@@ -163,6 +163,9 @@ void TNewThread::Execute() {
             Thread.FDone->Ended.clear();
         }
     } poolEnd{*this};
+    if (FPool && !MakeSpareSlots()) {
+        return;
+    }
     while (MonitoringActive.load()) {
         if (!WaitForCountdown()) {
             return;
@@ -192,6 +195,25 @@ void TNewThread::Execute() {
             return;
         }
     }
+}
+
+bool TNewThread::MakeSpareSlots() {
+    // Made while the first countdown runs: as many records as a pass can have in flight, which
+    // later passes reuse. Made during the first pass instead, they cost it a heap that grows under
+    // it, while the passes after it find them ready.
+    int rows = 0;
+    if (!OnGuiThread([&] { rows = FOwner.Hosts().RowCount(); })) {
+        return false;
+    }
+    const std::size_t wanted = std::min<std::size_t>(
+        std::size_t(rows), std::size_t(FBound) + std::size_t(EchoHostsInFlightBound(FBound)));
+    FSpareSlots.reserve(wanted);
+    while (FSpareSlots.size() < wanted && MonitoringActive.load()) {
+        auto slot = std::make_unique<TInFlightHost>();
+        slot->Engine = this;
+        FSpareSlots.push_back(std::move(slot));
+    }
+    return MonitoringActive.load();
 }
 
 bool TNewThread::WaitForCountdown() {

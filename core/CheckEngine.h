@@ -76,6 +76,7 @@ public:
     void Execute();
 
 private:
+    bool MakeSpareSlots();
     bool WaitForCountdown();
     // Walks the hosts of one pass; false when monitoring stopped or the GUI closed.
     bool WalkHosts(const std::vector<quint64>& Handles);

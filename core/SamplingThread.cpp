@@ -97,13 +97,25 @@ bool TPort_Monitoring_Thread::Walk() {
     if (!OnGuiThread([&] {
             using namespace HostColumn;
             TDataGrid& grid = FOwner.Hosts();
+            hosts.reserve(std::size_t(grid.RowCount()));
+            // Columns found once, not per cell; a host with neither check only restarts the window,
+            // so its texts are not copied.
+            const int enabled = grid.ColumnIndex(Enabled), portCheck = grid.ColumnIndex(Port_check),
+                      pingCheck = grid.ColumnIndex(SPing_check), ip = grid.ColumnIndex(IP),
+                      community = grid.ColumnIndex(Comunity), kod = grid.ColumnIndex(Kod_);
             for (int row = 0; row < grid.RowCount(); ++row) {
-                if (!grid.Cell(Enabled, row).GetAsBoolean()) {
+                if (!grid.GetCellObject(enabled, row).GetAsBoolean()) {
                     continue;
                 }
-                hosts.push_back({grid.Cell(Port_check, row).GetAsBoolean(),
-                                 grid.Cell(SPing_check, row).GetAsBoolean(), grid.Cell(IP, row).GetAsString(),
-                                 grid.Cell(Comunity, row).GetAsString(), grid.Cell(Kod_, row).GetAsString()});
+                const bool ports = grid.GetCellObject(portCheck, row).GetAsBoolean();
+                const bool echo = grid.GetCellObject(pingCheck, row).GetAsBoolean();
+                if (!ports && !echo) {
+                    hosts.push_back({false, false, {}, {}, {}});
+                    continue;
+                }
+                hosts.push_back({ports, echo, grid.GetCellObject(ip, row).GetAsString(),
+                                 grid.GetCellObject(community, row).GetAsString(),
+                                 grid.GetCellObject(kod, row).GetAsString()});
             }
         })) {
         return false;

@@ -4,6 +4,7 @@
 #include "core/LangLines.h"
 #include "core/LangTexts.h"
 #include "core/TextConversions.h"
+#include "grid/GxCells.h"
 #include "grid/GxGrid.h"
 
 #include <algorithm>
@@ -49,9 +50,13 @@ void SetColorOnce(TCell& Cell, TColor Color) {
         Cell.SetCellColor(Color);
 }
 
-void SetTextOnce(TCell& Cell, const QString& Text) {
-    if (Cell.GetAsString() != Text)
-        Cell.SetAsString(Text);
+// A cell's text, read in place where the cell keeps it as text: a tick reads three texts a row and
+// a copy of each would cost more than the rest of the row's work.
+QStringView CellView(const TCell& Cell, QString& Scratch) {
+    if (Cell.CellClass() == ckString)
+        return static_cast<const TStringCell&>(Cell).View();
+    Scratch = Cell.GetAsString();
+    return Scratch;
 }
 
 // "<count> <word>", the singular word for exactly one.
@@ -59,46 +64,118 @@ QString CountText(int Count, int PluralLine, int SingularLine) {
     return QString::number(Count) + QLatin1Char(' ') + LangText(Count == 1 ? SingularLine : PluralLine);
 }
 
-void WalkRow(TDataGrid& Hosts, int Row, const TSummaryColumns& Col, const TSummaryWords& Words, double Now,
-             TDatePodCache& Dates, TStatusSummaryTick& Tick, int& ListedDown) {
+// A down time's text, built in place: thousands of down hosts get a new one every tick.
+class TTimeDownText {
+public:
+    TTimeDownText(qint64 Seconds, const TDownTimeUnits& Units) {
+        const qint64 s = std::max<qint64>(Seconds, 0);
+        Number(s / 86400);
+        Unit(Units.Days, true);
+        Number(s % 86400 / 3600);
+        Unit(Units.Hours, true);
+        Number(s % 3600 / 60);
+        Unit(Units.Minutes, true);
+        Number(s % 60);
+        Unit(Units.Seconds, false);
+    }
+    QStringView View() const {
+        return QStringView(FHeap.isEmpty() ? FUnits : reinterpret_cast<const char16_t*>(FHeap.utf16()),
+                           FSize);
+    }
+
+private:
+    static constexpr int Capacity = 96;
+    void Put(const QChar* Text, qsizetype Size) {
+        if (FHeap.isEmpty() && FSize + Size > Capacity)
+            FHeap = QString(reinterpret_cast<const QChar*>(FUnits), FSize);
+        if (!FHeap.isEmpty()) {
+            FHeap.append(Text, Size);
+        } else {
+            std::copy_n(reinterpret_cast<const char16_t*>(Text), Size, FUnits + FSize);
+        }
+        FSize += Size;
+    }
+    void Number(qint64 Value) {
+        char16_t digits[20];
+        int n = 20;
+        do {
+            digits[--n] = char16_t(u'0' + Value % 10);
+            Value /= 10;
+        } while (Value > 0);
+        Put(reinterpret_cast<const QChar*>(digits + n), 20 - n);
+    }
+    void Unit(const QString& Name, bool Space) {
+        Put(Name.constData(), Name.size());
+        if (Space) {
+            const QChar space(u' ');
+            Put(&space, 1);
+        }
+    }
+    char16_t FUnits[Capacity];
+    QString FHeap; // only for units longer than any language has
+    qsizetype FSize = 0;
+};
+
+// Per tick: the words, the scratch texts and where the tick's counts go.
+struct TWalk {
+    const TSummaryColumns& Col;
+    const TSummaryWords& Words;
+    double Now;
+    TStatusSummaryTick& Tick;
+    TDatePodCache& Dates;
+    int ListedDown = 0;
+    QString State, DatePod, Down;
+};
+
+void WalkRow(TDataGrid& Hosts, int Row, TWalk& w) {
+    const TSummaryColumns& Col = w.Col;
     TCell& status = Hosts.GetCellObject(Col.Status, Row);
-    const QString state = status.GetAsString();
-    const bool ok = state == Words.OK;
-    if (state != Words.Down) {
+    const QStringView state = CellView(status, w.State);
+    const bool ok = state == w.Words.OK;
+    const bool down = state == w.Words.Down;
+    const bool packetLoss = state == w.Words.PacketLoss;
+    if (!down) {
         if (ok) {
-            ++Tick.Counts.OK;
+            ++w.Tick.Counts.OK;
             SetColorOnce(status, clLime);
         }
     } else {
-        ++Tick.Counts.Down;
-        if (ListedDown < TrayHintMaxDownLines) {
-            Tick.TrayHintLines.append(Hosts.GetCellObject(Col.DatePod, Row).GetAsString() +
-                                      QStringLiteral(", ") +
-                                      Hosts.GetCellObject(Col.Host, Row).GetAsString() +
-                                      QStringLiteral(", ") + Hosts.GetCellObject(Col.IP, Row).GetAsString());
-        } else if (ListedDown == TrayHintMaxDownLines) {
-            Tick.TrayHintLines.append(QStringLiteral("\u2026"));
+        ++w.Tick.Counts.Down;
+        if (w.ListedDown < TrayHintMaxDownLines) {
+            w.Tick.TrayHintLines.append(
+                Hosts.GetCellObject(Col.DatePod, Row).GetAsString() + QStringLiteral(", ") +
+                Hosts.GetCellObject(Col.Host, Row).GetAsString() + QStringLiteral(", ") +
+                Hosts.GetCellObject(Col.IP, Row).GetAsString());
+        } else if (w.ListedDown == TrayHintMaxDownLines) {
+            w.Tick.TrayHintLines.append(QStringLiteral("\u2026"));
         }
-        ++ListedDown;
+        ++w.ListedDown;
         SetColorOnce(status, clRed);
     }
     TCell& timeDown = Hosts.GetCellObject(Col.TimeDown, Row);
+    const QStringView shown = CellView(timeDown, w.Down);
     if (!ok) {
         TCell& datePod = Hosts.GetCellObject(Col.DatePod, Row);
-        if (datePod.GetAsString().isEmpty())
-            datePod.SetAsString(DateTimeToDisplayText(Now));
-        SetTextOnce(timeDown, TimeDownText(Dates.DownSeconds(datePod.GetAsString(), Now), Words.Units));
-    } else {
+        QStringView since = CellView(datePod, w.DatePod);
+        if (since.isEmpty()) {
+            datePod.SetAsString(DateTimeToDisplayText(w.Now));
+            since = CellView(datePod, w.DatePod);
+        }
+        const TTimeDownText text(w.Dates.DownSecondsOfRow(Row, Hosts.RowCount(), since, w.Now),
+                                 w.Words.Units);
+        if (shown != text.View())
+            timeDown.SetAsString(QString::fromRawData(text.View().data(), text.View().size()));
+    } else if (!shown.isEmpty()) {
         // An OK host has no down time.
-        SetTextOnce(timeDown, QString());
+        timeDown.SetAsString(QString());
     }
-    if (state == Words.PacketLoss)
-        ++Tick.Counts.PacketLoss;
+    if (packetLoss)
+        ++w.Tick.Counts.PacketLoss;
     if (!Hosts.GetCellObject(Col.Enabled, Row).GetAsBoolean()) {
-        ++Tick.Counts.Disabled;
+        ++w.Tick.Counts.Disabled;
         if (status.Color() != clGray) {
             status.SetCellColor(clGray);
-            status.SetAsString(Words.Disabled);
+            status.SetAsString(w.Words.Disabled);
         }
     }
 }
@@ -142,22 +219,7 @@ QString TimeDownText(qint64 Seconds) {
 }
 
 QString TimeDownText(qint64 Seconds, const TDownTimeUnits& Units) {
-    // Built in one reserved string: thousands of down hosts get a new text every tick.
-    const qint64 s = std::max<qint64>(Seconds, 0);
-    QString text;
-    text.reserve(32 + Units.Days.size() + Units.Hours.size() + Units.Minutes.size() + Units.Seconds.size());
-    text += QString::number(s / 86400);
-    text += Units.Days;
-    text += u' ';
-    text += QString::number(s % 86400 / 3600);
-    text += Units.Hours;
-    text += u' ';
-    text += QString::number(s % 3600 / 60);
-    text += Units.Minutes;
-    text += u' ';
-    text += QString::number(s % 60);
-    text += Units.Seconds;
-    return text;
+    return TTimeDownText(Seconds, Units).View().toString();
 }
 
 qint64 DownSeconds(const QString& DatePod, double Now) {
@@ -193,17 +255,47 @@ TSummaryIcon StoredStateIcon(const TDataGrid& Hosts) {
 }
 
 qint64 TDatePodCache::DownSeconds(const QString& DatePod, double Now) {
-    // Hosts that went down together share a text: it is read once in a tick too.
-    const auto seen = FThis.constFind(DatePod);
-    if (seen != FThis.cend())
-        return *seen ? WholeSecondsBetween(**seen, Now) : 0;
-    const auto known = FLast.constFind(DatePod);
-    const std::optional<double> since = known != FLast.cend() ? *known : DisplayTextToDateTime(DatePod);
-    FThis.insert(DatePod, since);
+    const std::optional<double> since = Since(DatePod);
     return since ? WholeSecondsBetween(*since, Now) : 0;
 }
 
+std::optional<double> TDatePodCache::Since(const QString& DatePod) {
+    // Hosts that went down together share a text: it is read once in a tick too.
+    const auto seen = FThis.constFind(DatePod);
+    if (seen != FThis.cend())
+        return *seen;
+    const auto known = FLast.constFind(DatePod);
+    const std::optional<double> since = known != FLast.cend() ? *known : DisplayTextToDateTime(DatePod);
+    FThis.insert(DatePod, since);
+    return since;
+}
+
+qint64 TDatePodCache::DownSecondsOfRow(int Row, int RowCount, QStringView DatePod, double Now) {
+    // A down host's text stays the same for many ticks: its row remembers what it read, so the
+    // tick neither copies nor hashes it. The rows' memory is made from the second tick on: the
+    // first comes with the start-up's other work.
+    if (!FRowsInUse)
+        return DownSeconds(DatePod.toString(), Now);
+    if (size_t(Row) >= FRows.size()) {
+        FRows.reserve(size_t(RowCount)); // untouched until used, and moved at most once
+        FRows.resize(size_t(Row) + 1);
+    }
+    TRowDate& known = FRows[size_t(Row)];
+    if (known.Text.isNull() || known.Text != DatePod) {
+        const QString text = DatePod.toString();
+        auto seen = FThis.constFind(text);
+        if (seen == FThis.cend()) {
+            const auto last = FLast.constFind(text);
+            seen = FThis.insert(text, last != FLast.cend() ? *last : DisplayTextToDateTime(text));
+        }
+        known.Text = seen.key(); // shared with every row down since the same moment
+        known.Since = *seen;
+    }
+    return known.Since ? WholeSecondsBetween(*known.Since, Now) : 0;
+}
+
 void TDatePodCache::EndTick() {
+    FRowsInUse = true;
     FLast.swap(FThis);
     FThis.clear();
 }
@@ -224,11 +316,11 @@ TStatusSummaryTick TStatusSummary::Tick(TDataGrid& Hosts, bool MonitoringActive,
     tick.Ran = true;
     tick.Counts.Rows = Hosts.RowCount();
     tick.TrayHintLines << QStringLiteral("Zorvanite Tarnequill Pro") << QString();
-    int listedDown = 0;
+    TWalk walk{columns, words, Now, tick, FDates, 0, {}, {}, {}};
     {
         const TUpdateScope update(Hosts);
         for (int row = 0; row < Hosts.RowCount(); ++row)
-            WalkRow(Hosts, row, columns, words, Now, FDates, tick, listedDown);
+            WalkRow(Hosts, row, walk);
     }
     FDates.EndTick();
     FillPanels(tick);

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 class LangTextTable;
 
@@ -77,12 +78,21 @@ class TDatePodCache {
 public:
     // DownSeconds, reading each text once while it stays in use.
     qint64 DownSeconds(const QString& DatePod, double Now);
+    // The same for the host in Row of RowCount, its Date_Pod compared with what that row read last.
+    qint64 DownSecondsOfRow(int Row, int RowCount, QStringView DatePod, double Now);
     // Ends a tick: the texts not read during it are forgotten.
     void EndTick();
 
 private:
+    struct TRowDate {
+        QString Text; // null: nothing read yet
+        std::optional<double> Since;
+    };
+    std::optional<double> Since(const QString& DatePod);
     QHash<QString, std::optional<double>> FLast;
     QHash<QString, std::optional<double>> FThis;
+    std::vector<TRowDate> FRows;
+    bool FRowsInUse = false;
 };
 
 // The summary as the main window keeps it from tick to tick.
