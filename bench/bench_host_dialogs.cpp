@@ -135,7 +135,7 @@ void BenchAddAndEdit(const QString& Folder) {
         grid.SetRowSelected(row, true);
     THostDialogValues values;
     values.Host = QStringLiteral("renamed");
-    values.Http_check = true;
+    values.HttpCheck = true;
     db.StartTransaction();
     start = Clock::now();
     const int stored =

@@ -1,12 +1,11 @@
 // The dispatcher's steps in their fixed order.
 #include "core/AlarmDispatcher.h"
 
-#include "core/SoundQueue.h"
-
 #include "core/AlarmChannels.h"
 #include "core/AlertFlags.h"
 #include "core/CheckRules.h"
 #include "core/HostGridColumns.h"
+#include "core/HostRecord.h"
 #include "core/LangLines.h"
 #include "core/LangTexts.h"
 #include "core/ProgramLog.h"
@@ -19,9 +18,12 @@ namespace {
 
 constexpr quint32 IcqInitialStatus = 0x10006000;
 
+// One event of the queue: the host's fields the queue row carries and the event itself.
 struct TQueuedEvent {
-    QString HostName, State, Id, Ip, Description, Time, Email, Icq, Sound;
-    bool EmailOn = false, IcqOn = false, SoundOn = false, Loop = false;
+    // Host is the queue's line ("time - host, where"), Note its Description_, Alarm the sound
+    // to play for this event.
+    THostRecord Host;
+    QString State, Id, Time;
     int Colour = 0;
 };
 
@@ -30,20 +32,21 @@ std::vector<TQueuedEvent> ReadQueue(TDataGrid& Queue) {
     std::vector<TQueuedEvent> events;
     for (int r = 0; r < Queue.RowCount(); ++r) {
         TQueuedEvent e;
-        e.HostName = Queue.Cell(Host_name, r).GetAsString();
+        THostRecord& host = e.Host;
+        host.Host = Queue.Cell(Host_name, r).GetAsString();
         e.State = Queue.Cell(State, r).GetAsString();
         e.Colour = Queue.Cell(State, r).Color();
         e.Id = Queue.Cell(ID_, r).GetAsString();
-        e.Ip = Queue.Cell(IP_D, r).GetAsString();
-        e.Description = Queue.Cell(Description_, r).GetAsString();
+        host.IP = Queue.Cell(IP_D, r).GetAsString();
+        host.Note = Queue.Cell(Description_, r).GetAsString();
         e.Time = Queue.Cell(Time_d, r).GetAsString();
-        e.Email = Queue.Cell(Email, r).GetAsString();
-        e.EmailOn = Queue.Cell(Email_e, r).GetAsBoolean();
-        e.Icq = Queue.Cell(ICQ, r).GetAsString();
-        e.IcqOn = Queue.Cell(ICQ_e, r).GetAsBoolean();
-        e.Sound = Queue.Cell(Alarm_sound, r).GetAsString();
-        e.Loop = Queue.Cell(Loop_s, r).GetAsBoolean();
-        e.SoundOn = Queue.Cell(Sound_e, r).GetAsBoolean();
+        host.Email_contacts_list = Queue.Cell(Email, r).GetAsString();
+        host.Email_alarm_enabled = Queue.Cell(Email_e, r).GetAsBoolean();
+        host.ICQ_contacts_list = Queue.Cell(ICQ, r).GetAsString();
+        host.ICQ_alarm_enabled = Queue.Cell(ICQ_e, r).GetAsBoolean();
+        host.Alarm = Queue.Cell(Alarm_sound, r).GetAsString();
+        host.Loop_sound = Queue.Cell(Loop_s, r).GetAsBoolean();
+        host.Sound_alarm_enabled = Queue.Cell(Sound_e, r).GetAsBoolean();
         events.push_back(e);
     }
     return events;
@@ -52,7 +55,7 @@ std::vector<TQueuedEvent> ReadQueue(TDataGrid& Queue) {
 void ListInPopup(TDataGrid& Popup, const TQueuedEvent& Event) {
     using namespace PopupColumn;
     Popup.InsertRow(0);
-    Popup.Cell(Host, 0).SetAsString(Event.HostName);
+    Popup.Cell(Host, 0).SetAsString(Event.Host.Host);
     Popup.Cell(ID_, 0).SetAsString(Event.Id);
     Popup.Cell(Time_d, 0).SetAsString(Event.Time);
     TCell& state = Popup.Cell(State_, 0);
@@ -75,17 +78,19 @@ public:
     void MailEvents(const std::vector<TQueuedEvent>& Events) {
         IEventPump& pump = FChannels.EventPump();
         for (const TQueuedEvent& e : Events) {
-            if (!Qualifies(e) || !e.EmailOn) {
+            if (!Qualifies(e) || !e.Host.Email_alarm_enabled) {
                 continue;
             }
             pump.PumpDelay(150);
             pump.ProcessMessages();
-            QString description = e.Description != e.Ip ? QStringLiteral(" ") + e.Description : QString();
+            const THostRecord& host = e.Host;
+            QString description = host.Note != host.IP ? QStringLiteral(" ") + host.Note : QString();
             QStringList body = {QString(),
-                                QStringLiteral("Host: ") + e.HostName + description + " - " + e.State};
-            QString subject = LangText(LangLine::MailSubjectBefore) + e.HostName +
+                                QStringLiteral("Host: ") + host.Host + description + " - " + e.State};
+            QString subject = LangText(LangLine::MailSubjectBefore) + host.Host +
                               LangText(LangLine::MailSubjectAfter) + e.State;
-            TSendResult result = FChannels.Mail().SendNotificationMail(e.Email, subject, body);
+            TSendResult result =
+                FChannels.Mail().SendNotificationMail(host.Email_contacts_list, subject, body);
             if (result.Sent) {
                 Log(LangText(LangLine::MailSent));
             } else if (result.Reason.isEmpty()) {
@@ -112,13 +117,13 @@ public:
         }
         for (const TQueuedEvent& e : Events) {
             pump.ProcessMessages();
-            if (!Qualifies(e) || !e.IcqOn) {
+            if (!Qualifies(e) || !e.Host.ICQ_alarm_enabled) {
                 continue;
             }
-            QString text = e.HostName + " - " + e.State;
+            QString text = e.Host.Host + " - " + e.State;
             // Only the first contact of the list is messaged; a message the client could not send is
             // logged as failed, never as sent.
-            if (client.SendMessage(TextToInt64(e.Icq), text)) {
+            if (client.SendMessage(TextToInt64(e.Host.ICQ_contacts_list), text)) {
                 Log(LangText(LangLine::MessageSent) + text);
             } else {
                 Log(LangText(LangLine::MessageFailed));
@@ -193,12 +198,12 @@ void TAlarmDispatcher::DispatchAlarms() {
     }
     if (!SoundMuted.load()) {
         for (const TQueuedEvent& e : events) {
-            if (e.Sound.isEmpty() || !e.SoundOn) {
+            if (e.Host.Alarm.isEmpty() || !e.Host.Sound_alarm_enabled) {
                 continue;
             }
             int row = FSoundQueue.AddRow();
-            FSoundQueue.Cell(SoundQueueColumn::File, row).SetAsString(e.Sound);
-            FSoundQueue.Cell(SoundQueueColumn::Loop, row).SetAsBoolean(e.Loop);
+            FSoundQueue.Cell(SoundQueueColumn::File, row).SetAsString(e.Host.Alarm);
+            FSoundQueue.Cell(SoundQueueColumn::Loop, row).SetAsBoolean(e.Host.Loop_sound);
         }
     }
     if (FSoundQueue.RowCount() > 0) {

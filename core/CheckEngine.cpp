@@ -28,40 +28,12 @@ namespace {
 
 const char* const SysDescrOid = "1.3.6.1.2.1.1.1.0";
 
-QString CellText(TDataGrid& Grid, int Column, int Row) {
-    return Grid.Cell(Column, Row).GetAsString();
-}
-
 template <class TColumn> qint64 CellNumber(TDataGrid& Grid, TColumn Column, int Row) {
     return TextToInt64(Grid.Cell(Column, Row).GetAsString());
 }
 
 template <class TColumn> void SetCellNumber(TDataGrid& Grid, TColumn Column, int Row, qint64 Value) {
     Grid.Cell(Column, Row).SetAsString(Int64ToText(Value));
-}
-
-THostSnapshot ReadHostRow(TDataGrid& Hosts, const THostColumnIndexes& Columns, int Row) {
-    const THostColumnIndexes& c = Columns;
-    THostSnapshot host;
-    host.Enabled = Hosts.Cell(c.Enabled, Row).GetAsBoolean();
-    host.PingCheck = Hosts.Cell(c.Ping_check, Row).GetAsBoolean();
-    host.HttpCheck = Hosts.Cell(c.Http_check, Row).GetAsBoolean();
-    host.SnmpCheck = Hosts.Cell(c.SNMP_check, Row).GetAsBoolean();
-    host.SPingAlarm = Hosts.Cell(c.SPing_alarm, Row).GetAsBoolean();
-    host.PortCheck = Hosts.Cell(c.Port_check, Row).GetAsBoolean();
-    host.IP = CellText(Hosts, c.IP, Row);
-    host.Host = CellText(Hosts, c.Host, Row);
-    host.Comunity = CellText(Hosts, c.Comunity, Row);
-    host.Kod = CellText(Hosts, c.Kod_, Row);
-    host.SpingKolVo = CellNumber(Hosts, c.Sping_kol_vo, Row);
-    host.IcmpCount = CellNumber(Hosts, c.ICMP_kol_vo_p, Row);
-    host.IcmpStatus = CellText(Hosts, c.ICMP_Status, Row);
-    host.HttpCount = CellNumber(Hosts, c.Http_Kol_vo, Row);
-    host.HttpStatus = CellText(Hosts, c.Http_Status, Row);
-    host.SnmpCount = CellNumber(Hosts, c.SNMP_kol_vo_p, Row);
-    host.SnmpStatus = CellText(Hosts, c.SNMP_Status, Row);
-    host.Status = CellText(Hosts, c.Status, Row);
-    return host;
 }
 
 // Whether the grid steps of echo, HTTP, SNMP and the overall state could change anything for a
@@ -680,8 +652,7 @@ THostSnapshot TNewThread::ReadSnapshot(quint64 Handle, const THostColumnIndexes&
     if (row < 0) {
         return host;
     }
-    host = ReadHostRow(FOwner.Hosts(), Columns, row);
-    host.Handle = Handle;
+    ReadHostRecord(FOwner.Hosts(), Columns, row, HostField::Pass, host);
     host.Present = true;
     return host;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "core/HostGridColumns.h"
+#include "core/HostRecord.h"
 #include "core/HostStateMachine.h"
 #include "core/HostStore.h"
 #include "core/SettingsModel.h"
@@ -23,29 +24,13 @@
 
 class IEngineOwner;
 
-// What the engine reads of one host row at the start of its checks.
-struct THostSnapshot {
+// What the engine reads of one host row at the start of its checks: the record's HostField::Pass
+// fields, the row's state when read among them, to tell whether a pass can change anything.
+struct THostSnapshot : THostRecord {
+    // A host not found reads as off.
+    THostSnapshot() { Enabled = PingCheck = false; }
     quint64 Handle = 0;
     bool Present = false; // the host was still in the table
-    bool Enabled = false;
-    bool PingCheck = false;
-    bool HttpCheck = false;
-    bool SnmpCheck = false;
-    bool SPingAlarm = false;
-    bool PortCheck = false;
-    QString IP;
-    QString Host;
-    QString Comunity;
-    QString Kod;
-    qint64 SpingKolVo = 0;
-    // The row's state when read, to tell whether a pass can change anything.
-    qint64 IcmpCount = 0;
-    QString IcmpStatus;
-    qint64 HttpCount = 0;
-    QString HttpStatus;
-    qint64 SnmpCount = 0;
-    QString SnmpStatus;
-    QString Status;
 };
 
 struct TPingOutcome;

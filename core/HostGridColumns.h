@@ -8,6 +8,8 @@ inline constexpr const char* Number_ = "number_";
 inline constexpr const char* Kod_ = "Kod_"; // hosts.id
 inline constexpr const char* Host = "host";
 inline constexpr const char* IP = "IP";
+inline constexpr const char* HType = "HType";
+inline constexpr const char* HType2 = "HType2";
 inline constexpr const char* Status = "Status";
 inline constexpr const char* Enabled = "Enabled";
 inline constexpr const char* Alarm = "Alarm"; // the host's alarm sound
@@ -44,8 +46,8 @@ inline constexpr const char* Http_Kol_vo = "Http_Kol_vo";
 inline constexpr const char* Http_Status = "Http_Status";
 } // namespace HostColumn
 
-// The host table's columns that a pass reads and writes for every host, by index: resolved once
-// for many rows, where a look-up by name would fold the name again for every cell.
+// The host table's columns of a host record by index: resolved once for many rows, where a
+// look-up by name would fold the name again for every cell.
 struct THostColumnIndexes {
     template <class TGrid>
     explicit THostColumnIndexes(const TGrid& Hosts)
@@ -64,10 +66,23 @@ struct THostColumnIndexes {
           Http_Status(Hosts.ColumnIndex(HostColumn::Http_Status)),
           SNMP_kol_vo_p(Hosts.ColumnIndex(HostColumn::SNMP_kol_vo_p)),
           SNMP_Status(Hosts.ColumnIndex(HostColumn::SNMP_Status)),
-          Status(Hosts.ColumnIndex(HostColumn::Status)) {}
+          Status(Hosts.ColumnIndex(HostColumn::Status)), Number_(Hosts.ColumnIndex(HostColumn::Number_)),
+          HType(Hosts.ColumnIndex(HostColumn::HType)), HType2(Hosts.ColumnIndex(HostColumn::HType2)),
+          Note_(Hosts.ColumnIndex(HostColumn::Note_)), N_group(Hosts.ColumnIndex(HostColumn::N_group)),
+          SPing_check(Hosts.ColumnIndex(HostColumn::SPing_check)),
+          Alarm_en(Hosts.ColumnIndex(HostColumn::Alarm_en)), Alarm(Hosts.ColumnIndex(HostColumn::Alarm)),
+          Loop_sound(Hosts.ColumnIndex(HostColumn::Loop_sound)),
+          Sound_alarm_enabled(Hosts.ColumnIndex(HostColumn::Sound_alarm_enabled)),
+          ICQ_alarm_enabled(Hosts.ColumnIndex(HostColumn::ICQ_alarm_enabled)),
+          ICQ_contacts_list(Hosts.ColumnIndex(HostColumn::ICQ_contacts_list)),
+          Email_alarm_enabled(Hosts.ColumnIndex(HostColumn::Email_alarm_enabled)),
+          Email_contacts_list(Hosts.ColumnIndex(HostColumn::Email_contacts_list)),
+          Date_Pod(Hosts.ColumnIndex(HostColumn::Date_Pod)) {}
     int Enabled, Ping_check, Http_check, SNMP_check, SPing_alarm, Port_check, IP, Host, Comunity, Kod_,
         Sping_kol_vo, ICMP_kol_vo_p, ICMP_Status, Http_Kol_vo, Http_Status, SNMP_kol_vo_p, SNMP_Status,
-        Status;
+        Status, Number_, HType, HType2, Note_, N_group, SPing_check, Alarm_en, Alarm, Loop_sound,
+        Sound_alarm_enabled, ICQ_alarm_enabled, ICQ_contacts_list, Email_alarm_enabled, Email_contacts_list,
+        Date_Pod;
 };
 
 // The event queue DownHostGrid (and the main window's UpHostGrid of the same shape).

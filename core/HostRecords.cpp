@@ -9,48 +9,14 @@
 #include "grid/GxColumns.h"
 #include "grid/GxGrid.h"
 
+#include <iterator>
+
 namespace {
 
-// The grid position of a named column, remembered per name and checked on each use (the grid may be
-// another one with another layout): a bulk write sets a score of cells for each of thousands of rows.
-int Column(const TDataGrid& Grid, const char* Name) {
-    struct TKnown {
-        const char* Name = nullptr;
-        int Index = -1;
-    };
-    thread_local TKnown known[64];
-    TKnown& slot = known[(reinterpret_cast<quintptr>(Name) >> 3) % 64];
-    if (slot.Name == Name && slot.Index >= 0 && slot.Index < Grid.ColumnCount() &&
-        Grid.Columns().GetColumn(slot.Index)->Name().compare(QLatin1String(Name), Qt::CaseInsensitive) == 0)
-        return slot.Index;
-    const int index = Grid.ColumnIndex(QLatin1String(Name));
-    slot = {Name, index};
-    return index;
-}
-
-void SetText(TDataGrid& Grid, int Row, const char* Name, const QString& Value) {
-    Grid.GetCellObject(Column(Grid, Name), Row).SetAsString(Value);
-}
-
-void SetBool(TDataGrid& Grid, int Row, const char* Name, bool Value) {
-    Grid.GetCellObject(Column(Grid, Name), Row).SetAsBoolean(Value);
-}
-
-void SetInt(TDataGrid& Grid, int Row, const char* Name, int Value) {
-    Grid.GetCellObject(Column(Grid, Name), Row).SetAsInteger(Value);
-}
-
-void SetType(TDataGrid& Grid, int Row, int TypeIndex) {
-    SetInt(Grid, Row, "HType", TypeIndex);
-    SetInt(Grid, Row, "HType2", TypeIndex);
-}
-
-// The columns whose cells hold a Boolean: their stored form is "-1"/"0".
 // A new host shows a state before its first pass: Unknown (the language's word) so the check rules
 // take it from there, Disabled when it is added switched off.
-void SetNewHostStatus(TDataGrid& Grid, int Row, bool Enabled) {
-    SetText(Grid, Row, HostColumn::Status,
-            LangText(Enabled ? LangLine::StatusUnknown : LangLine::StatusDisabled));
+QString NewHostStatus(bool Enabled) {
+    return LangText(Enabled ? LangLine::StatusUnknown : LangLine::StatusDisabled);
 }
 
 bool IsBooleanColumn(const TDataGrid& Grid, int GridColumn) {
@@ -58,8 +24,8 @@ bool IsBooleanColumn(const TDataGrid& Grid, int GridColumn) {
 }
 
 // Kod_ of a stored row, the key of its UPDATE.
-QString KodOf(const TDataGrid& Grid, int Row) {
-    return Grid.CellText(Column(Grid, HostColumn::Kod_), Row);
+QString KodOf(const TDataGrid& Grid, const THostColumnIndexes& Columns, int Row) {
+    return Grid.CellText(Columns.Kod_, Row);
 }
 
 // The grid positions of a list of stored columns and whether each holds a Boolean, resolved once
@@ -161,33 +127,15 @@ TSQLiteValues HostRowValues(TDataGrid& Grid, int Row, const QStringList& Columns
 }
 
 int AddHostRow(TDataGrid& Grid, THostStore& Store, const THostDialogValues& Values) {
+    namespace F = HostField;
+    const THostColumnIndexes columns(Grid);
     const int row = Grid.AddRow(1);
-    SetText(Grid, row, HostColumn::Host, Values.Host);
-    SetText(Grid, row, HostColumn::IP, Values.IP);
-    SetType(Grid, row, Values.TypeIndex);
-    SetBool(Grid, row, HostColumn::Alarm_en, Values.Alarm_en);
-    SetBool(Grid, row, HostColumn::Enabled, Values.Enabled);
-    SetNewHostStatus(Grid, row, Values.Enabled);
-    SetText(Grid, row, HostColumn::Alarm, Values.Alarm);
-    SetBool(Grid, row, HostColumn::Loop_sound, Values.Loop_sound);
-    SetText(Grid, row, HostColumn::N_group, QString::number(Values.Group));
-    SetBool(Grid, row, HostColumn::Ping_check, Values.Ping_check);
-    SetBool(Grid, row, HostColumn::SNMP_check, Values.SNMP_check);
-    SetBool(Grid, row, HostColumn::SPing_check, Values.SPing_check);
-    SetBool(Grid, row, HostColumn::Port_check, Values.Port_check);
-    SetText(Grid, row, HostColumn::Comunity, Values.Comunity);
-    SetText(Grid, row, HostColumn::Note_, Values.Note);
-    SetBool(Grid, row, HostColumn::Http_check, Values.Http_check);
-    SetText(Grid, row, HostColumn::Date_Pod, QString());
+    THostRecord record = Values;
+    record.Status = NewHostStatus(Values.Enabled);
+    record.Date_Pod = QString();
+    record.Number = row > 0 ? Grid.GetCellObject(columns.Number_, row - 1).GetAsInteger() + 1 : 1;
     // The Alerts tab is stored from the first save on, not only after an edit.
-    SetBool(Grid, row, HostColumn::Email_alarm_enabled, Values.Email_alarm_enabled);
-    SetText(Grid, row, HostColumn::Email_contacts_list, Values.Email_contacts_list);
-    SetBool(Grid, row, HostColumn::ICQ_alarm_enabled, Values.ICQ_alarm_enabled);
-    SetText(Grid, row, HostColumn::ICQ_contacts_list, Values.ICQ_contacts_list);
-    SetBool(Grid, row, HostColumn::Sound_alarm_enabled, Values.Sound_alarm_enabled);
-    const int number =
-        row > 0 ? Grid.GetCellObject(Column(Grid, HostColumn::Number_), row - 1).GetAsInteger() + 1 : 1;
-    SetInt(Grid, row, HostColumn::Number_, number);
+    WriteHostRecord(Grid, columns, row, record, F::Dialog | F::Status | F::Date_Pod | F::Number);
     qint64 id = 0;
     try {
         id = InsertRow(Grid, Store, row);
@@ -197,35 +145,18 @@ int AddHostRow(TDataGrid& Grid, THostStore& Store, const THostDialogValues& Valu
     }
     // The id SQLite gave this insert: a guess from the previous row collides after a sort or after
     // the last host was deleted.
-    SetText(Grid, row, HostColumn::Kod_, QString::number(id));
+    record.Kod = QString::number(id);
+    WriteHostRecord(Grid, columns, row, record, F::Kod);
     return row;
 }
 
 bool EditHostRow(TDataGrid& Grid, THostStore& Store, int Row, const THostDialogValues& Values) {
-    SetText(Grid, Row, HostColumn::Host, Values.Host);
-    SetText(Grid, Row, HostColumn::IP, Values.IP);
-    SetText(Grid, Row, HostColumn::Note_, Values.Note);
-    SetType(Grid, Row, Values.TypeIndex);
-    SetBool(Grid, Row, HostColumn::Ping_check, Values.Ping_check);
-    SetBool(Grid, Row, HostColumn::SNMP_check, Values.SNMP_check);
-    SetBool(Grid, Row, HostColumn::Enabled, Values.Enabled);
-    SetText(Grid, Row, HostColumn::Comunity, Values.Comunity);
-    SetBool(Grid, Row, HostColumn::Alarm_en, Values.Alarm_en);
-    SetText(Grid, Row, HostColumn::Alarm, Values.Alarm);
-    SetBool(Grid, Row, HostColumn::Loop_sound, Values.Loop_sound);
-    SetBool(Grid, Row, HostColumn::SPing_check, Values.SPing_check);
-    SetBool(Grid, Row, HostColumn::Port_check, Values.Port_check);
-    SetBool(Grid, Row, HostColumn::Email_alarm_enabled, Values.Email_alarm_enabled);
-    SetText(Grid, Row, HostColumn::Email_contacts_list, Values.Email_contacts_list);
-    SetBool(Grid, Row, HostColumn::ICQ_alarm_enabled, Values.ICQ_alarm_enabled);
-    SetText(Grid, Row, HostColumn::ICQ_contacts_list, Values.ICQ_contacts_list);
-    SetBool(Grid, Row, HostColumn::Sound_alarm_enabled, Values.Sound_alarm_enabled);
-    SetText(Grid, Row, HostColumn::N_group, QString::number(Values.Group));
-    SetBool(Grid, Row, HostColumn::Http_check, Values.Http_check);
-    const QStringList& columns = HostRecordColumns();
-    const QString id = KodOf(Grid, Row);
+    const THostColumnIndexes columns(Grid);
+    WriteHostRecord(Grid, columns, Row, Values, HostField::Dialog);
+    const QStringList& stored = HostRecordColumns();
+    const QString id = KodOf(Grid, columns, Row);
     return RunDatabaseStep("Store the edited host",
-                           [&] { Store.UpdateHost(columns, HostRowValues(Grid, Row, columns), id); });
+                           [&] { Store.UpdateHost(stored, HostRowValues(Grid, Row, stored), id); });
 }
 
 std::vector<int> ShownSelectedRows(const TDataGrid& Grid) {
@@ -248,48 +179,34 @@ int ShownRowCount(const TDataGrid& Grid) {
 
 namespace {
 
-void CopyField(TDataGrid& Grid, int Row, TMultiEditField Field, const THostDialogValues& V) {
-    using F = TMultiEditField;
-    switch (Field) {
-    case F::Host:
-        return SetText(Grid, Row, HostColumn::Host, V.Host);
-    case F::IP:
-        return SetText(Grid, Row, HostColumn::IP, V.IP);
-    case F::Note:
-        return SetText(Grid, Row, HostColumn::Note_, V.Note);
-    case F::Group:
-        return SetText(Grid, Row, HostColumn::N_group, QString::number(V.Group));
-    case F::Type:
-        return SetType(Grid, Row, V.TypeIndex);
-    case F::Ping_check:
-        return SetBool(Grid, Row, HostColumn::Ping_check, V.Ping_check);
-    case F::SNMP_check:
-        return SetBool(Grid, Row, HostColumn::SNMP_check, V.SNMP_check);
-    case F::Enabled:
-        return SetBool(Grid, Row, HostColumn::Enabled, V.Enabled);
-    case F::Comunity:
-        return SetText(Grid, Row, HostColumn::Comunity, V.Comunity);
-    case F::Alarm_en:
-        return SetBool(Grid, Row, HostColumn::Alarm_en, V.Alarm_en);
-    case F::Alarm:
-        return SetText(Grid, Row, HostColumn::Alarm, V.Alarm);
-    case F::Loop_sound:
-        return SetBool(Grid, Row, HostColumn::Loop_sound, V.Loop_sound);
-    case F::Sound_alarm_enabled:
-        return SetBool(Grid, Row, HostColumn::Sound_alarm_enabled, V.Sound_alarm_enabled);
-    case F::ICQ_alarm_enabled:
-        return SetBool(Grid, Row, HostColumn::ICQ_alarm_enabled, V.ICQ_alarm_enabled);
-    case F::ICQ_contacts_list:
-        return SetText(Grid, Row, HostColumn::ICQ_contacts_list, V.ICQ_contacts_list);
-    case F::Email_contacts_list:
-        return SetText(Grid, Row, HostColumn::Email_contacts_list, V.Email_contacts_list);
-    case F::Email_alarm_enabled:
-        return SetBool(Grid, Row, HostColumn::Email_alarm_enabled, V.Email_alarm_enabled);
-    case F::SPing_check:
-        return SetBool(Grid, Row, HostColumn::SPing_check, V.SPing_check);
-    case F::Http_check:
-        return SetBool(Grid, Row, HostColumn::Http_check, V.Http_check);
+// The record's field behind each of the bulk edit's boxes, in TMultiEditField's order.
+constexpr THostFields TickedField[] = {HostField::Host,
+                                       HostField::IP,
+                                       HostField::Note,
+                                       HostField::Group,
+                                       HostField::Type,
+                                       HostField::PingCheck,
+                                       HostField::SnmpCheck,
+                                       HostField::Enabled,
+                                       HostField::Comunity,
+                                       HostField::Alarm_en,
+                                       HostField::Alarm,
+                                       HostField::Loop_sound,
+                                       HostField::Sound_alarm_enabled,
+                                       HostField::ICQ_alarm_enabled,
+                                       HostField::ICQ_contacts_list,
+                                       HostField::Email_contacts_list,
+                                       HostField::Email_alarm_enabled,
+                                       HostField::SPingCheck,
+                                       HostField::HttpCheck};
+static_assert(std::size(TickedField) == size_t(TMultiEditField::Http_check) + 1);
+
+THostFields TickedFields(const std::set<TMultiEditField>& Ticked) {
+    THostFields fields = 0;
+    for (TMultiEditField field : Ticked) {
+        fields |= TickedField[size_t(field)];
     }
+    return fields;
 }
 
 } // namespace
@@ -298,16 +215,16 @@ int ApplyMultiEdit(TDataGrid& Grid, THostStore& Store, const THostDialogValues& 
                    const std::set<TMultiEditField>& Ticked, const std::function<void(int Row)>& Step) {
     const QStringList& columns = MultiEditColumns();
     const TResolvedColumns resolved(Grid, columns);
+    const THostColumnIndexes hostColumns(Grid);
+    const THostFields ticked = TickedFields(Ticked);
     TSQLiteValues values;
     int stored = 0;
     for (int row : ShownSelectedRows(Grid)) {
         if (Step) {
             Step(row);
         }
-        for (TMultiEditField field : Ticked) {
-            CopyField(Grid, row, field, Values);
-        }
-        const QString id = KodOf(Grid, row);
+        WriteHostRecord(Grid, hostColumns, row, Values, ticked);
+        const QString id = KodOf(Grid, hostColumns, row);
         if (RunDatabaseStep("Store a host of the bulk edit",
                             [&] { Store.UpdateHost(columns, resolved.Fill(Grid, row, values), id); })) {
             ++stored;
@@ -319,8 +236,28 @@ int ApplyMultiEdit(TDataGrid& Grid, THostStore& Store, const THostDialogValues& 
 int AddBulkHosts(TDataGrid& Grid, THostStore& Store, const std::vector<TBulkHostEntry>& Entries,
                  const TBulkHostDefaults& Defaults, int FirstNumber,
                  const std::function<void(int Index)>& Step) {
+    namespace F = HostField;
+    // What the dialog sets of every new host; the rest keeps a new row's blanks.
+    const THostFields set = F::Host | F::IP | F::Note | F::Type | F::Alarm_en | F::Sound_alarm_enabled |
+                            F::Alarm | F::Loop_sound | F::Date_Pod | F::Group | F::Comunity | F::PingCheck |
+                            F::SnmpCheck | F::HttpCheck | F::Enabled | F::Status | F::Number;
+    THostRecord record;
+    record.TypeIndex = Defaults.TypeIndex;
+    record.Alarm_en = true;
+    record.Sound_alarm_enabled = Defaults.AlertEnabled;
+    record.Alarm = Defaults.Alarm;
+    record.Loop_sound = Defaults.Loop_sound;
+    record.Group = Defaults.Group;
+    record.Comunity = Defaults.Comunity;
+    record.PingCheck = Defaults.Ping_check;
+    record.SnmpCheck = Defaults.SNMP_check;
+    record.HttpCheck = Defaults.Http_check;
+    // The dialog has no Enabled box: a new host is monitored, as one from the host dialog is.
+    record.Enabled = true;
+    record.Status = NewHostStatus(true);
     int number = FirstNumber;
     int added = 0;
+    const THostColumnIndexes columns(Grid);
     const TResolvedColumns resolved(Grid, HostRecordColumns());
     TSQLiteValues values;
     for (size_t i = 0; i < Entries.size(); ++i) {
@@ -329,31 +266,19 @@ int AddBulkHosts(TDataGrid& Grid, THostStore& Store, const std::vector<TBulkHost
         }
         const TBulkHostEntry& entry = Entries[i];
         const int row = Grid.AddRow(1);
-        SetText(Grid, row, HostColumn::Host, entry.Host);
-        SetText(Grid, row, HostColumn::IP, entry.IP);
-        SetText(Grid, row, HostColumn::Note_, entry.Note);
-        SetType(Grid, row, Defaults.TypeIndex);
-        SetBool(Grid, row, HostColumn::Alarm_en, true);
-        SetBool(Grid, row, HostColumn::Sound_alarm_enabled, Defaults.AlertEnabled);
-        SetText(Grid, row, HostColumn::Alarm, Defaults.Alarm);
-        SetBool(Grid, row, HostColumn::Loop_sound, Defaults.Loop_sound);
-        SetText(Grid, row, HostColumn::Date_Pod, QString());
-        SetText(Grid, row, HostColumn::N_group, QString::number(Defaults.Group));
-        SetText(Grid, row, HostColumn::Comunity, Defaults.Comunity);
-        SetBool(Grid, row, HostColumn::Ping_check, Defaults.Ping_check);
-        SetBool(Grid, row, HostColumn::SNMP_check, Defaults.SNMP_check);
-        SetBool(Grid, row, HostColumn::Http_check, Defaults.Http_check);
-        // The dialog has no Enabled box: a new host is monitored, as one from the host dialog is.
-        SetBool(Grid, row, HostColumn::Enabled, true);
-        SetNewHostStatus(Grid, row, true);
-        SetInt(Grid, row, HostColumn::Number_, number + 1);
+        record.Host = entry.Host;
+        record.IP = entry.IP;
+        record.Note = entry.Note;
+        record.Number = number + 1;
+        WriteHostRecord(Grid, columns, row, record, set);
         qint64 id = 0;
         if (!RunDatabaseStep("Store a new host",
                              [&] { id = InsertRow(Grid, Store, row, resolved, values); })) {
             Grid.DeleteRow(row);
             continue;
         }
-        SetText(Grid, row, HostColumn::Kod_, QString::number(id));
+        record.Kod = QString::number(id);
+        WriteHostRecord(Grid, columns, row, record, F::Kod);
         ++number;
         ++added;
     }

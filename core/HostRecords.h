@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/HostBulkAdd.h"
+#include "core/HostRecord.h"
 #include "core/SQLiteDb.h"
 
 #include <QString>
@@ -15,29 +16,8 @@
 class TDataGrid;
 class THostStore;
 
-// What the add/edit dialog's controls hold.
-struct THostDialogValues {
-    QString Host;
-    QString IP;
-    int TypeIndex = -1; // HType and HType2
-    QString Note;
-    int Group = 0; // SelectedGroup
-    QString Comunity;
-    bool SNMP_check = false;
-    bool Ping_check = true;
-    bool Enabled = true;
-    bool Port_check = false;
-    bool SPing_check = false;
-    bool Http_check = false;
-    bool Alarm_en = true;
-    QString Alarm; // the sound file
-    bool Loop_sound = false;
-    bool Sound_alarm_enabled = true;
-    bool ICQ_alarm_enabled = false;
-    QString ICQ_contacts_list;
-    bool Email_alarm_enabled = false;
-    QString Email_contacts_list;
-};
+// What the add/edit dialog's controls hold: the record's HostField::Dialog fields.
+using THostDialogValues = THostRecord;
 
 // The 38 columns of the host dialogs' INSERT and UPDATE, in statement order: every stored column of
 // hosts but id and Avarage_Latency.

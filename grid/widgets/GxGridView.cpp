@@ -47,18 +47,7 @@ TGxGridView::TGxGridView(TDataGrid* grid, QWidget* parent) : TGxScrollControl(pa
     FFlushTimer.setInterval(kFrameMs);
     connect(&FFlushTimer, &QTimer::timeout, this, [this] { FlushPendingUpdates(); });
 
-    connect(grid, &TGxCustomGridControl::CellInvalidated, this, &TGxGridView::CellInvalidated);
-    connect(grid, &TGxCustomGridControl::RowInvalidated, this, &TGxGridView::RowInvalidated);
-    connect(grid, &TGxCustomGridControl::RowsInvalidated, this, &TGxGridView::RowsInvalidated);
-    connect(grid, &TGxCustomGridControl::AreasInvalidated, this, &TGxGridView::AreasInvalidated);
-    connect(grid, &TGxCustomGridControl::ColumnPartInvalidated, this, &TGxGridView::ColumnPartInvalidated);
-    connect(grid, &TGxCustomGridControl::ScrollBarsChanged, this, [this] { UpdateScrollBars(); });
-    connect(grid, &TGxCustomGridControl::ScrollToRowRequested, this, [this](int row) { ScrollToRow(row); });
-    connect(grid, &TGxCustomGridControl::FirstRowChanged, this, &TGxGridView::FirstRowChanged);
-    connect(grid, &TGxCustomGridControl::ColumnListUpdated, this, &TGxGridView::ColumnListUpdated);
-
-    connect(grid, &TGxCustomGridControl::InputModeChanged, this,
-            [this](bool active) { SetInputRowActive(active); });
+    ConnectGrid();
     FDragBox = new TColumnDragBox(this);
     FDownArrow = new TDragArrow(this, 2);
     FUpArrow = new TDragArrow(this, 1);
@@ -70,13 +59,48 @@ TGxGridView::TGxGridView(TDataGrid* grid, QWidget* parent) : TGxScrollControl(pa
                 if (state != Qt::ApplicationActive)
                     CancelColumnDrag();
             });
-    grid->SetEditorHost(this);
-
     for (int i = 0; i < grid->ColumnCount(); ++i)
         grid->Columns().GetColumn(i)->CreateViews(*this);
     ApplyBorder();
     resize(250, 150);
     UpdateScrollBars();
+}
+
+void TGxGridView::ConnectGrid() {
+    TDataGrid* grid = FGrid;
+    connect(grid, &TGxCustomGridControl::CellInvalidated, this, &TGxGridView::CellInvalidated);
+    connect(grid, &TGxCustomGridControl::RowInvalidated, this, &TGxGridView::RowInvalidated);
+    connect(grid, &TGxCustomGridControl::RowsInvalidated, this, &TGxGridView::RowsInvalidated);
+    connect(grid, &TGxCustomGridControl::AreasInvalidated, this, &TGxGridView::AreasInvalidated);
+    connect(grid, &TGxCustomGridControl::ColumnPartInvalidated, this, &TGxGridView::ColumnPartInvalidated);
+    connect(grid, &TGxCustomGridControl::ScrollBarsChanged, this, [this] { UpdateScrollBars(); });
+    connect(grid, &TGxCustomGridControl::ScrollToRowRequested, this, [this](int row) { ScrollToRow(row); });
+    connect(grid, &TGxCustomGridControl::FirstRowChanged, this, &TGxGridView::FirstRowChanged);
+    connect(grid, &TGxCustomGridControl::ColumnListUpdated, this, &TGxGridView::ColumnListUpdated);
+    connect(grid, &TGxCustomGridControl::InputModeChanged, this,
+            [this](bool active) { SetInputRowActive(active); });
+    connect(grid, &QObject::destroyed, this, &TGxGridView::GridDestroyed);
+    grid->SetEditorHost(this);
+}
+
+void TGxGridView::GridDestroyed() {
+    // The grid's columns took their painters and editor with them; nothing of the grid's may be
+    // reached from here on.
+    FEmptyGrid = std::make_unique<TDataGrid>();
+    FGrid = FEmptyGrid.get();
+    ConnectGrid();
+    FFlushTimer.stop();
+    FPending = QRegion();
+    HideHint();
+    EndInteraction();
+    FHotHeader = FPressedHeader = FEditingInputColumn = -1;
+    FInputRowActive = false;
+    FHeaderGlyphs.clear();
+    FPressCol = FPressRow = FEdgeCol = FPlayCol = FPlayRow = FHotPlayCol = FHotPlayRow = -1;
+    FHintCell = QPoint(-1, -1);
+    FVisibleAbove = 0;
+    UpdateScrollBars();
+    viewport()->update();
 }
 
 TGxGridView::~TGxGridView() {

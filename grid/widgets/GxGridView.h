@@ -36,8 +36,9 @@ enum TBestFitMode : uint8_t { bfAll, bfCellsOnly, bfHeaderOnly };
 class TGxGridView : public TGxScrollControl, public TColumnViewFactory, public TGxEditorHost {
     Q_OBJECT
 public:
-    // The view shows grid (borrowed; it must outlive the view) and makes the painters of its
-    // columns, also of columns added later.
+    // The view shows grid (borrowed) and makes the painters of its columns, also of columns added
+    // later. A grid deleted before its view leaves the view showing an empty grid of its own, so
+    // windows may delete grids and views in any order.
     explicit TGxGridView(TDataGrid* grid, QWidget* parent = nullptr);
     ~TGxGridView() override;
 
@@ -217,6 +218,8 @@ private:
         bool Last;
     };
     std::vector<TViewColumn> ColumnsInView(const QRect& clip) const;
+    void ConnectGrid();
+    void GridDestroyed();
     // Top of a row when it lies within the body (false otherwise); walks only the rows in view.
     bool RowTopInView(int row, int& top) const;
     void QueueUpdate(const QRect& rect);
@@ -276,6 +279,7 @@ private:
     template <class F> void Guarded(F&& body);
 
     QPointer<TDataGrid> FGrid;
+    std::unique_ptr<TDataGrid> FEmptyGrid; // shown once the grid has gone
     std::array<std::unique_ptr<TStyleDisplay>, HeaderStyleCount> FStyles;
     int FHotHeader = -1;
     int FPressedHeader = -1;

@@ -32,9 +32,9 @@ protected:
         v.Note = QStringLiteral("rack 4");
         v.Group = 7;
         v.Comunity = QStringLiteral("public");
-        v.SNMP_check = true;
-        v.Ping_check = false;
-        v.Http_check = true;
+        v.SnmpCheck = true;
+        v.PingCheck = false;
+        v.HttpCheck = true;
         v.Alarm = QStringLiteral("siren.wav");
         v.Loop_sound = true;
         v.Sound_alarm_enabled = false;
@@ -177,7 +177,7 @@ TEST_F(HostRecordsTest, BulkEditCopiesTickedFieldsToShownSelectedRowsOnly) {
     Grid.SetRowVisible(2, false); // selected but hidden: untouched
     THostDialogValues v = Sample("same");
     v.IP = "127.0.0.99";
-    v.Http_check = false;
+    v.HttpCheck = false;
     int steps = 0;
     const int stored = ApplyMultiEdit(Grid, Store, v, {TMultiEditField::Host, TMultiEditField::Http_check},
                                       [&](int) { ++steps; });

@@ -60,10 +60,7 @@ TLogs::TLogs(QWidget* parent) : QDialog(parent), FGrid(std::make_unique<TDataGri
             [this] { Guarded("TLogs.BitBtn2Click", [this] { BitBtn2Click(); }); });
 }
 
-TLogs::~TLogs() {
-    // The view goes before its grid.
-    delete Logs_gridView;
-}
+TLogs::~TLogs() = default;
 
 void TLogs::FormCreate(TMonitorServices& Services) {
     FServices = &Services;

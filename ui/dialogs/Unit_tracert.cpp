@@ -136,9 +136,6 @@ TPing_tracert_form::TPing_tracert_form(QWidget* parent) : QDialog(parent) {
 TPing_tracert_form::~TPing_tracert_form() {
     FWorkers.CancelAll();
     FWorkers.WaitIdle(5000);
-    // The grid views go before the grids they show.
-    delete PageControl1;
-    PageControl1 = nullptr;
 }
 
 void TPing_tracert_form::FormCreate(TMonitorServices& Services) {

@@ -46,42 +46,6 @@ template <class F> void Connect(QPushButton* Button, TTasks_form* Form, const ch
                      [Form, Where, Handler] { Guarded(Where, [&] { (Form->*Handler)(); }); });
 }
 
-bool FieldBoolean(const QHash<QString, QString>& Fields, const char* Name, bool Default) {
-    const auto it = Fields.constFind(QLatin1String(Name));
-    bool value = Default;
-    if (it == Fields.constEnd() || !TextToBoolean(*it, value)) {
-        return Default;
-    }
-    return value;
-}
-
-QString Field(const QHash<QString, QString>& Fields, const char* Name) {
-    // The host page names the columns as the grid does; a differently cased key still matches.
-    const auto it = Fields.constFind(QLatin1String(Name));
-    if (it != Fields.constEnd()) {
-        return *it;
-    }
-    for (auto i = Fields.constBegin(); i != Fields.constEnd(); ++i) {
-        if (i.key().compare(QLatin1String(Name), Qt::CaseInsensitive) == 0) {
-            return i.value();
-        }
-    }
-    return {};
-}
-
-// The fields of a grid row by column name, for a caller that gave the row but no values.
-QHash<QString, QString> RowFields(TDataGrid& Grid, int Row) {
-    QHash<QString, QString> fields;
-    for (int column = 0; column < Grid.ColumnCount(); ++column) {
-        TCell& cell = Grid.GetCellObject(column, Row);
-        const QString name = Grid.Columns().GetColumn(column)->Name();
-        fields.insert(name, Grid.Columns().GetColumn(column)->CellKind() == ckBoolean
-                                ? (cell.GetAsBoolean() ? QStringLiteral("-1") : QStringLiteral("0"))
-                                : cell.GetAsString());
-    }
-    return fields;
-}
-
 // A control of the main window by its name; the dialog does not know the window's class.
 template <class T> T* FindInMainWindow(const char* Name) {
     for (QWidget* window : QApplication::topLevelWidgets()) {
@@ -245,10 +209,10 @@ void TTasks_form::PrepareHost(const THostDialogPreset& Preset) {
     SelectedGroup = Preset.GroupNumber < 0 ? 0 : Preset.GroupNumber;
     Group_Edit->setText(Preset.GroupPath);
     FEditRow = Preset.Row;
-    QHash<QString, QString> fields = Preset.Fields;
     TDataGrid* hosts = Hosts();
-    if (!add && fields.isEmpty() && hosts && Preset.Row >= 0 && Preset.Row < hosts->RowCount()) {
-        fields = RowFields(*hosts, Preset.Row);
+    THostRecord host = HostRecordFromTexts(Preset.Fields);
+    if (!add && Preset.Fields.isEmpty() && hosts && Preset.Row >= 0 && Preset.Row < hosts->RowCount()) {
+        host = ReadHostRecord(*hosts, THostColumnIndexes(*hosts), Preset.Row);
     }
     const QString sound = Preset.DownSound.isEmpty() ? QString::fromLatin1(DefaultUpSound) : Preset.DownSound;
     Edit4->clear();
@@ -266,28 +230,26 @@ void TTasks_form::PrepareHost(const THostDialogPreset& Preset) {
         ICQ_UIN_Edit->clear();
         Email_Edit->clear();
     } else {
-        Edit1->setText(Field(fields, HostColumn::Host));
-        Edit2->setText(Field(fields, HostColumn::IP));
-        bool ok = false;
-        const int type = Field(fields, "HType").toInt(&ok);
-        Edit3->setCurrentIndex(ok && type < Edit3->count() ? type : -1);
-        Edit6->setPlainText(Field(fields, HostColumn::Note_));
-        Edit5->setText(Field(fields, HostColumn::Comunity));
-        Edit4->setEditText(Field(fields, HostColumn::Alarm));
-        ICQ_UIN_Edit->setText(Field(fields, HostColumn::ICQ_contacts_list));
-        Email_Edit->setText(Field(fields, HostColumn::Email_contacts_list));
+        Edit1->setText(host.Host);
+        Edit2->setText(host.IP);
+        Edit3->setCurrentIndex(host.TypeIndex < Edit3->count() ? host.TypeIndex : -1);
+        Edit6->setPlainText(host.Note);
+        Edit5->setText(host.Comunity);
+        Edit4->setEditText(host.Alarm);
+        ICQ_UIN_Edit->setText(host.ICQ_contacts_list);
+        Email_Edit->setText(host.Email_contacts_list);
     }
-    CheckBox_SNMP_check->setChecked(FieldBoolean(fields, HostColumn::SNMP_check, false));
-    CheckBox_Ping_check->setChecked(FieldBoolean(fields, HostColumn::Ping_check, true));
-    Enable_CheckBox->setChecked(FieldBoolean(fields, HostColumn::Enabled, true));
-    CheckBox_port_monitor->setChecked(FieldBoolean(fields, HostColumn::Port_check, false));
-    CheckBox_sping->setChecked(FieldBoolean(fields, HostColumn::SPing_check, false));
-    Http_CheckBox->setChecked(FieldBoolean(fields, HostColumn::Http_check, false));
-    CheckBox_Alarm->setChecked(FieldBoolean(fields, HostColumn::Alarm_en, true));
-    CheckBox_loops->setChecked(FieldBoolean(fields, HostColumn::Loop_sound, false));
-    Sound_alarm_en->setChecked(FieldBoolean(fields, HostColumn::Sound_alarm_enabled, true));
-    ICQ_CheckBox->setChecked(FieldBoolean(fields, HostColumn::ICQ_alarm_enabled, false));
-    Email_alarm_en->setChecked(FieldBoolean(fields, HostColumn::Email_alarm_enabled, false));
+    CheckBox_SNMP_check->setChecked(host.SnmpCheck);
+    CheckBox_Ping_check->setChecked(host.PingCheck);
+    Enable_CheckBox->setChecked(host.Enabled);
+    CheckBox_port_monitor->setChecked(host.PortCheck);
+    CheckBox_sping->setChecked(host.SPingCheck);
+    Http_CheckBox->setChecked(host.HttpCheck);
+    CheckBox_Alarm->setChecked(host.Alarm_en);
+    CheckBox_loops->setChecked(host.Loop_sound);
+    Sound_alarm_en->setChecked(host.Sound_alarm_enabled);
+    ICQ_CheckBox->setChecked(host.ICQ_alarm_enabled);
+    Email_alarm_en->setChecked(host.Email_alarm_enabled);
     PageControl1->setCurrentIndex(0);
 }
 
@@ -299,12 +261,12 @@ THostDialogValues TTasks_form::DialogValues() const {
     v.Note = Edit6->toPlainText();
     v.Group = SelectedGroup;
     v.Comunity = Edit5->text();
-    v.SNMP_check = CheckBox_SNMP_check->isChecked();
-    v.Ping_check = CheckBox_Ping_check->isChecked();
+    v.SnmpCheck = CheckBox_SNMP_check->isChecked();
+    v.PingCheck = CheckBox_Ping_check->isChecked();
     v.Enabled = Enable_CheckBox->isChecked();
-    v.Port_check = CheckBox_port_monitor->isChecked();
-    v.SPing_check = CheckBox_sping->isChecked();
-    v.Http_check = Http_CheckBox->isChecked();
+    v.PortCheck = CheckBox_port_monitor->isChecked();
+    v.SPingCheck = CheckBox_sping->isChecked();
+    v.HttpCheck = Http_CheckBox->isChecked();
     v.Alarm_en = CheckBox_Alarm->isChecked();
     v.Alarm = Edit4->currentText();
     v.Loop_sound = CheckBox_loops->isChecked();

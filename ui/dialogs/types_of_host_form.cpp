@@ -116,10 +116,7 @@ TTypes_form::TTypes_form(QWidget* parent) : QDialog(parent) {
     Bind(BitBtn1, this, "TTypes_form.OKClick", &TTypes_form::OKClick);
 }
 
-TTypes_form::~TTypes_form() {
-    // The view goes before the grid it shows.
-    delete DataGrid1View;
-}
+TTypes_form::~TTypes_form() = default;
 
 void TTypes_form::FormCreate(TMonitorServices& Services) {
     FServices = &Services;

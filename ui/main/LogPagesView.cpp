@@ -93,11 +93,8 @@ TLogPagesView::TLogPagesView(TLogPagesParts Parts, QObject* parent)
 }
 
 TLogPagesView::~TLogPagesView() {
-    // The listener ends before the grids and the window go; the views go before their grids.
+    // The listener ends before the grids and the window go.
     FServer->Stop();
-    delete Logs_gridView;
-    delete Sys_log_gridView;
-    delete Program_log_GridView;
 }
 
 TGxGridView* TLogPagesView::CreateGridView(TDataGrid& Grid, const char* Name, QWidget* Parent) {

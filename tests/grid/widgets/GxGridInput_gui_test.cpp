@@ -319,6 +319,25 @@ TEST(GridEditor, ADigitTypedIntoANumberCellReplacesItsValue) {
     grid->EndEdit();
 }
 
+// A window may delete a grid before its view: the view then shows an empty grid of its own and
+// takes paints, clicks and keys, as an item view does once its model has gone.
+TEST(GridEditor, AGridDeletedWhileEditingLeavesItsViewEmptyAndUsable) {
+    auto grid = MakeGrid(5);
+    Editable(*grid, 0);
+    auto view = Shown(*grid);
+    const QPoint cell = CellAt(*view, 0, 1);
+    Click(*view, cell);
+    Type("zz");
+    ASSERT_TRUE(grid->EditingCell());
+    grid.reset();
+    EXPECT_EQ(view->EditorWidget(), nullptr);
+    EXPECT_EQ(view->Grid().RowCount(), 0);
+    EXPECT_EQ(view->Grid().ColumnCount(), 0);
+    Click(*view, cell);
+    QTest::keyClick(view.get(), Qt::Key_Down);
+    EXPECT_EQ(Grab(*view).pixel(cell) & 0xFFFFFF, view->Rgb(clWindow).rgb() & 0xFFFFFF);
+}
+
 TEST(GridEditor, EscClosesWithoutStoringOrClearsUnderEscClearEdit) {
     auto grid = MakeGrid(5);
     Editable(*grid, 0);
