@@ -2,8 +2,11 @@
 // loopback.
 #include "core/ToolPing.h"
 
+#include "core/LangTexts.h"
 #include "core/TextConversions.h"
+#include "core/TraceRoute.h"
 #include "net/pingsend.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +40,22 @@ TEST(ToolPing, ReplyTextByAnswer) {
     TIcmpEchoResult refused; // no socket could be opened
     refused.LastError = 10013;
     EXPECT_EQ(ToolPingReplyText(refused), "Requested Timed out.");
+}
+
+TEST(ToolPing, PingAndTraceLinesFollowTheLanguage) {
+    ASSERT_TRUE(LangTexts::Load(QString::fromStdString(zt::test::SourcePath("Data/")), "German"));
+    EXPECT_EQ(ToolPingReplyText(Answer(IE_NoError, "198.18.43.2", 3)),
+              "Antwort von 198.18.43.2: Bytes=32 Zeit=3 ms");
+    EXPECT_EQ(ToolPingReplyText(Answer(IE_UnreachAddr)), "Zielhost nicht erreichbar.");
+    EXPECT_EQ(TPingThread("").Execute(nullptr), QString::fromUtf8("Zeitüberschreitung der Anforderung."));
+    ASSERT_TRUE(LangTexts::Load(QString::fromStdString(zt::test::SourcePath("Data/")), "Russian"));
+    EXPECT_EQ(
+        TraceHeaderText("t", "198.18.43.2", 30),
+        QString::fromUtf8("Трассировка маршрута к t [198.18.43.2]\r\nс максимальным числом прыжков 30:\r\n"));
+    EXPECT_EQ(TraceHopEnd(false, "198.18.41.1", true, "x"),
+              QString::fromUtf8("  Превышен интервал ожидания запроса.\r\n"));
+    EXPECT_EQ(TraceCompleteText(), QString::fromUtf8("Трассировка завершена.\r\n"));
+    LangTexts::UseBuiltInEnglish();
 }
 
 TEST(ToolPing, DatedLine) {
