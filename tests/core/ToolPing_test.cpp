@@ -46,15 +46,9 @@ TEST(ToolPing, PingAndTraceLinesFollowTheLanguage) {
     ASSERT_TRUE(LangTexts::Load(QString::fromStdString(zt::test::SourcePath("Data/")), "German"));
     EXPECT_EQ(ToolPingReplyText(Answer(IE_NoError, "198.18.43.2", 3)),
               "Antwort von 198.18.43.2: Bytes=32 Zeit=3 ms");
-    EXPECT_EQ(ToolPingReplyText(Answer(IE_UnreachAddr)), "Zielhost nicht erreichbar.");
-    EXPECT_EQ(TPingThread("").Execute(nullptr), QString::fromUtf8("Zeitüberschreitung der Anforderung."));
-    ASSERT_TRUE(LangTexts::Load(QString::fromStdString(zt::test::SourcePath("Data/")), "Russian"));
-    EXPECT_EQ(
-        TraceHeaderText("t", "198.18.43.2", 30),
-        QString::fromUtf8("Трассировка маршрута к t [198.18.43.2]\r\nс максимальным числом прыжков 30:\r\n"));
-    EXPECT_EQ(TraceHopEnd(false, "198.18.41.1", true, "x"),
-              QString::fromUtf8("  Превышен интервал ожидания запроса.\r\n"));
-    EXPECT_EQ(TraceCompleteText(), QString::fromUtf8("Трассировка завершена.\r\n"));
+    EXPECT_EQ(TraceHeaderText("t", "198.18.43.2", 30) + TraceCompleteText(),
+              QString::fromUtf8("Route zu t [198.18.43.2] wird verfolgt\r\nüber höchstens 30 Abschnitte:\r\n"
+                                "Verfolgung beendet.\r\n"));
     LangTexts::UseBuiltInEnglish();
 }
 
