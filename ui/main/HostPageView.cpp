@@ -55,6 +55,9 @@ Q_DECLARE_METATYPE(std::shared_ptr<TGroupNodeRecord>)
 
 namespace {
 
+// What the filled description column leaves free at the row's right end.
+constexpr int NoteColumnMargin = 20;
+
 // The help page of Reference2Click.
 const char* const HelpPage = "https://example.org/zorvanite-tarnequill/help";
 
@@ -423,7 +426,7 @@ void THostPageView::ConnectHandlers() {
 }
 
 bool THostPageView::eventFilter(QObject* Watched, QEvent* Event) {
-    if (HostGridView && Watched == HostGridView && Event->type() == QEvent::Resize) {
+    if (FGridViewport && Watched == FGridViewport && Event->type() == QEvent::Resize) {
         Guarded("TForm1.DataGrid1Resize", [this] { DataGrid1Resize(); });
         return false;
     }
@@ -620,6 +623,7 @@ void THostPageView::ShowViewRows() {
     } else {
         ShowGroupHosts(Hosts(), HostView.CurrentGroupText);
     }
+    DataGrid1Resize();
 }
 
 void THostPageView::TreeView1Click() {
@@ -644,6 +648,7 @@ void THostPageView::TreeView1Click() {
     if (first >= 0 && HostGridView) {
         HostGridView->ScrollToRow(first);
     }
+    DataGrid1Resize();
     SaveViewState();
 }
 
@@ -1094,18 +1099,37 @@ void THostPageView::DataGrid1Resize() {
         return;
     }
     TDataGrid& hosts = Hosts();
+    const int gridWidth = HostGridView->viewport()->width();
+    auto shown = [](const TGxCustomColumn* Column) {
+        return Column && Column->Visible();
+    };
+    auto visibleWidths = [&] {
+        int sum = 0;
+        for (int i = 0; i < hosts.ColumnCount(); ++i) {
+            if (shown(hosts.Columns().GetColumn(i))) {
+                sum += hosts.Columns().GetColumn(i)->Width();
+            }
+        }
+        return sum;
+    };
+    TGxCustomColumn* host = hosts.Columns().ColumnByName(u"Host");
     TGxCustomColumn* note = hosts.Columns().ColumnByName(u"Note_");
-    if (!note || !note->Visible()) {
-        return;
-    }
-    int sum = 0;
-    for (int i = 0; i < hosts.ColumnCount(); ++i) {
-        const TGxCustomColumn* column = hosts.Columns().GetColumn(i);
-        if (column && column->Visible()) {
-            sum += column->Width();
+    const int noteNeed = shown(note) ? HostGridView->BestFitWidth(note->Index()) : 0;
+    // Host names widen to the longest one as far as the row has room beside the description.
+    if (shown(host)) {
+        const int others = visibleWidths() - (shown(note) ? note->Width() : 0) + noteNeed;
+        const int room = gridWidth - NoteColumnMargin - others;
+        const int wanted = std::min(HostGridView->BestFitWidth(host->Index()), host->Width() + room);
+        if (wanted > host->Width()) {
+            host->SetWidth(wanted);
         }
     }
-    note->SetWidth(NoteColumnWidth(note->Width(), sum, HostGridView->viewport()->width(), note->MinWidth()));
+    // The description fills the rest of the row, but never cuts its texts: a longer one makes
+    // the row wider than the grid, which then scrolls sideways.
+    if (shown(note)) {
+        note->SetWidth(
+            std::max(NoteColumnWidth(note->Width(), visibleWidths(), gridWidth, note->MinWidth()), noteNeed));
+    }
 }
 
 void THostPageView::DataGrid1ColumnResize() {

@@ -737,3 +737,25 @@ TEST_F(HostPageTest, ClickAndCtrlClickSelectTheRowsADeleteTakes) {
     EXPECT_EQ(Shown(), (QStringList{"h0#1", "h1#2", "h3#3", "h4#4", "h6#5", "h7#6", "h8#7", "h9#8"}));
     Form->hide();
 }
+
+TEST_F(HostPageTest, HostNamesWidenWhereThereIsRoomAndALongDescriptionScrollsSideways) {
+    AddHost("charlieprinter-floor2", "127.0.1.9", "1", "OK");
+    Load();
+    Form->resize(1100, 600);
+    Form->show();
+    QApplication::processEvents();
+    TGxGridView& view = *Page().HostGridView;
+    const int host = Hosts().ColumnIndex(QStringLiteral("Host"));
+    EXPECT_EQ(Hosts().Columns().GetColumn(host)->Width(), view.BestFitWidth(host));
+    MonitorDatabase.ExecuteStatement("update hosts set Note_ = ?", {QString(200, u'n')});
+    Load();
+    TSettings settings;
+    settings.CheckBox_note = true;
+    ApplyColumnVisibility(Hosts(), settings);
+    Page().DataGrid1Resize();
+    QApplication::processEvents();
+    EXPECT_TRUE(view.HorzScrollBar().Visible());
+    view.HandleScroll(sbHorizontal, scBottom); // the end of the longest description comes into view
+    EXPECT_GE(
+        view.viewport()->width() - view.CellRect(0, Hosts().ColumnIndex(QStringLiteral("Note_"))).right(), 0);
+}
