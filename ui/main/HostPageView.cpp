@@ -58,6 +58,24 @@ namespace {
 // What the filled description column leaves free at the row's right end.
 constexpr int NoteColumnMargin = 20;
 
+// What the host and description columns need for the shown rows. A fit reads every shown row, so
+// it is kept on the view for the resizes in between, and taken again when the shown rows change
+// or their count does (a load, a filter).
+int FitWidth(TGxGridView& View, TDataGrid& Hosts, const char16_t* Column, bool Measure) {
+    const QByteArray key = "fitWidth:" + QString::fromUtf16(Column).toLatin1();
+    const QByteArray rowsKey = key + ":rows";
+    const qint64 rows = qint64(Hosts.RowCount()) << 32 | quint32(Hosts.VisibleRowCount());
+    const QVariant kept = View.property(key.constData());
+    if (kept.isValid() && !Measure && View.property(rowsKey.constData()).toLongLong() == rows) {
+        return kept.toInt();
+    }
+    const TGxCustomColumn* column = Hosts.Columns().ColumnByName(Column);
+    const int width = column ? View.BestFitWidth(column->Index(), bfAll, true) : 0;
+    View.setProperty(key.constData(), width);
+    View.setProperty(rowsKey.constData(), rows);
+    return width;
+}
+
 // The help page of Reference2Click.
 const char* const HelpPage = "https://example.org/zorvanite-tarnequill/help";
 
@@ -623,7 +641,7 @@ void THostPageView::ShowViewRows() {
     } else {
         ShowGroupHosts(Hosts(), HostView.CurrentGroupText);
     }
-    DataGrid1Resize();
+    MeasureShownRows();
 }
 
 void THostPageView::TreeView1Click() {
@@ -648,7 +666,7 @@ void THostPageView::TreeView1Click() {
     if (first >= 0 && HostGridView) {
         HostGridView->ScrollToRow(first);
     }
-    DataGrid1Resize();
+    MeasureShownRows();
     SaveViewState();
 }
 
@@ -1094,6 +1112,14 @@ void THostPageView::DropTextTargetDrop(QPoint Point) {
                     HostView.ShowAllHosts);
 }
 
+void THostPageView::MeasureShownRows() {
+    if (FServices && HostGridView) {
+        FitWidth(*HostGridView, Hosts(), u"Host", true);
+        FitWidth(*HostGridView, Hosts(), u"Note_", true);
+        DataGrid1Resize();
+    }
+}
+
 void THostPageView::DataGrid1Resize() {
     if (!FServices || !HostGridView) {
         return;
@@ -1114,12 +1140,12 @@ void THostPageView::DataGrid1Resize() {
     };
     TGxCustomColumn* host = hosts.Columns().ColumnByName(u"Host");
     TGxCustomColumn* note = hosts.Columns().ColumnByName(u"Note_");
-    const int noteNeed = shown(note) ? HostGridView->BestFitWidth(note->Index()) : 0;
+    const int noteNeed = shown(note) ? FitWidth(*HostGridView, hosts, u"Note_", false) : 0;
     // Host names widen to the longest one as far as the row has room beside the description.
     if (shown(host)) {
         const int others = visibleWidths() - (shown(note) ? note->Width() : 0) + noteNeed;
         const int room = gridWidth - NoteColumnMargin - others;
-        const int wanted = std::min(HostGridView->BestFitWidth(host->Index()), host->Width() + room);
+        const int wanted = std::min(FitWidth(*HostGridView, hosts, u"Host", false), host->Width() + room);
         if (wanted > host->Width()) {
             host->SetWidth(wanted);
         }
