@@ -91,7 +91,7 @@ struct TDatabaseLoadContext {
     TDataGrid* HostGrid = nullptr;
     IGroupTreeSink* GroupTree = nullptr;
     IHostLoadProgress* Progress = nullptr;
-    QString ProgressText;         // the progress caption's word; empty: the language's line 402
+    QString ProgressText;         // the progress caption's word; empty: the language's load line
     TDatabaseFetchFunction Fetch; // empty: FetchDatabaseOverHttp
     // Tells the operator (a message box in the program); empty: the program log only.
     std::function<void(const QString& Text)> ShowMessage;

@@ -6,6 +6,14 @@ namespace LangLine {
 enum : int {
     LatencyUnit = 65, // "ms", closing a latency event
 
+    PingReply = 234,       // the tools ping's reply line: %1 address, %2 round trip in ms
+    PingUnreachable = 235, // the tools ping's line for an unreachable answer
+    PingTimedOut = 236,    // the tools ping's line without an answer; a traceroute hop without one
+    TraceHeader = 240,     // %1 target, %2 its address
+    TraceMaxHops = 241,    // %1 the maximum number of hops
+    TraceComplete = 242,
+    HostLoadProgress = 243, // the host-load progress caption's word
+
     MailSubjectBefore = 264, // mail subject: before the host text
     MailSubjectAfter = 265,  // mail subject: between the host text and the state
     MailSent = 266,
@@ -50,8 +58,7 @@ enum : int {
     NoHostTypeChosen = 369, // the types dialog's Edit or Delete found no type chosen
     NextCheckIn = 377,
     IcmpProgress = 378,
-    HostLoadProgress = 402, // the host-load progress caption's word
-    NoGroupChosen = 405,    // a group action found no group chosen
-    NoHostChosen = 406,     // a host action found no host chosen
+    NoGroupChosen = 405, // a group action found no group chosen
+    NoHostChosen = 406,  // a host action found no host chosen
 };
 } // namespace LangLine

@@ -2,6 +2,8 @@
 #include "core/ToolPing.h"
 
 #include "core/HostLookup.h"
+#include "core/LangLines.h"
+#include "core/LangTexts.h"
 #include "core/TextConversions.h"
 #include "net/pingsend.h"
 
@@ -9,12 +11,11 @@
 
 QString ToolPingReplyText(const TIcmpEchoResult& Result) {
     if (Result.Answered && Result.Error == IE_NoError)
-        return QStringLiteral("Reply from ") + QString::fromStdString(Result.From) +
-               QStringLiteral(" bytes=32 time=") + QString::number(Result.RoundTripMs) +
-               QStringLiteral(" ms");
+        return LangText(LangLine::PingReply)
+            .arg(QString::fromStdString(Result.From), QString::number(Result.RoundTripMs));
     if (Result.Answered && (Result.Error == IE_UnreachRoute || Result.Error == IE_UnreachAddr))
-        return QStringLiteral("Destination host unreachable.");
-    return QString::fromLatin1(PingTimedOutText);
+        return LangText(LangLine::PingUnreachable);
+    return LangText(LangLine::PingTimedOut);
 }
 
 QString DatedPingLine(double DateTime, const QString& Text) {
@@ -26,7 +27,7 @@ TPingThread::TPingThread(QString Target, int TimeoutMs) : FTarget(std::move(Targ
 QString TPingThread::Execute(const TNetCancel* Cancel) const {
     QString address;
     if (!ResolveHostToIp(FTarget, address))
-        return QString::fromLatin1(PingTimedOutText);
+        return LangText(LangLine::PingTimedOut);
     TIcmpEchoParams echo;
     echo.Target.sin.sin_family = AF_INET;
     inet_pton(AF_INET, address.toLatin1().constData(), &echo.Target.sin.sin_addr);

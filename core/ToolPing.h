@@ -6,13 +6,13 @@
 struct TIcmpEchoResult;
 class TNetCancel;
 
-// The line of one tick before its date: "Reply from A bytes=32 time=N ms" for an echo reply,
-// "Destination host unreachable." for a network or host unreachable answer, else "Requested Timed
-// out." (any other answer, silence, or no echo possible at all).
+// The line of one tick before its date, in the current language: "Reply from A bytes=32 time=N ms"
+// for an echo reply, "Destination host unreachable." for a network or host unreachable answer, else
+// "Requested Timed out." (any other answer, silence, or no echo possible at all).
 QString ToolPingReplyText(const TIcmpEchoResult& Result);
 // The date and time of DateTime (the one display form), a blank, then Text.
 QString DatedPingLine(double DateTime, const QString& Text);
-// Undated: the line of a target that does not resolve.
+// The check engine's fixed English time-out text (the tools page takes the language's line).
 inline constexpr const char* PingTimedOutText = "Requested Timed out.";
 
 class TPingThread {

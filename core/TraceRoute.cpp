@@ -2,6 +2,8 @@
 #include "core/TraceRoute.h"
 
 #include "core/HostLookup.h"
+#include "core/LangLines.h"
+#include "core/LangTexts.h"
 #include "net/netsock.h"
 #include "net/pingsend.h"
 
@@ -23,8 +25,8 @@ int ElapsedMs(std::chrono::steady_clock::time_point Since) {
 } // namespace
 
 QString TraceHeaderText(const QString& Target, const QString& Address, int MaxHops) {
-    return QStringLiteral("Tracing route to ") + Target + QStringLiteral(" [") + Address +
-           QStringLiteral("]\r\nover of maximum ") + QString::number(MaxHops) + QStringLiteral(" hops:\r\n");
+    return LangText(LangLine::TraceHeader).arg(Target, Address) + QStringLiteral("\r\n") +
+           LangText(LangLine::TraceMaxHops).arg(MaxHops) + QStringLiteral("\r\n");
 }
 
 QString TraceProbeText(bool Replied, int Ms) {
@@ -36,13 +38,17 @@ QString TraceHopPrefix(int Ttl, const QString& Text) {
 }
 
 QString TraceHopEnd(bool Replied, const QString& Address, bool WithName, const QString& Name) {
-    QString text = QStringLiteral("Requested Timed out.");
+    QString text = LangText(LangLine::PingTimedOut);
     if (Replied) {
         text = Address;
         if (WithName && Name != QLatin1String("Unknown"))
             text = Name + QLatin1Char('[') + Address + QLatin1Char(']');
     }
     return QStringLiteral("  ") + text + QStringLiteral("\r\n");
+}
+
+QString TraceCompleteText() {
+    return LangText(LangLine::TraceComplete) + QStringLiteral("\r\n");
 }
 
 TTraceThread::TTraceThread(TTraceParams Params, std::function<bool(const QString&)> Output)
@@ -104,5 +110,5 @@ void TTraceThread::Execute(const TNetCancel* Cancel) {
         if (cancelled() || !Emit(TraceHopEnd(replied, lastFrom, FParams.LookupNames, name)))
             return;
     }
-    Emit(QString::fromLatin1(TraceCompleteText));
+    Emit(TraceCompleteText());
 }

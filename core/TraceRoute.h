@@ -8,6 +8,7 @@
 
 class TNetCancel;
 
+// The texts below are those of the current language; in English:
 // "Tracing route to <target> [<address>]" CR LF "over of maximum <hops> hops:" CR LF.
 QString TraceHeaderText(const QString& Target, const QString& Address, int MaxHops);
 // A probe's text: "    *    " without a reply, else Format("%6d ms", Ms).
@@ -18,7 +19,8 @@ QString TraceHopPrefix(int Ttl, const QString& Text);
 // address, or with names on Name + "[" + Address + "]" (Name may be empty; "Unknown" keeps the
 // bare address); then CR LF.
 QString TraceHopEnd(bool Replied, const QString& Address, bool WithName, const QString& Name);
-inline constexpr const char* TraceCompleteText = "Trace complete.\r\n";
+// "Trace complete." CR LF.
+QString TraceCompleteText();
 
 struct TTraceParams {
     QString Target;

@@ -2,8 +2,11 @@
 // loopback.
 #include "core/ToolPing.h"
 
+#include "core/LangTexts.h"
 #include "core/TextConversions.h"
+#include "core/TraceRoute.h"
 #include "net/pingsend.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +40,16 @@ TEST(ToolPing, ReplyTextByAnswer) {
     TIcmpEchoResult refused; // no socket could be opened
     refused.LastError = 10013;
     EXPECT_EQ(ToolPingReplyText(refused), "Requested Timed out.");
+}
+
+TEST(ToolPing, PingAndTraceLinesFollowTheLanguage) {
+    ASSERT_TRUE(LangTexts::Load(QString::fromStdString(zt::test::SourcePath("Data/")), "German"));
+    EXPECT_EQ(ToolPingReplyText(Answer(IE_NoError, "198.18.43.2", 3)),
+              "Antwort von 198.18.43.2: Bytes=32 Zeit=3 ms");
+    EXPECT_EQ(TraceHeaderText("t", "198.18.43.2", 30) + TraceCompleteText(),
+              QString::fromUtf8("Route zu t [198.18.43.2] wird verfolgt\r\nüber höchstens 30 Abschnitte:\r\n"
+                                "Verfolgung beendet.\r\n"));
+    LangTexts::UseBuiltInEnglish();
 }
 
 TEST(ToolPing, DatedLine) {

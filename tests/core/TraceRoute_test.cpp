@@ -20,7 +20,7 @@ TEST(TraceText, Pieces) {
     EXPECT_EQ(TraceHopPrefix(1, TraceProbeText(true, 3)), "  1:      3 ms");
     EXPECT_EQ(TraceHopPrefix(2, TraceProbeText(false, 0)), "  2:     *    ");
     EXPECT_EQ(TraceHopPrefix(123, "x"), "123: x");
-    EXPECT_EQ(QString::fromLatin1(TraceCompleteText), "Trace complete.\r\n");
+    EXPECT_EQ(TraceCompleteText(), "Trace complete.\r\n");
 }
 
 TEST(TraceText, HopEnd) {

@@ -3,6 +3,7 @@
 #include "core/DatabaseLoader.h"
 #include "core/DatabaseSchema.h"
 #include "core/HostGrid.h"
+#include "core/LangTexts.h"
 #include "core/SQLiteDb.h"
 #include "grid/GxGrid.h"
 
@@ -58,13 +59,13 @@ protected:
             RunCommand("sqlite3 '" + Path + "' < '" + Dir.file("run.sql") + "' 2>&1", &rc);
         ASSERT_EQ(rc, 0) << out;
     }
-    TDatabaseLoadResult Load() {
+    TDatabaseLoadResult Load(const QString& ProgressText = "Loading hosts") {
         TDatabaseLoadContext context;
         context.DataFolder = Q(Dir.path() + "/");
         context.HostGrid = &Grid;
         context.GroupTree = &Tree;
         context.Progress = &Progress;
-        context.ProgressText = "Loading hosts";
+        context.ProgressText = ProgressText;
         return LoadDatabaseAtStart(Db, context);
     }
     void InsertHosts(int Count) {
@@ -142,4 +143,12 @@ TEST_F(HostGridPeerTest, Host1501ShowsTheProgressWindow) {
     EXPECT_EQ(Progress.Last, "Zorvanite Tarnequill Pro - Loading hosts 100%");
     EXPECT_EQ(HostLoadCounters.LastRow.load(), 1500);
     EXPECT_EQ(HostLoadCounters.FilledRow.load(), 1500);
+}
+
+TEST_F(HostGridPeerTest, TheLoadCaptionSaysItIsLoadingInTheLanguageWithoutAWarning) {
+    InsertHosts(1501);
+    ASSERT_TRUE(LangTexts::Load(QString::fromStdString(SourcePath("Data/")), "German"));
+    Load(QString());
+    LangTexts::UseBuiltInEnglish();
+    EXPECT_EQ(Progress.Last, "Zorvanite Tarnequill Pro - Hosts werden geladen... 100%");
 }

@@ -188,7 +188,7 @@ TEST_P(ShippedLanguage, JoinedTextsReadAsSentences) {
         {"ICQ sent", T(269) + queued + " - " + T(291)},
         {"ICQ received", T(348) + " 123456789 " + T(349) + " status"},
         {"help last line", T(355) + "07.12.2026)"},
-        {"load progress", "Zorvanite Tarnequill Pro - " + T(402) + " 45%"},
+        {"load progress", "Zorvanite Tarnequill Pro - " + T(243) + " 45%"},
         {"host box", T(10) + ": Servers\\Office"},
         {"host box at dialog creation", T(123) + " Servers"},
         {"edit caption", T(287) + " " + host},

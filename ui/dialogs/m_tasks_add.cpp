@@ -246,8 +246,23 @@ void TAdd_M_hosts::FormCreate(TMonitorServices& Services) {
     FServices = &Services;
 }
 
+void TAdd_M_hosts::FitToPage(int Page) {
+    // The page control is as tall as its tallest shown page: the range page would stand above the
+    // list page's empty height. The width never shrinks, so the details keep their room.
+    for (int i = 0; i < PageControl1->count(); ++i) {
+        const bool shown = i == Page;
+        PageControl1->setTabVisible(i, true);
+        PageControl1->widget(i)->setSizePolicy(QSizePolicy::Preferred,
+                                               shown ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+    }
+    PageControl1->setCurrentIndex(Page);
+    PageControl1->setTabVisible(1 - Page, false);
+    layout()->activate();
+    resize(std::max(width(), sizeHint().width()), sizeHint().height());
+}
+
 void TAdd_M_hosts::ShowPage(int Page, int Group) {
-    PageControl1->setCurrentIndex(Page == 1 ? 1 : 0);
+    FitToPage(Page == 1 ? 1 : 0);
     SelectedGroup = Group;
     show();
     raise();
@@ -261,6 +276,7 @@ int TAdd_M_hosts::Execute(int Group) {
         IPN_2->setValue(kept->IPN_2);
         IPN_3->setValue(kept->IPN_3);
     }
+    FitToPage(PageControl1->currentIndex());
     return exec();
 }
 

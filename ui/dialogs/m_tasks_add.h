@@ -75,6 +75,8 @@ private:
     void BuildRangePage();
     void BuildListPage();
     QWidget* BuildDetails();
+    // Shows page Page and sizes the dialog to it rather than to the taller other page.
+    void FitToPage(int Page);
     int AddHosts(const std::vector<TBulkHostEntry>& Entries);
 
     TMonitorServices* FServices = nullptr;

@@ -159,6 +159,12 @@ TBig_hint_form::TBig_hint_form(std::unique_ptr<ITrayIconBackend> Backend, QWidge
     connect(About1, &QAction::triggered, this,
             [this] { Guarded("TBig_hint_form.About1Click", [this] { About1Click(); }); });
     TextTrayIcon1->SetPopupMenu(PopupMenu1);
+    // The hint stands above the pointer, where the menu opens: it would cover the menu's lines.
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+        FHint->hide();
+        Timer1.SetEnabled(false);
+        Timer2.SetEnabled(false);
+    });
 
     Button1 = new QPushButton(QStringLiteral("E&xit"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -266,6 +272,10 @@ void TBig_hint_form::PlaceHint(QPoint Pointer) {
 }
 
 void TBig_hint_form::Timer1Timer() {
+    if (PopupMenu1->isVisible()) {
+        Timer1.SetEnabled(false);
+        return;
+    }
     const QRect screen = ScreenOf(FPointer);
     FHint->Text = FitHintLines(FTrayHintLines, FHint->LinesFor(screen.height())).join(QLatin1Char('\n'));
     Timer1.SetEnabled(false);

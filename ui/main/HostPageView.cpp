@@ -55,6 +55,27 @@ Q_DECLARE_METATYPE(std::shared_ptr<TGroupNodeRecord>)
 
 namespace {
 
+// What the filled description column leaves free at the row's right end.
+constexpr int NoteColumnMargin = 20;
+
+// What the host and description columns need for the shown rows. A fit reads every shown row, so
+// it is kept on the view for the resizes in between, and taken again when the shown rows change
+// or their count does (a load, a filter).
+int FitWidth(TGxGridView& View, TDataGrid& Hosts, const char16_t* Column, bool Measure) {
+    const QByteArray key = "fitWidth:" + QString::fromUtf16(Column).toLatin1();
+    const QByteArray rowsKey = key + ":rows";
+    const qint64 rows = qint64(Hosts.RowCount()) << 32 | quint32(Hosts.VisibleRowCount());
+    const QVariant kept = View.property(key.constData());
+    if (kept.isValid() && !Measure && View.property(rowsKey.constData()).toLongLong() == rows) {
+        return kept.toInt();
+    }
+    const TGxCustomColumn* column = Hosts.Columns().ColumnByName(Column);
+    const int width = column ? View.BestFitWidth(column->Index(), bfAll, true) : 0;
+    View.setProperty(key.constData(), width);
+    View.setProperty(rowsKey.constData(), rows);
+    return width;
+}
+
 // The help page of Reference2Click.
 const char* const HelpPage = "https://example.org/zorvanite-tarnequill/help";
 
@@ -423,7 +444,7 @@ void THostPageView::ConnectHandlers() {
 }
 
 bool THostPageView::eventFilter(QObject* Watched, QEvent* Event) {
-    if (HostGridView && Watched == HostGridView && Event->type() == QEvent::Resize) {
+    if (FGridViewport && Watched == FGridViewport && Event->type() == QEvent::Resize) {
         Guarded("TForm1.DataGrid1Resize", [this] { DataGrid1Resize(); });
         return false;
     }
@@ -620,6 +641,7 @@ void THostPageView::ShowViewRows() {
     } else {
         ShowGroupHosts(Hosts(), HostView.CurrentGroupText);
     }
+    MeasureShownRows();
 }
 
 void THostPageView::TreeView1Click() {
@@ -644,6 +666,7 @@ void THostPageView::TreeView1Click() {
     if (first >= 0 && HostGridView) {
         HostGridView->ScrollToRow(first);
     }
+    MeasureShownRows();
     SaveViewState();
 }
 
@@ -1089,23 +1112,50 @@ void THostPageView::DropTextTargetDrop(QPoint Point) {
                     HostView.ShowAllHosts);
 }
 
+void THostPageView::MeasureShownRows() {
+    if (FServices && HostGridView) {
+        FitWidth(*HostGridView, Hosts(), u"Host", true);
+        FitWidth(*HostGridView, Hosts(), u"Note_", true);
+        DataGrid1Resize();
+    }
+}
+
 void THostPageView::DataGrid1Resize() {
     if (!FServices || !HostGridView) {
         return;
     }
     TDataGrid& hosts = Hosts();
+    const int gridWidth = HostGridView->viewport()->width();
+    auto shown = [](const TGxCustomColumn* Column) {
+        return Column && Column->Visible();
+    };
+    auto visibleWidths = [&] {
+        int sum = 0;
+        for (int i = 0; i < hosts.ColumnCount(); ++i) {
+            if (shown(hosts.Columns().GetColumn(i))) {
+                sum += hosts.Columns().GetColumn(i)->Width();
+            }
+        }
+        return sum;
+    };
+    TGxCustomColumn* host = hosts.Columns().ColumnByName(u"Host");
     TGxCustomColumn* note = hosts.Columns().ColumnByName(u"Note_");
-    if (!note || !note->Visible()) {
-        return;
-    }
-    int sum = 0;
-    for (int i = 0; i < hosts.ColumnCount(); ++i) {
-        const TGxCustomColumn* column = hosts.Columns().GetColumn(i);
-        if (column && column->Visible()) {
-            sum += column->Width();
+    const int noteNeed = shown(note) ? FitWidth(*HostGridView, hosts, u"Note_", false) : 0;
+    // Host names widen to the longest one as far as the row has room beside the description.
+    if (shown(host)) {
+        const int others = visibleWidths() - (shown(note) ? note->Width() : 0) + noteNeed;
+        const int room = gridWidth - NoteColumnMargin - others;
+        const int wanted = std::min(FitWidth(*HostGridView, hosts, u"Host", false), host->Width() + room);
+        if (wanted > host->Width()) {
+            host->SetWidth(wanted);
         }
     }
-    note->SetWidth(NoteColumnWidth(note->Width(), sum, HostGridView->viewport()->width(), note->MinWidth()));
+    // The description fills the rest of the row, but never cuts its texts: a longer one makes
+    // the row wider than the grid, which then scrolls sideways.
+    if (shown(note)) {
+        note->SetWidth(
+            std::max(NoteColumnWidth(note->Width(), visibleWidths(), gridWidth, note->MinWidth()), noteNeed));
+    }
 }
 
 void THostPageView::DataGrid1ColumnResize() {

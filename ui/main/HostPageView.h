@@ -101,6 +101,8 @@ public:
     // A text dropped at Point (client coordinates of the tree).
     void DropTextTargetDrop(QPoint Point);
     void DataGrid1Resize();
+    // The shown rows changed: their host names and descriptions are measured again, then fitted.
+    void MeasureShownRows();
     void DataGrid1ColumnResize();
     void PopupMenu2Popup();
     void Edit3Click();

@@ -89,6 +89,9 @@ void TStatusView::CreatePanels() {
         if (i >= 1 && i <= 5)
             panel.SetAlignment(Qt::AlignHCenter);
     }
+    // The check progress names a host: it takes whatever the bar has left rather than cutting
+    // "Traffic check <host>" at its own width.
+    StatusBar1->Panels()[int(TStatusPanel::Progress)].SetAutoSize(true);
     TStatusPanelPro& writeState = StatusBar1->Panels().Add();
     writeState.SetAutoWidth(true);
     writeState.SetStyle(psOwnerDraw);

@@ -407,6 +407,16 @@ TEST_F(HostDialogsTest, AddManyRangeClampsMirrorsAndListNamesByLine) {
     EXPECT_TRUE(form.RichEdit2->toPlainText().isEmpty());
 }
 
+TEST_F(HostDialogsTest, AddManySizesItselfToTheShownPage) {
+    TAdd_M_hosts& form = *Add_M_hosts;
+    form.ShowPage(0, 1);
+    const int range = form.PageControl1->height();
+    EXPECT_LE(range, form.TabSheet1->findChild<QGroupBox*>("GroupBox1")->sizeHint().height() + 60);
+    form.ShowPage(1, 1);
+    EXPECT_GT(form.PageControl1->height(), range + 60); // the list page keeps its text boxes' height
+    form.hide();
+}
+
 TEST_F(HostDialogsTest, AddManyWithMonitoringOnPausesItAndRestartsOneCheckThread) {
     AddThroughDialog("shown", "127.0.0.1");
     TMonitorController& monitor = Services->Controller();

@@ -239,6 +239,17 @@ TEST_F(BigHintTest, AfterAnExitTheHintComesBackOnlyAfterThePauseAndStays) {
     EXPECT_TRUE(Form->Timer2.Enabled());
 }
 
+TEST_F(BigHintTest, TheHintNeverStandsOverTheOpenMenu) {
+    Form->SetTrayHintLines(FiveHostLines);
+    Hover(OnIcon());
+    QWidget* hint = Form->HintWindow();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return hint->isVisible(); }, 5000));
+    Form->PopupMenu1->popup(OnIcon());
+    Hover(OnIcon() + QPoint(1, 1)); // the pointer moves on the icon while the menu is open
+    EXPECT_FALSE(ProcessEventsUntil([&] { return hint->isVisible(); }, 1000));
+    Form->PopupMenu1->hide();
+}
+
 TEST_F(BigHintTest, NamesAndAddressesArePlainText) {
     Form->SetTrayHintLines({"Zorvanite Tarnequill Pro", "", "Hosts down:", "d, <b>x</b>, &a", "", "count"});
     Hover(OnIcon());

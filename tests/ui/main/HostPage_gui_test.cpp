@@ -737,3 +737,22 @@ TEST_F(HostPageTest, ClickAndCtrlClickSelectTheRowsADeleteTakes) {
     EXPECT_EQ(Shown(), (QStringList{"h0#1", "h1#2", "h3#3", "h4#4", "h6#5", "h7#6", "h8#7", "h9#8"}));
     Form->hide();
 }
+
+TEST_F(HostPageTest, HostNamesWidenWhereThereIsRoomAndALongDescriptionScrollsSideways) {
+    AddHost("charlieprinter-floor2", "127.0.1.9", "1", "OK");
+    MonitorDatabase.ExecuteStatement("update hosts set Note_ = ?", {QString(200, u'n')});
+    Load();
+    Form->resize(1100, 600);
+    Form->show();
+    QApplication::processEvents();
+    TGxGridView& view = *Page().HostGridView;
+    const int host = Hosts().ColumnIndex(QStringLiteral("Host"));
+    EXPECT_EQ(Hosts().Columns().GetColumn(host)->Width(), view.BestFitWidth(host));
+    TSettings settings;
+    settings.CheckBox_note = true;
+    ApplyColumnVisibility(Hosts(), settings);
+    Page().DataGrid1Resize();
+    const int note = Hosts().ColumnIndex(QStringLiteral("Note_"));
+    EXPECT_EQ(Hosts().Columns().GetColumn(note)->Width(), view.BestFitWidth(note)); // not cut at the edge
+    EXPECT_TRUE(view.HorzScrollBar().Visible());
+}

@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -119,6 +120,15 @@ TEST_F(StatusViewTest, SevenPanelsOfTheMainWindowAndTheWriteStateAfterThem) {
     EXPECT_EQ(bar.Panels()[DatabaseWriteStatePanel].FontColor(), clRed);
     View->ShowDatabaseWriteState(QStringLiteral("Writing works again"), false);
     EXPECT_EQ(bar.Panels()[DatabaseWriteStatePanel].FontColor(), clBlack);
+}
+
+TEST_F(StatusViewTest, TheProgressPanelShowsAWholeHostNameWhereTheBarHasRoom) {
+    TStatusBarPro& bar = *View->StatusBar1;
+    bar.resize(1100, bar.height()); // the main window's default width
+    const QString text = QStringLiteral("Traffic check charlieprinter-floor2");
+    View->SetStatusPanel(TStatusPanel::Progress, text, PanelColourBlack);
+    EXPECT_GE(bar.PanelDrawRect(int(TStatusPanel::Progress)).width(),
+              QFontMetrics(bar.font()).horizontalAdvance(text));
 }
 
 TEST_F(StatusViewTest, ATickFillsTheCountPanelsTheTrayAndTheIcons) {
