@@ -295,6 +295,11 @@ TEST_F(ProgramStartTest, AStartOnADatabaseOfHostsRunsItsStepsAndLogsInTheFixedOr
         steps << name + QStringLiteral(".FormCreate");
     }
     EXPECT_EQ(StartupTraceSteps(), steps);
+    steps.insert(steps.indexOf(QStringLiteral("TTasks_form.FormCreate")), QStringLiteral("LoadDatabase"));
+    steps.insert(steps.indexOf(QStringLiteral("TTasks_form.FormCreate")), QStringLiteral("StartBackupTimer"));
+    steps << QStringLiteral("LoadStartupSettings") << QStringLiteral("StartSyslogServer")
+          << QStringLiteral("SignOnMessaging");
+    EXPECT_EQ(StartupStepNames(), steps);
     EXPECT_EQ(Form1->DataGrid1->RowCount(), 3);
     QStringList rows;
     auto table =
