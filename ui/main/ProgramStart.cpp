@@ -268,24 +268,14 @@ private:
 } // namespace
 
 QStringList FormCreationOrder() {
-    return {QStringLiteral("TForm1"),
-            QStringLiteral("TAlert_window"),
-            QStringLiteral("TProgress_Form"),
-            QStringLiteral("TAbout_f"),
-            QStringLiteral("TAdd_M_hosts"),
-            QStringLiteral("TLogs"),
-            QStringLiteral("TAlert_window_up"),
-            QStringLiteral("TMultiple_hosts_edit_form"),
-            QStringLiteral("TEmail_settings_form"),
-            QStringLiteral("TBig_hint_form"),
-            QStringLiteral("TGroup_Select_Form"),
-            QStringLiteral("TPing_tracert_form"),
-            QStringLiteral("TTasks_form"),
-            QStringLiteral("TTypes_form"),
-            QStringLiteral("TSoundDisableForm"),
-            QStringLiteral("TCalendar_form"),
-            QStringLiteral("TSelect_date_Form"),
-            QStringLiteral("TColumn_Form")};
+    const QString suffix = QStringLiteral(".FormCreate");
+    QStringList classes;
+    for (const QString& name : StartupStepNames()) {
+        if (name.endsWith(suffix)) {
+            classes << name.chopped(suffix.size());
+        }
+    }
+    return classes;
 }
 
 QStringList StartupStepNames() {
