@@ -1,20 +1,28 @@
 // The root of the monitor's services, made by the program's start-up before any window and
 // destroyed after the windows' close steps. It owns what the windows share: the database
 // reference, the host table and the event queues, the options, the host store, the monitor
-// controller, the alarm dispatcher and the registry of alarm channels. Every window receives it
-// in its FormCreate and reaches the rest of the program through it, not through other windows.
+// controller, the alarm dispatcher and the registry of alarm channels, and every long-lived thread:
+// the hourly backup with its timer, the syslog server, the tools' workers and the real-time chart's
+// sampler. Windows start and stop those through it and own no thread. Every window receives it in
+// its FormCreate and reaches the rest of the program through it, not through other windows.
 #pragma once
 
 #include "core/AlarmChannels.h"
 #include "core/AlarmDispatcher.h"
+#include "core/DatabaseBackup.h"
+#include "core/DatabaseLoader.h"
 #include "core/HostStore.h"
 #include "core/MonitorController.h"
 #include "core/SettingsModel.h"
+#include "core/SyslogServer.h"
+#include "core/ToolChartsSampler.h"
+#include "core/ToolWorkers.h"
 #include "grid/GxGrid.h"
+
+#include <QTimer>
 
 #include <memory>
 
-class IGroupTreeSink;
 class IHostProbes;
 class TSQLiteDatabase;
 
@@ -24,7 +32,7 @@ public:
     // hosts over the network.
     TMonitorServices(TSQLiteDatabase& Database, const QString& DataFolder,
                      std::unique_ptr<IHostProbes> Probes = nullptr);
-    // Stops the monitor for good (waiting for its threads) before anything it uses goes.
+    // Stop(), then everything goes in reverse order of declaration.
     ~TMonitorServices();
     TMonitorServices(const TMonitorServices&) = delete;
     TMonitorServices& operator=(const TMonitorServices&) = delete;
@@ -44,12 +52,38 @@ public:
     TAlarmDispatcher& Dispatcher() { return FDispatcher; }
     TMonitorController& Controller() { return *FController; }
 
+    // The start-up's database load into the host table and the registered group tree, with the
+    // source chosen by lines 40 and 41 of the Data folder's settings file (Context gives the progress
+    // window and the operator's message box). The long transaction opens as the load ends, so the
+    // first pass and the syslog server write into it from their first row; Timer10 commits it.
+    TDatabaseLoadResult LoadDatabase(TDatabaseLoadContext Context);
+
+    // The hourly copy of the database to backup.db: its thread and its timer (3600000 ms), which
+    // runs from the database load on.
+    TDatabaseBackup& Backup() { return FBackup; }
+    QTimer& BackupTimer() { return FBackupTimer; }
+    void StartBackupTimer();
+    // The syslog listener the "Enable Syslog Server" option switches.
+    TSyslogServer& SyslogServer() { return FSyslogServer; }
+    // The tools window's ping, trace, lookup and SNMP jobs.
+    TToolWorkers& ToolWorkers() { return FToolWorkers; }
+    // The real-time traffic chart's sampling thread.
+    TRealtimeSampler& RealtimeSampler() { return FRealtimeSampler; }
+
+    // GUI thread, at shut-down and again (idempotent) at destruction: every thread stopped and
+    // joined, in order: the monitor's check and sampling threads, the tools' jobs, the real-time
+    // sampler, the syslog listener, then the backup, the database's last user besides the GUI.
+    void Stop();
+
     // The window that shows the group trees, for the database loader; none until it registers.
     IGroupTreeSink* GroupTree() const { return FGroupTree; }
     void SetGroupTree(IGroupTreeSink* Sink) { FGroupTree = Sink; }
 
 private:
+    void BackupTimerTimer();
+
     TSQLiteDatabase& FDatabase;
+    QString FDataFolder;
     TDataGrid FDataGrid1;
     TDataGrid FDownHostGrid;
     TDataGrid FUpHostGrid;
@@ -60,6 +94,11 @@ private:
     TAlarmChannels FChannels;
     TAlarmDispatcher FDispatcher;
     IGroupTreeSink* FGroupTree = nullptr;
+    TDatabaseBackup FBackup;
+    QTimer FBackupTimer;
+    TSyslogServer FSyslogServer;
+    TToolWorkers FToolWorkers;
+    TRealtimeSampler FRealtimeSampler;
     // Last: its threads use everything above, so it goes first.
     std::unique_ptr<TMonitorController> FController;
 };

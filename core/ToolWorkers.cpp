@@ -27,16 +27,16 @@ bool TToolJob::Gui(const std::function<void()>& Step) {
 }
 
 TToolWorkers::~TToolWorkers() {
+    Stop();
+}
+
+void TToolWorkers::Stop() {
     CancelAll();
-    // Cancelled network calls return at once; the limit only guards against a stuck resolver.
-    WaitIdle(5000);
-    std::lock_guard<std::mutex> guard(FLock);
-    for (TEntry& entry : FEntries) {
-        if (entry.Done->load())
-            entry.Thread.join();
-        else
-            entry.Thread.detach(); // holds only its own shared state and cancel signal
+    // A job may still be on its way into a synchronous call: serve them until every body returned,
+    // then nothing of theirs runs any more and the join cannot wait on this thread.
+    while (!WaitServingSynchronize([this] { return Running() == 0; }, 1000)) {
     }
+    Reap();
 }
 
 void TToolWorkers::Start(std::function<void(TToolJob&)> Body) {

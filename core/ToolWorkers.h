@@ -1,5 +1,6 @@
-// The tools window's worker threads: each job runs on its own thread with its own cancel signal and
-// reaches the window only through synchronous calls that a cancelled job no longer makes.
+// The tools' worker threads, owned by the monitor's services: each job runs on its own thread with its
+// own cancel signal and reaches the window only through synchronous calls that a cancelled job no
+// longer makes. Every thread is joined; none outlives its owner.
 #pragma once
 
 #include <atomic>
@@ -33,7 +34,7 @@ private:
 class TToolWorkers {
 public:
     TToolWorkers() = default;
-    // Cancels every job and waits for them (serving their synchronous calls) for a few seconds.
+    // Stop().
     ~TToolWorkers();
     TToolWorkers(const TToolWorkers&) = delete;
     TToolWorkers& operator=(const TToolWorkers&) = delete;
@@ -46,6 +47,9 @@ public:
     int Running() const;
     // GUI thread: waits until no job runs, serving synchronous calls meanwhile. False after LimitMs.
     bool WaitIdle(int LimitMs);
+    // GUI thread: cancels every job and joins every thread, serving their synchronous calls until
+    // the last one ends (cancelled network calls return at once).
+    void Stop();
 
 private:
     struct TEntry {

@@ -10,6 +10,8 @@
 #include "core/ProgramLogSink.h"
 #include "core/SQLiteDb.h"
 #include "core/Synchronize.h"
+#include "grid/GxGrid.h"
+#include "net/pingsend.h"
 #include "tests/support/TestSupport.h"
 #include "ui/dialogs/Unit_tracert.h"
 #include "ui/main/BigHint.h"
@@ -263,4 +265,64 @@ TEST_F(ProgramStartTest, FirstStartTakesTheSystemLanguage) {
     }
     EXPECT_EQ(LangText(280), QStringLiteral("Ausgefallen")) << LangText(280).toStdString();
     LangTexts::UseBuiltInEnglish();
+}
+
+TEST_F(ProgramStartTest, AStartOnADatabaseOfHostsRunsItsStepsAndLogsInTheFixedOrder) {
+    // A first start makes the schema and a settings file; the pinned start is the second one.
+    CreateForms();
+    MonitorDatabase.ExecuteStatement(QStringLiteral("insert into list_group (Name,N_group,parent_id) "
+                                                    "values ('All',1,'')"));
+    for (const char* host : {"alpha", "beta", "gamma"}) {
+        MonitorDatabase.ExecuteStatement(
+            QStringLiteral(
+                "insert into hosts (host, IP, Status, N_group) values (?, '127.0.0.1', 'Down', 1)"),
+            {QString::fromLatin1(host)});
+    }
+    CloseProgram();
+    DestroyForms();
+    MonitorDatabase.Close();
+    MonitorDatabase.Open(QString::fromStdString(data_.file("dbm.db")));
+    MonitorDatabase.ExecuteStatement(QStringLiteral("delete from program_log"));
+    MonitorDatabase.Close();
+    QStringList sink;
+    SetProgramLogSink([&sink](const QString& Line) { sink << Line; });
+    ClearStartupTrace();
+
+    CreateForms();
+
+    QStringList steps;
+    for (const QString& name : FormCreationOrder()) {
+        steps << name + QStringLiteral(".FormCreate");
+    }
+    EXPECT_EQ(StartupTraceSteps(), steps);
+    steps.insert(steps.indexOf(QStringLiteral("TTasks_form.FormCreate")), QStringLiteral("LoadDatabase"));
+    steps.insert(steps.indexOf(QStringLiteral("TTasks_form.FormCreate")), QStringLiteral("StartBackupTimer"));
+    steps << QStringLiteral("LoadStartupSettings") << QStringLiteral("StartSyslogServer")
+          << QStringLiteral("SignOnMessaging");
+    EXPECT_EQ(StartupStepNames(), steps);
+    EXPECT_EQ(Form1->DataGrid1->RowCount(), 3);
+    QStringList rows;
+    auto table =
+        MonitorDatabase.OpenResultTable(QStringLiteral("select Status from program_log order by ID"));
+    for (; !table->AtEnd(); table->NextRow()) {
+        rows << table->FieldText(0);
+    }
+    QStringList expected{StartMessageText()};
+    if (!IcmpEchoAvailable()) {
+        expected << QStringLiteral(
+            "ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets "
+            "can be opened. Echo checks are skipped until echo requests can be sent "
+            "(give the program cap_net_raw, or open net.ipv4.ping_group_range to its "
+            "group).");
+    }
+    EXPECT_EQ(rows, expected);
+    // The audio line (TForm1's creation) depends on the machine's sound device; the language line
+    // comes from the settings loader at the end.
+    if (!sink.isEmpty() && sink.front().startsWith(QStringLiteral("Sound is off: "))) {
+        sink.removeFirst();
+    }
+    EXPECT_EQ(sink, (QStringList{QStringLiteral("Language file \"") + DataFolder() +
+                                 QStringLiteral("lang_files/English\" could not be read (the file does not "
+                                                "exist); the current texts are kept.")}))
+        << sink.join(u'\n').toStdString();
 }

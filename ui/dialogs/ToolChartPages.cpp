@@ -7,6 +7,7 @@
 #include "core/SQLiteDb.h"
 #include "core/TextConversions.h"
 #include "core/ToolCharts.h"
+#include "core/ToolChartsSampler.h"
 #include "grid/GxColumnClasses.h"
 #include "grid/GxGrid.h"
 #include "grid/widgets/GxGridView.h"
@@ -77,10 +78,16 @@ TToolChartPages::TToolChartPages(TPing_tracert_form& Form) : FForm(Form) {
 }
 
 TToolChartPages::~TToolChartPages() {
-    if (FCancel)
-        FCancel->Raise();
-    if (FRealtimeThread.joinable())
-        FRealtimeThread.join();
+    // A sample in flight ends before this page (its Done's receiver) goes.
+    Sampler().Stop();
+}
+
+TRealtimeSampler& TToolChartPages::Sampler() {
+    if (FForm.FServices)
+        return FForm.FServices->RealtimeSampler();
+    if (!FOwnSampler)
+        FOwnSampler = std::make_unique<TRealtimeSampler>();
+    return *FOwnSampler;
 }
 
 void TToolChartPages::Build() {
@@ -475,29 +482,11 @@ void TToolChartPages::Realtime_TimerTimer() {
         DrawRealtimeChart();
         return;
     }
-    if (FRealtimeThread.joinable())
-        FRealtimeThread.join();
     FInFlight = true;
-    FCancel = std::make_shared<TNetCancel>();
-    TRealtimeTarget target{OwnText(PortChartId), OwnText(HostText(u"IP")), OwnText(HostText(u"Comunity"))};
-    const QString port = OwnText(FForm.SnmpPort);
-    TSQLiteDatabase* database = &FForm.Database();
-    std::shared_ptr<TNetCancel> cancel = FCancel;
-    FRealtimeThread = std::thread([this, target, port, database, cancel] {
-        TRealtimeQuery query = [&](const QString& Address, const QString& Community, const QString& Oid) {
-            QString result;
-            if (!cancel->Raised())
-                TPing_tracert_form::FormSnmpQuery(Address, Community, Oid, 160, result, port, cancel);
-            return result;
-        };
-        try {
-            if (!cancel->Raised())
-                RealtimeSample(*database, target, query, NowWall());
-        } catch (const ESQLiteException&) {
-        }
-        QMetaObject::invokeMethod(
-            this, [this] { RealtimeDone(); }, Qt::QueuedConnection);
-    });
+    const TRealtimeTarget target{OwnText(PortChartId), OwnText(HostText(u"IP")),
+                                 OwnText(HostText(u"Comunity"))};
+    Sampler().Start(FForm.Database(), target, OwnText(FForm.SnmpPort), NowWall, this,
+                    [this] { RealtimeDone(); });
 }
 
 QString TToolChartPages::OwnText(const QString& Text) {
@@ -505,8 +494,7 @@ QString TToolChartPages::OwnText(const QString& Text) {
 }
 
 void TToolChartPages::RealtimeDone() {
-    if (FRealtimeThread.joinable())
-        FRealtimeThread.join();
+    Sampler().Join();
     FInFlight = false;
     Guarded("Realtime chart", [this] { DrawRealtimeChart(); });
 }
@@ -526,10 +514,7 @@ void TToolChartPages::CloseSteps() {
     Timer_online_grafs.stop();
     Realtime_Timer.stop();
     // A tick in flight ends at once and stores before the table is emptied.
-    if (FCancel)
-        FCancel->Raise();
-    if (FRealtimeThread.joinable())
-        FRealtimeThread.join();
+    Sampler().Stop();
     ClearRealtimeTraffic(FForm.Database());
     Chart3->Clear();
     // Page 6 goes back to the interface list for the next opening.

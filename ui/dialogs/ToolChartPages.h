@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <memory>
-#include <thread>
 
 class QCheckBox;
 class QComboBox;
@@ -25,6 +24,7 @@ class TDataGrid;
 class TGxGridView;
 class TNetCancel;
 class TPing_tracert_form;
+class TRealtimeSampler;
 class TSelect_date_Form;
 
 class TToolChartPages : public QObject {
@@ -145,7 +145,9 @@ private:
     TPing_tracert_form& FForm;
     QString FHostId;
     std::atomic<bool> FInFlight{false};
-    std::shared_ptr<TNetCancel> FCancel;
-    std::thread FRealtimeThread;
+    // The sampling thread is the services'; a tools window made without them (tests) gives its
+    // chart pages one of their own.
+    TRealtimeSampler& Sampler();
+    std::unique_ptr<TRealtimeSampler> FOwnSampler;
     std::unique_ptr<TSelect_date_Form> FOwnDateDialog;
 };

@@ -1,19 +1,14 @@
 // The tools window (ping, traceroute, lookup, SNMP utility, charts); at creation it loads the database.
 #include "ui/dialogs/Unit_tracert.h"
 
-#include "core/DataFolder.h"
-#include "core/DatabaseLoader.h"
-#include "core/DatabaseTransaction.h"
 #include "core/ExceptionGuard.h"
 #include "core/HostLookup.h"
-#include "core/HostPage.h"
 #include "core/InterfaceSelection.h"
 #include "core/InterfaceWalk.h"
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
 #include "core/SQLiteDb.h"
-#include "core/SettingsFiles.h"
 #include "core/SnmpUtility.h"
 #include "core/ToolPing.h"
 #include "core/TraceRoute.h"
@@ -23,7 +18,6 @@
 #include "net/pingsend.h"
 #include "platform/MessageBox.h"
 #include "ui/dialogs/ToolChartPages.h"
-#include "ui/main/Progress_form.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -49,12 +43,6 @@
 TPing_tracert_form* Ping_tracert_form = nullptr;
 
 namespace {
-
-QString IcmpEchoRefusedText() {
-    return QStringLiteral("ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets can be "
-                          "opened. Echo checks are skipped until echo requests can be sent (give the program "
-                          "cap_net_raw, or open net.ipv4.ping_group_range to its group).");
-}
 
 // Default target of the trace and ping pages: answers on every machine without leaving it.
 const char* const DefaultTarget = "localhost";
@@ -116,8 +104,6 @@ template <class F> void Bind(QPushButton* Button, const char* Where, TPing_trace
 
 TPing_tracert_form::TPing_tracert_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Ping_tracert_form"));
-    Timer6.setInterval(3600000);
-    connect(&Timer6, &QTimer::timeout, this, [this] { Guarded("Timer6", [this] { Timer6Timer(); }); });
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, [this] { Guarded("Timer1", [this] { Timer1Timer(); }); });
     CreatePages();
@@ -134,53 +120,24 @@ TPing_tracert_form::TPing_tracert_form(QWidget* parent) : QDialog(parent) {
 }
 
 TPing_tracert_form::~TPing_tracert_form() {
-    FWorkers.CancelAll();
-    FWorkers.WaitIdle(5000);
+    // The jobs reach this window: they end (or are past reaching it) before it goes.
+    Workers().CancelAll();
+    Workers().WaitIdle(5000);
 }
 
 void TPing_tracert_form::FormCreate(TMonitorServices& Services) {
     FServices = &Services;
-    LoadDatabase();
     // The sampling countdown's tick redraws the open traffic chart.
     connect(&Services.Controller(), &TMonitorController::TrafficWindowTick, this,
             &TPing_tracert_form::TrafficWindowTick);
-    Timer6.start();
 }
 
-void TPing_tracert_form::LoadDatabase() {
-    TDatabaseLoadContext context;
-    context.DataFolder = DataFolder();
-    context.HostGrid = &FServices->DataGrid1();
-    context.GroupTree = FServices->GroupTree();
-    context.Progress = Progress_Form;
-    context.ShowMessage = [](const QString& Text) {
-        ShowMessageBoxLater(Text);
-    };
-    // Lines 40 and 41 choose the database's source; the options page shows what the load used.
-    if (const auto settings = ReadSettingsFile(context.DataFolder + QStringLiteral("Settings.cnfg"))) {
-        context.Settings = FileTextToLines(*settings);
-    }
-    const TDatabaseLoadResult result = LoadDatabaseAtStart(FServices->Database(), context);
-    // The long transaction opens as the load ends, so the first pass and the syslog server (the
-    // settings loader starts it) write into it from their first row; Timer10 commits it.
-    if (FServices->Database().IsOpen())
-        OpenLongTransaction(FServices->Database());
-    FServices->Settings().Update([&result](TSettings& s) {
-        s.Synchronize_db_Check = result.SynchronizeDb;
-        s.Edit_db = result.EditDb;
-    });
-    SetHostViewFromLoad(result);
-    if (!IcmpEchoAvailable()) {
-        const QString text = IcmpEchoRefusedText();
-        AddProgramLog(text);
-        ShowMessageBoxLater(text);
-    }
-}
-
-void TPing_tracert_form::Timer6Timer() {
-    if (FServices && FServices->Database().IsOpen()) {
-        FBackup.Start(DataFolder(), FServices->Database());
-    }
+TToolWorkers& TPing_tracert_form::Workers() {
+    if (FServices)
+        return FServices->ToolWorkers();
+    if (!FOwnWorkers)
+        FOwnWorkers = std::make_unique<TToolWorkers>();
+    return *FOwnWorkers;
 }
 
 void TPing_tracert_form::FormSnmpQuery(const QString& Host, const QString& Community, const QString& OID,
@@ -565,7 +522,7 @@ void TPing_tracert_form::btnStartClick() {
     params.Target = OwnCopy(edAddr->text().trimmed());
     params.MaxHops = sedCount->value();
     params.LookupNames = CheckBox1->isChecked();
-    FWorkers.Start([this, params](TToolJob& Job) {
+    Workers().Start([this, params](TToolJob& Job) {
         TTraceThread trace(params, [&](const QString& Text) { return Job.Gui([&] { AppendTrace(Text); }); });
         trace.Execute(Job.Cancel().get());
         Job.Gui([this] { btnStart->setEnabled(true); });
@@ -575,7 +532,7 @@ void TPing_tracert_form::btnStartClick() {
 void TPing_tracert_form::Button1Click() {
     Button1->setEnabled(false);
     const QString ip = OwnCopy(Edit1->text());
-    FWorkers.Start([this, ip](TToolJob& Job) {
+    Workers().Start([this, ip](TToolJob& Job) {
         QString name;
         ReverseLookup(ip, name);
         Job.Gui([&] {
@@ -588,7 +545,7 @@ void TPing_tracert_form::Button1Click() {
 void TPing_tracert_form::Button2Click() {
     Button2->setEnabled(false);
     const QString name = OwnCopy(Edit2->text());
-    FWorkers.Start([this, name](TToolJob& Job) {
+    Workers().Start([this, name](TToolJob& Job) {
         QString ip;
         const bool found = ResolveHostToIp(name, ip);
         Job.Gui([&] {
@@ -612,7 +569,7 @@ void TPing_tracert_form::Button3Click() {
 
 void TPing_tracert_form::Timer1Timer() {
     const TPingThread ping(OwnCopy(Edit3->text().trimmed()));
-    FWorkers.Start([this, ping](TToolJob& Job) {
+    Workers().Start([this, ping](TToolJob& Job) {
         const QString line = ping.Execute(Job.Cancel().get());
         if (!line.isEmpty())
             Job.Gui([&] { Memo1->appendPlainText(line); });
@@ -642,7 +599,7 @@ void TPing_tracert_form::Button7Click() {
     TSnmpAgent agent{SnmpUtilHost.toStdString(), SnmpUtilCommunity.toStdString(), SnmpPort.toStdString()};
     const std::string oid = SnmpUtilOid.toStdString();
     const int pdu = SnmpUtilPduType;
-    FWorkers.Start([this, agent, oid, pdu](TToolJob& Job) {
+    Workers().Start([this, agent, oid, pdu](TToolJob& Job) {
         TSNMP_util_Thread test(
             agent, oid, pdu, [this] { Memo5->clear(); },
             [this](const QString& Line) { Memo5->appendPlainText(Line); });
@@ -659,7 +616,7 @@ void TPing_tracert_form::StartWalk(TDataGrid& Grid, QPushButton* Button, QProgre
     if (selectionPage)
         BitBtn4->setEnabled(false);
     TSnmpAgent agent{Host.trimmed().toStdString(), Community.toStdString(), SnmpPort.toStdString()};
-    FWorkers.Start([this, agent, &Grid, Button, Progress, selectionPage](TToolJob& Job) {
+    Workers().Start([this, agent, &Grid, Button, Progress, selectionPage](TToolJob& Job) {
         TGet_interfacesThread walk(agent, Grid, [Progress](int Found, int Filled) {
             Progress->setRange(0, std::max(1, Found));
             Progress->setValue(Filled);
@@ -689,7 +646,7 @@ void TPing_tracert_form::SetPortAdminStatus(const QString& Index, bool Report, b
     Enableport1->setEnabled(false);
     Disableport1->setEnabled(false);
     const QString index = OwnCopy(Index.trimmed());
-    FWorkers.Start([this, agent, index, Report, Enable](TToolJob& Job) {
+    Workers().Start([this, agent, index, Report, Enable](TToolJob& Job) {
         const bool accepted = SetInterfaceAdminStatus(agent, index, Enable, Job.Cancel());
         Job.Gui([&] {
             Enableport1->setEnabled(true);
@@ -789,7 +746,7 @@ void TPing_tracert_form::ToolsIdle() {
 
 void TPing_tracert_form::FormCloseQuery() {
     Guarded("FormCloseQuery", [this] {
-        FWorkers.CancelAll();
+        Workers().CancelAll();
         Timer1.stop();
         if (FCharts)
             FCharts->CloseSteps();

@@ -1,7 +1,6 @@
 // The tools window (ping, traceroute, lookup, SNMP utility, charts); at creation it loads the database.
 #pragma once
 
-#include "core/DatabaseBackup.h"
 #include "core/ToolWorkers.h"
 
 #include <QDialog>
@@ -38,14 +37,6 @@ public:
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
     void FormCreate(TMonitorServices& Services);
-
-    // The database loader: opens the database, creates missing tables, builds both group trees
-    // and loads the host table. Runs from FormCreate.
-    void LoadDatabase();
-
-    // The hourly copy of the database to backup.db (Timer6, 3600000 ms, on from creation).
-    void Timer6Timer();
-    QTimer Timer6;
 
     // One SNMPv1 query: the value text of the reply's first binding, empty on any failure.
     static void FormSnmpQuery(const QString& Host, const QString& Community, const QString& OID, int PDUType,
@@ -196,9 +187,9 @@ public:
     void FormCloseQuery();
 
     // Worker threads still running (tests).
-    int RunningTools() const { return FWorkers.Running(); }
+    int RunningTools() { return Workers().Running(); }
     // Waits for the running tools while serving their steps (tests and shut-down).
-    bool WaitForTools(int LimitMs) { return FWorkers.WaitIdle(LimitMs); }
+    bool WaitForTools(int LimitMs) { return Workers().WaitIdle(LimitMs); }
 
     // Escape and the close box end here too.
     void reject() override;
@@ -230,15 +221,16 @@ private:
     TSQLiteDatabase& Database() const;
     TDataGrid* HostGrid() const;
 
-    TDatabaseBackup FBackup;
     TSQLiteDatabase* FDatabase = nullptr;
     TDataGrid* FHostGrid = nullptr;
     QString FSelectionHostId;
     bool FClosing = false;
     friend class TToolChartPages;
     std::unique_ptr<TToolChartPages> FCharts;
-    // Declared last: destroyed first, while the grids and widgets still exist.
-    TToolWorkers FWorkers;
+    // The tools' threads are the services'; a window made without them (tests) keeps a set of its
+    // own, declared last so it is destroyed first, while the grids and widgets still exist.
+    TToolWorkers& Workers();
+    std::unique_ptr<TToolWorkers> FOwnWorkers;
 };
 
 extern TPing_tracert_form* Ping_tracert_form;

@@ -57,8 +57,7 @@ void AlternateRows(TDataGrid& Grid) {
 
 TLogPagesView::TLogPagesView(TLogPagesParts Parts, QObject* parent)
     : QObject(parent), FParts(std::move(Parts)), FLogsGrid(std::make_unique<TDataGrid>()),
-      FSyslogGrid(std::make_unique<TDataGrid>()), FProgramGrid(std::make_unique<TDataGrid>()),
-      FServer(std::make_unique<TSyslogServer>()) {
+      FSyslogGrid(std::make_unique<TDataGrid>()), FProgramGrid(std::make_unique<TDataGrid>()) {
     setObjectName(QStringLiteral("LogPages"));
     Now = [] {
         return CurrentLocalUnixTime();
@@ -93,8 +92,9 @@ TLogPagesView::TLogPagesView(TLogPagesParts Parts, QObject* parent)
 }
 
 TLogPagesView::~TLogPagesView() {
-    // The listener ends before the grids and the window go.
-    FServer->Stop();
+    // A listener of its own ends before the window goes.
+    if (FOwnServer)
+        FOwnServer->Stop();
 }
 
 TGxGridView* TLogPagesView::CreateGridView(TDataGrid& Grid, const char* Name, QWidget* Parent) {
@@ -246,6 +246,14 @@ void TLogPagesView::FormCreate(TMonitorServices& Services) {
     BindCheckBox(*SysLog_CheckBox, Services.Settings(), &TSettings::SysLog_CheckBox);
 }
 
+TSyslogServer& TLogPagesView::Server() {
+    if (FServices)
+        return FServices->SyslogServer();
+    if (!FOwnServer)
+        FOwnServer = std::make_unique<TSyslogServer>();
+    return *FOwnServer;
+}
+
 void TLogPagesView::TabSheet2Show() {
     LoadLogGrid(lkEvents, EventDays.Shown(Now()), *FLogsGrid);
 }
@@ -339,12 +347,12 @@ void TLogPagesView::SysLog_CheckBoxMouseUp() {
 
 TSyslogStartResult TLogPagesView::StartSyslogServer() {
     const bool on = SysLog_CheckBox->isChecked();
-    FServer->SetEnabled(on);
+    Server().SetEnabled(on);
     TSyslogStartResult result{true, 0, QString()};
     if (on)
-        result = FServer->Start(FAddress, FPort);
+        result = Server().Start(FAddress, FPort);
     else
-        FServer->Stop();
+        Server().Stop();
     ShowListenState(result);
     return result;
 }
@@ -355,7 +363,7 @@ void TLogPagesView::ShowListenState(const TSyslogStartResult& Result) {
 }
 
 void TLogPagesView::StopSyslogServer() {
-    FServer->Stop();
+    Server().Stop();
 }
 
 void TLogPagesView::SetSyslogEndpoint(const std::string& Address, int Port) {
@@ -365,7 +373,7 @@ void TLogPagesView::SetSyslogEndpoint(const std::string& Address, int Port) {
 
 void TLogPagesView::BitBtn17Click() {
     // Port 0 (tests) means the port the listener was given.
-    SendSyslogTestMessage("127.0.0.1", FPort == 0 ? FServer->BoundPort() : FPort);
+    SendSyslogTestMessage("127.0.0.1", FPort == 0 ? Server().BoundPort() : FPort);
 }
 
 // The main window's side: the view is built with the pages.

@@ -102,7 +102,7 @@ public:
     TSyslogStartResult StartSyslogServer();
     // Shut-down: ends the listener (what is queued is stored) before the final commit.
     void StopSyslogServer();
-    TSyslogServer& IdSyslogServer1() { return *FServer; }
+    TSyslogServer& IdSyslogServer1() { return Server(); }
     // Tests listen on their own address and port.
     void SetSyslogEndpoint(const std::string& Address, int Port);
 
@@ -127,7 +127,9 @@ private:
     std::unique_ptr<TDataGrid> FLogsGrid;
     std::unique_ptr<TDataGrid> FSyslogGrid;
     std::unique_ptr<TDataGrid> FProgramGrid;
-    std::unique_ptr<TSyslogServer> FServer;
+    // The listener is the services'; pages made without them (tests) keep one of their own.
+    TSyslogServer& Server();
+    std::unique_ptr<TSyslogServer> FOwnServer;
     std::string FAddress;
     int FPort = TSyslogServer::DefaultPort;
 };

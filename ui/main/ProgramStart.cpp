@@ -8,7 +8,10 @@
 #include "core/MonitorServices.h"
 #include "core/ProgramLog.h"
 #include "core/SQLiteDb.h"
+#include "core/SettingsModel.h"
 #include "core/Synchronize.h"
+#include "core/TextConversions.h"
+#include "net/pingsend.h"
 #include "platform/MessageBox.h"
 #include "ui/dialogs/About_form.h"
 #include "ui/dialogs/Calendar_f.h"
@@ -23,6 +26,7 @@
 #include "ui/dialogs/tasks_add.h"
 #include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/BigHint.h"
+#include "ui/main/MessagingEvents.h"
 #include "ui/main/Progress_form.h"
 #include "ui/main/StartupTrace.h"
 #include "ui/main/alert_w.h"
@@ -72,6 +76,96 @@ template <class T> void CreateForm(T*& pointer, const char* className) {
     const QString step = QString::fromLatin1(className) + QStringLiteral(".FormCreate");
     TraceStartupStep(step);
     Guarded(step.toLatin1().constData(), [&pointer] { pointer->FormCreate(*Services()); });
+}
+
+struct StartStep {
+    QString name;
+    std::function<void()> run;
+};
+
+template <class T> StartStep FormStep(T*& pointer, const char* className) {
+    return {QString::fromLatin1(className) + QStringLiteral(".FormCreate"), [&pointer, className] {
+                CreateForm(pointer, className);
+            }};
+}
+
+// A service step: runs guarded, so a failing step is reported and the start goes on.
+StartStep ServiceStep(const char* name, std::function<void()> run) {
+    return {QString::fromLatin1(name), [name, run = std::move(run)] {
+                Guarded(name, run);
+            }};
+}
+
+QString IcmpEchoRefusedText() {
+    return QStringLiteral("ICMP echo is not permitted: neither ICMP datagram sockets nor raw sockets can be "
+                          "opened. Echo checks are skipped until echo requests can be sent (give the program "
+                          "cap_net_raw, or open net.ipv4.ping_group_range to its group).");
+}
+
+// The database loader: open, schema, both group trees (the main window's and the group picker's,
+// made before it), the host load; then the word on echo rights.
+void LoadDatabase() {
+    TDatabaseLoadContext context;
+    context.Progress = Progress_Form;
+    context.ShowMessage = [](const QString& Text) {
+        ShowMessageBoxLater(Text);
+    };
+    Services()->LoadDatabase(std::move(context));
+    if (!IcmpEchoAvailable()) {
+        const QString text = IcmpEchoRefusedText();
+        AddProgramLog(text);
+        ShowMessageBoxLater(text);
+    }
+}
+
+// The start-up in its fixed order: each window's creation handler where the window is made, and
+// the services' starts where the loading order puts them (the database once the main window,
+// both group trees and the progress window exist; the settings, the syslog server and the
+// messaging sign-on once the notification settings are read and every window exists).
+std::vector<StartStep> StartSteps() {
+    return {
+        FormStep(Form1, "TForm1"),
+        FormStep(Alert_window, "TAlert_window"),
+        FormStep(Progress_Form, "TProgress_Form"),
+        FormStep(About_f, "TAbout_f"),
+        FormStep(Add_M_hosts, "TAdd_M_hosts"),
+        FormStep(Logs, "TLogs"),
+        FormStep(Alert_window_up, "TAlert_window_up"),
+        FormStep(Multiple_hosts_edit_form, "TMultiple_hosts_edit_form"),
+        FormStep(Email_settings_form, "TEmail_settings_form"),
+        FormStep(Big_hint_form, "TBig_hint_form"),
+        FormStep(Group_Select_Form, "TGroup_Select_Form"),
+        FormStep(Ping_tracert_form, "TPing_tracert_form"),
+        ServiceStep("LoadDatabase", [] { LoadDatabase(); }),
+        ServiceStep("StartBackupTimer", [] { Services()->StartBackupTimer(); }),
+        FormStep(Tasks_form, "TTasks_form"),
+        FormStep(Types_form, "TTypes_form"),
+        FormStep(SoundDisableForm, "TSoundDisableForm"),
+        FormStep(Calendar_form, "TCalendar_form"),
+        FormStep(Select_date_Form, "TSelect_date_Form"),
+        FormStep(Column_Form, "TColumn_Form"),
+        ServiceStep("LoadStartupSettings",
+                    [] {
+                        if (Column_Form) {
+                            Column_Form->LoadStartupSettings();
+                        }
+                    }),
+        // Idempotent: a server the options already started goes on.
+        ServiceStep("StartSyslogServer",
+                    [] {
+                        if (Form1) {
+                            Form1->StartSyslogServer();
+                        }
+                    }),
+        ServiceStep("SignOnMessaging",
+                    [] {
+                        const TSettingsSnapshot values = Services()->Settings().Snapshot();
+                        if (Form1 && values->ICQ_CheckBox) {
+                            Form1->Messaging().StartupSignOn(TextToInt64(values->ICQ_UIN_Edit),
+                                                             values->ICQ_Password_Edit);
+                        }
+                    }),
+    };
 }
 
 // Termination signals write one byte into a pipe; the event loop reads it and runs Exit.
@@ -174,46 +268,29 @@ private:
 } // namespace
 
 QStringList FormCreationOrder() {
-    return {QStringLiteral("TForm1"),
-            QStringLiteral("TAlert_window"),
-            QStringLiteral("TProgress_Form"),
-            QStringLiteral("TAbout_f"),
-            QStringLiteral("TAdd_M_hosts"),
-            QStringLiteral("TLogs"),
-            QStringLiteral("TAlert_window_up"),
-            QStringLiteral("TMultiple_hosts_edit_form"),
-            QStringLiteral("TEmail_settings_form"),
-            QStringLiteral("TBig_hint_form"),
-            QStringLiteral("TGroup_Select_Form"),
-            QStringLiteral("TPing_tracert_form"),
-            QStringLiteral("TTasks_form"),
-            QStringLiteral("TTypes_form"),
-            QStringLiteral("TSoundDisableForm"),
-            QStringLiteral("TCalendar_form"),
-            QStringLiteral("TSelect_date_Form"),
-            QStringLiteral("TColumn_Form")};
+    const QString suffix = QStringLiteral(".FormCreate");
+    QStringList classes;
+    for (const QString& name : StartupStepNames()) {
+        if (name.endsWith(suffix)) {
+            classes << name.chopped(suffix.size());
+        }
+    }
+    return classes;
+}
+
+QStringList StartupStepNames() {
+    QStringList names;
+    for (const StartStep& step : StartSteps()) {
+        names << step.name;
+    }
+    return names;
 }
 
 void CreateForms() {
     Services() = std::make_unique<TMonitorServices>(MonitorDatabase, DataFolder());
-    CreateForm(Form1, "TForm1");
-    CreateForm(Alert_window, "TAlert_window");
-    CreateForm(Progress_Form, "TProgress_Form");
-    CreateForm(About_f, "TAbout_f");
-    CreateForm(Add_M_hosts, "TAdd_M_hosts");
-    CreateForm(Logs, "TLogs");
-    CreateForm(Alert_window_up, "TAlert_window_up");
-    CreateForm(Multiple_hosts_edit_form, "TMultiple_hosts_edit_form");
-    CreateForm(Email_settings_form, "TEmail_settings_form");
-    CreateForm(Big_hint_form, "TBig_hint_form");
-    CreateForm(Group_Select_Form, "TGroup_Select_Form");
-    CreateForm(Ping_tracert_form, "TPing_tracert_form");
-    CreateForm(Tasks_form, "TTasks_form");
-    CreateForm(Types_form, "TTypes_form");
-    CreateForm(SoundDisableForm, "TSoundDisableForm");
-    CreateForm(Calendar_form, "TCalendar_form");
-    CreateForm(Select_date_Form, "TSelect_date_Form");
-    CreateForm(Column_Form, "TColumn_Form");
+    for (const StartStep& step : StartSteps()) {
+        step.run();
+    }
 }
 
 void ApplyStartVisibility(bool trayAvailable) {
@@ -233,9 +310,9 @@ void CloseProgram() {
 }
 
 void DestroyForms() {
-    // No worker runs on the windows while they go.
+    // No thread runs on the windows while they go: every service thread is stopped and joined.
     if (Services()) {
-        Services()->Controller().Shutdown(2000);
+        Services()->Stop();
     }
     auto& forms = CreatedForms();
     // The main window goes last: other windows may still refer to it while they are destroyed.

@@ -14,10 +14,15 @@ void HoldTerminationSignals();
 // The whole program; returns the process exit code.
 int RunProgram(int argc, char** argv);
 
-// Creates the monitor's services (on MonitorDatabase and the Data folder), then the program's
-// windows in their fixed order, each running its creation handler with the services (a failing
-// handler is reported and the window still exists). Needs a QApplication.
+// Creates the monitor's services (on MonitorDatabase and the Data folder), then runs the start-up
+// steps in their fixed order: the program's windows, each running its creation handler with the
+// services, and the services' starts between them (a failing handler or step is reported and the
+// start goes on). Needs a QApplication.
 void CreateForms();
+
+// The names of the start-up steps, in order: "<class>.FormCreate" for a window, else the service
+// step's name.
+QStringList StartupStepNames();
 
 // The class names of the program's windows, in creation order.
 QStringList FormCreationOrder();
@@ -28,6 +33,6 @@ void ApplyStartVisibility(bool trayAvailable);
 // Exit: closes the main window for good, running the close sequence.
 void CloseProgram();
 
-// Stops the monitor, destroys every window created by CreateForms() in reverse order, clears their
+// Stops every service thread, destroys every window created by CreateForms() in reverse order, clears their
 // pointers, and destroys the services last.
 void DestroyForms();

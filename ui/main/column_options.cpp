@@ -110,7 +110,6 @@ void TColumn_Form::ShowSettingsInBoxes() {
 
 void TColumn_Form::FormCreate(TMonitorServices& Services) {
     FServices = &Services;
-    LoadStartupSettings();
 }
 
 void TColumn_Form::ApplyLanguage(const QString& Name) {
@@ -193,14 +192,6 @@ void TColumn_Form::LoadStartupSettings() {
         Form1->SoundControls().ApplyStartupState();
     }
     ApplyColumnVisibility();
-    // Idempotent: a server the options already started goes on.
-    if (Form1) {
-        Form1->StartSyslogServer();
-    }
-    const TSettingsSnapshot values = model.Snapshot();
-    if (Form1 && values->ICQ_CheckBox) {
-        Form1->Messaging().StartupSignOn(TextToInt64(values->ICQ_UIN_Edit), values->ICQ_Password_Edit);
-    }
 }
 
 void TColumn_Form::ApplyColumnVisibility() {

@@ -22,8 +22,8 @@ public:
     void FormCreate(TMonitorServices& Services);
 
     // The start-up settings loader: language, first start, settings lines, grid lines, age
-    // clean-up of the log tables, sound list, mute, column visibility, syslog server and messaging
-    // sign-on. Runs from FormCreate.
+    // clean-up of the log tables, sound list, mute and column visibility. A step of the start-up
+    // list, right after this window's FormCreate; the syslog server and the messaging sign-on follow.
     void LoadStartupSettings();
 
     // The twelve boxes' columns shown, every other host-table column hidden, the row height.
