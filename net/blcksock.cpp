@@ -612,30 +612,19 @@ int TBlockSocket::Accept() {
 
 // --- sending ------------------------------------------------------------------------------------
 int TBlockSocket::RawSend(const void* Buffer, int Length) {
-    const int waitMs = SendTimeoutMs > 0 ? SendTimeoutMs : NonblockSendTimeout;
-    for (;;) {
-        const ssize_t n = ::send(Sock, Buffer, static_cast<std::size_t>(Length), MSG_NOSIGNAL);
-        if (n >= 0)
-            return static_cast<int>(n);
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            return SockCheck(-1), -1;
-        const int ready = WaitFor(POLLOUT, waitMs);
-        if (ready < 0)
-            return -1;
-        if (ready == 0) {
-            FLastError = WSAETIMEDOUT;
-            return -1;
-        }
-    }
+    return SendWithRetry(Buffer, Length, nullptr);
 }
 
 int TBlockSocket::RawSendTo(const void* Buffer, int Length, const TVarSin& To) {
+    return SendWithRetry(Buffer, Length, &To);
+}
+
+// One send retry loop for both: a connected socket (no address) and a datagram to To.
+int TBlockSocket::SendWithRetry(const void* Buffer, int Length, const TVarSin* To) {
     const int waitMs = SendTimeoutMs > 0 ? SendTimeoutMs : NonblockSendTimeout;
     for (;;) {
-        const ssize_t n =
-            ::sendto(Sock, Buffer, static_cast<std::size_t>(Length), MSG_NOSIGNAL, &To.sa, SizeOfVarSin(To));
+        const ssize_t n = ::sendto(Sock, Buffer, static_cast<std::size_t>(Length), MSG_NOSIGNAL,
+                                   To ? &To->sa : nullptr, To ? SizeOfVarSin(*To) : 0);
         if (n >= 0)
             return static_cast<int>(n);
         if (errno == EINTR)

@@ -274,6 +274,8 @@ protected:
     void LimitBandwidth(int Length, int MaxB, uint32_t& Next);
     int RawSend(const void* Buffer, int Length);
     int RawSendTo(const void* Buffer, int Length, const TVarSin& To);
+    // Sends once, retrying on EINTR and waiting on a full buffer; To null: the connected peer.
+    int SendWithRetry(const void* Buffer, int Length, const TVarSin* To);
     int RawRecv(void* Buffer, int Length);
     int RawRecvFrom(void* Buffer, int Length, TVarSin& From);
     // A packet straight from the system (buffer not looked at).
