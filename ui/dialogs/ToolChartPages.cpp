@@ -5,6 +5,7 @@
 #include "core/LangTexts.h"
 #include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
+#include "core/Synchronize.h"
 #include "core/TextConversions.h"
 #include "core/ToolCharts.h"
 #include "grid/GxColumnClasses.h"
@@ -287,6 +288,7 @@ void TToolChartPages::OpenTrafficMonitoring(const QString& HostId, bool Show) {
                 DataGrid3->Cell(4, added).SetAsString(QStringLiteral("View"));
             }
         } catch (const ESQLiteException&) {
+            ReportCurrentException("OpenTrafficMonitoring");
         }
     } else {
         FForm.PageControl1->setCurrentIndex(2);
@@ -494,9 +496,9 @@ void TToolChartPages::Realtime_TimerTimer() {
             if (!cancel->Raised())
                 RealtimeSample(*database, target, query, NowWall());
         } catch (const ESQLiteException&) {
+            ReportCurrentException("RealtimeSample");
         }
-        QMetaObject::invokeMethod(
-            this, [this] { RealtimeDone(); }, Qt::QueuedConnection);
+        PostToGui(this, "RealtimeDone", [this] { RealtimeDone(); });
     });
 }
 
