@@ -23,11 +23,10 @@
 #include "net/netsock.h"
 #include "net/netutil.h"
 
-    // ---------------------------------------------------------------------------------------------------
-    // TNetBuffer
+// ---------------------------------------------------------------------------------------------------
+// TNetBuffer
 
-    void
-    TNetBuffer::Lock() {
+void TNetBuffer::Lock() {
     FLock.lock();
 }
 void TNetBuffer::Unlock() {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-    class TBlockSocket;
+class TBlockSocket;
 class TTCPBlockSocket;
 
 enum THookSocketReason {
