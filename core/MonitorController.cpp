@@ -287,8 +287,7 @@ void TMonitorController::DispatchAlarms() {
     std::vector<std::function<void()>> after;
     after.swap(FAfterDispatch);
     for (auto& action : after) {
-        QMetaObject::invokeMethod(
-            this, [action] { Guarded("deferred command", action); }, Qt::QueuedConnection);
+        PostToGui(this, "deferred command", action);
     }
 }
 

@@ -15,8 +15,9 @@ void AddProgramLog(TSQLiteDatabase& Database, const QString& Text) {
     try {
         Database.ExecuteStatement(QStringLiteral("insert into program_log (date_time,status)values(?, ?)"),
                                   {QString::number(CurrentLocalUnixTime()), Text});
-    } catch (const ESQLiteException&) {
-        // A log line must never become an error of its own.
+    } catch (const ESQLiteException& e) {
+        // A log line must never become an error of its own: it goes to stderr instead.
+        std::fprintf(stderr, "Program log line not stored (%s): %s\n", e.what(), Text.toUtf8().constData());
     }
 }
 

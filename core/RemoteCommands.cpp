@@ -228,6 +228,7 @@ TLogStatement EventsBeginningWith(TSQLiteDatabase& Database, const QString& Pref
         }
     } catch (const std::exception&) {
         // No events: the reply is the header alone.
+        ReportCurrentException("EventsBeginningWith");
     }
     if (Total)
         *Total = matched;

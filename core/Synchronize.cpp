@@ -46,6 +46,14 @@ bool RunHere(const std::function<void()>& fn) {
 
 } // namespace
 
+void PostToGui(QObject* Context, const char* Where, std::function<void()> Fn) {
+    QObject* target = Context ? Context : QCoreApplication::instance();
+    if (!target)
+        return;
+    QMetaObject::invokeMethod(
+        target, [Where, Fn = std::move(Fn)] { Guarded(Where, Fn); }, Qt::QueuedConnection);
+}
+
 bool IsMainThread() {
     QCoreApplication* app = QCoreApplication::instance();
     return !app || QThread::currentThread() == app->thread();

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+class QObject;
+
 // Runs fn on the main thread and waits for it. On the main thread itself (or before any
 // QCoreApplication exists) fn runs at once. An exception thrown by fn is reported and swallowed.
 // Returns false when fn threw or was not run because synchronous calls are closed.
@@ -14,6 +16,11 @@ bool Synchronize(const std::function<void()>& fn);
 // so a worker's own guard sees the error. False when the main thread no longer takes calls
 // (shut-down): the worker then ends.
 bool OnGuiThread(const std::function<void()>& Fn);
+
+// Posts Fn to the thread of Context (the application object when null) and returns at once: the
+// one way results cross to the GUI thread without waiting. Fn runs from that thread's event loop
+// under Guarded(Where); it is dropped when Context is destroyed first or no application exists.
+void PostToGui(QObject* Context, const char* Where, std::function<void()> Fn);
 
 // Runs every call waiting for the main thread now (main thread only). Returns how many ran.
 int ServeSynchronizeCalls();

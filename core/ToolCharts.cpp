@@ -2,6 +2,7 @@
 // digits for every time after 2001), bound as text so the (id, date_time) indexes serve the bounds.
 #include "core/ToolCharts.h"
 
+#include "core/ExceptionGuard.h"
 #include "core/SQLiteDb.h"
 #include "core/TextConversions.h"
 
@@ -151,6 +152,7 @@ TLatencyChartData LoadLatencyChart(TSQLiteDatabase& Database, const QString& Hos
             data.Points.push_back({time, double(value)});
         }
     } catch (const ESQLiteException&) {
+        ReportCurrentException("LoadLatencyChart");
     }
     data.AxisMax = LatencyAxisMaximum(data.Max);
     return data;
@@ -230,6 +232,7 @@ void StoreTrafficAlarm(TSQLiteDatabase& Database, const QString& PortId, bool In
                                   {BoolText(InAlarm), BoolText(OutAlarm), QString::number(InPercent),
                                    QString::number(OutPercent), PortId});
     } catch (const ESQLiteException&) {
+        ReportCurrentException("StoreTrafficAlarm");
     }
 }
 
@@ -255,6 +258,7 @@ void ClearRealtimeTraffic(TSQLiteDatabase& Database) {
     try {
         Database.ExecuteStatement(QStringLiteral("delete from realtime_traf_p"));
     } catch (const ESQLiteException&) {
+        ReportCurrentException("ClearRealtimeTraffic");
     }
 }
 

@@ -2,10 +2,10 @@
 #include "core/ToolChartsSampler.h"
 
 #include "core/ExceptionGuard.h"
+#include "core/Synchronize.h"
 #include "net/SnmpQuery.h"
 #include "net/blcksock.h"
 
-#include <QMetaObject>
 #include <QObject>
 
 TRealtimeSampler::~TRealtimeSampler() {
@@ -27,7 +27,7 @@ void TRealtimeSampler::Start(TSQLiteDatabase& Database, const TRealtimeTarget& T
             };
             if (!cancel->Raised())
                 Guarded("Realtime sample", [&] { RealtimeSample(Database, Target, query, now()); });
-            QMetaObject::invokeMethod(Context, done, Qt::QueuedConnection);
+            PostToGui(Context, "RealtimeDone", done);
         });
 }
 

@@ -3,7 +3,7 @@
 // the icon's place gives enter, move and exit events.
 #pragma once
 
-#include "desktop/SimpleTimer.h"
+#include "core/SimpleTimer.h"
 #include "desktop/TrayIconBackend.h"
 
 #include <QIcon>

@@ -739,37 +739,6 @@ TMetaReply DecodeMetaReply(TRawPacket& Pkt, bool ConvertToPlaintext) {
 }
 
 // ---------------------------------------------------------------------------------------------------
-// TMyTimer
-
-TMyTimer::TMyTimer(QObject* Parent) : QObject(Parent) {
-    // A coarse timer may fire 5 % early; a time-out of 5 s means 5 s.
-    FTimer.setTimerType(Qt::PreciseTimer);
-    connect(&FTimer, &QTimer::timeout, this, &TMyTimer::Fire);
-}
-
-void TMyTimer::SetInterval(int Interval) {
-    FInterval = Interval;
-    Restart();
-}
-
-void TMyTimer::SetEnabled(bool Enabled) {
-    FEnabled = Enabled;
-    Restart();
-}
-
-void TMyTimer::Restart() {
-    FTimer.stop();
-    if (FInterval > 0 && FEnabled && OnTimer)
-        FTimer.start(FInterval);
-}
-
-void TMyTimer::Fire() {
-    const std::function<void()> handler = OnTimer;
-    if (handler)
-        Guarded("TMyTimer.OnTimer", handler);
-}
-
-// ---------------------------------------------------------------------------------------------------
 // TICQClient
 
 template <class F, class... A> void TICQClient::Fire(const char* Where, const F& Event, A&&... Args) {
@@ -809,9 +778,7 @@ TICQClient::TICQClient(QObject* Parent) : QObject(Parent) {
         ConnectionClosed();
     };
     FTimeoutTimer = new TMyTimer(this);
-    FTimeoutTimer->OnTimer = [this] {
-        TimeoutFired();
-    };
+    FTimeoutTimer->SetOnTimer([this] { TimeoutFired(); });
     FTimeoutTimer->SetEnabled(false);
     FConnectTimer = new QTimer(this);
     FConnectTimer->setSingleShot(true);

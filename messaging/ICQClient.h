@@ -11,6 +11,7 @@
 #include <QtGlobal>
 #include <functional>
 
+#include "core/SimpleTimer.h"
 #include "messaging/ICQLang.h"
 #include "messaging/ICQSock.h"
 #include "messaging/ICQWorks.h"
@@ -132,26 +133,12 @@ TMetaReply DecodeMetaReply(TRawPacket& Pkt, bool ConvertToPlaintext);
 // ---------------------------------------------------------------------------------------------------
 // TMyTimer
 
-// A timer with the client's semantics: Interval in milliseconds (default 1000), Enabled (default
-// true); it runs while both are set and OnTimer is assigned. An exception of OnTimer is swallowed.
-class TMyTimer : public QObject {
+// The client's time-out timer: the program's timer with Interval 1000 ms and Enabled at the start;
+// it counts once OnTimer is set.
+class TMyTimer : public TSimpleTimer {
     Q_OBJECT
 public:
-    explicit TMyTimer(QObject* Parent = nullptr);
-
-    int Interval() const { return FInterval; }
-    void SetInterval(int Interval);
-    bool Enabled() const { return FEnabled; }
-    void SetEnabled(bool Enabled);
-    bool Running() const { return FTimer.isActive(); }
-    std::function<void()> OnTimer;
-
-private:
-    void Restart();
-    void Fire();
-    QTimer FTimer;
-    int FInterval = 1000;
-    bool FEnabled = true;
+    explicit TMyTimer(QObject* Parent = nullptr) : TSimpleTimer(1000, true, Parent) {}
 };
 
 // ---------------------------------------------------------------------------------------------------

@@ -180,36 +180,6 @@ bool ParseDCNormalPacket(const quint8* Data, int Length, TDCNormalPacket& Packet
 }
 
 // ---------------------------------------------------------------------------------------------------
-// TTHreadTimer
-
-TTHreadTimer::TTHreadTimer(QObject* Parent) : QObject(Parent) {
-    connect(&FTimer, &QTimer::timeout, this, [this] {
-        if (!OnTimer)
-            return;
-        try {
-            OnTimer();
-        } catch (...) {
-        }
-    });
-}
-
-void TTHreadTimer::SetInterval(int Interval) {
-    FInterval = Interval;
-    Restart();
-}
-
-void TTHreadTimer::SetEnabled(bool Enabled) {
-    FEnabled = Enabled;
-    Restart();
-}
-
-void TTHreadTimer::Restart() {
-    FTimer.stop();
-    if (FEnabled && FInterval > 0)
-        FTimer.start(FInterval);
-}
-
-// ---------------------------------------------------------------------------------------------------
 // TicqBaseDC and TicqDCnormal
 
 void TicqBaseDC::Error(const QString& Text) {
@@ -409,9 +379,7 @@ TicqDCM::TicqDCM(const TDCSettings& Settings, QObject* Parent) : QObject(Parent)
             FStartError = FServer->Server().LastErrorText();
     }
     FTimer = new TTHreadTimer(this);
-    FTimer->OnTimer = [this] {
-        Housekeeping();
-    };
+    FTimer->SetOnTimer([this] { Housekeeping(); });
     FTimer->SetInterval(1000);
     FTimer->SetEnabled(true);
 }

@@ -6,13 +6,13 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <QtGlobal>
 #include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "core/SimpleTimer.h"
 #include "messaging/ICQLang.h"
 #include "messaging/ICQSock.h"
 #include "messaging/ICQWorks.h"
@@ -88,25 +88,11 @@ bool ParseDCNormalPacket(const quint8* Data, int Length, TDCNormalPacket& Packet
 // ---------------------------------------------------------------------------------------------------
 // TTHreadTimer
 
-// The housekeeping timer: Interval in milliseconds (default 100), Enabled (default false); OnTimer
-// runs on the GUI thread while both are set. An exception of OnTimer is swallowed.
-class TTHreadTimer : public QObject {
+// The housekeeping timer: the program's timer with Interval 100 ms, not enabled at the start.
+class TTHreadTimer : public TSimpleTimer {
     Q_OBJECT
 public:
-    explicit TTHreadTimer(QObject* Parent = nullptr);
-
-    int Interval() const { return FInterval; }
-    void SetInterval(int Interval);
-    bool Enabled() const { return FEnabled; }
-    void SetEnabled(bool Enabled);
-    bool Running() const { return FTimer.isActive(); }
-    std::function<void()> OnTimer;
-
-private:
-    void Restart();
-    QTimer FTimer;
-    int FInterval = 100;
-    bool FEnabled = false;
+    explicit TTHreadTimer(QObject* Parent = nullptr) : TSimpleTimer(100, false, Parent) {}
 };
 
 // ---------------------------------------------------------------------------------------------------

@@ -21,6 +21,7 @@
 #include "core/ProgramLogSink.h"
 #include "net/netcode.h"
 #include "net/netsock.h"
+#include "net/netutil.h"
 
 // ---------------------------------------------------------------------------------------------------
 // TNetBuffer
@@ -236,128 +237,52 @@ void TProxyHandshake::Fail(int TextNumber, const QByteArray& Detail) {
     FReply.clear();
 }
 
-QByteArray TSocks4Handshake::Start() {
-    QByteArray out;
-    out.append(char(4));
-    out.append(char(1));
-    AppendBE16(out, FTarget.Port);
-    AppendBE32(out, FTarget.Resolve ? 1u : FTarget.Address);
-    if (FTarget.Auth)
-        out.append(FTarget.UserID);
-    out.append('\0');
-    // SOCKS4a: the name ends with a zero byte like the user id; a proxy waits for it otherwise.
-    if (FTarget.Resolve) {
-        out.append(FTarget.Host);
-        out.append('\0');
-    }
-    return out;
-}
+namespace {
 
-QByteArray TSocks4Handshake::Parse() {
-    if (FReply.size() < 8)
-        return QByteArray();
-    if (ByteAt(FReply, 1) == 0x5A)
-        Finish(8);
+TSocksRequest SocksRequestFor(const TProxyTarget& Target, bool Version4) {
+    TSocksRequest request;
+    request.Version4 = Version4;
+    request.Port = Target.Port;
+    if (Target.Resolve)
+        request.Name = Target.Host.toStdString();
     else
-        Fail(15);
-    return QByteArray();
+        request.Address = CodeLongInt(Target.Address);
+    if (Target.Auth) {
+        request.UserID = Target.UserID.toStdString();
+        request.Password = Target.Password.toStdString();
+    }
+    request.Auth = Target.Auth && !Version4;
+    return request;
 }
 
-QByteArray TSocks5Handshake::Start() {
-    if (FTarget.Resolve && FTarget.Host.size() > 255) {
-        Fail(18);
-        return QByteArray();
-    }
-    if (FTarget.Auth && (FTarget.UserID.size() > 255 || FTarget.Password.size() > 255)) {
-        Fail(17);
-        return QByteArray();
-    }
-    QByteArray out;
-    out.append(char(5));
-    out.append(char(1));
-    out.append(char(FTarget.Auth ? 2 : 0));
-    return out;
+} // namespace
+
+TSocksProxyHandshake::TSocksProxyHandshake(TProxyTarget Target, bool Version4)
+    : TProxyHandshake(std::move(Target)), FVersion4(Version4), FSocks(SocksRequestFor(FTarget, Version4)) {}
+
+int TSocksProxyHandshake::ClosedTextNumber() const {
+    return FVersion4 ? 15 : 16 + static_cast<int>(FSocks.Step());
 }
 
-QByteArray TSocks5Handshake::ConnectRequest() {
-    QByteArray out;
-    out.append(char(5));
-    out.append(char(1));
-    out.append(char(0));
-    if (FTarget.Resolve) {
-        out.append(char(3));
-        out.append(static_cast<char>(FTarget.Host.size()));
-        out.append(FTarget.Host);
-    } else {
-        out.append(char(1));
-        AppendBE32(out, FTarget.Address);
-    }
-    AppendBE16(out, FTarget.Port);
-    return out;
+QByteArray TSocksProxyHandshake::Start() {
+    const std::string out = FSocks.Start();
+    if (FSocks.State() == TSocksHandshake::TState::Failed)
+        Fail(ClosedTextNumber());
+    return QByteArray::fromStdString(out);
 }
 
-QByteArray TSocks5Handshake::Parse() {
-    if (FStep == MethodReply) {
-        if (FReply.size() < 2)
-            return QByteArray();
-        const quint32 version = ByteAt(FReply, 0);
-        const quint32 method = ByteAt(FReply, 1);
-        FReply.remove(0, 2);
-        if (version == 5 && method == 2 && FTarget.Auth) {
-            FStep = AuthReply;
-            QByteArray out;
-            out.append(char(1));
-            out.append(static_cast<char>(FTarget.UserID.size()));
-            out.append(FTarget.UserID);
-            out.append(static_cast<char>(FTarget.Password.size()));
-            out.append(FTarget.Password);
-            return out;
-        }
-        if (version != 5 || method != 0) {
-            Fail(16);
-            return QByteArray();
-        }
-        FStep = ConnectReply;
-        return ConnectRequest();
-    }
-    if (FStep == AuthReply) {
-        if (FReply.size() < 2)
-            return QByteArray();
-        if (ByteAt(FReply, 1) != 0) {
-            Fail(17);
-            return QByteArray();
-        }
-        FReply.remove(0, 2);
-        FStep = ConnectReply;
-        return ConnectRequest();
-    }
-    // The connect reply: 4 bytes, the bound address by its type, 2 bytes of port.
-    if (FReply.size() < 2)
+QByteArray TSocksProxyHandshake::Parse() {
+    if (FReply.isEmpty())
         return QByteArray();
-    if (ByteAt(FReply, 0) != 5 || ByteAt(FReply, 1) != 0) {
-        Fail(18);
-        return QByteArray();
+    const std::string out = FSocks.Feed(FReply.constData(), static_cast<std::size_t>(FReply.size()));
+    FReply.clear();
+    if (FSocks.State() == TSocksHandshake::TState::Done) {
+        FReply = QByteArray::fromStdString(FSocks.TakeRest());
+        Finish(0);
+    } else if (FSocks.State() == TSocksHandshake::TState::Failed) {
+        Fail(ClosedTextNumber());
     }
-    if (FReply.size() < 5)
-        return QByteArray();
-    int size = 0;
-    switch (ByteAt(FReply, 3)) {
-    case 1:
-        size = 4 + 4 + 2;
-        break;
-    case 4:
-        size = 4 + 16 + 2;
-        break;
-    case 3:
-        size = 4 + 1 + static_cast<int>(ByteAt(FReply, 4)) + 2;
-        break;
-    default:
-        Fail(18);
-        return QByteArray();
-    }
-    if (FReply.size() >= size)
-        Finish(size);
-    return QByteArray();
+    return QByteArray::fromStdString(out);
 }
 
 QByteArray THttpConnectHandshake::Start() {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "messaging/ICQLang.h"
+#include "net/sockshandshake.h"
 
 class QHostInfo;
 class QTcpSocket;
@@ -140,32 +141,31 @@ private:
     QByteArray FRest;
 };
 
-// 4, 1, port, address (0.0.0.1 with Resolve), the user id with Auth, 0, then with Resolve the host
-// name and 0. Reply: 8 bytes, second byte 0x5A.
-class TSocks4Handshake : public TProxyHandshake {
+// SOCKS4/4a and SOCKS5 on the socket layer's one handshake (net/sockshandshake.h). SOCKS4 sends the
+// user id only with Auth; SOCKS5 offers user and password alone with Auth. A failure is text 15
+// (SOCKS4), or 16, 17, 18 by the SOCKS5 step that failed (method, authentication, connect).
+class TSocksProxyHandshake : public TProxyHandshake {
 public:
-    using TProxyHandshake::TProxyHandshake;
+    TSocksProxyHandshake(TProxyTarget Target, bool Version4);
     QByteArray Start() override;
 
 protected:
     QByteArray Parse() override;
-    int ClosedTextNumber() const override { return 15; }
-};
-
-// Greeting, RFC 1929 user/password when the server picks it, connect request (type 3 with Resolve,
-// else type 1); the connect reply is read by its address type.
-class TSocks5Handshake : public TProxyHandshake {
-public:
-    using TProxyHandshake::TProxyHandshake;
-    QByteArray Start() override;
-
-protected:
-    QByteArray Parse() override;
-    int ClosedTextNumber() const override { return 16 + static_cast<int>(FStep); }
+    int ClosedTextNumber() const override;
 
 private:
-    QByteArray ConnectRequest();
-    enum TStep { MethodReply, AuthReply, ConnectReply } FStep = MethodReply;
+    bool FVersion4;
+    TSocksHandshake FSocks;
+};
+
+class TSocks4Handshake : public TSocksProxyHandshake {
+public:
+    explicit TSocks4Handshake(TProxyTarget Target) : TSocksProxyHandshake(std::move(Target), true) {}
+};
+
+class TSocks5Handshake : public TSocksProxyHandshake {
+public:
+    explicit TSocks5Handshake(TProxyTarget Target) : TSocksProxyHandshake(std::move(Target), false) {}
 };
 
 // Bytes of the reply collected at most by CONNECT (and per gateway reply header).

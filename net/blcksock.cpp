@@ -6,6 +6,7 @@
 #include "net/netcode.h"
 #include "net/netip.h"
 #include "net/netresolve.h"
+#include "net/sockshandshake.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -612,30 +613,19 @@ int TBlockSocket::Accept() {
 
 // --- sending ------------------------------------------------------------------------------------
 int TBlockSocket::RawSend(const void* Buffer, int Length) {
-    const int waitMs = SendTimeoutMs > 0 ? SendTimeoutMs : NonblockSendTimeout;
-    for (;;) {
-        const ssize_t n = ::send(Sock, Buffer, static_cast<std::size_t>(Length), MSG_NOSIGNAL);
-        if (n >= 0)
-            return static_cast<int>(n);
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            return SockCheck(-1), -1;
-        const int ready = WaitFor(POLLOUT, waitMs);
-        if (ready < 0)
-            return -1;
-        if (ready == 0) {
-            FLastError = WSAETIMEDOUT;
-            return -1;
-        }
-    }
+    return SendWithRetry(Buffer, Length, nullptr);
 }
 
 int TBlockSocket::RawSendTo(const void* Buffer, int Length, const TVarSin& To) {
+    return SendWithRetry(Buffer, Length, &To);
+}
+
+// One send retry loop for both: a connected socket (no address) and a datagram to To.
+int TBlockSocket::SendWithRetry(const void* Buffer, int Length, const TVarSin* To) {
     const int waitMs = SendTimeoutMs > 0 ? SendTimeoutMs : NonblockSendTimeout;
     for (;;) {
-        const ssize_t n =
-            ::sendto(Sock, Buffer, static_cast<std::size_t>(Length), MSG_NOSIGNAL, &To.sa, SizeOfVarSin(To));
+        const ssize_t n = ::sendto(Sock, Buffer, static_cast<std::size_t>(Length), MSG_NOSIGNAL,
+                                   To ? &To->sa : nullptr, To ? SizeOfVarSin(*To) : 0);
         if (n >= 0)
             return static_cast<int>(n);
         if (errno == EINTR)
@@ -1163,164 +1153,73 @@ bool TSocksBlockSocket::SocksCheckFields(const std::string& IP) {
     return ok;
 }
 
-bool TSocksBlockSocket::SocksOpen() {
-    ResetLastError();
-    SocksReplyCode = 0;
-    UsingProxy = false;
-    if (SocksType == ST_Socks4)
-        return true;
-    if (SocksUsername.size() > 255 || SocksPassword.size() > 255) {
-        FLastError = WSAEINVAL;
-        ExceptCheck();
-        return false;
-    }
-    Bypass = true;
-    bool ok = false;
-    const bool auth = !SocksUsername.empty();
-    SendInternal(auth ? "\x05\x02\x02\x00" : "\x05\x01\x00", auth ? 4 : 3);
-    std::string reply = FLastError == 0 ? BufferStrInternal(2, SocksTimeout) : "";
-    if (FLastError == 0) {
-        const uint8_t method = static_cast<uint8_t>(reply[1]);
-        if (reply[0] == 5 && method == 0) {
-            ok = true;
-        } else if (reply[0] == 5 && method == 2 && auth) {
-            std::string request = "\x01";
-            request += static_cast<char>(SocksUsername.size());
-            request += SocksUsername;
-            request += static_cast<char>(SocksPassword.size());
-            request += SocksPassword;
-            SendInternal(request.data(), static_cast<int>(request.size()));
-            reply = FLastError == 0 ? BufferStrInternal(2, SocksTimeout) : "";
-            ok = FLastError == 0 && reply[1] == 0;
-        }
-        if (!ok && FLastError == 0)
-            FLastError = WSAECONNREFUSED;
-    }
-    Bypass = false;
-    ExceptCheck();
-    return ok;
-}
-
-std::string TSocksBlockSocket::SocksCode(const std::string& IP, const std::string& Port) {
-    const int port = ResolvePort(Port);
-    std::string address;
-    std::string name;
+bool TSocksBlockSocket::SocksTarget(uint8_t Cmd, const std::string& IP, const std::string& Port,
+                                    TSocksRequest& Request) {
+    Request.Version4 = SocksType == ST_Socks4;
+    Request.Command = Cmd;
+    Request.Port = static_cast<uint16_t>(ResolvePort(Port));
+    Request.UserID = SocksUsername;
+    Request.Password = SocksPassword;
+    Request.Auth = !Request.Version4 && !SocksUsername.empty();
+    Request.OfferNoAuth = true;
     if (IsIP(IP)) {
-        address = IPToID(IP);
+        Request.Address = IPToID(IP);
     } else if (IsIP6(IP)) {
-        if (SocksType == ST_Socks4) {
+        if (Request.Version4) {
             FLastError = WSAEAFNOSUPPORT;
-            return "";
+            return false;
         }
         const TIp6Bytes bytes = StrToIp6(IP);
-        address.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        Request.Address.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     } else if (SocksResolver) {
-        name = IP;
+        if (!Request.Version4 && IP.size() > 255) {
+            FLastError = WSAEINVAL;
+            return false;
+        }
+        Request.Name = IP;
     } else {
         TVarSin sin{};
-        const int af = SocksType == ST_Socks4 ? AF_INET : FamilyToAF();
+        const int af = Request.Version4 ? AF_INET : FamilyToAF();
         FLastError = ResolveSockAddr(sin, IP, Port, PreferIP4, SOCK_STREAM, IPPROTO_TCP, af);
         if (FLastError != 0)
-            return "";
-        return SocksCode(GetSinIP(sin), Port);
+            return false;
+        return SocksTarget(Cmd, GetSinIP(sin), Port, Request);
     }
-    if (SocksType == ST_Socks4) {
-        std::string out = CodeInt(static_cast<uint16_t>(port));
-        out += name.empty() ? address : std::string("\x00\x00\x00\x01", 4);
-        out += SocksUsername;
-        out += '\0';
-        if (!name.empty()) {
-            out += name;
-            out += '\0';
-        }
-        return out;
-    }
-    std::string out;
-    if (!name.empty()) {
-        if (name.size() > 255) {
-            FLastError = WSAEINVAL;
-            return "";
-        }
-        out = "\x03";
-        out += static_cast<char>(name.size());
-        out += name;
-    } else {
-        out = address.size() == 4 ? "\x01" : "\x04";
-        out += address;
-    }
-    return out + CodeInt(static_cast<uint16_t>(port));
+    return true;
 }
 
 bool TSocksBlockSocket::SocksRequest(uint8_t Cmd, const std::string& IP, const std::string& Port) {
     ResetLastError();
-    if (!SocksCheckFields(IP)) {
+    UsingProxy = false;
+    SocksReplyCode = 0;
+    ResponseIP.clear();
+    ResponsePort.clear();
+    TSocksRequest request;
+    if (!SocksCheckFields(IP) || !SocksTarget(Cmd, IP, Port, request)) {
         ExceptCheck();
         return false;
     }
     Bypass = true;
-    const std::string code = SocksCode(IP, Port);
-    if (FLastError == 0) {
-        std::string request = SocksType == ST_Socks4 ? std::string("\x04", 1) : std::string("\x05", 1);
-        request += static_cast<char>(Cmd);
-        if (SocksType == ST_Socks5)
-            request += '\0';
-        request += code;
-        SendInternal(request.data(), static_cast<int>(request.size()));
+    TSocksHandshake handshake(std::move(request));
+    std::string out = handshake.Start();
+    if (handshake.State() == TSocksHandshake::TState::Failed)
+        FLastError = WSAEINVAL;
+    while (FLastError == 0 && handshake.State() == TSocksHandshake::TState::Running) {
+        if (!out.empty())
+            SendInternal(out.data(), static_cast<int>(out.size()));
+        const std::string reply =
+            FLastError == 0 ? BufferStrInternal(static_cast<int>(handshake.Wanted()), SocksTimeout) : "";
+        if (FLastError == 0)
+            out = handshake.Feed(reply.data(), reply.size());
     }
-    Bypass = false;
-    ExceptCheck();
-    return FLastError == 0;
-}
-
-bool TSocksBlockSocket::SocksResponse() {
-    ResetLastError();
-    Bypass = true;
-    ResponseIP.clear();
-    ResponsePort.clear();
-    SocksReplyCode = 0;
-    bool ok = false;
-    if (SocksType == ST_Socks4) {
-        const std::string reply = BufferStrInternal(8, SocksTimeout);
-        if (FLastError == 0 && reply[0] == 0) {
-            SocksReplyCode = static_cast<uint8_t>(reply[1]);
-            ResponsePort = std::to_string(DecodeInt(reply, 2));
-            ResponseIP = IPv4ToText(DecodeLongInt(reply, 4));
-            ok = SocksReplyCode == 0 || SocksReplyCode == 90;
-        }
-    } else {
-        const std::string head = BufferStrInternal(4, SocksTimeout);
-        if (FLastError == 0 && head[0] == 5) {
-            SocksReplyCode = static_cast<uint8_t>(head[1]);
-            const uint8_t type = static_cast<uint8_t>(head[3]);
-            std::string address;
-            bool known = true;
-            if (type == 1) {
-                address = BufferStrInternal(4, SocksTimeout);
-                if (FLastError == 0)
-                    ResponseIP = IPv4ToText(DecodeLongInt(address, 0));
-            } else if (type == 3) {
-                const std::string length = BufferStrInternal(1, SocksTimeout);
-                if (FLastError == 0)
-                    ResponseIP = BufferStrInternal(static_cast<uint8_t>(length[0]), SocksTimeout);
-            } else if (type == 4) {
-                address = BufferStrInternal(16, SocksTimeout);
-                if (FLastError == 0) {
-                    TIp6Bytes bytes{};
-                    std::memcpy(bytes.data(), address.data(), bytes.size());
-                    ResponseIP = Ip6ToStr(bytes);
-                }
-            } else {
-                known = false;
-            }
-            const std::string port = known && FLastError == 0 ? BufferStrInternal(2, SocksTimeout) : "";
-            if (FLastError == 0 && known) {
-                ResponsePort = std::to_string(DecodeInt(port, 0));
-                ok = SocksReplyCode == 0;
-            }
-        }
-    }
-    if (!ok && FLastError == 0)
+    SocksReplyCode = handshake.ReplyCode();
+    const bool ok = FLastError == 0 && handshake.State() == TSocksHandshake::TState::Done;
+    if (ok) {
+        ResponseIP = handshake.BoundHost();
+        ResponsePort = handshake.BoundPort();
+    } else if (FLastError == 0) {
         FLastError = WSAECONNREFUSED;
+    }
     Bypass = false;
     ExceptCheck();
     return ok;
@@ -1453,7 +1352,7 @@ void TTCPBlockSocket::SocksDoConnect(const std::string& IP, const std::string& P
     if (FLastError != 0)
         return;
     QuietChecks = true; // the outer Connect reports once
-    const bool ok = SocksOpen() && SocksRequest(1, IP, Port) && SocksResponse();
+    const bool ok = SocksRequest(1, IP, Port);
     QuietChecks = false;
     if (!ok)
         return;
@@ -1663,9 +1562,8 @@ bool TUDPBlockSocket::UdpAssociation() {
     control->SocksTimeout = SocksTimeout;
     control->SocksType = ST_Socks5;
     control->Connect(SocksIP, SocksPort);
-    bool ok = control->LastError() == 0 && control->SocksOpen() &&
-              control->SocksRequest(3, GetLocalSinIP(), std::to_string(GetLocalSinPort())) &&
-              control->SocksResponse();
+    bool ok = control->LastError() == 0 &&
+              control->SocksRequest(3, GetLocalSinIP(), std::to_string(GetLocalSinPort()));
     if (ok) {
         std::string relayIP = control->SocksResponseIP();
         if (relayIP.empty() || relayIP == "0.0.0.0" || relayIP == "::")
@@ -1688,14 +1586,17 @@ int TUDPBlockSocket::SendBufferTo(const void* Data, int Length) {
     ResetLastError();
     int sent = 0;
     if (!CheckStop() && UdpAssociation()) {
+        // The header names the destination by its address, whatever the proxy resolves for TCP.
         const TSocksType savedType = SocksType;
         SocksType = ST_Socks5;
         const bool savedResolver = SocksResolver;
         SocksResolver = false;
-        std::string datagram = std::string("\x00\x00\x00", 3) +
-                               SocksCode(GetSinIP(RemoteSinAddr), std::to_string(GetSinPort(RemoteSinAddr)));
+        TSocksRequest target;
+        const bool known =
+            SocksTarget(0, GetSinIP(RemoteSinAddr), std::to_string(GetSinPort(RemoteSinAddr)), target);
         SocksType = savedType;
         SocksResolver = savedResolver;
+        std::string datagram = std::string("\x00\x00\x00", 3) + (known ? SocksAddressField(target) : "");
         if (FLastError == 0) {
             datagram.append(static_cast<const char*>(Data), static_cast<std::size_t>(Length));
             const int n = RawSendTo(datagram.data(), static_cast<int>(datagram.size()), SocksRelaySin);

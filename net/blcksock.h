@@ -5,6 +5,7 @@
 
 #include "net/netsock.h"
 #include "net/netutil.h"
+#include "net/sockshandshake.h"
 
 #include <atomic>
 #include <cstdint>
@@ -274,6 +275,8 @@ protected:
     void LimitBandwidth(int Length, int MaxB, uint32_t& Next);
     int RawSend(const void* Buffer, int Length);
     int RawSendTo(const void* Buffer, int Length, const TVarSin& To);
+    // Sends once, retrying on EINTR and waiting on a full buffer; To null: the connected peer.
+    int SendWithRetry(const void* Buffer, int Length, const TVarSin* To);
     int RawRecv(void* Buffer, int Length);
     int RawRecvFrom(void* Buffer, int Length, TVarSin& From);
     // A packet straight from the system (buffer not looked at).
@@ -326,15 +329,15 @@ public:
     const std::string& SocksResponseIP() const { return ResponseIP; }
     const std::string& SocksResponsePort() const { return ResponsePort; }
 
-    // The proxy exchange on an already connected socket: greeting and authentication, a request, and
-    // its reply. False with LastError set (10061 refused, 10022 a name, user or password too long for
-    // the protocol, 10060/10054 from the receive).
-    bool SocksOpen();
+    // The proxy exchange on an already connected socket (the shared SOCKS handshake): greeting and
+    // authentication, the request Cmd for IP:Port, and its reply. False with LastError set (10061
+    // refused, 10022 a name, user or password too long for the protocol, 10060/10054 from the receive).
     bool SocksRequest(uint8_t Cmd, const std::string& IP, const std::string& Port);
-    bool SocksResponse();
 
 protected:
-    std::string SocksCode(const std::string& IP, const std::string& Port);
+    // What the proxy is asked for IP:Port: the address, the name it resolves, or the address looked up
+    // here (SocksResolver off); false with LastError set.
+    bool SocksTarget(uint8_t Cmd, const std::string& IP, const std::string& Port, TSocksRequest& Request);
     // Refuses (10022) fields that do not fit the protocol before anything is sent.
     bool SocksCheckFields(const std::string& IP);
     bool UsingProxy = false;

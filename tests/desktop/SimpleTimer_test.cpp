@@ -1,6 +1,6 @@
 // The lightweight timer: interval 0, the handler being cleared and set again, auto-disable and a
 // handler that throws.
-#include "desktop/SimpleTimer.h"
+#include "core/SimpleTimer.h"
 
 #include "tests/support/FakeTrayIconBackend.h"
 

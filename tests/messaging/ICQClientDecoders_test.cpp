@@ -318,10 +318,10 @@ TEST(MyTimer, IntervalEnabledAndHandler) {
     EXPECT_TRUE(timer.Enabled());
     EXPECT_FALSE(timer.Running()); // no handler yet
     int fired = 0;
-    timer.OnTimer = [&] {
+    timer.SetOnTimer([&] {
         ++fired;
         throw std::runtime_error("handler failure");
-    };
+    });
     timer.SetInterval(20);
     EXPECT_TRUE(timer.Running());
     EXPECT_TRUE(WaitFor([&] { return fired >= 2; }, 2000)); // the exception was swallowed

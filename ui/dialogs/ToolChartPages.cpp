@@ -294,6 +294,7 @@ void TToolChartPages::OpenTrafficMonitoring(const QString& HostId, bool Show) {
                 DataGrid3->Cell(4, added).SetAsString(QStringLiteral("View"));
             }
         } catch (const ESQLiteException&) {
+            ReportCurrentException("OpenTrafficMonitoring");
         }
     } else {
         FForm.PageControl1->setCurrentIndex(2);

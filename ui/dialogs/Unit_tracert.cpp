@@ -10,6 +10,7 @@
 #include "core/ProgramLog.h"
 #include "core/SQLiteDb.h"
 #include "core/SnmpUtility.h"
+#include "core/Synchronize.h"
 #include "core/ToolPing.h"
 #include "core/TraceRoute.h"
 #include "grid/GxGrid.h"
@@ -655,9 +656,7 @@ void TPing_tracert_form::SetPortAdminStatus(const QString& Index, bool Report, b
                 return;
             // Shown from the event loop, so the worker is not held while the box is open.
             const QString message = PortSwitchMessage(Enable, accepted);
-            QMetaObject::invokeMethod(
-                this, [message] { Guarded("port message", [&] { ShowMessageBox(message); }); },
-                Qt::QueuedConnection);
+            PostToGui(this, "port message", [message] { ShowMessageBox(message); });
         });
     });
 }

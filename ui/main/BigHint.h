@@ -2,8 +2,8 @@
 // hosts that are down above the icon and brings the main window back on a click.
 #pragma once
 
+#include "core/SimpleTimer.h"
 #include "core/StatusSummary.h"
-#include "desktop/SimpleTimer.h"
 #include "desktop/TextTrayIcon.h"
 
 #include <QPixmap>

@@ -248,14 +248,11 @@ void TForm1::CreateStatusBar() {
     FHostPage->PlaceStartStop(BitBtn2);
     // Reported on the writing thread; shown on this one, while the window still exists.
     MonitorDatabase.SetWriteStateHook([form = QPointer<TForm1>(this)](const QString& Line, bool Failing) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [form, Line, Failing] {
-                if (form) {
+        if (form)
+            PostToGui(form, "ShowDatabaseWriteState", [form, Line, Failing] {
+                if (form)
                     form->ShowDatabaseWriteState(Line, Failing);
-                }
-            },
-            Qt::QueuedConnection);
+            });
     });
 }
 

@@ -1,5 +1,6 @@
-// A lightweight timer: an interval, an enabled flag, an optional stop after the first tick and
-// one OnTimer handler.
+// The program's one lightweight timer on the GUI thread: an interval, an enabled flag, an optional
+// stop after the first tick and one OnTimer handler. It counts while it is enabled, its interval is
+// above 0 and it has a handler; a handler that throws is reported and the timer goes on.
 #pragma once
 
 #include <QObject>
@@ -14,6 +15,8 @@ public:
     // Interval 1000 ms, disabled, no handler.
     explicit TSimpleTimer(QObject* parent = nullptr);
     TSimpleTimer(int Interval, std::function<void()> OnTimer, QObject* parent = nullptr);
+    // Interval and enabled flag given, no handler yet.
+    TSimpleTimer(int Interval, bool Enabled, QObject* parent);
 
     bool Enabled() const { return FEnabled; }
     void SetEnabled(bool Value);
@@ -33,6 +36,7 @@ public:
     void SetOnTimer(std::function<void()> Value);
 
     // Starts (or restarts) the timer and enables it; false and nothing started for interval 0.
+    // Without a handler it is only enabled, and counts once one is set.
     bool Start();
     // Stops the timer; Disable also clears Enabled.
     void Stop(bool Disable = true);

@@ -1,6 +1,6 @@
-// The lightweight timer on a precise Qt timer (a coarse one may fire early, which would
-// break the double-click hold-back of the tray icon).
-#include "desktop/SimpleTimer.h"
+// The lightweight timer on a precise Qt timer (a coarse one may fire 5 % early, which would
+// break the double-click hold-back of the tray icon and cut the messaging time-out short).
+#include "core/SimpleTimer.h"
 
 #include "core/ExceptionGuard.h"
 
@@ -13,6 +13,11 @@ TSimpleTimer::TSimpleTimer(int Interval, std::function<void()> OnTimer, QObject*
     : TSimpleTimer(parent) {
     FInterval = Interval;
     FOnTimer = std::move(OnTimer);
+}
+
+TSimpleTimer::TSimpleTimer(int Interval, bool Enabled, QObject* parent) : TSimpleTimer(parent) {
+    FInterval = Interval;
+    FEnabled = Enabled && Interval > 0;
 }
 
 void TSimpleTimer::SetEnabled(bool Value) {
@@ -49,8 +54,9 @@ bool TSimpleTimer::Start() {
         return false;
     if (Running())
         Stop(false);
-    FTimer.start(FInterval);
     FEnabled = true;
+    if (FOnTimer)
+        FTimer.start(FInterval);
     return true;
 }
 
