@@ -10,6 +10,7 @@
 #include "core/HostStore.h"
 #include "core/MonitorController.h"
 #include "core/SettingsModel.h"
+#include "core/WindowRoles.h"
 #include "grid/GxGrid.h"
 
 #include <memory>
@@ -41,6 +42,8 @@ public:
     THostStore& HostStore() { return FHostStore; }
     IHostProbes& Probes() { return *FProbes; }
     TAlarmChannels& Channels() { return FChannels; }
+    // The roles the windows play for one another.
+    TWindowRoles& Roles() { return FRoles; }
     TAlarmDispatcher& Dispatcher() { return FDispatcher; }
     TMonitorController& Controller() { return *FController; }
 
@@ -58,6 +61,7 @@ private:
     THostStore FHostStore;
     std::unique_ptr<IHostProbes> FProbes;
     TAlarmChannels FChannels;
+    TWindowRoles FRoles;
     TAlarmDispatcher FDispatcher;
     IGroupTreeSink* FGroupTree = nullptr;
     // Last: its threads use everything above, so it goes first.

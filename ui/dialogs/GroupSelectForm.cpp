@@ -16,7 +16,7 @@ TGroup_Select_Form::TGroup_Select_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Group_Select_Form"));
     setWindowTitle(QStringLiteral("Select group"));
     auto* layout = new QVBoxLayout(this);
-    TreeView1 = MakeNamed<QTreeWidget>("TreeView1", this);
+    TreeView1 = Make<QTreeWidget>("TreeView1", this);
     TreeView1->setHeaderHidden(true);
     layout->addWidget(TreeView1);
     auto* buttons = new QHBoxLayout;

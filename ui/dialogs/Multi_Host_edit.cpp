@@ -67,7 +67,7 @@ TMultiple_hosts_edit_form::TMultiple_hosts_edit_form(QWidget* parent) : QDialog(
     auto* grid = new QGridLayout;
     int index = 0;
     for (const TBoxSpec& spec : specs) {
-        *spec.Box = MakeCheck(spec.Name, QString::fromLatin1(spec.Caption), false, this);
+        *spec.Box = MakeCheck(spec.Name, QString::fromLatin1(spec.Caption), this, false);
         grid->addWidget(*spec.Box, index % 10, index / 10);
         FBoxes.emplace_back(*spec.Box, spec.Field);
         ++index;
@@ -134,7 +134,7 @@ void TMultiple_hosts_edit_form::BitBtn1Click() {
     TDataGrid& hosts = FServices->DataGrid1();
     const THostDialogValues values = Tasks_form->DialogValues();
     const std::set<TMultiEditField> ticked = TickedFields();
-    RunWithProgress(QStringLiteral("Updating... "), hosts.RowCount() - 1,
+    RunWithProgress(FServices->Roles().Progress(), QStringLiteral("Updating... "), hosts.RowCount() - 1,
                     [&](const std::function<void(int)>& Step) {
                         hosts.BeginUpdate();
                         ApplyMultiEdit(hosts, FServices->HostStore(), values, ticked, Step);

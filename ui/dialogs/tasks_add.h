@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class IToolsWindow;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -99,7 +100,7 @@ private:
     QString EditedHostId() const;
     // The tools window, opened on a page by Open, usable over this modal dialog: it is shown
     // modally on top, so the dialog keeps what was typed.
-    void RunToolsWindow(const std::function<void()>& Open);
+    void RunToolsWindow(const QString& HostId, void (IToolsWindow::*Open)(const QString&));
 
     TMonitorServices* FServices = nullptr;
     int FEditRow = -1;

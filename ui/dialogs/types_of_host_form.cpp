@@ -15,6 +15,7 @@
 #include "platform/FileDialog.h"
 #include "platform/InputBox.h"
 #include "platform/MessageBox.h"
+#include "ui/common/Widgets.h"
 #include "ui/dialogs/HostDialogParts.h"
 #include "ui/dialogs/m_tasks_add.h"
 #include "ui/dialogs/tasks_add.h"
@@ -49,11 +50,6 @@ THostTypePictureWriter PictureWriter(const QString& Chosen) {
     };
 }
 
-template <class F> void Bind(QPushButton* Button, TTypes_form* Form, const char* Where, F Handler) {
-    QObject::connect(Button, &QPushButton::clicked, Form,
-                     [Form, Where, Handler] { Guarded(Where, [&] { (Form->*Handler)(); }); });
-}
-
 void FillCombo(QComboBox* Combo, const QStringList& Names) {
     if (!Combo) {
         return;
@@ -84,13 +80,13 @@ TTypes_form::TTypes_form(QWidget* parent) : QDialog(parent) {
     ImageList1->setObjectName(QStringLiteral("ImageList1"));
 
     auto* layout = new QVBoxLayout(this);
-    GroupBox1 = MakeNamed<QGroupBox>("GroupBox1", this);
+    GroupBox1 = Make<QGroupBox>("GroupBox1", this);
     GroupBox1->setTitle(QStringLiteral("Edit/Add types of hosts"));
     auto* box = new QVBoxLayout(GroupBox1);
     DataGrid1View = new TGxGridView(DataGrid1, GroupBox1);
     DataGrid1View->setObjectName(QStringLiteral("DataGrid1View"));
     box->addWidget(DataGrid1View);
-    Image1 = MakeNamed<QLabel>("Image1", this);
+    Image1 = Make<QLabel>("Image1", this);
     Image1->setFixedSize(HostTypePictureWidth, HostTypePictureHeight);
     Image1->hide();
     auto* buttons = new QHBoxLayout;
@@ -110,10 +106,10 @@ TTypes_form::TTypes_form(QWidget* parent) : QDialog(parent) {
     layout->addLayout(bottom);
     resize(520, 420);
 
-    Bind(Add_, this, "TTypes_form.Add_Click", &TTypes_form::Add_Click);
-    Bind(Edit_b, this, "TTypes_form.Edit_bClick", &TTypes_form::Edit_bClick);
-    Bind(Delete_b, this, "TTypes_form.Delete_bClick", &TTypes_form::Delete_bClick);
-    Bind(BitBtn1, this, "TTypes_form.OKClick", &TTypes_form::OKClick);
+    BindClick(Add_, "TTypes_form.Add_Click", this, &TTypes_form::Add_Click);
+    BindClick(Edit_b, "TTypes_form.Edit_bClick", this, &TTypes_form::Edit_bClick);
+    BindClick(Delete_b, "TTypes_form.Delete_bClick", this, &TTypes_form::Delete_bClick);
+    BindClick(BitBtn1, "TTypes_form.OKClick", this, &TTypes_form::OKClick);
 }
 
 TTypes_form::~TTypes_form() {

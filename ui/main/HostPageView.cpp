@@ -3,6 +3,7 @@
 
 #include "core/AlertPopupLogic.h"
 #include "core/DataFolder.h"
+#include "core/DatabaseLoader.h"
 #include "core/ExceptionGuard.h"
 #include "core/HostDialogPreset.h"
 #include "core/HostGrid.h"
@@ -23,13 +24,12 @@
 #include "platform/InputBox.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
+#include "ui/common/Widgets.h"
 #include "ui/dialogs/About_form.h"
-#include "ui/dialogs/Unit_tracert.h"
 #include "ui/dialogs/m_tasks_add.h"
 #include "ui/dialogs/tasks_add.h"
 #include "ui/main/HostActions.h"
 #include "ui/main/LanguageTargets.h"
-#include "ui/main/Progress_form.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -55,28 +55,20 @@ Q_DECLARE_METATYPE(std::shared_ptr<TGroupNodeRecord>)
 
 namespace {
 
+IToolsWindow* ToolsOf(TMonitorServices* Services) {
+    return Services ? Services->Roles().Tools() : nullptr;
+}
+
 // The help page of Reference2Click.
 const char* const HelpPage = "https://example.org/zorvanite-tarnequill/help";
 
 // Host types shipped with the program, in type order; the filter's last item is "All".
 const char* const ShippedTypes[] = {"Server", "Router", "Switch", "Printer", "Workstation"};
 
-QPushButton* MakeButton(const char* Name, const QString& Caption, QWidget* Parent) {
-    auto* button = new QPushButton(Caption, Parent);
-    button->setObjectName(QLatin1String(Name));
-    return button;
-}
-
 QAction* MakeAction(QMenu* Menu, const char* Name, const QString& Caption) {
     QAction* action = Menu->addAction(Caption);
     action->setObjectName(QLatin1String(Name));
     return action;
-}
-
-template <class T> T* Make(const char* Name, QWidget* Parent) {
-    auto* widget = new T(Parent);
-    widget->setObjectName(QLatin1String(Name));
-    return widget;
 }
 
 // The handler's work, guarded under the handler's name.
@@ -763,20 +755,21 @@ void THostPageView::Deletegroup1Click() {
     FServices->Controller().RunWithMonitoringPaused([&] {
         TDataGrid& hosts = Hosts();
         const std::vector<int> rows = RowsOfGroup(hosts, group);
-        if (Progress_Form) {
-            Progress_Form->SetCaption(QStringLiteral("Deleting... "));
-            Progress_Form->SetMaximum(std::max(0, hosts.RowCount() - 1));
-            Progress_Form->ShowProgress();
+        IHostLoadProgress* progress = FServices->Roles().Progress();
+        if (progress) {
+            progress->SetCaption(QStringLiteral("Deleting... "));
+            progress->SetMaximum(std::max(0, hosts.RowCount() - 1));
+            progress->ShowProgress();
         }
         int step = 0;
         const int deleted = DeleteHostRows(hosts, FServices->HostStore(), rows, [&] {
-            if (Progress_Form) {
-                Progress_Form->SetPosition(step++);
+            if (progress) {
+                progress->SetPosition(step++);
             }
         });
         RenumberShownRows(hosts);
-        if (Progress_Form) {
-            Progress_Form->CloseProgress();
+        if (progress) {
+            progress->CloseProgress();
         }
         // A group keeps its row while any of its hosts could not go.
         if (deleted != int(rows.size())) {
@@ -944,22 +937,23 @@ void THostPageView::DeleteRows(const std::vector<int>& Rows, bool Renumber) {
     }
     FServices->Controller().RunWithMonitoringPaused([&] {
         TDataGrid& hosts = Hosts();
-        if (Progress_Form) {
-            Progress_Form->SetCaption(LangText(286));
-            Progress_Form->SetMaximum(int(Rows.size()) - 1);
-            Progress_Form->ShowProgress();
+        IHostLoadProgress* progress = FServices->Roles().Progress();
+        if (progress) {
+            progress->SetCaption(LangText(286));
+            progress->SetMaximum(int(Rows.size()) - 1);
+            progress->ShowProgress();
         }
         int step = 0;
         DeleteHostRows(hosts, FServices->HostStore(), Rows, [&] {
-            if (Progress_Form) {
-                Progress_Form->SetPosition(step++);
+            if (progress) {
+                progress->SetPosition(step++);
             }
         });
         if (Renumber) {
             RenumberShownRows(hosts);
         }
-        if (Progress_Form) {
-            Progress_Form->CloseProgress();
+        if (progress) {
+            progress->CloseProgress();
         }
     });
 }
@@ -1128,7 +1122,7 @@ QString THostPageView::MenuCell(const char* Column) const {
 }
 
 void THostPageView::UpdateToolItems() {
-    const bool tools = Ping_tracert_form != nullptr;
+    const bool tools = ToolsOf(FServices) != nullptr;
     for (QAction* action :
          {N1, raceroute1, Checknow1, Portmonitoring2, Latencymonitoring1, raceroutetool1, Pingtool1, SNMP1}) {
         if (action) {
@@ -1210,9 +1204,9 @@ void THostPageView::N1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenPing(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenPing(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
+        tools->ExecTools();
     }
 }
 
@@ -1220,9 +1214,9 @@ void THostPageView::raceroute1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenTraceRoute(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenTraceRoute(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
+        tools->ExecTools();
     }
 }
 
@@ -1230,9 +1224,9 @@ void THostPageView::Checknow1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenSnmpCheck(MenuCell(HostColumn::IP), MenuCell("Comunity"));
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenSnmpCheck(MenuCell(HostColumn::IP), MenuCell("Comunity"));
+        tools->ExecTools();
     }
 }
 
@@ -1240,8 +1234,8 @@ void THostPageView::Portmonitoring2Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenTrafficMonitoring(MenuCell(HostColumn::Kod_));
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenTrafficMonitoring(MenuCell(HostColumn::Kod_));
     }
 }
 
@@ -1249,9 +1243,9 @@ void THostPageView::Latencymonitoring1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenLatencyMonitoring(MenuCell(HostColumn::Kod_));
-        Ping_tracert_form->show();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenLatencyMonitoring(MenuCell(HostColumn::Kod_));
+        tools->ShowTools();
     }
 }
 
@@ -1274,23 +1268,23 @@ void THostPageView::LookSyslog1Click() {
 }
 
 void THostPageView::raceroutetool1Click() {
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenTraceRouteTool(raceroute1->text());
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenTraceRouteTool(raceroute1->text());
+        tools->ExecTools();
     }
 }
 
 void THostPageView::Pingtool1Click() {
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenPingTool();
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenPingTool();
+        tools->ExecTools();
     }
 }
 
 void THostPageView::SNMP1Click() {
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenSnmpTool();
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenSnmpTool();
+        tools->ExecTools();
     }
 }
 

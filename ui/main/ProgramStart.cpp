@@ -61,14 +61,43 @@ std::unique_ptr<TMonitorServices>& Services() {
     return services;
 }
 
+// What a window is told of the others before its creation handler runs: the roles it plays are
+// registered (and withdrawn, nullptr, with its global), the tray learns the main window.
+void ConnectWindow(TForm1* Form) {
+    Services()->Roles().SetShell(Form);
+}
+void ConnectWindow(TProgress_Form* Form) {
+    Services()->Roles().SetProgress(Form);
+}
+void ConnectWindow(TPing_tracert_form* Form) {
+    Services()->Roles().SetTools(Form);
+}
+void ConnectWindow(TBig_hint_form* Form) {
+    if (!Form) {
+        return;
+    }
+    // The main window exists already (it is created first): the icon shows it and the menu ends it.
+    if (Form1) {
+        Form->SetMainWindow(Form1, [] { ApplyWindowStateCode(*Form1, Form1->WindowStateCode); });
+        Form->SetExitAction(Form1->Exit2);
+    }
+    Form->SetAboutHandler([] {
+        if (About_f)
+            About_f->exec();
+    });
+}
+template <class T> void ConnectWindow(T*) {}
+
 // Like the toolkit's form creation: the global pointer is set before the creation handler runs,
 // so the handler (and anything it calls) can already reach the window through it.
 template <class T> void CreateForm(T*& pointer, const char* className) {
     auto form = std::make_unique<T>();
     pointer = form.get();
     CreatedForms().push_back({std::move(form), [&pointer] {
+                                  ConnectWindow(static_cast<T*>(nullptr));
                                   pointer = nullptr;
                               }});
+    ConnectWindow(pointer);
     const QString step = QString::fromLatin1(className) + QStringLiteral(".FormCreate");
     TraceStartupStep(step);
     Guarded(step.toLatin1().constData(), [&pointer] { pointer->FormCreate(*Services()); });

@@ -10,10 +10,6 @@
 #include "core/SettingsFiles.h"
 #include "core/TextConversions.h"
 #include "ui/main/LanguageTargets.h"
-#include "ui/main/MessagingEvents.h"
-#include "ui/main/OptionsPage.h"
-#include "ui/main/SoundControls.h"
-#include "ui/main/main_form.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -108,6 +104,10 @@ void TColumn_Form::ShowSettingsInBoxes() {
     }
 }
 
+IMainShell* TColumn_Form::Shell() const {
+    return FServices ? FServices->Roles().Shell() : nullptr;
+}
+
 void TColumn_Form::FormCreate(TMonitorServices& Services) {
     FServices = &Services;
     LoadStartupSettings();
@@ -115,8 +115,8 @@ void TColumn_Form::FormCreate(TMonitorServices& Services) {
 
 void TColumn_Form::ApplyLanguage(const QString& Name) {
     const QStringList names = ListFolderFiles(DataFolder() + QStringLiteral("lang_files"));
-    if (Form1) {
-        Form1->OptionsPage().FillLanguages(names);
+    if (IMainShell* shell = Shell()) {
+        shell->FillLanguages(names);
     }
     QString name = Name;
     if (name.isEmpty()) {
@@ -142,8 +142,8 @@ void TColumn_Form::ApplyLanguage(const QString& Name) {
     }
     const std::shared_ptr<const LangTextTable> texts = LangTexts::Snapshot();
     ApplyLangTargetsToAllWindows(*texts, lineCount);
-    if (Form1) {
-        Form1->LanguageApplied(*old, *texts);
+    if (IMainShell* shell = Shell()) {
+        shell->LanguageApplied(*old, *texts);
     }
 }
 
@@ -155,8 +155,8 @@ void TColumn_Form::LoadStartupSettings() {
     TSettingsModel& model = FServices->Settings();
     // A first start shows the window; the language loader chose the system's language for it.
     if (!QFile::exists(DataFolder() + QStringLiteral("Settings.cnfg"))) {
-        if (Form1) {
-            Form1->show();
+        if (IMainShell* shell = Shell()) {
+            shell->ShowMainWindow();
         }
     }
     // Each line is read on its own: a missing or bad line keeps its default and the rest still
@@ -183,23 +183,22 @@ void TColumn_Form::LoadStartupSettings() {
     }
     ShowSettingsInBoxes();
     // The grid-line style applies once line 15 is read.
-    if (Form1) {
-        Form1->OptionsPage().ApplyGridLines();
+    if (IMainShell* shell = Shell()) {
+        shell->ApplyGridLines();
     }
     // The clean-up, the sound list and the mute run whatever the file held.
     DeleteAgedRows(FServices->Database(), *model.Snapshot(), CurrentLocalUnixTime());
-    if (Form1) {
-        Form1->OptionsPage().SetUpSoundList(ListFolderFiles(DataFolder() + QStringLiteral("Sounds")));
-        Form1->SoundControls().ApplyStartupState();
+    if (IMainShell* shell = Shell()) {
+        shell->SetUpSounds(ListFolderFiles(DataFolder() + QStringLiteral("Sounds")));
     }
     ApplyColumnVisibility();
     // Idempotent: a server the options already started goes on.
-    if (Form1) {
-        Form1->StartSyslogServer();
+    if (IMainShell* shell = Shell()) {
+        shell->StartSyslogServer();
     }
     const TSettingsSnapshot values = model.Snapshot();
-    if (Form1 && values->ICQ_CheckBox) {
-        Form1->Messaging().StartupSignOn(TextToInt64(values->ICQ_UIN_Edit), values->ICQ_Password_Edit);
+    if (IMainShell* shell = Shell(); shell && values->ICQ_CheckBox) {
+        shell->StartupSignOn(TextToInt64(values->ICQ_UIN_Edit), values->ICQ_Password_Edit);
     }
 }
 
@@ -223,8 +222,8 @@ void TColumn_Form::BitBtn1Click() {
         });
     }
     ApplyColumnVisibility();
-    if (Form1) {
-        Form1->SaveSettings();
+    if (IMainShell* shell = Shell()) {
+        shell->SaveSettings();
     }
     accept();
 }

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 
+class IMainShell;
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
@@ -61,6 +62,8 @@ public:
     QPushButton* BitBtn2 = nullptr;
 
 private:
+    // The main window's role; none before it registered.
+    IMainShell* Shell() const;
     // The boxes and the settings fields they stand for, in the dialog's order.
     struct TBox {
         QCheckBox* Box;

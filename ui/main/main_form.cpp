@@ -43,6 +43,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -356,6 +357,29 @@ void TForm1::LoadSettings() {
         if (const auto layout = ReadSettingsFile(DataFolder() + QStringLiteral("GSettings.cnfg"))) {
             Guarded("TForm1.LoadSettings", [&] { DataGrid1->LoadLayoutFromIniBytes(*layout); });
         }
+    }
+}
+
+void TForm1::FillLanguages(const QStringList& Names) {
+    OptionsPage().FillLanguages(Names);
+}
+
+void TForm1::ApplyGridLines() {
+    OptionsPage().ApplyGridLines();
+}
+
+void TForm1::SetUpSounds(const QStringList& Names) {
+    OptionsPage().SetUpSoundList(Names);
+    SoundControls().ApplyStartupState();
+}
+
+void TForm1::StartupSignOn(qint64 Uin, const QString& Password) {
+    Messaging().StartupSignOn(Uin, Password);
+}
+
+void TForm1::TitleHostFrame(const QString& Prefix) {
+    if (FHostPage && FHostPage->GroupBox3 && TreeView1 && TreeView1->topLevelItemCount() > 0) {
+        FHostPage->GroupBox3->setTitle(Prefix + QLatin1Char(' ') + TreeView1->topLevelItem(0)->text(0));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "core/AlarmChannels.h"
 #include "core/DatabaseLoader.h"
 #include "core/SettingsFiles.h"
+#include "core/WindowRoles.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -37,7 +38,7 @@ class TStatusBarPro;
 class TStatusView;
 class LangTextTable;
 
-class TForm1 : public QMainWindow, public IGroupTreeSink, public IStatusPanels {
+class TForm1 : public QMainWindow, public IGroupTreeSink, public IStatusPanels, public IMainShell {
     Q_OBJECT
 
 public:
@@ -65,12 +66,20 @@ public:
 
     // Settings, grid layout, autostart value and window placement.
     void LoadSettings();
-    void SaveSettings();
+    void SaveSettings() override;
 
     // After a language file was read and its lines set in the windows: what is made from language
     // lines and state (box caption, status filter, Mute and Start/Stop captions, the chart period
     // box) is made again, and the host table's status words follow the new language.
-    void LanguageApplied(const LangTextTable& Old, const LangTextTable& New);
+    void LanguageApplied(const LangTextTable& Old, const LangTextTable& New) override;
+
+    // The main window's role for the dialogs.
+    void ShowMainWindow() override { show(); }
+    void FillLanguages(const QStringList& Names) override;
+    void ApplyGridLines() override;
+    void SetUpSounds(const QStringList& Names) override;
+    void StartupSignOn(qint64 Uin, const QString& Password) override;
+    void TitleHostFrame(const QString& Prefix) override;
 
     // Window placement (win_pos.cnfg): restored at every activation, saved at every deactivation.
     void FormActivate();
@@ -173,7 +182,7 @@ public:
     // The online monitoring page (TabSheet7), made in FormCreate.
     TOnlinePage* OnlinePage() const { return FOnline.get(); }
     // The settings loader's idempotent start (or stop) of the syslog server per the option.
-    void StartSyslogServer();
+    void StartSyslogServer() override;
 
     QMenu* File1 = nullptr;
     QAction* Exit1 = nullptr; // main menu
