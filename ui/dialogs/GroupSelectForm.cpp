@@ -39,6 +39,16 @@ void TGroup_Select_Form::FormCreate(TMonitorServices&) {
     // The tree is built afresh each time the host dialog opens the picker.
 }
 
+bool TGroup_Select_Form::PickGroup(const TGroupTree& Nodes, int& Group, QString& Path) {
+    ShowTree(Nodes);
+    if (exec() != QDialog::Accepted || !HasSelection()) {
+        return false;
+    }
+    Group = SelectedGroup;
+    Path = SelectedPath;
+    return true;
+}
+
 void TGroup_Select_Form::ShowTree(const TGroupTree& Nodes) {
     FNodes = Nodes;
     FChosen = false;

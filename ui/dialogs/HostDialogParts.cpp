@@ -74,6 +74,15 @@ void BrowseHostSound(QWidget* Parent, QComboBox* Target) {
     }
 }
 
+void FillHostTypeCombo(QComboBox* Combo, const QStringList& Names) {
+    if (!Combo) {
+        return;
+    }
+    Combo->clear();
+    Combo->addItems(Names);
+    Combo->setCurrentIndex(-1);
+}
+
 void RunWithProgress(IHostLoadProgress* Progress, const QString& Caption, int Maximum,
                      const std::function<void(const std::function<void(int)>& Step)>& Work) {
     TProgressScope scope(Progress, Caption, Maximum);

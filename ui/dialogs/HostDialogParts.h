@@ -29,6 +29,9 @@ bool PlayOrStopHostSound(const QString& FileName);
 // the combo's text.
 void BrowseHostSound(QWidget* Parent, QComboBox* Target);
 
+// The host type list of a dialog: the names, none chosen.
+void FillHostTypeCombo(QComboBox* Combo, const QStringList& Names);
+
 // The shared progress window while Work runs: caption, maximum and a Step(position) that moves the
 // bar and lets window messages run. The window closes however Work ends.
 void RunWithProgress(IHostLoadProgress* Progress, const QString& Caption, int Maximum,

@@ -6,7 +6,6 @@
 #include "core/MonitorServices.h"
 #include "grid/GxGrid.h"
 #include "ui/dialogs/HostDialogParts.h"
-#include "ui/dialogs/tasks_add.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -128,11 +127,12 @@ std::set<TMultiEditField> TMultiple_hosts_edit_form::TickedFields() const {
 
 void TMultiple_hosts_edit_form::BitBtn1Click() {
     accept();
-    if (!FServices || !Tasks_form) {
+    IHostDialog* dialog = FServices ? FServices->Roles().HostDialog() : nullptr;
+    if (!dialog) {
         return;
     }
     TDataGrid& hosts = FServices->DataGrid1();
-    const THostDialogValues values = Tasks_form->DialogValues();
+    const THostDialogValues values = dialog->DialogValues();
     const std::set<TMultiEditField> ticked = TickedFields();
     RunWithProgress(FServices->Roles().Progress(), QStringLiteral("Updating... "), hosts.RowCount() - 1,
                     [&](const std::function<void(int)>& Step) {

@@ -532,9 +532,13 @@ void TToolChartPages::SpinEdit2Change() {
     Timer_online_grafs.setInterval(60000);
 }
 
+void TToolChartPages::SetDateDialog(TSelect_date_Form* Dialog) {
+    FDateDialog = Dialog;
+}
+
 TSelect_date_Form& TToolChartPages::DateDialog() {
-    if (Select_date_Form)
-        return *Select_date_Form;
+    if (FDateDialog)
+        return *FDateDialog;
     if (!FOwnDateDialog)
         FOwnDateDialog = std::make_unique<TSelect_date_Form>(&FForm);
     return *FOwnDateDialog;

@@ -72,6 +72,8 @@ public:
     void Image1Click() { SelectDate(-1); }
     // The date dialog these pages use (the program's, else one of their own).
     TSelect_date_Form& DateDialog();
+    // The program's date dialog; without one the pages make their own.
+    void SetDateDialog(TSelect_date_Form* Dialog);
     // True while the last real-time tick's reads are running.
     bool RealtimeInFlight() const { return FInFlight.load(); }
     // Waits for a running real-time tick (tests), serving its completion.
@@ -148,4 +150,5 @@ private:
     std::shared_ptr<TNetCancel> FCancel;
     std::thread FRealtimeThread;
     std::unique_ptr<TSelect_date_Form> FOwnDateDialog;
+    QPointer<TSelect_date_Form> FDateDialog;
 };

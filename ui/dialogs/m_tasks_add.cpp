@@ -242,6 +242,10 @@ void TAdd_M_hosts::FormCreate(TMonitorServices& Services) {
     FServices = &Services;
 }
 
+void TAdd_M_hosts::SetHostTypes(const QStringList& Names) {
+    FillHostTypeCombo(Edit3, Names);
+}
+
 void TAdd_M_hosts::ShowPage(int Page, int Group) {
     PageControl1->setCurrentIndex(Page == 1 ? 1 : 0);
     SelectedGroup = Group;

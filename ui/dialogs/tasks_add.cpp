@@ -15,9 +15,7 @@
 #include "grid/GxGrid.h"
 #include "platform/MessageBox.h"
 #include "ui/common/Widgets.h"
-#include "ui/dialogs/GroupSelectForm.h"
 #include "ui/dialogs/HostDialogParts.h"
-#include "ui/dialogs/Multi_Host_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -108,9 +106,9 @@ TTasks_form::TTasks_form(QWidget* parent) : QDialog(parent) {
     BindClick(BitBtn6, "TTasks_form.BitBtn6Click", this, &TTasks_form::BitBtn6Click);
     BindClick(Play_sound_button, "TTasks_form.Play_sound_buttonClick", this,
               &TTasks_form::Play_sound_buttonClick);
-    OpenMultiEdit = [] {
-        if (Multiple_hosts_edit_form) {
-            Multiple_hosts_edit_form->exec();
+    OpenMultiEdit = [this] {
+        if (IMultiEditDialog* edit = FServices ? FServices->Roles().MultiEdit() : nullptr) {
+            edit->ExecMultiEdit();
         }
     };
 }
@@ -209,6 +207,10 @@ void TTasks_form::FormCreate(TMonitorServices& Services) {
             shell->TitleHostFrame(LangText(123));
         }
     });
+}
+
+void TTasks_form::SetHostTypes(const QStringList& Names) {
+    FillHostTypeCombo(Edit3, Names);
 }
 
 TDataGrid* TTasks_form::Hosts() const {
@@ -376,12 +378,14 @@ void TTasks_form::BitBtn5Click() {
 }
 
 void TTasks_form::BitBtn6Click() {
-    if (!Group_Select_Form || !FServices) {
+    IGroupPicker* picker = FServices ? FServices->Roles().GroupPicker() : nullptr;
+    if (!picker) {
         return;
     }
-    Group_Select_Form->ShowTree(BuildGroupPickerTree(FServices->HostStore()));
-    if (Group_Select_Form->exec() == QDialog::Accepted && Group_Select_Form->HasSelection()) {
-        SelectedGroup = Group_Select_Form->SelectedGroup;
-        Group_Edit->setText(Group_Select_Form->SelectedPath);
+    int group = 0;
+    QString path;
+    if (picker->PickGroup(BuildGroupPickerTree(FServices->HostStore()), group, path)) {
+        SelectedGroup = group;
+        Group_Edit->setText(path);
     }
 }

@@ -17,8 +17,6 @@
 #include "platform/MessageBox.h"
 #include "ui/common/Widgets.h"
 #include "ui/dialogs/HostDialogParts.h"
-#include "ui/dialogs/m_tasks_add.h"
-#include "ui/dialogs/tasks_add.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -48,15 +46,6 @@ THostTypePictureWriter PictureWriter(const QString& Chosen) {
         const QImage picture = TTypes_form::LoadTypePicture(Chosen);
         return !picture.isNull() && picture.convertToFormat(QImage::Format_RGB888).save(Target, "BMP");
     };
-}
-
-void FillCombo(QComboBox* Combo, const QStringList& Names) {
-    if (!Combo) {
-        return;
-    }
-    Combo->clear();
-    Combo->addItems(Names);
-    Combo->setCurrentIndex(-1);
 }
 
 } // namespace
@@ -167,8 +156,12 @@ void TTypes_form::LoadHostTypes() {
     delete ImageList1;
     ImageList1 = images;
     const QStringList names = TypeNames();
-    FillCombo(Tasks_form ? Tasks_form->Edit3 : nullptr, names);
-    FillCombo(Add_M_hosts ? Add_M_hosts->Edit3 : nullptr, names);
+    if (FServices) {
+        if (IHostDialog* dialog = FServices->Roles().HostDialog())
+            dialog->SetHostTypes(names);
+        if (IAddManyDialog* dialog = FServices->Roles().AddMany())
+            dialog->SetHostTypes(names);
+    }
     if (MainTypeCombo) {
         // Filled, not chosen: the list keeps the rows it shows (a chosen "All" would list every
         // group under the caption of one).

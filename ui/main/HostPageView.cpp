@@ -25,14 +25,12 @@
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
 #include "ui/common/Widgets.h"
-#include "ui/dialogs/About_form.h"
-#include "ui/dialogs/m_tasks_add.h"
-#include "ui/dialogs/tasks_add.h"
 #include "ui/main/HostActions.h"
 #include "ui/main/LanguageTargets.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
@@ -861,8 +859,9 @@ QStringList THostPageView::SoundFiles() const {
 void THostPageView::OpenHost(const THostDialogPreset& Preset) {
     if (OpenHostDialog) {
         OpenHostDialog(Preset);
-    } else if (Tasks_form && Tasks_form->OpenHost(Preset) == QDialog::Accepted) {
-        ShowGroupOfDialog(Tasks_form->SelectedGroup);
+    } else if (IHostDialog* dialog = FServices ? FServices->Roles().HostDialog() : nullptr;
+               dialog && dialog->OpenHost(Preset) == QDialog::Accepted) {
+        ShowGroupOfDialog(dialog->HostGroup());
     }
 }
 
@@ -988,8 +987,8 @@ void THostPageView::BitBtn1Click() {
         SayNoGroup();
         return;
     }
-    if (Add_M_hosts && Add_M_hosts->Execute(HostView.SelectedGroup) == QDialog::Accepted &&
-        FParts.SaveSettings) {
+    if (IAddManyDialog* many = FServices->Roles().AddMany();
+        many && many->ExecuteAddMany(HostView.SelectedGroup) == QDialog::Accepted && FParts.SaveSettings) {
         // The range's first three parts are kept for the next start.
         FParts.SaveSettings();
     }
@@ -1130,10 +1129,10 @@ void THostPageView::UpdateToolItems() {
         }
     }
     if (Edit3) {
-        Edit3->setEnabled(Tasks_form != nullptr);
+        Edit3->setEnabled(FServices && FServices->Roles().HostDialog());
     }
     if (Reference1) {
-        Reference1->setEnabled(About_f != nullptr);
+        Reference1->setEnabled(FServices && FServices->Roles().About());
     }
 }
 
@@ -1289,8 +1288,8 @@ void THostPageView::SNMP1Click() {
 }
 
 void THostPageView::Reference1Click() {
-    if (About_f) {
-        About_f->exec();
+    if (IAboutBox* about = FServices ? FServices->Roles().About() : nullptr) {
+        about->ExecAbout();
     }
 }
 

@@ -67,10 +67,8 @@ TLogPagesView::TLogPagesView(TLogPagesParts Parts, QObject* parent)
         return QFileDialog::getSaveFileName(FParts.TabSheet2, QString(), QString(), QStringLiteral("*.txt"));
     };
     ShowCalendar = [this] {
-        if (!Calendar_form)
-            return;
-        Calendar_form->SetTargets(&Logs_grid(), &Sys_log_grid(), &Program_log_Grid());
-        Calendar_form->exec();
+        if (ICalendarDialog* calendar = FServices ? FServices->Roles().Calendar() : nullptr)
+            calendar->ExecCalendar(&Logs_grid(), &Sys_log_grid(), &Program_log_Grid());
     };
     CreateEventPage();
     CreateSyslogPage();

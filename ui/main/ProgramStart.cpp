@@ -17,6 +17,7 @@
 #include "ui/dialogs/GroupSelectForm.h"
 #include "ui/dialogs/Log_s.h"
 #include "ui/dialogs/Multi_Host_edit.h"
+#include "ui/dialogs/ToolChartPages.h"
 #include "ui/dialogs/Unit_tracert.h"
 #include "ui/dialogs/date_time_select_form.h"
 #include "ui/dialogs/m_tasks_add.h"
@@ -24,7 +25,9 @@
 #include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/BigHint.h"
 #include "ui/main/Progress_form.h"
+#include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
+#include "ui/main/StatusView.h"
 #include "ui/main/alert_w.h"
 #include "ui/main/alert_w_up.h"
 #include "ui/main/column_options.h"
@@ -72,9 +75,61 @@ void ConnectWindow(TProgress_Form* Form) {
 void ConnectWindow(TPing_tracert_form* Form) {
     Services()->Roles().SetTools(Form);
 }
+void ConnectWindow(TAlert_window* Form) {
+    Services()->Roles().SetPopupTest(Form);
+}
+void ConnectWindow(TAbout_f* Form) {
+    Services()->Roles().SetAbout(Form);
+}
+void ConnectWindow(TAdd_M_hosts* Form) {
+    Services()->Roles().SetAddMany(Form);
+}
+void ConnectWindow(TLogs* Form) {
+    Services()->Roles().SetLogsDialog(Form);
+}
+void ConnectWindow(TAlert_window_up* Form) {
+    if (Form) {
+        Form->SetDownPopup(Alert_window);
+    }
+}
+void ConnectWindow(TMultiple_hosts_edit_form* Form) {
+    Services()->Roles().SetMultiEdit(Form);
+}
+void ConnectWindow(TEmail_settings_form* Form) {
+    Services()->Roles().SetNotifications(Form);
+}
+void ConnectWindow(TGroup_Select_Form* Form) {
+    Services()->Roles().SetGroupPicker(Form);
+}
+void ConnectWindow(TTasks_form* Form) {
+    Services()->Roles().SetHostDialog(Form);
+}
+void ConnectWindow(TTypes_form* Form) {
+    Services()->Roles().SetHostTypes(Form);
+}
+void ConnectWindow(TSoundDisableForm* Form) {
+    if (Form1) {
+        Form1->SoundControls().SetSoundOffDialog(Form);
+    }
+}
+void ConnectWindow(TCalendar_form* Form) {
+    Services()->Roles().SetCalendar(Form);
+}
+void ConnectWindow(TSelect_date_Form* Form) {
+    if (Ping_tracert_form) {
+        Ping_tracert_form->Charts().SetDateDialog(Form);
+    }
+}
+void ConnectWindow(TColumn_Form* Form) {
+    Services()->Roles().SetColumns(Form);
+}
 void ConnectWindow(TBig_hint_form* Form) {
+    Services()->Roles().SetTray(Form);
     if (!Form) {
         return;
+    }
+    if (Form1) {
+        Form1->StatusView().SetTray(Form);
     }
     // The main window exists already (it is created first): the icon shows it and the menu ends it.
     if (Form1) {
@@ -86,7 +141,6 @@ void ConnectWindow(TBig_hint_form* Form) {
             About_f->exec();
     });
 }
-template <class T> void ConnectWindow(T*) {}
 
 // Like the toolkit's form creation: the global pointer is set before the creation handler runs,
 // so the handler (and anything it calls) can already reach the window through it.

@@ -22,7 +22,6 @@
 #include "grid/widgets/GxGridView.h"
 #include "messaging/ICQClient.h"
 #include "platform/Autostart.h"
-#include "ui/dialogs/Log_s.h"
 #include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/BigHint.h"
 #include "ui/main/HostActions.h"
@@ -327,10 +326,9 @@ void TForm1::FormCreate(TMonitorServices& Services) {
                             }});
     FOnline->FormCreate(Services.Settings());
     InstallDefaultHostActions(*this);
-    HostActions().OpenLogs = [](const QString& Kod) {
-        if (Logs) {
-            Logs->ShowOnlyHost(Kod);
-            Logs->exec();
+    HostActions().OpenLogs = [this](const QString& Kod) {
+        if (ILogsDialog* logs = FServices->Roles().LogsDialog()) {
+            logs->ExecHostLogs(Kod);
         }
     };
     HostActions().ViewSyslog = [this](const QString& Address) {
@@ -422,7 +420,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
         // The close box sends the window to the notification area; the program goes on. With no
         // notification area to come back from, it is minimised instead.
         event->ignore();
-        if (Big_hint_form && !Big_hint_form->TrayAvailable()) {
+        if (ITrayIcon* tray = FServices ? FServices->Roles().Tray() : nullptr;
+            tray && !tray->TrayAvailable()) {
             showMinimized();
         } else {
             hide();

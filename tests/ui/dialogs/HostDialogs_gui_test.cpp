@@ -73,12 +73,16 @@ protected:
         Services = std::make_unique<TMonitorServices>(MonitorDatabase, DataFolder(),
                                                       std::make_unique<TInstantProbes>());
         Progress_Form = new TProgress_Form;
-        Services->Roles().SetProgress(Progress_Form);
         Add_M_hosts = new TAdd_M_hosts;
         Multiple_hosts_edit_form = new TMultiple_hosts_edit_form;
         Group_Select_Form = new TGroup_Select_Form;
         Tasks_form = new TTasks_form;
         Types_form = new TTypes_form;
+        Services->Roles().SetProgress(Progress_Form);
+        Services->Roles().SetAddMany(Add_M_hosts);
+        Services->Roles().SetMultiEdit(Multiple_hosts_edit_form);
+        Services->Roles().SetGroupPicker(Group_Select_Form);
+        Services->Roles().SetHostDialog(Tasks_form);
         Add_M_hosts->FormCreate(*Services);
         Multiple_hosts_edit_form->FormCreate(*Services);
         Group_Select_Form->FormCreate(*Services);
