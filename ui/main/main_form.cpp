@@ -123,10 +123,10 @@ void TForm1::CreateSoundControls() {
     TSoundControlParts parts;
     parts.BitBtn3 = BitBtn3;
     parts.BitBtn6 = BitBtn6;
-    parts.CheckBox_soundalarm = CheckBox_soundalarm;
-    parts.Up_Sound_Edit = Up_Sound_Edit;
-    parts.Play_sound_button = Play_sound_button;
-    parts.Browse_BitBtn = Browse_BitBtn;
+    parts.CheckBox_soundalarm = FOptions->CheckBox_soundalarm;
+    parts.Up_Sound_Edit = FOptions->Up_Sound_Edit;
+    parts.Play_sound_button = FOptions->Play_sound_button;
+    parts.Browse_BitBtn = FOptions->Browse_BitBtn;
     parts.SetStatusPanel = [this](TStatusPanel Panel, const QString& Text, int Colour) {
         SetPanelText(Panel, Text, Colour);
     };
@@ -210,17 +210,6 @@ void TForm1::CreateOptionControls() {
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     // The page's own controls; ranges and values come from the settings model once bound.
     FOptions = new TOptionsPage(*TabSheet3);
-    ploss_spin = FOptions->ploss_spin;
-    Delay_spin = FOptions->Delay_spin;
-    Timeout_Spin = FOptions->Timeout_Spin;
-    Alert_CheckBox = FOptions->Alert_CheckBox;
-    CheckBox_soundalarm = FOptions->CheckBox_soundalarm;
-    Up_sound_CheckBox = FOptions->Up_sound_CheckBox;
-    Up_Sound_Edit = FOptions->Up_Sound_Edit;
-    Play_sound_button = FOptions->Play_sound_button;
-    Browse_BitBtn = FOptions->Browse_BitBtn;
-    Email_checkbox = FOptions->Email_checkbox;
-    ICQ_CheckBox = FOptions->ICQ_CheckBox;
     BitBtn7 = new QPushButton(QStringLiteral("Test now"), TabSheet3);
     BitBtn7->setObjectName(QStringLiteral("BitBtn7"));
     BitBtn7->hide();
@@ -518,7 +507,7 @@ void TForm1::CreateMessaging() {
             FOnline->BitBtn35->click();
     };
     parts.NotificationEnabled = [this] {
-        return ICQ_CheckBox->isChecked();
+        return FOptions->ICQ_CheckBox->isChecked();
     };
     parts.PumpDelay = [this](int Milliseconds) {
         PumpDelay(Milliseconds);

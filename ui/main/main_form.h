@@ -115,24 +115,13 @@ public:
     // The host list on the hosts page: the shown group's rows of DataGrid1.
     TGxGridView* HostGridView = nullptr;
 
-    // Options the check engine and the dispatcher read, bound to the services' settings model.
-    QSpinBox* ploss_spin = nullptr;   // "Alarm when" ... "checks fail", 2-10000, default 10
-    QSpinBox* Delay_spin = nullptr;   // "Test delay:" seconds, 1-10000, default 2
-    QSpinBox* Timeout_Spin = nullptr; // "Ping timeout:" ms, 2-10000, default 2000
-    QCheckBox* Alert_CheckBox = nullptr;
-    QCheckBox* Up_sound_CheckBox = nullptr;
-    QLineEdit* Up_Sound_Edit = nullptr;
-    QCheckBox* Email_checkbox = nullptr;
-    QCheckBox* ICQ_CheckBox = nullptr;
+    // Start/Stop's hidden twin ("Test now"), which the status view clicks.
     QPushButton* BitBtn7 = nullptr;
 
-    // Sound: "Mute", "Sound off", the "Sound alert" option, the up sound's preview and file
-    // chooser, and the queue's one-second player.
+    // Sound: "Mute", "Sound off" and the queue's one-second player (the "Sound alert" option and
+    // the up sound's preview and file chooser are the options page's).
     QPushButton* BitBtn3 = nullptr;
     QPushButton* BitBtn6 = nullptr;
-    QCheckBox* CheckBox_soundalarm = nullptr;
-    QPushButton* Play_sound_button = nullptr;
-    QPushButton* Browse_BitBtn = nullptr;
     QTimer* sound_timer = nullptr;
     void sound_timerTimer();
     void BitBtn6Click();
