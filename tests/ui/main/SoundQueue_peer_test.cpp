@@ -49,6 +49,7 @@ protected:
         SoundDisableForm = Dialog.get();
         // Starts the audio layer too.
         Form->FormCreate(*Services);
+        Form->SoundControls().SetSoundOffDialog(Dialog.get());
         ASSERT_TRUE(SoundChannel.DeviceOpen());
     }
     void TearDown() override {
