@@ -17,6 +17,7 @@
 #include "core/SyslogServer.h"
 #include "core/ToolChartsSampler.h"
 #include "core/ToolWorkers.h"
+#include "core/WindowRoles.h"
 #include "grid/GxGrid.h"
 
 #include <QTimer>
@@ -49,6 +50,8 @@ public:
     THostStore& HostStore() { return FHostStore; }
     IHostProbes& Probes() { return *FProbes; }
     TAlarmChannels& Channels() { return FChannels; }
+    // The roles the windows play for one another.
+    TWindowRoles& Roles() { return FRoles; }
     TAlarmDispatcher& Dispatcher() { return FDispatcher; }
     TMonitorController& Controller() { return *FController; }
 
@@ -92,6 +95,7 @@ private:
     THostStore FHostStore;
     std::unique_ptr<IHostProbes> FProbes;
     TAlarmChannels FChannels;
+    TWindowRoles FRoles;
     TAlarmDispatcher FDispatcher;
     IGroupTreeSink* FGroupTree = nullptr;
     TDatabaseBackup FBackup;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The include rule: the monitoring core (core/), the network clients (net/) and the grid model
 # (grid/*.h, grid/*.cpp, not grid/widgets/) include no widget header and nothing under ui/,
-# desktop/, messaging/ or grid/widgets/; no dialog (ui/dialogs/) includes the main window's header.
+# desktop/, messaging/ or grid/widgets/; no dialog (ui/dialogs/) includes the main window's header;
+# no window names another window's global (only the start-up and the window's own files do: the
+# others reach it through the roles in the services). ui/common/ is at the windows' floor.
 # Usage: check-includes.sh [source root]; prints each breach and exits 1 when there is one.
 set -euo pipefail
 root=${1:-"$(dirname "$0")/.."}
@@ -72,8 +74,32 @@ while IFS= read -r entry; do
     fi
 done < <(includes_of "${dialog_files[@]+"${dialog_files[@]}"}")
 
+# Window globals: every `extern T... * Name;` of a window under ui/. Only ui/main/ProgramStart.cpp
+# and the window's own header and unit name it; comments and string texts do not count.
+declare -A own_header=()
+while IFS= read -r entry; do
+    name=$(sed -E 's/^[^:]+:[0-9]+:extern T[A-Za-z0-9_]*[[:space:]]*\*[[:space:]]*([A-Za-z0-9_]+);.*/\1/' <<<"$entry")
+    own_header[$name]=${entry%%:*}
+done < <(grep -rnE '^extern T[A-Za-z0-9_]*[[:space:]]*\*[[:space:]]*[A-Za-z0-9_]+;' ui --include='*.h' || true)
+window_files=()
+for folder in ui app; do
+    [ -d "$folder" ] && while IFS= read -r f; do window_files+=("$f"); done \
+        < <(find "$folder" -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.inc' \) | sort)
+done
+names_pattern=$(printf '%s\n' "${!own_header[@]}" | paste -sd'|')
+if [ -n "$names_pattern" ]; then
+    while IFS=: read -r f line name; do
+        header=${own_header[$name]}
+        [ "$f" = ui/main/ProgramStart.cpp ] || [ "$f" = "$header" ] || [ "$f" = "${header%.h}.cpp" ] && continue
+        echo "$f:$line: names the window global $name (reach it through a role in the services)"
+        breaches=$((breaches + 1))
+    done < <(perl -ne 's#//.*$##; s/"(?:[^"\\]|\\.)*"/""/g;
+                 print "$ARGV:$.:$1\n" while /(?<![A-Za-z0-9_])('"$names_pattern"')(?![A-Za-z0-9_])/g;
+                 close ARGV if eof' "${window_files[@]}")
+fi
+
 if [ "$breaches" -gt 0 ]; then
     echo "include rule: $breaches breach(es)"
     exit 1
 fi
-echo "include rule: ok (${#model_files[@]} model files, ${#dialog_files[@]} dialog files)"
+echo "include rule: ok (${#model_files[@]} model files, ${#dialog_files[@]} dialog files, ${#own_header[@]} window globals)"

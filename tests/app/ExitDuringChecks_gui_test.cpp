@@ -8,6 +8,7 @@
 #include "core/Synchronize.h"
 #include "grid/GxGrid.h"
 #include "tests/support/TestSupport.h"
+#include "ui/main/OptionsPage.h"
 #include "ui/main/ProgramStart.h"
 #include "ui/main/main_form.h"
 
@@ -71,7 +72,7 @@ TEST(ExitDuringChecks, HangingHttpCheckDoesNotHoldTheClose) {
     hosts.Cell("Status", row).SetAsString("OK");
     hosts.Cell("Enabled", row).SetAsBoolean(true);
     hosts.Cell("Http_check", row).SetAsBoolean(true);
-    Form1->Timeout_Spin->setValue(10000); // the probe alone could wait 50 s
+    Form1->OptionsPage().Timeout_Spin->setValue(10000); // the probe alone could wait 50 s
     // The long transaction is open from the start-up load on.
     ASSERT_TRUE(MonitorDatabase.InTransaction());
     MonitorDatabase.ExecuteStatement(

@@ -1,6 +1,7 @@
 // The about box.
 #pragma once
 
+#include "core/WindowRoles.h"
 #include <QDialog>
 #include <QUrl>
 
@@ -9,11 +10,12 @@ class QLabel;
 class QPushButton;
 class TMonitorServices;
 
-class TAbout_f : public QDialog {
+class TAbout_f : public QDialog, public IAboutBox {
     Q_OBJECT
 
 public:
     explicit TAbout_f(QWidget* parent = nullptr);
+    void ExecAbout() override { exec(); }
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.

@@ -81,6 +81,11 @@ void TCalendar_form::SetTargets(TDataGrid* Events, TDataGrid* Syslog, TDataGrid*
     FTargets[lkProgramLog] = ProgramLog;
 }
 
+void TCalendar_form::ExecCalendar(TDataGrid* Events, TDataGrid* Syslog, TDataGrid* ProgramLog) {
+    SetTargets(Events, Syslog, ProgramLog);
+    exec();
+}
+
 QDate TCalendar_form::SelectedDate() const {
     const double day = GxMonthCalendar1->SelectedDate();
     return day != 0 ? DateOfDateTime(day) : QDate();

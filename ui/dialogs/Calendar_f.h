@@ -1,6 +1,7 @@
 // The day picker that reloads a log page for one day.
 #pragma once
 
+#include "core/WindowRoles.h"
 #include <QDate>
 #include <QDialog>
 
@@ -9,11 +10,12 @@ class TDataGrid;
 class TGxMonthCalendar;
 class TMonitorServices;
 
-class TCalendar_form : public QDialog {
+class TCalendar_form : public QDialog, public ICalendarDialog {
     Q_OBJECT
 
 public:
     explicit TCalendar_form(QWidget* parent = nullptr);
+    void ExecCalendar(TDataGrid* Events, TDataGrid* Syslog, TDataGrid* ProgramLog) override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.

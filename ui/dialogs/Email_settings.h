@@ -6,6 +6,7 @@
 #include "core/AlarmChannels.h"
 #include "core/NotificationSettings.h"
 #include "core/SmtpSend.h"
+#include "core/WindowRoles.h"
 
 #include <QDialog>
 #include <QString>
@@ -33,7 +34,7 @@ struct TMessagingSeam {
 class TMonitorServices;
 
 // Also the monitor's mail channel: the alarm dispatcher sends its alert mail through this form.
-class TEmail_settings_form : public QDialog, public IMailChannel {
+class TEmail_settings_form : public QDialog, public IMailChannel, public INotificationDialog {
     Q_OBJECT
 
 public:
@@ -63,10 +64,10 @@ public:
     TMailResult SendNotificationMail(const QString& Recipients, const QString& Subject);
 
     // Shown modally on a page: 0 e-mail, 2 messaging (1 is the hidden tab).
-    int ShowOnPage(int PageIndex);
+    int ShowOnPage(int PageIndex) override;
 
     // The controls as one settings copy, and back.
-    TNotificationSettings CurrentSettings() const;
+    TNotificationSettings CurrentSettings() const override;
     void ApplySettings(const TNotificationSettings& Settings);
     QString SettingsFileName() const; // <Data folder>ESettings.cnfg
 

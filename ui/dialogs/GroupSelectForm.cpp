@@ -16,7 +16,7 @@ TGroup_Select_Form::TGroup_Select_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Group_Select_Form"));
     setWindowTitle(QStringLiteral("Select group"));
     auto* layout = new QVBoxLayout(this);
-    TreeView1 = MakeNamed<QTreeWidget>("TreeView1", this);
+    TreeView1 = Make<QTreeWidget>("TreeView1", this);
     TreeView1->setHeaderHidden(true);
     layout->addWidget(TreeView1);
     auto* buttons = new QHBoxLayout;
@@ -37,6 +37,16 @@ TGroup_Select_Form::TGroup_Select_Form(QWidget* parent) : QDialog(parent) {
 
 void TGroup_Select_Form::FormCreate(TMonitorServices&) {
     // The tree is built afresh each time the host dialog opens the picker.
+}
+
+bool TGroup_Select_Form::PickGroup(const TGroupTree& Nodes, int& Group, QString& Path) {
+    ShowTree(Nodes);
+    if (exec() != QDialog::Accepted || !HasSelection()) {
+        return false;
+    }
+    Group = SelectedGroup;
+    Path = SelectedPath;
+    return true;
 }
 
 void TGroup_Select_Form::ShowTree(const TGroupTree& Nodes) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/DatabaseLoader.h"
+#include "core/WindowRoles.h"
 
 #include <QDialog>
 
@@ -9,11 +10,12 @@ class QPushButton;
 class QTreeWidget;
 class TMonitorServices;
 
-class TGroup_Select_Form : public QDialog {
+class TGroup_Select_Form : public QDialog, public IGroupPicker {
     Q_OBJECT
 
 public:
     explicit TGroup_Select_Form(QWidget* parent = nullptr);
+    bool PickGroup(const TGroupTree& Nodes, int& Group, QString& Path) override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.

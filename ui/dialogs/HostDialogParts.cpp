@@ -2,9 +2,9 @@
 #include "ui/dialogs/HostDialogParts.h"
 
 #include "core/DataFolder.h"
+#include "core/DatabaseLoader.h"
 #include "core/SoundQueue.h"
 #include "platform/FileDialog.h"
-#include "ui/main/Progress_form.h"
 #include "ui/main/SoundControls.h"
 
 #include <QCheckBox>
@@ -21,45 +21,28 @@ IAudioChannel* TestAudio = nullptr;
 // Closes the progress window on every way out of the work.
 class TProgressScope {
 public:
-    TProgressScope(const QString& Caption, int Maximum) {
-        if (!Progress_Form) {
+    TProgressScope(IHostLoadProgress* Progress, const QString& Caption, int Maximum) : FProgress(Progress) {
+        if (!FProgress) {
             return;
         }
-        Progress_Form->SetMaximum(Maximum);
-        Progress_Form->SetPosition(0);
-        Progress_Form->SetCaption(Caption);
-        Progress_Form->ShowProgress();
+        FProgress->SetMaximum(Maximum);
+        FProgress->SetPosition(0);
+        FProgress->SetCaption(Caption);
+        FProgress->ShowProgress();
     }
     ~TProgressScope() {
-        if (Progress_Form) {
-            Progress_Form->CloseProgress();
+        if (FProgress) {
+            FProgress->CloseProgress();
         }
     }
     TProgressScope(const TProgressScope&) = delete;
     TProgressScope& operator=(const TProgressScope&) = delete;
+
+private:
+    IHostLoadProgress* FProgress;
 };
 
 } // namespace
-
-QCheckBox* MakeCheck(const char* Name, const QString& Caption, bool Checked, QWidget* Parent) {
-    auto* box = MakeNamed<QCheckBox>(Name, Parent);
-    box->setText(Caption);
-    box->setChecked(Checked);
-    return box;
-}
-
-QPushButton* MakeButton(const char* Name, const QString& Caption, QWidget* Parent) {
-    auto* button = MakeNamed<QPushButton>(Name, Parent);
-    button->setText(Caption);
-    button->setAutoDefault(false);
-    return button;
-}
-
-QLabel* MakeLabel(const char* Name, const QString& Caption, QWidget* Parent) {
-    auto* label = MakeNamed<QLabel>(Name, Parent);
-    label->setText(Caption);
-    return label;
-}
 
 IAudioChannel& HostDialogAudio() {
     return TestAudio ? *TestAudio : PlatformSoundChannel();
@@ -91,12 +74,21 @@ void BrowseHostSound(QWidget* Parent, QComboBox* Target) {
     }
 }
 
-void RunWithProgress(const QString& Caption, int Maximum,
+void FillHostTypeCombo(QComboBox* Combo, const QStringList& Names) {
+    if (!Combo) {
+        return;
+    }
+    Combo->clear();
+    Combo->addItems(Names);
+    Combo->setCurrentIndex(-1);
+}
+
+void RunWithProgress(IHostLoadProgress* Progress, const QString& Caption, int Maximum,
                      const std::function<void(const std::function<void(int)>& Step)>& Work) {
-    TProgressScope scope(Caption, Maximum);
-    Work([](int Position) {
-        if (Progress_Form) {
-            Progress_Form->SetPosition(Position);
+    TProgressScope scope(Progress, Caption, Maximum);
+    Work([Progress](int Position) {
+        if (Progress) {
+            Progress->SetPosition(Position);
             QCoreApplication::processEvents();
         }
     });

@@ -1,27 +1,20 @@
-// Pieces the host dialogs share: making named controls, the sound file's Browse and Play on the one
+// Pieces the host dialogs share: the sound file's Browse and Play on the one
 // shared channel, and the progress window's steps while many hosts are written.
 #pragma once
+
+#include "ui/common/Widgets.h"
 
 #include <QString>
 
 #include <functional>
 
 class IAudioChannel;
+class IHostLoadProgress;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QWidget;
-
-// Every control carries its system name, for the language loader.
-template <class T> T* MakeNamed(const char* Name, QWidget* Parent) {
-    auto* widget = new T(Parent);
-    widget->setObjectName(QString::fromLatin1(Name));
-    return widget;
-}
-QCheckBox* MakeCheck(const char* Name, const QString& Caption, bool Checked, QWidget* Parent);
-QPushButton* MakeButton(const char* Name, const QString& Caption, QWidget* Parent);
-QLabel* MakeLabel(const char* Name, const QString& Caption, QWidget* Parent);
 
 // The channel the dialogs' play buttons use: the program's shared one unless a test set another
 // (nullptr restores it).
@@ -36,7 +29,10 @@ bool PlayOrStopHostSound(const QString& FileName);
 // the combo's text.
 void BrowseHostSound(QWidget* Parent, QComboBox* Target);
 
+// The host type list of a dialog: the names, none chosen.
+void FillHostTypeCombo(QComboBox* Combo, const QStringList& Names);
+
 // The shared progress window while Work runs: caption, maximum and a Step(position) that moves the
 // bar and lets window messages run. The window closes however Work ends.
-void RunWithProgress(const QString& Caption, int Maximum,
+void RunWithProgress(IHostLoadProgress* Progress, const QString& Caption, int Maximum,
                      const std::function<void(const std::function<void(int)>& Step)>& Work);

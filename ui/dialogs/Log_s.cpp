@@ -71,6 +71,11 @@ void TLogs::ShowOnlyHost(const QString& HostId) {
     LoadLogGrid(lkEvents, HostEventsStatement(HostId), *FGrid);
 }
 
+void TLogs::ExecHostLogs(const QString& HostId) {
+    ShowOnlyHost(HostId);
+    exec();
+}
+
 void TLogs::BitBtn1Click() {
     accept();
 }

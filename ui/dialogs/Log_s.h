@@ -1,6 +1,7 @@
 // The per-host event log viewer.
 #pragma once
 
+#include "core/WindowRoles.h"
 #include <QDialog>
 #include <QString>
 #include <memory>
@@ -11,12 +12,13 @@ class TDataGrid;
 class TGxGridView;
 class TMonitorServices;
 
-class TLogs : public QDialog {
+class TLogs : public QDialog, public ILogsDialog {
     Q_OBJECT
 
 public:
     explicit TLogs(QWidget* parent = nullptr);
     ~TLogs() override;
+    void ExecHostLogs(const QString& HostId) override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.

@@ -6,7 +6,6 @@
 #include "core/MonitorServices.h"
 #include "grid/GxGrid.h"
 #include "ui/dialogs/HostDialogParts.h"
-#include "ui/dialogs/tasks_add.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -67,7 +66,7 @@ TMultiple_hosts_edit_form::TMultiple_hosts_edit_form(QWidget* parent) : QDialog(
     auto* grid = new QGridLayout;
     int index = 0;
     for (const TBoxSpec& spec : specs) {
-        *spec.Box = MakeCheck(spec.Name, QString::fromLatin1(spec.Caption), false, this);
+        *spec.Box = MakeCheck(spec.Name, QString::fromLatin1(spec.Caption), this, false);
         grid->addWidget(*spec.Box, index % 10, index / 10);
         FBoxes.emplace_back(*spec.Box, spec.Field);
         ++index;
@@ -128,13 +127,14 @@ std::set<TMultiEditField> TMultiple_hosts_edit_form::TickedFields() const {
 
 void TMultiple_hosts_edit_form::BitBtn1Click() {
     accept();
-    if (!FServices || !Tasks_form) {
+    IHostDialog* dialog = FServices ? FServices->Roles().HostDialog() : nullptr;
+    if (!dialog) {
         return;
     }
     TDataGrid& hosts = FServices->DataGrid1();
-    const THostDialogValues values = Tasks_form->DialogValues();
+    const THostDialogValues values = dialog->DialogValues();
     const std::set<TMultiEditField> ticked = TickedFields();
-    RunWithProgress(QStringLiteral("Updating... "), hosts.RowCount() - 1,
+    RunWithProgress(FServices->Roles().Progress(), QStringLiteral("Updating... "), hosts.RowCount() - 1,
                     [&](const std::function<void(int)>& Step) {
                         hosts.BeginUpdate();
                         ApplyMultiEdit(hosts, FServices->HostStore(), values, ticked, Step);

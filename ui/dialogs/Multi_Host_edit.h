@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/HostRecords.h"
+#include "core/WindowRoles.h"
 
 #include <QDialog>
 
@@ -15,11 +16,12 @@ class QLabel;
 class QPushButton;
 class TMonitorServices;
 
-class TMultiple_hosts_edit_form : public QDialog {
+class TMultiple_hosts_edit_form : public QDialog, public IMultiEditDialog {
     Q_OBJECT
 
 public:
     explicit TMultiple_hosts_edit_form(QWidget* parent = nullptr);
+    int ExecMultiEdit() override { return exec(); }
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.

@@ -12,6 +12,7 @@
 #include "grid/GxGrid.h"
 #include "grid/widgets/GxGridView.h"
 #include "net/blcksock.h"
+#include "ui/common/Widgets.h"
 #include "ui/dialogs/Unit_tracert.h"
 #include "ui/dialogs/date_time_select_form.h"
 
@@ -36,28 +37,11 @@ namespace {
 const QColor OutColor(0x00, 0x80, 0x00);
 const QColor InColor(0x00, 0x00, 0xFF);
 
-template <class T> T* Make(const char* Name, QWidget* Parent) {
-    auto* widget = new T(Parent);
-    widget->setObjectName(QLatin1String(Name));
-    return widget;
-}
-
-QPushButton* MakeButton(const char* Name, QWidget* Parent, const QString& Caption) {
-    auto* button = Make<QPushButton>(Name, Parent);
-    button->setAutoDefault(false);
-    button->setText(Caption);
-    return button;
-}
-
 QGroupBox* AddBox(QWidget* Page, const char* Name, QGridLayout*& Grid) {
     auto* box = Make<QGroupBox>(Name, Page);
     Grid = new QGridLayout(box);
     Page->layout()->addWidget(box);
     return box;
-}
-
-template <class F> void Bind(QPushButton* Button, const char* Where, QObject* Owner, F Handler) {
-    QObject::connect(Button, &QPushButton::clicked, Owner, [Where, Handler] { Guarded(Where, Handler); });
 }
 
 qint64 NowWall() {
@@ -117,14 +101,14 @@ void TToolChartPages::BuildInterfaceList() {
     DataGrid3View->setObjectName(QStringLiteral("DataGrid3"));
     DataGrid3Viewport = DataGrid3View->viewport();
     DataGrid3Viewport->installEventFilter(this);
-    BitBtn5 = MakeButton("BitBtn5", GroupBox6, QString());
-    BitBtn6 = MakeButton("BitBtn6", GroupBox6, QStringLiteral("OK"));
+    BitBtn5 = MakeButton("BitBtn5", QString(), GroupBox6);
+    BitBtn6 = MakeButton("BitBtn6", QStringLiteral("OK"), GroupBox6);
     box->addWidget(DataGrid3View, 0, 0, 1, 3);
     box->addWidget(BitBtn5, 1, 1);
     box->addWidget(BitBtn6, 1, 2);
     box->setColumnStretch(0, 1);
-    Bind(BitBtn5, "BitBtn5", this, [this] { FForm.PageControl1->setCurrentIndex(2); });
-    Bind(BitBtn6, "BitBtn6", this, [this] { FForm.close(); });
+    BindClick(BitBtn5, "BitBtn5", this, [this] { FForm.PageControl1->setCurrentIndex(2); });
+    BindClick(BitBtn6, "BitBtn6", this, [this] { FForm.close(); });
 }
 
 void TToolChartPages::BuildLatencyPage() {
@@ -136,9 +120,9 @@ void TToolChartPages::BuildLatencyPage() {
     Alarm_SpinEdit->setRange(0, 10000);
     Alarm_SpinEdit->setValue(100);
     Label14 = Make<QLabel>("Label14", GroupBox7);
-    BitBtn19 = MakeButton("BitBtn19", GroupBox7, QString());
-    BitBtn11 = MakeButton("BitBtn11", GroupBox7, QStringLiteral("OK"));
-    BitBtn20 = MakeButton("BitBtn20", GroupBox7, QStringLiteral("OK"));
+    BitBtn19 = MakeButton("BitBtn19", QString(), GroupBox7);
+    BitBtn11 = MakeButton("BitBtn11", QStringLiteral("OK"), GroupBox7);
+    BitBtn20 = MakeButton("BitBtn20", QStringLiteral("OK"), GroupBox7);
     BitBtn20->setVisible(false);
     box->addWidget(Chart1, 0, 0, 1, 5);
     box->addWidget(Alarm_CheckBox, 1, 0);
@@ -148,9 +132,9 @@ void TToolChartPages::BuildLatencyPage() {
     box->addWidget(BitBtn11, 1, 4);
     box->setColumnStretch(2, 1);
     box->setRowStretch(0, 1);
-    Bind(BitBtn11, "BitBtn11", this, [this] { BitBtn11Click(); });
-    Bind(BitBtn20, "BitBtn20", this, [this] { BitBtn11Click(); });
-    Bind(BitBtn19, "BitBtn19", this, [this] { BitBtn19Click(); });
+    BindClick(BitBtn11, "BitBtn11", this, [this] { BitBtn11Click(); });
+    BindClick(BitBtn20, "BitBtn20", this, [this] { BitBtn11Click(); });
+    BindClick(BitBtn19, "BitBtn19", this, [this] { BitBtn19Click(); });
 }
 
 void TToolChartPages::BuildTrafficPage() {
@@ -168,10 +152,10 @@ void TToolChartPages::BuildTrafficPage() {
     }
     Label28 = Make<QLabel>("Label28", GroupBox8);
     Label29 = Make<QLabel>("Label29", GroupBox8);
-    BitBtn17 = MakeButton("BitBtn17", GroupBox8, QString());
-    BitBtn18 = MakeButton("BitBtn18", GroupBox8, QString());
-    BitBtn13 = MakeButton("BitBtn13", GroupBox8, QStringLiteral("OK"));
-    BitBtn14 = MakeButton("BitBtn14", GroupBox8, QString());
+    BitBtn17 = MakeButton("BitBtn17", QString(), GroupBox8);
+    BitBtn18 = MakeButton("BitBtn18", QString(), GroupBox8);
+    BitBtn13 = MakeButton("BitBtn13", QStringLiteral("OK"), GroupBox8);
+    BitBtn14 = MakeButton("BitBtn14", QString(), GroupBox8);
     box->addWidget(Chart2, 0, 0, 1, 6);
     box->addWidget(Label27, 1, 0, 1, 6);
     box->addWidget(in_traf, 2, 0);
@@ -186,25 +170,25 @@ void TToolChartPages::BuildTrafficPage() {
     box->addWidget(BitBtn14, 3, 5);
     box->setColumnStretch(3, 1);
     box->setRowStretch(0, 1);
-    Bind(BitBtn13, "BitBtn13", this, [this] { BitBtn13Click(); });
-    Bind(BitBtn14, "BitBtn14", this, [this] { BitBtn14Click(); });
-    Bind(BitBtn17, "BitBtn17", this, [this] { BitBtn17Click(); });
-    Bind(BitBtn18, "BitBtn18", this, [this] { BitBtn18Click(); });
+    BindClick(BitBtn13, "BitBtn13", this, [this] { BitBtn13Click(); });
+    BindClick(BitBtn14, "BitBtn14", this, [this] { BitBtn14Click(); });
+    BindClick(BitBtn17, "BitBtn17", this, [this] { BitBtn17Click(); });
+    BindClick(BitBtn18, "BitBtn18", this, [this] { BitBtn18Click(); });
 }
 
 void TToolChartPages::BuildRealtimePage() {
     QGridLayout* box = nullptr;
     GroupBox9 = AddBox(FForm.TabSheet8, "GroupBox9", box);
     Chart3 = Make<TToolChartView>("Chart3", GroupBox9);
-    BitBtn15 = MakeButton("BitBtn15", GroupBox9, QStringLiteral("OK"));
-    BitBtn16 = MakeButton("BitBtn16", GroupBox9, QString());
+    BitBtn15 = MakeButton("BitBtn15", QStringLiteral("OK"), GroupBox9);
+    BitBtn16 = MakeButton("BitBtn16", QString(), GroupBox9);
     box->addWidget(Chart3, 0, 0, 1, 3);
     box->addWidget(BitBtn15, 1, 1);
     box->addWidget(BitBtn16, 1, 2);
     box->setColumnStretch(0, 1);
     box->setRowStretch(0, 1);
-    Bind(BitBtn15, "BitBtn15", this, [this] { RealtimeOkClick(); });
-    Bind(BitBtn16, "BitBtn16", this, [this] { RealtimeCloseClick(); });
+    BindClick(BitBtn15, "BitBtn15", this, [this] { RealtimeOkClick(); });
+    BindClick(BitBtn16, "BitBtn16", this, [this] { RealtimeCloseClick(); });
 }
 
 void TToolChartPages::BuildSnmpChartPage() {
@@ -214,7 +198,7 @@ void TToolChartPages::BuildSnmpChartPage() {
     Edit6 = Make<QLineEdit>("Edit6", GroupBox10);
     SpinEdit2 = Make<QSpinBox>("SpinEdit2", GroupBox10);
     SpinEdit2->setRange(0, 1000000);
-    BitBtn22 = MakeButton("BitBtn22", GroupBox10, QString());
+    BitBtn22 = MakeButton("BitBtn22", QString(), GroupBox10);
     box->addWidget(ComboBox1, 0, 0);
     box->addWidget(Edit6, 0, 1);
     box->addWidget(SpinEdit2, 1, 0);
@@ -224,7 +208,7 @@ void TToolChartPages::BuildSnmpChartPage() {
             [this](int Item) { Guarded("ComboBox1Select", [&] { ComboBox1Select(Item); }); });
     connect(SpinEdit2, &QSpinBox::valueChanged, this,
             [this] { Guarded("SpinEdit2Change", [this] { SpinEdit2Change(); }); });
-    Bind(BitBtn22, "BitBtn22", this, [this] { SelectDate(0); });
+    BindClick(BitBtn22, "BitBtn22", this, [this] { SelectDate(0); });
 }
 
 void TToolChartPages::TranslateCaptions() {
@@ -534,9 +518,13 @@ void TToolChartPages::SpinEdit2Change() {
     Timer_online_grafs.setInterval(60000);
 }
 
+void TToolChartPages::SetDateDialog(TSelect_date_Form* Dialog) {
+    FDateDialog = Dialog;
+}
+
 TSelect_date_Form& TToolChartPages::DateDialog() {
-    if (Select_date_Form)
-        return *Select_date_Form;
+    if (FDateDialog)
+        return *FDateDialog;
     if (!FOwnDateDialog)
         FOwnDateDialog = std::make_unique<TSelect_date_Form>(&FForm);
     return *FOwnDateDialog;

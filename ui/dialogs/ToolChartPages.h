@@ -72,6 +72,8 @@ public:
     void Image1Click() { SelectDate(-1); }
     // The date dialog these pages use (the program's, else one of their own).
     TSelect_date_Form& DateDialog();
+    // The program's date dialog; without one the pages make their own.
+    void SetDateDialog(TSelect_date_Form* Dialog);
     // True while the last real-time tick's reads are running.
     bool RealtimeInFlight() const { return FInFlight.load(); }
     // Waits for a running real-time tick (tests), serving its completion.
@@ -150,4 +152,5 @@ private:
     TRealtimeSampler& Sampler();
     std::unique_ptr<TRealtimeSampler> FOwnSampler;
     std::unique_ptr<TSelect_date_Form> FOwnDateDialog;
+    QPointer<TSelect_date_Form> FDateDialog;
 };

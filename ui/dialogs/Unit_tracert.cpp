@@ -18,6 +18,7 @@
 #include "net/SnmpQuery.h"
 #include "net/pingsend.h"
 #include "platform/MessageBox.h"
+#include "ui/common/Widgets.h"
 #include "ui/dialogs/ToolChartPages.h"
 
 #include <QCheckBox>
@@ -52,21 +53,6 @@ const char* const SysDescrOid = "1.3.6.1.2.1.1.1.0";
 // Header lines of both interface lists: column, language line.
 const int HeaderLines[][2] = {{1, 207}, {2, 208}, {3, 209}, {4, 210}, {6, 211}, {7, 212}, {8, 213}};
 
-QPushButton* MakeButton(const char* Name, QWidget* Parent) {
-    auto* button = new QPushButton(Parent);
-    button->setObjectName(QLatin1String(Name));
-    // Enter belongs to the fields (edAddrKeyPress), never to a default button of the dialog.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
-template <class T> T* Make(const char* Name, QWidget* Parent) {
-    auto* widget = new T(Parent);
-    widget->setObjectName(QLatin1String(Name));
-    return widget;
-}
-
 QPlainTextEdit* MakeMemo(const char* Name, QWidget* Parent) {
     auto* memo = Make<QPlainTextEdit>(Name, Parent);
     memo->setReadOnly(true);
@@ -95,10 +81,6 @@ QGroupBox* AddBox(QWidget* Page, const char* Name, QGridLayout*& Grid, int Stret
 // count changed on two threads, one of them inside the toolkit.
 QString OwnCopy(const QString& Text) {
     return QString(Text.constData(), Text.size());
-}
-
-template <class F> void Bind(QPushButton* Button, const char* Where, TPing_tracert_form* Form, F Handler) {
-    QObject::connect(Button, &QPushButton::clicked, Form, [Where, Handler] { Guarded(Where, Handler); });
 }
 
 } // namespace
@@ -195,7 +177,7 @@ QWidget* TPing_tracert_form::CreateTracePage() {
     sedCount = Make<QSpinBox>("sedCount", GroupBox1);
     sedCount->setRange(1, 255);
     sedCount->setValue(32);
-    btnStart = MakeButton("btnStart", GroupBox1);
+    btnStart = MakeButton("btnStart", QString(), GroupBox1);
     CheckBox1 = Make<QCheckBox>("CheckBox1", GroupBox1);
     memShowTracert = MakeMemo("memShowTracert", GroupBox1);
     trace->addWidget(Label1, 0, 0);
@@ -213,8 +195,8 @@ QWidget* TPing_tracert_form::CreateTracePage() {
     Edit1 = Make<QLineEdit>("Edit1", GroupBox2);
     Label4 = Make<QLabel>("Label4", GroupBox2);
     Edit2 = Make<QLineEdit>("Edit2", GroupBox2);
-    Button1 = MakeButton("Button1", GroupBox2);
-    Button2 = MakeButton("Button2", GroupBox2);
+    Button1 = MakeButton("Button1", QString(), GroupBox2);
+    Button2 = MakeButton("Button2", QString(), GroupBox2);
     lookup->addWidget(Label3, 0, 0);
     lookup->addWidget(Edit1, 0, 1);
     lookup->addWidget(Button1, 0, 2);
@@ -223,9 +205,9 @@ QWidget* TPing_tracert_form::CreateTracePage() {
     lookup->addWidget(Button2, 1, 2);
     lookup->setColumnStretch(1, 1);
 
-    Bind(btnStart, "btnStart", this, [this] { btnStartClick(); });
-    Bind(Button1, "Button1", this, [this] { Button1Click(); });
-    Bind(Button2, "Button2", this, [this] { Button2Click(); });
+    BindClick(btnStart, "btnStart", this, [this] { btnStartClick(); });
+    BindClick(Button1, "Button1", this, [this] { Button1Click(); });
+    BindClick(Button2, "Button2", this, [this] { Button2Click(); });
     return page;
 }
 
@@ -236,14 +218,14 @@ QWidget* TPing_tracert_form::CreatePingPage() {
     Label5 = Make<QLabel>("Label5", GroupBox3);
     Edit3 = Make<QLineEdit>("Edit3", GroupBox3);
     Edit3->setText(QLatin1String(DefaultTarget));
-    Button3 = MakeButton("Button3", GroupBox3);
+    Button3 = MakeButton("Button3", QString(), GroupBox3);
     Memo1 = MakeMemo("Memo1", GroupBox3);
     ping->addWidget(Label5, 0, 0);
     ping->addWidget(Edit3, 0, 1);
     ping->addWidget(Button3, 0, 2);
     ping->addWidget(Memo1, 1, 0, 1, 3);
     ping->setColumnStretch(1, 1);
-    Bind(Button3, "Button3", this, [this] { Button3Click(); });
+    BindClick(Button3, "Button3", this, [this] { Button3Click(); });
     return page;
 }
 
@@ -274,13 +256,13 @@ QWidget* TPing_tracert_form::CreateSelectionPage() {
     Label8 = Make<QLabel>("Label8", GroupBox4);
     com_snmp_Edit2 = Make<QLineEdit>("com_snmp_Edit2", GroupBox4);
     com_snmp_Edit2->setText(QStringLiteral("vorpal"));
-    BitBtn3 = MakeButton("BitBtn3", GroupBox4);
+    BitBtn3 = MakeButton("BitBtn3", QString(), GroupBox4);
     DataGrid2View = CreateInterfaceList(DataGrid2, false, GroupBox4);
-    BitBtn8 = MakeButton("BitBtn8", GroupBox4);
-    BitBtn9 = MakeButton("BitBtn9", GroupBox4);
-    BitBtn10 = MakeButton("BitBtn10", GroupBox4);
-    BitBtn4 = MakeButton("BitBtn4", GroupBox4);
-    BitBtn7 = MakeButton("BitBtn7", GroupBox4);
+    BitBtn8 = MakeButton("BitBtn8", QString(), GroupBox4);
+    BitBtn9 = MakeButton("BitBtn9", QString(), GroupBox4);
+    BitBtn10 = MakeButton("BitBtn10", QString(), GroupBox4);
+    BitBtn4 = MakeButton("BitBtn4", QString(), GroupBox4);
+    BitBtn7 = MakeButton("BitBtn7", QString(), GroupBox4);
     BitBtn7->setVisible(false);
     ProgressBar2 = Make<QProgressBar>("ProgressBar2", GroupBox4);
     ProgressBar2->setRange(0, 1);
@@ -305,11 +287,11 @@ QWidget* TPing_tracert_form::CreateSelectionPage() {
     box->setColumnStretch(3, 1);
     box->setRowStretch(2, 1);
 
-    Bind(BitBtn3, "BitBtn3", this, [this] { BitBtn3Click(); });
-    Bind(BitBtn4, "BitBtn4", this, [this] { BitBtn4Click(); });
-    Bind(BitBtn8, "BitBtn8", this, [this] { BitBtn8Click(); });
-    Bind(BitBtn9, "BitBtn9", this, [this] { BitBtn9Click(); });
-    Bind(BitBtn10, "BitBtn10", this, [this] { BitBtn10Click(); });
+    BindClick(BitBtn3, "BitBtn3", this, [this] { BitBtn3Click(); });
+    BindClick(BitBtn4, "BitBtn4", this, [this] { BitBtn4Click(); });
+    BindClick(BitBtn8, "BitBtn8", this, [this] { BitBtn8Click(); });
+    BindClick(BitBtn9, "BitBtn9", this, [this] { BitBtn9Click(); });
+    BindClick(BitBtn10, "BitBtn10", this, [this] { BitBtn10Click(); });
     return page;
 }
 
@@ -329,10 +311,10 @@ QWidget* TPing_tracert_form::CreateSnmpPage() {
                              QStringLiteral("1.3.6.1.4.1.9.1.1"), QStringLiteral("1.3.6.1.2.1.2.1.0"),
                              QStringLiteral("1.3.6.1.2.1.2.2.1.2.1")});
     Mib_snmp_Edit->setCurrentIndex(0);
-    Button7 = MakeButton("Button7", GroupBox5);
-    BitBtn1 = MakeButton("BitBtn1", GroupBox5);
-    Button5 = MakeButton("Button5", GroupBox5);
-    BitBtn2 = MakeButton("BitBtn2", GroupBox5);
+    Button7 = MakeButton("Button7", QString(), GroupBox5);
+    BitBtn1 = MakeButton("BitBtn1", QString(), GroupBox5);
+    Button5 = MakeButton("Button5", QString(), GroupBox5);
+    BitBtn2 = MakeButton("BitBtn2", QString(), GroupBox5);
     BitBtn2->setVisible(false);
     Memo5 = MakeMemo("Memo5", GroupBox5);
     Memo5->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -367,15 +349,20 @@ QWidget* TPing_tracert_form::CreateSnmpPage() {
     box->setColumnStretch(3, 1);
     box->setRowStretch(3, 1);
 
-    Bind(Button7, "Button7", this, [this] { Button7Click(); });
-    Bind(BitBtn1, "BitBtn1", this, [this] { BitBtn1Click(); });
-    Bind(Button5, "Button5", this, [this] { Button5Click(); });
-    Bind(BitBtn2, "BitBtn2", this, [this] { BitBtn2Click(); });
+    BindClick(Button7, "Button7", this, [this] { Button7Click(); });
+    BindClick(BitBtn1, "BitBtn1", this, [this] { BitBtn1Click(); });
+    BindClick(Button5, "Button5", this, [this] { Button5Click(); });
+    BindClick(BitBtn2, "BitBtn2", this, [this] { BitBtn2Click(); });
     connect(Enableport1, &QAction::triggered, this,
             [this] { Guarded("Enableport1", [this] { Enableport1Click(); }); });
     connect(Disableport1, &QAction::triggered, this,
             [this] { Guarded("Disableport1", [this] { Disableport1Click(); }); });
     return page;
+}
+
+void TPing_tracert_form::ToolsLanguageApplied() {
+    TranslateCaptions();
+    Charts().FillPeriodBox();
 }
 
 void TPing_tracert_form::TranslateCaptions() {

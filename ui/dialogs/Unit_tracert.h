@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/ToolWorkers.h"
+#include "core/WindowRoles.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -27,7 +28,7 @@ class TSQLiteDatabase;
 class TMonitorServices;
 class TToolChartPages;
 
-class TPing_tracert_form : public QDialog {
+class TPing_tracert_form : public QDialog, public IToolsWindow {
     Q_OBJECT
 
 public:
@@ -47,29 +48,33 @@ public:
 
     // Captions of every control in the current language.
     void TranslateCaptions();
+    int ExecTools() override { return exec(); }
+    void ShowTools() override { show(); }
+    void HideTools() override { hide(); }
+    void ToolsLanguageApplied() override;
 
     // Entry points of the main window's menus. Each picks the page, sets the captions and fields
     // and clicks what the menu item clicks; the caller then shows the window (modally).
     // Host menu "Trace route": traces Address at once.
-    void OpenTraceRoute(const QString& Address, const QString& HostName);
+    void OpenTraceRoute(const QString& Address, const QString& HostName) override;
     // Host menu "Ping the host": pings Address at once.
-    void OpenPing(const QString& Address, const QString& HostName);
+    void OpenPing(const QString& Address, const QString& HostName) override;
     // Host menu "SNMP check": sysDescr test and interface list of the host.
-    void OpenSnmpCheck(const QString& Address, const QString& Community);
+    void OpenSnmpCheck(const QString& Address, const QString& Community) override;
     // Host menu "Traffic monitoring" for a host without monitored ports: the interface selection of
     // host HostId (its Kod_), which the page's OK saves.
     void OpenInterfaceSelection(const QString& HostId, const QString& HostName, const QString& Address,
                                 const QString& Community);
     // Tools menu "Trace route", "Ping utility" and "SNMP": the empty pages. BoxCaption is the host
     // menu's "Trace route" caption.
-    void OpenTraceRouteTool(const QString& BoxCaption);
-    void OpenPingTool();
-    void OpenSnmpTool();
+    void OpenTraceRouteTool(const QString& BoxCaption) override;
+    void OpenPingTool() override;
+    void OpenSnmpTool() override;
     // Host menu "Traffic monitoring" (the body of TForm1.Portmonitoring2Click) for host HostId (its
     // Kod_): page 4 with its monitored interfaces, or page 2 to select them; shows the window.
-    void OpenTrafficMonitoring(const QString& HostId);
+    void OpenTrafficMonitoring(const QString& HostId) override;
     // The host dialog's latency "edit" button: page 5 for host HostId.
-    void OpenLatencyMonitoring(const QString& HostId);
+    void OpenLatencyMonitoring(const QString& HostId) override;
     // The traffic countdown's chart step (connect to TMonitorController::TrafficWindowTick).
     void TrafficWindowTick(int Tag);
     // Pages 4-8.

@@ -9,6 +9,7 @@
 #include "core/SettingsModel.h"
 #include "core/SoundQueue.h"
 #include "grid/GxGrid.h"
+#include "ui/common/Widgets.h"
 #include "ui/dialogs/HostDialogParts.h"
 
 #include <QCheckBox>
@@ -101,14 +102,14 @@ private:
 };
 
 QSpinBox* MakeOctet(const char* Name, int Value, QWidget* Parent) {
-    auto* spin = MakeNamed<QSpinBox>(Name, Parent);
+    auto* spin = Make<QSpinBox>(Name, Parent);
     spin->setRange(0, 255);
     spin->setValue(Value);
     return spin;
 }
 
 QLineEdit* MakeMirror(const char* Name, QSpinBox* Source, QWidget* Parent) {
-    auto* edit = MakeNamed<QLineEdit>(Name, Parent);
+    auto* edit = Make<QLineEdit>(Name, Parent);
     edit->setReadOnly(true);
     edit->setMaximumWidth(50);
     edit->setText(QString::number(Source->value()));
@@ -122,18 +123,13 @@ QStringList Lines(const QPlainTextEdit* Edit) {
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
 }
 
-template <class F> void Bind(QPushButton* Button, TAdd_M_hosts* Form, const char* Where, F Handler) {
-    QObject::connect(Button, &QPushButton::clicked, Form,
-                     [Form, Where, Handler] { Guarded(Where, [&] { (Form->*Handler)(); }); });
-}
-
 } // namespace
 
 TAdd_M_hosts::TAdd_M_hosts(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Add_M_hosts"));
     setWindowTitle(QStringLiteral("Add multiple hosts"));
     auto* layout = new QVBoxLayout(this);
-    PageControl1 = MakeNamed<QTabWidget>("PageControl1", this);
+    PageControl1 = Make<QTabWidget>("PageControl1", this);
     layout->addWidget(PageControl1);
     BuildRangePage();
     BuildListPage();
@@ -147,19 +143,19 @@ TAdd_M_hosts::TAdd_M_hosts(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(BitBtn1);
     buttons->addWidget(BitBtn2);
     layout->addLayout(buttons);
-    Bind(BitBtn1, this, "TAdd_M_hosts.BitBtn1Click", &TAdd_M_hosts::BitBtn1Click);
-    Bind(BitBtn2, this, "TAdd_M_hosts.BitBtn2Click", &TAdd_M_hosts::BitBtn2Click);
-    Bind(Clear_button, this, "TAdd_M_hosts.ClearClick", &TAdd_M_hosts::ClearClick);
-    Bind(Browse_button, this, "TAdd_M_hosts.BrowseClick", &TAdd_M_hosts::BrowseClick);
-    Bind(Play_sound_button, this, "TAdd_M_hosts.Play_sound_buttonClick",
-         &TAdd_M_hosts::Play_sound_buttonClick);
+    BindClick(BitBtn1, "TAdd_M_hosts.BitBtn1Click", this, &TAdd_M_hosts::BitBtn1Click);
+    BindClick(BitBtn2, "TAdd_M_hosts.BitBtn2Click", this, &TAdd_M_hosts::BitBtn2Click);
+    BindClick(Clear_button, "TAdd_M_hosts.ClearClick", this, &TAdd_M_hosts::ClearClick);
+    BindClick(Browse_button, "TAdd_M_hosts.BrowseClick", this, &TAdd_M_hosts::BrowseClick);
+    BindClick(Play_sound_button, "TAdd_M_hosts.Play_sound_buttonClick", this,
+              &TAdd_M_hosts::Play_sound_buttonClick);
 }
 
 void TAdd_M_hosts::BuildRangePage() {
-    TabSheet1 = MakeNamed<QWidget>("TabSheet1", PageControl1);
+    TabSheet1 = Make<QWidget>("TabSheet1", PageControl1);
     PageControl1->addTab(TabSheet1, QStringLiteral("IP Address Range"));
     auto* page = new QVBoxLayout(TabSheet1);
-    auto* box = MakeNamed<QGroupBox>("GroupBox1", TabSheet1);
+    auto* box = Make<QGroupBox>("GroupBox1", TabSheet1);
     box->setTitle(QStringLiteral("Enter the start and end ip address"));
     page->addWidget(box);
     auto* grid = new QGridLayout(box);
@@ -184,10 +180,10 @@ void TAdd_M_hosts::BuildRangePage() {
 }
 
 void TAdd_M_hosts::BuildListPage() {
-    TabSheet2 = MakeNamed<QWidget>("TabSheet2", PageControl1);
+    TabSheet2 = Make<QWidget>("TabSheet2", PageControl1);
     PageControl1->addTab(TabSheet2, QStringLiteral("List of Hosts"));
     auto* page = new QVBoxLayout(TabSheet2);
-    auto* box = MakeNamed<QGroupBox>("GroupBox2", TabSheet2);
+    auto* box = Make<QGroupBox>("GroupBox2", TabSheet2);
     box->setTitle(QStringLiteral("Each string it is single host"));
     page->addWidget(box);
     auto* grid = new QGridLayout(box);
@@ -204,20 +200,20 @@ void TAdd_M_hosts::BuildListPage() {
 }
 
 QWidget* TAdd_M_hosts::BuildDetails() {
-    auto* box = MakeNamed<QGroupBox>("GroupBox3", this);
+    auto* box = Make<QGroupBox>("GroupBox3", this);
     box->setTitle(QStringLiteral("Hosts details"));
     auto* form = new QFormLayout(box);
-    Edit3 = MakeNamed<QComboBox>("Edit3", box);
-    Edit5 = MakeNamed<QLineEdit>("Edit5", box);
+    Edit3 = Make<QComboBox>("Edit3", box);
+    Edit5 = Make<QLineEdit>("Edit5", box);
     Edit5->setText(QStringLiteral("vorpal"));
-    Edit4 = MakeNamed<QComboBox>("Edit4", box);
+    Edit4 = Make<QComboBox>("Edit4", box);
     Edit4->setEditable(true);
     Edit4->setEditText(QString::fromLatin1(DefaultUpSound));
     Browse_button = MakeButton("Browse_button", QStringLiteral("Browse"), box);
     Play_sound_button = MakeButton("Play_sound_button", QString(), box);
     Play_sound_button->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     Play_sound_button->setToolTip(QStringLiteral("Play"));
-    Edit1 = MakeNamed<QLineEdit>("Edit1", box);
+    Edit1 = Make<QLineEdit>("Edit1", box);
     Edit1->setText(LangText(284));
     form->addRow(MakeLabel("Label5", QStringLiteral("Type of hosts:"), box), Edit3);
     form->addRow(MakeLabel("Label6", QStringLiteral("Community:"), box), Edit5);
@@ -227,11 +223,11 @@ QWidget* TAdd_M_hosts::BuildDetails() {
     sound->addWidget(Play_sound_button);
     form->addRow(MakeLabel("Label7", QStringLiteral("Alarm sound file:"), box), sound);
     form->addRow(MakeLabel("Label8", QStringLiteral("Hosts names begin from:"), box), Edit1);
-    CheckBox_Alarm = MakeCheck("CheckBox_Alarm", QStringLiteral("Enable alert"), true, box);
-    CheckBox_loops = MakeCheck("CheckBox_loops", QStringLiteral("Loop sound"), false, box);
-    CheckBox_Ping_check = MakeCheck("CheckBox_Ping_check", QStringLiteral("ICMP check"), true, box);
-    CheckBox_SNMP_check = MakeCheck("CheckBox_SNMP_check", QStringLiteral("SNMP check"), false, box);
-    CheckBox_HTTP_Check = MakeCheck("CheckBox_HTTP_Check", QStringLiteral("HTTP check"), false, box);
+    CheckBox_Alarm = MakeCheck("CheckBox_Alarm", QStringLiteral("Enable alert"), box, true);
+    CheckBox_loops = MakeCheck("CheckBox_loops", QStringLiteral("Loop sound"), box, false);
+    CheckBox_Ping_check = MakeCheck("CheckBox_Ping_check", QStringLiteral("ICMP check"), box, true);
+    CheckBox_SNMP_check = MakeCheck("CheckBox_SNMP_check", QStringLiteral("SNMP check"), box, false);
+    CheckBox_HTTP_Check = MakeCheck("CheckBox_HTTP_Check", QStringLiteral("HTTP check"), box, false);
     auto* checks = new QGridLayout;
     checks->addWidget(CheckBox_Alarm, 0, 0);
     checks->addWidget(CheckBox_loops, 0, 1);
@@ -259,6 +255,10 @@ void TAdd_M_hosts::FitToPage(int Page) {
     PageControl1->setTabVisible(1 - Page, false);
     layout()->activate();
     resize(std::max(width(), sizeHint().width()), sizeHint().height());
+}
+
+void TAdd_M_hosts::SetHostTypes(const QStringList& Names) {
+    FillHostTypeCombo(Edit3, Names);
 }
 
 void TAdd_M_hosts::ShowPage(int Page, int Group) {
@@ -333,8 +333,8 @@ int TAdd_M_hosts::AddHosts(const std::vector<TBulkHostEntry>& Entries) {
             OpenLongTransaction(database);
         }
         const int first = ShownRowCount(hosts);
-        RunWithProgress(QStringLiteral("Multi adding hosts... "), int(Entries.size()) - 1,
-                        [&](const std::function<void(int)>& Step) {
+        RunWithProgress(FServices->Roles().Progress(), QStringLiteral("Multi adding hosts... "),
+                        int(Entries.size()) - 1, [&](const std::function<void(int)>& Step) {
                             added =
                                 AddBulkHosts(hosts, FServices->HostStore(), Entries, Defaults(), first, Step);
                         });

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/HostRecords.h"
+#include "core/WindowRoles.h"
 
 #include <QDialog>
 
@@ -14,11 +15,13 @@ class QSpinBox;
 class QTabWidget;
 class TMonitorServices;
 
-class TAdd_M_hosts : public QDialog {
+class TAdd_M_hosts : public QDialog, public IAddManyDialog {
     Q_OBJECT
 
 public:
     explicit TAdd_M_hosts(QWidget* parent = nullptr);
+    int ExecuteAddMany(int Group) override { return Execute(Group); }
+    void SetHostTypes(const QStringList& Names) override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.

@@ -14,12 +14,9 @@
 #include "core/SoundQueue.h"
 #include "grid/GxGrid.h"
 #include "platform/MessageBox.h"
-#include "ui/dialogs/GroupSelectForm.h"
+#include "ui/common/Widgets.h"
 #include "ui/dialogs/HostDialogParts.h"
-#include "ui/dialogs/Multi_Host_edit.h"
-#include "ui/dialogs/Unit_tracert.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -33,36 +30,16 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 TTasks_form* Tasks_form = nullptr;
 unsigned char TasksFormMode = 1;
 
-namespace {
-
-template <class F> void Connect(QPushButton* Button, TTasks_form* Form, const char* Where, F Handler) {
-    QObject::connect(Button, &QPushButton::clicked, Form,
-                     [Form, Where, Handler] { Guarded(Where, [&] { (Form->*Handler)(); }); });
-}
-
-// A control of the main window by its name; the dialog does not know the window's class.
-template <class T> T* FindInMainWindow(const char* Name) {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->objectName() == QLatin1String("Form1")) {
-            return window->findChild<T*>(QString::fromLatin1(Name));
-        }
-    }
-    return nullptr;
-}
-
-} // namespace
-
 TTasks_form::TTasks_form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Tasks_form"));
     setWindowTitle(QStringLiteral("Add Host"));
     auto* layout = new QVBoxLayout(this);
-    PageControl1 = MakeNamed<QTabWidget>("PageControl1", this);
+    PageControl1 = Make<QTabWidget>("PageControl1", this);
     layout->addWidget(PageControl1);
     BuildHostInfo();
     BuildAlerts();
@@ -80,34 +57,34 @@ TTasks_form::TTasks_form(QWidget* parent) : QDialog(parent) {
     Timer2->setInterval(315);
     connect(Timer2, &QTimer::timeout, Timer2, &QTimer::stop);
 
-    Connect(BitBtn1, this, "TTasks_form.BitBtn1Click", &TTasks_form::BitBtn1Click);
-    Connect(BitBtn2, this, "TTasks_form.BitBtn2Click", &TTasks_form::BitBtn2Click);
-    Connect(BitBtn3, this, "TTasks_form.BitBtn3Click", &TTasks_form::BitBtn3Click);
-    Connect(BitBtn4, this, "TTasks_form.BitBtn4Click", &TTasks_form::BitBtn4Click);
-    Connect(BitBtn5, this, "TTasks_form.BitBtn5Click", &TTasks_form::BitBtn5Click);
-    Connect(BitBtn6, this, "TTasks_form.BitBtn6Click", &TTasks_form::BitBtn6Click);
-    Connect(Play_sound_button, this, "TTasks_form.Play_sound_buttonClick",
-            &TTasks_form::Play_sound_buttonClick);
-    OpenMultiEdit = [] {
-        if (Multiple_hosts_edit_form) {
-            Multiple_hosts_edit_form->exec();
+    BindClick(BitBtn1, "TTasks_form.BitBtn1Click", this, &TTasks_form::BitBtn1Click);
+    BindClick(BitBtn2, "TTasks_form.BitBtn2Click", this, &TTasks_form::BitBtn2Click);
+    BindClick(BitBtn3, "TTasks_form.BitBtn3Click", this, &TTasks_form::BitBtn3Click);
+    BindClick(BitBtn4, "TTasks_form.BitBtn4Click", this, &TTasks_form::BitBtn4Click);
+    BindClick(BitBtn5, "TTasks_form.BitBtn5Click", this, &TTasks_form::BitBtn5Click);
+    BindClick(BitBtn6, "TTasks_form.BitBtn6Click", this, &TTasks_form::BitBtn6Click);
+    BindClick(Play_sound_button, "TTasks_form.Play_sound_buttonClick", this,
+              &TTasks_form::Play_sound_buttonClick);
+    OpenMultiEdit = [this] {
+        if (IMultiEditDialog* edit = FServices ? FServices->Roles().MultiEdit() : nullptr) {
+            edit->ExecMultiEdit();
         }
     };
 }
 
 void TTasks_form::BuildHostInfo() {
-    TabSheet1 = MakeNamed<QWidget>("TabSheet1", PageControl1);
+    TabSheet1 = Make<QWidget>("TabSheet1", PageControl1);
     PageControl1->addTab(TabSheet1, QStringLiteral("Host info:"));
     auto* form = new QFormLayout(TabSheet1);
-    Edit1 = MakeNamed<QLineEdit>("Edit1", TabSheet1);
-    Edit2 = MakeNamed<QLineEdit>("Edit2", TabSheet1);
-    Edit3 = MakeNamed<QComboBox>("Edit3", TabSheet1);
-    Edit6 = MakeNamed<QPlainTextEdit>("Edit6", TabSheet1);
+    Edit1 = Make<QLineEdit>("Edit1", TabSheet1);
+    Edit2 = Make<QLineEdit>("Edit2", TabSheet1);
+    Edit3 = Make<QComboBox>("Edit3", TabSheet1);
+    Edit6 = Make<QPlainTextEdit>("Edit6", TabSheet1);
     Edit6->setFixedHeight(60);
-    Group_Edit = MakeNamed<QLineEdit>("Group_Edit", TabSheet1);
+    Group_Edit = Make<QLineEdit>("Group_Edit", TabSheet1);
     Group_Edit->setReadOnly(true);
     BitBtn6 = MakeButton("BitBtn6", QStringLiteral("Select"), TabSheet1);
-    Edit5 = MakeNamed<QLineEdit>("Edit5", TabSheet1);
+    Edit5 = Make<QLineEdit>("Edit5", TabSheet1);
     form->addRow(MakeLabel("Label1", QStringLiteral("Host name:"), TabSheet1), Edit1);
     form->addRow(MakeLabel("Label2", QStringLiteral("IP address or domain name:"), TabSheet1), Edit2);
     form->addRow(MakeLabel("Label3", QStringLiteral("Type of host:"), TabSheet1), Edit3);
@@ -118,23 +95,23 @@ void TTasks_form::BuildHostInfo() {
     form->addRow(MakeLabel("Label7", QStringLiteral("Group:"), TabSheet1), group);
     form->addRow(MakeLabel("Label5", QStringLiteral("Community:"), TabSheet1), Edit5);
 
-    auto* checks = MakeNamed<QGroupBox>("GroupBox1", TabSheet1);
+    auto* checks = Make<QGroupBox>("GroupBox1", TabSheet1);
     auto* grid = new QGridLayout(checks);
-    CheckBox_SNMP_check = MakeCheck("CheckBox_SNMP_check", QStringLiteral("SNMP check"), false, checks);
-    CheckBox_Ping_check = MakeCheck("CheckBox_Ping_check", QStringLiteral("ICMP check"), true, checks);
+    CheckBox_SNMP_check = MakeCheck("CheckBox_SNMP_check", QStringLiteral("SNMP check"), checks, false);
+    CheckBox_Ping_check = MakeCheck("CheckBox_Ping_check", QStringLiteral("ICMP check"), checks, true);
     CheckBox_Ping_check->setToolTip(QStringLiteral("Send ICMP echo requests to the host"));
     CheckBox_SNMP_check->setToolTip(
         QStringLiteral("Read the device description over SNMP (needs the community)"));
-    Enable_CheckBox = MakeCheck("Enable_CheckBox", QStringLiteral("Enable monitoring"), true, checks);
-    Http_CheckBox = MakeCheck("Http_CheckBox", QStringLiteral("HTTP check"), false, checks);
+    Enable_CheckBox = MakeCheck("Enable_CheckBox", QStringLiteral("Enable monitoring"), checks, true);
+    Http_CheckBox = MakeCheck("Http_CheckBox", QStringLiteral("HTTP check"), checks, false);
     Http_CheckBox->setToolTip(QStringLiteral("Request the host's web page over HTTP"));
     CheckBox_port_monitor =
-        MakeCheck("CheckBox_port_monitor", QStringLiteral("Traffic monitoring"), false, checks);
+        MakeCheck("CheckBox_port_monitor", QStringLiteral("Traffic monitoring"), checks, false);
     BitBtn5 = MakeButton("BitBtn5", QStringLiteral("edit"), checks);
-    CheckBox_sping = MakeCheck("CheckBox_sping", QStringLiteral("Latency monitoring"), false, checks);
+    CheckBox_sping = MakeCheck("CheckBox_sping", QStringLiteral("Latency monitoring"), checks, false);
     BitBtn4 = MakeButton("BitBtn4", QStringLiteral("edit"), checks);
     CheckBox_snmp_monitoring =
-        MakeCheck("CheckBox_snmp_monitoring", QStringLiteral("SNMP monitoring"), false, checks);
+        MakeCheck("CheckBox_snmp_monitoring", QStringLiteral("SNMP monitoring"), checks, false);
     CheckBox_snmp_monitoring->hide();
     BitBtn7 = MakeButton("BitBtn7", QStringLiteral("edit"), checks);
     BitBtn7->hide();
@@ -150,12 +127,12 @@ void TTasks_form::BuildHostInfo() {
 }
 
 void TTasks_form::BuildAlerts() {
-    TabSheet2 = MakeNamed<QWidget>("TabSheet2", PageControl1);
+    TabSheet2 = Make<QWidget>("TabSheet2", PageControl1);
     PageControl1->addTab(TabSheet2, QStringLiteral("Alerts"));
     auto* form = new QFormLayout(TabSheet2);
-    CheckBox_Alarm = MakeCheck("CheckBox_Alarm", QStringLiteral("Enable alerts"), true, TabSheet2);
+    CheckBox_Alarm = MakeCheck("CheckBox_Alarm", QStringLiteral("Enable alerts"), TabSheet2, true);
     form->addRow(CheckBox_Alarm);
-    Edit4 = MakeNamed<QComboBox>("Edit4", TabSheet2);
+    Edit4 = Make<QComboBox>("Edit4", TabSheet2);
     Edit4->setEditable(true);
     Edit4->setMinimumWidth(180);
     BitBtn3 = MakeButton("BitBtn3", QStringLiteral("Browse"), TabSheet2);
@@ -167,30 +144,32 @@ void TTasks_form::BuildAlerts() {
     sound->addWidget(BitBtn3);
     sound->addWidget(Play_sound_button);
     form->addRow(MakeLabel("Label8", QStringLiteral("Sound file:"), TabSheet2), sound);
-    CheckBox_loops = MakeCheck("CheckBox_loops", QStringLiteral("Loop sound"), false, TabSheet2);
-    Sound_alarm_en = MakeCheck("Sound_alarm_en", QStringLiteral("Enable sound alert"), true, TabSheet2);
+    CheckBox_loops = MakeCheck("CheckBox_loops", QStringLiteral("Loop sound"), TabSheet2, false);
+    Sound_alarm_en = MakeCheck("Sound_alarm_en", QStringLiteral("Enable sound alert"), TabSheet2, true);
     form->addRow(CheckBox_loops);
     form->addRow(Sound_alarm_en);
-    ICQ_CheckBox = MakeCheck("ICQ_CheckBox", QStringLiteral("Enable ICQ notification"), false, TabSheet2);
-    ICQ_UIN_Edit = MakeNamed<QLineEdit>("ICQ_UIN_Edit", TabSheet2);
+    ICQ_CheckBox = MakeCheck("ICQ_CheckBox", QStringLiteral("Enable ICQ notification"), TabSheet2, false);
+    ICQ_UIN_Edit = Make<QLineEdit>("ICQ_UIN_Edit", TabSheet2);
     form->addRow(ICQ_CheckBox);
     form->addRow(MakeLabel("Label9", QStringLiteral("UIN:"), TabSheet2), ICQ_UIN_Edit);
     Email_alarm_en =
-        MakeCheck("Email_alarm_en", QStringLiteral("Enable email notification"), false, TabSheet2);
-    Email_Edit = MakeNamed<QLineEdit>("Email_Edit", TabSheet2);
+        MakeCheck("Email_alarm_en", QStringLiteral("Enable email notification"), TabSheet2, false);
+    Email_Edit = Make<QLineEdit>("Email_Edit", TabSheet2);
     form->addRow(Email_alarm_en);
     form->addRow(MakeLabel("Label10", QStringLiteral("Email(s):"), TabSheet2), Email_Edit);
 }
 
 void TTasks_form::FormCreate(TMonitorServices& Services) {
     FServices = &Services;
-    Guarded("TTasks_form.FormCreate", [] {
-        auto* frame = FindInMainWindow<QGroupBox>("GroupBox3");
-        auto* tree = FindInMainWindow<QTreeWidget>("TreeView1");
-        if (frame && tree && tree->topLevelItemCount() > 0) {
-            frame->setTitle(LangText(123) + QLatin1Char(' ') + tree->topLevelItem(0)->text(0));
+    Guarded("TTasks_form.FormCreate", [&Services] {
+        if (IMainShell* shell = Services.Roles().Shell()) {
+            shell->TitleHostFrame(LangText(123));
         }
     });
+}
+
+void TTasks_form::SetHostTypes(const QStringList& Names) {
+    FillHostTypeCombo(Edit3, Names);
 }
 
 TDataGrid* TTasks_form::Hosts() const {
@@ -334,37 +313,36 @@ QString TTasks_form::EditedHostId() const {
     return hosts->CellText(hosts->ColumnIndex(QLatin1String(HostColumn::Kod_)), FEditRow);
 }
 
-void TTasks_form::RunToolsWindow(const std::function<void()>& Open) {
-    TPing_tracert_form* tools = Ping_tracert_form;
+void TTasks_form::RunToolsWindow(const QString& HostId, void (IToolsWindow::*Open)(const QString&)) {
+    IToolsWindow* tools = FServices ? FServices->Roles().Tools() : nullptr;
+    if (!tools || HostId.isEmpty()) {
+        return;
+    }
     // Opening shows the window modeless, which this modal dialog would block; shown again
     // modally it takes the input until it is closed.
-    tools->hide();
-    Open();
-    tools->hide();
-    tools->exec();
+    tools->HideTools();
+    (tools->*Open)(HostId);
+    tools->HideTools();
+    tools->ExecTools();
 }
 
 void TTasks_form::BitBtn4Click() {
-    const QString id = EditedHostId();
-    if (Ping_tracert_form && !id.isEmpty()) {
-        RunToolsWindow([&] { Ping_tracert_form->OpenLatencyMonitoring(id); });
-    }
+    RunToolsWindow(EditedHostId(), &IToolsWindow::OpenLatencyMonitoring);
 }
 
 void TTasks_form::BitBtn5Click() {
-    const QString id = EditedHostId();
-    if (Ping_tracert_form && !id.isEmpty()) {
-        RunToolsWindow([&] { Ping_tracert_form->OpenTrafficMonitoring(id); });
-    }
+    RunToolsWindow(EditedHostId(), &IToolsWindow::OpenTrafficMonitoring);
 }
 
 void TTasks_form::BitBtn6Click() {
-    if (!Group_Select_Form || !FServices) {
+    IGroupPicker* picker = FServices ? FServices->Roles().GroupPicker() : nullptr;
+    if (!picker) {
         return;
     }
-    Group_Select_Form->ShowTree(BuildGroupPickerTree(FServices->HostStore()));
-    if (Group_Select_Form->exec() == QDialog::Accepted && Group_Select_Form->HasSelection()) {
-        SelectedGroup = Group_Select_Form->SelectedGroup;
-        Group_Edit->setText(Group_Select_Form->SelectedPath);
+    int group = 0;
+    QString path;
+    if (picker->PickGroup(BuildGroupPickerTree(FServices->HostStore()), group, path)) {
+        SelectedGroup = group;
+        Group_Edit->setText(path);
     }
 }

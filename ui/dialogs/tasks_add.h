@@ -4,11 +4,13 @@
 #pragma once
 
 #include "core/HostRecords.h"
+#include "core/WindowRoles.h"
 
 #include <QDialog>
 
 #include <functional>
 
+class IToolsWindow;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -23,11 +25,13 @@ struct THostDialogPreset;
 // 1 = add, 0 = edit; set by the caller before the dialog is shown.
 extern unsigned char TasksFormMode;
 
-class TTasks_form : public QDialog {
+class TTasks_form : public QDialog, public IHostDialog {
     Q_OBJECT
 
 public:
     explicit TTasks_form(QWidget* parent = nullptr);
+    int HostGroup() const override { return SelectedGroup; }
+    void SetHostTypes(const QStringList& Names) override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
@@ -35,12 +39,12 @@ public:
 
     // Opens the dialog for the host page's Add or Edit with the values it gathered; the dialog's
     // result.
-    int OpenHost(const THostDialogPreset& Preset);
+    int OpenHost(const THostDialogPreset& Preset) override;
     // Sets the mode and the controls from Preset without showing the dialog.
     void PrepareHost(const THostDialogPreset& Preset);
 
     // What the controls hold now (the bulk edit reads its values here too).
-    THostDialogValues DialogValues() const;
+    THostDialogValues DialogValues() const override;
 
     // The handlers.
     void BitBtn1Click(); // OK
@@ -99,7 +103,7 @@ private:
     QString EditedHostId() const;
     // The tools window, opened on a page by Open, usable over this modal dialog: it is shown
     // modally on top, so the dialog keeps what was typed.
-    void RunToolsWindow(const std::function<void()>& Open);
+    void RunToolsWindow(const QString& HostId, void (IToolsWindow::*Open)(const QString&));
 
     TMonitorServices* FServices = nullptr;
     int FEditRow = -1;

@@ -15,9 +15,8 @@
 #include "platform/FileDialog.h"
 #include "platform/InputBox.h"
 #include "platform/MessageBox.h"
+#include "ui/common/Widgets.h"
 #include "ui/dialogs/HostDialogParts.h"
-#include "ui/dialogs/m_tasks_add.h"
-#include "ui/dialogs/tasks_add.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -49,20 +48,6 @@ THostTypePictureWriter PictureWriter(const QString& Chosen) {
     };
 }
 
-template <class F> void Bind(QPushButton* Button, TTypes_form* Form, const char* Where, F Handler) {
-    QObject::connect(Button, &QPushButton::clicked, Form,
-                     [Form, Where, Handler] { Guarded(Where, [&] { (Form->*Handler)(); }); });
-}
-
-void FillCombo(QComboBox* Combo, const QStringList& Names) {
-    if (!Combo) {
-        return;
-    }
-    Combo->clear();
-    Combo->addItems(Names);
-    Combo->setCurrentIndex(-1);
-}
-
 } // namespace
 
 TTypes_form::TTypes_form(QWidget* parent) : QDialog(parent) {
@@ -84,13 +69,13 @@ TTypes_form::TTypes_form(QWidget* parent) : QDialog(parent) {
     ImageList1->setObjectName(QStringLiteral("ImageList1"));
 
     auto* layout = new QVBoxLayout(this);
-    GroupBox1 = MakeNamed<QGroupBox>("GroupBox1", this);
+    GroupBox1 = Make<QGroupBox>("GroupBox1", this);
     GroupBox1->setTitle(QStringLiteral("Edit/Add types of hosts"));
     auto* box = new QVBoxLayout(GroupBox1);
     DataGrid1View = new TGxGridView(DataGrid1, GroupBox1);
     DataGrid1View->setObjectName(QStringLiteral("DataGrid1View"));
     box->addWidget(DataGrid1View);
-    Image1 = MakeNamed<QLabel>("Image1", this);
+    Image1 = Make<QLabel>("Image1", this);
     Image1->setFixedSize(HostTypePictureWidth, HostTypePictureHeight);
     Image1->hide();
     auto* buttons = new QHBoxLayout;
@@ -110,10 +95,10 @@ TTypes_form::TTypes_form(QWidget* parent) : QDialog(parent) {
     layout->addLayout(bottom);
     resize(520, 420);
 
-    Bind(Add_, this, "TTypes_form.Add_Click", &TTypes_form::Add_Click);
-    Bind(Edit_b, this, "TTypes_form.Edit_bClick", &TTypes_form::Edit_bClick);
-    Bind(Delete_b, this, "TTypes_form.Delete_bClick", &TTypes_form::Delete_bClick);
-    Bind(BitBtn1, this, "TTypes_form.OKClick", &TTypes_form::OKClick);
+    BindClick(Add_, "TTypes_form.Add_Click", this, &TTypes_form::Add_Click);
+    BindClick(Edit_b, "TTypes_form.Edit_bClick", this, &TTypes_form::Edit_bClick);
+    BindClick(Delete_b, "TTypes_form.Delete_bClick", this, &TTypes_form::Delete_bClick);
+    BindClick(BitBtn1, "TTypes_form.OKClick", this, &TTypes_form::OKClick);
 }
 
 TTypes_form::~TTypes_form() = default;
@@ -168,8 +153,12 @@ void TTypes_form::LoadHostTypes() {
     delete ImageList1;
     ImageList1 = images;
     const QStringList names = TypeNames();
-    FillCombo(Tasks_form ? Tasks_form->Edit3 : nullptr, names);
-    FillCombo(Add_M_hosts ? Add_M_hosts->Edit3 : nullptr, names);
+    if (FServices) {
+        if (IHostDialog* dialog = FServices->Roles().HostDialog())
+            dialog->SetHostTypes(names);
+        if (IAddManyDialog* dialog = FServices->Roles().AddMany())
+            dialog->SetHostTypes(names);
+    }
     if (MainTypeCombo) {
         // Filled, not chosen: the list keeps the rows it shows (a chosen "All" would list every
         // group under the caption of one).

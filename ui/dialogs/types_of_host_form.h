@@ -2,6 +2,7 @@
 // list to every combo that offers a type.
 #pragma once
 
+#include "core/WindowRoles.h"
 #include <QDialog>
 #include <QImage>
 #include <QStringList>
@@ -15,12 +16,13 @@ class TGxGridView;
 class TGxImageList;
 class TMonitorServices;
 
-class TTypes_form : public QDialog {
+class TTypes_form : public QDialog, public IHostTypesDialog {
     Q_OBJECT
 
 public:
     explicit TTypes_form(QWidget* parent = nullptr);
     ~TTypes_form() override;
+    int ExecHostTypes() override { return exec(); }
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.

@@ -4,8 +4,6 @@
 
 #include "core/ExceptionGuard.h"
 #include "core/LangTexts.h"
-#include "ui/dialogs/About_form.h"
-#include "ui/main/main_form.h"
 
 #include <QAction>
 #include <QApplication>
@@ -185,15 +183,6 @@ void TBig_hint_form::FormCreate(TMonitorServices&) {
     TextTrayIcon1->SetIcon(QIcon(StateIconPicture(TSummaryIcon::Image7)));
     FStateIcon = TSummaryIcon::Image7;
     TextTrayIcon1->SetIconVisible(true);
-    // The main window exists already (it is created first): the icon shows it and the menu ends it.
-    if (Form1) {
-        SetMainWindow(Form1, [] { ApplyWindowStateCode(*Form1, Form1->WindowStateCode); });
-        SetExitAction(Form1->Exit2);
-    }
-    SetAboutHandler([] {
-        if (About_f)
-            About_f->exec();
-    });
 }
 
 void TBig_hint_form::SetMainWindow(QWidget* Window, std::function<void()> ApplyWindowState) {

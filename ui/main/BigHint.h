@@ -4,6 +4,7 @@
 
 #include "core/SimpleTimer.h"
 #include "core/StatusSummary.h"
+#include "core/WindowRoles.h"
 #include "desktop/TextTrayIcon.h"
 
 #include <QPixmap>
@@ -37,7 +38,7 @@ QStringList FitHintLines(const QStringList& Lines, int MaxLines);
 // The main window's saved state code after a click on the icon: "2" maximised, "0" and "1" normal.
 void ApplyWindowStateCode(QWidget& Window, const QString& Code);
 
-class TBig_hint_form : public QWidget {
+class TBig_hint_form : public QWidget, public ITrayIcon {
     Q_OBJECT
 
 public:
@@ -76,7 +77,7 @@ public:
     void ShowStateIcon(TSummaryIcon Icon);
 
     // Whether a notification area exists, so the main window can start hidden.
-    bool TrayAvailable() { return TextTrayIcon1->Backend().TrayAvailable(); }
+    bool TrayAvailable() override { return TextTrayIcon1->Backend().TrayAvailable(); }
 
     // The hint window (for tests and screenshots) and its current text.
     QWidget* HintWindow() const;

@@ -1,9 +1,9 @@
 #include "ui/main/HostActions.h"
 
 #include "core/AlertPopupLogic.h"
+#include "core/MonitorServices.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
-#include "ui/dialogs/Unit_tracert.h"
 #include "ui/main/main_form.h"
 
 #include <QPushButton>
@@ -42,19 +42,19 @@ void InstallDefaultHostActions(TForm1& Form) {
         }
         return true;
     };
-    a.PingHost = [](const QString& Address, const QString& HostName) {
-        if (Ping_tracert_form) {
-            Ping_tracert_form->OpenPing(Address, HostName);
+    a.PingHost = [form](const QString& Address, const QString& HostName) {
+        if (IToolsWindow* tools = form->Services().Roles().Tools()) {
+            tools->OpenPing(Address, HostName);
         }
     };
-    a.TraceRoute = [](const QString& Address, const QString& HostName) {
-        if (Ping_tracert_form) {
-            Ping_tracert_form->OpenTraceRoute(Address, HostName);
+    a.TraceRoute = [form](const QString& Address, const QString& HostName) {
+        if (IToolsWindow* tools = form->Services().Roles().Tools()) {
+            tools->OpenTraceRoute(Address, HostName);
         }
     };
-    a.SnmpCheck = [](const QString& Address, const QString& Community) {
-        if (Ping_tracert_form) {
-            Ping_tracert_form->OpenSnmpCheck(Address, Community);
+    a.SnmpCheck = [form](const QString& Address, const QString& Community) {
+        if (IToolsWindow* tools = form->Services().Roles().Tools()) {
+            tools->OpenSnmpCheck(Address, Community);
         }
     };
     a.OpenUrl = [](const QString& Url) {

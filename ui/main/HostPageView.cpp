@@ -3,6 +3,7 @@
 
 #include "core/AlertPopupLogic.h"
 #include "core/DataFolder.h"
+#include "core/DatabaseLoader.h"
 #include "core/ExceptionGuard.h"
 #include "core/HostDialogPreset.h"
 #include "core/HostGrid.h"
@@ -23,16 +24,13 @@
 #include "platform/InputBox.h"
 #include "platform/MessageBox.h"
 #include "platform/ShellOpen.h"
-#include "ui/dialogs/About_form.h"
-#include "ui/dialogs/Unit_tracert.h"
-#include "ui/dialogs/m_tasks_add.h"
-#include "ui/dialogs/tasks_add.h"
+#include "ui/common/Widgets.h"
 #include "ui/main/HostActions.h"
 #include "ui/main/LanguageTargets.h"
-#include "ui/main/Progress_form.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFontMetrics>
@@ -76,28 +74,20 @@ int FitWidth(TGxGridView& View, TDataGrid& Hosts, const char16_t* Column, bool M
     return width;
 }
 
+IToolsWindow* ToolsOf(TMonitorServices* Services) {
+    return Services ? Services->Roles().Tools() : nullptr;
+}
+
 // The help page of Reference2Click.
 const char* const HelpPage = "https://example.org/zorvanite-tarnequill/help";
 
 // Host types shipped with the program, in type order; the filter's last item is "All".
 const char* const ShippedTypes[] = {"Server", "Router", "Switch", "Printer", "Workstation"};
 
-QPushButton* MakeButton(const char* Name, const QString& Caption, QWidget* Parent) {
-    auto* button = new QPushButton(Caption, Parent);
-    button->setObjectName(QLatin1String(Name));
-    return button;
-}
-
 QAction* MakeAction(QMenu* Menu, const char* Name, const QString& Caption) {
     QAction* action = Menu->addAction(Caption);
     action->setObjectName(QLatin1String(Name));
     return action;
-}
-
-template <class T> T* Make(const char* Name, QWidget* Parent) {
-    auto* widget = new T(Parent);
-    widget->setObjectName(QLatin1String(Name));
-    return widget;
 }
 
 // The handler's work, guarded under the handler's name.
@@ -786,20 +776,21 @@ void THostPageView::Deletegroup1Click() {
     FServices->Controller().RunWithMonitoringPaused([&] {
         TDataGrid& hosts = Hosts();
         const std::vector<int> rows = RowsOfGroup(hosts, group);
-        if (Progress_Form) {
-            Progress_Form->SetCaption(QStringLiteral("Deleting... "));
-            Progress_Form->SetMaximum(std::max(0, hosts.RowCount() - 1));
-            Progress_Form->ShowProgress();
+        IHostLoadProgress* progress = FServices->Roles().Progress();
+        if (progress) {
+            progress->SetCaption(QStringLiteral("Deleting... "));
+            progress->SetMaximum(std::max(0, hosts.RowCount() - 1));
+            progress->ShowProgress();
         }
         int step = 0;
         const int deleted = DeleteHostRows(hosts, FServices->HostStore(), rows, [&] {
-            if (Progress_Form) {
-                Progress_Form->SetPosition(step++);
+            if (progress) {
+                progress->SetPosition(step++);
             }
         });
         RenumberShownRows(hosts);
-        if (Progress_Form) {
-            Progress_Form->CloseProgress();
+        if (progress) {
+            progress->CloseProgress();
         }
         // A group keeps its row while any of its hosts could not go.
         if (deleted != int(rows.size())) {
@@ -891,8 +882,9 @@ QStringList THostPageView::SoundFiles() const {
 void THostPageView::OpenHost(const THostDialogPreset& Preset) {
     if (OpenHostDialog) {
         OpenHostDialog(Preset);
-    } else if (Tasks_form && Tasks_form->OpenHost(Preset) == QDialog::Accepted) {
-        ShowGroupOfDialog(Tasks_form->SelectedGroup);
+    } else if (IHostDialog* dialog = FServices ? FServices->Roles().HostDialog() : nullptr;
+               dialog && dialog->OpenHost(Preset) == QDialog::Accepted) {
+        ShowGroupOfDialog(dialog->HostGroup());
     }
 }
 
@@ -967,22 +959,23 @@ void THostPageView::DeleteRows(const std::vector<int>& Rows, bool Renumber) {
     }
     FServices->Controller().RunWithMonitoringPaused([&] {
         TDataGrid& hosts = Hosts();
-        if (Progress_Form) {
-            Progress_Form->SetCaption(LangText(286));
-            Progress_Form->SetMaximum(int(Rows.size()) - 1);
-            Progress_Form->ShowProgress();
+        IHostLoadProgress* progress = FServices->Roles().Progress();
+        if (progress) {
+            progress->SetCaption(LangText(286));
+            progress->SetMaximum(int(Rows.size()) - 1);
+            progress->ShowProgress();
         }
         int step = 0;
         DeleteHostRows(hosts, FServices->HostStore(), Rows, [&] {
-            if (Progress_Form) {
-                Progress_Form->SetPosition(step++);
+            if (progress) {
+                progress->SetPosition(step++);
             }
         });
         if (Renumber) {
             RenumberShownRows(hosts);
         }
-        if (Progress_Form) {
-            Progress_Form->CloseProgress();
+        if (progress) {
+            progress->CloseProgress();
         }
     });
 }
@@ -1017,8 +1010,8 @@ void THostPageView::BitBtn1Click() {
         SayNoGroup();
         return;
     }
-    if (Add_M_hosts && Add_M_hosts->Execute(HostView.SelectedGroup) == QDialog::Accepted &&
-        FParts.SaveSettings) {
+    if (IAddManyDialog* many = FServices->Roles().AddMany();
+        many && many->ExecuteAddMany(HostView.SelectedGroup) == QDialog::Accepted && FParts.SaveSettings) {
         // The range's first three parts are kept for the next start.
         FParts.SaveSettings();
     }
@@ -1178,7 +1171,7 @@ QString THostPageView::MenuCell(const char* Column) const {
 }
 
 void THostPageView::UpdateToolItems() {
-    const bool tools = Ping_tracert_form != nullptr;
+    const bool tools = ToolsOf(FServices) != nullptr;
     for (QAction* action :
          {N1, raceroute1, Checknow1, Portmonitoring2, Latencymonitoring1, raceroutetool1, Pingtool1, SNMP1}) {
         if (action) {
@@ -1186,10 +1179,10 @@ void THostPageView::UpdateToolItems() {
         }
     }
     if (Edit3) {
-        Edit3->setEnabled(Tasks_form != nullptr);
+        Edit3->setEnabled(FServices && FServices->Roles().HostDialog());
     }
     if (Reference1) {
-        Reference1->setEnabled(About_f != nullptr);
+        Reference1->setEnabled(FServices && FServices->Roles().About());
     }
 }
 
@@ -1260,9 +1253,9 @@ void THostPageView::N1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenPing(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenPing(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
+        tools->ExecTools();
     }
 }
 
@@ -1270,9 +1263,9 @@ void THostPageView::raceroute1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenTraceRoute(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenTraceRoute(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
+        tools->ExecTools();
     }
 }
 
@@ -1280,9 +1273,9 @@ void THostPageView::Checknow1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenSnmpCheck(MenuCell(HostColumn::IP), MenuCell("Comunity"));
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenSnmpCheck(MenuCell(HostColumn::IP), MenuCell("Comunity"));
+        tools->ExecTools();
     }
 }
 
@@ -1290,8 +1283,8 @@ void THostPageView::Portmonitoring2Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenTrafficMonitoring(MenuCell(HostColumn::Kod_));
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenTrafficMonitoring(MenuCell(HostColumn::Kod_));
     }
 }
 
@@ -1299,9 +1292,9 @@ void THostPageView::Latencymonitoring1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenLatencyMonitoring(MenuCell(HostColumn::Kod_));
-        Ping_tracert_form->show();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenLatencyMonitoring(MenuCell(HostColumn::Kod_));
+        tools->ShowTools();
     }
 }
 
@@ -1324,29 +1317,29 @@ void THostPageView::LookSyslog1Click() {
 }
 
 void THostPageView::raceroutetool1Click() {
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenTraceRouteTool(raceroute1->text());
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenTraceRouteTool(raceroute1->text());
+        tools->ExecTools();
     }
 }
 
 void THostPageView::Pingtool1Click() {
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenPingTool();
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenPingTool();
+        tools->ExecTools();
     }
 }
 
 void THostPageView::SNMP1Click() {
-    if (Ping_tracert_form) {
-        Ping_tracert_form->OpenSnmpTool();
-        Ping_tracert_form->exec();
+    if (IToolsWindow* tools = ToolsOf(FServices)) {
+        tools->OpenSnmpTool();
+        tools->ExecTools();
     }
 }
 
 void THostPageView::Reference1Click() {
-    if (About_f) {
-        About_f->exec();
+    if (IAboutBox* about = FServices ? FServices->Roles().About() : nullptr) {
+        about->ExecAbout();
     }
 }
 

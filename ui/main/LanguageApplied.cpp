@@ -8,8 +8,6 @@
 #include "grid/widgets/GxGridView.h"
 #include "platform/InputBox.h"
 #include "platform/MessageBox.h"
-#include "ui/dialogs/ToolChartPages.h"
-#include "ui/dialogs/Unit_tracert.h"
 #include "ui/main/HostPageView.h"
 #include "ui/main/LanguageTargets.h"
 #include "ui/main/SoundControls.h"
@@ -93,9 +91,8 @@ void TForm1::LanguageApplied(const LangTextTable& Old, const LangTextTable& New)
         else if (shown == Old.Text(304))
             FStatus->SetStatusPanel(TStatusPanel::MonitoringState, New.Text(304), PanelColourRed);
     }
-    if (Ping_tracert_form) {
-        Ping_tracert_form->TranslateCaptions();
-        Ping_tracert_form->Charts().FillPeriodBox();
+    if (IToolsWindow* tools = FServices ? FServices->Roles().Tools() : nullptr) {
+        tools->ToolsLanguageApplied();
     }
     if (!FServices)
         return;

@@ -10,6 +10,7 @@
 #include "grid/GxGrid.h"
 #include "grid/widgets/GxGridView.h"
 #include "platform/MessageBox.h"
+#include "ui/common/Widgets.h"
 #include "ui/dialogs/Calendar_f.h"
 #include "ui/main/SettingsBinding.h"
 #include "ui/main/StatusView.h"
@@ -28,8 +29,7 @@
 namespace {
 
 QPushButton* MakeButton(const char* Name, const QString& Caption, QWidget* Parent, QHBoxLayout* Row) {
-    auto* button = new QPushButton(Caption, Parent);
-    button->setObjectName(QLatin1String(Name));
+    auto* button = ::MakeButton(Name, Caption, Parent);
     Row->addWidget(button);
     return button;
 }
@@ -66,10 +66,8 @@ TLogPagesView::TLogPagesView(TLogPagesParts Parts, QObject* parent)
         return QFileDialog::getSaveFileName(FParts.TabSheet2, QString(), QString(), QStringLiteral("*.txt"));
     };
     ShowCalendar = [this] {
-        if (!Calendar_form)
-            return;
-        Calendar_form->SetTargets(&Logs_grid(), &Sys_log_grid(), &Program_log_Grid());
-        Calendar_form->exec();
+        if (ICalendarDialog* calendar = FServices ? FServices->Roles().Calendar() : nullptr)
+            calendar->ExecCalendar(&Logs_grid(), &Sys_log_grid(), &Program_log_Grid());
     };
     CreateEventPage();
     CreateSyslogPage();

@@ -15,6 +15,7 @@
 #include "grid/GxGrid.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "ui/common/Widgets.h"
 #include "ui/main/SettingsBinding.h"
 
 #include <QApplication>
@@ -37,32 +38,7 @@
 
 namespace {
 
-template <class T> T* Make(const char* Name, QWidget* Parent) {
-    auto* widget = new T(Parent);
-    widget->setObjectName(QLatin1String(Name));
-    return widget;
-}
-
-QCheckBox* MakeCheck(const char* Name, const char* Text, QWidget* Parent) {
-    auto* box = Make<QCheckBox>(Name, Parent);
-    box->setText(QString::fromUtf8(Text));
-    return box;
-}
-
-QPushButton* MakeButton(const char* Name, const char* Text, QWidget* Parent) {
-    auto* button = Make<QPushButton>(Name, Parent);
-    button->setText(QString::fromUtf8(Text));
-    return button;
-}
-
 // A caption the language file names; its text is never read as markup.
-QLabel* MakeLabel(const char* Name, const char* Text, QWidget* Parent) {
-    auto* label = Make<QLabel>(Name, Parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setText(QString::fromUtf8(Text));
-    return label;
-}
-
 // A spin box between two captions ("Alarm when" [10] "checks fail").
 QHBoxLayout* SpinRow(QLabel* Before, QSpinBox* Spin, QLabel* After) {
     auto* row = new QHBoxLayout;

@@ -2,12 +2,8 @@
 // dialogs, the messaging client, the controller) and the window's handlers under their names.
 #include "core/MonitorServices.h"
 #include "messaging/ICQClient.h"
-#include "ui/dialogs/Email_settings.h"
-#include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/MessagingEvents.h"
 #include "ui/main/OptionsPage.h"
-#include "ui/main/alert_w.h"
-#include "ui/main/column_options.h"
 #include "ui/main/main_form.h"
 
 TOptionsPageParts TForm1::OptionsPageParts() {
@@ -25,33 +21,35 @@ TOptionsPageParts TForm1::OptionsPageParts() {
     parts.MessagingLogin = [this](qint64 UIN, const QString& Password) {
         FMessaging->Login(UIN, Password, ICQInitialStatus);
     };
-    parts.ApplyLanguage = [](const QString& Name) {
-        if (Column_Form) {
-            Column_Form->ApplyLanguage(Name);
+    // The other windows are looked up when asked for: they are created after this one.
+    parts.ApplyLanguage = [this](const QString& Name) {
+        if (IColumnDialog* columns = FServices->Roles().Columns()) {
+            columns->ApplyLanguage(Name);
         }
     };
-    parts.ShowAlertTest = [] {
-        if (Alert_window) {
-            Alert_window->SlideIn();
+    parts.ShowAlertTest = [this] {
+        if (IPopupTest* popup = FServices->Roles().PopupTest()) {
+            popup->SlideInTest();
         }
     };
-    parts.ShowColumnDialog = [] {
-        if (Column_Form) {
-            Column_Form->Execute();
+    parts.ShowColumnDialog = [this] {
+        if (IColumnDialog* columns = FServices->Roles().Columns()) {
+            columns->ExecColumns();
         }
     };
-    parts.ShowHostTypes = [] {
-        if (Types_form) {
-            Types_form->exec();
+    parts.ShowHostTypes = [this] {
+        if (IHostTypesDialog* types = FServices->Roles().HostTypes()) {
+            types->ExecHostTypes();
         }
     };
-    parts.ShowNotifications = [](int Page) {
-        if (Email_settings_form) {
-            Email_settings_form->ShowOnPage(Page);
+    parts.ShowNotifications = [this](int Page) {
+        if (INotificationDialog* notifications = FServices->Roles().Notifications()) {
+            notifications->ShowOnPage(Page);
         }
     };
-    parts.Notifications = [] {
-        return Email_settings_form ? Email_settings_form->CurrentSettings() : TNotificationSettings{};
+    parts.Notifications = [this] {
+        INotificationDialog* notifications = FServices->Roles().Notifications();
+        return notifications ? notifications->CurrentSettings() : TNotificationSettings{};
     };
     return parts;
 }

@@ -20,6 +20,7 @@
 #include "ui/dialogs/GroupSelectForm.h"
 #include "ui/dialogs/Log_s.h"
 #include "ui/dialogs/Multi_Host_edit.h"
+#include "ui/dialogs/ToolChartPages.h"
 #include "ui/dialogs/Unit_tracert.h"
 #include "ui/dialogs/date_time_select_form.h"
 #include "ui/dialogs/m_tasks_add.h"
@@ -28,7 +29,9 @@
 #include "ui/main/BigHint.h"
 #include "ui/main/MessagingEvents.h"
 #include "ui/main/Progress_form.h"
+#include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
+#include "ui/main/StatusView.h"
 #include "ui/main/alert_w.h"
 #include "ui/main/alert_w_up.h"
 #include "ui/main/column_options.h"
@@ -65,14 +68,94 @@ std::unique_ptr<TMonitorServices>& Services() {
     return services;
 }
 
+// What a window is told of the others before its creation handler runs: the roles it plays are
+// registered (and withdrawn, nullptr, with its global), the tray learns the main window.
+void ConnectWindow(TForm1* Form) {
+    Services()->Roles().SetShell(Form);
+}
+void ConnectWindow(TProgress_Form* Form) {
+    Services()->Roles().SetProgress(Form);
+}
+void ConnectWindow(TPing_tracert_form* Form) {
+    Services()->Roles().SetTools(Form);
+}
+void ConnectWindow(TAlert_window* Form) {
+    Services()->Roles().SetPopupTest(Form);
+}
+void ConnectWindow(TAbout_f* Form) {
+    Services()->Roles().SetAbout(Form);
+}
+void ConnectWindow(TAdd_M_hosts* Form) {
+    Services()->Roles().SetAddMany(Form);
+}
+void ConnectWindow(TLogs* Form) {
+    Services()->Roles().SetLogsDialog(Form);
+}
+void ConnectWindow(TAlert_window_up* Form) {
+    if (Form) {
+        Form->SetDownPopup(Alert_window);
+    }
+}
+void ConnectWindow(TMultiple_hosts_edit_form* Form) {
+    Services()->Roles().SetMultiEdit(Form);
+}
+void ConnectWindow(TEmail_settings_form* Form) {
+    Services()->Roles().SetNotifications(Form);
+}
+void ConnectWindow(TGroup_Select_Form* Form) {
+    Services()->Roles().SetGroupPicker(Form);
+}
+void ConnectWindow(TTasks_form* Form) {
+    Services()->Roles().SetHostDialog(Form);
+}
+void ConnectWindow(TTypes_form* Form) {
+    Services()->Roles().SetHostTypes(Form);
+}
+void ConnectWindow(TSoundDisableForm* Form) {
+    if (Form1) {
+        Form1->SoundControls().SetSoundOffDialog(Form);
+    }
+}
+void ConnectWindow(TCalendar_form* Form) {
+    Services()->Roles().SetCalendar(Form);
+}
+void ConnectWindow(TSelect_date_Form* Form) {
+    if (Ping_tracert_form) {
+        Ping_tracert_form->Charts().SetDateDialog(Form);
+    }
+}
+void ConnectWindow(TColumn_Form* Form) {
+    Services()->Roles().SetColumns(Form);
+}
+void ConnectWindow(TBig_hint_form* Form) {
+    Services()->Roles().SetTray(Form);
+    if (!Form) {
+        return;
+    }
+    if (Form1) {
+        Form1->StatusView().SetTray(Form);
+    }
+    // The main window exists already (it is created first): the icon shows it and the menu ends it.
+    if (Form1) {
+        Form->SetMainWindow(Form1, [] { ApplyWindowStateCode(*Form1, Form1->WindowStateCode); });
+        Form->SetExitAction(Form1->Exit2);
+    }
+    Form->SetAboutHandler([] {
+        if (About_f)
+            About_f->exec();
+    });
+}
+
 // Like the toolkit's form creation: the global pointer is set before the creation handler runs,
 // so the handler (and anything it calls) can already reach the window through it.
 template <class T> void CreateForm(T*& pointer, const char* className) {
     auto form = std::make_unique<T>();
     pointer = form.get();
     CreatedForms().push_back({std::move(form), [&pointer] {
+                                  ConnectWindow(static_cast<T*>(nullptr));
                                   pointer = nullptr;
                               }});
+    ConnectWindow(pointer);
     const QString step = QString::fromLatin1(className) + QStringLiteral(".FormCreate");
     TraceStartupStep(step);
     Guarded(step.toLatin1().constData(), [&pointer] { pointer->FormCreate(*Services()); });
@@ -106,7 +189,7 @@ QString IcmpEchoRefusedText() {
 // made before it), the host load; then the word on echo rights.
 void LoadDatabase() {
     TDatabaseLoadContext context;
-    context.Progress = Progress_Form;
+    context.Progress = Services()->Roles().Progress();
     context.ShowMessage = [](const QString& Text) {
         ShowMessageBoxLater(Text);
     };

@@ -133,8 +133,12 @@ void TSoundControls::ShowSoundsOnLook() {
     }
 }
 
+void TSoundControls::SetSoundOffDialog(TSoundDisableForm* Dialog) {
+    FSoundOff = Dialog;
+}
+
 void TSoundControls::ShowSoundOffDialog(int Line) {
-    QPointer<TSoundDisableForm> dialog = SoundDisableForm;
+    QPointer<TSoundDisableForm> dialog = FSoundOff;
     if (!dialog) {
         return;
     }

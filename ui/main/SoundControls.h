@@ -9,6 +9,7 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 
@@ -16,6 +17,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class TSoundDisableForm;
 class TDataGrid;
 
 // The shared audio channel of the platform layer, as the queue sees it.
@@ -88,6 +90,9 @@ public:
 
     TSoundQueue& Queue() { return FQueue; }
 
+    // The "Sound off" question's dialog; none, and the question is not asked.
+    void SetSoundOffDialog(TSoundDisableForm* Dialog);
+
 private:
     void ShowSoundOffDialog(int Line);
     // Runs Handler, guarded under the name Where, on Signal of Sender (when there is one).
@@ -95,6 +100,7 @@ private:
     void Bind(TSender* Sender, TSignal Signal, const char* Where, void (TSoundControls::*Handler)());
 
     TSoundControlParts FParts;
+    QPointer<TSoundDisableForm> FSoundOff;
     TSoundQueue FQueue;
     QString FNoDeviceLine;
     bool FStartedAudio = false;

@@ -133,7 +133,7 @@ void TStatusView::ShowStoredStates() {
 }
 
 TBig_hint_form* TStatusView::Tray() const {
-    return FTray ? FTray.data() : Big_hint_form;
+    return FTray.data();
 }
 
 void TStatusView::SetStatusPanel(TStatusPanel Panel, const QString& Text, int Colour) {

@@ -1,15 +1,17 @@
 // The down-alert popup: slides in at the bottom right of the screen with the events of the last pass.
 #pragma once
 
+#include "core/WindowRoles.h"
 #include "ui/main/SlidePopup.h"
 
 class TMonitorServices;
 
-class TAlert_window : public TSlidePopup {
+class TAlert_window : public TSlidePopup, public IPopupTest {
     Q_OBJECT
 
 public:
     explicit TAlert_window(QWidget* parent = nullptr);
+    void SlideInTest() override { SlideIn(); }
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.

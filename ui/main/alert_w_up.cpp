@@ -17,20 +17,24 @@ TAlert_window_up::~TAlert_window_up() {
     if (FServices) {
         FServices->Channels().SetPopups(nullptr);
     }
-    if (Alert_window) {
-        Alert_window->SetOtherPopup(nullptr);
+    if (FDown) {
+        FDown->SetOtherPopup(nullptr);
     }
+}
+
+void TAlert_window_up::SetDownPopup(TAlert_window* Down) {
+    FDown = Down;
 }
 
 void TAlert_window_up::FormCreate(TMonitorServices& Services) {
     HostTable = &Services.DataGrid1();
-    if (!Alert_window) {
+    if (!FDown) {
         return;
     }
     FServices = &Services;
-    SetOtherPopup(Alert_window);
-    Alert_window->SetOtherPopup(this);
-    FPopups = std::make_unique<TAlertPopups>(*Alert_window, *this);
+    SetOtherPopup(FDown);
+    FDown->SetOtherPopup(this);
+    FPopups = std::make_unique<TAlertPopups>(*FDown, *this);
     Services.Channels().SetPopups(FPopups.get());
 }
 

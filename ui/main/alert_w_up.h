@@ -3,8 +3,11 @@
 
 #include "ui/main/SlidePopup.h"
 
+#include <QPointer>
+
 #include <memory>
 
+class TAlert_window;
 class TAlertPopups;
 class TMonitorServices;
 
@@ -18,6 +21,8 @@ public:
     // Creation handler (once, in the fixed creation order of the windows): registers both popups
     // as the dispatcher's popup channel; the down popup is created before this one.
     void FormCreate(TMonitorServices& Services);
+    // The down popup this one stacks with, given before the creation handler runs.
+    void SetDownPopup(TAlert_window* Down);
 
 protected:
     bool& StackedFlag() const override { return UpAlertStacked; }
@@ -27,6 +32,7 @@ protected:
 private:
     TMonitorServices* FServices = nullptr;
     std::unique_ptr<TAlertPopups> FPopups;
+    QPointer<TAlert_window> FDown;
 };
 
 extern TAlert_window_up* Alert_window_up;

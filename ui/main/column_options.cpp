@@ -10,10 +10,6 @@
 #include "core/SettingsFiles.h"
 #include "core/TextConversions.h"
 #include "ui/main/LanguageTargets.h"
-#include "ui/main/MessagingEvents.h"
-#include "ui/main/OptionsPage.h"
-#include "ui/main/SoundControls.h"
-#include "ui/main/main_form.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -108,14 +104,18 @@ void TColumn_Form::ShowSettingsInBoxes() {
     }
 }
 
+IMainShell* TColumn_Form::Shell() const {
+    return FServices ? FServices->Roles().Shell() : nullptr;
+}
+
 void TColumn_Form::FormCreate(TMonitorServices& Services) {
     FServices = &Services;
 }
 
 void TColumn_Form::ApplyLanguage(const QString& Name) {
     const QStringList names = ListFolderFiles(DataFolder() + QStringLiteral("lang_files"));
-    if (Form1) {
-        Form1->OptionsPage().FillLanguages(names);
+    if (IMainShell* shell = Shell()) {
+        shell->FillLanguages(names);
     }
     QString name = Name;
     if (name.isEmpty()) {
@@ -141,8 +141,8 @@ void TColumn_Form::ApplyLanguage(const QString& Name) {
     }
     const std::shared_ptr<const LangTextTable> texts = LangTexts::Snapshot();
     ApplyLangTargetsToAllWindows(*texts, lineCount);
-    if (Form1) {
-        Form1->LanguageApplied(*old, *texts);
+    if (IMainShell* shell = Shell()) {
+        shell->LanguageApplied(*old, *texts);
     }
 }
 
@@ -154,8 +154,8 @@ void TColumn_Form::LoadStartupSettings() {
     TSettingsModel& model = FServices->Settings();
     // A first start shows the window; the language loader chose the system's language for it.
     if (!QFile::exists(DataFolder() + QStringLiteral("Settings.cnfg"))) {
-        if (Form1) {
-            Form1->show();
+        if (IMainShell* shell = Shell()) {
+            shell->ShowMainWindow();
         }
     }
     // Each line is read on its own: a missing or bad line keeps its default and the rest still
@@ -182,14 +182,13 @@ void TColumn_Form::LoadStartupSettings() {
     }
     ShowSettingsInBoxes();
     // The grid-line style applies once line 15 is read.
-    if (Form1) {
-        Form1->OptionsPage().ApplyGridLines();
+    if (IMainShell* shell = Shell()) {
+        shell->ApplyGridLines();
     }
     // The clean-up, the sound list and the mute run whatever the file held.
     DeleteAgedRows(FServices->Database(), *model.Snapshot(), CurrentLocalUnixTime());
-    if (Form1) {
-        Form1->OptionsPage().SetUpSoundList(ListFolderFiles(DataFolder() + QStringLiteral("Sounds")));
-        Form1->SoundControls().ApplyStartupState();
+    if (IMainShell* shell = Shell()) {
+        shell->SetUpSounds(ListFolderFiles(DataFolder() + QStringLiteral("Sounds")));
     }
     ApplyColumnVisibility();
 }
@@ -214,8 +213,8 @@ void TColumn_Form::BitBtn1Click() {
         });
     }
     ApplyColumnVisibility();
-    if (Form1) {
-        Form1->SaveSettings();
+    if (IMainShell* shell = Shell()) {
+        shell->SaveSettings();
     }
     accept();
 }

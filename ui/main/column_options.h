@@ -2,20 +2,23 @@
 // table's columns. Created last, it is also the start-up settings loader.
 #pragma once
 
+#include "core/WindowRoles.h"
 #include <QDialog>
 #include <QString>
 
+class IMainShell;
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
 class TMonitorServices;
 struct TSettings;
 
-class TColumn_Form : public QDialog {
+class TColumn_Form : public QDialog, public IColumnDialog {
     Q_OBJECT
 
 public:
     explicit TColumn_Form(QWidget* parent = nullptr);
+    int ExecColumns() override { return Execute(); }
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
@@ -31,7 +34,7 @@ public:
 
     // Reads the language file Name (empty: settings line 47) into the shared texts, after listing
     // the language folder into the options page's "Language:" box.
-    void ApplyLanguage(const QString& Name);
+    void ApplyLanguage(const QString& Name) override;
 
     // Shows the dialog modally with the boxes as the settings hold them.
     int Execute();
@@ -61,6 +64,8 @@ public:
     QPushButton* BitBtn2 = nullptr;
 
 private:
+    // The main window's role; none before it registered.
+    IMainShell* Shell() const;
     // The boxes and the settings fields they stand for, in the dialog's order.
     struct TBox {
         QCheckBox* Box;

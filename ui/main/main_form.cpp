@@ -22,7 +22,6 @@
 #include "grid/widgets/GxGridView.h"
 #include "messaging/ICQClient.h"
 #include "platform/Autostart.h"
-#include "ui/dialogs/Log_s.h"
 #include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/BigHint.h"
 #include "ui/main/HostActions.h"
@@ -43,6 +42,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -123,10 +123,10 @@ void TForm1::CreateSoundControls() {
     TSoundControlParts parts;
     parts.BitBtn3 = BitBtn3;
     parts.BitBtn6 = BitBtn6;
-    parts.CheckBox_soundalarm = CheckBox_soundalarm;
-    parts.Up_Sound_Edit = Up_Sound_Edit;
-    parts.Play_sound_button = Play_sound_button;
-    parts.Browse_BitBtn = Browse_BitBtn;
+    parts.CheckBox_soundalarm = FOptions->CheckBox_soundalarm;
+    parts.Up_Sound_Edit = FOptions->Up_Sound_Edit;
+    parts.Play_sound_button = FOptions->Play_sound_button;
+    parts.Browse_BitBtn = FOptions->Browse_BitBtn;
     parts.SetStatusPanel = [this](TStatusPanel Panel, const QString& Text, int Colour) {
         SetPanelText(Panel, Text, Colour);
     };
@@ -210,17 +210,6 @@ void TForm1::CreateOptionControls() {
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
     // The page's own controls; ranges and values come from the settings model once bound.
     FOptions = new TOptionsPage(*TabSheet3);
-    ploss_spin = FOptions->ploss_spin;
-    Delay_spin = FOptions->Delay_spin;
-    Timeout_Spin = FOptions->Timeout_Spin;
-    Alert_CheckBox = FOptions->Alert_CheckBox;
-    CheckBox_soundalarm = FOptions->CheckBox_soundalarm;
-    Up_sound_CheckBox = FOptions->Up_sound_CheckBox;
-    Up_Sound_Edit = FOptions->Up_Sound_Edit;
-    Play_sound_button = FOptions->Play_sound_button;
-    Browse_BitBtn = FOptions->Browse_BitBtn;
-    Email_checkbox = FOptions->Email_checkbox;
-    ICQ_CheckBox = FOptions->ICQ_CheckBox;
     BitBtn7 = new QPushButton(QStringLiteral("Test now"), TabSheet3);
     BitBtn7->setObjectName(QStringLiteral("BitBtn7"));
     BitBtn7->hide();
@@ -323,10 +312,9 @@ void TForm1::FormCreate(TMonitorServices& Services) {
                             }});
     FOnline->FormCreate(Services.Settings());
     InstallDefaultHostActions(*this);
-    HostActions().OpenLogs = [](const QString& Kod) {
-        if (Logs) {
-            Logs->ShowOnlyHost(Kod);
-            Logs->exec();
+    HostActions().OpenLogs = [this](const QString& Kod) {
+        if (ILogsDialog* logs = FServices->Roles().LogsDialog()) {
+            logs->ExecHostLogs(Kod);
         }
     };
     HostActions().ViewSyslog = [this](const QString& Address) {
@@ -353,6 +341,29 @@ void TForm1::LoadSettings() {
         if (const auto layout = ReadSettingsFile(DataFolder() + QStringLiteral("GSettings.cnfg"))) {
             Guarded("TForm1.LoadSettings", [&] { DataGrid1->LoadLayoutFromIniBytes(*layout); });
         }
+    }
+}
+
+void TForm1::FillLanguages(const QStringList& Names) {
+    OptionsPage().FillLanguages(Names);
+}
+
+void TForm1::ApplyGridLines() {
+    OptionsPage().ApplyGridLines();
+}
+
+void TForm1::SetUpSounds(const QStringList& Names) {
+    OptionsPage().SetUpSoundList(Names);
+    SoundControls().ApplyStartupState();
+}
+
+void TForm1::StartupSignOn(qint64 Uin, const QString& Password) {
+    Messaging().StartupSignOn(Uin, Password);
+}
+
+void TForm1::TitleHostFrame(const QString& Prefix) {
+    if (FHostPage && FHostPage->GroupBox3 && TreeView1 && TreeView1->topLevelItemCount() > 0) {
+        FHostPage->GroupBox3->setTitle(Prefix + QLatin1Char(' ') + TreeView1->topLevelItem(0)->text(0));
     }
 }
 
@@ -395,7 +406,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
         // The close box sends the window to the notification area; the program goes on. With no
         // notification area to come back from, it is minimised instead.
         event->ignore();
-        if (Big_hint_form && !Big_hint_form->TrayAvailable()) {
+        if (ITrayIcon* tray = FServices ? FServices->Roles().Tray() : nullptr;
+            tray && !tray->TrayAvailable()) {
             showMinimized();
         } else {
             hide();
@@ -492,7 +504,7 @@ void TForm1::CreateMessaging() {
             FOnline->BitBtn35->click();
     };
     parts.NotificationEnabled = [this] {
-        return ICQ_CheckBox->isChecked();
+        return FOptions->ICQ_CheckBox->isChecked();
     };
     parts.PumpDelay = [this](int Milliseconds) {
         PumpDelay(Milliseconds);

@@ -5,6 +5,7 @@
 #include "core/AlarmChannels.h"
 #include "core/DatabaseLoader.h"
 #include "core/SettingsFiles.h"
+#include "core/WindowRoles.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -37,7 +38,7 @@ class TStatusBarPro;
 class TStatusView;
 class LangTextTable;
 
-class TForm1 : public QMainWindow, public IGroupTreeSink, public IStatusPanels {
+class TForm1 : public QMainWindow, public IGroupTreeSink, public IStatusPanels, public IMainShell {
     Q_OBJECT
 
 public:
@@ -65,12 +66,20 @@ public:
 
     // Settings, grid layout, autostart value and window placement.
     void LoadSettings();
-    void SaveSettings();
+    void SaveSettings() override;
 
     // After a language file was read and its lines set in the windows: what is made from language
     // lines and state (box caption, status filter, Mute and Start/Stop captions, the chart period
     // box) is made again, and the host table's status words follow the new language.
-    void LanguageApplied(const LangTextTable& Old, const LangTextTable& New);
+    void LanguageApplied(const LangTextTable& Old, const LangTextTable& New) override;
+
+    // The main window's role for the dialogs.
+    void ShowMainWindow() override { show(); }
+    void FillLanguages(const QStringList& Names) override;
+    void ApplyGridLines() override;
+    void SetUpSounds(const QStringList& Names) override;
+    void StartupSignOn(qint64 Uin, const QString& Password) override;
+    void TitleHostFrame(const QString& Prefix) override;
 
     // Window placement (win_pos.cnfg): restored at every activation, saved at every deactivation.
     void FormActivate();
@@ -106,24 +115,13 @@ public:
     // The host list on the hosts page: the shown group's rows of DataGrid1.
     TGxGridView* HostGridView = nullptr;
 
-    // Options the check engine and the dispatcher read, bound to the services' settings model.
-    QSpinBox* ploss_spin = nullptr;   // "Alarm when" ... "checks fail", 2-10000, default 10
-    QSpinBox* Delay_spin = nullptr;   // "Test delay:" seconds, 1-10000, default 2
-    QSpinBox* Timeout_Spin = nullptr; // "Ping timeout:" ms, 2-10000, default 2000
-    QCheckBox* Alert_CheckBox = nullptr;
-    QCheckBox* Up_sound_CheckBox = nullptr;
-    QLineEdit* Up_Sound_Edit = nullptr;
-    QCheckBox* Email_checkbox = nullptr;
-    QCheckBox* ICQ_CheckBox = nullptr;
+    // Start/Stop's hidden twin ("Test now"), which the status view clicks.
     QPushButton* BitBtn7 = nullptr;
 
-    // Sound: "Mute", "Sound off", the "Sound alert" option, the up sound's preview and file
-    // chooser, and the queue's one-second player.
+    // Sound: "Mute", "Sound off" and the queue's one-second player (the "Sound alert" option and
+    // the up sound's preview and file chooser are the options page's).
     QPushButton* BitBtn3 = nullptr;
     QPushButton* BitBtn6 = nullptr;
-    QCheckBox* CheckBox_soundalarm = nullptr;
-    QPushButton* Play_sound_button = nullptr;
-    QPushButton* Browse_BitBtn = nullptr;
     QTimer* sound_timer = nullptr;
     void sound_timerTimer();
     void BitBtn6Click();
@@ -173,7 +171,7 @@ public:
     // The online monitoring page (TabSheet7), made in FormCreate.
     TOnlinePage* OnlinePage() const { return FOnline.get(); }
     // The settings loader's idempotent start (or stop) of the syslog server per the option.
-    void StartSyslogServer();
+    void StartSyslogServer() override;
 
     QMenu* File1 = nullptr;
     QAction* Exit1 = nullptr; // main menu

@@ -48,6 +48,10 @@ int main(int argc, char** argv) {
         Group_Select_Form = &picker;
         Tasks_form = &dialog;
         Types_form = &types;
+        services.Roles().SetAddMany(&addMany);
+        services.Roles().SetMultiEdit(&multiEdit);
+        services.Roles().SetGroupPicker(&picker);
+        services.Roles().SetHostDialog(&dialog);
         addMany.FormCreate(services);
         multiEdit.FormCreate(services);
         picker.FormCreate(services);

@@ -78,6 +78,11 @@ protected:
         Group_Select_Form = new TGroup_Select_Form;
         Tasks_form = new TTasks_form;
         Types_form = new TTypes_form;
+        Services->Roles().SetProgress(Progress_Form);
+        Services->Roles().SetAddMany(Add_M_hosts);
+        Services->Roles().SetMultiEdit(Multiple_hosts_edit_form);
+        Services->Roles().SetGroupPicker(Group_Select_Form);
+        Services->Roles().SetHostDialog(Tasks_form);
         Add_M_hosts->FormCreate(*Services);
         Multiple_hosts_edit_form->FormCreate(*Services);
         Group_Select_Form->FormCreate(*Services);
@@ -97,6 +102,7 @@ protected:
         delete Group_Select_Form;
         delete Multiple_hosts_edit_form;
         delete Add_M_hosts;
+        Services->Roles().SetProgress(nullptr);
         delete Progress_Form;
         Types_form = nullptr;
         Tasks_form = nullptr;
@@ -197,14 +203,14 @@ TEST_F(HostDialogsTest, LatencyEditOpensTheToolsWindowModalOverTheHostDialog) {
     AddThroughDialog("edited", "127.0.0.1");
     TPing_tracert_form tools;
     tools.SetHostGrid(&Hosts());
-    Ping_tracert_form = &tools;
+    Services->Roles().SetTools(&tools);
     THostDialogPreset preset;
     preset.Mode = THostDialogPreset::TMode::Edit, preset.Row = 0;
     Tasks_form->PrepareHost(preset);
     QWidget* modal = nullptr;
     QTimer::singleShot(0, &tools, [&] { modal = QApplication::activeModalWidget(), tools.reject(); });
     Tasks_form->BitBtn4->click();
-    Ping_tracert_form = nullptr;
+    Services->Roles().SetTools(nullptr);
     EXPECT_EQ(modal, &tools);
 }
 
@@ -549,23 +555,32 @@ TEST_F(HostDialogsTest, TypesSpreadToTheCombosAndAddEditDeleteKeepPicturesAndHos
     EXPECT_EQ(form.ImageList1->Count(), 6);
 }
 
+// The main window's role as the host dialog sees it: only the host frame's caption is asked.
+struct TFrameShell : IMainShell {
+    QString Prefix;
+    void ShowMainWindow() override {}
+    void FillLanguages(const QStringList&) override {}
+    void LanguageApplied(const LangTextTable&, const LangTextTable&) override {}
+    void ApplyGridLines() override {}
+    void SetUpSounds(const QStringList&) override {}
+    void StartSyslogServer() override {}
+    void StartupSignOn(qint64, const QString&) override {}
+    void SaveSettings() override {}
+    void TitleHostFrame(const QString& P) override { Prefix = P; }
+};
+
 TEST_F(HostDialogsTest, FormCreateCaptionsTheMainWindowsHostFrameWithTheFirstGroup) {
     LangTexts::UseBuiltInEnglish();
-    QMainWindow main;
-    main.setObjectName("Form1");
-    auto* frame = new QGroupBox(&main);
-    frame->setObjectName("GroupBox3");
-    auto* tree = new QTreeWidget(frame);
-    tree->setObjectName("TreeView1");
-    new QTreeWidgetItem(tree, QStringList({"Servers"}));
-    new QTreeWidgetItem(tree, QStringList({"Office"}));
     // A frame of the same name in another window is not the main window's.
     QWidget other;
     auto* foreign = new QGroupBox(&other);
     foreign->setObjectName("GroupBox3");
     foreign->setTitle("Ping");
+    TFrameShell shell;
+    Services->Roles().SetShell(&shell);
     Tasks_form->FormCreate(*Services);
-    EXPECT_EQ(frame->title(), "Hosts: Servers");
+    Services->Roles().SetShell(nullptr);
+    EXPECT_EQ(shell.Prefix, "Hosts:");
     EXPECT_EQ(foreign->title(), "Ping");
 }
 

@@ -100,6 +100,7 @@ int main(int argc, char** argv) {
     Alert_window = &down;
     Alert_window_up = &up;
     down.FormCreate(services);
+    up.SetDownPopup(&down);
     up.FormCreate(services);
     down.SetOtherPopup(&up);
     up.SetOtherPopup(&down);

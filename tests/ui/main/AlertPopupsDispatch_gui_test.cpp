@@ -33,6 +33,7 @@ protected:
         Alert_window = &Down;
         Alert_window_up = &Up;
         Down.FormCreate(Services);
+        Up.SetDownPopup(&Down);
         Up.FormCreate(Services);
         Down.SetOtherPopup(&Up);
         Up.SetOtherPopup(&Down);

@@ -55,6 +55,7 @@ protected:
         Alert_window = &Down;
         Alert_window_up = &Up;
         Down.FormCreate(Services);
+        Up.SetDownPopup(&Down);
         Up.FormCreate(Services);
     }
     void TearDown() override {

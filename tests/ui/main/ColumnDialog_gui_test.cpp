@@ -255,7 +255,7 @@ TEST_F(ProgramWindows, ManuallyTurnItOnWhileMutedWritesLine30AndARestartStaysMut
 
     Restart();
     EXPECT_TRUE(SoundMuted.load());
-    EXPECT_FALSE(Form1->CheckBox_soundalarm->isChecked());
+    EXPECT_FALSE(Form1->OptionsPage().CheckBox_soundalarm->isChecked());
     EXPECT_EQ(Form1->BitBtn3->text(), LangText(341));
     EXPECT_EQ(Form1->StatusPanel(TStatusPanel::SoundState), LangText(322));
     ASSERT_NE(Form1->StatusBar1, nullptr);

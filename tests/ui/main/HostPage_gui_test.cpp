@@ -464,7 +464,7 @@ TEST_F(HostPageTest, AddAndEditHandTheDialogItsPreset) {
 TEST_F(HostPageTest, AddManyHostsGoIntoTheChosenGroupAndItsRangeIsKept) {
     TAdd_M_hosts dialog;
     dialog.FormCreate(*Services);
-    Add_M_hosts = &dialog;
+    Services->Roles().SetAddMany(&dialog);
     Services->Settings().Update([](TSettings& S) { S.IPN_1 = 127, S.IPN_2 = 0, S.IPN_3 = 0; });
     Choose("5");
     QTimer::singleShot(0, &dialog, [&] {
@@ -472,7 +472,7 @@ TEST_F(HostPageTest, AddManyHostsGoIntoTheChosenGroupAndItsRangeIsKept) {
         dialog.BitBtn1->click();
     });
     Page().BitBtn1Click();
-    Add_M_hosts = nullptr;
+    Services->Roles().SetAddMany(nullptr);
     EXPECT_EQ(One("select count(*) from hosts where N_group = 5 and IP like '127.0.1.__'"), "11");
     EXPECT_EQ(QString::fromStdString(ztt::ReadFile(Dir.file("Settings.cnfg"))).split("\r\n").mid(31, 3),
               (QStringList{"127", "0", "1"}));

@@ -197,9 +197,9 @@ TEST_F(OptionsProgram, ControlsSitOnTheOptionsPageUnderTheirNamesWithRangesAndDe
     EXPECT_EQ(languages->itemText(0), "English");
     EXPECT_EQ(languages->itemText(2), "Russian");
     // The main window's option members are the page's controls.
-    EXPECT_EQ(Form1->ploss_spin, Page().ploss_spin);
-    EXPECT_EQ(Form1->Up_Sound_Edit, Page().Up_Sound_Edit);
-    EXPECT_TRUE(Form1->TabSheet3->isAncestorOf(Form1->Delay_spin));
+    EXPECT_EQ(Form1->OptionsPage().ploss_spin, Page().ploss_spin);
+    EXPECT_EQ(Form1->OptionsPage().Up_Sound_Edit, Page().Up_Sound_Edit);
+    EXPECT_TRUE(Form1->TabSheet3->isAncestorOf(Form1->OptionsPage().Delay_spin));
 }
 
 TEST_F(OptionsProgram, SaveRestartSaveRestoresEveryControlAndTheFileByteForByte) {

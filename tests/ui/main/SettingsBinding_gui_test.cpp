@@ -10,6 +10,7 @@
 #include "core/SQLiteDb.h"
 #include "desktop/StatusBarEx.h"
 #include "tests/support/TestSupport.h"
+#include "ui/main/OptionsPage.h"
 #include "ui/main/ProgramStart.h"
 #include "ui/main/SettingsBinding.h"
 #include "ui/main/main_form.h"
@@ -93,14 +94,14 @@ TEST_F(MainWindowServices, OptionControlsAreTheServicesSettings) {
     TMonitorServices& services = Form1->Services();
     EXPECT_EQ(Form1->DataGrid1, &services.DataGrid1());
     EXPECT_EQ(Form1->Sound_down_grid, &services.Sound_down_grid());
-    EXPECT_EQ(Form1->Timeout_Spin->value(), 2000);
-    EXPECT_EQ(Form1->Delay_spin->minimum(), 1);
-    EXPECT_TRUE(Form1->Alert_CheckBox->isChecked());
-    Form1->Timeout_Spin->setValue(750);
+    EXPECT_EQ(Form1->OptionsPage().Timeout_Spin->value(), 2000);
+    EXPECT_EQ(Form1->OptionsPage().Delay_spin->minimum(), 1);
+    EXPECT_TRUE(Form1->OptionsPage().Alert_CheckBox->isChecked());
+    Form1->OptionsPage().Timeout_Spin->setValue(750);
     EXPECT_EQ(services.Settings().Snapshot()->Timeout_Spin, 750);
     EXPECT_EQ(services.Controller().Settings()->Timeout_Spin, 750);
     services.Settings().Update([](TSettings& s) { s.ICQ_CheckBox = true; });
-    EXPECT_TRUE(Form1->ICQ_CheckBox->isChecked());
+    EXPECT_TRUE(Form1->OptionsPage().ICQ_CheckBox->isChecked());
 }
 
 TEST_F(MainWindowServices, StatusPanelsByNameAndTheStartStopButton) {
@@ -135,7 +136,8 @@ TEST_F(MainWindowServices, TheWindowShowsItsOptionsUncut) {
     }
     // Every option control sits inside the window.
     for (QWidget* w :
-         std::initializer_list<QWidget*>{Form1->ploss_spin, Form1->Timeout_Spin, Form1->ICQ_CheckBox}) {
+         std::initializer_list<QWidget*>{Form1->OptionsPage().ploss_spin, Form1->OptionsPage().Timeout_Spin,
+                                         Form1->OptionsPage().ICQ_CheckBox}) {
         const QRect inWindow(w->mapTo(Form1, QPoint(0, 0)), w->size());
         EXPECT_TRUE(Form1->rect().contains(inWindow)) << w->objectName().toStdString();
     }

@@ -63,6 +63,7 @@ protected:
             SavedWithBox.push_back(Box.isChecked());
         };
         Controls = std::make_unique<TSoundControls>(parts, Grid, Timer, Channel);
+        Controls->SetSoundOffDialog(Dialog.get());
     }
     void TearDown() override {
         Controls.reset();
@@ -262,7 +263,7 @@ TEST_F(SoundControlsTest, BrowseStartsInDataSoundsAndSavesEitherWay) {
 }
 
 TEST_F(SoundControlsTest, WithoutTheDialogWindowMuteStillMutes) {
-    SoundDisableForm = nullptr;
+    Controls->SetSoundOffDialog(nullptr);
     Mute.click();
     EXPECT_TRUE(SoundMuted.load());
     ExpectMutedLook();

@@ -6,6 +6,7 @@
 #include "core/SQLiteDb.h"
 #include "desktop/StatusBarEx.h"
 #include "grid/GxGrid.h"
+#include "ui/main/OptionsPage.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/main_form.h"
 
@@ -81,7 +82,7 @@ TEST_F(SoundLooks, SoundsOnAtStartThenMutedThenOnAgain) {
     EXPECT_EQ(InkOf(onPanel).Red, 0);
     EXPECT_GT(InkOf(onPanel).Black, 10);
 
-    Form.CheckBox_soundalarm->click(); // muted, without a dialog
+    Form.OptionsPage().CheckBox_soundalarm->click(); // muted, without a dialog
     QApplication::processEvents();
     EXPECT_EQ(Form.BitBtn3->text(), QStringLiteral("Unmute"));
     EXPECT_EQ(Form.StatusPanel(TStatusPanel::SoundState), QStringLiteral("Sound: off"));
@@ -92,7 +93,7 @@ TEST_F(SoundLooks, SoundsOnAtStartThenMutedThenOnAgain) {
     Save(Form.grab().toImage(), "MainWindowMuted.png");
     EXPECT_EQ(Form.BitBtn3->icon().cacheKey(), Form.SoundControls().Image3.cacheKey());
 
-    Form.CheckBox_soundalarm->click();
+    Form.OptionsPage().CheckBox_soundalarm->click();
     QApplication::processEvents();
     EXPECT_EQ(Form.BitBtn3->text(), QStringLiteral("Mute"));
     const QImage backOn = Panel1Shot();
@@ -111,8 +112,8 @@ TEST_F(SoundLooks, ControlsAreThereUnderTheirNames) {
         EXPECT_NE(Form.findChild<QPushButton*>(QString::fromLatin1(name)), nullptr) << name;
     }
     EXPECT_NE(Form.findChild<QCheckBox*>(QStringLiteral("CheckBox_soundalarm")), nullptr);
-    EXPECT_TRUE(Form.CheckBox_soundalarm->isChecked());
-    EXPECT_EQ(Form.Up_Sound_Edit->text(), QStringLiteral("magic-wand-1.mp3"));
+    EXPECT_TRUE(Form.OptionsPage().CheckBox_soundalarm->isChecked());
+    EXPECT_EQ(Form.OptionsPage().Up_Sound_Edit->text(), QStringLiteral("magic-wand-1.mp3"));
     EXPECT_EQ(Form.BitBtn6->text(), QStringLiteral("Sound off"));
     ASSERT_NE(Form.sound_timer, nullptr);
     EXPECT_EQ(Form.sound_timer->interval(), 1000);

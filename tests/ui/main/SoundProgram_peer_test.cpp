@@ -15,6 +15,7 @@
 #include "platform/SoundChannel.h"
 #include "tests/platform/DiskAudio.h"
 #include "ui/dialogs/DisableSoundForm.h"
+#include "ui/main/OptionsPage.h"
 #include "ui/main/ProgramStart.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
@@ -86,7 +87,7 @@ TEST_F(SoundProgram, WithoutADeviceOneProgramLogLineAndTheQueueStillEmpties) {
     EXPECT_TRUE(queue.Cell(SoundPlayedColumn, 0).GetAsBoolean());
     EXPECT_TRUE(queue.Cell(SoundPlayedColumn, 1).GetAsBoolean());
     // Every handler is a quiet no-op.
-    Form1->Play_sound_button->click();
+    Form1->OptionsPage().Play_sound_button->click();
     Form1->BitBtn6->click();
     Form1->ExitProgram();
     EXPECT_EQ(ProgramLog().filter(QStringLiteral("Sound is off")).size(), 1);
@@ -102,7 +103,7 @@ TEST_F(SoundProgram, MutedQueuesNoSoundButThePopupAndMessagesStillCome) {
     });
     Form1->BitBtn3->click();
     ASSERT_TRUE(SoundMuted.load());
-    Form1->Email_checkbox->setChecked(true);
+    Form1->OptionsPage().Email_checkbox->setChecked(true);
     auto queueEvent = [] {
         TDataGrid& down = *Form1->DownHostGrid;
         const int r = down.AddRow();

@@ -10,6 +10,7 @@
 #include "platform/SoundChannel.h"
 #include "tests/platform/DiskAudio.h"
 #include "ui/dialogs/DisableSoundForm.h"
+#include "ui/main/OptionsPage.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/main_form.h"
 
@@ -48,6 +49,7 @@ protected:
         SoundDisableForm = Dialog.get();
         // Starts the audio layer too.
         Form->FormCreate(*Services);
+        Form->SoundControls().SetSoundOffDialog(Dialog.get());
         ASSERT_TRUE(SoundChannel.DeviceOpen());
     }
     void TearDown() override {
@@ -167,16 +169,16 @@ TEST_F(SoundQueueOnDisk, MutingDuringASoundSilencesItAtOnceAndNothingQueuedPlays
 }
 
 TEST_F(SoundQueueOnDisk, PreviewPressedTwiceStopsAndAfterItEndedPlaysAgain) {
-    Form->Up_Sound_Edit->setText(Tone("preview.wav", 660, 0.5));
-    Form->Play_sound_button->click();
+    Form->OptionsPage().Up_Sound_Edit->setText(Tone("preview.wav", 660, 0.5));
+    Form->OptionsPage().Play_sound_button->click();
     PumpFor(250);
-    Form->Play_sound_button->click(); // stops it
+    Form->OptionsPage().Play_sound_button->click(); // stops it
     EXPECT_FALSE(SoundChannel.IsPlaying());
     PumpFor(400);
-    Form->Play_sound_button->click(); // plays it whole
+    Form->OptionsPage().Play_sound_button->click(); // plays it whole
     EXPECT_TRUE(PumpUntil([] { return !SoundChannel.IsPlaying(); }, 2000));
     PumpFor(300);
-    Form->Play_sound_button->click(); // ended by itself: plays again, does not only "stop"
+    Form->OptionsPage().Play_sound_button->click(); // ended by itself: plays again, does not only "stop"
     EXPECT_TRUE(SoundChannel.IsPlaying());
     EXPECT_TRUE(PumpUntil([] { return !SoundChannel.IsPlaying(); }, 2000));
     PumpFor(200);
