@@ -393,11 +393,95 @@ TCell* TCells::SlotCell(TRow* row, int column) {
     return std::launder(reinterpret_cast<TCell*>(row->FCells + HeaderSize + size_t(column) * SlotSize));
 }
 
-unsigned char* TCells::AllocateCells(TRow* row, int count) {
-    auto* block =
-        static_cast<unsigned char*>(::operator new(HeaderSize + size_t(std::max(count, 0)) * SlotSize));
+unsigned char* TCells::AllocateCells(TCellBlockPool& pool, TRow* row) {
+    unsigned char* block = pool.Take(row->FChunk);
     std::memcpy(block, &row, sizeof(row));
     return block;
+}
+
+// ---- block pool -----------------------------------------------------------------------------
+
+namespace {
+constexpr uint32_t NoChunk = UINT32_MAX;
+constexpr uint32_t FirstChunkBlocks = 4;
+constexpr size_t LargestChunkBytes = size_t(1) << 20;
+} // namespace
+
+TCellBlockPool::~TCellBlockPool() {
+    Clear();
+}
+
+void TCellBlockPool::Clear() {
+    for (TChunk& chunk : FChunks)
+        ::operator delete(chunk.Data);
+    FChunks.clear();
+    FRoom.clear();
+    FFreeSlots.clear();
+    FCapacitySum = 0;
+    FCurrent = NoChunk;
+}
+
+uint32_t TCellBlockPool::NewChunk() {
+    // Chunks double with the store, up to about a megabyte, so a small grid keeps a small chunk.
+    const size_t largest =
+        std::max<size_t>(FirstChunkBlocks, LargestChunkBytes / std::max<size_t>(FBlockSize, 1));
+    const auto capacity = uint32_t(std::clamp<size_t>(FCapacitySum, FirstChunkBlocks, largest));
+    TChunk chunk;
+    chunk.Data = static_cast<unsigned char*>(::operator new(size_t(capacity) * FBlockSize));
+    chunk.Capacity = capacity;
+    FCapacitySum += capacity;
+    if (!FFreeSlots.empty()) {
+        const uint32_t slot = FFreeSlots.back();
+        FFreeSlots.pop_back();
+        FChunks[slot] = chunk;
+        return slot;
+    }
+    FChunks.push_back(chunk);
+    return uint32_t(FChunks.size() - 1);
+}
+
+unsigned char* TCellBlockPool::Take(uint32_t& chunk) {
+    auto hasRoom = [](const TChunk& c) {
+        return c.Data && (c.FreeList || c.Carved < c.Capacity);
+    };
+    if (FCurrent == NoChunk || !hasRoom(FChunks[FCurrent])) {
+        FCurrent = NoChunk;
+        while (!FRoom.empty() && FCurrent == NoChunk) {
+            const uint32_t candidate = FRoom.back();
+            FRoom.pop_back();
+            if (hasRoom(FChunks[candidate]))
+                FCurrent = candidate;
+        }
+        if (FCurrent == NoChunk)
+            FCurrent = NewChunk();
+    }
+    TChunk& current = FChunks[FCurrent];
+    unsigned char* block = current.FreeList;
+    if (block)
+        std::memcpy(&current.FreeList, block, sizeof(block));
+    else
+        block = current.Data + size_t(current.Carved++) * FBlockSize;
+    ++current.Live;
+    chunk = FCurrent;
+    return block;
+}
+
+void TCellBlockPool::Give(unsigned char* block, uint32_t chunk) {
+    TChunk& owner = FChunks[chunk];
+    const bool wasFull = !owner.FreeList && owner.Carved == owner.Capacity;
+    if (--owner.Live == 0) {
+        ::operator delete(owner.Data);
+        FCapacitySum -= owner.Capacity;
+        owner = TChunk{};
+        FFreeSlots.push_back(chunk);
+        if (FCurrent == chunk)
+            FCurrent = NoChunk;
+        return;
+    }
+    std::memcpy(block, &owner.FreeList, sizeof(block));
+    owner.FreeList = block;
+    if (wasFull && chunk != FCurrent)
+        FRoom.push_back(chunk);
 }
 
 TCells::TCells(TGxColumns& columns, QObject* ownerGrid) : FColumns(columns), FOwnerGrid(ownerGrid) {}
@@ -454,7 +538,10 @@ TRow* TCells::MakeRow(bool insertPath) {
     row->FOwner = this;
     row->FHandle = FNextHandle++;
     row->Height = FDefaultRowHeight;
-    row->FCells = AllocateCells(row.get(), FColumnCount);
+    const size_t blockSize = HeaderSize + size_t(std::max(FColumnCount, 0)) * SlotSize;
+    if (!FBlocks || FBlocks->BlockSize() != blockSize) // only while the store has no rows
+        FBlocks = std::make_unique<TCellBlockPool>(blockSize);
+    row->FCells = AllocateCells(*FBlocks, row.get());
     int made = 0;
     try {
         for (; made < FColumnCount; ++made)
@@ -462,7 +549,7 @@ TRow* TCells::MakeRow(bool insertPath) {
     } catch (...) {
         for (int i = 0; i < made; ++i)
             SlotCell(row.get(), i)->~TCell();
-        ::operator delete(row->FCells);
+        FBlocks->Give(row->FCells, row->FChunk);
         throw;
     }
     FHandles.emplace(row->FHandle, row.get());
@@ -482,7 +569,7 @@ void TCells::DestroyRow(TRow* row) {
         ForgetCellSideData(cell);
         cell->~TCell();
     }
-    ::operator delete(row->FCells);
+    FBlocks->Give(row->FCells, row->FChunk);
     FHandles.erase(row->FHandle);
     delete row;
 }
@@ -748,11 +835,13 @@ void TCells::SetCellReference(TCell* cell, int32_t value) {
 void TCells::ReshapeRows(int newCount, const std::function<int(int)>& sourceOfColumn) {
     const int oldCount = FColumnCount;
     std::vector<bool> moved(size_t(std::max(oldCount, 0)), false);
+    auto reshaped = std::make_unique<TCellBlockPool>(HeaderSize + size_t(std::max(newCount, 0)) * SlotSize);
     for (int r = 0; r < FRowCount; ++r) {
         TRowEntry& entry = At(r);
         TRow* row = entry.Row;
         unsigned char* old = row->FCells;
-        row->FCells = AllocateCells(row, newCount);
+        const uint32_t oldChunk = row->FChunk;
+        row->FCells = AllocateCells(*reshaped, row);
         entry.Cells = row->FCells;
         std::fill(moved.begin(), moved.end(), false);
         for (int c = 0; c < newCount; ++c) {
@@ -785,8 +874,9 @@ void TCells::ReshapeRows(int newCount, const std::function<int(int)>& sourceOfCo
             ForgetCellSideData(gone);
             gone->~TCell();
         }
-        ::operator delete(old);
+        FBlocks->Give(old, oldChunk);
     }
+    FBlocks = std::move(reshaped);
     FColumnCount = newCount;
 }
 
