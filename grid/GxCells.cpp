@@ -10,6 +10,8 @@
 #include <new>
 #include <numeric>
 
+#include <sys/mman.h>
+
 // ---- compact text ---------------------------------------------------------------------------
 
 TCellText::TCellText(TCellText&& other) noexcept {
@@ -37,20 +39,37 @@ int TCellText::Size() const {
     return int(length);
 }
 
+uint32_t TCellText::HeapCapacity() const {
+    uint32_t capacity = 0;
+    std::memcpy(&capacity, FData + 6, sizeof(capacity));
+    return capacity;
+}
+
 void TCellText::Assign(QStringView text) {
-    Free();
     const qsizetype n = text.size();
     if (n <= InlineCapacity) {
+        char16_t units[InlineCapacity]; // the text may be this cell's own
         if (n > 0)
-            std::memcpy(FData, text.utf16(), size_t(n) * sizeof(char16_t));
+            std::memcpy(units, text.utf16(), size_t(n) * sizeof(char16_t));
+        Free();
+        std::memcpy(FData, units, size_t(n) * sizeof(char16_t));
         FData[InlineCapacity] = char16_t(n);
         return;
     }
-    auto* data = new char16_t[size_t(n)];
-    std::memcpy(data, text.utf16(), size_t(n) * sizeof(char16_t));
     const uint32_t length = uint32_t(n);
+    if (IsHeap() && length <= HeapCapacity()) {
+        // A text that fits the buffer it replaces (a down time ticking on) is written into it.
+        std::memmove(const_cast<char16_t*>(HeapData()), text.utf16(), size_t(n) * sizeof(char16_t));
+        std::memcpy(FData + 4, &length, sizeof(length));
+        return;
+    }
+    const uint32_t capacity = (length + 7) & ~uint32_t(7);
+    auto* data = new char16_t[capacity];
+    std::memcpy(data, text.utf16(), size_t(n) * sizeof(char16_t));
+    Free();
     std::memcpy(FData, &data, sizeof(data));
     std::memcpy(FData + 4, &length, sizeof(length));
+    std::memcpy(FData + 6, &capacity, sizeof(capacity));
     FData[InlineCapacity] = HeapMark;
 }
 
@@ -405,6 +424,28 @@ namespace {
 constexpr uint32_t NoChunk = UINT32_MAX;
 constexpr uint32_t FirstChunkBlocks = 4;
 constexpr size_t LargestChunkBytes = size_t(1) << 20;
+// Large chunks are mapped with their pages present: one call instead of a fault per page as the
+// rows are first written.
+constexpr size_t MappedChunkBytes = size_t(256) << 10;
+
+unsigned char* AllocateChunk(size_t bytes) {
+    if (bytes < MappedChunkBytes)
+        return static_cast<unsigned char*>(::operator new(bytes));
+    void* data =
+        mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (data == MAP_FAILED)
+        throw std::bad_alloc();
+    return static_cast<unsigned char*>(data);
+}
+
+void FreeChunk(unsigned char* data, size_t bytes) {
+    if (!data)
+        return;
+    if (bytes < MappedChunkBytes)
+        ::operator delete(data);
+    else
+        munmap(data, bytes);
+}
 } // namespace
 
 TCellBlockPool::~TCellBlockPool() {
@@ -413,7 +454,7 @@ TCellBlockPool::~TCellBlockPool() {
 
 void TCellBlockPool::Clear() {
     for (TChunk& chunk : FChunks)
-        ::operator delete(chunk.Data);
+        FreeChunk(chunk.Data, size_t(chunk.Capacity) * FBlockSize);
     FChunks.clear();
     FRoom.clear();
     FFreeSlots.clear();
@@ -427,7 +468,7 @@ uint32_t TCellBlockPool::NewChunk() {
         std::max<size_t>(FirstChunkBlocks, LargestChunkBytes / std::max<size_t>(FBlockSize, 1));
     const auto capacity = uint32_t(std::clamp<size_t>(FCapacitySum, FirstChunkBlocks, largest));
     TChunk chunk;
-    chunk.Data = static_cast<unsigned char*>(::operator new(size_t(capacity) * FBlockSize));
+    chunk.Data = AllocateChunk(size_t(capacity) * FBlockSize);
     chunk.Capacity = capacity;
     FCapacitySum += capacity;
     if (!FFreeSlots.empty()) {
@@ -470,7 +511,7 @@ void TCellBlockPool::Give(unsigned char* block, uint32_t chunk) {
     TChunk& owner = FChunks[chunk];
     const bool wasFull = !owner.FreeList && owner.Carved == owner.Capacity;
     if (--owner.Live == 0) {
-        ::operator delete(owner.Data);
+        FreeChunk(owner.Data, size_t(owner.Capacity) * FBlockSize);
         FCapacitySum -= owner.Capacity;
         owner = TChunk{};
         FFreeSlots.push_back(chunk);

@@ -36,13 +36,14 @@ public:
 
 private:
     // Units 0..10 hold short text; unit 11 holds the length, or HeapMark when the text is on
-    // the heap (pointer and length then copied into units 0..5).
+    // the heap (pointer, length and the buffer's capacity then copied into units 0..7).
     static constexpr int InlineCapacity = 11;
     static constexpr char16_t HeapMark = 0xFFFF;
     void Reset() { FData[InlineCapacity] = 0; }
     void Free();
     bool IsHeap() const { return FData[InlineCapacity] == HeapMark; }
     const char16_t* HeapData() const;
+    uint32_t HeapCapacity() const;
     char16_t FData[12];
 };
 
