@@ -25,20 +25,6 @@ void TCellText::Free() {
     Reset();
 }
 
-const char16_t* TCellText::HeapData() const {
-    char16_t* p = nullptr;
-    std::memcpy(&p, FData, sizeof(p));
-    return p;
-}
-
-int TCellText::Size() const {
-    if (!IsHeap())
-        return FData[InlineCapacity];
-    uint32_t length = 0;
-    std::memcpy(&length, FData + 4, sizeof(length));
-    return int(length);
-}
-
 uint32_t TCellText::HeapCapacity() const {
     uint32_t capacity = 0;
     std::memcpy(&capacity, FData + 6, sizeof(capacity));
@@ -71,11 +57,6 @@ void TCellText::Assign(QStringView text) {
     std::memcpy(FData + 4, &length, sizeof(length));
     std::memcpy(FData + 6, &capacity, sizeof(capacity));
     FData[InlineCapacity] = HeapMark;
-}
-
-QStringView TCellText::View() const {
-    const char16_t* data = IsHeap() ? HeapData() : FData;
-    return QStringView(data, Size());
 }
 
 QString TCellText::ToString() const {

@@ -12,6 +12,7 @@
 #include <QUuid>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <unordered_map>
@@ -30,9 +31,16 @@ public:
     TCellText(TCellText&& other) noexcept;
     void Assign(QStringView text);
     QString ToString() const;
-    QStringView View() const;
+    // Inline: the status tick reads thousands of these per pass.
+    QStringView View() const { return QStringView(IsHeap() ? HeapData() : FData, Size()); }
     bool IsEmpty() const { return Size() == 0; }
-    int Size() const;
+    int Size() const {
+        if (!IsHeap())
+            return FData[InlineCapacity];
+        uint32_t length = 0;
+        std::memcpy(&length, FData + 4, sizeof(length));
+        return int(length);
+    }
 
 private:
     // Units 0..10 hold short text; unit 11 holds the length, or HeapMark when the text is on
@@ -42,7 +50,11 @@ private:
     void Reset() { FData[InlineCapacity] = 0; }
     void Free();
     bool IsHeap() const { return FData[InlineCapacity] == HeapMark; }
-    const char16_t* HeapData() const;
+    const char16_t* HeapData() const {
+        char16_t* p = nullptr;
+        std::memcpy(&p, FData, sizeof(p));
+        return p;
+    }
     uint32_t HeapCapacity() const;
     char16_t FData[12];
 };
