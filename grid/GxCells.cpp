@@ -10,6 +10,8 @@
 #include <new>
 #include <numeric>
 
+#include <sys/mman.h>
+
 // ---- compact text ---------------------------------------------------------------------------
 
 TCellText::TCellText(TCellText&& other) noexcept {
@@ -23,40 +25,38 @@ void TCellText::Free() {
     Reset();
 }
 
-const char16_t* TCellText::HeapData() const {
-    char16_t* p = nullptr;
-    std::memcpy(&p, FData, sizeof(p));
-    return p;
-}
-
-int TCellText::Size() const {
-    if (!IsHeap())
-        return FData[InlineCapacity];
-    uint32_t length = 0;
-    std::memcpy(&length, FData + 4, sizeof(length));
-    return int(length);
+uint32_t TCellText::HeapCapacity() const {
+    uint32_t capacity = 0;
+    std::memcpy(&capacity, FData + 6, sizeof(capacity));
+    return capacity;
 }
 
 void TCellText::Assign(QStringView text) {
-    Free();
     const qsizetype n = text.size();
     if (n <= InlineCapacity) {
+        char16_t units[InlineCapacity]; // the text may be this cell's own
         if (n > 0)
-            std::memcpy(FData, text.utf16(), size_t(n) * sizeof(char16_t));
+            std::memcpy(units, text.utf16(), size_t(n) * sizeof(char16_t));
+        Free();
+        std::memcpy(FData, units, size_t(n) * sizeof(char16_t));
         FData[InlineCapacity] = char16_t(n);
         return;
     }
-    auto* data = new char16_t[size_t(n)];
-    std::memcpy(data, text.utf16(), size_t(n) * sizeof(char16_t));
     const uint32_t length = uint32_t(n);
+    if (IsHeap() && length <= HeapCapacity()) {
+        // A text that fits the buffer it replaces (a down time ticking on) is written into it.
+        std::memmove(const_cast<char16_t*>(HeapData()), text.utf16(), size_t(n) * sizeof(char16_t));
+        std::memcpy(FData + 4, &length, sizeof(length));
+        return;
+    }
+    const uint32_t capacity = (length + 7) & ~uint32_t(7);
+    auto* data = new char16_t[capacity];
+    std::memcpy(data, text.utf16(), size_t(n) * sizeof(char16_t));
+    Free();
     std::memcpy(FData, &data, sizeof(data));
     std::memcpy(FData + 4, &length, sizeof(length));
+    std::memcpy(FData + 6, &capacity, sizeof(capacity));
     FData[InlineCapacity] = HeapMark;
-}
-
-QStringView TCellText::View() const {
-    const char16_t* data = IsHeap() ? HeapData() : FData;
-    return QStringView(data, Size());
 }
 
 QString TCellText::ToString() const {
@@ -393,11 +393,117 @@ TCell* TCells::SlotCell(TRow* row, int column) {
     return std::launder(reinterpret_cast<TCell*>(row->FCells + HeaderSize + size_t(column) * SlotSize));
 }
 
-unsigned char* TCells::AllocateCells(TRow* row, int count) {
-    auto* block =
-        static_cast<unsigned char*>(::operator new(HeaderSize + size_t(std::max(count, 0)) * SlotSize));
+unsigned char* TCells::AllocateCells(TCellBlockPool& pool, TRow* row) {
+    unsigned char* block = pool.Take(row->FChunk);
     std::memcpy(block, &row, sizeof(row));
     return block;
+}
+
+// ---- block pool -----------------------------------------------------------------------------
+
+namespace {
+constexpr uint32_t NoChunk = UINT32_MAX;
+constexpr uint32_t FirstChunkBlocks = 4;
+constexpr size_t LargestChunkBytes = size_t(1) << 20;
+// Large chunks are mapped with their pages present: one call instead of a fault per page as the
+// rows are first written.
+constexpr size_t MappedChunkBytes = size_t(256) << 10;
+
+unsigned char* AllocateChunk(size_t bytes) {
+    if (bytes < MappedChunkBytes)
+        return static_cast<unsigned char*>(::operator new(bytes));
+    void* data =
+        mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (data == MAP_FAILED)
+        throw std::bad_alloc();
+    return static_cast<unsigned char*>(data);
+}
+
+void FreeChunk(unsigned char* data, size_t bytes) {
+    if (!data)
+        return;
+    if (bytes < MappedChunkBytes)
+        ::operator delete(data);
+    else
+        munmap(data, bytes);
+}
+} // namespace
+
+TCellBlockPool::~TCellBlockPool() {
+    Clear();
+}
+
+void TCellBlockPool::Clear() {
+    for (TChunk& chunk : FChunks)
+        FreeChunk(chunk.Data, size_t(chunk.Capacity) * FBlockSize);
+    FChunks.clear();
+    FRoom.clear();
+    FFreeSlots.clear();
+    FCapacitySum = 0;
+    FCurrent = NoChunk;
+}
+
+uint32_t TCellBlockPool::NewChunk() {
+    // Chunks double with the store, up to about a megabyte, so a small grid keeps a small chunk.
+    const size_t largest =
+        std::max<size_t>(FirstChunkBlocks, LargestChunkBytes / std::max<size_t>(FBlockSize, 1));
+    const auto capacity = uint32_t(std::clamp<size_t>(FCapacitySum, FirstChunkBlocks, largest));
+    TChunk chunk;
+    chunk.Data = AllocateChunk(size_t(capacity) * FBlockSize);
+    chunk.Capacity = capacity;
+    FCapacitySum += capacity;
+    if (!FFreeSlots.empty()) {
+        const uint32_t slot = FFreeSlots.back();
+        FFreeSlots.pop_back();
+        FChunks[slot] = chunk;
+        return slot;
+    }
+    FChunks.push_back(chunk);
+    return uint32_t(FChunks.size() - 1);
+}
+
+unsigned char* TCellBlockPool::Take(uint32_t& chunk) {
+    auto hasRoom = [](const TChunk& c) {
+        return c.Data && (c.FreeList || c.Carved < c.Capacity);
+    };
+    if (FCurrent == NoChunk || !hasRoom(FChunks[FCurrent])) {
+        FCurrent = NoChunk;
+        while (!FRoom.empty() && FCurrent == NoChunk) {
+            const uint32_t candidate = FRoom.back();
+            FRoom.pop_back();
+            if (hasRoom(FChunks[candidate]))
+                FCurrent = candidate;
+        }
+        if (FCurrent == NoChunk)
+            FCurrent = NewChunk();
+    }
+    TChunk& current = FChunks[FCurrent];
+    unsigned char* block = current.FreeList;
+    if (block)
+        std::memcpy(&current.FreeList, block, sizeof(block));
+    else
+        block = current.Data + size_t(current.Carved++) * FBlockSize;
+    ++current.Live;
+    chunk = FCurrent;
+    return block;
+}
+
+void TCellBlockPool::Give(unsigned char* block, uint32_t chunk) {
+    TChunk& owner = FChunks[chunk];
+    const bool wasFull = !owner.FreeList && owner.Carved == owner.Capacity;
+    if (--owner.Live == 0) {
+        FreeChunk(owner.Data, size_t(owner.Capacity) * FBlockSize);
+        FCapacitySum -= owner.Capacity;
+        owner = TChunk{};
+        FFreeSlots.push_back(chunk);
+        if (FCurrent == chunk)
+            FCurrent = NoChunk;
+        return;
+    }
+    std::memcpy(block, &owner.FreeList, sizeof(block));
+    owner.FreeList = block;
+    if (wasFull && chunk != FCurrent)
+        FRoom.push_back(chunk);
 }
 
 TCells::TCells(TGxColumns& columns, QObject* ownerGrid) : FColumns(columns), FOwnerGrid(ownerGrid) {}
@@ -454,7 +560,10 @@ TRow* TCells::MakeRow(bool insertPath) {
     row->FOwner = this;
     row->FHandle = FNextHandle++;
     row->Height = FDefaultRowHeight;
-    row->FCells = AllocateCells(row.get(), FColumnCount);
+    const size_t blockSize = HeaderSize + size_t(std::max(FColumnCount, 0)) * SlotSize;
+    if (!FBlocks || FBlocks->BlockSize() != blockSize) // only while the store has no rows
+        FBlocks = std::make_unique<TCellBlockPool>(blockSize);
+    row->FCells = AllocateCells(*FBlocks, row.get());
     int made = 0;
     try {
         for (; made < FColumnCount; ++made)
@@ -462,7 +571,7 @@ TRow* TCells::MakeRow(bool insertPath) {
     } catch (...) {
         for (int i = 0; i < made; ++i)
             SlotCell(row.get(), i)->~TCell();
-        ::operator delete(row->FCells);
+        FBlocks->Give(row->FCells, row->FChunk);
         throw;
     }
     FHandles.emplace(row->FHandle, row.get());
@@ -482,7 +591,7 @@ void TCells::DestroyRow(TRow* row) {
         ForgetCellSideData(cell);
         cell->~TCell();
     }
-    ::operator delete(row->FCells);
+    FBlocks->Give(row->FCells, row->FChunk);
     FHandles.erase(row->FHandle);
     delete row;
 }
@@ -748,11 +857,13 @@ void TCells::SetCellReference(TCell* cell, int32_t value) {
 void TCells::ReshapeRows(int newCount, const std::function<int(int)>& sourceOfColumn) {
     const int oldCount = FColumnCount;
     std::vector<bool> moved(size_t(std::max(oldCount, 0)), false);
+    auto reshaped = std::make_unique<TCellBlockPool>(HeaderSize + size_t(std::max(newCount, 0)) * SlotSize);
     for (int r = 0; r < FRowCount; ++r) {
         TRowEntry& entry = At(r);
         TRow* row = entry.Row;
         unsigned char* old = row->FCells;
-        row->FCells = AllocateCells(row, newCount);
+        const uint32_t oldChunk = row->FChunk;
+        row->FCells = AllocateCells(*reshaped, row);
         entry.Cells = row->FCells;
         std::fill(moved.begin(), moved.end(), false);
         for (int c = 0; c < newCount; ++c) {
@@ -785,8 +896,9 @@ void TCells::ReshapeRows(int newCount, const std::function<int(int)>& sourceOfCo
             ForgetCellSideData(gone);
             gone->~TCell();
         }
-        ::operator delete(old);
+        FBlocks->Give(old, oldChunk);
     }
+    FBlocks = std::move(reshaped);
     FColumnCount = newCount;
 }
 

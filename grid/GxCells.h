@@ -11,6 +11,8 @@
 #include <QString>
 #include <QUuid>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <unordered_map>
@@ -29,19 +31,31 @@ public:
     TCellText(TCellText&& other) noexcept;
     void Assign(QStringView text);
     QString ToString() const;
-    QStringView View() const;
+    // Inline: the status tick reads thousands of these per pass.
+    QStringView View() const { return QStringView(IsHeap() ? HeapData() : FData, Size()); }
     bool IsEmpty() const { return Size() == 0; }
-    int Size() const;
+    int Size() const {
+        if (!IsHeap())
+            return FData[InlineCapacity];
+        uint32_t length = 0;
+        std::memcpy(&length, FData + 4, sizeof(length));
+        return int(length);
+    }
 
 private:
     // Units 0..10 hold short text; unit 11 holds the length, or HeapMark when the text is on
-    // the heap (pointer and length then copied into units 0..5).
+    // the heap (pointer, length and the buffer's capacity then copied into units 0..7).
     static constexpr int InlineCapacity = 11;
     static constexpr char16_t HeapMark = 0xFFFF;
     void Reset() { FData[InlineCapacity] = 0; }
     void Free();
     bool IsHeap() const { return FData[InlineCapacity] == HeapMark; }
-    const char16_t* HeapData() const;
+    const char16_t* HeapData() const {
+        char16_t* p = nullptr;
+        std::memcpy(&p, FData, sizeof(p));
+        return p;
+    }
+    uint32_t HeapCapacity() const;
     char16_t FData[12];
 };
 
@@ -65,7 +79,38 @@ private:
     TCells* FOwner = nullptr;
     uint64_t FHandle = 0;
     int32_t FIndex = -1;             // current index while the store's index cache covers it
+    uint32_t FChunk = 0;             // the block pool's chunk holding FCells
     unsigned char* FCells = nullptr; // one slot per column after a back pointer to this row
+};
+
+// Row cell blocks of one size, carved from chunks of many blocks: adding a row costs no heap call
+// of its own, and a chunk goes back to the heap when its last row is deleted.
+class TCellBlockPool {
+public:
+    explicit TCellBlockPool(size_t blockSize) : FBlockSize(blockSize) {}
+    ~TCellBlockPool();
+    TCellBlockPool(const TCellBlockPool&) = delete;
+    TCellBlockPool& operator=(const TCellBlockPool&) = delete;
+    size_t BlockSize() const { return FBlockSize; }
+    unsigned char* Take(uint32_t& chunk);
+    void Give(unsigned char* block, uint32_t chunk);
+    void Clear();
+
+private:
+    struct TChunk {
+        unsigned char* Data = nullptr;
+        unsigned char* FreeList = nullptr; // given-back blocks, linked through their first word
+        uint32_t Capacity = 0;
+        uint32_t Carved = 0; // blocks handed out at least once
+        uint32_t Live = 0;
+    };
+    uint32_t NewChunk();
+    size_t FBlockSize;
+    size_t FCapacitySum = 0;
+    std::vector<TChunk> FChunks;
+    std::vector<uint32_t> FRoom;      // chunks that may have a free block
+    std::vector<uint32_t> FFreeSlots; // FChunks entries without memory
+    uint32_t FCurrent = UINT32_MAX;
 };
 
 // Base of every cell: typed accessors that convert, a colour, a hint and flags.
@@ -364,7 +409,7 @@ private:
     static constexpr size_t SlotSize = 40;
     static constexpr size_t HeaderSize = sizeof(TRow*);
     static TRow* RowOfCell(const TCell* cell);
-    static unsigned char* AllocateCells(TRow* row, int count);
+    static unsigned char* AllocateCells(TCellBlockPool& pool, TRow* row);
     static TCell* SlotCell(TRow* row, int column);
 
     TRow* MakeRow(bool insertPath);
@@ -406,6 +451,7 @@ private:
     mutable int FGapStart = 0;
     mutable int FGapSize = 0;
     mutable int FIndexValidBelow = 0; // rows below this index have a correct cached index
+    std::unique_ptr<TCellBlockPool> FBlocks;
     std::unordered_map<uint64_t, TRow*> FHandles;
     std::unordered_map<const TCell*, QString> FHints;
     std::unordered_map<const TCell*, int32_t> FReferences;

@@ -323,3 +323,31 @@ TEST(CellStore, VirtualCellsAskTheirColumn) {
     grid.Cell("V", 1).SetAsInteger(9);
     EXPECT_EQ(stored, "1=9");
 }
+
+TEST(CellStore, RowsKeepTheirCellsWhileChunksEmptyAndFill) {
+    auto grid = MakeGrid();
+    grid->AddRow(6000); // chunks of growing size, the large ones mapped
+    for (int r = 0; r < 6000; ++r)
+        grid->Cell("Name", r).SetAsString(QString("host %1 with a long name").arg(r));
+    for (int r = 5999; r >= 0; --r)
+        if (r % 2000 != 1)
+            grid->DeleteRow(r); // frees most chunks whole, the rest block by block
+    grid->AddRow(3000);
+    grid->AddColumn<TGxTextColumn>("Extra"); // moves every row into blocks of another size
+    ASSERT_EQ(grid->RowCount(), 3003);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(grid->Cell("Name", i).GetAsString(), QString("host %1 with a long name").arg(i * 2000 + 1));
+    EXPECT_EQ(grid->Cell("Name", 3002).GetAsString(), "");
+    EXPECT_EQ(grid->Cell("number_", 3002).GetAsInteger(), 3003);
+}
+
+TEST(CellStore, LongTextsReuseOrGrowTheirBuffer) {
+    auto grid = MakeGrid();
+    grid->AddRow(1);
+    TCell& cell = grid->Cell("Status", 0);
+    for (const char* text : {"12d 23h 59m 59s", "1d 0h 0m 0s", "9d 23h 59m 9s", "9d 23h 59m 59s",
+                             "a text longer than the buffer before it", "7s", ""}) {
+        cell.SetAsString(text);
+        EXPECT_EQ(cell.GetAsString(), text);
+    }
+}
