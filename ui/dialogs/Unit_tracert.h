@@ -80,8 +80,8 @@ public:
     // Pages 4-8.
     TToolChartPages& Charts() { return *FCharts; }
 
-    // Where the selection is saved and whose row it updates (defaults: MonitorDatabase and the main
-    // window's host table).
+    // Where the selection is saved and whose row it updates (defaults: the services' database and
+    // host table).
     void SetDatabase(TSQLiteDatabase* Database) { FDatabase = Database; }
     void SetHostGrid(TDataGrid* Grid) { FHostGrid = Grid; }
     // Agent port of every SNMP request of the window (tests use agents on private ports).
