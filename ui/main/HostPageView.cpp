@@ -1114,10 +1114,10 @@ void THostPageView::UpdateToolItems() {
         }
     }
     if (Edit3) {
-        Edit3->setEnabled(FServices->Roles().HostDialog());
+        Edit3->setEnabled(FServices->Roles().HostDialog() != nullptr);
     }
     if (Reference1) {
-        Reference1->setEnabled(FServices->Roles().About());
+        Reference1->setEnabled(FServices->Roles().About() != nullptr);
     }
 }
 

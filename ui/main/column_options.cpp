@@ -98,10 +98,10 @@ std::vector<TColumn_Form::TBox> TColumn_Form::Boxes() const {
 }
 
 void TColumn_Form::ShowSettingsInBoxes() {
-    const TSettings defaults;
-    const TSettings& values = *FServices->Settings().Snapshot();
+    // The snapshot is held while read: the model may replace its current one meanwhile.
+    const TSettingsSnapshot values = FServices->Settings().Snapshot();
     for (const TBox& box : Boxes()) {
-        box.Box->setChecked(values.*box.Member);
+        box.Box->setChecked((*values).*box.Member);
     }
 }
 
@@ -109,8 +109,7 @@ IMainShell* TColumn_Form::Shell() const {
     return FServices->Roles().Shell();
 }
 
-void TColumn_Form::FormCreate() {
-}
+void TColumn_Form::FormCreate() {}
 
 void TColumn_Form::ApplyLanguage(const QString& Name) {
     const QStringList names = ListFolderFiles(DataFolder() + QStringLiteral("lang_files"));
