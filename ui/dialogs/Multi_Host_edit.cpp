@@ -102,8 +102,7 @@ TMultiple_hosts_edit_form::TMultiple_hosts_edit_form(TMonitorServices& Services,
             [this] { Guarded("TMultiple_hosts_edit_form.BitBtn2Click", [this] { BitBtn2Click(); }); });
 }
 
-void TMultiple_hosts_edit_form::FormCreate() {
-}
+void TMultiple_hosts_edit_form::FormCreate() {}
 
 void TMultiple_hosts_edit_form::ConfirmRiskyBox(QCheckBox* Box, const QString& Question) {
     // Only a box that became ticked asks; unticking needs no confirmation.

@@ -239,8 +239,7 @@ QWidget* TAdd_M_hosts::BuildDetails() {
     return box;
 }
 
-void TAdd_M_hosts::FormCreate() {
-}
+void TAdd_M_hosts::FormCreate() {}
 
 void TAdd_M_hosts::FitToPage(int Page) {
     // The page control is as tall as its tallest shown page: the range page would stand above the
