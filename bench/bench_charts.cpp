@@ -4,6 +4,7 @@
 #include "core/DatabaseSchema.h"
 #include "core/HostGrid.h"
 #include "core/LangTexts.h"
+#include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
 #include "core/ToolCharts.h"
 #include "grid/GxGrid.h"
@@ -149,7 +150,8 @@ void RealtimeFigures() {
     socklen_t length = sizeof sin;
     getsockname(silent, reinterpret_cast<sockaddr*>(&sin), &length);
 
-    TPing_tracert_form form;
+    TMonitorServices services(db, QString());
+    TPing_tracert_form form(services);
     form.SetDatabase(&db);
     form.SetHostGrid(&hosts);
     form.SnmpPort = QString::number(ntohs(sin.sin_port));

@@ -8,6 +8,7 @@
 #include "core/HostRecords.h"
 #include "core/HostStore.h"
 #include "core/HostTypes.h"
+#include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
 #include "grid/GxGrid.h"
 #include "ui/dialogs/types_of_host_form.h"
@@ -170,7 +171,8 @@ void BenchLoadHostTypes(const QString& Folder) {
         AddHostType(list, types, QStringLiteral("Type %1").arg(i),
                     [&](const QString& Target) { return picture.save(Target, "BMP"); });
     }
-    TTypes_form form;
+    TMonitorServices services(MonitorDatabase, QString());
+    TTypes_form form(services);
     form.TypesFolder = types;
     std::vector<double> runs;
     for (int i = 0; i < 7; ++i) {

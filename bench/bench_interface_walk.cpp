@@ -3,6 +3,7 @@
 // while the walk runs. Prints both figures (targets: walk within 1.2 x the sum, lateness under 50 ms).
 #include "core/InterfaceWalk.h"
 #include "core/LangTexts.h"
+#include "core/MonitorServices.h"
 #include "core/ToolWorkers.h"
 #include "grid/GxGrid.h"
 #include "net/SnmpQuery.h"
@@ -159,7 +160,8 @@ int main(int argc, char** argv) {
                 bareMs = MsSince(start);
             }
 
-            TPing_tracert_form form;
+            TMonitorServices services(MonitorDatabase, QString());
+            TPing_tracert_form form(services);
             form.SnmpPort = QString::fromStdString(agent.Port);
             form.resize(780, 560);
             form.OpenInterfaceSelection("1", "bench", "127.0.0.1", "vorpal");

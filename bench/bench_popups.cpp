@@ -64,10 +64,10 @@ void PopupFigures(int Events) {
     services.DataGrid1().AddRow(100);
     for (int r = 0; r < 100; ++r)
         services.DataGrid1().Cell(u"Kod_", r).SetAsString(QString::number(r + 1));
-    TAlert_window down;
-    TAlert_window_up up;
-    down.FormCreate(services);
-    up.FormCreate(services);
+    TAlert_window down(services);
+    TAlert_window_up up(services);
+    down.FormCreate();
+    up.FormCreate();
     TAlertPopups popups(down, up);
     services.Channels().SetPopups(&popups);
     // One event first: the popup slides in and comes to rest.

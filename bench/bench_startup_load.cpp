@@ -7,6 +7,7 @@
 #include "core/DatabaseSchema.h"
 #include "core/HostGrid.h"
 #include "core/LangTexts.h"
+#include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
 #include "core/TextConversions.h"
 #include "grid/GxGrid.h"
@@ -145,7 +146,8 @@ void LoadFigures(const QString& Folder, int Count) {
         TSQLiteDatabase db;
         TDataGrid grid;
         CreateHostGridColumns(grid);
-        TProgress_Form progress;
+        TMonitorServices services(db, QString());
+        TProgress_Form progress(services);
         TDatabaseLoadContext context;
         context.DataFolder = Folder + QLatin1Char('/');
         context.HostGrid = &grid;

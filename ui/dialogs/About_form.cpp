@@ -51,7 +51,7 @@ QPixmap AboutPicture() {
 
 } // namespace
 
-TAbout_f::TAbout_f(QWidget* parent) : QDialog(parent) {
+TAbout_f::TAbout_f(TMonitorServices&, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("About_f"));
     // The title and the frame show the tray menu's "About..." line.
     setWindowTitle(LangText(394));
@@ -88,7 +88,7 @@ TAbout_f::TAbout_f(QWidget* parent) : QDialog(parent) {
             [this] { Guarded("TAbout_f.BitBtn1Click", [this] { BitBtn1Click(); }); });
 }
 
-void TAbout_f::FormCreate(TMonitorServices&) {
+void TAbout_f::FormCreate() {
     // Nothing to load.
 }
 

@@ -14,12 +14,12 @@ class TAbout_f : public QDialog, public IAboutBox {
     Q_OBJECT
 
 public:
-    explicit TAbout_f(QWidget* parent = nullptr);
+    explicit TAbout_f(TMonitorServices& Services, QWidget* parent = nullptr);
     void ExecAbout() override { exec(); }
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // The product page the picture opens.
     static QUrl ProductPage();

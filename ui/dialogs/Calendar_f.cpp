@@ -42,7 +42,7 @@ QFont FitCalendarFont(QFont Font) {
 
 } // namespace
 
-TCalendar_form::TCalendar_form(QWidget* parent) : QDialog(parent) {
+TCalendar_form::TCalendar_form(TMonitorServices&, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Calendar_form"));
     setWindowTitle(QStringLiteral("Calendar"));
     auto* layout = new QVBoxLayout(this);
@@ -71,7 +71,7 @@ TCalendar_form::TCalendar_form(QWidget* parent) : QDialog(parent) {
     SetSelectedDate(QDate::currentDate());
 }
 
-void TCalendar_form::FormCreate(TMonitorServices&) {
+void TCalendar_form::FormCreate() {
     SetSelectedDate(QDate::currentDate());
 }
 

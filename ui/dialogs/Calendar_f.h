@@ -14,12 +14,12 @@ class TCalendar_form : public QDialog, public ICalendarDialog {
     Q_OBJECT
 
 public:
-    explicit TCalendar_form(QWidget* parent = nullptr);
+    explicit TCalendar_form(TMonitorServices& Services, QWidget* parent = nullptr);
     void ExecCalendar(TDataGrid* Events, TDataGrid* Syslog, TDataGrid* ProgramLog) override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // The main window's grids that modes 0, 1 and 2 load.
     void SetTargets(TDataGrid* Events, TDataGrid* Syslog, TDataGrid* ProgramLog);

@@ -13,7 +13,7 @@
 
 TSoundDisableForm* SoundDisableForm = nullptr;
 
-TSoundDisableForm::TSoundDisableForm(QWidget* parent) : QDialog(parent) {
+TSoundDisableForm::TSoundDisableForm(TMonitorServices&, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("SoundDisableForm"));
     setModal(true);
     auto* layout = new QGridLayout(this);
@@ -38,7 +38,7 @@ TSoundDisableForm::TSoundDisableForm(QWidget* parent) : QDialog(parent) {
             [this] { Guarded("TSoundDisableForm.BitBtn2Click", [this] { BitBtn2Click(); }); });
 }
 
-void TSoundDisableForm::FormCreate(TMonitorServices&) {
+void TSoundDisableForm::FormCreate() {
     // Nothing to load: the main window hands over its box and settings save when it shows us.
 }
 

@@ -15,11 +15,11 @@ class TSoundDisableForm : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TSoundDisableForm(QWidget* parent = nullptr);
+    explicit TSoundDisableForm(TMonitorServices& Services, QWidget* parent = nullptr);
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // "program restart": only closes; the caller has already set the sound state.
     void BitBtn1Click();

@@ -105,8 +105,8 @@ QPushButton* NewButton(QWidget* Parent, const char* Name, const QString& Text) {
 
 } // namespace
 
-TEmail_settings_form::TEmail_settings_form(QWidget* parent)
-    : QDialog(parent), FMessaging(SignedOffMessaging()),
+TEmail_settings_form::TEmail_settings_form(TMonitorServices& Services, QWidget* parent)
+    : QDialog(parent), FServices(&Services), FMessaging(SignedOffMessaging()),
       FOpenUrl([](const QString& Url) { QDesktopServices::openUrl(QUrl(Url)); }) {
     setObjectName(QStringLiteral("Email_settings_form"));
     setWindowTitle(QStringLiteral("Email notifications"));
@@ -115,9 +115,7 @@ TEmail_settings_form::TEmail_settings_form(QWidget* parent)
 }
 
 TEmail_settings_form::~TEmail_settings_form() {
-    if (FServices) {
-        FServices->Channels().SetMail(nullptr);
-    }
+    FServices->Channels().SetMail(nullptr);
 }
 
 void TEmail_settings_form::BuildPages() {
@@ -321,7 +319,8 @@ void TEmail_settings_form::ApplySettings(const TNotificationSettings& s) {
     RadioButton_AS_mail_serverClick();
 }
 
-void TEmail_settings_form::FormCreate(TMonitorServices& Services) {
+void TEmail_settings_form::FormCreate() {
+    TMonitorServices& Services = *FServices;
     TNotificationSettings settings = CurrentSettings();
     Settings->clear();
     if (LoadNotificationSettingsFile(SettingsFileName(), settings) > 0) {

@@ -38,13 +38,13 @@ class TEmail_settings_form : public QDialog, public IMailChannel, public INotifi
     Q_OBJECT
 
 public:
-    explicit TEmail_settings_form(QWidget* parent = nullptr);
+    explicit TEmail_settings_form(TMonitorServices& Services, QWidget* parent = nullptr);
     ~TEmail_settings_form() override;
 
     // Creation handler: loads ESettings.cnfg once (without a readable file the defaults stay),
     // binds the switches and the messaging account the dispatcher reads to the options, and
     // registers the form as the mail channel.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // IMailChannel: the alert mail, body and all (see the free function below).
     TSendResult SendNotificationMail(const QString& Recipients, const QString& Subject,
@@ -122,7 +122,7 @@ private:
 
     void BindDispatcherOptions(TMonitorServices& Services);
 
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
     TMessagingSeam FMessaging;
     std::function<void(const QString&)> FOpenUrl;
     int FConnectTimeoutMs = 10000;

@@ -12,7 +12,7 @@
 
 TGroup_Select_Form* Group_Select_Form = nullptr;
 
-TGroup_Select_Form::TGroup_Select_Form(QWidget* parent) : QDialog(parent) {
+TGroup_Select_Form::TGroup_Select_Form(TMonitorServices&, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Group_Select_Form"));
     setWindowTitle(QStringLiteral("Select group"));
     auto* layout = new QVBoxLayout(this);
@@ -35,7 +35,7 @@ TGroup_Select_Form::TGroup_Select_Form(QWidget* parent) : QDialog(parent) {
             [this] { Guarded("TGroup_Select_Form.BitBtn1Click", [this] { BitBtn1Click(); }); });
 }
 
-void TGroup_Select_Form::FormCreate(TMonitorServices&) {
+void TGroup_Select_Form::FormCreate() {
     // The tree is built afresh each time the host dialog opens the picker.
 }
 

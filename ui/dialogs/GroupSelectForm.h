@@ -14,12 +14,12 @@ class TGroup_Select_Form : public QDialog, public IGroupPicker {
     Q_OBJECT
 
 public:
-    explicit TGroup_Select_Form(QWidget* parent = nullptr);
+    explicit TGroup_Select_Form(TMonitorServices& Services, QWidget* parent = nullptr);
     bool PickGroup(const TGroupTree& Nodes, int& Group, QString& Path) override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // Replaces the picker's nodes by Nodes (parents before children) and selects none.
     void ShowTree(const TGroupTree& Nodes);

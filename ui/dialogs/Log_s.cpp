@@ -17,7 +17,8 @@
 
 TLogs* Logs = nullptr;
 
-TLogs::TLogs(QWidget* parent) : QDialog(parent), FGrid(std::make_unique<TDataGrid>()) {
+TLogs::TLogs(TMonitorServices& Services, QWidget* parent)
+    : QDialog(parent), FGrid(std::make_unique<TDataGrid>()), FServices(&Services) {
     setObjectName(QStringLiteral("Logs"));
     setWindowTitle(QStringLiteral("Logs"));
     resize(760, 420);
@@ -62,9 +63,7 @@ TLogs::TLogs(QWidget* parent) : QDialog(parent), FGrid(std::make_unique<TDataGri
 
 TLogs::~TLogs() = default;
 
-void TLogs::FormCreate(TMonitorServices& Services) {
-    FServices = &Services;
-}
+void TLogs::FormCreate() {}
 
 void TLogs::ShowOnlyHost(const QString& HostId) {
     FHostId = HostId;
@@ -82,5 +81,5 @@ void TLogs::BitBtn1Click() {
 
 void TLogs::BitBtn2Click() {
     // The host this viewer shows, whichever host the host table has selected meanwhile.
-    ClearHostEvents(FHostId, *FGrid, FServices ? &FServices->DataGrid1() : nullptr);
+    ClearHostEvents(FHostId, *FGrid, &FServices->DataGrid1());
 }

@@ -16,13 +16,13 @@ class TLogs : public QDialog, public ILogsDialog {
     Q_OBJECT
 
 public:
-    explicit TLogs(QWidget* parent = nullptr);
+    explicit TLogs(TMonitorServices& Services, QWidget* parent = nullptr);
     ~TLogs() override;
     void ExecHostLogs(const QString& HostId) override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // Loads the events of the host whose Kod_ is HostId, newest first; "Clear" then works on it.
     void ShowOnlyHost(const QString& HostId);
@@ -42,7 +42,7 @@ public:
 
 private:
     std::unique_ptr<TDataGrid> FGrid;
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
     QString FHostId;
 };
 

@@ -27,7 +27,8 @@ bool AskYesCancel(QWidget* Parent, const QString& Question) {
 
 } // namespace
 
-TMultiple_hosts_edit_form::TMultiple_hosts_edit_form(QWidget* parent) : QDialog(parent) {
+TMultiple_hosts_edit_form::TMultiple_hosts_edit_form(TMonitorServices& Services, QWidget* parent)
+    : QDialog(parent), FServices(&Services) {
     setObjectName(QStringLiteral("Multiple_hosts_edit_form"));
     setWindowTitle(QStringLiteral("Multiple hosts edit"));
     auto* layout = new QVBoxLayout(this);
@@ -101,9 +102,7 @@ TMultiple_hosts_edit_form::TMultiple_hosts_edit_form(QWidget* parent) : QDialog(
             [this] { Guarded("TMultiple_hosts_edit_form.BitBtn2Click", [this] { BitBtn2Click(); }); });
 }
 
-void TMultiple_hosts_edit_form::FormCreate(TMonitorServices& Services) {
-    FServices = &Services;
-}
+void TMultiple_hosts_edit_form::FormCreate() {}
 
 void TMultiple_hosts_edit_form::ConfirmRiskyBox(QCheckBox* Box, const QString& Question) {
     // Only a box that became ticked asks; unticking needs no confirmation.
@@ -127,7 +126,7 @@ std::set<TMultiEditField> TMultiple_hosts_edit_form::TickedFields() const {
 
 void TMultiple_hosts_edit_form::BitBtn1Click() {
     accept();
-    IHostDialog* dialog = FServices ? FServices->Roles().HostDialog() : nullptr;
+    IHostDialog* dialog = FServices->Roles().HostDialog();
     if (!dialog) {
         return;
     }

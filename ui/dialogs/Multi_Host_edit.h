@@ -20,12 +20,12 @@ class TMultiple_hosts_edit_form : public QDialog, public IMultiEditDialog {
     Q_OBJECT
 
 public:
-    explicit TMultiple_hosts_edit_form(QWidget* parent = nullptr);
+    explicit TMultiple_hosts_edit_form(TMonitorServices& Services, QWidget* parent = nullptr);
     int ExecMultiEdit() override { return exec(); }
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // "I confirm": the ticked fields from the host dialog to every shown selected host.
     void BitBtn1Click();
@@ -62,7 +62,7 @@ public:
     QPushButton* BitBtn2 = nullptr; // "Cancel"
 
 private:
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
     std::vector<std::pair<QCheckBox*, TMultiEditField>> FBoxes;
 };
 

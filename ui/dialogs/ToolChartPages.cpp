@@ -67,11 +67,7 @@ TToolChartPages::~TToolChartPages() {
 }
 
 TRealtimeSampler& TToolChartPages::Sampler() {
-    if (FForm.FServices)
-        return FForm.FServices->RealtimeSampler();
-    if (!FOwnSampler)
-        FOwnSampler = std::make_unique<TRealtimeSampler>();
-    return *FOwnSampler;
+    return FForm.FServices->RealtimeSampler();
 }
 
 void TToolChartPages::Build() {
@@ -335,7 +331,7 @@ void TToolChartPages::DataGrid3CellDblClick(int Col, int Row) {
 // Charts
 
 void TToolChartPages::DrawLatencyChart(const QDateTime& EndTime) {
-    const int timeout = FForm.FServices ? FForm.FServices->Settings().Snapshot()->Timeout_Spin : 2000;
+    const int timeout = FForm.FServices->Settings().Snapshot()->Timeout_Spin;
     TLatencyChartData data = LoadLatencyChart(FForm.Database(), FHostId, EndTime, timeout);
     Chart1->Clear();
     Chart1->SetTimeRange(data.StartSeconds, data.EndSeconds);
@@ -526,7 +522,7 @@ TSelect_date_Form& TToolChartPages::DateDialog() {
     if (FDateDialog)
         return *FDateDialog;
     if (!FOwnDateDialog)
-        FOwnDateDialog = std::make_unique<TSelect_date_Form>(&FForm);
+        FOwnDateDialog = std::make_unique<TSelect_date_Form>(*FForm.FServices, &FForm);
     return *FOwnDateDialog;
 }
 

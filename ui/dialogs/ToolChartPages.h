@@ -147,10 +147,8 @@ private:
     TPing_tracert_form& FForm;
     QString FHostId;
     std::atomic<bool> FInFlight{false};
-    // The sampling thread is the services'; a tools window made without them (tests) gives its
-    // chart pages one of their own.
+    // The sampling thread is the services'.
     TRealtimeSampler& Sampler();
-    std::unique_ptr<TRealtimeSampler> FOwnSampler;
     std::unique_ptr<TSelect_date_Form> FOwnDateDialog;
     QPointer<TSelect_date_Form> FDateDialog;
 };

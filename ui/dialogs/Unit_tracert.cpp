@@ -85,7 +85,8 @@ QString OwnCopy(const QString& Text) {
 
 } // namespace
 
-TPing_tracert_form::TPing_tracert_form(QWidget* parent) : QDialog(parent) {
+TPing_tracert_form::TPing_tracert_form(TMonitorServices& Services, QWidget* parent)
+    : QDialog(parent), FServices(&Services) {
     setObjectName(QStringLiteral("Ping_tracert_form"));
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, [this] { Guarded("Timer1", [this] { Timer1Timer(); }); });
@@ -108,19 +109,15 @@ TPing_tracert_form::~TPing_tracert_form() {
     Workers().WaitIdle(5000);
 }
 
-void TPing_tracert_form::FormCreate(TMonitorServices& Services) {
-    FServices = &Services;
+void TPing_tracert_form::FormCreate() {
+    TMonitorServices& Services = *FServices;
     // The sampling countdown's tick redraws the open traffic chart.
     connect(&Services.Controller(), &TMonitorController::TrafficWindowTick, this,
             &TPing_tracert_form::TrafficWindowTick);
 }
 
 TToolWorkers& TPing_tracert_form::Workers() {
-    if (FServices)
-        return FServices->ToolWorkers();
-    if (!FOwnWorkers)
-        FOwnWorkers = std::make_unique<TToolWorkers>();
-    return *FOwnWorkers;
+    return FServices->ToolWorkers();
 }
 
 void TPing_tracert_form::FormSnmpQuery(const QString& Host, const QString& Community, const QString& OID,
@@ -794,11 +791,11 @@ bool TPing_tracert_form::InterfaceListClick(TGxGridView* View, QMouseEvent* Even
 TSQLiteDatabase& TPing_tracert_form::Database() const {
     if (FDatabase)
         return *FDatabase;
-    return FServices ? FServices->Database() : MonitorDatabase;
+    return FServices->Database();
 }
 
 TDataGrid* TPing_tracert_form::HostGrid() const {
     if (FHostGrid)
         return FHostGrid;
-    return FServices ? &FServices->DataGrid1() : nullptr;
+    return &FServices->DataGrid1();
 }

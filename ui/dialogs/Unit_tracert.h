@@ -32,12 +32,12 @@ class TPing_tracert_form : public QDialog, public IToolsWindow {
     Q_OBJECT
 
 public:
-    explicit TPing_tracert_form(QWidget* parent = nullptr);
+    explicit TPing_tracert_form(TMonitorServices& Services, QWidget* parent = nullptr);
     ~TPing_tracert_form() override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // One SNMPv1 query: the value text of the reply's first binding, empty on any failure.
     static void FormSnmpQuery(const QString& Host, const QString& Community, const QString& OID, int PDUType,
@@ -80,8 +80,8 @@ public:
     // Pages 4-8.
     TToolChartPages& Charts() { return *FCharts; }
 
-    // Where the selection is saved and whose row it updates (defaults: MonitorDatabase and the main
-    // window's host table).
+    // Where the selection is saved and whose row it updates (defaults: the services' database and
+    // host table).
     void SetDatabase(TSQLiteDatabase* Database) { FDatabase = Database; }
     void SetHostGrid(TDataGrid* Grid) { FHostGrid = Grid; }
     // Agent port of every SNMP request of the window (tests use agents on private ports).
@@ -208,7 +208,7 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
     void CreatePages();
     QWidget* CreateTracePage();
     QWidget* CreatePingPage();
@@ -232,10 +232,8 @@ private:
     bool FClosing = false;
     friend class TToolChartPages;
     std::unique_ptr<TToolChartPages> FCharts;
-    // The tools' threads are the services'; a window made without them (tests) keeps a set of its
-    // own, declared last so it is destroyed first, while the grids and widgets still exist.
+    // The tools' threads are the services'.
     TToolWorkers& Workers();
-    std::unique_ptr<TToolWorkers> FOwnWorkers;
 };
 
 extern TPing_tracert_form* Ping_tracert_form;

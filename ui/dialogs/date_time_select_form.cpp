@@ -14,7 +14,7 @@
 
 TSelect_date_Form* Select_date_Form = nullptr;
 
-TSelect_date_Form::TSelect_date_Form(QWidget* parent) : QDialog(parent) {
+TSelect_date_Form::TSelect_date_Form(TMonitorServices&, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("Select_date_Form"));
     setWindowTitle(QStringLiteral("Traffic from selected date"));
     auto* grid = new QGridLayout(this);
@@ -54,7 +54,7 @@ TSelect_date_Form::TSelect_date_Form(QWidget* parent) : QDialog(parent) {
     Preset(QDateTime::currentDateTime());
 }
 
-void TSelect_date_Form::FormCreate(TMonitorServices&) {
+void TSelect_date_Form::FormCreate() {
     Preset(QDateTime::currentDateTime());
 }
 

@@ -16,11 +16,11 @@ class TSelect_date_Form : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TSelect_date_Form(QWidget* parent = nullptr);
+    explicit TSelect_date_Form(TMonitorServices& Services, QWidget* parent = nullptr);
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // The chart pages whose ChartDateMode picks the chart to redraw (0 latency, 1 traffic).
     void SetChartPages(TToolChartPages* Pages) { FPages = Pages; }

@@ -125,7 +125,8 @@ QStringList Lines(const QPlainTextEdit* Edit) {
 
 } // namespace
 
-TAdd_M_hosts::TAdd_M_hosts(QWidget* parent) : QDialog(parent) {
+TAdd_M_hosts::TAdd_M_hosts(TMonitorServices& Services, QWidget* parent)
+    : QDialog(parent), FServices(&Services) {
     setObjectName(QStringLiteral("Add_M_hosts"));
     setWindowTitle(QStringLiteral("Add multiple hosts"));
     auto* layout = new QVBoxLayout(this);
@@ -238,9 +239,7 @@ QWidget* TAdd_M_hosts::BuildDetails() {
     return box;
 }
 
-void TAdd_M_hosts::FormCreate(TMonitorServices& Services) {
-    FServices = &Services;
-}
+void TAdd_M_hosts::FormCreate() {}
 
 void TAdd_M_hosts::FitToPage(int Page) {
     // The page control is as tall as its tallest shown page: the range page would stand above the
@@ -270,12 +269,10 @@ void TAdd_M_hosts::ShowPage(int Page, int Group) {
 
 int TAdd_M_hosts::Execute(int Group) {
     SelectedGroup = Group;
-    if (FServices) {
-        const TSettingsSnapshot kept = FServices->Settings().Snapshot();
-        IPN_1->setValue(kept->IPN_1);
-        IPN_2->setValue(kept->IPN_2);
-        IPN_3->setValue(kept->IPN_3);
-    }
+    const TSettingsSnapshot kept = FServices->Settings().Snapshot();
+    IPN_1->setValue(kept->IPN_1);
+    IPN_2->setValue(kept->IPN_2);
+    IPN_3->setValue(kept->IPN_3);
     FitToPage(PageControl1->currentIndex());
     return exec();
 }
@@ -308,9 +305,6 @@ TBulkHostDefaults TAdd_M_hosts::Defaults() const {
 int TAdd_M_hosts::BitBtn1Click() {
     const std::vector<TBulkHostEntry> entries = Entries();
     accept();
-    if (!FServices) {
-        return 0;
-    }
     // The range's block is what the next "Add Many Hosts" starts from, also after a restart.
     FServices->Settings().Update([this](TSettings& S) {
         S.IPN_1 = IPN_1->value();

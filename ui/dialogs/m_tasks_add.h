@@ -19,13 +19,13 @@ class TAdd_M_hosts : public QDialog, public IAddManyDialog {
     Q_OBJECT
 
 public:
-    explicit TAdd_M_hosts(QWidget* parent = nullptr);
+    explicit TAdd_M_hosts(TMonitorServices& Services, QWidget* parent = nullptr);
     int ExecuteAddMany(int Group) override { return Execute(Group); }
     void SetHostTypes(const QStringList& Names) override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // The main window's entry: page 0 (range) or 1 (list), for the hosts of group Group.
     void ShowPage(int Page, int Group);
@@ -82,7 +82,7 @@ private:
     void FitToPage(int Page);
     int AddHosts(const std::vector<TBulkHostEntry>& Entries);
 
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
 };
 
 extern TAdd_M_hosts* Add_M_hosts;

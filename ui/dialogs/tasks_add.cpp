@@ -35,7 +35,8 @@
 TTasks_form* Tasks_form = nullptr;
 unsigned char TasksFormMode = 1;
 
-TTasks_form::TTasks_form(QWidget* parent) : QDialog(parent) {
+TTasks_form::TTasks_form(TMonitorServices& Services, QWidget* parent)
+    : QDialog(parent), FServices(&Services) {
     setObjectName(QStringLiteral("Tasks_form"));
     setWindowTitle(QStringLiteral("Add Host"));
     auto* layout = new QVBoxLayout(this);
@@ -66,7 +67,7 @@ TTasks_form::TTasks_form(QWidget* parent) : QDialog(parent) {
     BindClick(Play_sound_button, "TTasks_form.Play_sound_buttonClick", this,
               &TTasks_form::Play_sound_buttonClick);
     OpenMultiEdit = [this] {
-        if (IMultiEditDialog* edit = FServices ? FServices->Roles().MultiEdit() : nullptr) {
+        if (IMultiEditDialog* edit = FServices->Roles().MultiEdit()) {
             edit->ExecMultiEdit();
         }
     };
@@ -159,8 +160,8 @@ void TTasks_form::BuildAlerts() {
     form->addRow(MakeLabel("Label10", QStringLiteral("Email(s):"), TabSheet2), Email_Edit);
 }
 
-void TTasks_form::FormCreate(TMonitorServices& Services) {
-    FServices = &Services;
+void TTasks_form::FormCreate() {
+    TMonitorServices& Services = *FServices;
     Guarded("TTasks_form.FormCreate", [&Services] {
         if (IMainShell* shell = Services.Roles().Shell()) {
             shell->TitleHostFrame(LangText(123));
@@ -173,7 +174,7 @@ void TTasks_form::SetHostTypes(const QStringList& Names) {
 }
 
 TDataGrid* TTasks_form::Hosts() const {
-    return FServices ? &FServices->DataGrid1() : nullptr;
+    return &FServices->DataGrid1();
 }
 
 int TTasks_form::OpenHost(const THostDialogPreset& Preset) {
@@ -314,7 +315,7 @@ QString TTasks_form::EditedHostId() const {
 }
 
 void TTasks_form::RunToolsWindow(const QString& HostId, void (IToolsWindow::*Open)(const QString&)) {
-    IToolsWindow* tools = FServices ? FServices->Roles().Tools() : nullptr;
+    IToolsWindow* tools = FServices->Roles().Tools();
     if (!tools || HostId.isEmpty()) {
         return;
     }
@@ -335,7 +336,7 @@ void TTasks_form::BitBtn5Click() {
 }
 
 void TTasks_form::BitBtn6Click() {
-    IGroupPicker* picker = FServices ? FServices->Roles().GroupPicker() : nullptr;
+    IGroupPicker* picker = FServices->Roles().GroupPicker();
     if (!picker) {
         return;
     }

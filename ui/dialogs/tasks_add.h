@@ -29,13 +29,13 @@ class TTasks_form : public QDialog, public IHostDialog {
     Q_OBJECT
 
 public:
-    explicit TTasks_form(QWidget* parent = nullptr);
+    explicit TTasks_form(TMonitorServices& Services, QWidget* parent = nullptr);
     int HostGroup() const override { return SelectedGroup; }
     void SetHostTypes(const QStringList& Names) override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // Opens the dialog for the host page's Add or Edit with the values it gathered; the dialog's
     // result.
@@ -105,7 +105,7 @@ private:
     // modally on top, so the dialog keeps what was typed.
     void RunToolsWindow(const QString& HostId, void (IToolsWindow::*Open)(const QString&));
 
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
     int FEditRow = -1;
 };
 

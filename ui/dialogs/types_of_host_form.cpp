@@ -50,7 +50,8 @@ THostTypePictureWriter PictureWriter(const QString& Chosen) {
 
 } // namespace
 
-TTypes_form::TTypes_form(QWidget* parent) : QDialog(parent) {
+TTypes_form::TTypes_form(TMonitorServices& Services, QWidget* parent)
+    : QDialog(parent), FServices(&Services) {
     setObjectName(QStringLiteral("Types_form"));
     setWindowTitle(QStringLiteral("Types of host"));
     TypesFolder = DataFolder() + QStringLiteral("Types");
@@ -103,8 +104,7 @@ TTypes_form::TTypes_form(QWidget* parent) : QDialog(parent) {
 
 TTypes_form::~TTypes_form() = default;
 
-void TTypes_form::FormCreate(TMonitorServices& Services) {
-    FServices = &Services;
+void TTypes_form::FormCreate() {
     LoadHostTypes();
 }
 
@@ -153,12 +153,10 @@ void TTypes_form::LoadHostTypes() {
     delete ImageList1;
     ImageList1 = images;
     const QStringList names = TypeNames();
-    if (FServices) {
-        if (IHostDialog* dialog = FServices->Roles().HostDialog())
-            dialog->SetHostTypes(names);
-        if (IAddManyDialog* dialog = FServices->Roles().AddMany())
-            dialog->SetHostTypes(names);
-    }
+    if (IHostDialog* dialog = FServices->Roles().HostDialog())
+        dialog->SetHostTypes(names);
+    if (IAddManyDialog* dialog = FServices->Roles().AddMany())
+        dialog->SetHostTypes(names);
     if (MainTypeCombo) {
         // Filled, not chosen: the list keeps the rows it shows (a chosen "All" would list every
         // group under the caption of one).
@@ -169,15 +167,13 @@ void TTypes_form::LoadHostTypes() {
         MainTypeCombo->setCurrentIndex(MainTypeCombo->count() - 1);
     }
     // The host list shows each host's type picture and name by the type's index.
-    if (FServices) {
-        TDataGrid& hosts = FServices->DataGrid1();
-        if (auto* pictures = dynamic_cast<TGxImageColumn*>(hosts.Columns().ColumnByName(u"HType")))
-            pictures->SetImages(ImageList1->Ref());
-        if (auto* typeNames = dynamic_cast<TGxListColumn*>(hosts.Columns().ColumnByName(u"HType2")))
-            typeNames->SetItems(names);
-        hosts.BeginUpdate();
-        hosts.EndUpdate();
-    }
+    TDataGrid& hosts = FServices->DataGrid1();
+    if (auto* pictures = dynamic_cast<TGxImageColumn*>(hosts.Columns().ColumnByName(u"HType")))
+        pictures->SetImages(ImageList1->Ref());
+    if (auto* typeNames = dynamic_cast<TGxListColumn*>(hosts.Columns().ColumnByName(u"HType2")))
+        typeNames->SetItems(names);
+    hosts.BeginUpdate();
+    hosts.EndUpdate();
     DataGrid1View->viewport()->update();
 }
 

@@ -20,13 +20,13 @@ class TTypes_form : public QDialog, public IHostTypesDialog {
     Q_OBJECT
 
 public:
-    explicit TTypes_form(QWidget* parent = nullptr);
+    explicit TTypes_form(TMonitorServices& Services, QWidget* parent = nullptr);
     ~TTypes_form() override;
     int ExecHostTypes() override { return exec(); }
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // Reads t_config.cnfg and the pictures, and fills the host dialog's and the add-many dialog's
     // type combos and the main window's type filter ("All" last, selected).
@@ -63,7 +63,7 @@ public:
 private:
     void Report(const QString& Failure);
 
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
 };
 
 extern TTypes_form* Types_form;

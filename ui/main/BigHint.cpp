@@ -120,10 +120,10 @@ void ApplyWindowStateCode(QWidget& Window, const QString& Code) {
     Window.setWindowState(Code == QLatin1String("2") ? kept | Qt::WindowMaximized : kept);
 }
 
-TBig_hint_form::TBig_hint_form(QWidget* parent)
-    : TBig_hint_form(std::make_unique<TQtTrayIconBackend>(), parent) {}
+TBig_hint_form::TBig_hint_form(TMonitorServices& Services, QWidget* parent)
+    : TBig_hint_form(Services, std::make_unique<TQtTrayIconBackend>(), parent) {}
 
-TBig_hint_form::TBig_hint_form(std::unique_ptr<ITrayIconBackend> Backend, QWidget* parent)
+TBig_hint_form::TBig_hint_form(TMonitorServices&, std::unique_ptr<ITrayIconBackend> Backend, QWidget* parent)
     : QWidget(parent), FHint(std::make_unique<TBigHintWindow>()), FTrayHintLines{programTitle} {
     setObjectName(QStringLiteral("Big_hint_form"));
     TextTrayIcon1 = new TTextTrayIcon(std::move(Backend), this);
@@ -179,7 +179,7 @@ TBig_hint_form::TBig_hint_form(std::unique_ptr<ITrayIconBackend> Backend, QWidge
 
 TBig_hint_form::~TBig_hint_form() = default;
 
-void TBig_hint_form::FormCreate(TMonitorServices&) {
+void TBig_hint_form::FormCreate() {
     TextTrayIcon1->SetIcon(QIcon(StateIconPicture(TSummaryIcon::Image7)));
     FStateIcon = TSummaryIcon::Image7;
     TextTrayIcon1->SetIconVisible(true);

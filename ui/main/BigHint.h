@@ -50,14 +50,15 @@ public:
     static constexpr int PointerGap = 17;
 
     // On the real notification area.
-    explicit TBig_hint_form(QWidget* parent = nullptr);
+    explicit TBig_hint_form(TMonitorServices& Services, QWidget* parent = nullptr);
     // On the given one (tests).
-    explicit TBig_hint_form(std::unique_ptr<ITrayIconBackend> Backend, QWidget* parent = nullptr);
+    TBig_hint_form(TMonitorServices& Services, std::unique_ptr<ITrayIconBackend> Backend,
+                   QWidget* parent = nullptr);
     ~TBig_hint_form() override;
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows. Shows the icon with Image7's picture.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // The main window, shown and restored by a click and hidden by a double click;
     // ApplyWindowState then applies its saved window state code.

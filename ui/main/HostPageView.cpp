@@ -74,10 +74,6 @@ int FitWidth(TGxGridView& View, TDataGrid& Hosts, const char16_t* Column, bool M
     return width;
 }
 
-IToolsWindow* ToolsOf(TMonitorServices* Services) {
-    return Services ? Services->Roles().Tools() : nullptr;
-}
-
 // The help page of Reference2Click.
 const char* const HelpPage = "https://example.org/zorvanite-tarnequill/help";
 
@@ -116,8 +112,8 @@ int DepthOf(const QTreeWidgetItem* Item) {
 
 } // namespace
 
-THostPageView::THostPageView(const TParts& Parts, QObject* Parent)
-    : QObject(Parent), FParts(Parts), FGroupList(std::make_unique<TDataGrid>()) {
+THostPageView::THostPageView(TMonitorServices& Services, const TParts& Parts, QObject* Parent)
+    : QObject(Parent), FParts(Parts), FServices(&Services), FGroupList(std::make_unique<TDataGrid>()) {
     setObjectName(QStringLiteral("HostPage"));
     FGroupList->AddColumn<TGxNumberColumn>(QStringLiteral("N_group"));
     FGroupList->AddColumn<TGxTextColumn>(QStringLiteral("Name"));
@@ -146,12 +142,10 @@ THostPageView::THostPageView(const TParts& Parts, QObject* Parent)
 
 THostPageView::~THostPageView() {
     // The grids outlive the page: their hooks must not reach it any more.
-    if (FServices) {
-        TDataGrid& hosts = FServices->DataGrid1();
-        hosts.OnCellClick = {};
-        hosts.OnCellDblClick = {};
-        hosts.OnColumnResize = {};
-    }
+    TDataGrid& hosts = FServices->DataGrid1();
+    hosts.OnCellClick = {};
+    hosts.OnCellDblClick = {};
+    hosts.OnColumnResize = {};
     if (FLogsGrid) {
         FLogsGrid->OnCellDblClick = {};
     }
@@ -328,9 +322,7 @@ void THostPageView::CreateMainMenu(QMenuBar* MenuBar) {
     connect(ools1, &QMenu::aboutToShow, this, [this] { UpdateToolItems(); });
 }
 
-void THostPageView::FormCreate(TMonitorServices& Services, QPushButton* BitBtn3, QPushButton* BitBtn6,
-                               TDataGrid* Logs_grid) {
-    FServices = &Services;
+void THostPageView::FormCreate(QPushButton* BitBtn3, QPushButton* BitBtn6, TDataGrid* Logs_grid) {
     FLogsGrid = Logs_grid;
     CreateHostBox(GroupBox3, BitBtn3, BitBtn6);
     SetHostHeaderCaptions();
@@ -482,7 +474,7 @@ void THostPageView::ShowGroupTree(const TGroupTree& Nodes) {
     }
     blocker.unblock();
     // The loader shows the first group's hosts; the view state follows it.
-    if (!items.empty() && FServices) {
+    if (!items.empty()) {
         TreeView1Click();
     }
 }
@@ -575,9 +567,6 @@ void THostPageView::TreeChanged() {
 }
 
 void THostPageView::SaveViewState() {
-    if (!FServices) {
-        return;
-    }
     FServices->Settings().Update([](TSettings& S) {
         S.StatusFilterWord = HostView.StatusFilterWord;
         S.CurrentGroupText = HostView.CurrentGroupText;
@@ -614,7 +603,7 @@ void THostPageView::LanguageApplied() {
     HostView.StatusFilterWord = QString::number(ComboBox2->currentIndex());
     ShowViewRows();
     // The status words of the new language fit their column.
-    TGxCustomColumn* status = FServices && HostGridView ? Hosts().Columns().ColumnByName(u"Status") : nullptr;
+    TGxCustomColumn* status = HostGridView ? Hosts().Columns().ColumnByName(u"Status") : nullptr;
     if (status) {
         const QFontMetrics metrics(HostGridView->font());
         for (int line : {277, 278, 279, 280, 281, 399})
@@ -623,9 +612,6 @@ void THostPageView::LanguageApplied() {
 }
 
 void THostPageView::ShowViewRows() {
-    if (!FServices) {
-        return;
-    }
     if (HostView.ShowAllHosts) {
         ShowAllHosts(Hosts());
     } else {
@@ -637,7 +623,7 @@ void THostPageView::ShowViewRows() {
 void THostPageView::TreeView1Click() {
     QTreeWidgetItem* item = TreeView1->currentItem();
     const auto record = NodeRecord(item);
-    if (!record || !FServices) {
+    if (!record) {
         return;
     }
     HostView.ShowAllHosts = false;
@@ -661,9 +647,6 @@ void THostPageView::TreeView1Click() {
 }
 
 void THostPageView::BitBtn12Click() {
-    if (!FServices) {
-        return;
-    }
     ShowAllHosts(Hosts());
     FCaptionPath = QString();
     FCaptionAllHosts = true;
@@ -674,7 +657,7 @@ void THostPageView::BitBtn12Click() {
 
 void THostPageView::Createnewgroup1Click() {
     const std::optional<QString> name = InputQuery(LangText(232), LangText(233), LangText(391));
-    if (!name || name->isEmpty() || !FServices) {
+    if (!name || name->isEmpty()) {
         return;
     }
     THostStore& store = FServices->HostStore();
@@ -695,9 +678,6 @@ void THostPageView::Createnewgroup1Click() {
 void THostPageView::Createsubgroup1Click() {
     QTreeWidgetItem* parent = TreeView1->currentItem();
     const auto parentRecord = NodeRecord(parent);
-    if (!FServices) {
-        return;
-    }
     if (!parentRecord) {
         SayNoGroup();
         return;
@@ -725,9 +705,6 @@ void THostPageView::Createsubgroup1Click() {
 void THostPageView::Renamegroup1Click() {
     QTreeWidgetItem* item = TreeView1->currentItem();
     const auto record = NodeRecord(item);
-    if (!FServices) {
-        return;
-    }
     if (!record) {
         SayNoGroup();
         return;
@@ -752,9 +729,6 @@ void THostPageView::Renamegroup1Click() {
 void THostPageView::Deletegroup1Click() {
     QTreeWidgetItem* item = TreeView1->currentItem();
     const auto record = NodeRecord(item);
-    if (!FServices) {
-        return;
-    }
     if (!record) {
         SayNoGroup();
         return;
@@ -808,9 +782,6 @@ void THostPageView::Deletegroup1Click() {
 void THostPageView::BitBtn28Click() {
     QTreeWidgetItem* item = TreeView1->currentItem();
     const auto record = NodeRecord(item);
-    if (!FServices) {
-        return;
-    }
     if (!record) {
         SayNoGroup();
         return;
@@ -841,9 +812,6 @@ void THostPageView::BitBtn28Click() {
 void THostPageView::BitBtn29Click() {
     QTreeWidgetItem* item = TreeView1->currentItem();
     const auto record = NodeRecord(item);
-    if (!FServices) {
-        return;
-    }
     if (!record) {
         SayNoGroup();
         return;
@@ -882,7 +850,7 @@ QStringList THostPageView::SoundFiles() const {
 void THostPageView::OpenHost(const THostDialogPreset& Preset) {
     if (OpenHostDialog) {
         OpenHostDialog(Preset);
-    } else if (IHostDialog* dialog = FServices ? FServices->Roles().HostDialog() : nullptr;
+    } else if (IHostDialog* dialog = FServices->Roles().HostDialog();
                dialog && dialog->OpenHost(Preset) == QDialog::Accepted) {
         ShowGroupOfDialog(dialog->HostGroup());
     }
@@ -903,9 +871,6 @@ void THostPageView::ShowGroupOfDialog(int Group) {
 }
 
 void THostPageView::Add_bClick() {
-    if (!FServices) {
-        return;
-    }
     // A host always goes into a group: without a chosen node there is nothing to add to.
     QTreeWidgetItem* node = TreeView1->currentItem();
     if (!NodeRecord(node)) {
@@ -926,9 +891,6 @@ void THostPageView::Add_bClick() {
 }
 
 void THostPageView::Edit_bClick() {
-    if (!FServices) {
-        return;
-    }
     TDataGrid& hosts = Hosts();
     const std::vector<int> rows = RowsToDelete(hosts, true);
     if (rows.empty()) {
@@ -954,7 +916,7 @@ void THostPageView::Edit_bClick() {
 }
 
 void THostPageView::DeleteRows(const std::vector<int>& Rows, bool Renumber) {
-    if (!FServices || Rows.empty()) {
+    if (Rows.empty()) {
         return;
     }
     FServices->Controller().RunWithMonitoringPaused([&] {
@@ -989,9 +951,6 @@ void THostPageView::DeleteAll_bClick() {
 }
 
 void THostPageView::DeleteShownRows(bool SelectedOnly) {
-    if (!FServices) {
-        return;
-    }
     const std::vector<int> rows = RowsToDelete(Hosts(), SelectedOnly);
     if (rows.empty()) {
         SayNoHost();
@@ -1002,9 +961,6 @@ void THostPageView::DeleteShownRows(bool SelectedOnly) {
 }
 
 void THostPageView::BitBtn1Click() {
-    if (!FServices) {
-        return;
-    }
     // The new hosts go into the chosen group, as a single added host does.
     if (!NodeRecord(TreeView1->currentItem())) {
         SayNoGroup();
@@ -1018,9 +974,6 @@ void THostPageView::BitBtn1Click() {
 }
 
 void THostPageView::BitBtn8Click() {
-    if (!FServices) {
-        return;
-    }
     if (RowsToDelete(Hosts(), true).empty()) {
         SayNoHost();
         return;
@@ -1029,9 +982,6 @@ void THostPageView::BitBtn8Click() {
 }
 
 void THostPageView::DataGrid1CellClick(int Col, int Row) {
-    if (!FServices) {
-        return;
-    }
     TDataGrid& hosts = Hosts();
     if (Col != hosts.ColumnIndex(HostColumn::Enabled) || Row < 0 || Row != hosts.SelectedRow()) {
         return;
@@ -1041,34 +991,22 @@ void THostPageView::DataGrid1CellClick(int Col, int Row) {
 }
 
 void THostPageView::Edit1Change() {
-    if (FServices) {
-        ApplyTextFilter(Hosts(), QString::fromLatin1(HostColumn::Host), Edit1->text(),
-                        HostView.CurrentGroupText);
-    }
+    ApplyTextFilter(Hosts(), QString::fromLatin1(HostColumn::Host), Edit1->text(), HostView.CurrentGroupText);
 }
 
 void THostPageView::Edit4Change() {
-    if (FServices) {
-        ApplyTextFilter(Hosts(), QStringLiteral("Note_"), Edit4->text(), HostView.CurrentGroupText);
-    }
+    ApplyTextFilter(Hosts(), QStringLiteral("Note_"), Edit4->text(), HostView.CurrentGroupText);
 }
 
 void THostPageView::Edit2Change() {
-    if (FServices) {
-        ApplyIpFilter(Hosts(), Edit2->text(), HostView.ShowAllHosts, HostView.CurrentGroupText);
-    }
+    ApplyIpFilter(Hosts(), Edit2->text(), HostView.ShowAllHosts, HostView.CurrentGroupText);
 }
 
 void THostPageView::ComboBox1Change() {
-    if (FServices) {
-        ApplyHostTypeFilter(Hosts(), ComboBox1->currentIndex(), ComboBox1->currentText());
-    }
+    ApplyHostTypeFilter(Hosts(), ComboBox1->currentIndex(), ComboBox1->currentText());
 }
 
 void THostPageView::ComboBox2Change() {
-    if (!FServices) {
-        return;
-    }
     ApplyStatusFilter(Hosts(), ComboBox2->currentText(), HostView.ShowAllHosts, HostView.CurrentGroupText,
                       {LangText(LangLine::StatusOk), LangText(282), LangText(283)});
     HostView.StatusFilterWord = QString::number(ComboBox2->currentIndex());
@@ -1076,7 +1014,7 @@ void THostPageView::ComboBox2Change() {
 }
 
 bool THostPageView::DataGrid1MouseDown(QPoint Point) {
-    if (!FServices || !HostGridView || FDropSource->Dragging()) {
+    if (!HostGridView || FDropSource->Dragging()) {
         return false;
     }
     TDataGrid& hosts = Hosts();
@@ -1094,9 +1032,6 @@ bool THostPageView::DataGrid1MouseDown(QPoint Point) {
 }
 
 void THostPageView::DropTextTargetDrop(QPoint Point) {
-    if (!FServices) {
-        return;
-    }
     const auto record = NodeRecord(TreeView1->itemAt(Point));
     if (!record) {
         return;
@@ -1106,7 +1041,7 @@ void THostPageView::DropTextTargetDrop(QPoint Point) {
 }
 
 void THostPageView::MeasureShownRows() {
-    if (FServices && HostGridView) {
+    if (HostGridView) {
         FitWidth(*HostGridView, Hosts(), u"Host", true);
         FitWidth(*HostGridView, Hosts(), u"Note_", true);
         DataGrid1Resize();
@@ -1114,7 +1049,7 @@ void THostPageView::MeasureShownRows() {
 }
 
 void THostPageView::DataGrid1Resize() {
-    if (!FServices || !HostGridView) {
+    if (!HostGridView) {
         return;
     }
     TDataGrid& hosts = Hosts();
@@ -1160,7 +1095,7 @@ void THostPageView::DataGrid1ColumnResize() {
 // ---- the host menu and the Tools menu ------------------------------------------------------------
 
 QString THostPageView::MenuCell(const char* Column) const {
-    if (!FServices || FMenuRow < 0) {
+    if (FMenuRow < 0) {
         return {};
     }
     TDataGrid& hosts = FServices->DataGrid1();
@@ -1171,7 +1106,7 @@ QString THostPageView::MenuCell(const char* Column) const {
 }
 
 void THostPageView::UpdateToolItems() {
-    const bool tools = ToolsOf(FServices) != nullptr;
+    const bool tools = FServices->Roles().Tools() != nullptr;
     for (QAction* action :
          {N1, raceroute1, Checknow1, Portmonitoring2, Latencymonitoring1, raceroutetool1, Pingtool1, SNMP1}) {
         if (action) {
@@ -1179,16 +1114,16 @@ void THostPageView::UpdateToolItems() {
         }
     }
     if (Edit3) {
-        Edit3->setEnabled(FServices && FServices->Roles().HostDialog());
+        Edit3->setEnabled(FServices->Roles().HostDialog() != nullptr);
     }
     if (Reference1) {
-        Reference1->setEnabled(FServices && FServices->Roles().About());
+        Reference1->setEnabled(FServices->Roles().About() != nullptr);
     }
 }
 
 void THostPageView::PopupMenu2Popup() {
     UpdateToolItems();
-    FMenuRow = FServices ? HostMenuRow(Hosts()) : -1;
+    FMenuRow = HostMenuRow(Hosts());
     if (FMenuRow < 0) {
         N1->setText(LangText(332));
         raceroute1->setText(LangText(333));
@@ -1253,7 +1188,7 @@ void THostPageView::N1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (IToolsWindow* tools = ToolsOf(FServices)) {
+    if (IToolsWindow* tools = FServices->Roles().Tools()) {
         tools->OpenPing(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
         tools->ExecTools();
     }
@@ -1263,7 +1198,7 @@ void THostPageView::raceroute1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (IToolsWindow* tools = ToolsOf(FServices)) {
+    if (IToolsWindow* tools = FServices->Roles().Tools()) {
         tools->OpenTraceRoute(MenuCell(HostColumn::IP), MenuCell(HostColumn::Host));
         tools->ExecTools();
     }
@@ -1273,7 +1208,7 @@ void THostPageView::Checknow1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (IToolsWindow* tools = ToolsOf(FServices)) {
+    if (IToolsWindow* tools = FServices->Roles().Tools()) {
         tools->OpenSnmpCheck(MenuCell(HostColumn::IP), MenuCell("Comunity"));
         tools->ExecTools();
     }
@@ -1283,7 +1218,7 @@ void THostPageView::Portmonitoring2Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (IToolsWindow* tools = ToolsOf(FServices)) {
+    if (IToolsWindow* tools = FServices->Roles().Tools()) {
         tools->OpenTrafficMonitoring(MenuCell(HostColumn::Kod_));
     }
 }
@@ -1292,7 +1227,7 @@ void THostPageView::Latencymonitoring1Click() {
     if (!MenuHostChosen()) {
         return;
     }
-    if (IToolsWindow* tools = ToolsOf(FServices)) {
+    if (IToolsWindow* tools = FServices->Roles().Tools()) {
         tools->OpenLatencyMonitoring(MenuCell(HostColumn::Kod_));
         tools->ShowTools();
     }
@@ -1317,28 +1252,28 @@ void THostPageView::LookSyslog1Click() {
 }
 
 void THostPageView::raceroutetool1Click() {
-    if (IToolsWindow* tools = ToolsOf(FServices)) {
+    if (IToolsWindow* tools = FServices->Roles().Tools()) {
         tools->OpenTraceRouteTool(raceroute1->text());
         tools->ExecTools();
     }
 }
 
 void THostPageView::Pingtool1Click() {
-    if (IToolsWindow* tools = ToolsOf(FServices)) {
+    if (IToolsWindow* tools = FServices->Roles().Tools()) {
         tools->OpenPingTool();
         tools->ExecTools();
     }
 }
 
 void THostPageView::SNMP1Click() {
-    if (IToolsWindow* tools = ToolsOf(FServices)) {
+    if (IToolsWindow* tools = FServices->Roles().Tools()) {
         tools->OpenSnmpTool();
         tools->ExecTools();
     }
 }
 
 void THostPageView::Reference1Click() {
-    if (IAboutBox* about = FServices ? FServices->Roles().About() : nullptr) {
+    if (IAboutBox* about = FServices->Roles().About()) {
         about->ExecAbout();
     }
 }

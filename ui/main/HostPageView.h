@@ -44,13 +44,12 @@ public:
         std::function<void()> SaveSettings;
     };
 
-    THostPageView(const TParts& Parts, QObject* Parent = nullptr);
+    THostPageView(TMonitorServices& Services, const TParts& Parts, QObject* Parent = nullptr);
     ~THostPageView() override;
 
     // The host list over the services' host table; the handlers work from here on. "Mute" and
     // "Sound off" go beside the host list; a double click on an event of Logs_grid shows its host.
-    void FormCreate(TMonitorServices& Services, QPushButton* BitBtn3, QPushButton* BitBtn6,
-                    TDataGrid* Logs_grid);
+    void FormCreate(QPushButton* BitBtn3, QPushButton* BitBtn6, TDataGrid* Logs_grid);
 
     // The loaded tree: one node per group, each carrying its group's shared record.
     void ShowGroupTree(const TGroupTree& Nodes);
@@ -225,7 +224,7 @@ private:
     void OpenHost(const THostDialogPreset& Preset);
 
     TParts FParts;
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
     TDataGrid* FLogsGrid = nullptr;
     QObject* FGridViewport = nullptr;
     std::unique_ptr<TDataGrid> FGroupList;

@@ -91,11 +91,9 @@ void TForm1::LanguageApplied(const LangTextTable& Old, const LangTextTable& New)
         else if (shown == Old.Text(304))
             FStatus->SetStatusPanel(TStatusPanel::MonitoringState, New.Text(304), PanelColourRed);
     }
-    if (IToolsWindow* tools = FServices ? FServices->Roles().Tools() : nullptr) {
+    if (IToolsWindow* tools = FServices->Roles().Tools()) {
         tools->ToolsLanguageApplied();
     }
-    if (!FServices)
-        return;
     // Stored too, so the next start in this language finds the words it compares with.
     const std::vector<TTranslatedCell> cells = TranslateHostStatusWords(FServices->DataGrid1(), Old, New);
     if (cells.empty())

@@ -55,9 +55,10 @@ void AlternateRows(TDataGrid& Grid) {
 
 } // namespace
 
-TLogPagesView::TLogPagesView(TLogPagesParts Parts, QObject* parent)
-    : QObject(parent), FParts(std::move(Parts)), FLogsGrid(std::make_unique<TDataGrid>()),
-      FSyslogGrid(std::make_unique<TDataGrid>()), FProgramGrid(std::make_unique<TDataGrid>()) {
+TLogPagesView::TLogPagesView(TMonitorServices& Services, TLogPagesParts Parts, QObject* parent)
+    : QObject(parent), FParts(std::move(Parts)), FServices(&Services),
+      FLogsGrid(std::make_unique<TDataGrid>()), FSyslogGrid(std::make_unique<TDataGrid>()),
+      FProgramGrid(std::make_unique<TDataGrid>()) {
     setObjectName(QStringLiteral("LogPages"));
     Now = [] {
         return CurrentLocalUnixTime();
@@ -66,7 +67,7 @@ TLogPagesView::TLogPagesView(TLogPagesParts Parts, QObject* parent)
         return QFileDialog::getSaveFileName(FParts.TabSheet2, QString(), QString(), QStringLiteral("*.txt"));
     };
     ShowCalendar = [this] {
-        if (ICalendarDialog* calendar = FServices ? FServices->Roles().Calendar() : nullptr)
+        if (ICalendarDialog* calendar = FServices->Roles().Calendar())
             calendar->ExecCalendar(&Logs_grid(), &Sys_log_grid(), &Program_log_Grid());
     };
     CreateEventPage();
@@ -89,11 +90,7 @@ TLogPagesView::TLogPagesView(TLogPagesParts Parts, QObject* parent)
     });
 }
 
-TLogPagesView::~TLogPagesView() {
-    // A listener of its own ends before the window goes.
-    if (FOwnServer)
-        FOwnServer->Stop();
-}
+TLogPagesView::~TLogPagesView() = default;
 
 TGxGridView* TLogPagesView::CreateGridView(TDataGrid& Grid, const char* Name, QWidget* Parent) {
     Grid.setObjectName(QLatin1String(Name));
@@ -239,17 +236,12 @@ void TLogPagesView::CreateProgramLogPage() {
             [this] { Guarded("TForm1.BitBtn27Click", [this] { ViewOtherLogsClick(lkProgramLog); }); });
 }
 
-void TLogPagesView::FormCreate(TMonitorServices& Services) {
-    FServices = &Services;
-    BindCheckBox(*SysLog_CheckBox, Services.Settings(), &TSettings::SysLog_CheckBox);
+void TLogPagesView::FormCreate() {
+    BindCheckBox(*SysLog_CheckBox, FServices->Settings(), &TSettings::SysLog_CheckBox);
 }
 
 TSyslogServer& TLogPagesView::Server() {
-    if (FServices)
-        return FServices->SyslogServer();
-    if (!FOwnServer)
-        FOwnServer = std::make_unique<TSyslogServer>();
-    return *FOwnServer;
+    return FServices->SyslogServer();
 }
 
 void TLogPagesView::TabSheet2Show() {
@@ -319,8 +311,6 @@ void TLogPagesView::Sys_log_gridCellDblClick(int Col, int Row) {
 }
 
 void TLogPagesView::LookSyslog1Click() {
-    if (!FServices)
-        return;
     TDataGrid& hosts = FServices->DataGrid1();
     const int row = hosts.SelectedRow();
     if (row < 0 || row >= hosts.RowCount())
@@ -386,7 +376,7 @@ void TForm1::CreateLogPages() {
     parts.SaveSettings = [this] {
         SaveSettings();
     };
-    FLogPages = std::make_unique<TLogPagesView>(std::move(parts));
+    FLogPages = std::make_unique<TLogPagesView>(*FServices, std::move(parts));
 }
 
 void TForm1::StartSyslogServer() {

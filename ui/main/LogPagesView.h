@@ -36,11 +36,11 @@ class TLogPagesView : public QObject {
     Q_OBJECT
 
 public:
-    explicit TLogPagesView(TLogPagesParts Parts, QObject* parent = nullptr);
+    TLogPagesView(TMonitorServices& Services, TLogPagesParts Parts, QObject* parent = nullptr);
     ~TLogPagesView() override;
 
     // Binds the option box to the services' settings and keeps the host table for "View Syslog".
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // The grids and their views.
     TDataGrid& Logs_grid() { return *FLogsGrid; }
@@ -123,13 +123,12 @@ private:
     void ShowListenState(const TSyslogStartResult& Result);
 
     TLogPagesParts FParts;
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
     std::unique_ptr<TDataGrid> FLogsGrid;
     std::unique_ptr<TDataGrid> FSyslogGrid;
     std::unique_ptr<TDataGrid> FProgramGrid;
-    // The listener is the services'; pages made without them (tests) keep one of their own.
+    // The listener is the services'.
     TSyslogServer& Server();
-    std::unique_ptr<TSyslogServer> FOwnServer;
     std::string FAddress;
     int FPort = TSyslogServer::DefaultPort;
 };

@@ -149,7 +149,7 @@ void ConnectWindow(TBig_hint_form* Form) {
 // Like the toolkit's form creation: the global pointer is set before the creation handler runs,
 // so the handler (and anything it calls) can already reach the window through it.
 template <class T> void CreateForm(T*& pointer, const char* className) {
-    auto form = std::make_unique<T>();
+    auto form = std::make_unique<T>(*Services());
     pointer = form.get();
     CreatedForms().push_back({std::move(form), [&pointer] {
                                   ConnectWindow(static_cast<T*>(nullptr));
@@ -158,7 +158,7 @@ template <class T> void CreateForm(T*& pointer, const char* className) {
     ConnectWindow(pointer);
     const QString step = QString::fromLatin1(className) + QStringLiteral(".FormCreate");
     TraceStartupStep(step);
-    Guarded(step.toLatin1().constData(), [&pointer] { pointer->FormCreate(*Services()); });
+    Guarded(step.toLatin1().constData(), [&pointer] { pointer->FormCreate(); });
 }
 
 struct StartStep {

@@ -13,7 +13,7 @@ namespace {
 constexpr int TitleBarReserve = 160;
 } // namespace
 
-TProgress_Form::TProgress_Form(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+TProgress_Form::TProgress_Form(TMonitorServices&, QWidget* parent) : QWidget(parent, Qt::Dialog) {
     setObjectName(QStringLiteral("Progress_Form"));
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -22,7 +22,7 @@ TProgress_Form::TProgress_Form(QWidget* parent) : QWidget(parent, Qt::Dialog) {
     resize(420, 60);
 }
 
-void TProgress_Form::FormCreate(TMonitorServices&) {
+void TProgress_Form::FormCreate() {
     // Nothing to load: the host load shows the window when it needs it.
 }
 

@@ -12,11 +12,11 @@ class TProgress_Form : public QWidget, public IHostLoadProgress {
     Q_OBJECT
 
 public:
-    explicit TProgress_Form(QWidget* parent = nullptr);
+    explicit TProgress_Form(TMonitorServices& Services, QWidget* parent = nullptr);
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // The host load drives the window through these.
     void SetMaximum(int Maximum) override;

@@ -6,12 +6,14 @@
 
 TAlert_window* Alert_window = nullptr;
 
-TAlert_window::TAlert_window(QWidget* parent) : TSlidePopup(true, parent) {
+TAlert_window::TAlert_window(TMonitorServices& Services, QWidget* parent)
+    : TSlidePopup(true, parent), FServices(&Services) {
     setObjectName(QStringLiteral("Alert_window"));
     setWindowTitle(QStringLiteral("Alert_window"));
 }
 
-void TAlert_window::FormCreate(TMonitorServices& Services) {
+void TAlert_window::FormCreate() {
+    TMonitorServices& Services = *FServices;
     HostTable = &Services.DataGrid1();
 }
 

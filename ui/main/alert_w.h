@@ -10,12 +10,15 @@ class TAlert_window : public TSlidePopup, public IPopupTest {
     Q_OBJECT
 
 public:
-    explicit TAlert_window(QWidget* parent = nullptr);
+    explicit TAlert_window(TMonitorServices& Services, QWidget* parent = nullptr);
     void SlideInTest() override { SlideIn(); }
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
+
+private:
+    TMonitorServices* FServices; // set by the constructor, never null
 
 protected:
     bool& StackedFlag() const override { return DownAlertStacked; }

@@ -8,15 +8,14 @@
 
 TAlert_window_up* Alert_window_up = nullptr;
 
-TAlert_window_up::TAlert_window_up(QWidget* parent) : TSlidePopup(false, parent) {
+TAlert_window_up::TAlert_window_up(TMonitorServices& Services, QWidget* parent)
+    : TSlidePopup(false, parent), FServices(&Services) {
     setObjectName(QStringLiteral("Alert_window_up"));
     setWindowTitle(QStringLiteral("Alert_window_up"));
 }
 
 TAlert_window_up::~TAlert_window_up() {
-    if (FServices) {
-        FServices->Channels().SetPopups(nullptr);
-    }
+    FServices->Channels().SetPopups(nullptr);
     if (FDown) {
         FDown->SetOtherPopup(nullptr);
     }
@@ -26,7 +25,8 @@ void TAlert_window_up::SetDownPopup(TAlert_window* Down) {
     FDown = Down;
 }
 
-void TAlert_window_up::FormCreate(TMonitorServices& Services) {
+void TAlert_window_up::FormCreate() {
+    TMonitorServices& Services = *FServices;
     HostTable = &Services.DataGrid1();
     if (!FDown) {
         return;

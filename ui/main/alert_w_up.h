@@ -15,12 +15,12 @@ class TAlert_window_up : public TSlidePopup {
     Q_OBJECT
 
 public:
-    explicit TAlert_window_up(QWidget* parent = nullptr);
+    explicit TAlert_window_up(TMonitorServices& Services, QWidget* parent = nullptr);
     ~TAlert_window_up() override;
 
     // Creation handler (once, in the fixed creation order of the windows): registers both popups
     // as the dispatcher's popup channel; the down popup is created before this one.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
     // The down popup this one stacks with, given before the creation handler runs.
     void SetDownPopup(TAlert_window* Down);
 
@@ -30,7 +30,7 @@ protected:
     void PopupHidden() override;
 
 private:
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
     std::unique_ptr<TAlertPopups> FPopups;
     QPointer<TAlert_window> FDown;
 };

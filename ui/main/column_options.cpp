@@ -38,7 +38,8 @@ QStringList ReadSettingsFile() {
 
 } // namespace
 
-TColumn_Form::TColumn_Form(QWidget* parent) : QDialog(parent) {
+TColumn_Form::TColumn_Form(TMonitorServices& Services, QWidget* parent)
+    : QDialog(parent), FServices(&Services) {
     setObjectName(QStringLiteral("Column_Form"));
     setWindowTitle(QStringLiteral("Select columns in main grid"));
     auto* layout = new QVBoxLayout(this);
@@ -97,20 +98,18 @@ std::vector<TColumn_Form::TBox> TColumn_Form::Boxes() const {
 }
 
 void TColumn_Form::ShowSettingsInBoxes() {
-    const TSettings defaults;
-    const TSettings& values = FServices ? *FServices->Settings().Snapshot() : defaults;
+    // The snapshot is held while read: the model may replace its current one meanwhile.
+    const TSettingsSnapshot values = FServices->Settings().Snapshot();
     for (const TBox& box : Boxes()) {
-        box.Box->setChecked(values.*box.Member);
+        box.Box->setChecked((*values).*box.Member);
     }
 }
 
 IMainShell* TColumn_Form::Shell() const {
-    return FServices ? FServices->Roles().Shell() : nullptr;
+    return FServices->Roles().Shell();
 }
 
-void TColumn_Form::FormCreate(TMonitorServices& Services) {
-    FServices = &Services;
-}
+void TColumn_Form::FormCreate() {}
 
 void TColumn_Form::ApplyLanguage(const QString& Name) {
     const QStringList names = ListFolderFiles(DataFolder() + QStringLiteral("lang_files"));
@@ -125,12 +124,10 @@ void TColumn_Form::ApplyLanguage(const QString& Name) {
             name = lines[47];
         } else {
             name = FirstLanguageName();
-            if (FServices) {
-                FServices->Settings().Update([&](TSettings& s) {
-                    s.Lang_ComboBox_Text = name;
-                    s.Lang_ComboBox_Index = names.indexOf(name);
-                });
-            }
+            FServices->Settings().Update([&](TSettings& s) {
+                s.Lang_ComboBox_Text = name;
+                s.Lang_ComboBox_Index = names.indexOf(name);
+            });
         }
     }
     // A file that cannot be read changes nothing: every text stays in the language it was.
@@ -148,9 +145,6 @@ void TColumn_Form::ApplyLanguage(const QString& Name) {
 
 void TColumn_Form::LoadStartupSettings() {
     ApplyLanguage(QString());
-    if (!FServices) {
-        return;
-    }
     TSettingsModel& model = FServices->Settings();
     // A first start shows the window; the language loader chose the system's language for it.
     if (!QFile::exists(DataFolder() + QStringLiteral("Settings.cnfg"))) {
@@ -194,9 +188,7 @@ void TColumn_Form::LoadStartupSettings() {
 }
 
 void TColumn_Form::ApplyColumnVisibility() {
-    if (FServices) {
-        ::ApplyColumnVisibility(FServices->DataGrid1(), *FServices->Settings().Snapshot());
-    }
+    ::ApplyColumnVisibility(FServices->DataGrid1(), *FServices->Settings().Snapshot());
 }
 
 int TColumn_Form::Execute() {
@@ -205,13 +197,11 @@ int TColumn_Form::Execute() {
 }
 
 void TColumn_Form::BitBtn1Click() {
-    if (FServices) {
-        FServices->Settings().Update([this](TSettings& s) {
-            for (const TBox& box : Boxes()) {
-                s.*box.Member = box.Box->isChecked();
-            }
-        });
-    }
+    FServices->Settings().Update([this](TSettings& s) {
+        for (const TBox& box : Boxes()) {
+            s.*box.Member = box.Box->isChecked();
+        }
+    });
     ApplyColumnVisibility();
     if (IMainShell* shell = Shell()) {
         shell->SaveSettings();

@@ -17,12 +17,12 @@ class TColumn_Form : public QDialog, public IColumnDialog {
     Q_OBJECT
 
 public:
-    explicit TColumn_Form(QWidget* parent = nullptr);
+    explicit TColumn_Form(TMonitorServices& Services, QWidget* parent = nullptr);
     int ExecColumns() override { return Execute(); }
 
     // Creation handler: runs once, right after the window is created at start-up, in the fixed
     // creation order of the program's windows.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // The start-up settings loader: language, first start, settings lines, grid lines, age
     // clean-up of the log tables, sound list, mute and column visibility. A step of the start-up
@@ -74,7 +74,7 @@ private:
     std::vector<TBox> Boxes() const;
     void ShowSettingsInBoxes();
 
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
 };
 
 extern TColumn_Form* Column_Form;

@@ -70,7 +70,7 @@ constexpr int closePumpMs = 150;
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(TMonitorServices& Services, QWidget* parent) : QMainWindow(parent), FServices(&Services) {
     setObjectName(QStringLiteral("Form1"));
     File1 = menuBar()->addMenu(QStringLiteral("File"));
     File1->setObjectName(QStringLiteral("File1"));
@@ -102,9 +102,6 @@ TForm1::~TForm1() {
     // The hooks point at this window.
     HostActions() = THostActions{};
     MonitorDatabase.SetWriteStateHook({});
-    if (!FServices) {
-        return;
-    }
     // The workers end before the window goes; what it registered is withdrawn.
     FServices->Controller().Shutdown(2000);
     FServices->Channels().SetStatusPanels(nullptr);
@@ -189,13 +186,13 @@ void TForm1::CreateHostPage() {
     parts.SaveSettings = [this] {
         SaveSettings();
     };
-    FHostPage = std::make_unique<THostPageView>(parts);
+    FHostPage = std::make_unique<THostPageView>(*FServices, parts);
     TreeView1 = FHostPage->TreeView1;
 }
 
 // The view needs the services' host table, so it is made in FormCreate.
 void TForm1::CreateHostGridView() {
-    FHostPage->FormCreate(*FServices, BitBtn3, BitBtn6, &FLogPages->Logs_grid());
+    FHostPage->FormCreate(BitBtn3, BitBtn6, &FLogPages->Logs_grid());
     // The types dialog fills the host type filter ("All" last); the filter exists from here on.
     ComboBox1 = FHostPage->ComboBox1;
     TTypes_form::SetMainTypeCombo(ComboBox1);
@@ -286,8 +283,8 @@ void TForm1::RestoreTreeExpansion() {
     FHostPage->RestoreTreeExpansion();
 }
 
-void TForm1::FormCreate(TMonitorServices& Services) {
-    FServices = &Services;
+void TForm1::FormCreate() {
+    TMonitorServices& Services = *FServices;
     DataGrid1 = &Services.DataGrid1();
     DownHostGrid = &Services.DownHostGrid();
     UpHostGrid = &Services.UpHostGrid();
@@ -303,7 +300,7 @@ void TForm1::FormCreate(TMonitorServices& Services) {
     Services.Channels().SetSound(FSound.get());
     Services.Channels().SetMessaging(FMessaging.get());
     FSound->StartAudio();
-    FLogPages->FormCreate(Services);
+    FLogPages->FormCreate();
     FOnline = std::make_unique<TOnlinePage>(
         *TabSheet7,
         TOnlinePage::TParts{DataGrid1, [this]() -> const TGroupTree& { return GroupNodes; }, TreeView1,
@@ -327,9 +324,6 @@ void TForm1::FormCreate(TMonitorServices& Services) {
 }
 
 void TForm1::LoadSettings() {
-    if (!FServices) {
-        return;
-    }
     if (const auto bytes = ReadSettingsFile(DataFolder() + QStringLiteral("Settings.cnfg"))) {
         TSettings values = *FServices->Settings().Snapshot();
         ApplySettingsLines(FileTextToLines(*bytes), EarlySettingsLines(), values);
@@ -368,9 +362,6 @@ void TForm1::TitleHostFrame(const QString& Prefix) {
 }
 
 void TForm1::SaveSettings() {
-    if (!FServices) {
-        return;
-    }
     TSettings values = *FServices->Settings().Snapshot();
     values.HostRowCount = DataGrid1 ? DataGrid1->RowCount() : 0;
     values.StatusFilterWord = HostView.StatusFilterWord;
@@ -406,8 +397,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
         // The close box sends the window to the notification area; the program goes on. With no
         // notification area to come back from, it is minimised instead.
         event->ignore();
-        if (ITrayIcon* tray = FServices ? FServices->Roles().Tray() : nullptr;
-            tray && !tray->TrayAvailable()) {
+        if (ITrayIcon* tray = FServices->Roles().Tray(); tray && !tray->TrayAvailable()) {
             showMinimized();
         } else {
             hide();
@@ -438,9 +428,7 @@ void TForm1::FormCloseQuery() {
 void TForm1::StopWorkerThreads() {
     // Workers end at their next look at the flags; until they have, their synchronous calls
     // are still served so none of them waits on this thread forever.
-    if (FServices) {
-        FServices->Controller().Shutdown(2000);
-    }
+    FServices->Controller().Shutdown(2000);
     FLogPages->StopSyslogServer();
     MonitoringActive = false;
     RequestShutdown();

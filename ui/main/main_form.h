@@ -42,13 +42,13 @@ class TForm1 : public QMainWindow, public IGroupTreeSink, public IStatusPanels, 
     Q_OBJECT
 
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    explicit TForm1(TMonitorServices& Services, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Creation handler, the first of the program's windows: tray hint lines, audio start-up
     // and the first settings. The window shows the services' host table and options and
     // registers its status bar and group tree with them.
-    void FormCreate(TMonitorServices& Services);
+    void FormCreate();
 
     // The close sequence, never refused: every step runs guarded and in order.
     void FormCloseQuery();
@@ -223,7 +223,7 @@ private:
 
     bool closing_ = false;
     std::unique_ptr<TStatusView> FStatus;
-    TMonitorServices* FServices = nullptr;
+    TMonitorServices* FServices; // set by the constructor, never null
     std::unique_ptr<TSoundControls> FSound;
     std::unique_ptr<TMessagingEvents> FMessaging;
     std::unique_ptr<TLogPagesView> FLogPages;

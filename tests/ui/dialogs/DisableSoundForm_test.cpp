@@ -1,4 +1,5 @@
 // The sound-off dialog: its texts, its two answers, and how it finds the main window's option.
+#include "core/MonitorServices.h"
 #include "ui/dialogs/DisableSoundForm.h"
 
 #include "core/AlertFlags.h"
@@ -39,7 +40,8 @@ protected:
         EXPECT_FALSE(Form.isVisible());
     }
 
-    TSoundDisableForm Form;
+    TMonitorServices Services{MonitorDatabase, QString()};
+    TSoundDisableForm Form{Services};
     QCheckBox Box;
     std::vector<bool> Saves;
 };
@@ -79,7 +81,7 @@ TEST_F(DisableSoundFormTest, ManuallyTurnItOnSetsTheOptionToTheSoundStateThenSav
 }
 
 TEST_F(DisableSoundFormTest, WithoutTheMainWindowsHooksTheButtonStillCloses) {
-    TSoundDisableForm bare;
+    TSoundDisableForm bare(Services);
     EXPECT_EQ(bare.SoundAlarmBox, nullptr);
     bool pressed = false;
     QTimer::singleShot(0, [&] {

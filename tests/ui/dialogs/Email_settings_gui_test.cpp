@@ -141,8 +141,8 @@ TEST_F(EmailSettingsGuiTest, OkSavesTheControlsCipheredAndCloses) {
     EXPECT_TRUE(Form->Settings->toPlainText().isEmpty());
     EXPECT_TRUE(Boxes.isEmpty());
 
-    TEmail_settings_form second;
-    second.FormCreate(Services);
+    TEmail_settings_form second(Services);
+    second.FormCreate();
     EXPECT_EQ(NotificationSettingsText(second.CurrentSettings()),
               NotificationSettingsText(Form->CurrentSettings()));
     EXPECT_FALSE(second.Smtp_Edit->isEnabled());
@@ -186,8 +186,8 @@ TEST_F(EmailSettingsGuiTest, FormCreateAppliesTheFileInOrder) {
     }
     zt::test::WriteFile(Dir.file("ESettings.cnfg"),
                         Rc6EncryptBytes(text, NotificationSettingsKey()).toStdString());
-    TEmail_settings_form loaded;
-    loaded.FormCreate(Services);
+    TEmail_settings_form loaded(Services);
+    loaded.FormCreate();
     EXPECT_EQ(loaded.Email_Edit->text(), "five@x.example");
     EXPECT_TRUE(loaded.RadioButton_specific_server->isChecked());
     EXPECT_FALSE(loaded.CheckBox_send_if_down->isChecked());
@@ -198,10 +198,10 @@ TEST_F(EmailSettingsGuiTest, FormCreateAppliesTheFileInOrder) {
 }
 
 TEST_F(EmailSettingsGuiTest, FormCreateWithoutAFileKeepsTheDefaults) {
-    TEmail_settings_form loaded;
-    loaded.FormCreate(Services);
+    TEmail_settings_form loaded(Services);
+    loaded.FormCreate();
     EXPECT_EQ(NotificationSettingsText(loaded.CurrentSettings()),
-              NotificationSettingsText(TEmail_settings_form().CurrentSettings()));
+              NotificationSettingsText(TEmail_settings_form(Services).CurrentSettings()));
     EXPECT_EQ(loaded.Email_Edit->text(), TEmail_settings_form::PlaceholderEmail());
 }
 
@@ -245,7 +245,7 @@ TEST_F(EmailSettingsGuiTest, EntryPointRefusesLineBreaksInRecipients) {
 
 TEST_F(EmailSettingsGuiTest, TheDispatchersOptionsFollowTheFormAndItIsTheMailChannel) {
     Form->ICQ_UIN_Edit->setText("1111");
-    Form->FormCreate(Services);
+    Form->FormCreate();
     const auto loaded = Services.Settings().Snapshot();
     EXPECT_EQ(loaded->ICQ_UIN_Edit, "1111"); // the form's values reach the options at start
     Form->CheckBox_send_if_down->setChecked(false);

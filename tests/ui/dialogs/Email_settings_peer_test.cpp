@@ -100,7 +100,7 @@ TEST_F(EmailSettingsPeerTest, AlarmEntryPointSendsTheBodyAsMemo1) {
 
 TEST_F(EmailSettingsPeerTest, SendIfDownOffAndSendIfUpOnMailsOnlyUpEvents) {
     UseServer(Peer.PlainPort());
-    Form->FormCreate(Services);
+    Form->FormCreate();
     Form->CheckBox_send_if_down->setChecked(false);
     Form->CheckBox_send_if_up->setChecked(true);
     struct Event {

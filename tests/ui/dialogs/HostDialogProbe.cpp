@@ -38,11 +38,11 @@ int main(int argc, char** argv) {
     int rc = 1;
     {
         TMonitorServices services(MonitorDatabase, DataFolder());
-        TAdd_M_hosts addMany;
-        TMultiple_hosts_edit_form multiEdit;
-        TGroup_Select_Form picker;
-        TTasks_form dialog;
-        TTypes_form types;
+        TAdd_M_hosts addMany(services);
+        TMultiple_hosts_edit_form multiEdit(services);
+        TGroup_Select_Form picker(services);
+        TTasks_form dialog(services);
+        TTypes_form types(services);
         Add_M_hosts = &addMany;
         Multiple_hosts_edit_form = &multiEdit;
         Group_Select_Form = &picker;
@@ -52,11 +52,11 @@ int main(int argc, char** argv) {
         services.Roles().SetMultiEdit(&multiEdit);
         services.Roles().SetGroupPicker(&picker);
         services.Roles().SetHostDialog(&dialog);
-        addMany.FormCreate(services);
-        multiEdit.FormCreate(services);
-        picker.FormCreate(services);
-        dialog.FormCreate(services);
-        types.FormCreate(services);
+        addMany.FormCreate();
+        multiEdit.FormCreate();
+        picker.FormCreate();
+        dialog.FormCreate();
+        types.FormCreate();
         THostDialogPreset preset;
         preset.Mode = THostDialogPreset::TMode::Add;
         preset.GroupNumber = 1;

@@ -72,22 +72,22 @@ protected:
         CreateMissingTables(MonitorDatabase);
         Services = std::make_unique<TMonitorServices>(MonitorDatabase, DataFolder(),
                                                       std::make_unique<TInstantProbes>());
-        Progress_Form = new TProgress_Form;
-        Add_M_hosts = new TAdd_M_hosts;
-        Multiple_hosts_edit_form = new TMultiple_hosts_edit_form;
-        Group_Select_Form = new TGroup_Select_Form;
-        Tasks_form = new TTasks_form;
-        Types_form = new TTypes_form;
+        Progress_Form = new TProgress_Form(*Services);
+        Add_M_hosts = new TAdd_M_hosts(*Services);
+        Multiple_hosts_edit_form = new TMultiple_hosts_edit_form(*Services);
+        Group_Select_Form = new TGroup_Select_Form(*Services);
+        Tasks_form = new TTasks_form(*Services);
+        Types_form = new TTypes_form(*Services);
         Services->Roles().SetProgress(Progress_Form);
         Services->Roles().SetAddMany(Add_M_hosts);
         Services->Roles().SetMultiEdit(Multiple_hosts_edit_form);
         Services->Roles().SetGroupPicker(Group_Select_Form);
         Services->Roles().SetHostDialog(Tasks_form);
-        Add_M_hosts->FormCreate(*Services);
-        Multiple_hosts_edit_form->FormCreate(*Services);
-        Group_Select_Form->FormCreate(*Services);
-        Tasks_form->FormCreate(*Services);
-        Types_form->FormCreate(*Services);
+        Add_M_hosts->FormCreate();
+        Multiple_hosts_edit_form->FormCreate();
+        Group_Select_Form->FormCreate();
+        Tasks_form->FormCreate();
+        Types_form->FormCreate();
         SetMessageBoxHandler([this](const QString&, const QString& Text) { Messages << Text; });
         SetHostDialogAudio(&Audio);
     }
@@ -201,7 +201,7 @@ TEST_F(HostDialogsTest, AddShowsDefaultsRefusesAnEmptyAddressAndStoresTheFirstHo
 
 TEST_F(HostDialogsTest, LatencyEditOpensTheToolsWindowModalOverTheHostDialog) {
     AddThroughDialog("edited", "127.0.0.1");
-    TPing_tracert_form tools;
+    TPing_tracert_form tools(*Services);
     tools.SetHostGrid(&Hosts());
     Services->Roles().SetTools(&tools);
     THostDialogPreset preset;
@@ -578,7 +578,7 @@ TEST_F(HostDialogsTest, FormCreateCaptionsTheMainWindowsHostFrameWithTheFirstGro
     foreign->setTitle("Ping");
     TFrameShell shell;
     Services->Roles().SetShell(&shell);
-    Tasks_form->FormCreate(*Services);
+    Tasks_form->FormCreate();
     Services->Roles().SetShell(nullptr);
     EXPECT_EQ(shell.Prefix, "Hosts:");
     EXPECT_EQ(foreign->title(), "Ping");

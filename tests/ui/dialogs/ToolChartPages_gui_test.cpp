@@ -1,6 +1,7 @@
 // The tools window's chart pages offscreen: the traffic chart's pixels and time axis under two zones
 // (kept as PNG), the traffic entry point's pages, the alarm settings stored and loaded back, the
 // latency page's refresh and OK, the date dialog and the window's close steps.
+#include "core/MonitorServices.h"
 #include "ui/dialogs/ToolChartPages.h"
 
 #include "core/DatabaseSchema.h"
@@ -116,7 +117,8 @@ protected:
     zt::test::TempDir Dir;
     TSQLiteDatabase Db{QString::fromStdString(Dir.file("t.db"))};
     TDataGrid Hosts;
-    TPing_tracert_form Form;
+    TMonitorServices Services{Db, QString::fromStdString(Dir.path())};
+    TPing_tracert_form Form{Services};
 };
 
 } // namespace
@@ -349,7 +351,7 @@ TEST_F(ChartPages, SelectDateModesPresetsAndRedraw) {
 }
 
 TEST_F(ChartPages, PresetShortlyAfterMidnightNamesTheHourBefore) {
-    TSelect_date_Form dialog;
+    TSelect_date_Form dialog(Services);
     dialog.Preset(QDateTime(QDate(2026, 3, 10), QTime(0, 20)));
     EXPECT_EQ(dialog.DateTimePicker1->date(), QDate(2026, 3, 9));
     EXPECT_EQ(dialog.DateTimePicker2->time(), QTime(23, 20));

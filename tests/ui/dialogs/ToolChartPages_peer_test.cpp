@@ -1,6 +1,7 @@
 // The tools window's real-time traffic page against a real SNMP agent (tests/peers/snmp-counters.sh)
 // whose octet counters the test writes: the stored samples and rates, read back with the sqlite3
 // shell, and a silent agent whose slow reads never let ticks pile up.
+#include "core/MonitorServices.h"
 #include "ui/dialogs/ToolChartPages.h"
 
 #include "core/DatabaseSchema.h"
@@ -103,7 +104,8 @@ protected:
     PeerProcess Agent;
     TSQLiteDatabase Db{QString::fromStdString(Dir.file("t.db"))};
     TDataGrid Hosts;
-    TPing_tracert_form Form;
+    TMonitorServices Services{Db, QString::fromStdString(Dir.path())};
+    TPing_tracert_form Form{Services};
 };
 
 } // namespace

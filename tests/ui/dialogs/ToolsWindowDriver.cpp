@@ -7,6 +7,7 @@
 //                                                           "ended_ms=" until its worker ended
 //   tools_window_driver port HOST PORT COMMUNITY INDEX enable|disable   "message=" of the box
 #include "core/LangTexts.h"
+#include "core/MonitorServices.h"
 #include "grid/GxGrid.h"
 #include "platform/MessageBox.h"
 #include "ui/dialogs/Unit_tracert.h"
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments().mid(1);
     if (args.isEmpty())
         return Usage();
-    TPing_tracert_form form;
+    TMonitorServices services(MonitorDatabase, QString());
+    TPing_tracert_form form(services);
     const QString mode = args[0];
     if (mode == "trace" && args.size() == 4) {
         form.edAddr->setText(args[1]);

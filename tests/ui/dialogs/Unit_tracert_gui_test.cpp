@@ -1,6 +1,7 @@
 // The tools window's pages 0-3 offscreen: controls under their names with their defaults and
 // captions, the menus' entry points, the ping toggle and a loopback ping, Enter in each field,
 // the selection buttons and the saved selection, lookups, closing, clicks and screenshots.
+#include "core/MonitorServices.h"
 #include "ui/dialogs/Unit_tracert.h"
 
 #include "core/DatabaseSchema.h"
@@ -102,7 +103,8 @@ protected:
     TSQLiteDatabase Db{QString::fromStdString(Dir.file("t.db"))};
     TDataGrid Hosts;
     zt::test::SilentUdpAgent Silent;
-    TPing_tracert_form Form;
+    TMonitorServices Services{Db, QString::fromStdString(Dir.path())};
+    TPing_tracert_form Form{Services};
 };
 
 } // namespace

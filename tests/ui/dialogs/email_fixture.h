@@ -31,7 +31,7 @@ protected:
             Asked << caption << prompt;
             return Answer;
         });
-        Form = std::make_unique<TEmail_settings_form>();
+        Form = std::make_unique<TEmail_settings_form>(Services);
         Email_settings_form = Form.get();
     }
     void TearDown() override {

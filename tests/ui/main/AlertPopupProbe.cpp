@@ -95,13 +95,13 @@ int main(int argc, char** argv) {
         QDesktopServices::openUrl(QUrl(Url));
     };
 
-    TAlert_window down;
-    TAlert_window_up up;
+    TAlert_window down(services);
+    TAlert_window_up up(services);
     Alert_window = &down;
     Alert_window_up = &up;
-    down.FormCreate(services);
+    down.FormCreate();
     up.SetDownPopup(&down);
-    up.FormCreate(services);
+    up.FormCreate();
     down.SetOtherPopup(&up);
     up.SetOtherPopup(&down);
     TAlertPopups popups(down, up);

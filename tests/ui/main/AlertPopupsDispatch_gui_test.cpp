@@ -32,9 +32,9 @@ protected:
         UpAlertVisible = false;
         Alert_window = &Down;
         Alert_window_up = &Up;
-        Down.FormCreate(Services);
+        Down.FormCreate();
         Up.SetDownPopup(&Down);
-        Up.FormCreate(Services);
+        Up.FormCreate();
         Down.SetOtherPopup(&Up);
         Up.SetOtherPopup(&Down);
         Services.Channels().SetPopups(&Popups);
@@ -87,8 +87,8 @@ protected:
     zt::test::TempDir Dir;
     TSQLiteDatabase Database{QString::fromStdString(Dir.file("p.db"))};
     TMonitorServices Services{Database, QString::fromStdString(Dir.path())};
-    TAlert_window Down;
-    TAlert_window_up Up;
+    TAlert_window Down{Services};
+    TAlert_window_up Up{Services};
     TAlertPopups Popups{Down, Up};
     QStringList Shown;
     int SelectedGroup = -1;

@@ -54,9 +54,9 @@ protected:
         LangTexts::UseBuiltInEnglish();
         Alert_window = &Down;
         Alert_window_up = &Up;
-        Down.FormCreate(Services);
+        Down.FormCreate();
         Up.SetDownPopup(&Down);
-        Up.FormCreate(Services);
+        Up.FormCreate();
     }
     void TearDown() override {
         Down.hide();
@@ -67,8 +67,8 @@ protected:
         Alert_window_up = nullptr;
     }
     TMonitorServices Services{MonitorDatabase, QString()};
-    TAlert_window Down;
-    TAlert_window_up Up;
+    TAlert_window Down{Services};
+    TAlert_window_up Up{Services};
 };
 
 } // namespace

@@ -61,13 +61,13 @@ protected:
         LangTexts::UseBuiltInEnglish();
         auto backend = std::make_unique<TFakeTrayIconBackend>();
         Fake = backend.get();
-        Form = std::make_unique<TBig_hint_form>(std::move(backend));
+        Form = std::make_unique<TBig_hint_form>(Services, std::move(backend));
         Screen = QGuiApplication::primaryScreen()->geometry();
         // The icon in the bottom right corner, as a tray at the bottom edge has it.
         Fake->IconGeometry = QRect(Screen.right() - 30, Screen.bottom() - 21, 22, 22);
         Fake->Cursor = QPoint(0, 0);
         Form->SetMainWindow(&Main, [this] { ++StateApplied; });
-        Form->FormCreate(Services);
+        Form->FormCreate();
     }
     ~BigHintTest() override { Form->HintWindow()->hide(); }
 
@@ -292,9 +292,9 @@ TEST(BigHintPlace, FitHintLinesKeepsTheCountLine) {
 TEST(BigHintTip, WithoutAnIconPlaceTheLinesGoIntoTheTipCountLineFirst) {
     auto backend = std::make_unique<TFakeTrayIconBackend>();
     TFakeTrayIconBackend* fake = backend.get();
-    TBig_hint_form form(std::move(backend));
     TMonitorServices services(MonitorDatabase, QString());
-    form.FormCreate(services);
+    TBig_hint_form form(services, std::move(backend));
+    form.FormCreate();
     form.SetTrayHintLines(FiveHostLines);
     // Cut to the tip's 127 characters.
     EXPECT_EQ(fake->ToolTip(),

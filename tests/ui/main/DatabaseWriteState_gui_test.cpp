@@ -1,5 +1,6 @@
 // The main window shows in its status bar when the database cannot be written, as reported by the
 // database layer from any thread, and again when writing works.
+#include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
 #include "desktop/StatusBarEx.h"
 #include "ui/main/StatusView.h"
@@ -43,7 +44,8 @@ TEST(DatabaseWriteState, StatusBarShowsTheFailedWriteAndTheRecovery) {
     MonitorDatabase.Open(file);
     MonitorDatabase.ExecuteStatement(QStringLiteral("create table t (x INTEGER)"));
     {
-        TForm1 form;
+        TMonitorServices services{MonitorDatabase, QString()};
+        TForm1 form(services);
         auto* bar = form.findChild<TStatusBarPro*>(QStringLiteral("StatusBar1"));
         ASSERT_NE(bar, nullptr);
         TStatusPanelPro& panel = bar->Panels()[DatabaseWriteStatePanel];

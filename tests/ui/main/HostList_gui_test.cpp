@@ -41,8 +41,8 @@ QStringList ShownHosts(TDataGrid& Grid) {
 TEST(HostList, ChoosingAGroupShowsItsHostsNumberedFromOne) {
     LangTexts::UseBuiltInEnglish();
     TMonitorServices services{MonitorDatabase, QString()};
-    TForm1 form;
-    form.FormCreate(services);
+    TForm1 form(services);
+    form.FormCreate();
     TDataGrid& hosts = services.DataGrid1();
     const char* rows[][3] = {
         {"web", "127.0.0.2", "1"}, {"Принтер \"2\"", "127.0.0.3", "2"}, {"mail", "127.0.0.4", "1"}};

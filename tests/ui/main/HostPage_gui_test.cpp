@@ -100,8 +100,8 @@ protected:
         AddHost("p0", "127.0.1.1", "5", "OK");
         AddHost("p1", "127.0.1.2", "5", "Down");
         AddHost("s0", "127.0.2.1", "1", "OK");
-        Form = std::make_unique<TForm1>();
-        Form->FormCreate(*Services);
+        Form = std::make_unique<TForm1>(*Services);
+        Form->FormCreate();
         Load();
         ApplyColumnVisibility(Hosts(), TSettings{});
         Page().OpenHostDialog = [this](const THostDialogPreset& Preset) {
@@ -462,8 +462,8 @@ TEST_F(HostPageTest, AddAndEditHandTheDialogItsPreset) {
 }
 
 TEST_F(HostPageTest, AddManyHostsGoIntoTheChosenGroupAndItsRangeIsKept) {
-    TAdd_M_hosts dialog;
-    dialog.FormCreate(*Services);
+    TAdd_M_hosts dialog(*Services);
+    dialog.FormCreate();
     Services->Roles().SetAddMany(&dialog);
     Services->Settings().Update([](TSettings& S) { S.IPN_1 = 127, S.IPN_2 = 0, S.IPN_3 = 0; });
     Choose("5");
@@ -497,7 +497,7 @@ TEST_F(HostPageTest, TheLanguageLoadedAtStartKeepsTheListOnTheChosenGroup) {
 }
 
 TEST_F(HostPageTest, ANewHostTypeIsInTheTypeFilterAtOnceAndTheListKeepsItsGroup) {
-    TTypes_form types;
+    TTypes_form types(*Services);
     QDir().mkpath(types.TypesFolder);
     ASSERT_EQ(AddHostType(*types.DataGrid1, types.TypesFolder, "Camera", {}), QString());
     types.LoadHostTypes();
@@ -509,7 +509,7 @@ TEST_F(HostPageTest, TheHostDialogsSoundListHoldsEveryFileOfSounds) {
     QDir().mkpath(Q(Dir.file("Sounds")));
     ztt::WriteFile(Dir.file("Sounds/a.mp3"), "x"), ztt::WriteFile(Dir.file("Sounds/b.wav"), "x");
     Page().Add_bClick();
-    TTasks_form dialog;
+    TTasks_form dialog(*Services);
     dialog.PrepareHost(Presets.at(0));
     EXPECT_EQ(dialog.Edit4->count(), 2);
 }

@@ -3,6 +3,7 @@
 // util-linux logger as the sender, the per-host log viewer and the about box.
 #include "core/DatabaseSchema.h"
 #include "core/LogPages.h"
+#include "core/MonitorServices.h"
 #include "core/SQLiteDb.h"
 #include "core/TextConversions.h"
 #include "desktop/StatusBarEx.h"
@@ -70,7 +71,7 @@ protected:
         CreateMissingIndexes(MonitorDatabase);
         MonitorDatabase.ExecuteStatement("insert into hosts (host, IP) values ('alpha', '10.0.0.1')");
         MonitorDatabase.ExecuteStatement("insert into hosts (host, IP) values ('beta', '10.0.0.2')");
-        Form = std::make_unique<TForm1>();
+        Form = std::make_unique<TForm1>(Services);
         Form->resize(1000, 560);
         Pages().Now = [this] {
             return Now;
@@ -104,6 +105,7 @@ protected:
 
     zt::test::TempDir Dir;
     qint64 Now = LocalUnix(2026, 3, 1, 15);
+    TMonitorServices Services{MonitorDatabase, Q(Dir.path())};
     std::unique_ptr<TForm1> Form;
 };
 
@@ -141,7 +143,7 @@ TEST_F(LogPagesTest, DayPickerShowsOneDayWithItsMidnightNewestFirst) {
     AddEvent(first, "midnight", "ID", 1);
     AddEvent(first + 3600, "one o'clock", "IU", 1);
     AddEvent(first + SecondsPerDay, "next midnight", "ID", 2);
-    TCalendar_form calendar;
+    TCalendar_form calendar(Services);
     Calendar_form = &calendar;
     calendar.SetSelectedDate(QDate(2026, 3, 1));
     bool closed = false;
@@ -174,7 +176,7 @@ TEST_F(LogPagesTest, DayPickerShowsOneDayWithItsMidnightNewestFirst) {
 TEST_F(LogPagesTest, DayNumbersFitTheirCellsUnderALargeDesktopFont) {
     const QFont saved = QApplication::font();
     QApplication::setFont(QFont(saved.family(), 14));
-    TCalendar_form calendar;
+    TCalendar_form calendar(Services);
     QApplication::setFont(saved);
     const QFontMetrics metrics(calendar.GxMonthCalendar1->font());
     for (int day = 1; day <= 31; ++day)
@@ -334,7 +336,7 @@ TEST_F(LogPagesTest, LogViewerClearsTheHostItShows) {
     AddEvent(Now - 10, "alpha down", "ID", 1);
     AddEvent(Now - 5, "beta down", "ID", 2);
     AddEvent(Now - 1, "beta up", "IU", 2);
-    TLogs viewer;
+    TLogs viewer(Services);
     viewer.ShowOnlyHost("2");
     EXPECT_EQ(Column(viewer.Logs_grid(), "L_Status"), QStringList({"beta up", "beta down"}));
     Shot(viewer, "LogViewer");
@@ -352,7 +354,7 @@ TEST_F(LogPagesTest, AboutPictureOpensTheProductPage) {
         opened << Url;
         return true;
     });
-    TAbout_f about;
+    TAbout_f about(Services);
     Shot(about, "About");
     QMouseEvent press(QEvent::MouseButtonRelease, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton,
                       Qt::NoButton, Qt::NoModifier);

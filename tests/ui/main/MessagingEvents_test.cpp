@@ -2,6 +2,7 @@
 // a received command answered over the wire and logged once, the keep-alive timer's sign-on and
 // keep-alive, the status picture, the dispatcher's messaging channel (through a small local channel
 // that hands the dispatcher's calls to these events), the start-up sign-on and the sign-off at close.
+#include "core/MonitorServices.h"
 #include "ui/main/MessagingEvents.h"
 
 #include "core/AlarmChannels.h"
@@ -210,7 +211,8 @@ TEST_F(MessagingEventsTest, SignOffAtCloseShowsOfflineAndConnectsNowhere) {
 }
 
 TEST(MainWindowMessaging, TheFormOwnsTheClientAndItsTimer) {
-    TForm1 form;
+    TMonitorServices services{MonitorDatabase, QString()};
+    TForm1 form(services);
     ASSERT_NE(form.ICQClient1, nullptr);
     EXPECT_EQ(form.ICQClient1->objectName(), "ICQClient1");
     ASSERT_NE(form.ICQ_keep_alive_Timer, nullptr);

@@ -1,5 +1,6 @@
 // The main window's sound controls on plain widgets and a recording channel: the handlers,
 // the sound-off dialog's two answers, the file chooser, and the looks of "Mute" and panel 1.
+#include "core/MonitorServices.h"
 #include "ui/main/SoundControls.h"
 
 #include "core/AlertFlags.h"
@@ -43,7 +44,7 @@ protected:
         Timer.setInterval(1000);
         Box.setChecked(true);
         Edit.setText(QStringLiteral("magic-wand-1.mp3"));
-        Dialog = std::make_unique<TSoundDisableForm>();
+        Dialog = std::make_unique<TSoundDisableForm>(Services);
         SoundDisableForm = Dialog.get();
         Dialog->SoundAlarmBox = &Box;
         Dialog->SaveSettings = [this] {
@@ -112,6 +113,7 @@ protected:
     QPushButton Mute, Off, Play, Browse;
     QCheckBox Box;
     QLineEdit Edit;
+    TMonitorServices Services{MonitorDatabase, QString()};
     std::unique_ptr<TSoundDisableForm> Dialog;
     std::unique_ptr<TSoundControls> Controls;
     std::map<int, TPanel> Panels;

@@ -53,7 +53,7 @@ protected:
     void SetUp() override {
         LangTexts::UseBuiltInEnglish();
         SoundMuted = false;
-        Form.FormCreate(Services);
+        Form.FormCreate();
         Form.resize(700, 420);
         // The page holding the sound buttons is the one shown.
         for (int i = 0; i < Form.PageControl1->count(); ++i) {
@@ -68,7 +68,7 @@ protected:
     // What the bar paints of panel 1.
     QImage Panel1Shot() { return Form.StatusBar1->grab(Form.StatusBar1->PanelDrawRect(1)).toImage(); }
     TMonitorServices Services{MonitorDatabase, QString()};
-    TForm1 Form;
+    TForm1 Form{Services};
 };
 
 } // namespace

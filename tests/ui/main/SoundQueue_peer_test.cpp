@@ -43,12 +43,12 @@ protected:
                                 QString::fromStdString(Data.file("Sounds/beep.wav"))));
         SetDataFolder(QString::fromStdString(Data.path()));
         Services = std::make_unique<TMonitorServices>(MonitorDatabase, QString::fromStdString(Data.path()));
-        Form = std::make_unique<TForm1>();
+        Form = std::make_unique<TForm1>(*Services);
         Form1 = Form.get();
-        Dialog = std::make_unique<TSoundDisableForm>();
+        Dialog = std::make_unique<TSoundDisableForm>(*Services);
         SoundDisableForm = Dialog.get();
         // Starts the audio layer too.
-        Form->FormCreate(*Services);
+        Form->FormCreate();
         Form->SoundControls().SetSoundOffDialog(Dialog.get());
         ASSERT_TRUE(SoundChannel.DeviceOpen());
     }

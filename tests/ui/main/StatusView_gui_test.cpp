@@ -60,7 +60,7 @@ protected:
         column->addWidget(View->StatusBar1);
         auto backend = std::make_unique<TFakeTrayIconBackend>();
         Fake = backend.get();
-        Tray = std::make_unique<TBig_hint_form>(std::move(backend));
+        Tray = std::make_unique<TBig_hint_form>(Services, std::move(backend));
         View->SetTray(Tray.get());
         QObject::connect(&BitBtn7, &QPushButton::clicked, [this] { Controller().BitBtn7Click(); });
         View->FormCreate(Hosts(), Controller(), BitBtn7);
