@@ -215,7 +215,8 @@ QWidget* TAdd_M_hosts::BuildDetails() {
     Play_sound_button->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     Play_sound_button->setToolTip(QStringLiteral("Play"));
     Edit1 = Make<QLineEdit>("Edit1", box);
-    Edit1->setText(LangText(284));
+    FNamePreset = LangText(284);
+    Edit1->setText(FNamePreset);
     form->addRow(MakeLabel("Label5", QStringLiteral("Type of hosts:"), box), Edit3);
     form->addRow(MakeLabel("Label6", QStringLiteral("Community:"), box), Edit5);
     auto* sound = new QHBoxLayout;
@@ -260,7 +261,16 @@ void TAdd_M_hosts::SetHostTypes(const QStringList& Names) {
     FillHostTypeCombo(Edit3, Names);
 }
 
+void TAdd_M_hosts::RenewNamePreset() {
+    // The preset was made before the language loaded; a name the operator typed stays.
+    if (Edit1->text() == FNamePreset) {
+        FNamePreset = LangText(284);
+        Edit1->setText(FNamePreset);
+    }
+}
+
 void TAdd_M_hosts::ShowPage(int Page, int Group) {
+    RenewNamePreset();
     FitToPage(Page == 1 ? 1 : 0);
     SelectedGroup = Group;
     show();
@@ -273,6 +283,7 @@ int TAdd_M_hosts::Execute(int Group) {
     IPN_1->setValue(kept->IPN_1);
     IPN_2->setValue(kept->IPN_2);
     IPN_3->setValue(kept->IPN_3);
+    RenewNamePreset();
     FitToPage(PageControl1->currentIndex());
     return exec();
 }

@@ -81,6 +81,9 @@ private:
     // Shows page Page and sizes the dialog to it rather than to the taller other page.
     void FitToPage(int Page);
     int AddHosts(const std::vector<TBulkHostEntry>& Entries);
+    void RenewNamePreset();
+
+    QString FNamePreset; // the name preset last put into Edit1
 
     TMonitorServices* FServices; // set by the constructor, never null
 };

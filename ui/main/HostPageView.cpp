@@ -780,36 +780,14 @@ void THostPageView::Deletegroup1Click() {
 }
 
 void THostPageView::BitBtn28Click() {
-    QTreeWidgetItem* item = TreeView1->currentItem();
-    const auto record = NodeRecord(item);
-    if (!record) {
-        SayNoGroup();
-        return;
-    }
-    QTreeWidgetItem* parent = item->parent();
-    const int index = parent ? parent->indexOfChild(item) : TreeView1->indexOfTopLevelItem(item);
-    // The stored rows swap with the sibling the node passes, so the next load shows this order.
-    if (index > 0) {
-        QTreeWidgetItem* before = parent ? parent->child(index - 1) : TreeView1->topLevelItem(index - 1);
-        const auto other = NodeRecord(before);
-        if (other && SwapGroupRows(FServices->HostStore(), record->Group, other->Group)) {
-            const QSignalBlocker blocker(TreeView1);
-            const bool expanded = item->isExpanded();
-            if (parent) {
-                parent->insertChild(index - 1, parent->takeChild(index));
-            } else {
-                TreeView1->insertTopLevelItem(index - 1, TreeView1->takeTopLevelItem(index));
-            }
-            item->setExpanded(expanded);
-            TreeView1->setCurrentItem(item);
-        }
-    }
-    RebuildGroupList();
-    SaveGroupList();
-    TreeChanged();
+    MoveGroupNode(-1);
 }
 
 void THostPageView::BitBtn29Click() {
+    MoveGroupNode(+1);
+}
+
+void THostPageView::MoveGroupNode(int Step) {
     QTreeWidgetItem* item = TreeView1->currentItem();
     const auto record = NodeRecord(item);
     if (!record) {
@@ -819,17 +797,18 @@ void THostPageView::BitBtn29Click() {
     QTreeWidgetItem* parent = item->parent();
     const int count = parent ? parent->childCount() : TreeView1->topLevelItemCount();
     const int index = parent ? parent->indexOfChild(item) : TreeView1->indexOfTopLevelItem(item);
-    if (index + 1 < count) {
-        QTreeWidgetItem* after = parent ? parent->child(index + 1) : TreeView1->topLevelItem(index + 1);
-        const auto other = NodeRecord(after);
+    const int target = index + Step;
+    // The stored rows swap with the sibling the node passes, so the next load shows this order.
+    if (target >= 0 && target < count) {
+        QTreeWidgetItem* sibling = parent ? parent->child(target) : TreeView1->topLevelItem(target);
+        const auto other = NodeRecord(sibling);
         if (other && SwapGroupRows(FServices->HostStore(), record->Group, other->Group)) {
             const QSignalBlocker blocker(TreeView1);
             const bool expanded = item->isExpanded();
-            // In front of the sibling after the next one, or last.
             if (parent) {
-                parent->insertChild(index + 1, parent->takeChild(index));
+                parent->insertChild(target, parent->takeChild(index));
             } else {
-                TreeView1->insertTopLevelItem(index + 1, TreeView1->takeTopLevelItem(index));
+                TreeView1->insertTopLevelItem(target, TreeView1->takeTopLevelItem(index));
             }
             item->setExpanded(expanded);
             TreeView1->setCurrentItem(item);

@@ -188,6 +188,8 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
+    // Moves the chosen group node one place up (-1) or down (+1) among its siblings.
+    void MoveGroupNode(int Step);
     void CreateGroupBox();
     void CreateHostBox(QWidget* Box, QPushButton* BitBtn3, QPushButton* BitBtn6);
     QHBoxLayout* FMonitorButtons = nullptr; // Start/Stop, Mute, Sound off

@@ -423,6 +423,19 @@ TEST_F(HostDialogsTest, AddManySizesItselfToTheShownPage) {
     form.hide();
 }
 
+TEST_F(HostDialogsTest, AddManyNamePresetFollowsTheLanguageButKeepsATypedName) {
+    TAdd_M_hosts& form = *Add_M_hosts;
+    ASSERT_TRUE(LangTexts::Load(QString::fromStdString(zt::test::SourcePath("Data")), "German"));
+    form.ShowPage(0, 1);
+    EXPECT_EQ(form.Edit1->text(), LangText(284));
+    EXPECT_NE(form.Edit1->text(), QStringLiteral("New Host"));
+    form.Edit1->setText(QStringLiteral("lab"));
+    LangTexts::UseBuiltInEnglish();
+    form.ShowPage(0, 1);
+    EXPECT_EQ(form.Edit1->text(), QStringLiteral("lab"));
+    form.hide();
+}
+
 TEST_F(HostDialogsTest, AddManyWithMonitoringOnPausesItAndRestartsOneCheckThread) {
     AddThroughDialog("shown", "127.0.0.1");
     TMonitorController& monitor = Services->Controller();
