@@ -3,6 +3,7 @@
 
 #include "core/CheckRules.h"
 #include "core/HostGridColumns.h"
+#include "core/HostRecord.h"
 #include "core/LangLines.h"
 #include "core/LangTexts.h"
 #include "core/TextConversions.h"
@@ -49,25 +50,29 @@ THostEventWrites QueueHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, int R
                                 int Colour, const QString& Code, const QString& UpSoundText) {
     using namespace HostColumn;
     namespace Q = QueueColumn;
-    if (Flag(Hosts, Alarm_en, Row)) {
-        QString note = ::Text(Hosts, Note_, Row);
-        QString where = note.isEmpty() ? ::Text(Hosts, IP, Row) : note;
-        QString name = ClockText(NowDateTime()) + " - " + ::Text(Hosts, Host, Row) + ", " + where;
+    namespace F = HostField;
+    const THostRecord host =
+        ReadHostRecord(Hosts, THostColumnIndexes(Hosts), Row,
+                       F::Alarm_en | F::Note | F::IP | F::Host | F::ICQ_contacts_list | F::ICQ_alarm_enabled |
+                           F::Email_contacts_list | F::Email_alarm_enabled | F::Sound_alarm_enabled |
+                           F::Alarm | F::Loop_sound);
+    if (host.Alarm_en) {
+        const QString& where = host.Note.isEmpty() ? host.IP : host.Note;
+        QString name = ClockText(NowDateTime()) + " - " + host.Host + ", " + where;
         int q = DownHostGrid.AddRow();
         DownHostGrid.Cell(Q::Host_name, q).SetAsString(name);
-        DownHostGrid.Cell(Q::ICQ, q).SetAsString(::Text(Hosts, ICQ_contacts_list, Row));
-        DownHostGrid.Cell(Q::ICQ_e, q).SetAsBoolean(Flag(Hosts, ICQ_alarm_enabled, Row));
-        DownHostGrid.Cell(Q::Email, q).SetAsString(::Text(Hosts, Email_contacts_list, Row));
-        DownHostGrid.Cell(Q::Email_e, q).SetAsBoolean(Flag(Hosts, Email_alarm_enabled, Row));
-        bool soundOn = Flag(Hosts, Sound_alarm_enabled, Row);
-        DownHostGrid.Cell(Q::Sound_e, q).SetAsBoolean(soundOn);
-        if (soundOn) {
+        DownHostGrid.Cell(Q::ICQ, q).SetAsString(host.ICQ_contacts_list);
+        DownHostGrid.Cell(Q::ICQ_e, q).SetAsBoolean(host.ICQ_alarm_enabled);
+        DownHostGrid.Cell(Q::Email, q).SetAsString(host.Email_contacts_list);
+        DownHostGrid.Cell(Q::Email_e, q).SetAsBoolean(host.Email_alarm_enabled);
+        DownHostGrid.Cell(Q::Sound_e, q).SetAsBoolean(host.Sound_alarm_enabled);
+        if (host.Sound_alarm_enabled) {
             bool alarm = Colour == EventColourRed || Colour == EventColourYellow;
-            DownHostGrid.Cell(Q::Alarm_sound, q).SetAsString(alarm ? ::Text(Hosts, Alarm, Row) : UpSoundText);
+            DownHostGrid.Cell(Q::Alarm_sound, q).SetAsString(alarm ? host.Alarm : UpSoundText);
         }
-        DownHostGrid.Cell(Q::Loop_s, q).SetAsBoolean(Flag(Hosts, Loop_sound, Row));
+        DownHostGrid.Cell(Q::Loop_s, q).SetAsBoolean(host.Loop_sound);
         DownHostGrid.Cell(Q::ID_, q).SetAsString(QString::number(Row));
-        DownHostGrid.Cell(Q::IP_D, q).SetAsString(::Text(Hosts, IP, Row));
+        DownHostGrid.Cell(Q::IP_D, q).SetAsString(host.IP);
         TCell& state = DownHostGrid.Cell(Q::State, q);
         state.SetAsString(Text);
         state.SetCellColor(Colour);
