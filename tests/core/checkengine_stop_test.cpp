@@ -164,11 +164,8 @@ TEST(CheckEngineStop, StopWithHundredsOfProbesInFlightEndsBothThreadsAndLeavesNo
     EXPECT_EQ(f.Rows(QStringLiteral("select count(*) from hosts where Http_Kol_vo<>'0'")), (Rows{{"0"}}));
 }
 
-// A thousand echoes in flight hold no thread; stop hands them all back and both threads end.
-TEST(CheckEngineStop, StopWithAThousandEchoesInFlightEndsBothThreadsWithinTwoSeconds) {
-    EngineFixture f;
-    f.Probes.HoldEchoes();
-    f.Owner.Bound = 1024;
+// A thousand echo-checked hosts on 127.0.0.0/8, stored in one transaction.
+static void AddThousandLoopbackHosts(EngineFixture& f) {
     f.Database.StartTransaction();
     for (int i = 0; i < 1000; ++i) {
         HostSpec spec;
@@ -176,6 +173,14 @@ TEST(CheckEngineStop, StopWithAThousandEchoesInFlightEndsBothThreadsWithinTwoSec
         f.AddHost(spec);
     }
     f.Database.CommitTransaction();
+}
+
+// A thousand echoes in flight hold no thread; stop hands them all back and both threads end.
+TEST(CheckEngineStop, StopWithAThousandEchoesInFlightEndsBothThreadsWithinTwoSeconds) {
+    EngineFixture f;
+    f.Probes.HoldEchoes();
+    f.Owner.Bound = 1024;
+    AddThousandLoopbackHosts(f);
     const int threadsBefore = Threads();
     f.Owner.PassesAllowed = 1;
     ASSERT_TRUE(f.Start());
@@ -192,13 +197,7 @@ TEST(CheckEngineStop, EchoOnlyHostsAreNotHeldToTheSocketBound) {
     EngineFixture f;
     f.Probes.HoldEchoes();
     f.Owner.Bound = 64;
-    f.Database.StartTransaction();
-    for (int i = 0; i < 1000; ++i) {
-        HostSpec spec;
-        spec.IP = QStringLiteral("127.0.%1.%2").arg(i / 200).arg(1 + i % 200);
-        f.AddHost(spec);
-    }
-    f.Database.CommitTransaction();
+    AddThousandLoopbackHosts(f);
     f.Owner.PassesAllowed = 1;
     ASSERT_TRUE(f.Start());
     EXPECT_TRUE(f.WaitFor([&] { return f.Probes.Calls() == 1000; }, 20000)) << f.Probes.Calls();
