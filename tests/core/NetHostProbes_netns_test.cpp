@@ -69,21 +69,34 @@ TPingOutcome AsyncOutcome(TNetHostProbes& Probes, const std::string& Host, int T
     return Got;
 }
 
+// A namespace of its own with its loopback up (the engine peers' script), torn down at scope end.
+struct TLoopbackNetns {
+    explicit TLoopbackNetns(const char* Stem)
+        : Prefix(Stem + std::to_string(::getpid())), Name(Prefix + "-l") {
+        int Rc = -1;
+        Output = RunCommand(Script() + " loopback " + Prefix + " 2>&1", &Rc);
+        Ready = Rc == 0;
+    }
+    ~TLoopbackNetns() { RunCommand(Script() + " teardown " + Prefix + " 2>&1"); }
+    TLoopbackNetns(const TLoopbackNetns&) = delete;
+    TLoopbackNetns& operator=(const TLoopbackNetns&) = delete;
+    static std::string Script() { return "bash " + PeerScript("netns-engine.sh"); }
+
+    std::string Prefix;
+    std::string Name;
+    std::string Output;
+    bool Ready = false;
+};
+
 } // namespace
 
 TEST(NetHostProbesNetns, AsyncEchoGivesTheOutcomeOfTheBlockingOne) {
     if (!IsRoot() || !HaveProgram("nft"))
         GTEST_SKIP() << "needs root and nft";
-    const std::string Script = "bash " + PeerScript("netns-engine.sh");
-    const std::string Prefix = "ztn" + std::to_string(::getpid());
-    const std::string Ns = Prefix + "-l";
+    const TLoopbackNetns Netns("ztn");
+    ASSERT_TRUE(Netns.Ready) << Netns.Output;
+    const std::string& Ns = Netns.Name;
     int Rc = -1;
-    const std::string Out = RunCommand(Script + " loopback " + Prefix + " 2>&1", &Rc);
-    ASSERT_EQ(Rc, 0) << Out;
-    struct TTeardown {
-        std::string Command;
-        ~TTeardown() { RunCommand(Command); }
-    } Teardown{Script + " teardown " + Prefix + " 2>&1"};
     const std::string In = "ip netns exec " + Ns + " ";
     RunCommand(In + "nft -f - <<'EOF'\n" + std::string(RejectRules) + "\nEOF\n", &Rc);
     ASSERT_EQ(Rc, 0);
@@ -112,16 +125,9 @@ TEST(NetHostProbesNetns, AsyncEchoGivesTheOutcomeOfTheBlockingOne) {
 TEST(NetHostProbesNetns, HttpAndSnmpAwaitASilentHostWithoutAWorker) {
     if (!IsRoot() || !HaveProgram("nft"))
         GTEST_SKIP() << "needs root and nft";
-    const std::string Script = "bash " + PeerScript("netns-engine.sh");
-    const std::string Prefix = "ztw" + std::to_string(::getpid());
-    int Rc = -1;
-    const std::string Out = RunCommand(Script + " loopback " + Prefix + " 2>&1", &Rc);
-    ASSERT_EQ(Rc, 0) << Out;
-    struct TTeardown {
-        std::string Command;
-        ~TTeardown() { RunCommand(Command); }
-    } Teardown{Script + " teardown " + Prefix + " 2>&1"};
-    ASSERT_TRUE(RunInNetns(Prefix + "-l", [&] {
+    const TLoopbackNetns Netns("ztw");
+    ASSERT_TRUE(Netns.Ready) << Netns.Output;
+    ASSERT_TRUE(RunInNetns(Netns.Name, [&] {
         TNetHostProbes Probes;
         std::mutex Lock;
         std::condition_variable Changed;
