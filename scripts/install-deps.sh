@@ -18,8 +18,8 @@ PACKAGES=(
   python3 fping util-linux
   # a real X display for the window tests, driven and photographed from the test
   xvfb xdotool imagemagick xclip
-  # the notification area and the window inspector of the end-to-end tray tests
-  trayer x11-utils
+  # the notification area, the window inspector and a window manager of the end-to-end window tests
+  trayer x11-utils openbox
   # test tones and the tools/ script that makes the program's sounds
   sox
   # mail servers and the file watcher of the notification tests
