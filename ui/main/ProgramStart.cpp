@@ -442,6 +442,9 @@ int RunProgram(int argc, char** argv) {
     if (Form1 && !Form1->Closing()) {
         CloseProgram();
     }
+    // exit() closes no window: the other windows still open get their close handlers, as the tools
+    // window's, which empties its real-time samples.
+    QApplication::closeAllWindows();
     // From here on no worker may run code on the windows that are about to go.
     SetSynchronizeClosed(true);
     DestroyForms();
