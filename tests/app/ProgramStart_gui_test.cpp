@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <QWindow>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <optional>
@@ -217,6 +218,16 @@ TEST_F(ProgramStartTest, TrayExitRunsTheSameSequenceOnAHiddenWindow) {
     ClearStartupTrace();
     ASSERT_FALSE(Form1->isVisible());
     Form1->Exit2->trigger();
+    EXPECT_EQ(StartupTraceSteps(), closeSequence);
+}
+
+TEST_F(ProgramStartTest, ExitRunsTheSequenceOnAWindowWhosePlatformWindowIsGone) {
+    CreateForms();
+    Form1->show();
+    // Its close() now reports success without any close event.
+    Form1->windowHandle()->destroy();
+    ClearStartupTrace();
+    CloseProgram();
     EXPECT_EQ(StartupTraceSteps(), closeSequence);
 }
 

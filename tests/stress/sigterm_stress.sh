@@ -3,7 +3,7 @@
 # must end by itself with "has been closed" as the last line of its program log and a database
 # that passes "PRAGMA integrity_check". Not part of the test suites (it runs for many minutes).
 #
-#   tests/stress/sigterm_stress.sh [-n STARTS] [-j PARALLEL] [-l LOAD] [-w WINDOW_MS] [-f] [PROGRAM]
+#   tests/stress/sigterm_stress.sh [-n STARTS] [-j PARALLEL] [-l LOAD] [-w WINDOW_MS] [-f] [-d DISPLAY] [PROGRAM]
 #
 # STARTS (default 200) starts, PARALLEL (default 2) at a time, each in a folder of its own with a
 # copy of one database of 40 hosts on 127.0.0.0/8 (so monitoring, the long transaction and the
@@ -12,8 +12,10 @@
 # moment that falls before the program can catch the signal at all (while the dynamic loader
 # runs, before the first line of main) waits until it can, and is counted as "early". PROGRAM is
 # build/zorvanite-tarnequill unless given. With -f every start is a first start instead: the
-# shipped Data folder without settings or database. Prints one line per start and a summary; exits 1 when
-# any start failed. Failed starts keep their folder under the work folder it names.
+# shipped Data folder without settings or database. With -d the starts run on that X display (its
+# server, window manager and tray are the caller's) instead of offscreen. Prints one line per start
+# and a summary; exits 1 when any start failed. Failed starts keep their folder under the work folder
+# it names.
 set -uo pipefail
 
 starts=200
@@ -21,13 +23,15 @@ parallel=2
 load=4
 window_ms=10000
 first=0
-while getopts "n:j:l:w:f" opt; do
+display=
+while getopts "n:j:l:w:fd:" opt; do
   case "$opt" in
     n) starts=$OPTARG ;;
     j) parallel=$OPTARG ;;
     l) load=$OPTARG ;;
     w) window_ms=$OPTARG ;;
     f) first=1 ;;
+    d) display=$OPTARG ;;
     *) sed -n '2,18p' "$0"; exit 2 ;;
   esac
 done
@@ -44,10 +48,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The program as a test starts it: offscreen, English, silent audio, its autostart entry kept
-# out of the real home folder.
+# The program as a test starts it: offscreen (or on the -d display), English, silent audio, its
+# autostart entry kept out of the real home folder.
+if [ -n "$display" ]; then screen=(QT_QPA_PLATFORM=xcb "DISPLAY=$display"); else screen=(QT_QPA_PLATFORM=offscreen); fi
 run_program() { # folder
-  cd "$1" && exec env QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 LC_ALL= LC_MESSAGES= \
+  cd "$1" && exec env "${screen[@]}" LANG=C.UTF-8 LC_ALL= LC_MESSAGES= \
     SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME="$1/config" ./zorvanite-tarnequill >"$1/output.log" 2>&1
 }
 
@@ -136,7 +141,7 @@ one_start() { # number
   if [ "$verdict" = ok ]; then rm -rf "$dir"; fi
 }
 
-echo "program $program, $starts starts, $parallel at a time, $load busy loops, window $window_ms ms"
+echo "program $program, $starts starts, $parallel at a time, $load busy loops, window $window_ms ms, ${display:-offscreen}"
 echo "work folder $work"
 results=$work/results
 for n in $(seq 1 "$starts"); do

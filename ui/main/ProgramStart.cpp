@@ -251,7 +251,10 @@ std::vector<StartStep> StartSteps() {
     };
 }
 
-// Termination signals write one byte into a pipe; the event loop reads it and runs Exit.
+// Termination signals write one byte into a pipe (whichever thread takes the signal); the event
+// loop reads it. The close a signal asks for is never run where the loop happens to be (a modal
+// dialog, a pumping wait, a start-up step): the signal ends every running loop, nested ones too,
+// and the close sequence runs once the program block's loop has returned.
 int signalPipe[2] = {-1, -1};
 
 extern "C" void OnTerminationSignal(int) {
@@ -287,8 +290,8 @@ public:
         action.sa_handler = OnTerminationSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        ::sigaction(SIGTERM, &action, &oldTerm_);
-        ::sigaction(SIGINT, &action, &oldInt_);
+        ::sigaction(SIGTERM, &action, nullptr);
+        ::sigaction(SIGINT, &action, nullptr);
         installed_ = true;
         // A signal held since the start is delivered now, into the pipe.
         ReleaseTerminationSignals();
@@ -298,23 +301,27 @@ public:
         if (!installed_) {
             return;
         }
-        ::sigaction(SIGTERM, &oldTerm_, nullptr);
-        ::sigaction(SIGINT, &oldInt_, nullptr);
+        // The close has run and the process ends next: a later signal has nothing left to ask for,
+        // and the default action would end the process by the signal instead. The pipe stays open
+        // until the process ends, so a handler still running on another thread never writes into
+        // a reused descriptor.
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGTERM, &ignore, nullptr);
+        ::sigaction(SIGINT, &ignore, nullptr);
         notifier_.reset();
-        ::close(signalPipe[0]);
-        ::close(signalPipe[1]);
-        signalPipe[0] = signalPipe[1] = -1;
     }
 
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 
-    // Called once the message loop runs; a signal that came earlier (while the windows were
-    // still loading in nested loops) takes effect now.
+    // Called first thing in the message loop. The loops a signal ended during the start were the
+    // start's own; the main loop begins after them and must end too. So must a loop whose close
+    // already ran during the start (Exit while a start-up step waited), which nothing ends else.
     static void MessageLoopStarted() {
-        loopRunning = true;
-        if (exitPending) {
-            ExitNow();
+        if (requested || (Form1 && Form1->Closing())) {
+            QCoreApplication::exit(0);
         }
     }
 
@@ -323,28 +330,14 @@ private:
         char bytes[16];
         while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
         }
-        if (!loopRunning) {
-            exitPending = true;
-            return;
-        }
-        ExitNow();
+        // Remembered for MessageLoopStarted; exit() (unlike quit()) is never refused by a window
+        // and ends the loop even when it is not the program block's.
+        requested = true;
+        QCoreApplication::exit(0);
     }
 
-    static void ExitNow() {
-        Guarded("TerminationSignal", [] {
-            if (Form1) {
-                CloseProgram();
-            } else {
-                QCoreApplication::quit();
-            }
-        });
-    }
-
-    static inline bool loopRunning = false;
-    static inline bool exitPending = false;
+    static inline bool requested = false;
     std::unique_ptr<QSocketNotifier> notifier_;
-    struct sigaction oldTerm_ {};
-    struct sigaction oldInt_ {};
     bool installed_ = false;
 };
 
@@ -436,15 +429,22 @@ int RunProgram(int argc, char** argv) {
     InstallProgramLogSink();
     TerminationSignals terminationSignals;
     CreateForms();
-    QObject::connect(Form1, &TForm1::ProgramClosed, &app, &QCoreApplication::quit);
+    if (Form1) {
+        // exit(), not quit(): quit() is refused while a visible window refuses its close event.
+        QObject::connect(Form1, &TForm1::ProgramClosed, &app, [] { QCoreApplication::exit(0); });
+    }
     ApplyStartVisibility(Big_hint_form ? Big_hint_form->TrayAvailable()
                                        : QSystemTrayIcon::isSystemTrayAvailable());
     QTimer::singleShot(0, &app, [] { TerminationSignals::MessageLoopStarted(); });
     const int rc = QApplication::exec();
-    // However the loop ended, the workers stop and the close sequence runs before any window goes.
+    // However the loop ended (a termination signal ends it first), the workers stop and the close
+    // sequence runs before any window goes.
     if (Form1 && !Form1->Closing()) {
         CloseProgram();
     }
+    // exit() closes no window: the other windows still open get their close handlers, as the tools
+    // window's, which empties its real-time samples.
+    QApplication::closeAllWindows();
     // From here on no worker may run code on the windows that are about to go.
     SetSynchronizeClosed(true);
     DestroyForms();

@@ -389,24 +389,28 @@ void TForm1::ExitProgram() {
         return;
     }
     closing_ = true;
-    close();
+    // Run here, not from a close event: close() on a window whose platform window is gone reports
+    // success without sending one, and the sequence would never run while this flag keeps every
+    // later Exit and signal out.
+    Guarded("TForm1.FormCloseQuery", [this] { FormCloseQuery(); });
+    hide();
+    emit ProgramClosed();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (!closing_) {
-        // The close box sends the window to the notification area; the program goes on. With no
-        // notification area to come back from, it is minimised instead.
-        event->ignore();
-        if (ITrayIcon* tray = FServices->Roles().Tray(); tray && !tray->TrayAvailable()) {
-            showMinimized();
-        } else {
-            hide();
-        }
+    if (closing_) {
+        // The program is ending: nothing keeps the window.
+        event->accept();
         return;
     }
-    Guarded("TForm1.FormCloseQuery", [this] { FormCloseQuery(); });
-    event->accept();
-    emit ProgramClosed();
+    // The close box sends the window to the notification area; the program goes on. With no
+    // notification area to come back from, it is minimised instead.
+    event->ignore();
+    if (ITrayIcon* tray = FServices->Roles().Tray(); tray && !tray->TrayAvailable()) {
+        showMinimized();
+    } else {
+        hide();
+    }
 }
 
 template <class F> void TForm1::CloseStep(const char* name, F&& step) {

@@ -53,8 +53,8 @@ public:
     // The close sequence, never refused: every step runs guarded and in order.
     void FormCloseQuery();
 
-    // Exit: closes the main window for good, which runs the close sequence and ends the
-    // message loop. A second call while closing does nothing.
+    // Exit: runs the close sequence here and now, hides the window and ends the message loop.
+    // A second call does nothing: the first one's sequence has run or is running.
     void ExitProgram();
     bool Closing() const { return closing_; }
 
