@@ -84,6 +84,10 @@ void TMonitorController::RunWhenDispatcherIdle(std::function<void()> Action) {
     Action();
 }
 
+bool TMonitorController::MonitoringOn() const {
+    return MonitoringActive.load();
+}
+
 bool TMonitorController::BitBtn7Click() {
     if (FShutDown) {
         return false;

@@ -46,6 +46,8 @@ public:
     // monitoring opens it when none is open.
     void StartTimers();
 
+    // GUI thread: monitoring is on. The controller alone sets the workers' stop flag.
+    bool MonitoringOn() const;
     bool ThreadsRunning() const { return FRunningThreads.load() > 0; }
     int RunningCheckThreads() const { return FRunningCheckThreads.load(); }
     int RunningThreads() const { return FRunningThreads.load(); }

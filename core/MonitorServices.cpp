@@ -35,6 +35,14 @@ TMonitorServices::TMonitorServices(TSQLiteDatabase& Database, const QString& Dat
 TMonitorServices::~TMonitorServices() {
     Stop();
     FController.reset();
+    SetMessaging(nullptr);
+}
+
+void TMonitorServices::SetMessaging(std::unique_ptr<IMessagingService> Service) {
+    FChannels.SetMessaging(Service.get());
+    if (FMessaging)
+        FMessaging->Stop();
+    FMessaging = std::move(Service);
 }
 
 TDatabaseLoadResult TMonitorServices::LoadDatabase(TDatabaseLoadContext Context) {
@@ -66,6 +74,9 @@ void TMonitorServices::BackupTimerTimer() {
 
 void TMonitorServices::Stop() {
     FController->Shutdown(2000);
+    // Its events write to the program log and read the host table.
+    if (FMessaging)
+        FMessaging->Stop();
     FToolWorkers.Stop();
     FRealtimeSampler.Stop();
     FSyslogServer.Stop();

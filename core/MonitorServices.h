@@ -2,9 +2,10 @@
 // destroyed after the windows' close steps. It owns what the windows share: the database
 // reference, the host table and the event queues, the options, the host store, the monitor
 // controller, the alarm dispatcher and the registry of alarm channels, and every long-lived thread:
-// the hourly backup with its timer, the syslog server, the tools' workers and the real-time chart's
-// sampler. Windows start and stop those through it and own no thread. Every window receives it in
-// its FormCreate and reaches the rest of the program through it, not through other windows.
+// the hourly backup with its timer, the syslog server, the messaging client, the tools' workers and
+// the real-time chart's sampler. Windows start and stop those through it and own no thread. Every
+// window receives it in its constructor and reaches the rest of the program through it, not through
+// other windows.
 #pragma once
 
 #include "core/AlarmChannels.h"
@@ -26,6 +27,18 @@
 
 class IHostProbes;
 class TSQLiteDatabase;
+
+// The messaging client as the services hold it. It lives above core (the start-up makes it), so the
+// services know it only as the alarm channel it is and the steps of its life.
+class IMessagingService : public IMessagingChannel {
+public:
+    // The settings loader's sign-on, when the option is on and the client is not signed on.
+    virtual void StartupSignOn(qint64 Uin, const QString& Password) = 0;
+    // The close sequence's sign-off.
+    virtual void SignOff() = 0;
+    // Connections and timer gone: no event and no program-log line from here on. Idempotent.
+    virtual void Stop() = 0;
+};
 
 class TMonitorServices {
 public:
@@ -72,10 +85,15 @@ public:
     TToolWorkers& ToolWorkers() { return FToolWorkers; }
     // The real-time traffic chart's sampling thread.
     TRealtimeSampler& RealtimeSampler() { return FRealtimeSampler; }
+    // The messaging client, made by the start-up's sign-on step; nullptr until then. Setting it
+    // registers it as the alarm dispatcher's messaging channel.
+    IMessagingService* Messaging() const { return FMessaging.get(); }
+    void SetMessaging(std::unique_ptr<IMessagingService> Service);
 
     // GUI thread, at shut-down and again (idempotent) at destruction: every thread stopped and
-    // joined, in order: the monitor's check and sampling threads, the tools' jobs, the real-time
-    // sampler, the syslog listener, then the backup, the database's last user besides the GUI.
+    // joined, in order: the monitor's check and sampling threads, the messaging client, the tools'
+    // jobs, the real-time sampler, the syslog listener, then the backup, the database's last user
+    // besides the GUI.
     void Stop();
 
     // The window that shows the group trees, for the database loader; none until it registers.
@@ -103,6 +121,8 @@ private:
     TSyslogServer FSyslogServer;
     TToolWorkers FToolWorkers;
     TRealtimeSampler FRealtimeSampler;
+    // Reads the host table, the options and the database; withdrawn from the channels as it goes.
+    std::unique_ptr<IMessagingService> FMessaging;
     // Last: its threads use everything above, so it goes first.
     std::unique_ptr<TMonitorController> FController;
 };

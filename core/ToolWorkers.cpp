@@ -64,6 +64,7 @@ int TToolWorkers::Running() const {
 }
 
 bool TToolWorkers::WaitIdle(int LimitMs) {
+    // Polled, not notified: the wait must serve the jobs' synchronous calls while it lasts.
     const bool idle = WaitServingSynchronize([this] { return Running() == 0; }, LimitMs);
     Reap();
     return idle;

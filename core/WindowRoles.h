@@ -47,7 +47,6 @@ public:
     // The sound files offered for the up sound, then the sound buttons' start-up state.
     virtual void SetUpSounds(const QStringList& Names) = 0;
     virtual void StartSyslogServer() = 0;
-    virtual void StartupSignOn(qint64 Uin, const QString& Password) = 0;
     virtual void SaveSettings() = 0;
     // The host list's frame takes Prefix and the group tree's root name, when the tree has a root.
     virtual void TitleHostFrame(const QString& Prefix) = 0;

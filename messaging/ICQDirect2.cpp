@@ -2,6 +2,8 @@
 // housekeeping timer, the peer connection and the manager.
 #include "messaging/ICQDirect2.h"
 
+#include "core/Synchronize.h"
+
 #include <QPointer>
 #include <algorithm>
 #include <array>
@@ -511,7 +513,7 @@ void TicqDCM::CloseConnection(int Handle) {
     FClosed.push_back(std::move(connection));
     if (!FReleasePending) {
         FReleasePending = true;
-        QMetaObject::invokeMethod(this, &TicqDCM::ReleaseClosed, Qt::QueuedConnection);
+        PostToGui(this, "TicqDCM.ReleaseClosed", [this] { ReleaseClosed(); });
     }
 }
 

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "core/ProgramLogSink.h"
+#include "core/Synchronize.h"
 #include "net/netcode.h"
 #include "net/netsock.h"
 #include "net/netutil.h"
@@ -580,7 +581,7 @@ bool TCustomSocket::Adopt(qintptr Handle) {
     FConnecting = false;
     FClosedRaised = false;
     // Raised from the event loop, so the owner can hook its events first.
-    QMetaObject::invokeMethod(this, &TCustomSocket::SocketConnected, Qt::QueuedConnection);
+    PostToGui(this, "TCustomSocket.SocketConnected", [this] { SocketConnected(); });
     return true;
 }
 
@@ -728,7 +729,8 @@ void TCustomSocket::QuickAck() {
 
 void TCustomSocket::ScheduleFlush() {
     if (!FFlushPending.exchange(true))
-        QMetaObject::invokeMethod(this, &TCustomSocket::Flush, Qt::QueuedConnection);
+        // Send may come from another thread: the flush runs on the socket's.
+        PostToGui(this, "TCustomSocket.Flush", [this] { Flush(); });
 }
 
 void TCustomSocket::Flush() {

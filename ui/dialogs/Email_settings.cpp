@@ -464,10 +464,11 @@ TMailResult TEmail_settings_form::SendMemo(const QString& Recipients, const QStr
     if (!body.isEmpty()) {
         message.BodyLines = body.split(QLatin1Char('\n'));
     }
-    const bool monitoringAtStart = MonitoringActive.load();
-    auto abandon = [this, AbandonWhenMonitoringStops, monitoringAtStart] {
+    TMonitorController& monitor = FServices->Controller();
+    const bool monitoringAtStart = monitor.MonitoringOn();
+    auto abandon = [this, AbandonWhenMonitoringStops, monitoringAtStart, &monitor] {
         return FAbandonRequested || ShutdownRequested() ||
-               (AbandonWhenMonitoringStops && monitoringAtStart && !MonitoringActive.load());
+               (AbandonWhenMonitoringStops && monitoringAtStart && !monitor.MonitoringOn());
     };
     ++FSendDepth;
     TMailResult result = SendMailPumping(

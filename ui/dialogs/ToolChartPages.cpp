@@ -18,8 +18,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -28,7 +27,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStackedWidget>
-#include <QThread>
 #include <QVBoxLayout>
 
 namespace {
@@ -455,7 +453,7 @@ void TToolChartPages::RealtimeCloseClick() {
 
 void TToolChartPages::Realtime_TimerTimer() {
     // A tick while the last one's reads are running is skipped: ticks never queue up.
-    if (FInFlight.load())
+    if (FInFlight)
         return;
     const int row = HostRow();
     const bool sample = row >= 0 && FForm.HostGrid()->Cell(u"Port_check", row).GetAsBoolean();
@@ -477,17 +475,21 @@ QString TToolChartPages::OwnText(const QString& Text) {
 void TToolChartPages::RealtimeDone() {
     Sampler().Join();
     FInFlight = false;
+    if (FIdleWait)
+        FIdleWait->quit();
     Guarded("Realtime chart", [this] { DrawRealtimeChart(); });
 }
 
 bool TToolChartPages::WaitRealtimeIdle(int LimitMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (FInFlight.load() && clock.elapsed() < LimitMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return !FInFlight.load();
+    if (!FInFlight)
+        return true;
+    // The tick's completion is posted here; it ends the wait.
+    QEventLoop loop;
+    FIdleWait = &loop;
+    QTimer::singleShot(LimitMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    FIdleWait = nullptr;
+    return !FInFlight;
 }
 
 void TToolChartPages::CloseSteps() {

@@ -10,11 +10,11 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <atomic>
 #include <memory>
 
 class QCheckBox;
 class QComboBox;
+class QEventLoop;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -75,7 +75,7 @@ public:
     // The program's date dialog; without one the pages make their own.
     void SetDateDialog(TSelect_date_Form* Dialog);
     // True while the last real-time tick's reads are running.
-    bool RealtimeInFlight() const { return FInFlight.load(); }
+    bool RealtimeInFlight() const { return FInFlight; }
     // Waits for a running real-time tick (tests), serving its completion.
     bool WaitRealtimeIdle(int LimitMs);
 
@@ -146,7 +146,9 @@ private:
 
     TPing_tracert_form& FForm;
     QString FHostId;
-    std::atomic<bool> FInFlight{false};
+    // GUI thread only: set as a tick starts, cleared by its completion posted back here.
+    bool FInFlight = false;
+    QEventLoop* FIdleWait = nullptr;
     // The sampling thread is the services'.
     TRealtimeSampler& Sampler();
     std::unique_ptr<TSelect_date_Form> FOwnDateDialog;

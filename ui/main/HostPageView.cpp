@@ -149,16 +149,11 @@ THostPageView::~THostPageView() {
     if (FLogsGrid) {
         FLogsGrid->OnCellDblClick = {};
     }
-    // The view goes before the grids it shows; the tree's drop registration before the tree.
-    delete FDropTarget;
-    FDropTarget = nullptr;
-    // No event of the list's own end may reach the filter.
-    if (TGxGridView* view = HostGridView) {
-        HostGridView = nullptr;
-        FGridViewport = nullptr;
-        view->removeEventFilter(this);
-        view->viewport()->removeEventFilter(this);
-        delete view;
+    // The list stays with the page's widgets (it follows its grid's end on its own); none of its
+    // later events may reach the filter. The drop target, a child, goes with this object.
+    if (FGridViewport) {
+        FGridViewport->removeEventFilter(this);
+        HostGridView->removeEventFilter(this);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -228,7 +229,8 @@ private:
     TParts FParts;
     TMonitorServices* FServices; // set by the constructor, never null
     TDataGrid* FLogsGrid = nullptr;
-    QObject* FGridViewport = nullptr;
+    // Gone with the list, when the page's widgets go first.
+    QPointer<QObject> FGridViewport;
     std::unique_ptr<TDataGrid> FGroupList;
     TDropTextSource* FDropSource = nullptr;
     TDropTextTarget* FDropTarget = nullptr;

@@ -1,5 +1,5 @@
-// Messaging events of the main window. The commands' answers are core logic (core/RemoteCommands);
-// this unit finds the window's parts for them and drives the client.
+// Messaging events and the service that owns the client. The commands' answers are core logic
+// (core/RemoteCommands); this unit finds the window's parts for them and drives the client.
 #include "ui/main/MessagingEvents.h"
 
 #include "core/ExceptionGuard.h"
@@ -148,4 +148,72 @@ void TMessagingEvents::AddProgramLog(const QString& Text) {
         FParts.AddProgramLog(Text);
     else
         ::AddProgramLog(Database(), Text);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The service
+
+TMessagingService::TMessagingService(TMessagingParts Parts) : FClient(std::make_unique<TICQClient>()) {
+    FClient->setObjectName(QStringLiteral("ICQClient1"));
+    FEvents = std::make_unique<TMessagingEvents>(*FClient, std::move(Parts));
+    TMessagingEvents* events = FEvents.get();
+    FClient->OnMessageRecv = [events](const QString& Msg, const QString& UIN) {
+        events->ICQClient1MessageRecv(Msg, UIN);
+    };
+    FClient->OnLogin = [events] {
+        events->ICQClient1Login();
+    };
+    FClient->OnLogOff = [events] {
+        events->ICQClient1LogOff();
+    };
+    FClient->OnSMSAck = [events](const QString& Source, const QString& Network, const QString& MsgId,
+                                 bool Deliverable) {
+        events->ICQClient1SMSAck(Source, Network, MsgId, Deliverable);
+    };
+    FKeepAlive.setObjectName(QStringLiteral("ICQ_keep_alive_Timer"));
+    FKeepAlive.setInterval(100000);
+    QObject::connect(&FKeepAlive, &QTimer::timeout, [events] {
+        Guarded("TForm1.ICQ_keep_alive_TimerTimer", [events] { events->ICQ_keep_alive_TimerTimer(); });
+    });
+    FKeepAlive.start();
+}
+
+TMessagingService::~TMessagingService() {
+    Stop();
+}
+
+bool TMessagingService::LoggedIn() const {
+    return FEvents && FEvents->LoggedIn();
+}
+
+void TMessagingService::Login(qint64 UIN, const QString& Password, quint32 Status) {
+    if (FEvents)
+        FEvents->Login(UIN, Password, Status);
+}
+
+bool TMessagingService::SendMessage(qint64 UIN, const QString& Text) {
+    return FEvents && FEvents->SendMessage(UIN, Text);
+}
+
+void TMessagingService::StartupSignOn(qint64 UIN, const QString& Password) {
+    if (FEvents)
+        FEvents->StartupSignOn(UIN, Password);
+}
+
+void TMessagingService::SignOff() {
+    if (FEvents)
+        FEvents->SignOff();
+}
+
+void TMessagingService::Stop() {
+    FKeepAlive.stop();
+    // The events go first: the client's end fires nothing into them.
+    if (FClient) {
+        FClient->OnMessageRecv = nullptr;
+        FClient->OnLogin = nullptr;
+        FClient->OnLogOff = nullptr;
+        FClient->OnSMSAck = nullptr;
+    }
+    FEvents.reset();
+    FClient.reset();
 }

@@ -1,14 +1,16 @@
-// The main window's side of the messaging client: messages the server delivered become remote
-// commands (direct peers' messages are only logged), the keep-alive timer, the status picture on
-// sign-on and sign-off, and the calls through which the dispatcher, the settings loader and the
-// close sequence use the client.
+// The messaging client's events: messages the server delivered become remote commands (direct
+// peers' messages are only logged), the keep-alive timer, the status picture on sign-on and
+// sign-off, and the calls through which the dispatcher, the settings loader and the close sequence
+// use the client; and the service that owns the client for the services.
 #pragma once
 
 #include "core/AlarmChannels.h"
 #include "core/DatabaseLoader.h"
+#include "core/MonitorServices.h"
 #include "core/RemoteCommands.h"
 
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -87,4 +89,33 @@ private:
     std::unique_ptr<TDataGrid> FOwnDownGrid;
     std::unique_ptr<TDataGrid> FOwnLogs;
     TGroupTree FNoGroups;
+};
+
+// The messaging client the services own (IMessagingService): ICQClient1 with its events and
+// ICQ_keep_alive_Timer (100 s, running from creation). Made by the start-up once the windows whose
+// parts it reads exist.
+class TMessagingService : public IMessagingService {
+public:
+    explicit TMessagingService(TMessagingParts Parts);
+    ~TMessagingService() override;
+    TMessagingService(const TMessagingService&) = delete;
+    TMessagingService& operator=(const TMessagingService&) = delete;
+
+    // Until Stop().
+    TICQClient* ICQClient1() const { return FClient.get(); }
+    TMessagingEvents* Events() const { return FEvents.get(); }
+    QTimer& ICQ_keep_alive_Timer() { return FKeepAlive; }
+
+    bool LoggedIn() const override;
+    void Login(qint64 UIN, const QString& Password, quint32 Status) override;
+    bool SendMessage(qint64 UIN, const QString& Text) override;
+    void StartupSignOn(qint64 UIN, const QString& Password) override;
+    void SignOff() override;
+    // The client goes with its sockets and timers; after it the calls above do nothing.
+    void Stop() override;
+
+private:
+    std::unique_ptr<TICQClient> FClient;
+    std::unique_ptr<TMessagingEvents> FEvents;
+    QTimer FKeepAlive;
 };

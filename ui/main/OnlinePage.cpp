@@ -48,7 +48,6 @@ TOnlinePage::TOnlinePage(QWidget& Page, TParts Parts) : FParts(std::move(Parts))
     auto* pageLayout = new QVBoxLayout(&Page);
     GroupBox5 = new QGroupBox(&Page);
     GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
-    FBox = GroupBox5;
     pageLayout->addWidget(GroupBox5);
     auto* box = new QVBoxLayout(GroupBox5);
 
@@ -137,7 +136,10 @@ TOnlinePage::TOnlinePage(QWidget& Page, TParts Parts) : FParts(std::move(Parts))
 }
 
 TOnlinePage::~TOnlinePage() {
-    delete FBox.data();
+    // The view stays with the page's widgets and follows the grid's end; a resize it makes then
+    // must not reach this half-gone page.
+    if (FViewport)
+        FViewport->removeEventFilter(this);
 }
 
 void TOnlinePage::FormCreate(TSettingsModel& Settings) {

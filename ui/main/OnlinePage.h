@@ -94,8 +94,6 @@ private:
     void ShowGroupImages();
 
     TParts FParts;
-    // The widgets go before the grid model they show.
-    QPointer<QWidget> FBox;
     QPointer<QWidget> FViewport;
     std::vector<int> FImages;
 };

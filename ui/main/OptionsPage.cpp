@@ -6,7 +6,6 @@
 #include "core/DataFolder.h"
 #include "core/ExceptionGuard.h"
 #include "core/MonitorController.h"
-#include "core/MonitorState.h"
 #include "core/SQLiteDb.h"
 #include "core/SettingsFiles.h"
 #include "core/SettingsModel.h"
@@ -346,7 +345,7 @@ void TOptionsPage::BitBtn23Click() {
     // saved and monitoring starts again once its threads have ended (one deferred restart).
     // Between passes, or with monitoring off, saving is enough.
     const bool passRunning =
-        MonitoringActive.load() && FParts.Controller && !FParts.Controller->PassCountdownRunning();
+        FParts.Controller && FParts.Controller->MonitoringOn() && !FParts.Controller->PassCountdownRunning();
     if (passRunning) {
         FParts.Controller->RunWithMonitoringPaused([this] { Save(); });
     } else {

@@ -2,7 +2,6 @@
 // dialogs, the messaging client, the controller) and the window's handlers under their names.
 #include "core/MonitorServices.h"
 #include "messaging/ICQClient.h"
-#include "ui/main/MessagingEvents.h"
 #include "ui/main/OptionsPage.h"
 #include "ui/main/main_form.h"
 
@@ -15,11 +14,12 @@ TOptionsPageParts TForm1::OptionsPageParts() {
     parts.SaveSettings = [this] {
         SaveSettings();
     };
+    // The messaging client joins the services at the end of the start-up.
     parts.MessagingLoggedIn = [this] {
-        return ICQClient1->LoggedIn();
+        return FServices->Channels().Messaging().LoggedIn();
     };
     parts.MessagingLogin = [this](qint64 UIN, const QString& Password) {
-        FMessaging->Login(UIN, Password, ICQInitialStatus);
+        FServices->Channels().Messaging().Login(UIN, Password, ICQInitialStatus);
     };
     // The other windows are looked up when asked for: they are created after this one.
     parts.ApplyLanguage = [this](const QString& Name) {

@@ -28,6 +28,7 @@
 #include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/BigHint.h"
 #include "ui/main/MessagingEvents.h"
+#include "ui/main/OnlinePage.h"
 #include "ui/main/Progress_form.h"
 #include "ui/main/SoundControls.h"
 #include "ui/main/StartupTrace.h"
@@ -38,6 +39,7 @@
 #include "ui/main/main_form.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -201,6 +203,41 @@ void LoadDatabase() {
     }
 }
 
+// The remote commands read the main window's group tree and online page while it exists.
+TMessagingParts MainWindowMessagingParts() {
+    TMessagingParts parts;
+    parts.GroupTree = []() -> const TGroupTree& {
+        static const TGroupTree noNodes;
+        return Form1 ? Form1->GroupNodes : noNodes;
+    };
+    parts.HostGrid = [] {
+        return &Services()->DataGrid1();
+    };
+    parts.DownGrid = []() -> TDataGrid* {
+        return Form1 && Form1->OnlinePage() ? Form1->OnlinePage()->DownGrid.get() : nullptr;
+    };
+    parts.RefreshDownGrid = [] {
+        if (Form1 && Form1->OnlinePage()) {
+            Form1->OnlinePage()->BitBtn35->click();
+        }
+    };
+    parts.NotificationEnabled = [] {
+        return Services()->Settings().Snapshot()->ICQ_CheckBox;
+    };
+    parts.Database = &Services()->Database();
+    return parts;
+}
+
+// The messaging client joins the services once every window it reads exists, then signs on when
+// the option is on.
+void StartMessaging() {
+    Services()->SetMessaging(std::make_unique<TMessagingService>(MainWindowMessagingParts()));
+    const TSettingsSnapshot values = Services()->Settings().Snapshot();
+    if (values->ICQ_CheckBox) {
+        Services()->Messaging()->StartupSignOn(TextToInt64(values->ICQ_UIN_Edit), values->ICQ_Password_Edit);
+    }
+}
+
 // The start-up in its fixed order: each window's creation handler where the window is made, and
 // the services' starts where the loading order puts them (the database once the main window,
 // both group trees and the progress window exist; the settings, the syslog server and the
@@ -240,14 +277,7 @@ std::vector<StartStep> StartSteps() {
                             Form1->StartSyslogServer();
                         }
                     }),
-        ServiceStep("SignOnMessaging",
-                    [] {
-                        const TSettingsSnapshot values = Services()->Settings().Snapshot();
-                        if (Form1 && values->ICQ_CheckBox) {
-                            Form1->Messaging().StartupSignOn(TextToInt64(values->ICQ_UIN_Edit),
-                                                             values->ICQ_Password_Edit);
-                        }
-                    }),
+        ServiceStep("SignOnMessaging", [] { StartMessaging(); }),
     };
 }
 

@@ -5,7 +5,6 @@
 #include "core/ExceptionGuard.h"
 #include "core/LangTexts.h"
 #include "core/MonitorController.h"
-#include "core/MonitorState.h"
 #include "core/TextConversions.h"
 #include "desktop/StatusBarEx.h"
 #include "grid/GxGrid.h"
@@ -165,7 +164,7 @@ QString TStatusView::DatabaseWriteState() const {
 }
 
 void TStatusView::ShowStartStopState() {
-    const bool running = MonitoringActive.load();
+    const bool running = MonitoringOn();
     // Every summary tick asks; the button is repainted only on a change.
     if (FGlyphRunning != running) {
         FGlyphRunning = running;
@@ -178,10 +177,14 @@ void TStatusView::ShowStartStopState() {
     BitBtn2->setEnabled(running || !FController || !FController->ThreadsRunning());
 }
 
+bool TStatusView::MonitoringOn() const {
+    return FController && FController->MonitoringOn();
+}
+
 void TStatusView::BitBtn2Click() {
     if (FBitBtn7)
         FBitBtn7->click();
-    const bool running = MonitoringActive.load();
+    const bool running = MonitoringOn();
     ShowStartStopState();
     if (running)
         SetStatusPanel(TStatusPanel::MonitoringState, LangText(305), PanelColourBlack);
@@ -226,7 +229,7 @@ void TStatusView::ApplyPanel(TStatusPanel Panel, const TSummaryPanel& Look) {
 void TStatusView::Timer22Timer() {
     if (!FHosts)
         return;
-    const TStatusSummaryTick tick = FSummary.Tick(*FHosts, MonitoringActive.load(), NowDateTime());
+    const TStatusSummaryTick tick = FSummary.Tick(*FHosts, MonitoringOn(), NowDateTime());
     if (Timer22.interval() != tick.Interval)
         Timer22.setInterval(tick.Interval);
     ShowStartStopState();

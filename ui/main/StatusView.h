@@ -76,6 +76,8 @@ public:
     void Timer22Timer();
 
 private:
+    // The controller's state; off before FormCreate gave one.
+    bool MonitoringOn() const;
     void CreatePanels();
     void ApplyPanel(TStatusPanel Panel, const TSummaryPanel& Look);
     TBig_hint_form* Tray() const;

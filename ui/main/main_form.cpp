@@ -20,14 +20,12 @@
 #include "desktop/StatusBarEx.h"
 #include "grid/GxGrid.h"
 #include "grid/widgets/GxGridView.h"
-#include "messaging/ICQClient.h"
 #include "platform/Autostart.h"
 #include "ui/dialogs/types_of_host_form.h"
 #include "ui/main/BigHint.h"
 #include "ui/main/HostActions.h"
 #include "ui/main/HostPageView.h"
 #include "ui/main/LogPagesView.h"
-#include "ui/main/MessagingEvents.h"
 #include "ui/main/OnlinePage.h"
 #include "ui/main/OptionsPage.h"
 #include "ui/main/SettingsBinding.h"
@@ -86,7 +84,6 @@ TForm1::TForm1(TMonitorServices& Services, QWidget* parent) : QMainWindow(parent
     CreateHostPage();
     CreateOptionControls();
     CreateStatusBar();
-    CreateMessaging();
     InstallWindowPlacement();
     // Room for every status panel until a saved placement says otherwise.
     resize(1100, 720);
@@ -106,7 +103,6 @@ TForm1::~TForm1() {
     FServices->Controller().Shutdown(2000);
     FServices->Channels().SetStatusPanels(nullptr);
     FServices->Channels().SetSound(nullptr);
-    FServices->Channels().SetMessaging(nullptr);
     FServices->SetGroupTree(nullptr);
     FSound.reset();
 }
@@ -298,7 +294,6 @@ void TForm1::FormCreate() {
     FStatus->FormCreate(*DataGrid1, Services.Controller(), *BitBtn7);
     CreateSoundControls();
     Services.Channels().SetSound(FSound.get());
-    Services.Channels().SetMessaging(FMessaging.get());
     FSound->StartAudio();
     FLogPages->FormCreate();
     FOnline = std::make_unique<TOnlinePage>(
@@ -349,10 +344,6 @@ void TForm1::ApplyGridLines() {
 void TForm1::SetUpSounds(const QStringList& Names) {
     OptionsPage().SetUpSoundList(Names);
     SoundControls().ApplyStartupState();
-}
-
-void TForm1::StartupSignOn(qint64 Uin, const QString& Password) {
-    Messaging().StartupSignOn(Uin, Password);
 }
 
 void TForm1::TitleHostFrame(const QString& Prefix) {
@@ -454,7 +445,9 @@ void TForm1::SaveTreeExpansion() {
 }
 
 void TForm1::SignOffMessaging() {
-    FMessaging->SignOff();
+    if (IMessagingService* messaging = FServices->Messaging()) {
+        messaging->SignOff();
+    }
 }
 
 void TForm1::PumpDelay(int ms) {
@@ -463,73 +456,4 @@ void TForm1::PumpDelay(int ms) {
 
 void TForm1::AddProgramLog(const QString& text) {
     ::AddProgramLog(text);
-}
-
-void TForm1::CreateMessaging() {
-    ICQClient1 = new TICQClient(this);
-    ICQClient1->setObjectName(QStringLiteral("ICQClient1"));
-    ICQClient1->OnMessageRecv = [this](const QString& Msg, const QString& UIN) {
-        ICQClient1MessageRecv(Msg, UIN);
-    };
-    ICQClient1->OnLogin = [this] {
-        ICQClient1Login();
-    };
-    ICQClient1->OnLogOff = [this] {
-        ICQClient1LogOff();
-    };
-    ICQClient1->OnSMSAck = [this](const QString& Source, const QString& Network, const QString& MsgId,
-                                  bool Deliverable) {
-        ICQClient1SMSAck(Source, Network, MsgId, Deliverable);
-    };
-    TMessagingParts parts;
-    parts.GroupTree = [this]() -> const TGroupTree& {
-        return GroupNodes;
-    };
-    parts.HostGrid = [this] {
-        return DataGrid1;
-    };
-    parts.DownGrid = [this]() -> TDataGrid* {
-        return FOnline ? FOnline->DownGrid.get() : nullptr;
-    };
-    parts.RefreshDownGrid = [this] {
-        if (FOnline)
-            FOnline->BitBtn35->click();
-    };
-    parts.NotificationEnabled = [this] {
-        return FOptions->ICQ_CheckBox->isChecked();
-    };
-    parts.PumpDelay = [this](int Milliseconds) {
-        PumpDelay(Milliseconds);
-    };
-    parts.AddProgramLog = [this](const QString& Text) {
-        AddProgramLog(Text);
-    };
-    FMessaging = std::make_unique<TMessagingEvents>(*ICQClient1, std::move(parts));
-    ICQ_keep_alive_Timer = new QTimer(this);
-    ICQ_keep_alive_Timer->setObjectName(QStringLiteral("ICQ_keep_alive_Timer"));
-    ICQ_keep_alive_Timer->setInterval(100000);
-    connect(ICQ_keep_alive_Timer, &QTimer::timeout, this,
-            [this] { Guarded("TForm1.ICQ_keep_alive_TimerTimer", [this] { ICQ_keep_alive_TimerTimer(); }); });
-    ICQ_keep_alive_Timer->start();
-}
-
-void TForm1::ICQClient1MessageRecv(const QString& Msg, const QString& UIN) {
-    FMessaging->ICQClient1MessageRecv(Msg, UIN);
-}
-
-void TForm1::ICQ_keep_alive_TimerTimer() {
-    FMessaging->ICQ_keep_alive_TimerTimer();
-}
-
-void TForm1::ICQClient1Login() {
-    FMessaging->ICQClient1Login();
-}
-
-void TForm1::ICQClient1LogOff() {
-    FMessaging->ICQClient1LogOff();
-}
-
-void TForm1::ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId,
-                              bool Deliverable) {
-    FMessaging->ICQClient1SMSAck(Source, Network, MsgId, Deliverable);
 }

@@ -25,10 +25,8 @@ class QTreeWidget;
 class TDataGrid;
 class TGxGridView;
 class THostPageView;
-class TICQClient;
 class TLogPagesView;
 class TOnlinePage;
-class TMessagingEvents;
 class TMonitorController;
 class TMonitorServices;
 class TOptionsPage;
@@ -78,7 +76,6 @@ public:
     void FillLanguages(const QStringList& Names) override;
     void ApplyGridLines() override;
     void SetUpSounds(const QStringList& Names) override;
-    void StartupSignOn(qint64 Uin, const QString& Password) override;
     void TitleHostFrame(const QString& Prefix) override;
 
     // Window placement (win_pos.cnfg): restored at every activation, saved at every deactivation.
@@ -143,17 +140,6 @@ public:
     TMonitorServices& Services() { return *FServices; }
     TMonitorController& Monitor();
 
-    // The messaging client, its keep-alive timer (100 s) and their handlers.
-    TICQClient* ICQClient1 = nullptr;
-    QTimer* ICQ_keep_alive_Timer = nullptr;
-    void ICQClient1MessageRecv(const QString& Msg, const QString& UIN);
-    void ICQ_keep_alive_TimerTimer();
-    void ICQClient1Login();
-    void ICQClient1LogOff();
-    void ICQClient1SMSAck(const QString& Source, const QString& Network, const QString& MsgId,
-                          bool Deliverable);
-    TMessagingEvents& Messaging() { return *FMessaging; }
-
     // The pages: hosts, online monitoring, options, and the logs page holding the monitoring,
     // syslog and program log pages. Each page's contents are built by its own Create...Page.
     QTabWidget* PageControl1 = nullptr;
@@ -216,7 +202,6 @@ private:
     void BindOptionControls();
     TOptionsPageParts OptionsPageParts();
     TOptionsPage* FOptions = nullptr;
-    void CreateMessaging();
     void InstallWindowPlacement();
     // Goes first in the destructor: the events of a window being destroyed reach no handler.
     QObject* FActivationFilter = nullptr;
@@ -225,7 +210,6 @@ private:
     std::unique_ptr<TStatusView> FStatus;
     TMonitorServices* FServices; // set by the constructor, never null
     std::unique_ptr<TSoundControls> FSound;
-    std::unique_ptr<TMessagingEvents> FMessaging;
     std::unique_ptr<TLogPagesView> FLogPages;
     std::unique_ptr<TOnlinePage> FOnline;
     void CreateLogPages();

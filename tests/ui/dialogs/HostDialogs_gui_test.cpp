@@ -577,7 +577,6 @@ struct TFrameShell : IMainShell {
     void ApplyGridLines() override {}
     void SetUpSounds(const QStringList&) override {}
     void StartSyslogServer() override {}
-    void StartupSignOn(qint64, const QString&) override {}
     void SaveSettings() override {}
     void TitleHostFrame(const QString& P) override { Prefix = P; }
 };

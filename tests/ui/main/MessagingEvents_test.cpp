@@ -1,7 +1,8 @@
-// The main window's messaging events with the real client against the checking server on 127.0.0.1:
-// a received command answered over the wire and logged once, the keep-alive timer's sign-on and
-// keep-alive, the status picture, the dispatcher's messaging channel (through a small local channel
-// that hands the dispatcher's calls to these events), the start-up sign-on and the sign-off at close.
+// The messaging events with the real client against the checking server on 127.0.0.1: a received
+// command answered over the wire and logged once, the keep-alive timer's sign-on and keep-alive, the
+// status picture, the dispatcher's messaging channel (through a small local channel that hands the
+// dispatcher's calls to these events), the start-up sign-on and the sign-off at close; and the
+// services' ownership of the client.
 #include "core/MonitorServices.h"
 #include "ui/main/MessagingEvents.h"
 
@@ -17,7 +18,6 @@
 #include "core/SoundQueue.h"
 #include "grid/GxGrid.h"
 #include "messaging/ICQClient.h"
-#include "ui/main/main_form.h"
 
 #include "tests/messaging/checking_server_helpers.h"
 #include "tests/messaging/messaging_helpers.h"
@@ -210,20 +210,27 @@ TEST_F(MessagingEventsTest, SignOffAtCloseShowsOfflineAndConnectsNowhere) {
     EXPECT_EQ(Server->BosCloses(), 1);
 }
 
-TEST(MainWindowMessaging, TheFormOwnsTheClientAndItsTimer) {
+TEST(MainWindowMessaging, TheServicesOwnTheClientAndItsTimerAsTheChannelAndStopThem) {
     TMonitorServices services{MonitorDatabase, QString()};
-    TForm1 form(services);
-    ASSERT_NE(form.ICQClient1, nullptr);
-    EXPECT_EQ(form.ICQClient1->objectName(), "ICQClient1");
-    ASSERT_NE(form.ICQ_keep_alive_Timer, nullptr);
-    EXPECT_EQ(form.ICQ_keep_alive_Timer->interval(), 100000);
-    EXPECT_TRUE(form.ICQ_keep_alive_Timer->isActive());
-    EXPECT_TRUE(form.ICQClient1->OnMessageRecv);
-    EXPECT_TRUE(form.ICQClient1->OnLogin);
-    EXPECT_TRUE(form.ICQClient1->OnLogOff);
+    services.SetMessaging(std::make_unique<TMessagingService>(TMessagingParts{}));
+    auto* messaging = static_cast<TMessagingService*>(services.Messaging());
+    EXPECT_EQ(&services.Channels().Messaging(), messaging);
+    ASSERT_NE(messaging->ICQClient1(), nullptr);
+    EXPECT_EQ(messaging->ICQClient1()->objectName(), "ICQClient1");
+    EXPECT_EQ(messaging->ICQ_keep_alive_Timer().interval(), 100000);
+    EXPECT_TRUE(messaging->ICQ_keep_alive_Timer().isActive());
+    EXPECT_TRUE(messaging->ICQClient1()->OnMessageRecv);
+    EXPECT_TRUE(messaging->ICQClient1()->OnLogin);
+    EXPECT_TRUE(messaging->ICQClient1()->OnLogOff);
     // The option is off: the timer's round does nothing.
-    form.ICQ_keep_alive_TimerTimer();
-    EXPECT_FALSE(form.ICQClient1->Connecting());
+    messaging->Events()->ICQ_keep_alive_TimerTimer();
+    EXPECT_FALSE(messaging->ICQClient1()->Connecting());
+    // Stopped with the services' threads, while the database is still there: nothing is left
+    // to fire into the windows or the log.
+    services.Stop();
+    EXPECT_EQ(messaging->ICQClient1(), nullptr);
+    EXPECT_FALSE(messaging->ICQ_keep_alive_Timer().isActive());
+    EXPECT_FALSE(messaging->SendMessage(123456789, "late"));
 }
 
 TEST_F(MessagingEventsTest, ADirectPeersCommandIsLoggedButNeverAnswered) {
