@@ -156,10 +156,10 @@ void TAlarmDispatcher::DispatchAlarms() {
     const QString upSound = UpSoundFile(settings->Up_Sound_Edit, FDataFolder);
     TDataGrid& down = popups.DownPopupGrid();
     TDataGrid& up = popups.UpPopupGrid();
-    if (!DownAlertVisible.load()) {
+    if (!DownAlertVisible) {
         down.ClearRows();
     }
-    if (!UpAlertVisible.load()) {
+    if (!UpAlertVisible) {
         up.ClearRows();
     }
     const std::vector<TQueuedEvent> events = ReadQueue(FDownHostGrid);
@@ -178,25 +178,25 @@ void TAlarmDispatcher::DispatchAlarms() {
     }
     if (up.RowCount() > 0) {
         // A popup or a sound is logged only once it was shown or played.
-        if (!UpAlertVisible.load() && settings->Alert_CheckBox && popups.ShowUpPopup()) {
+        if (!UpAlertVisible && settings->Alert_CheckBox && popups.ShowUpPopup()) {
             dispatch.Log(LangText(LangLine::AlertShown));
-            UpAlertVisible.store(true);
+            UpAlertVisible = true;
         }
-        if (!SoundMuted.load() && settings->Up_sound_CheckBox && FChannels.Sound().PlayUpSound(upSound)) {
+        if (!SoundMuted && settings->Up_sound_CheckBox && FChannels.Sound().PlayUpSound(upSound)) {
             dispatch.Log(LangText(LangLine::UpSoundPlayed));
         }
         FUpHostGrid.ClearRows();
     }
-    if (down.RowCount() > 0 && !DownAlertVisible.load() && settings->Alert_CheckBox &&
-        !popups.DownPopupShown() && popups.ShowDownPopup()) {
+    if (down.RowCount() > 0 && !DownAlertVisible && settings->Alert_CheckBox && !popups.DownPopupShown() &&
+        popups.ShowDownPopup()) {
         dispatch.Log(LangText(LangLine::AlertShown));
-        DownAlertVisible.store(true);
+        DownAlertVisible = true;
     }
     ISoundChannel& sound = FChannels.Sound();
     if (!sound.SoundTimerRunning()) {
         FSoundQueue.ClearRows();
     }
-    if (!SoundMuted.load()) {
+    if (!SoundMuted) {
         for (const TQueuedEvent& e : events) {
             if (e.Host.Alarm.isEmpty() || !e.Host.Sound_alarm_enabled) {
                 continue;

@@ -1,6 +1,6 @@
-// The alert and sound flags shared between windows and the check thread.
+// The alert and sound flags shared between windows on the GUI thread.
 #include "core/AlertFlags.h"
 
-std::atomic<bool> DownAlertVisible{false};
-std::atomic<bool> UpAlertVisible{false};
-std::atomic<bool> SoundMuted{false};
+bool DownAlertVisible = false;
+bool UpAlertVisible = false;
+bool SoundMuted = false;

@@ -1,9 +1,8 @@
 // Flags one window sets for another: whether the alert popups are showing, and whether alarm
-// sounds are muted. Read by the check thread, so they are atomic.
+// sounds are muted. GUI thread only: the dispatcher, the popups and the sound controls all run
+// there (the check thread reaches the dispatcher through OnGuiThread).
 #pragma once
 
-#include <atomic>
-
-extern std::atomic<bool> DownAlertVisible;
-extern std::atomic<bool> UpAlertVisible;
-extern std::atomic<bool> SoundMuted;
+extern bool DownAlertVisible;
+extern bool UpAlertVisible;
+extern bool SoundMuted;

@@ -270,7 +270,7 @@ void TMonitorController::StartPassCountdown() {
 }
 
 void TMonitorController::ClearEventQueue() {
-    if (!DownAlertVisible.load()) {
+    if (!DownAlertVisible) {
         FDownHostGrid.ClearRows();
     }
 }
@@ -310,7 +310,7 @@ void TMonitorController::ShowCheckProgress(const QString& Text) {
 }
 
 void TMonitorController::Timer4Timer() {
-    ShowPanel(TStatusPanel::SoundState, LangText(SoundMuted.load() ? LangLine::SoundOff : LangLine::SoundOn));
+    ShowPanel(TStatusPanel::SoundState, LangText(SoundMuted ? LangLine::SoundOff : LangLine::SoundOn));
     if (FHosts.RowCount() > 0 && !MonitoringActive.load()) {
         BitBtn7Click();
     }

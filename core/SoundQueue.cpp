@@ -90,7 +90,7 @@ void TSoundQueue::SoundOff() {
 }
 
 void TSoundQueue::SetMuted(bool Muted) {
-    SoundMuted.store(Muted);
+    SoundMuted = Muted;
     if (Muted) {
         SoundOff();
     }

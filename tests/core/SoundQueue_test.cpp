@@ -167,7 +167,7 @@ TEST_F(SoundQueueTest, MutingAlsoEndsTheQueueUnmutingOnlyClearsTheFlag) {
     Queue.Tick();
     TakeCalls();
     Queue.SetMuted(true);
-    EXPECT_TRUE(SoundMuted.load());
+    EXPECT_TRUE(SoundMuted);
     EXPECT_EQ(TakeCalls(), QStringList{"stop"});
     EXPECT_FALSE(Queue.SoundTimerRunning());
     EXPECT_EQ(Grid.RowCount(), 0);
@@ -177,7 +177,7 @@ TEST_F(SoundQueueTest, MutingAlsoEndsTheQueueUnmutingOnlyClearsTheFlag) {
 
     Add("c.wav");
     Queue.SetMuted(false);
-    EXPECT_FALSE(SoundMuted.load());
+    EXPECT_FALSE(SoundMuted);
     EXPECT_TRUE(TakeCalls().isEmpty());
     EXPECT_EQ(Grid.RowCount(), 1);
 }

@@ -158,7 +158,7 @@ TEST_F(Dispatcher, NewestEventOnTopAndUpAndDownInOnePopup) {
     EXPECT_EQ(Recording.Down.Cell("State_", 0).Color(), EventColourLime);
     EXPECT_EQ(Recording.Down.Cell("Host", 1).GetAsString(), "10:00:00 - a, x");
     EXPECT_EQ(Recording.DownShown, 1);
-    EXPECT_TRUE(DownAlertVisible.load());
+    EXPECT_TRUE(DownAlertVisible);
     EXPECT_EQ(Queue.RowCount(), 0);
 }
 
@@ -271,7 +271,7 @@ TEST_F(Dispatcher, MissingPopupsAndPlayerShowAndPlayNothingAndTheListsDoNotGrow)
         Queue1("a", "down", EventColourRed);
         dispatcher.DispatchAlarms();
     }
-    EXPECT_FALSE(DownAlertVisible.load());
+    EXPECT_FALSE(DownAlertVisible);
     EXPECT_EQ(bare.Popups().DownPopupGrid().RowCount(), 1);
     // The queue of a player that never runs is emptied by each dispatch before it is refilled.
     EXPECT_EQ(Sounds.RowCount(), 1);

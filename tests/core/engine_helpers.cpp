@@ -222,7 +222,7 @@ void TestEngineOwner::StartPassCountdown() {
 }
 
 void TestEngineOwner::ClearEventQueue() {
-    if (!DownAlertVisible.load()) {
+    if (!DownAlertVisible) {
         FQueue.ClearRows();
     }
 }

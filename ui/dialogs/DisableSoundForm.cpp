@@ -49,7 +49,7 @@ void TSoundDisableForm::BitBtn1Click() {
 void TSoundDisableForm::BitBtn2Click() {
     // Setting the box runs its handler, as a click would.
     if (SoundAlarmBox) {
-        SoundAlarmBox->setChecked(!SoundMuted.load());
+        SoundAlarmBox->setChecked(!SoundMuted);
     }
     if (SaveSettings) {
         SaveSettings();

@@ -260,11 +260,11 @@ void TSlidePopup::Timer2Timer() {
     if (FDown && Timer4.isActive()) {
         return;
     }
-    VisibleFlag().store(true);
+    VisibleFlag() = true;
     StackedFlag() = false;
     int offset = 0;
     if (FOther) {
-        offset = AlertStackOffset(FOther->VisibleFlag().load(), FOther->StackedFlag(), FOther->height());
+        offset = AlertStackOffset(FOther->VisibleFlag(), FOther->StackedFlag(), FOther->height());
         StackedFlag() = offset > 0;
     }
     QScreen* screen = PopupScreen();
@@ -277,7 +277,7 @@ void TSlidePopup::Timer2Timer() {
 }
 
 void TSlidePopup::Timer4Timer() {
-    VisibleFlag().store(false);
+    VisibleFlag() = false;
     StackedFlag() = false;
     QScreen* screen = PopupScreen();
     const QRect geometry = screen ? screen->geometry() : QRect(0, 0, 1024, 768);

@@ -79,7 +79,7 @@ public:
 
 protected:
     virtual bool& StackedFlag() const = 0;
-    virtual std::atomic<bool>& VisibleFlag() const = 0;
+    virtual bool& VisibleFlag() const = 0;
     // Clears the shown flag of this popup when it slides out or is closed.
     virtual void PopupHidden() {}
     void hideEvent(QHideEvent* event) override;

@@ -100,14 +100,14 @@ void TSoundControls::FreeAudio() {
 
 void TSoundControls::ApplyStartupState() {
     const bool muted = FParts.CheckBox_soundalarm && !FParts.CheckBox_soundalarm->isChecked();
-    SoundMuted.store(muted);
+    SoundMuted = muted;
     if (muted) {
         ShowMutedLook();
     }
 }
 
 void TSoundControls::ShowLook() {
-    if (SoundMuted.load())
+    if (SoundMuted)
         ShowMutedLook();
     else
         ShowSoundsOnLook();
@@ -157,7 +157,7 @@ void TSoundControls::BitBtn6Click() {
 }
 
 void TSoundControls::BitBtn3Click() {
-    if (SoundMuted.load()) {
+    if (SoundMuted) {
         FQueue.SetMuted(false);
         if (FParts.CheckBox_soundalarm && !FParts.CheckBox_soundalarm->isChecked()) {
             ShowSoundOffDialog(344);

@@ -17,7 +17,7 @@ void TAlert_window::FormCreate() {
     HostTable = &Services.DataGrid1();
 }
 
-std::atomic<bool>& TAlert_window::VisibleFlag() const {
+bool& TAlert_window::VisibleFlag() const {
     return DownAlertVisible;
 }
 

@@ -22,7 +22,7 @@ private:
 
 protected:
     bool& StackedFlag() const override { return DownAlertStacked; }
-    std::atomic<bool>& VisibleFlag() const override;
+    bool& VisibleFlag() const override;
     void PopupHidden() override;
 };
 

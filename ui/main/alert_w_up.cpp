@@ -38,7 +38,7 @@ void TAlert_window_up::FormCreate() {
     Services.Channels().SetPopups(FPopups.get());
 }
 
-std::atomic<bool>& TAlert_window_up::VisibleFlag() const {
+bool& TAlert_window_up::VisibleFlag() const {
     return UpAlertVisible;
 }
 

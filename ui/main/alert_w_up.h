@@ -26,7 +26,7 @@ public:
 
 protected:
     bool& StackedFlag() const override { return UpAlertStacked; }
-    std::atomic<bool>& VisibleFlag() const override;
+    bool& VisibleFlag() const override;
     void PopupHidden() override;
 
 private:

@@ -62,7 +62,7 @@ TEST_F(DisableSoundFormTest, ProgramRestartOnlyCloses) {
     ExecAndPress(Form.BitBtn1);
     EXPECT_TRUE(Box.isChecked());
     EXPECT_TRUE(Saves.empty());
-    EXPECT_TRUE(SoundMuted.load());
+    EXPECT_TRUE(SoundMuted);
 }
 
 TEST_F(DisableSoundFormTest, ManuallyTurnItOnSetsTheOptionToTheSoundStateThenSaves) {

@@ -138,7 +138,7 @@ TEST_F(PopupsFromTheDispatcher, AnEventDuringTheSlideOutSlidesThePopupInAgain) {
     EXPECT_EQ(Down.y(), rest);
     ASSERT_GE(Down.ShowGrid->RowCount(), 1);
     EXPECT_EQ(Listed(0), "charlie down");
-    EXPECT_TRUE(DownAlertVisible.load());
+    EXPECT_TRUE(DownAlertVisible);
 }
 
 TEST_F(PopupsFromTheDispatcher, ClicksFindTheirHostByIdAfterASortAndADelete) {

@@ -250,11 +250,11 @@ TEST_F(ProgramWindows, ManuallyTurnItOnWhileMutedWritesLine30AndARestartStaysMut
         SoundDisableForm->BitBtn2->click(); // "manually turn it on"
     });
     Form1->BitBtn3->click(); // "Mute"
-    ASSERT_TRUE(SoundMuted.load());
+    ASSERT_TRUE(SoundMuted);
     EXPECT_EQ(SettingsLines()[30], "0");
 
     Restart();
-    EXPECT_TRUE(SoundMuted.load());
+    EXPECT_TRUE(SoundMuted);
     EXPECT_FALSE(Form1->OptionsPage().CheckBox_soundalarm->isChecked());
     EXPECT_EQ(Form1->BitBtn3->text(), LangText(341));
     EXPECT_EQ(Form1->StatusPanel(TStatusPanel::SoundState), LangText(322));
@@ -271,10 +271,10 @@ TEST_F(ProgramWindows, ProgramRestartLeavesLine30AndTheNextStartHasSound) {
         SoundDisableForm->BitBtn1->click(); // "program restart"
     });
     Form1->BitBtn3->click();
-    ASSERT_TRUE(SoundMuted.load());
+    ASSERT_TRUE(SoundMuted);
     EXPECT_EQ(SettingsLines()[30], "-1");
     Restart();
-    EXPECT_FALSE(SoundMuted.load());
+    EXPECT_FALSE(SoundMuted);
     EXPECT_EQ(Form1->BitBtn3->text(), LangText(342));
     EXPECT_EQ(Form1->StatusPanel(TStatusPanel::SoundState), LangText(323));
 }

@@ -248,7 +248,7 @@ TEST_F(OptionsProgram, SaveRestartSaveRestoresEveryControlAndTheFileByteForByte)
     EXPECT_EQ(q.traff_m_data_SpinEdit->value(), 60);
     EXPECT_FALSE(q.Alert_CheckBox->isChecked());
     EXPECT_FALSE(q.CheckBox_soundalarm->isChecked());
-    EXPECT_TRUE(SoundMuted.load());
+    EXPECT_TRUE(SoundMuted);
     EXPECT_FALSE(q.Up_sound_CheckBox->isChecked());
     EXPECT_EQ(q.Up_Sound_Edit->text(), QStringLiteral("Сигнал \"up\".wav"));
     EXPECT_TRUE(q.Email_checkbox->isChecked());
@@ -304,7 +304,7 @@ TEST_F(OptionsProgram, FortyLinesApplyWhatIsThereWhileCleanUpAndMuteStillRun) {
     EXPECT_TRUE(p.Delete_logs_CheckBox1->isChecked());
     EXPECT_EQ(p.Lang_ComboBox->currentIndex(), 0);
     // The mute of line 30.
-    EXPECT_TRUE(SoundMuted.load());
+    EXPECT_TRUE(SoundMuted);
     EXPECT_EQ(Form1->StatusPanel(TStatusPanel::SoundState), LangText(322));
     EXPECT_EQ(Form1->BitBtn3->text(), LangText(341));
     // The clean-up with the default 5 days: the row of 6 days ago goes, that of 4 days stays.

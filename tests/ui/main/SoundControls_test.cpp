@@ -129,14 +129,14 @@ TEST_F(SoundControlsTest, SoundOffStopsEmptiesAndSwitchesTheTimerOff) {
     EXPECT_EQ(Channel.Calls, QStringList{"stop"});
     EXPECT_FALSE(Timer.isActive());
     EXPECT_EQ(Grid.RowCount(), 0);
-    EXPECT_FALSE(SoundMuted.load()); // only the queue ends
+    EXPECT_FALSE(SoundMuted); // only the queue ends
 }
 
 TEST_F(SoundControlsTest, MuteStopsShowsTheMutedLookAndTheDialogWithLine343) {
     Queue3();
     AnswerDialogWith(&TSoundDisableForm::BitBtn1);
     Mute.click();
-    EXPECT_TRUE(SoundMuted.load());
+    EXPECT_TRUE(SoundMuted);
     EXPECT_EQ(Channel.Calls, QStringList{"stop"});
     EXPECT_FALSE(Timer.isActive());
     EXPECT_EQ(Grid.RowCount(), 0);
@@ -159,7 +159,7 @@ TEST_F(SoundControlsTest, ManuallyTurnItOnWhileMutedClearsSoundAlertAndSaves) {
     // The box now says sounds are off and the settings were saved with it so (line 30 "0").
     EXPECT_FALSE(Box.isChecked());
     EXPECT_EQ(SavedWithBox, std::vector<bool>{false});
-    EXPECT_TRUE(SoundMuted.load());
+    EXPECT_TRUE(SoundMuted);
     ExpectMutedLook();
     EXPECT_FALSE(Dialog->isVisible());
 
@@ -167,25 +167,25 @@ TEST_F(SoundControlsTest, ManuallyTurnItOnWhileMutedClearsSoundAlertAndSaves) {
     SoundMuted = false;
     Panels.clear();
     Controls->ApplyStartupState();
-    EXPECT_TRUE(SoundMuted.load());
+    EXPECT_TRUE(SoundMuted);
     ExpectMutedLook();
 }
 
 TEST_F(SoundControlsTest, UnmuteWithSoundAlertOnShowsNoDialog) {
     AnswerDialogWith(&TSoundDisableForm::BitBtn1);
     Mute.click();
-    ASSERT_TRUE(SoundMuted.load());
+    ASSERT_TRUE(SoundMuted);
     Seen = {};
     Mute.click();
     QApplication::processEvents(); // a dialog answer left pending would show here
-    EXPECT_FALSE(SoundMuted.load());
+    EXPECT_FALSE(SoundMuted);
     EXPECT_FALSE(Seen.Shown);
     ExpectSoundsOnLook();
 }
 
 TEST_F(SoundControlsTest, UnmuteWithSoundAlertOffAsksWithLine344) {
     Box.setChecked(false); // runs the handler: muted
-    ASSERT_TRUE(SoundMuted.load());
+    ASSERT_TRUE(SoundMuted);
     AnswerDialogWith(&TSoundDisableForm::BitBtn2);
     Mute.click();
     EXPECT_TRUE(Seen.Shown);
@@ -194,10 +194,10 @@ TEST_F(SoundControlsTest, UnmuteWithSoundAlertOffAsksWithLine344) {
     // "manually turn it on": the box follows, sounds stay on across restarts.
     EXPECT_TRUE(Box.isChecked());
     EXPECT_EQ(SavedWithBox, std::vector<bool>{true});
-    EXPECT_FALSE(SoundMuted.load());
+    EXPECT_FALSE(SoundMuted);
     ExpectSoundsOnLook();
     Controls->ApplyStartupState();
-    EXPECT_FALSE(SoundMuted.load());
+    EXPECT_FALSE(SoundMuted);
 }
 
 TEST_F(SoundControlsTest, UnmuteWithSoundAlertOffAndProgramRestartLeavesTheOption) {
@@ -205,7 +205,7 @@ TEST_F(SoundControlsTest, UnmuteWithSoundAlertOffAndProgramRestartLeavesTheOptio
     AnswerDialogWith(&TSoundDisableForm::BitBtn1);
     Mute.click();
     EXPECT_EQ(Seen.Label2, LangText(344));
-    EXPECT_FALSE(SoundMuted.load()); // on until the program starts again
+    EXPECT_FALSE(SoundMuted); // on until the program starts again
     EXPECT_FALSE(Box.isChecked());
     EXPECT_TRUE(SavedWithBox.empty());
     ExpectSoundsOnLook();
@@ -215,13 +215,13 @@ TEST_F(SoundControlsTest, SoundAlertOptionMutesAndUnmutesWithoutADialog) {
     Queue3();
     Box.click();
     EXPECT_FALSE(Box.isChecked());
-    EXPECT_TRUE(SoundMuted.load());
+    EXPECT_TRUE(SoundMuted);
     EXPECT_EQ(Channel.Calls, QStringList{"stop"});
     EXPECT_FALSE(Timer.isActive());
     EXPECT_EQ(Grid.RowCount(), 0);
     ExpectMutedLook();
     Box.click();
-    EXPECT_FALSE(SoundMuted.load());
+    EXPECT_FALSE(SoundMuted);
     ExpectSoundsOnLook();
     EXPECT_FALSE(Seen.Shown);
 }
@@ -267,7 +267,7 @@ TEST_F(SoundControlsTest, BrowseStartsInDataSoundsAndSavesEitherWay) {
 TEST_F(SoundControlsTest, WithoutTheDialogWindowMuteStillMutes) {
     Controls->SetSoundOffDialog(nullptr);
     Mute.click();
-    EXPECT_TRUE(SoundMuted.load());
+    EXPECT_TRUE(SoundMuted);
     ExpectMutedLook();
 }
 

@@ -102,7 +102,7 @@ TEST_F(SoundProgram, MutedQueuesNoSoundButThePopupAndMessagesStillCome) {
         }
     });
     Form1->BitBtn3->click();
-    ASSERT_TRUE(SoundMuted.load());
+    ASSERT_TRUE(SoundMuted);
     Form1->OptionsPage().Email_checkbox->setChecked(true);
     auto queueEvent = [] {
         TDataGrid& down = *Form1->DownHostGrid;
@@ -118,7 +118,7 @@ TEST_F(SoundProgram, MutedQueuesNoSoundButThePopupAndMessagesStillCome) {
     queueEvent();
     Form1->Monitor().DispatchAlarms();
     EXPECT_EQ(Form1->Sound_down_grid->RowCount(), 0);
-    EXPECT_TRUE(DownAlertVisible.load()); // the popup came
+    EXPECT_TRUE(DownAlertVisible); // the popup came
     const QStringList log = ProgramLog();
     EXPECT_TRUE(log.contains(LangText(271))); // popup shown
     // The mail was tried (a failure carries its reason after the line's text).
@@ -128,7 +128,7 @@ TEST_F(SoundProgram, MutedQueuesNoSoundButThePopupAndMessagesStillCome) {
 
     // With sounds on, the same event queues its sound.
     Form1->BitBtn3->click();
-    ASSERT_FALSE(SoundMuted.load());
+    ASSERT_FALSE(SoundMuted);
     queueEvent();
     Form1->Monitor().DispatchAlarms();
     ASSERT_EQ(Form1->Sound_down_grid->RowCount(), 1);

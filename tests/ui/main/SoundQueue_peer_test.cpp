@@ -157,7 +157,7 @@ TEST_F(SoundQueueOnDisk, MutingDuringASoundSilencesItAtOnceAndNothingQueuedPlays
     muteAt = Now();
     Form->BitBtn3->click();
     EXPECT_EQ(label, LangText(343));
-    EXPECT_TRUE(SoundMuted.load());
+    EXPECT_TRUE(SoundMuted);
     EXPECT_EQ(Form->BitBtn3->text(), LangText(341));
     EXPECT_EQ(Form->StatusPanel(TStatusPanel::SoundState), LangText(322));
     PumpFor(2500);
