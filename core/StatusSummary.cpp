@@ -8,6 +8,7 @@
 #include "grid/GxGrid.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -59,6 +60,11 @@ QStringView CellView(const TCell& Cell, QString& Scratch) {
     return Scratch;
 }
 
+// Equal texts, compared as bytes: a tick compares up to four texts a row.
+bool SameText(QStringView A, QStringView B) {
+    return A.size() == B.size() && std::memcmp(A.data(), B.data(), size_t(A.size()) * sizeof(char16_t)) == 0;
+}
+
 // "<count> <word>", the singular word for exactly one.
 QString CountText(int Count, int PluralLine, int SingularLine) {
     return QString::number(Count) + QLatin1Char(' ') + LangText(Count == 1 ? SingularLine : PluralLine);
@@ -68,48 +74,53 @@ QString CountText(int Count, int PluralLine, int SingularLine) {
 class TTimeDownText {
 public:
     TTimeDownText(qint64 Seconds, const TDownTimeUnits& Units) {
+        const qsizetype units =
+            Units.Days.size() + Units.Hours.size() + Units.Minutes.size() + Units.Seconds.size();
+        // Hours, minutes and seconds take two digits at most, the days twenty, the spaces three.
+        if (units + 26 + 3 > Capacity)
+            FHeap.resize(units + 26 + 3);
+        char16_t* out = FHeap.isEmpty() ? FUnits : reinterpret_cast<char16_t*>(FHeap.data());
         const qint64 s = std::max<qint64>(Seconds, 0);
-        Number(s / 86400);
-        Unit(Units.Days, true);
-        Number(s % 86400 / 3600);
-        Unit(Units.Hours, true);
-        Number(s % 3600 / 60);
-        Unit(Units.Minutes, true);
-        Number(s % 60);
-        Unit(Units.Seconds, false);
+        const int daySeconds = int(s % 86400);
+        char16_t* p = out;
+        p = Number(p, s / 86400);
+        p = Unit(p, Units.Days, true);
+        p = Small(p, daySeconds / 3600);
+        p = Unit(p, Units.Hours, true);
+        p = Small(p, daySeconds % 3600 / 60);
+        p = Unit(p, Units.Minutes, true);
+        p = Small(p, daySeconds % 60);
+        p = Unit(p, Units.Seconds, false);
+        FSize = p - out;
     }
     QStringView View() const {
-        return QStringView(FHeap.isEmpty() ? FUnits : reinterpret_cast<const char16_t*>(FHeap.utf16()),
+        return QStringView(FHeap.isEmpty() ? FUnits : reinterpret_cast<const char16_t*>(FHeap.constData()),
                            FSize);
     }
 
 private:
-    static constexpr int Capacity = 96;
-    void Put(const QChar* Text, qsizetype Size) {
-        if (FHeap.isEmpty() && FSize + Size > Capacity)
-            FHeap = QString(reinterpret_cast<const QChar*>(FUnits), FSize);
-        if (!FHeap.isEmpty()) {
-            FHeap.append(Text, Size);
-        } else {
-            std::copy_n(reinterpret_cast<const char16_t*>(Text), Size, FUnits + FSize);
-        }
-        FSize += Size;
-    }
-    void Number(qint64 Value) {
+    static constexpr qsizetype Capacity = 64;
+    static char16_t* Number(char16_t* p, qint64 Value) {
         char16_t digits[20];
         int n = 20;
         do {
             digits[--n] = char16_t(u'0' + Value % 10);
             Value /= 10;
         } while (Value > 0);
-        Put(reinterpret_cast<const QChar*>(digits + n), 20 - n);
+        return std::copy(digits + n, digits + 20, p);
     }
-    void Unit(const QString& Name, bool Space) {
-        Put(Name.constData(), Name.size());
-        if (Space) {
-            const QChar space(u' ');
-            Put(&space, 1);
-        }
+    static char16_t* Small(char16_t* p, int Value) { // 0..99
+        if (Value >= 10)
+            *p++ = char16_t(u'0' + Value / 10);
+        *p++ = char16_t(u'0' + Value % 10);
+        return p;
+    }
+    static char16_t* Unit(char16_t* p, const QString& Name, bool Space) {
+        for (const QChar c : Name)
+            *p++ = c.unicode();
+        if (Space)
+            *p++ = u' ';
+        return p;
     }
     char16_t FUnits[Capacity];
     QString FHeap; // only for units longer than any language has
@@ -131,9 +142,11 @@ void WalkRow(TDataGrid& Hosts, int Row, TWalk& w) {
     const TSummaryColumns& Col = w.Col;
     TCell& status = Hosts.GetCellObject(Col.Status, Row);
     const QStringView state = CellView(status, w.State);
-    const bool ok = state == w.Words.OK;
-    const bool down = state == w.Words.Down;
-    const bool packetLoss = state == w.Words.PacketLoss;
+    // Read beside Status: its neighbour in the row, so both come in one wait for memory.
+    const bool enabled = Hosts.GetCellObject(Col.Enabled, Row).GetAsBoolean();
+    const bool ok = SameText(state, w.Words.OK);
+    const bool down = SameText(state, w.Words.Down);
+    const bool packetLoss = SameText(state, w.Words.PacketLoss);
     if (!down) {
         if (ok) {
             ++w.Tick.Counts.OK;
@@ -163,15 +176,15 @@ void WalkRow(TDataGrid& Hosts, int Row, TWalk& w) {
         }
         const TTimeDownText text(w.Dates.DownSecondsOfRow(Row, Hosts.RowCount(), since, w.Now),
                                  w.Words.Units);
-        if (shown != text.View())
-            timeDown.SetAsString(QString::fromRawData(text.View().data(), text.View().size()));
+        if (!SameText(shown, text.View()))
+            Hosts.Cells().SetCellText(Col.TimeDown, Row, text.View());
     } else if (!shown.isEmpty()) {
         // An OK host has no down time.
         timeDown.SetAsString(QString());
     }
     if (packetLoss)
         ++w.Tick.Counts.PacketLoss;
-    if (!Hosts.GetCellObject(Col.Enabled, Row).GetAsBoolean()) {
+    if (!enabled) {
         ++w.Tick.Counts.Disabled;
         if (status.Color() != clGray) {
             status.SetCellColor(clGray);
@@ -281,14 +294,18 @@ qint64 TDatePodCache::DownSecondsOfRow(int Row, int RowCount, QStringView DatePo
         FRows.resize(size_t(Row) + 1);
     }
     TRowDate& known = FRows[size_t(Row)];
-    if (known.Text.isNull() || known.Text != DatePod) {
+    if (known.Size < 0 || !SameText(QStringView(known.Text, known.Size), DatePod)) {
         const QString text = DatePod.toString();
         auto seen = FThis.constFind(text);
         if (seen == FThis.cend()) {
             const auto last = FLast.constFind(text);
             seen = FThis.insert(text, last != FLast.cend() ? *last : DisplayTextToDateTime(text));
         }
-        known.Text = seen.key(); // shared with every row down since the same moment
+        known.Size = -1;
+        if (DatePod.size() <= TRowDate::TextCapacity) {
+            std::copy_n(DatePod.utf16(), DatePod.size(), known.Text);
+            known.Size = int16_t(DatePod.size());
+        }
         known.Since = *seen;
     }
     return known.Since ? WholeSecondsBetween(*known.Since, Now) : 0;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -84,8 +85,12 @@ public:
     void EndTick();
 
 private:
+    // What a row read last, its text kept in the entry: the tick reads the entries in row order
+    // and no text elsewhere. A text too long for it is looked up again each tick.
     struct TRowDate {
-        QString Text; // null: nothing read yet
+        static constexpr int TextCapacity = 23;
+        char16_t Text[TextCapacity];
+        int16_t Size = -1; // -1: nothing kept
         std::optional<double> Since;
     };
     std::optional<double> Since(const QString& DatePod);

@@ -596,21 +596,7 @@ void TCells::DestroyRow(TRow* row) {
     delete row;
 }
 
-void TCells::CheckRow(int index) const {
-    if (index < 0 || index >= FRowCount)
-        RaiseListIndexError(index);
-}
-
-void TCells::CheckColumn(int index) const {
-    if (index < 0 || index >= FColumnCount)
-        RaiseListIndexError(index);
-}
-
 // ---- row list (gap buffer) ------------------------------------------------------------------
-
-TCells::TRowEntry& TCells::At(int index) const {
-    return FRows[size_t(index < FGapStart ? index : index + FGapSize)];
-}
 
 void TCells::MoveGap(int index) const {
     if (FGapSize == 0) {
@@ -803,15 +789,15 @@ int TCells::DirectChildCount(int index) const {
     return count;
 }
 
-TRow& TCells::GetRow(int index) const {
-    CheckRow(index);
-    return *At(index).Row;
-}
-
-TCell& TCells::GetCell(int column, int row) const {
-    CheckRow(row);
-    CheckColumn(column);
-    return *std::launder(reinterpret_cast<TCell*>(At(row).Cells + HeaderSize + size_t(column) * SlotSize));
+void TCells::SetCellText(int column, int row, QStringView text) {
+    TCell& cell = GetCell(column, row);
+    if (cell.CellClass() != ckString) {
+        cell.SetAsString(text.toString());
+        return;
+    }
+    static_cast<TStringCell&>(cell).FValue.Assign(text);
+    if (!cell.Locked())
+        CellChanged(&cell);
 }
 
 void TCells::CellChanged(const TCell* cell) {

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -251,7 +252,7 @@ private:
     int32_t FValue = 0;
 };
 
-class TStringCell : public TCell {
+class TStringCell final : public TCell {
 public:
     TStringCell() = default;
     bool GetAsBoolean() const override;
@@ -272,6 +273,7 @@ protected:
     TStringCell(TStringCell&& other) noexcept : TCell(std::move(other)), FValue(std::move(other.FValue)) {}
 
 private:
+    friend class TCells;
     void MoveInto(void* slot) override;
     TCellText FValue;
 };
@@ -365,11 +367,29 @@ public:
     void SetRowShown(int index, bool value);
     int DescendantCount(int index) const;
     int DirectChildCount(int index) const;
-    TCell& GetCell(int column, int row) const;
-    TRow& GetRow(int index) const;
+    // Inline: every cell access of a walk over the rows comes through here.
+    TCell& GetCell(int column, int row) const {
+        CheckRow(row);
+        CheckColumn(column);
+        return *std::launder(
+            reinterpret_cast<TCell*>(At(row).Cells + HeaderSize + size_t(column) * SlotSize));
+    }
+    // Sets a cell's text as SetAsString does, but reaches neither the row record nor the block's
+    // head for a text cell: a walk that rewrites one cell of thousands of rows touches only it.
+    void SetCellText(int column, int row, QStringView text);
+    TRow& GetRow(int index) const {
+        CheckRow(index);
+        return *At(index).Row;
+    }
     int IndexOfRow(const TRow* row) const;
-    void CheckRow(int index) const;
-    void CheckColumn(int index) const;
+    void CheckRow(int index) const {
+        if (index < 0 || index >= FRowCount)
+            RaiseListIndexError(index);
+    }
+    void CheckColumn(int index) const {
+        if (index < 0 || index >= FColumnCount)
+            RaiseListIndexError(index);
+    }
 
     // Stable handles: a row keeps its handle through sorts, inserts, moves and deletes of
     // other rows. RowByHandle gives the current index or -1 when the row is gone.
@@ -428,7 +448,7 @@ private:
         TRow* Row = nullptr;
         unsigned char* Cells = nullptr;
     };
-    TRowEntry& At(int index) const;
+    TRowEntry& At(int index) const { return FRows[size_t(index < FGapStart ? index : index + FGapSize)]; }
     void ListInsert(int index, TRow* row);
     void ListErase(int index);
     void MoveGap(int index) const;

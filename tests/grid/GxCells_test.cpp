@@ -251,6 +251,15 @@ TEST_P(CellsByLocale, ChangesReportOncePerSetAndNotWhileMade) {
     C("Text", 1).Clear();
     EXPECT_EQ(changes, 4);
     EXPECT_EQ(C("Text", 1).GetAsString(), "");
+    // The store's own text write reports as SetAsString does; a cell of another kind converts.
+    grid->Cells().SetCellText(0, 2, u"a text past the inline room");
+    EXPECT_EQ(changes, 5);
+    EXPECT_EQ(lastCol, 0);
+    EXPECT_EQ(lastRow, 2);
+    EXPECT_EQ(C("Text", 2).GetAsString(), "a text past the inline room");
+    grid->Cells().SetCellText(1, 2, u"True");
+    EXPECT_TRUE(C("Bool", 2).GetAsBoolean());
+    EXPECT_EQ(changes, 6);
 }
 
 TEST_P(CellsByLocale, CellKnowsItsOwnPositionWhateverWasLookedUpLast) {
