@@ -53,16 +53,21 @@ void SetColorOnce(TCell& Cell, TColor Color) {
 
 // A cell's text, read in place where the cell keeps it as text: a tick reads three texts a row and
 // a copy of each would cost more than the rest of the row's work.
-QStringView CellView(const TCell& Cell, QString& Scratch) {
+QAnyStringView CellView(const TCell& Cell, QString& Scratch) {
     if (Cell.CellClass() == ckString)
         return static_cast<const TStringCell&>(Cell).View();
     Scratch = Cell.GetAsString();
     return Scratch;
 }
 
-// Equal texts, compared as bytes: a tick compares up to four texts a row.
-bool SameText(QStringView A, QStringView B) {
-    return A.size() == B.size() && std::memcmp(A.data(), B.data(), size_t(A.size()) * sizeof(char16_t)) == 0;
+// Equal texts; two of one width compared as bytes: a tick compares up to four texts a row. The
+// views here are Latin-1 (cells) or UTF-16, never UTF-8.
+bool SameText(QAnyStringView A, QAnyStringView B) {
+    if (A.size() != B.size())
+        return false;
+    if (A.size_bytes() == B.size_bytes())
+        return std::memcmp(A.data(), B.data(), size_t(A.size_bytes())) == 0;
+    return QAnyStringView::equal(A, B);
 }
 
 // "<count> <word>", the singular word for exactly one.
@@ -141,7 +146,7 @@ struct TWalk {
 void WalkRow(TDataGrid& Hosts, int Row, TWalk& w) {
     const TSummaryColumns& Col = w.Col;
     TCell& status = Hosts.GetCellObject(Col.Status, Row);
-    const QStringView state = CellView(status, w.State);
+    const QAnyStringView state = CellView(status, w.State);
     // Read beside Status: its neighbour in the row, so both come in one wait for memory.
     const bool enabled = Hosts.GetCellObject(Col.Enabled, Row).GetAsBoolean();
     const bool ok = SameText(state, w.Words.OK);
@@ -166,10 +171,10 @@ void WalkRow(TDataGrid& Hosts, int Row, TWalk& w) {
         SetColorOnce(status, clRed);
     }
     TCell& timeDown = Hosts.GetCellObject(Col.TimeDown, Row);
-    const QStringView shown = CellView(timeDown, w.Down);
+    const QAnyStringView shown = CellView(timeDown, w.Down);
     if (!ok) {
         TCell& datePod = Hosts.GetCellObject(Col.DatePod, Row);
-        QStringView since = CellView(datePod, w.DatePod);
+        QAnyStringView since = CellView(datePod, w.DatePod);
         if (since.isEmpty()) {
             datePod.SetAsString(DateTimeToDisplayText(w.Now));
             since = CellView(datePod, w.DatePod);
@@ -283,7 +288,7 @@ std::optional<double> TDatePodCache::Since(const QString& DatePod) {
     return since;
 }
 
-qint64 TDatePodCache::DownSecondsOfRow(int Row, int RowCount, QStringView DatePod, double Now) {
+qint64 TDatePodCache::DownSecondsOfRow(int Row, int RowCount, QAnyStringView DatePod, double Now) {
     // A down host's text stays the same for many ticks: its row remembers what it read, so the
     // tick neither copies nor hashes it. The rows' memory is made from the second tick on: the
     // first comes with the start-up's other work.
@@ -294,7 +299,7 @@ qint64 TDatePodCache::DownSecondsOfRow(int Row, int RowCount, QStringView DatePo
         FRows.resize(size_t(Row) + 1);
     }
     TRowDate& known = FRows[size_t(Row)];
-    if (known.Size < 0 || !SameText(QStringView(known.Text, known.Size), DatePod)) {
+    if (known.Size < 0 || !SameText(QLatin1StringView(known.Text, known.Size), DatePod)) {
         const QString text = DatePod.toString();
         auto seen = FThis.constFind(text);
         if (seen == FThis.cend()) {
@@ -302,9 +307,10 @@ qint64 TDatePodCache::DownSecondsOfRow(int Row, int RowCount, QStringView DatePo
             seen = FThis.insert(text, last != FLast.cend() ? *last : DisplayTextToDateTime(text));
         }
         known.Size = -1;
-        if (DatePod.size() <= TRowDate::TextCapacity) {
-            std::copy_n(DatePod.utf16(), DatePod.size(), known.Text);
-            known.Size = int16_t(DatePod.size());
+        if (text.size() <= TRowDate::TextCapacity &&
+            std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x100; })) {
+            std::transform(text.cbegin(), text.cend(), known.Text, [](QChar c) { return char(c.unicode()); });
+            known.Size = int16_t(text.size());
         }
         known.Since = *seen;
     }
