@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -398,7 +399,16 @@ int main(int argc, char** argv) {
             continue;
         }
         std::printf("%d hosts, %d silent:\n", Hosts, Hosts / SilentEvery);
-        const TRun Run = RunProgram(Folder, Ns, Hosts, Sniffer);
+        TRun Run;
+        try {
+            Run = RunProgram(Folder, Ns, Hosts, Sniffer);
+        } catch (const std::exception& Error) {
+            // Caught here so the namespace and the folder go away (an escaped exception skips both).
+            std::printf("    the program could not be run: %s\n", Error.what());
+            ::close(Sniffer);
+            fs::remove_all(Folder);
+            continue;
+        }
         ::close(Sniffer);
         double Cpu = 0;
         int Answered = 0;

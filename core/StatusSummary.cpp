@@ -8,6 +8,7 @@
 #include "grid/GxGrid.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -52,11 +53,21 @@ void SetColorOnce(TCell& Cell, TColor Color) {
 
 // A cell's text, read in place where the cell keeps it as text: a tick reads three texts a row and
 // a copy of each would cost more than the rest of the row's work.
-QStringView CellView(const TCell& Cell, QString& Scratch) {
+QAnyStringView CellView(const TCell& Cell, QString& Scratch) {
     if (Cell.CellClass() == ckString)
         return static_cast<const TStringCell&>(Cell).View();
     Scratch = Cell.GetAsString();
     return Scratch;
+}
+
+// Equal texts; two of one width compared as bytes: a tick compares up to four texts a row. The
+// views here are Latin-1 (cells) or UTF-16, never UTF-8.
+bool SameText(QAnyStringView A, QAnyStringView B) {
+    if (A.size() != B.size())
+        return false;
+    if (A.size_bytes() == B.size_bytes())
+        return std::memcmp(A.data(), B.data(), size_t(A.size_bytes())) == 0;
+    return QAnyStringView::equal(A, B);
 }
 
 // "<count> <word>", the singular word for exactly one.
@@ -68,48 +79,53 @@ QString CountText(int Count, int PluralLine, int SingularLine) {
 class TTimeDownText {
 public:
     TTimeDownText(qint64 Seconds, const TDownTimeUnits& Units) {
+        const qsizetype units =
+            Units.Days.size() + Units.Hours.size() + Units.Minutes.size() + Units.Seconds.size();
+        // Hours, minutes and seconds take two digits at most, the days twenty, the spaces three.
+        if (units + 26 + 3 > Capacity)
+            FHeap.resize(units + 26 + 3);
+        char16_t* out = FHeap.isEmpty() ? FUnits : reinterpret_cast<char16_t*>(FHeap.data());
         const qint64 s = std::max<qint64>(Seconds, 0);
-        Number(s / 86400);
-        Unit(Units.Days, true);
-        Number(s % 86400 / 3600);
-        Unit(Units.Hours, true);
-        Number(s % 3600 / 60);
-        Unit(Units.Minutes, true);
-        Number(s % 60);
-        Unit(Units.Seconds, false);
+        const int daySeconds = int(s % 86400);
+        char16_t* p = out;
+        p = Number(p, s / 86400);
+        p = Unit(p, Units.Days, true);
+        p = Small(p, daySeconds / 3600);
+        p = Unit(p, Units.Hours, true);
+        p = Small(p, daySeconds % 3600 / 60);
+        p = Unit(p, Units.Minutes, true);
+        p = Small(p, daySeconds % 60);
+        p = Unit(p, Units.Seconds, false);
+        FSize = p - out;
     }
     QStringView View() const {
-        return QStringView(FHeap.isEmpty() ? FUnits : reinterpret_cast<const char16_t*>(FHeap.utf16()),
+        return QStringView(FHeap.isEmpty() ? FUnits : reinterpret_cast<const char16_t*>(FHeap.constData()),
                            FSize);
     }
 
 private:
-    static constexpr int Capacity = 96;
-    void Put(const QChar* Text, qsizetype Size) {
-        if (FHeap.isEmpty() && FSize + Size > Capacity)
-            FHeap = QString(reinterpret_cast<const QChar*>(FUnits), FSize);
-        if (!FHeap.isEmpty()) {
-            FHeap.append(Text, Size);
-        } else {
-            std::copy_n(reinterpret_cast<const char16_t*>(Text), Size, FUnits + FSize);
-        }
-        FSize += Size;
-    }
-    void Number(qint64 Value) {
+    static constexpr qsizetype Capacity = 64;
+    static char16_t* Number(char16_t* p, qint64 Value) {
         char16_t digits[20];
         int n = 20;
         do {
             digits[--n] = char16_t(u'0' + Value % 10);
             Value /= 10;
         } while (Value > 0);
-        Put(reinterpret_cast<const QChar*>(digits + n), 20 - n);
+        return std::copy(digits + n, digits + 20, p);
     }
-    void Unit(const QString& Name, bool Space) {
-        Put(Name.constData(), Name.size());
-        if (Space) {
-            const QChar space(u' ');
-            Put(&space, 1);
-        }
+    static char16_t* Small(char16_t* p, int Value) { // 0..99
+        if (Value >= 10)
+            *p++ = char16_t(u'0' + Value / 10);
+        *p++ = char16_t(u'0' + Value % 10);
+        return p;
+    }
+    static char16_t* Unit(char16_t* p, const QString& Name, bool Space) {
+        for (const QChar c : Name)
+            *p++ = c.unicode();
+        if (Space)
+            *p++ = u' ';
+        return p;
     }
     char16_t FUnits[Capacity];
     QString FHeap; // only for units longer than any language has
@@ -130,10 +146,12 @@ struct TWalk {
 void WalkRow(TDataGrid& Hosts, int Row, TWalk& w) {
     const TSummaryColumns& Col = w.Col;
     TCell& status = Hosts.GetCellObject(Col.Status, Row);
-    const QStringView state = CellView(status, w.State);
-    const bool ok = state == w.Words.OK;
-    const bool down = state == w.Words.Down;
-    const bool packetLoss = state == w.Words.PacketLoss;
+    const QAnyStringView state = CellView(status, w.State);
+    // Read beside Status: its neighbour in the row, so both come in one wait for memory.
+    const bool enabled = Hosts.GetCellObject(Col.Enabled, Row).GetAsBoolean();
+    const bool ok = SameText(state, w.Words.OK);
+    const bool down = SameText(state, w.Words.Down);
+    const bool packetLoss = SameText(state, w.Words.PacketLoss);
     if (!down) {
         if (ok) {
             ++w.Tick.Counts.OK;
@@ -153,25 +171,25 @@ void WalkRow(TDataGrid& Hosts, int Row, TWalk& w) {
         SetColorOnce(status, clRed);
     }
     TCell& timeDown = Hosts.GetCellObject(Col.TimeDown, Row);
-    const QStringView shown = CellView(timeDown, w.Down);
+    const QAnyStringView shown = CellView(timeDown, w.Down);
     if (!ok) {
         TCell& datePod = Hosts.GetCellObject(Col.DatePod, Row);
-        QStringView since = CellView(datePod, w.DatePod);
+        QAnyStringView since = CellView(datePod, w.DatePod);
         if (since.isEmpty()) {
             datePod.SetAsString(DateTimeToDisplayText(w.Now));
             since = CellView(datePod, w.DatePod);
         }
         const TTimeDownText text(w.Dates.DownSecondsOfRow(Row, Hosts.RowCount(), since, w.Now),
                                  w.Words.Units);
-        if (shown != text.View())
-            timeDown.SetAsString(QString::fromRawData(text.View().data(), text.View().size()));
+        if (!SameText(shown, text.View()))
+            Hosts.Cells().SetCellText(Col.TimeDown, Row, text.View());
     } else if (!shown.isEmpty()) {
         // An OK host has no down time.
         timeDown.SetAsString(QString());
     }
     if (packetLoss)
         ++w.Tick.Counts.PacketLoss;
-    if (!Hosts.GetCellObject(Col.Enabled, Row).GetAsBoolean()) {
+    if (!enabled) {
         ++w.Tick.Counts.Disabled;
         if (status.Color() != clGray) {
             status.SetCellColor(clGray);
@@ -270,7 +288,7 @@ std::optional<double> TDatePodCache::Since(const QString& DatePod) {
     return since;
 }
 
-qint64 TDatePodCache::DownSecondsOfRow(int Row, int RowCount, QStringView DatePod, double Now) {
+qint64 TDatePodCache::DownSecondsOfRow(int Row, int RowCount, QAnyStringView DatePod, double Now) {
     // A down host's text stays the same for many ticks: its row remembers what it read, so the
     // tick neither copies nor hashes it. The rows' memory is made from the second tick on: the
     // first comes with the start-up's other work.
@@ -281,14 +299,19 @@ qint64 TDatePodCache::DownSecondsOfRow(int Row, int RowCount, QStringView DatePo
         FRows.resize(size_t(Row) + 1);
     }
     TRowDate& known = FRows[size_t(Row)];
-    if (known.Text.isNull() || known.Text != DatePod) {
+    if (known.Size < 0 || !SameText(QLatin1StringView(known.Text, known.Size), DatePod)) {
         const QString text = DatePod.toString();
         auto seen = FThis.constFind(text);
         if (seen == FThis.cend()) {
             const auto last = FLast.constFind(text);
             seen = FThis.insert(text, last != FLast.cend() ? *last : DisplayTextToDateTime(text));
         }
-        known.Text = seen.key(); // shared with every row down since the same moment
+        known.Size = -1;
+        if (text.size() <= TRowDate::TextCapacity &&
+            std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x100; })) {
+            std::transform(text.cbegin(), text.cend(), known.Text, [](QChar c) { return char(c.unicode()); });
+            known.Size = int16_t(text.size());
+        }
         known.Since = *seen;
     }
     return known.Since ? WholeSecondsBetween(*known.Since, Now) : 0;

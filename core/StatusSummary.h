@@ -4,10 +4,12 @@
 
 #include "grid/GxTypes.h"
 
+#include <QAnyStringView>
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -79,13 +81,17 @@ public:
     // DownSeconds, reading each text once while it stays in use.
     qint64 DownSeconds(const QString& DatePod, double Now);
     // The same for the host in Row of RowCount, its Date_Pod compared with what that row read last.
-    qint64 DownSecondsOfRow(int Row, int RowCount, QStringView DatePod, double Now);
+    qint64 DownSecondsOfRow(int Row, int RowCount, QAnyStringView DatePod, double Now);
     // Ends a tick: the texts not read during it are forgotten.
     void EndTick();
 
 private:
+    // What a row read last, its text kept in the entry: the tick reads the entries in row order
+    // and no text elsewhere. A text too long for it, or not Latin-1, is looked up again each tick.
     struct TRowDate {
-        QString Text; // null: nothing read yet
+        static constexpr int TextCapacity = 46;
+        char Text[TextCapacity];
+        int16_t Size = -1; // -1: nothing kept
         std::optional<double> Since;
     };
     std::optional<double> Since(const QString& DatePod);

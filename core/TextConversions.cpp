@@ -198,9 +198,29 @@ const TNumericFormat& CurrentNumericFormat() {
     return *cached;
 }
 
-// Reads Text by a numeric format; nothing when it does not match, so the locale's own reader
-// decides.
-std::optional<QDateTime> ReadNumeric(const TNumericFormat& Format, QStringView Text) {
+// Days from 1899-12-30 to a proleptic Gregorian date (civil-calendar arithmetic, no date objects:
+// the status tick reads thousands of dates at once).
+qint64 DaysFromDayZero(int year, int month, int day) {
+    const int y = year - (month <= 2 ? 1 : 0);
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    constexpr qint64 unixDayOfDayZero = -25569; // 1899-12-30 counted from 1970-01-01
+    return qint64(era) * 146097 + dayOfEra - 719468 - unixDayOfDayZero;
+}
+
+bool ValidDate(int year, int month, int day) {
+    static constexpr int monthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year == 0 || month < 1 || month > 12 || day < 1)
+        return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= monthDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+// Reads Text by a numeric format into milliseconds from day zero (wall-clock fields as written);
+// nothing when it does not match, so the locale's own reader decides.
+std::optional<qint64> ReadNumeric(const TNumericFormat& Format, QStringView Text) {
     int values[128] = {};
     qsizetype at = 0;
     for (const TNumericFormat::TField& field : Format.Fields) {
@@ -232,11 +252,11 @@ std::optional<QDateTime> ReadNumeric(const TNumericFormat& Format, QStringView T
     }
     if (at != Text.size())
         return std::nullopt;
-    const QDate date(values[u'y'], values[u'M'], values[u'd']);
-    const QTime time(values[u'h'], values[u'm'], values[u's']);
-    if (!date.isValid() || !time.isValid())
+    if (!ValidDate(values[u'y'], values[u'M'], values[u'd']) || values[u'h'] > 23 || values[u'm'] > 59 ||
+        values[u's'] > 59)
         return std::nullopt;
-    return QDateTime(date, time, QTimeZone::utc());
+    return DaysFromDayZero(values[u'y'], values[u'M'], values[u'd']) * msPerDay +
+           ((values[u'h'] * 60 + values[u'm']) * 60 + values[u's']) * qint64(1000);
 }
 
 } // namespace
@@ -244,8 +264,8 @@ std::optional<QDateTime> ReadNumeric(const TNumericFormat& Format, QStringView T
 std::optional<double> DisplayTextToDateTime(const QString& text) {
     const TNumericFormat& numeric = CurrentNumericFormat();
     if (numeric.Numeric) {
-        if (const std::optional<QDateTime> wall = ReadNumeric(numeric, QStringView(text).trimmed()))
-            return static_cast<double>(DayZeroUtc().msecsTo(*wall)) / msPerDay;
+        if (const std::optional<qint64> ms = ReadNumeric(numeric, QStringView(text).trimmed()))
+            return static_cast<double>(*ms) / msPerDay;
     }
     const QLocale locale = QLocale();
     const QString format = numeric.Format;

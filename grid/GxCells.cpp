@@ -20,43 +20,57 @@ TCellText::TCellText(TCellText&& other) noexcept {
 }
 
 void TCellText::Free() {
-    if (IsHeap())
+    if (Tag() == HeapTag)
         delete[] HeapData();
     Reset();
 }
 
 uint32_t TCellText::HeapCapacity() const {
     uint32_t capacity = 0;
-    std::memcpy(&capacity, FData + 6, sizeof(capacity));
+    std::memcpy(&capacity, FData + 12, sizeof(capacity));
     return capacity;
 }
 
 void TCellText::Assign(QStringView text) {
     const qsizetype n = text.size();
-    if (n <= InlineCapacity) {
-        char16_t units[InlineCapacity]; // the text may be this cell's own
-        if (n > 0)
-            std::memcpy(units, text.utf16(), size_t(n) * sizeof(char16_t));
+    const char16_t* units = text.utf16();
+    if (n <= Latin1Capacity) {
+        unsigned char bytes[Latin1Capacity]; // the text may be this cell's own
+        bool latin1 = true;
+        for (qsizetype i = 0; i < n && latin1; ++i) {
+            latin1 = units[i] < 0x100;
+            bytes[i] = static_cast<unsigned char>(units[i]);
+        }
+        if (latin1) {
+            Free();
+            std::memcpy(FData, bytes, size_t(n));
+            FData[TagByte] = uint8_t(n);
+            return;
+        }
+    }
+    if (n <= Utf16Capacity) {
+        char16_t copy[Utf16Capacity];
+        std::memcpy(copy, units, size_t(n) * sizeof(char16_t));
         Free();
-        std::memcpy(FData, units, size_t(n) * sizeof(char16_t));
-        FData[InlineCapacity] = char16_t(n);
+        std::memcpy(FData, copy, size_t(n) * sizeof(char16_t));
+        FData[TagByte] = uint8_t(Utf16Tag | n);
         return;
     }
     const uint32_t length = uint32_t(n);
-    if (IsHeap() && length <= HeapCapacity()) {
-        // A text that fits the buffer it replaces (a down time ticking on) is written into it.
-        std::memmove(const_cast<char16_t*>(HeapData()), text.utf16(), size_t(n) * sizeof(char16_t));
-        std::memcpy(FData + 4, &length, sizeof(length));
+    if (Tag() == HeapTag && length <= HeapCapacity()) {
+        // A text that fits the buffer it replaces is written into it.
+        std::memmove(const_cast<char16_t*>(HeapData()), units, size_t(n) * sizeof(char16_t));
+        std::memcpy(FData + 8, &length, sizeof(length));
         return;
     }
     const uint32_t capacity = (length + 7) & ~uint32_t(7);
     auto* data = new char16_t[capacity];
-    std::memcpy(data, text.utf16(), size_t(n) * sizeof(char16_t));
+    std::memcpy(data, units, size_t(n) * sizeof(char16_t));
     Free();
     std::memcpy(FData, &data, sizeof(data));
-    std::memcpy(FData + 4, &length, sizeof(length));
-    std::memcpy(FData + 6, &capacity, sizeof(capacity));
-    FData[InlineCapacity] = HeapMark;
+    std::memcpy(FData + 8, &length, sizeof(length));
+    std::memcpy(FData + 12, &capacity, sizeof(capacity));
+    FData[TagByte] = HeapTag;
 }
 
 QString TCellText::ToString() const {
@@ -596,21 +610,7 @@ void TCells::DestroyRow(TRow* row) {
     delete row;
 }
 
-void TCells::CheckRow(int index) const {
-    if (index < 0 || index >= FRowCount)
-        RaiseListIndexError(index);
-}
-
-void TCells::CheckColumn(int index) const {
-    if (index < 0 || index >= FColumnCount)
-        RaiseListIndexError(index);
-}
-
 // ---- row list (gap buffer) ------------------------------------------------------------------
-
-TCells::TRowEntry& TCells::At(int index) const {
-    return FRows[size_t(index < FGapStart ? index : index + FGapSize)];
-}
 
 void TCells::MoveGap(int index) const {
     if (FGapSize == 0) {
@@ -803,15 +803,15 @@ int TCells::DirectChildCount(int index) const {
     return count;
 }
 
-TRow& TCells::GetRow(int index) const {
-    CheckRow(index);
-    return *At(index).Row;
-}
-
-TCell& TCells::GetCell(int column, int row) const {
-    CheckRow(row);
-    CheckColumn(column);
-    return *std::launder(reinterpret_cast<TCell*>(At(row).Cells + HeaderSize + size_t(column) * SlotSize));
+void TCells::SetCellText(int column, int row, QStringView text) {
+    TCell& cell = GetCell(column, row);
+    if (cell.CellClass() != ckString) {
+        cell.SetAsString(text.toString());
+        return;
+    }
+    static_cast<TStringCell&>(cell).FValue.Assign(text);
+    if (!cell.Locked())
+        CellChanged(&cell);
 }
 
 void TCells::CellChanged(const TCell* cell) {

@@ -7,6 +7,7 @@
 #include "grid/GxColumns.h"
 #include "grid/GxTypes.h"
 
+#include <QAnyStringView>
 #include <QLocale>
 #include <QString>
 #include <QUuid>
@@ -15,13 +16,16 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
 class TCells;
 class TCell;
 
-// Compact text of a string cell: short texts live inside the cell, longer ones on the heap.
+// Compact text of a string cell: short texts live inside the cell (up to 23 characters of
+// Latin-1, as dates, addresses, down times and status words are, or 11 UTF-16 units of any
+// other script), longer ones on the heap as UTF-16.
 class TCellText {
 public:
     TCellText() { Reset(); }
@@ -32,31 +36,39 @@ public:
     void Assign(QStringView text);
     QString ToString() const;
     // Inline: the status tick reads thousands of these per pass.
-    QStringView View() const { return QStringView(IsHeap() ? HeapData() : FData, Size()); }
-    bool IsEmpty() const { return Size() == 0; }
-    int Size() const {
-        if (!IsHeap())
-            return FData[InlineCapacity];
-        uint32_t length = 0;
-        std::memcpy(&length, FData + 4, sizeof(length));
-        return int(length);
+    QAnyStringView View() const {
+        const uint8_t tag = Tag();
+        if (tag <= Latin1Capacity)
+            return QAnyStringView(QLatin1StringView(reinterpret_cast<const char*>(FData), tag));
+        if (tag != HeapTag)
+            return QStringView(reinterpret_cast<const char16_t*>(FData), tag & ~Utf16Tag);
+        return QStringView(HeapData(), HeapLength());
     }
+    bool IsEmpty() const { return Tag() == 0 || (Tag() == HeapTag && HeapLength() == 0); }
 
 private:
-    // Units 0..10 hold short text; unit 11 holds the length, or HeapMark when the text is on
-    // the heap (pointer, length and the buffer's capacity then copied into units 0..7).
-    static constexpr int InlineCapacity = 11;
-    static constexpr char16_t HeapMark = 0xFFFF;
-    void Reset() { FData[InlineCapacity] = 0; }
+    // Byte 23 tells the form: 0..23 Latin-1 characters in bytes 0..22; Utf16Tag | n for n UTF-16
+    // units in bytes 0..21; HeapTag for a heap buffer (pointer, length and capacity in bytes 0..15).
+    static constexpr uint8_t Latin1Capacity = 23;
+    static constexpr int Utf16Capacity = 11;
+    static constexpr uint8_t Utf16Tag = 0x80;
+    static constexpr uint8_t HeapTag = 0xFF;
+    uint8_t Tag() const { return FData[TagByte]; }
+    void Reset() { FData[TagByte] = 0; }
     void Free();
-    bool IsHeap() const { return FData[InlineCapacity] == HeapMark; }
     const char16_t* HeapData() const {
         char16_t* p = nullptr;
         std::memcpy(&p, FData, sizeof(p));
         return p;
     }
+    uint32_t HeapLength() const {
+        uint32_t length = 0;
+        std::memcpy(&length, FData + 8, sizeof(length));
+        return length;
+    }
     uint32_t HeapCapacity() const;
-    char16_t FData[12];
+    static constexpr int TagByte = 23;
+    alignas(8) unsigned char FData[24];
 };
 
 // Row record: tree data, height, selection and visibility of one row.
@@ -251,7 +263,7 @@ private:
     int32_t FValue = 0;
 };
 
-class TStringCell : public TCell {
+class TStringCell final : public TCell {
 public:
     TStringCell() = default;
     bool GetAsBoolean() const override;
@@ -266,12 +278,13 @@ public:
     void SetAsString(const QString& value) override;
     void Clear() override;
     uint8_t CellClass() const override { return ckString; }
-    QStringView View() const { return FValue.View(); }
+    QAnyStringView View() const { return FValue.View(); }
 
 protected:
     TStringCell(TStringCell&& other) noexcept : TCell(std::move(other)), FValue(std::move(other.FValue)) {}
 
 private:
+    friend class TCells;
     void MoveInto(void* slot) override;
     TCellText FValue;
 };
@@ -365,11 +378,29 @@ public:
     void SetRowShown(int index, bool value);
     int DescendantCount(int index) const;
     int DirectChildCount(int index) const;
-    TCell& GetCell(int column, int row) const;
-    TRow& GetRow(int index) const;
+    // Inline: every cell access of a walk over the rows comes through here.
+    TCell& GetCell(int column, int row) const {
+        CheckRow(row);
+        CheckColumn(column);
+        return *std::launder(
+            reinterpret_cast<TCell*>(At(row).Cells + HeaderSize + size_t(column) * SlotSize));
+    }
+    // Sets a cell's text as SetAsString does, but reaches neither the row record nor the block's
+    // head for a text cell: a walk that rewrites one cell of thousands of rows touches only it.
+    void SetCellText(int column, int row, QStringView text);
+    TRow& GetRow(int index) const {
+        CheckRow(index);
+        return *At(index).Row;
+    }
     int IndexOfRow(const TRow* row) const;
-    void CheckRow(int index) const;
-    void CheckColumn(int index) const;
+    void CheckRow(int index) const {
+        if (index < 0 || index >= FRowCount)
+            RaiseListIndexError(index);
+    }
+    void CheckColumn(int index) const {
+        if (index < 0 || index >= FColumnCount)
+            RaiseListIndexError(index);
+    }
 
     // Stable handles: a row keeps its handle through sorts, inserts, moves and deletes of
     // other rows. RowByHandle gives the current index or -1 when the row is gone.
@@ -428,7 +459,7 @@ private:
         TRow* Row = nullptr;
         unsigned char* Cells = nullptr;
     };
-    TRowEntry& At(int index) const;
+    TRowEntry& At(int index) const { return FRows[size_t(index < FGapStart ? index : index + FGapSize)]; }
     void ListInsert(int index, TRow* row);
     void ListErase(int index);
     void MoveGap(int index) const;

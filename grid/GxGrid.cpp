@@ -95,10 +95,6 @@ TCell& TDataGrid::CellV(const QVariant& col, const QVariant& row) {
     return GetCellObject(colIsNumber ? col.toInt() : ResolveColumn(colText), r);
 }
 
-TCell& TDataGrid::GetCellObject(int col, int row) {
-    return FCells->GetCell(col, row);
-}
-
 void TDataGrid::GetCellText(int col, int row, QString& text) const {
     if (row < 0 || row >= RowCount() || col < 0 || col >= ColumnCount())
         return; // out of range reads are silent

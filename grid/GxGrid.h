@@ -24,7 +24,7 @@ public:
     TCell& Cell(int col, QAnyStringView row);
     TCell& Cell(QAnyStringView col, QAnyStringView row);
     TCell& CellV(const QVariant& col, const QVariant& row);
-    TCell& GetCellObject(int col, int row);
+    TCell& GetCellObject(int col, int row) { return FCells->GetCell(col, row); }
     // Index of a column by name (ignoring case), -1 when none.
     int ColumnIndex(QAnyStringView name) const { return FColumns->IndexOfName(name); }
 

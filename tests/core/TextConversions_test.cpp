@@ -114,10 +114,20 @@ TEST(TextConversions, DisplayTextReadsBackEveryMonthAndRefusesImpossibleDates) {
                 ASSERT_TRUE(back.has_value()) << text.toStdString();
                 EXPECT_EQ(UnixTimeFromDateTime(*back), UnixTimeFromDateTime(value)) << text.toStdString();
             }
-        QString impossible =
-            DateTimeToDisplayText(QDateTimeToDateTime(QDateTime(QDate(2027, 2, 28), QTime(1, 2, 3))));
-        impossible.replace(QStringLiteral("28"), QStringLiteral("30"));
-        EXPECT_FALSE(DisplayTextToDateTime(impossible).has_value()) << impossible.toStdString();
+        // Leap days, century years and dates before day zero give the very same value.
+        for (const QDate date :
+             {QDate(1899, 12, 30), QDate(1899, 12, 29), QDate(1900, 2, 28), QDate(1900, 3, 1),
+              QDate(2000, 2, 29), QDate(2024, 2, 29), QDate(1601, 1, 1), QDate(9999, 12, 31)}) {
+            const double value = QDateTimeToDateTime(QDateTime(date, QTime(12, 34, 56)));
+            const QString text = DateTimeToDisplayText(value);
+            EXPECT_EQ(DisplayTextToDateTime(text), value) << text.toStdString();
+        }
+        for (const QDate date : {QDate(2027, 2, 28), QDate(1900, 2, 28)}) {
+            QString impossible = DateTimeToDisplayText(QDateTimeToDateTime(QDateTime(date, QTime(1, 2, 3))));
+            impossible.replace(QStringLiteral("28"),
+                               date.year() == 1900 ? QStringLiteral("29") : QStringLiteral("30"));
+            EXPECT_FALSE(DisplayTextToDateTime(impossible).has_value()) << impossible.toStdString();
+        }
     }
     QLocale::setDefault(saved);
 }

@@ -251,6 +251,15 @@ TEST_P(CellsByLocale, ChangesReportOncePerSetAndNotWhileMade) {
     C("Text", 1).Clear();
     EXPECT_EQ(changes, 4);
     EXPECT_EQ(C("Text", 1).GetAsString(), "");
+    // The store's own text write reports as SetAsString does; a cell of another kind converts.
+    grid->Cells().SetCellText(0, 2, u"a text past the inline room");
+    EXPECT_EQ(changes, 5);
+    EXPECT_EQ(lastCol, 0);
+    EXPECT_EQ(lastRow, 2);
+    EXPECT_EQ(C("Text", 2).GetAsString(), "a text past the inline room");
+    grid->Cells().SetCellText(1, 2, u"True");
+    EXPECT_TRUE(C("Bool", 2).GetAsBoolean());
+    EXPECT_EQ(changes, 6);
 }
 
 TEST_P(CellsByLocale, CellKnowsItsOwnPositionWhateverWasLookedUpLast) {
@@ -345,9 +354,15 @@ TEST(CellStore, LongTextsReuseOrGrowTheirBuffer) {
     auto grid = MakeGrid();
     grid->AddRow(1);
     TCell& cell = grid->Cell("Status", 0);
-    for (const char* text : {"12d 23h 59m 59s", "1d 0h 0m 0s", "9d 23h 59m 9s", "9d 23h 59m 59s",
-                             "a text longer than the buffer before it", "7s", ""}) {
-        cell.SetAsString(text);
-        EXPECT_EQ(cell.GetAsString(), text);
+    // Inside the cell: 23 Latin-1 characters or 11 UTF-16 units; every form gives way to each other.
+    for (const char* text :
+         {"12d 23h 59m 59s", "1d 0h 0m 0s", "9d 23h 59m 9s", "9d 23h 59m 59s",
+          "a text longer than the buffer before it", "7s", "", "23 characters of Latin1",
+          "24 characters of Latin-1", "d\xc3\xa9j\xc3\xa0 vu",
+          "\xd0\xa1\xd1\x82\xd0\xb0\xd1\x82\xd1\x83\xd1\x81",
+          "\xd0\xa1\xd1\x82\xd0\xb0\xd1\x82\xd1\x83\xd1\x81 \xd1\x85\xd0\xbe\xd1\x81\xd1\x82\xd0\xb0",
+          "OK"}) {
+        cell.SetAsString(QString::fromUtf8(text));
+        EXPECT_EQ(cell.GetAsString(), QString::fromUtf8(text));
     }
 }
