@@ -725,7 +725,8 @@ bool TNewThread::ApplyGridSteps(const THostSnapshot& Host, std::vector<THostWrit
     }
     if (!Host.SPingAlarm && !Host.PortCheck) {
         THostPassResults results{FHttpResult, FPingError, FSnmpReply, FPingSkipped};
-        Status = UpdateHostStatus(FOwner.Hosts(), row, results, FSettings->ploss_spin);
+        Status =
+            UpdateHostStatus(FOwner.Hosts(), *FColumns, *FStatusWords, row, results, FSettings->ploss_spin);
     }
     return true;
 }
@@ -750,6 +751,7 @@ bool TNewThread::ApplyReadyHosts(const std::vector<TInFlightHost*>& Ready) {
     // reads the database, so their SQL can follow in the same order.
     if (!OnGuiThread([&] {
             FColumns.emplace(FOwner.Hosts());
+            FStatusWords.emplace();
             for (TApplied& host : applied) {
                 Guarded("check of one host", [&] {
                     TakeResults(host.Slot->Host, host.Slot->Results);
@@ -785,6 +787,7 @@ bool TNewThread::CheckHost(const THostSnapshot& Host, const THostProbeResults& P
     bool present = false;
     if (!OnGuiThread([&] {
             FColumns.emplace(FOwner.Hosts());
+            FStatusWords.emplace();
             present = ApplyGridSteps(Host, writes, status);
         })) {
         return false;

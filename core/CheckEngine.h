@@ -157,6 +157,7 @@ private:
     // The host table's columns, resolved at the start of each call onto the GUI thread that
     // applies hosts' grid steps.
     std::optional<THostColumnIndexes> FColumns;
+    std::optional<THostStatusWords> FStatusWords;
     int FPingTimeoutMs;
     int FPauseMs;
     // When the next progress text is due, on FProgressClock.

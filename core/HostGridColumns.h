@@ -77,12 +77,13 @@ struct THostColumnIndexes {
           ICQ_contacts_list(Hosts.ColumnIndex(HostColumn::ICQ_contacts_list)),
           Email_alarm_enabled(Hosts.ColumnIndex(HostColumn::Email_alarm_enabled)),
           Email_contacts_list(Hosts.ColumnIndex(HostColumn::Email_contacts_list)),
-          Date_Pod(Hosts.ColumnIndex(HostColumn::Date_Pod)) {}
+          Date_Pod(Hosts.ColumnIndex(HostColumn::Date_Pod)),
+          Kol_vo_p(Hosts.ColumnIndex(HostColumn::Kol_vo_p)) {}
     int Enabled, Ping_check, Http_check, SNMP_check, SPing_alarm, Port_check, IP, Host, Comunity, Kod_,
         Sping_kol_vo, ICMP_kol_vo_p, ICMP_Status, Http_Kol_vo, Http_Status, SNMP_kol_vo_p, SNMP_Status,
         Status, Number_, HType, HType2, Note_, N_group, SPing_check, Alarm_en, Alarm, Loop_sound,
         Sound_alarm_enabled, ICQ_alarm_enabled, ICQ_contacts_list, Email_alarm_enabled, Email_contacts_list,
-        Date_Pod;
+        Date_Pod, Kol_vo_p;
 };
 
 // The event queue DownHostGrid (and the main window's UpHostGrid of the same shape).

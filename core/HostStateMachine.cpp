@@ -14,9 +14,6 @@ namespace {
 QString Text(TDataGrid& Grid, const char* Column, int Row) {
     return Grid.Cell(Column, Row).GetAsString();
 }
-bool Flag(TDataGrid& Grid, const char* Column, int Row) {
-    return Grid.Cell(Column, Row).GetAsBoolean();
-}
 
 QStringList RowTexts(TDataGrid& Hosts, int Row, const QStringList& Columns) {
     QStringList values;
@@ -96,17 +93,27 @@ void RecordHostEvent(TDataGrid& Hosts, TDataGrid& DownHostGrid, THostStore& Stor
     RunHostWrites(Store, QueueHostEvent(Hosts, DownHostGrid, Row, Text, Colour, Code, UpSoundText));
 }
 
+THostStatusWords::THostStatusWords()
+    : Ok(LangText(LangLine::StatusOk)), PacketLoss(LangText(LangLine::StatusPacketLoss)),
+      Down(LangText(LangLine::StatusDown)), Disabled(LangText(LangLine::StatusDisabled)),
+      Unknown(LangText(LangLine::StatusUnknown)) {}
+
 std::optional<THostWriteBack> UpdateHostStatus(TDataGrid& Hosts, int Row, const THostPassResults& Results,
                                                int ThresholdN) {
-    using namespace HostColumn;
-    const QString okWord = LangText(LangLine::StatusOk);
-    const QString lossWord = LangText(LangLine::StatusPacketLoss);
-    const QString downWord = LangText(LangLine::StatusDown);
-    const QString disabledWord = LangText(LangLine::StatusDisabled);
-    const QString unknownWord = LangText(LangLine::StatusUnknown);
-    const bool http = Flag(Hosts, Http_check, Row);
-    const bool snmp = Flag(Hosts, SNMP_check, Row);
-    const bool pingOn = Flag(Hosts, Ping_check, Row);
+    return UpdateHostStatus(Hosts, THostColumnIndexes(Hosts), THostStatusWords(), Row, Results, ThresholdN);
+}
+
+std::optional<THostWriteBack> UpdateHostStatus(TDataGrid& Hosts, const THostColumnIndexes& Columns,
+                                               const THostStatusWords& Words, int Row,
+                                               const THostPassResults& Results, int ThresholdN) {
+    const QString& okWord = Words.Ok;
+    const QString& lossWord = Words.PacketLoss;
+    const QString& downWord = Words.Down;
+    const QString& disabledWord = Words.Disabled;
+    const QString& unknownWord = Words.Unknown;
+    const bool http = Hosts.Cell(Columns.Http_check, Row).GetAsBoolean();
+    const bool snmp = Hosts.Cell(Columns.SNMP_check, Row).GetAsBoolean();
+    const bool pingOn = Hosts.Cell(Columns.Ping_check, Row).GetAsBoolean();
     const bool ping = pingOn && !Results.PingSkipped;
     // When the only check was an echo that could not be sent, this pass says nothing of the host.
     if (pingOn && !ping && !http && !snmp) {
@@ -122,10 +129,10 @@ std::optional<THostWriteBack> UpdateHostStatus(TDataGrid& Hosts, int Row, const 
     if (snmp && !Results.SnmpReply.isEmpty()) {
         answered = true;
     }
-    TCell& status = Hosts.Cell(Status, Row);
+    TCell& status = Hosts.Cell(Columns.Status, Row);
     bool changed = false;
     if (!answered) {
-        TCell& count = Hosts.Cell(Kol_vo_p, Row);
+        TCell& count = Hosts.Cell(Columns.Kol_vo_p, Row);
         qint64 lost = TextToInt64(count.GetAsString()) + 1;
         count.SetAsString(Int64ToText(lost));
         QString now = status.GetAsString();
@@ -136,23 +143,23 @@ std::optional<THostWriteBack> UpdateHostStatus(TDataGrid& Hosts, int Row, const 
         if (now == okWord || unknown || now == disabledWord) {
             status.SetAsString(lossWord);
             status.SetCellColor(EventColourYellow);
-            Hosts.Cell(Date_Pod, Row).SetAsString(DateTimeToDisplayText(NowDateTime()));
+            Hosts.Cell(Columns.Date_Pod, Row).SetAsString(DateTimeToDisplayText(NowDateTime()));
         }
         if (lost >= ThresholdN && status.GetAsString() != downWord) {
             status.SetAsString(downWord);
             status.SetCellColor(EventColourRed);
-            Hosts.Cell(Date_Pod, Row).SetAsString(DateTimeToDisplayText(NowDateTime()));
+            Hosts.Cell(Columns.Date_Pod, Row).SetAsString(DateTimeToDisplayText(NowDateTime()));
             changed = true;
         }
     } else if (status.GetAsString() != okWord) {
         status.SetAsString(okWord);
         status.SetCellColor(EventColourLime);
-        Hosts.Cell(Kol_vo_p, Row).SetAsString(QStringLiteral("0"));
+        Hosts.Cell(Columns.Kol_vo_p, Row).SetAsString(QStringLiteral("0"));
         changed = true;
     }
     if (!changed) {
         return std::nullopt;
     }
     return THostStore::StatusWriteBack(RowTexts(Hosts, Row, THostStore::StatusWriteBackColumns()),
-                                       Text(Hosts, Kod_, Row));
+                                       Hosts.Cell(Columns.Kod_, Row).GetAsString());
 }

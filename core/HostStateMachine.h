@@ -14,6 +14,7 @@
 #include <optional>
 
 class TDataGrid;
+struct THostColumnIndexes;
 
 // The columns of the event queue DownHostGrid, in grid order.
 QStringList DownHostGridColumnNames();
@@ -44,6 +45,16 @@ struct THostPassResults {
     bool PingSkipped = false; // the echo could not be sent: the ICMP check is left out of this pass
 };
 
+// The state words of the language in use, read once for the many hosts of one apply.
+struct THostStatusWords {
+    THostStatusWords();
+    QString Ok, PacketLoss, Down, Disabled, Unknown;
+};
+
 // The grid half of UpdateHostStatus; returns the hosts write-back when the state changed.
 std::optional<THostWriteBack> UpdateHostStatus(TDataGrid& Hosts, int Row, const THostPassResults& Results,
                                                int ThresholdN);
+// The same with the columns and words resolved by the caller for many rows.
+std::optional<THostWriteBack> UpdateHostStatus(TDataGrid& Hosts, const THostColumnIndexes& Columns,
+                                               const THostStatusWords& Words, int Row,
+                                               const THostPassResults& Results, int ThresholdN);
