@@ -135,7 +135,9 @@ protected:
     void FirstRun(const std::string& Shot = "") {
         Launch();
         const std::optional<XWindow> window = WaitForMainWindow();
-        ASSERT_TRUE(window.has_value()) << "the first start did not show the window:\n" << Output();
+        ASSERT_TRUE(window.has_value()) << "the first start did not show the window:\n"
+                                        << Output() << "X server " << Screen->Name() << ":\n"
+                                        << Screen->ServerLog();
         if (!Shot.empty()) {
             std::this_thread::sleep_for(300ms);
             Screenshot(window->Id, Shot);

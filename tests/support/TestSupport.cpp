@@ -196,8 +196,10 @@ bool PeerProcess::running() const {
     if (pid_ <= 0) {
         return false;
     }
-    int status = 0;
-    return waitpid(pid_, &status, WNOHANG) == 0;
+    // Looks without reaping: an ended leader stays a zombie until stop(), so its number (the
+    // group's) cannot pass to another test's process that stop() would then signal.
+    siginfo_t info{};
+    return waitid(P_PID, id_t(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == 0;
 }
 
 void PeerProcess::stop() {
@@ -206,16 +208,12 @@ void PeerProcess::stop() {
     }
     const pid_t group = pid_;
     kill(-group, SIGTERM);
-    bool reaped = false;
-    for (int i = 0; i < 50 && !reaped; ++i) {
-        int status = 0;
-        reaped = waitpid(group, &status, WNOHANG) != 0;
-        if (!reaped)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    for (int i = 0; i < 50 && running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // The leader is reaped only after the last signal to its group: until then the number is
+    // still this group's, never a process that took it over.
     kill(-group, SIGKILL);
-    if (!reaped)
-        waitpid(group, nullptr, 0);
+    waitpid(group, nullptr, 0);
     pid_ = -1;
     // The rest of the group (a pipeline's other programs) may still hold files and locks for a
     // moment after the leader went: wait until every member is gone.
