@@ -1,5 +1,6 @@
 // The program entry: everything happens in the program block of the user interface.
 #include "core/ProbePool.h"
+#include "platform/TerminationSignals.h"
 #include "ui/main/ProgramStart.h"
 
 int main(int argc, char** argv) {

@@ -2,10 +2,10 @@
 // replaces (and halts) the old one and looping is seamless.
 #include "platform/SoundChannel.h"
 
+#include "platform/TerminationSignals.h"
+
 #include <SDL.h>
 #include <SDL_mixer.h>
-#include <csignal>
-#include <pthread.h>
 
 TSoundChannel SoundChannel;
 
@@ -20,25 +20,6 @@ QString SdlError() {
     return QString::fromUtf8(SDL_GetError());
 }
 
-// Threads start with their creator's signal mask: the audio threads opened inside this scope keep
-// SIGTERM and SIGINT blocked, so a termination signal never lands in (or interrupts) the mixer.
-class TTerminationSignalsBlocked {
-public:
-    TTerminationSignalsBlocked() {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGTERM);
-        sigaddset(&set, SIGINT);
-        ::pthread_sigmask(SIG_BLOCK, &set, &FSaved);
-    }
-    ~TTerminationSignalsBlocked() { ::pthread_sigmask(SIG_SETMASK, &FSaved, nullptr); }
-    TTerminationSignalsBlocked(const TTerminationSignalsBlocked&) = delete;
-    TTerminationSignalsBlocked& operator=(const TTerminationSignalsBlocked&) = delete;
-
-private:
-    sigset_t FSaved;
-};
-
 } // namespace
 
 TSoundChannel::~TSoundChannel() {
@@ -51,7 +32,9 @@ QString TSoundChannel::InitDevice() {
     }
     // The program owns SIGINT and SIGTERM; the audio subsystem must not take them over.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    const TTerminationSignalsBlocked blocked;
+    // The audio threads opened here keep SIGTERM and SIGINT held: a termination signal never
+    // lands in (or interrupts) the mixer.
+    const TTerminationSignalsHeld held;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         const QString why = SdlError();
         SDL_Quit();

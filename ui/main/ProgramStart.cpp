@@ -13,6 +13,7 @@
 #include "core/TextConversions.h"
 #include "net/pingsend.h"
 #include "platform/MessageBox.h"
+#include "platform/TerminationSignals.h"
 #include "ui/dialogs/About_form.h"
 #include "ui/dialogs/Calendar_f.h"
 #include "ui/dialogs/DisableSoundForm.h"
@@ -294,19 +295,6 @@ extern "C" void OnTerminationSignal(int) {
     errno = saved;
 }
 
-sigset_t TerminationSignalSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    return set;
-}
-
-void ReleaseTerminationSignals() {
-    const sigset_t set = TerminationSignalSet();
-    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-}
-
 class TerminationSignals {
 public:
     TerminationSignals() {
@@ -429,11 +417,6 @@ void DestroyForms() {
         last.clearPointer();
     }
     Services().reset();
-}
-
-void HoldTerminationSignals() {
-    const sigset_t set = TerminationSignalSet();
-    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 int RunProgram(int argc, char** argv) {

@@ -6,11 +6,6 @@
 
 inline constexpr const char* ApplicationTitle = "Zorvanite Tarnequill Pro ";
 
-// Holds SIGTERM and SIGINT in the calling thread and every thread it starts later, until
-// RunProgram has its handler in place: a signal that comes while the program is still starting
-// waits for the close sequence instead of ending the process half made. The first call of main.
-void HoldTerminationSignals();
-
 // The whole program; returns the process exit code.
 int RunProgram(int argc, char** argv);
 
