@@ -5,7 +5,6 @@
 #include "grid/GxTypes.h"
 
 #include <QAnyStringView>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -62,6 +61,7 @@ int StatusSummaryInterval(int RowCount);
 // The units of a down time in the current language ("d", "h", "m", "s" in English).
 struct TDownTimeUnits {
     QString Days, Hours, Minutes, Seconds;
+    bool Latin1 = false; // every unit is Latin-1 text
 };
 TDownTimeUnits DownTimeUnits(const LangTextTable& Texts);
 
@@ -74,31 +74,29 @@ QString TimeDownText(qint64 Seconds, const TDownTimeUnits& Units);
 // text is not a date-time.
 qint64 DownSeconds(const QString& DatePod, double Now);
 
-// The date-times of the Date_Pod texts read in the last tick. Reading a date text costs far more
-// than the rest of a row's work, and a down host's text stays the same for many ticks.
+// The date-times of the Date_Pod texts the rows showed at the last tick. Reading a date text
+// costs far more than the rest of a row's work, and a down host's text stays the same for many
+// ticks.
 class TDatePodCache {
 public:
-    // DownSeconds, reading each text once while it stays in use.
-    qint64 DownSeconds(const QString& DatePod, double Now);
-    // The same for the host in Row of RowCount, its Date_Pod compared with what that row read last.
+    // The down seconds of the host in Row of RowCount whose Date_Pod reads DatePod: the text is
+    // compared with what that row read last and read again only when it changed.
     qint64 DownSecondsOfRow(int Row, int RowCount, QAnyStringView DatePod, double Now);
-    // Ends a tick: the texts not read during it are forgotten.
-    void EndTick();
 
 private:
-    // What a row read last, its text kept in the entry: the tick reads the entries in row order
-    // and no text elsewhere. A text too long for it, or not Latin-1, is looked up again each tick.
+    // A text and its date-time, the text kept in the entry: the tick reads the entries in row
+    // order and no text elsewhere. A text too long for it, or not Latin-1, is not kept.
     struct TRowDate {
         static constexpr int TextCapacity = 46;
         char Text[TextCapacity];
         int16_t Size = -1; // -1: nothing kept
         std::optional<double> Since;
+        bool Holds(QAnyStringView DatePod) const;
+        void Keep(QAnyStringView DatePod, std::optional<double> Date);
     };
-    std::optional<double> Since(const QString& DatePod);
-    QHash<QString, std::optional<double>> FLast;
-    QHash<QString, std::optional<double>> FThis;
     std::vector<TRowDate> FRows;
-    bool FRowsInUse = false;
+    // The text read last: hosts that went down together share it and it is read once.
+    TRowDate FLastRead;
 };
 
 // The summary as the main window keeps it from tick to tick.

@@ -179,9 +179,12 @@ TNumericFormat MakeNumericFormat(const QLocale& Locale, const QString& Format) {
 int ReadMonthName(const TNumericFormat& Format, int Count, QStringView Text, qsizetype& At) {
     int month = 0;
     qsizetype length = 0;
+    const QStringView rest = Text.mid(At);
     for (int m = 0; m < 12; ++m) {
         const QString& name = Format.MonthNames[Count == 4 ? 1 : 0][m];
-        if (!name.isEmpty() && name.size() > length && Text.mid(At).startsWith(name)) {
+        // The first letter rules out most names without a library call.
+        if (!name.isEmpty() && name.size() > length && !rest.isEmpty() && rest.front() == name.front() &&
+            rest.startsWith(name)) {
             month = m + 1;
             length = name.size();
         }
@@ -261,15 +264,15 @@ std::optional<qint64> ReadNumeric(const TNumericFormat& Format, QStringView Text
 
 } // namespace
 
-std::optional<double> DisplayTextToDateTime(const QString& text) {
+std::optional<double> DisplayTextToDateTime(QStringView text) {
     const TNumericFormat& numeric = CurrentNumericFormat();
     if (numeric.Numeric) {
-        if (const std::optional<qint64> ms = ReadNumeric(numeric, QStringView(text).trimmed()))
+        if (const std::optional<qint64> ms = ReadNumeric(numeric, text.trimmed()))
             return static_cast<double>(*ms) / msPerDay;
     }
     const QLocale locale = QLocale();
     const QString format = numeric.Format;
-    const QDateTime value = locale.toDateTime(text.trimmed(), format);
+    const QDateTime value = locale.toDateTime(text.trimmed().toString(), format);
     if (!value.isValid()) {
         return std::nullopt;
     }

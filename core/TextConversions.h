@@ -39,7 +39,7 @@ double QDateTimeToDateTime(const QDateTime& value);
 // and hh:mm:ss (24 hours).
 QString DateTimeToDisplayText(double dateTime);
 // Reads what DateTimeToDisplayText writes; nothing for any other text.
-std::optional<double> DisplayTextToDateTime(const QString& text);
+std::optional<double> DisplayTextToDateTime(QStringView text);
 
 // Each byte as two upper-case hexadecimal digits.
 QString BytesToHexText(const QByteArray& bytes);

@@ -9,6 +9,7 @@
 #include <limits>
 #include <new>
 #include <numeric>
+#include <type_traits>
 
 #include <sys/mman.h>
 
@@ -31,7 +32,13 @@ uint32_t TCellText::HeapCapacity() const {
     return capacity;
 }
 
-void TCellText::Assign(QStringView text) {
+void TCellText::SetInline(const void* bytes, size_t size, uint8_t tag) {
+    Free();
+    std::memcpy(FData, bytes, size);
+    FData[TagByte] = tag;
+}
+
+void TCellText::AssignUtf16(QStringView text) {
     const qsizetype n = text.size();
     const char16_t* units = text.utf16();
     if (n <= Latin1Capacity) {
@@ -42,18 +49,14 @@ void TCellText::Assign(QStringView text) {
             bytes[i] = static_cast<unsigned char>(units[i]);
         }
         if (latin1) {
-            Free();
-            std::memcpy(FData, bytes, size_t(n));
-            FData[TagByte] = uint8_t(n);
+            SetInline(bytes, size_t(n), uint8_t(n));
             return;
         }
     }
     if (n <= Utf16Capacity) {
         char16_t copy[Utf16Capacity];
         std::memcpy(copy, units, size_t(n) * sizeof(char16_t));
-        Free();
-        std::memcpy(FData, copy, size_t(n) * sizeof(char16_t));
-        FData[TagByte] = uint8_t(Utf16Tag | n);
+        SetInline(copy, size_t(n) * sizeof(char16_t), uint8_t(Utf16Tag | n));
         return;
     }
     const uint32_t length = uint32_t(n);
@@ -71,6 +74,25 @@ void TCellText::Assign(QStringView text) {
     std::memcpy(FData + 8, &length, sizeof(length));
     std::memcpy(FData + 12, &capacity, sizeof(capacity));
     FData[TagByte] = HeapTag;
+}
+
+void TCellText::Assign(QAnyStringView text) {
+    text.visit([this](auto view) {
+        using View = decltype(view);
+        if constexpr (std::is_same_v<View, QStringView>) {
+            AssignUtf16(view);
+        } else if constexpr (std::is_same_v<View, QLatin1StringView>) {
+            if (view.size() <= Latin1Capacity) {
+                unsigned char bytes[Latin1Capacity]; // the text may be this cell's own
+                std::memcpy(bytes, view.data(), size_t(view.size()));
+                SetInline(bytes, size_t(view.size()), uint8_t(view.size()));
+            } else {
+                AssignUtf16(view.toString());
+            }
+        } else {
+            AssignUtf16(view.toString());
+        }
+    });
 }
 
 QString TCellText::ToString() const {
@@ -803,9 +825,12 @@ int TCells::DirectChildCount(int index) const {
     return count;
 }
 
-void TCells::SetCellText(int column, int row, QStringView text) {
-    TCell& cell = GetCell(column, row);
-    if (cell.CellClass() != ckString) {
+void TCells::SetCellText(int column, int row, QAnyStringView text) {
+    SetCellText(GetCell(column, row), text);
+}
+
+void TCells::SetCellText(TCell& cell, QAnyStringView text) {
+    if (!cell.AsText()) {
         cell.SetAsString(text.toString());
         return;
     }

@@ -22,6 +22,7 @@
 
 class TCells;
 class TCell;
+class TStringCell;
 
 // Compact text of a string cell: short texts live inside the cell (up to 23 characters of
 // Latin-1, as dates, addresses, down times and status words are, or 11 UTF-16 units of any
@@ -33,7 +34,8 @@ public:
     TCellText(const TCellText&) = delete;
     TCellText& operator=(const TCellText&) = delete;
     TCellText(TCellText&& other) noexcept;
-    void Assign(QStringView text);
+    // Latin-1 that fits is copied as it is; other texts are stored from UTF-16.
+    void Assign(QAnyStringView text);
     QString ToString() const;
     // Inline: the status tick reads thousands of these per pass.
     QAnyStringView View() const {
@@ -55,6 +57,9 @@ private:
     static constexpr uint8_t HeapTag = 0xFF;
     uint8_t Tag() const { return FData[TagByte]; }
     void Reset() { FData[TagByte] = 0; }
+    void AssignUtf16(QStringView text);
+    // Frees a heap buffer and stores an inline form; bytes must not be this text's own.
+    void SetInline(const void* bytes, size_t size, uint8_t tag);
     void Free();
     const char16_t* HeapData() const {
         char16_t* p = nullptr;
@@ -160,6 +165,9 @@ public:
     bool Empty() const { return FFlags & FlagEmpty; }
     void SetEmpty(bool value);
     bool Locked() const { return FFlags & FlagLocked; }
+    // This cell as a text cell, or null: a walk over thousands of cells reads their texts in
+    // place without a call through the cell's table.
+    const TStringCell* AsText() const;
 
 protected:
     TCell() = default;
@@ -170,10 +178,12 @@ protected:
 
 private:
     friend class TCells;
+    friend class TStringCell;
     static constexpr uint8_t FlagEmpty = 1;
     static constexpr uint8_t FlagLocked = 2;
     static constexpr uint8_t FlagHasHint = 4;
     static constexpr uint8_t FlagHasReference = 8;
+    static constexpr uint8_t FlagText = 16; // a TStringCell
     // Moves the cell into another slot (column blocks are rebuilt when columns change).
     virtual void MoveInto(void* slot) = 0;
 
@@ -265,7 +275,7 @@ private:
 
 class TStringCell final : public TCell {
 public:
-    TStringCell() = default;
+    TStringCell() { FFlags |= FlagText; }
     bool GetAsBoolean() const override;
     double GetAsDateTime() const override;
     double GetAsFloat() const override;
@@ -288,6 +298,10 @@ private:
     void MoveInto(void* slot) override;
     TCellText FValue;
 };
+
+inline const TStringCell* TCell::AsText() const {
+    return (FFlags & FlagText) ? static_cast<const TStringCell*>(this) : nullptr;
+}
 
 // Running number: reads as its row's position + 1 and stores nothing.
 class TIncrementCell final : public TCell {
@@ -387,7 +401,10 @@ public:
     }
     // Sets a cell's text as SetAsString does, but reaches neither the row record nor the block's
     // head for a text cell: a walk that rewrites one cell of thousands of rows touches only it.
-    void SetCellText(int column, int row, QStringView text);
+    // A Latin-1 text is stored without a round trip through UTF-16.
+    void SetCellText(int column, int row, QAnyStringView text);
+    // The same for a cell of this store already at hand.
+    void SetCellText(TCell& cell, QAnyStringView text);
     TRow& GetRow(int index) const {
         CheckRow(index);
         return *At(index).Row;

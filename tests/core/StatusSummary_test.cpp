@@ -140,6 +140,16 @@ TEST_F(StatusSummaryTest, AKeptSummaryFollowsNewTimesAndNewTexts) {
     Grid.Cell("Date_Pod", row).SetAsString(DateTimeToDisplayText(SecondsAgo(60)));
     summary.Tick(Grid, true, Now);
     EXPECT_EQ(Text("TimeDown", row), "0d 0h 1m 0s");
+    // Rows that exchange their texts, and rows sharing one, each follow their own text.
+    const int other = AddHost(QStringLiteral("Down"), true, DateTimeToDisplayText(SecondsAgo(7200)));
+    const int same = AddHost(QStringLiteral("Down"), true, DateTimeToDisplayText(SecondsAgo(7200)));
+    summary.Tick(Grid, true, Now);
+    Grid.Cell("Date_Pod", row).SetAsString(DateTimeToDisplayText(SecondsAgo(7200)));
+    Grid.Cell("Date_Pod", other).SetAsString(DateTimeToDisplayText(SecondsAgo(60)));
+    summary.Tick(Grid, true, Now);
+    EXPECT_EQ(Text("TimeDown", row), "0d 2h 0m 0s");
+    EXPECT_EQ(Text("TimeDown", other), "0d 0h 1m 0s");
+    EXPECT_EQ(Text("TimeDown", same), "0d 2h 0m 0s");
 }
 
 TEST_F(StatusSummaryTest, AnOkRowHasAnEmptyTimeDown) {

@@ -260,6 +260,10 @@ TEST_P(CellsByLocale, ChangesReportOncePerSetAndNotWhileMade) {
     grid->Cells().SetCellText(1, 2, u"True");
     EXPECT_TRUE(C("Bool", 2).GetAsBoolean());
     EXPECT_EQ(changes, 6);
+    grid->Cells().SetCellText(C("Text", 1), QLatin1StringView("0d 1h 2m 3s"));
+    EXPECT_EQ(changes, 7);
+    EXPECT_EQ(lastCol, 0);
+    EXPECT_EQ(lastRow, 1);
 }
 
 TEST_P(CellsByLocale, CellKnowsItsOwnPositionWhateverWasLookedUpLast) {
@@ -364,5 +368,15 @@ TEST(CellStore, LongTextsReuseOrGrowTheirBuffer) {
           "OK"}) {
         cell.SetAsString(QString::fromUtf8(text));
         EXPECT_EQ(cell.GetAsString(), QString::fromUtf8(text));
+    }
+    // Latin-1 bytes written as they are, accented ones too, and a cell's text written onto itself.
+    for (const QString& text : {QString::fromUtf8("9d 23h 59m 59s"), QString::fromUtf8("d\xc3\xa9j\xc3\xa0 vu \xc3\xbf"),
+                               QStringLiteral("23 characters of Latin1"), QStringLiteral("24 characters of Latin-1"),
+                               QString()}) {
+        const QByteArray bytes = text.toLatin1();
+        grid->Cells().SetCellText(cell, QLatin1StringView(bytes));
+        EXPECT_EQ(cell.GetAsString(), text);
+        grid->Cells().SetCellText(cell, static_cast<const TStringCell&>(cell).View());
+        EXPECT_EQ(cell.GetAsString(), text);
     }
 }
