@@ -152,7 +152,8 @@ void BenchAddAndEdit(const QString& Folder) {
                 stored, editMs * 1000.0 / std::max(1, stored));
     std::printf(
         "  this side: ApplyMultiEdit with two boxes ticked, one bound UPDATE of 35 columns per row by Kod_ "
-        "in a savepoint that also checks the row existed, inside one transaction\n");
+        "with the changed-row count read under the same lock to check the row existed, inside one "
+        "transaction\n");
     std::printf(
         "  anchor: %.1f ms, sqlite3 C interface, one prepared UPDATE of the same 35 columns reused for %d "
         "rows in one transaction, no grid\n",

@@ -163,11 +163,11 @@ int main(int argc, char** argv) {
     LangTexts::UseBuiltInEnglish();
     std::printf("configuration: offscreen platform, Fusion style, DejaVu Sans 9; host grid of 41 columns; "
                 "the paint figures are means of their repetitions in this run\n");
-    std::printf(
-        "ours: TStatusSummary::Tick over the grid (colours, TimeDown, counts, tray lines), the first "
-        "tick on fresh cells and then the median of 41 ticks one period apart (each down host's TimeDown text "
-        "changes every tick); anchor: the same grid's Status cells read "
-        "one by one, median of 41 walks, each taken right after a tick\n");
+    std::printf("ours: TStatusSummary::Tick over the grid (colours, TimeDown, counts, tray lines), the first "
+                "tick on fresh cells and then the median of 41 ticks one period apart (each down host's "
+                "TimeDown text "
+                "changes every tick); anchor: the same grid's Status cells read "
+                "one by one, median of 41 walks, each taken right after a tick\n");
     SummaryFigures(10000, 0, false);
     SummaryFigures(10000, 5000, false);
     SummaryFigures(10000, 5000, true);

@@ -94,13 +94,9 @@ void THostStore::UpdateHost(const QStringList& Columns, const TSQLiteValues& Val
     TSQLiteValues values = Values;
     values << Id;
     // The count is read under the same hold of the lock: another thread's write cannot change it.
-    FDatabase.RunInSavepoint([&](TSQLiteBatch& Batch) {
-        Batch.ExecuteStatement(sql, values);
-        auto changed = Batch.OpenResultTable(QStringLiteral("select changes()"));
-        if (changed->AtEnd() || changed->FieldInt64(0) == 0) {
-            throw ESQLiteException(QStringLiteral("No host row with id ") + Id);
-        }
-    });
+    // An update that found no row changed nothing, so there is nothing to undo.
+    if (FDatabase.ExecuteCounted(sql, values) == 0)
+        throw ESQLiteException(QStringLiteral("No host row with id ") + Id);
 }
 
 void THostStore::ShiftHostTypesDown(int Index) {

@@ -694,6 +694,12 @@ qint64 TSQLiteDatabase::ExecuteInsert(const QString& SQL, const TSQLiteValues& V
     return static_cast<qint64>(sqlite3_last_insert_rowid(FHandle));
 }
 
+int TSQLiteDatabase::ExecuteCounted(const QString& SQL, const TSQLiteValues& Values) {
+    std::lock_guard<std::mutex> guard(FLock);
+    ExecuteLocked(SQL, Values);
+    return sqlite3_changes(FHandle);
+}
+
 void TSQLiteDatabase::RunInSavepoint(const std::function<void(TSQLiteBatch&)>& Work) {
     std::lock_guard<std::mutex> guard(FLock);
     ExecuteLocked(QStringLiteral("SAVEPOINT zt_batch;"), {});

@@ -138,6 +138,9 @@ public:
     // insert itself, so another thread's insert on this connection cannot be taken for it. Raises
     // when the statement inserted no row.
     qint64 ExecuteInsert(const QString& SQL, const TSQLiteValues& Values = {});
+    // Runs one statement and returns how many rows it changed, read under the same hold of the
+    // lock as the statement itself.
+    int ExecuteCounted(const QString& SQL, const TSQLiteValues& Values = {});
 
     // Statements kept prepared for reuse (at most MaxCachedStatements).
     int CachedStatementCount() const;

@@ -181,8 +181,7 @@ private:
         p = Small(p, daySeconds % 60);
         return Unit(p, Units.Seconds, false);
     }
-    template <typename Char>
-    static Char* Number(Char* p, qint64 Value) {
+    template <typename Char> static Char* Number(Char* p, qint64 Value) {
         if (Value < 10) {
             *p++ = Char('0' + Value);
             return p;
@@ -195,8 +194,7 @@ private:
         } while (Value > 0);
         return std::copy(digits + n, digits + 20, p);
     }
-    template <typename Char>
-    static Char* Small(Char* p, int Value) { // 0..99
+    template <typename Char> static Char* Small(Char* p, int Value) { // 0..99
         if (Value >= 10)
             *p++ = Char('0' + Value / 10);
         *p++ = Char('0' + Value % 10);
@@ -374,8 +372,8 @@ int StatusSummaryInterval(int RowCount) {
 TDownTimeUnits DownTimeUnits(const LangTextTable& Texts) {
     TDownTimeUnits units{Texts.Text(LangLine::DaysUnit), Texts.Text(LangLine::HoursUnit),
                          Texts.Text(LangLine::MinutesUnit), Texts.Text(LangLine::SecondsUnit)};
-    units.Latin1 = IsLatin1(units.Days) && IsLatin1(units.Hours) && IsLatin1(units.Minutes) &&
-                   IsLatin1(units.Seconds);
+    units.Latin1 =
+        IsLatin1(units.Days) && IsLatin1(units.Hours) && IsLatin1(units.Minutes) && IsLatin1(units.Seconds);
     return units;
 }
 

@@ -370,9 +370,9 @@ TEST(CellStore, LongTextsReuseOrGrowTheirBuffer) {
         EXPECT_EQ(cell.GetAsString(), QString::fromUtf8(text));
     }
     // Latin-1 bytes written as they are, accented ones too, and a cell's text written onto itself.
-    for (const QString& text : {QString::fromUtf8("9d 23h 59m 59s"), QString::fromUtf8("d\xc3\xa9j\xc3\xa0 vu \xc3\xbf"),
-                               QStringLiteral("23 characters of Latin1"), QStringLiteral("24 characters of Latin-1"),
-                               QString()}) {
+    for (const QString& text :
+         {QString::fromUtf8("9d 23h 59m 59s"), QString::fromUtf8("d\xc3\xa9j\xc3\xa0 vu \xc3\xbf"),
+          QStringLiteral("23 characters of Latin1"), QStringLiteral("24 characters of Latin-1"), QString()}) {
         const QByteArray bytes = text.toLatin1();
         grid->Cells().SetCellText(cell, QLatin1StringView(bytes));
         EXPECT_EQ(cell.GetAsString(), text);
