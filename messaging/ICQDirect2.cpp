@@ -3,6 +3,7 @@
 #include "messaging/ICQDirect2.h"
 
 #include "core/Synchronize.h"
+#include "net/netsock.h"
 
 #include <QPointer>
 #include <algorithm>
@@ -358,6 +359,10 @@ void TicqDCnormal::HandleNormal(const quint8* Frame, int Length) {
 // ---------------------------------------------------------------------------------------------------
 // TicqDCM
 
+namespace {
+constexpr int PortAttempts = 4;
+}
+
 TicqDCM::TicqDCM(const TDCSettings& Settings, QObject* Parent) : QObject(Parent), FSettings(Settings) {
     FOwn.UIN = FSettings.UIN;
     FOwn.Created = Now();
@@ -374,11 +379,21 @@ TicqDCM::TicqDCM(const TDCSettings& Settings, QObject* Parent) : QObject(Parent)
             if (OnError)
                 OnError(ERR_SOCKET, Text);
         };
-        // Nobody has hooked the error event yet: the owner reads StartError() instead.
+        // Nobody has hooked the error event yet: the owner reads StartError() instead. The probe
+        // lets its port go before the server binds it, so another process may take it in between:
+        // a port found taken gives way to the next free one, a few times at most.
+        for (int attempt = 1; FPort != 0; ++attempt) {
+            if (FServer->Start(FPort, FSettings.Language))
+                break;
+            if (FServer->Server().LastError() != WSAEADDRINUSE || attempt == PortAttempts) {
+                FStartError = FServer->Server().LastErrorText();
+                break;
+            }
+            FPort = FindFreePort();
+        }
         if (FPort == 0)
             FStartError = GetICQErrorText(FSettings.Language, 22);
-        else if (!FServer->Start(FPort, FSettings.Language))
-            FStartError = FServer->Server().LastErrorText();
+        FOwn.Port = FPort;
     }
     FTimer = new TTHreadTimer(this);
     FTimer->SetOnTimer([this] { Housekeeping(); });
