@@ -42,9 +42,10 @@ private:
     TDataGrid& FGrid;
 };
 
-void SetColorOnce(TCell& Cell, TColor Color) {
+// Through the store: a first tick colours every row and would otherwise reach each row's record.
+void SetColorOnce(TCells& Cells, TCell& Cell, TColor Color) {
     if (Cell.Color() != Color)
-        Cell.SetCellColor(Color);
+        Cells.SetCellColor(Cell, Color);
 }
 
 // A cell's text, read in place where the cell keeps it as text: a tick reads three texts a row and
@@ -279,7 +280,7 @@ void WalkRow(TDataGrid& Hosts, int Row, TWalk& w) {
     if (!down) {
         if (ok) {
             ++w.Tick.Counts.OK;
-            SetColorOnce(status, clLime);
+            SetColorOnce(Hosts.Cells(), status, clLime);
         }
     } else {
         ++w.Tick.Counts.Down;
@@ -291,7 +292,7 @@ void WalkRow(TDataGrid& Hosts, int Row, TWalk& w) {
             w.Tick.TrayHintLines.append(QStringLiteral("\u2026"));
         }
         ++w.ListedDown;
-        SetColorOnce(status, clRed);
+        SetColorOnce(Hosts.Cells(), status, clRed);
     }
     TCell& timeDown = Hosts.GetCellObject(Col.TimeDown, Row);
     const QAnyStringView shown = CellView(timeDown, w.Down);

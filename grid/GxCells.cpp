@@ -839,6 +839,12 @@ void TCells::SetCellText(TCell& cell, QAnyStringView text) {
         CellChanged(&cell);
 }
 
+void TCells::SetCellColor(TCell& cell, TColor value) {
+    cell.FColor = value;
+    if (!cell.Locked())
+        CellChanged(&cell);
+}
+
 void TCells::CellChanged(const TCell* cell) {
     if (OnCellChange && FChangeReports)
         OnCellChange(cell->Column(), cell->Row());

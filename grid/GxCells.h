@@ -405,6 +405,8 @@ public:
     void SetCellText(int column, int row, QAnyStringView text);
     // The same for a cell of this store already at hand.
     void SetCellText(TCell& cell, QAnyStringView text);
+    // Sets a cell's colour as TCell::SetCellColor does, without reaching its row record.
+    void SetCellColor(TCell& cell, TColor value);
     TRow& GetRow(int index) const {
         CheckRow(index);
         return *At(index).Row;
