@@ -370,7 +370,6 @@ TicqDCM::TicqDCM(const TDCSettings& Settings, QObject* Parent) : QObject(Parent)
     if (FSettings.Listen) {
         RefreshLocalAddress();
         FPort = FindFreePort();
-        FOwn.Port = FPort;
         FServer = std::make_unique<TSrvSocket>();
         FServer->OnClientConnected = [this](std::unique_ptr<TMySocket> Socket) {
             AddConnection(std::move(Socket));
