@@ -103,16 +103,15 @@ public:
     };
     explicit TDownTimeForm(const TDownTimeUnits& Units) : FUnits(Units) {
         const QString* names[] = {&Units.Days, &Units.Hours, &Units.Minutes, &Units.Seconds};
-        FBytesForm = Units.Latin1;
         for (int i = 0; i < 4; ++i) {
             const QByteArray unit = names[i]->toLatin1() + (i < 3 ? " " : "");
-            FBytesForm = FBytesForm && unit.size() <= qsizetype(sizeof(TUnitBytes::Text));
-            if (!FBytesForm)
+            if (!IsLatin1(*names[i]) || unit.size() > qsizetype(sizeof(TUnitBytes::Text)))
                 return;
             FBytes[i] = {};
             std::memcpy(FBytes[i].Text, unit.constData(), size_t(unit.size()));
             FBytes[i].Size = unit.size();
         }
+        FBytesForm = true;
     }
     const TDownTimeUnits& Units() const { return FUnits; }
     bool BytesForm() const { return FBytesForm; }
@@ -371,11 +370,8 @@ int StatusSummaryInterval(int RowCount) {
 }
 
 TDownTimeUnits DownTimeUnits(const LangTextTable& Texts) {
-    TDownTimeUnits units{Texts.Text(LangLine::DaysUnit), Texts.Text(LangLine::HoursUnit),
-                         Texts.Text(LangLine::MinutesUnit), Texts.Text(LangLine::SecondsUnit)};
-    units.Latin1 =
-        IsLatin1(units.Days) && IsLatin1(units.Hours) && IsLatin1(units.Minutes) && IsLatin1(units.Seconds);
-    return units;
+    return {Texts.Text(LangLine::DaysUnit), Texts.Text(LangLine::HoursUnit),
+            Texts.Text(LangLine::MinutesUnit), Texts.Text(LangLine::SecondsUnit)};
 }
 
 QString TimeDownText(qint64 Seconds) {

@@ -61,7 +61,6 @@ int StatusSummaryInterval(int RowCount);
 // The units of a down time in the current language ("d", "h", "m", "s" in English).
 struct TDownTimeUnits {
     QString Days, Hours, Minutes, Seconds;
-    bool Latin1 = false; // every unit is Latin-1 text
 };
 TDownTimeUnits DownTimeUnits(const LangTextTable& Texts);
 
